@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QString>
+
+// Where the program keeps its own files. The program folder is the folder of
+// the executable when that folder is writable (a portable or build-tree copy),
+// otherwise the per-user data folder, so nothing is ever written into a
+// read-only installation.
+struct TProgramLocation {
+    QString folder;          // program folder, no trailing separator
+    QString baseName;        // program file name without extension: "dravelin"
+    QString globalIniFolder; // per-user configuration folder
+
+    QString OnboardMarker() const;  // <folder>/<baseName>.onboard
+    QString LocalIniMarker() const; // <folder>/<baseName>.localini
+    QString LocalIniFile() const;   // <folder>/<baseName lower-cased>.ini
+    QString GlobalIniFile() const;  // <globalIniFolder>/dravelin.ini
+
+    // Computed once from the running executable and the standard paths.
+    static TProgramLocation FromApplication();
+};
+
+// The location used by the whole program; tests replace it with folders of
+// their own.
+const TProgramLocation &ProgramLocation();
+void SetProgramLocation(const TProgramLocation &location);
+
+// All user preferences, backed by one INI file. Field names follow the INI
+// layout: Settings().Actions.Filter is key Filter of section [Actions].
+class TSettings {
+public:
+    struct GeneralSection {
+        bool SaveSettings = false;
+        bool ConfirmOnExit = false;
+        bool SaveLastWindowSettings = false;
+        bool MakeBackup = false;
+        bool ShowBottomPanel = false;
+        QString DravelinURL;
+        QString DravelinHint;
+    } General;
+
+    struct FoldersSection {
+        QString Actions;   // the Workspace
+        QString Dravelin;  // initial folder of the container dialogs
+        QString Auxiliary; // root of the auxiliary folders
+    } Folders;
+
+    struct CompanySection {
+        QString Name;
+        QString Department;
+    } Company;
+
+    struct ActionsSection {
+        bool ConfirmOnExit = false;
+        bool SaveLastWindowSettings = false;
+        bool TransferData = false;
+        bool ColorCoding = false;
+        int DueDateIndicator = 0;
+        QString AtributeSeparator;
+        int Filter = 0;
+        int Top = 0;
+        int Left = 0;
+        int Height = 0;
+        int Width = 0;
+    } Actions;
+
+    struct LastWindowSection {
+        int Top = 0;
+        int Left = 0;
+        int Height = 0;
+        int Width = 0;
+    } LastWindow;
+
+    // The INI file that Load and Save use now: the local one when the
+    // ".localini" marker exists beside the program, else the global one.
+    static QString IniFileName();
+
+    // Reads every key from the INI file; missing keys, sections, files and
+    // unreadable values give the defaults. Never fails visibly.
+    void Load();
+    // Writes every field to the INI file, keeping keys it does not know.
+    // Throws AppError("Unable to write to <path>") when the file cannot be written.
+    void Save() const;
+};
+
+// The one settings object of the program.
+TSettings &Settings();

@@ -1,0 +1,188 @@
+#include "QtUiServices.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace {
+
+QWidget *dialogParent()
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+// "Action Files|*.act|All Files|*" becomes Qt's "Action Files (*.act)" list.
+QStringList nameFilters(const QString &filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        result << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '))
+                      + QLatin1Char(')');
+    return result;
+}
+
+std::optional<QString> runFileDialog(const FileDialogOptions &options, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(dialogParent(), options.title, options.initialDir);
+    dialog.setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptOpen)
+        dialog.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    else
+        dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);
+    dialog.setNameFilters(nameFilters(options.filter));
+    if (!options.defaultExt.isEmpty())
+        dialog.setDefaultSuffix(options.defaultExt);
+    if (!options.fileName.isEmpty())
+        dialog.selectFile(options.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+// A folder dialog that accepts a typed folder that does not exist yet: it
+// asks, creates the folder with its parents, and then accepts it.
+class CreatingFolderDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (chosen.size() == 1 && !QFileInfo(chosen.constFirst()).exists()) {
+            const QString folder = QDir::cleanPath(chosen.constFirst());
+            const auto answer = QMessageBox::question(
+                this, windowTitle(),
+                tr("The folder \"%1\" does not exist.\n\nDo you want to create it?")
+                    .arg(QDir::toNativeSeparators(folder)));
+            if (answer != QMessageBox::Yes)
+                return;
+            if (!QDir().mkpath(folder)) {
+                QMessageBox::critical(this, windowTitle(),
+                                      tr("The folder \"%1\" cannot be created.")
+                                          .arg(QDir::toNativeSeparators(folder)));
+                return;
+            }
+            setDirectory(QFileInfo(folder).absolutePath());
+            selectFile(folder);
+        }
+        QFileDialog::accept();
+    }
+};
+
+} // namespace
+
+MbResult QtUiServices::MessageBox(const QString &text, const QString &caption, unsigned flags)
+{
+    QMessageBox box(dialogParent());
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (flags & 0xF0u) {
+    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    if (flags & MB_YESNO) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton((flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? IDYES : IDNO;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return IDOK;
+}
+
+bool QtUiServices::InputQuery(const QString &caption, const QString &prompt, QString &value)
+{
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(dialogParent(), caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = answer;
+    return ok;
+}
+
+std::optional<QString> QtUiServices::OpenFileDialog(const FileDialogOptions &options)
+{
+    return runFileDialog(options, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> QtUiServices::SaveFileDialog(const FileDialogOptions &options)
+{
+    return runFileDialog(options, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> QtUiServices::SelectFolder(const QString &caption, const QString &startFolder)
+{
+    CreatingFolderDialog dialog(dialogParent(), caption, startFolder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(QDir::cleanPath(dialog.selectedFiles().constFirst()));
+}
+
+void QtUiServices::ShellOpen(const QString &target)
+{
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    const QUrl url = scheme.match(target).hasMatch() ? QUrl(target) : QUrl::fromLocalFile(target);
+    QDesktopServices::openUrl(url);
+}
+
+void QtUiServices::CopyWindowPicture(QWidget *window)
+{
+    if (window)
+        QGuiApplication::clipboard()->setPixmap(window->grab());
+}
+
+int QtUiServices::ExecModal(QWidget *window)
+{
+    if (auto *dialog = qobject_cast<QDialog *>(window))
+        return dialog->exec();
+
+    // A main-window style form: application-modal, with a local event loop
+    // that ends when the window is hidden or destroyed.
+    QPointer<QWidget> guard(window);
+    QEventLoop loop;
+    struct Watcher : QObject {
+        QEventLoop *loop;
+        QWidget *window;
+        Watcher(QEventLoop *l, QWidget *w) : loop(l), window(w) {}
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (watched == window && event->type() == QEvent::Hide && !window->isVisible())
+                loop->quit();
+            return false;
+        }
+    } watcher(&loop, window);
+    window->installEventFilter(&watcher);
+    QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+    window->setWindowModality(Qt::ApplicationModal);
+    window->show();
+    loop.exec(QEventLoop::DialogExec);
+    if (guard)
+        guard->removeEventFilter(&watcher);
+    return 0;
+}
+
+void QtUiServices::BeginBusy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+void QtUiServices::EndBusy() { QApplication::restoreOverrideCursor(); }

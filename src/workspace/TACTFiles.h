@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+// The six files of one Action File, always in this order: the header file P
+// (ending in ".act") and P followed by each member suffix.
+class TACTFiles {
+public:
+    static constexpr int Count = 6;
+    static const std::array<QString, Count> &Suffixes(); // "", "._actions", ...
+
+    explicit TACTFiles(const QString &headerFileName);
+
+    const QString &HeaderFileName() const { return names_[0]; }
+    const QString &Name(int index) const { return names_[static_cast<size_t>(index)]; }
+    const std::array<QString, Count> &Names() const { return names_; }
+
+private:
+    std::array<QString, Count> names_;
+};

@@ -1,0 +1,67 @@
+#include "Formats.h"
+#include "FakeUiServices.h"
+
+#include <QtTest>
+
+class TestUi : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void datesRoundTripAsDayMonthYear_data();
+    void datesRoundTripAsDayMonthYear();
+    void invalidDatesAndTimesParseAsNull();
+    void busyCursorIsRestoredWhenAnErrorEscapes();
+    void fakeRecordsMessagesAndCountsUnscriptedQuestions();
+};
+
+void TestUi::datesRoundTripAsDayMonthYear_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("single digits padded") << QDate(2026, 3, 7) << "07/03/2026";
+    QTest::newRow("end of year") << QDate(1999, 12, 31) << "31/12/1999";
+    QTest::newRow("null date is empty") << QDate() << "";
+}
+
+void TestUi::datesRoundTripAsDayMonthYear()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, text);
+    QCOMPARE(FormatDate(date), text);
+    QCOMPARE(ParseDate(text), date);
+}
+
+void TestUi::invalidDatesAndTimesParseAsNull()
+{
+    QVERIFY(ParseDate("31/02/2026").isNull());
+    QVERIFY(ParseDate("2026-02-01").isNull());
+    QVERIFY(ParseTime("25:00:00").isNull());
+    QCOMPARE(ParseTime("7:05:09"), QTime(7, 5, 9));
+    QCOMPARE(FormatDateTime(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))), QString("02/01/2026 03:04:05"));
+}
+
+void TestUi::busyCursorIsRestoredWhenAnErrorEscapes()
+{
+    FakeUiServices fake;
+    try {
+        BusyCursor busy;
+        QCOMPARE(fake.busyDepth, 1);
+        throw std::runtime_error("boom");
+    } catch (const std::runtime_error &) {
+    }
+    QCOMPARE(fake.busyDepth, 0);
+}
+
+void TestUi::fakeRecordsMessagesAndCountsUnscriptedQuestions()
+{
+    FakeUiServices fake;
+    QCOMPARE(Ui().MessageBox("Plain", "Caption", MB_OK | MB_ICONERROR), IDOK);
+    fake.answer(IDYES);
+    QCOMPARE(Ui().MessageBox("Sure?", "Ask", MB_YESNO | MB_ICONQUESTION), IDYES);
+    QCOMPARE(Ui().MessageBox("Again?", "Ask", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2), IDNO);
+    QCOMPARE(fake.unscripted, 1);
+    QCOMPARE(fake.messages().size(), 3);
+    QCOMPARE(fake.lastMessage()->flags, unsigned(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
+}
+
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"
