@@ -1,19 +1,26 @@
 #include "TSettings.h"
 
+#include "AppError.h"
+#include "TIniFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
+// Computed from the running program on first use unless a test set it.
 TProgramLocation &location()
 {
-    static TProgramLocation instance;
+    static TProgramLocation instance = TProgramLocation::FromApplication();
     return instance;
 }
 } // namespace
 
-QString TProgramLocation::OnboardMarker() const { return folder + QLatin1Char('/') + baseName + QStringLiteral(".onboard"); }
+QString TProgramLocation::OnboardMarker() const
+{
+    return folder + QLatin1Char('/') + baseName + QStringLiteral(".onboard");
+}
 
 QString TProgramLocation::LocalIniMarker() const
 {
@@ -25,13 +32,17 @@ QString TProgramLocation::LocalIniFile() const
     return folder + QLatin1Char('/') + baseName.toLower() + QStringLiteral(".ini");
 }
 
-QString TProgramLocation::GlobalIniFile() const { return globalIniFolder + QStringLiteral("/dravelin.ini"); }
+QString TProgramLocation::GlobalIniFile() const
+{
+    return globalIniFolder + QStringLiteral("/dravelin.ini");
+}
 
 TProgramLocation TProgramLocation::FromApplication()
 {
     TProgramLocation result;
     const QFileInfo program(QCoreApplication::applicationFilePath());
-    result.baseName = program.completeBaseName().isEmpty() ? QStringLiteral("dravelin") : program.completeBaseName();
+    result.baseName =
+        program.completeBaseName().isEmpty() ? QStringLiteral("dravelin") : program.completeBaseName();
     const QString programFolder = program.absolutePath();
     if (!programFolder.isEmpty() && QFileInfo(programFolder).isWritable()) {
         result.folder = programFolder;
@@ -43,9 +54,15 @@ TProgramLocation TProgramLocation::FromApplication()
     return result;
 }
 
-const TProgramLocation &ProgramLocation() { return location(); }
+const TProgramLocation &ProgramLocation()
+{
+    return location();
+}
 
-void SetProgramLocation(const TProgramLocation &newLocation) { location() = newLocation; }
+void SetProgramLocation(const TProgramLocation &newLocation)
+{
+    location() = newLocation;
+}
 
 TSettings &Settings()
 {
@@ -59,7 +76,169 @@ QString TSettings::IniFileName()
     return QFileInfo::exists(where.LocalIniMarker()) ? where.LocalIniFile() : where.GlobalIniFile();
 }
 
-// Load and Save are completed with the INI reader and writer.
-void TSettings::Load() {}
+namespace {
 
-void TSettings::Save() const {}
+const QString kDefaultURL = QStringLiteral("https://www.example.org/dravelin");
+const QString kDefaultHint = QStringLiteral("Dravelin\u00AE Ostravine \u2013 a register of action items");
+
+// Values longer than this are cut on reading, as the INI service's buffer would.
+constexpr qsizetype kMaxValueLength = 2047;
+
+// Decimal with an optional sign, or "0x" hexadecimal of up to 32 bits (read
+// as the signed number with the same bits).
+std::optional<int> parseNumber(const QString &text)
+{
+    bool ok = false;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        const QStringView digits = QStringView(text).mid(2);
+        const qulonglong value = digits.toULongLong(&ok, 16);
+        if (!ok || digits.startsWith(QLatin1Char('+')) || value > 0xFFFFFFFFull)
+            return std::nullopt;
+        return static_cast<int>(static_cast<quint32>(value));
+    }
+    const int value = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+class Reader {
+public:
+    explicit Reader(const TIniFile &ini) : ini_(ini) {}
+
+    void operator()(const QString &section, const QString &key, bool &field) const
+    {
+        if (const auto number = readNumber(section, key))
+            field = *number != 0;
+    }
+    void operator()(const QString &section, const QString &key, int &field) const
+    {
+        if (const auto number = readNumber(section, key))
+            field = *number;
+    }
+    void operator()(const QString &section, const QString &key, QString &field) const
+    {
+        if (const auto text = read(section, key))
+            field = *text;
+    }
+
+private:
+    std::optional<QString> read(const QString &section, const QString &key) const
+    {
+        const auto text = ini_.Value(section, key);
+        return text ? std::optional<QString>(text->left(kMaxValueLength)) : std::nullopt;
+    }
+    std::optional<int> readNumber(const QString &section, const QString &key) const
+    {
+        const auto text = read(section, key);
+        return text ? parseNumber(*text) : std::nullopt;
+    }
+    const TIniFile &ini_;
+};
+
+class Writer {
+public:
+    explicit Writer(TIniFile &ini) : ini_(ini) {}
+
+    void operator()(const QString &section, const QString &key, bool field) const
+    {
+        ini_.SetValue(section, key, field ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    void operator()(const QString &section, const QString &key, int field) const
+    {
+        ini_.SetValue(section, key, QString::number(field));
+    }
+    void operator()(const QString &section, const QString &key, const QString &field) const
+    {
+        ini_.SetValue(section, key, field);
+    }
+
+private:
+    TIniFile &ini_;
+};
+
+// Collects the sections and keys in the order the fields are visited.
+class LayoutCollector {
+public:
+    template <typename Field> void operator()(const QString &section, const QString &key, const Field &)
+    {
+        if (layout.isEmpty() || layout.last().name != section)
+            layout.append({section, {}});
+        layout.last().keys << key;
+    }
+    QList<TIniFile::SectionLayout> layout;
+};
+
+} // namespace
+
+// Every setting with its section and key, in the order of the INI file.
+template <typename Self, typename Visit> void TSettings::VisitFields(Self &self, Visit &&visit)
+{
+    const auto general = QStringLiteral("General");
+    visit(general, QStringLiteral("SaveSettings"), self.General.SaveSettings);
+    visit(general, QStringLiteral("ConfirmOnExit"), self.General.ConfirmOnExit);
+    visit(general, QStringLiteral("SaveLastWindowSettings"), self.General.SaveLastWindowSettings);
+    visit(general, QStringLiteral("MakeBackup"), self.General.MakeBackup);
+    visit(general, QStringLiteral("ShowBottomPanel"), self.General.ShowBottomPanel);
+    visit(general, QStringLiteral("DravelinURL"), self.General.DravelinURL);
+    visit(general, QStringLiteral("DravelinHint"), self.General.DravelinHint);
+    const auto folders = QStringLiteral("Folders");
+    visit(folders, QStringLiteral("Actions"), self.Folders.Actions);
+    visit(folders, QStringLiteral("Dravelin"), self.Folders.Dravelin);
+    visit(folders, QStringLiteral("Auxiliary"), self.Folders.Auxiliary);
+    const auto company = QStringLiteral("Company");
+    visit(company, QStringLiteral("Name"), self.Company.Name);
+    visit(company, QStringLiteral("Department"), self.Company.Department);
+    const auto actions = QStringLiteral("Actions");
+    visit(actions, QStringLiteral("ConfirmOnExit"), self.Actions.ConfirmOnExit);
+    visit(actions, QStringLiteral("SaveLastWindowSettings"), self.Actions.SaveLastWindowSettings);
+    visit(actions, QStringLiteral("TransferData"), self.Actions.TransferData);
+    visit(actions, QStringLiteral("ColorCoding"), self.Actions.ColorCoding);
+    visit(actions, QStringLiteral("DueDateIndicator"), self.Actions.DueDateIndicator);
+    visit(actions, QStringLiteral("AtributeSeparator"), self.Actions.AtributeSeparator);
+    visit(actions, QStringLiteral("Filter"), self.Actions.Filter);
+    visit(actions, QStringLiteral("Top"), self.Actions.Top);
+    visit(actions, QStringLiteral("Left"), self.Actions.Left);
+    visit(actions, QStringLiteral("Height"), self.Actions.Height);
+    visit(actions, QStringLiteral("Width"), self.Actions.Width);
+    const auto lastWindow = QStringLiteral("LastWindow");
+    visit(lastWindow, QStringLiteral("Top"), self.LastWindow.Top);
+    visit(lastWindow, QStringLiteral("Left"), self.LastWindow.Left);
+    visit(lastWindow, QStringLiteral("Height"), self.LastWindow.Height);
+    visit(lastWindow, QStringLiteral("Width"), self.LastWindow.Width);
+}
+
+TSettings TSettings::Defaults()
+{
+    const QString programFolder = ProgramLocation().folder;
+    TSettings defaults;
+    defaults.General = {true, true, false, true, true, kDefaultURL, kDefaultHint};
+    defaults.Folders = {programFolder + QStringLiteral("/Actions"),
+                        programFolder + QStringLiteral("/Actions"),
+                        programFolder + QStringLiteral("/Auxiliary")};
+    defaults.Company = {};
+    defaults.Actions = {true, false, true, true, 1, QStringLiteral("_"), 0, 0, 0, 600, 870};
+    defaults.LastWindow = {0, 0, 600, 840};
+    return defaults;
+}
+
+void TSettings::Load()
+{
+    *this = Defaults();
+    TIniFile ini;
+    if (ini.Load(IniFileName()))
+        VisitFields(*this, Reader(ini));
+}
+
+void TSettings::Save() const
+{
+    const QString path = IniFileName();
+    TIniFile ini;
+    // Unknown keys must survive, so a file that exists but cannot be read is
+    // not replaced.
+    if (!ini.Load(path))
+        throw AppError(QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(path));
+    VisitFields(*this, Writer(ini));
+    LayoutCollector collector;
+    VisitFields(*this, collector);
+    ini.Arrange(collector.layout);
+    ini.Save(path);
+}

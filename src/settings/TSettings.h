@@ -81,6 +81,13 @@ public:
     // Writes every field to the INI file, keeping keys it does not know.
     // Throws AppError("Unable to write to <path>") when the file cannot be written.
     void Save() const;
+
+    // The values Load gives when the INI file holds nothing: the three
+    // folders lie in the program folder of ProgramLocation().
+    static TSettings Defaults();
+
+private:
+    template <typename Self, typename Visit> static void VisitFields(Self &self, Visit &&visit);
 };
 
 // The one settings object of the program.
