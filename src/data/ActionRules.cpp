@@ -1,0 +1,115 @@
+#include "ActionRules.h"
+
+#include "Formats.h"
+
+bool IsMine(const QString &actorOwner, const QString &actorHome)
+{
+    return UpperCase(actorOwner.trimmed()) == UpperCase(actorHome.trimmed());
+}
+
+bool AcceptAction(const TActionFilterInput &input, const QDate &dateFinished, const QString &actorOwner)
+{
+    const bool mine = input.hasWindow && input.showMineChecked && !input.actorHome.trimmed().isEmpty();
+    const bool ownerOk = !mine || IsMine(actorOwner, input.actorHome);
+    switch (input.filter) {
+    case 0:
+        return ownerOk;
+    case 1:
+        return !IsResolved(dateFinished) && ownerOk;
+    case 2:
+        return IsResolved(dateFinished) && ownerOk;
+    default:
+        return true;
+    }
+}
+
+TSeverityIndicator SeverityIndicator(bool hasRecord, const QString &severity)
+{
+    TSeverityIndicator indicator;
+    if (!hasRecord)
+        return indicator;
+    const QString word = UpperCase(severity);
+    if (word == QLatin1String("COSMETIC") || word == QLatin1String("LOW"))
+        indicator.color = QColor(0, 128, 0);
+    else if (word == QLatin1String("MEDIUM"))
+        indicator.color = QColor(255, 255, 0);
+    else if (word == QLatin1String("MEDIUM TO HIGH"))
+        indicator.color = QColor(255, 102, 0);
+    else if (word == QLatin1String("HIGH") || word == QLatin1String("BLOCKING"))
+        indicator.color = QColor(255, 0, 0);
+    else if (word == QLatin1String("RED ALERT"))
+        indicator.color = QColor(125, 0, 125);
+    else
+        return indicator;
+    indicator.visible = true;
+    indicator.hint = QStringLiteral("Severity is \"") + severity + QLatin1Char('"');
+    return indicator;
+}
+
+TStatusIndicator StatusIndicator(bool hasRecord, const QString &status, TStatusOf of)
+{
+    struct Look {
+        const char *word;
+        QColor background, text;
+        const char *label;
+    };
+    static const Look looks[] = {
+        {"VOID", QColor(128, 128, 128), QColor(255, 255, 0), "V"},
+        {"TRANSMITTED", QColor(0, 128, 128), QColor(255, 255, 255), ">>"},
+        {"ACTIVE", QColor(255, 0, 128), QColor(255, 255, 255), "A+"},
+        {"ASSIGNED", QColor(255, 204, 0), QColor(0, 0, 255), "A"},
+        {"PENDING", QColor(192, 220, 192), QColor(0, 0, 0), "P.."},
+        {"ON HOLD", QColor(255, 213, 170), QColor(0, 0, 128), "H"},
+        {"REINTRODUCED", QColor(128, 128, 0), QColor(255, 255, 0), "<<"},
+        {"RESOLVED", QColor(0, 255, 0), QColor(0, 0, 128), "F"},
+    };
+    TStatusIndicator indicator;
+    if (!hasRecord)
+        return indicator;
+    const QString word = UpperCase(status);
+    for (const Look &look : looks) {
+        if (word != QLatin1String(look.word))
+            continue;
+        indicator.visible = true;
+        indicator.background = look.background;
+        indicator.textColor = look.text;
+        indicator.text = QLatin1String(look.label);
+        indicator.hint = (of == TStatusOf::Action ? QStringLiteral("Action Status is \"")
+                                                  : QStringLiteral("Log Status is \"")) +
+                         status + QLatin1Char('"');
+        break;
+    }
+    return indicator;
+}
+
+QString DueDateText(const QDate &dateDue, const QDate &dateFinished, const QDate &today)
+{
+    if (IsResolved(dateFinished) || !dateDue.isValid())
+        return QString();
+    const qint64 days = today.daysTo(dateDue);
+    if (days < 0)
+        return QString();
+    if (days == 0)
+        return QStringLiteral("Action Due Date is TODAY");
+    if (days == 1)
+        return QStringLiteral("[ 1 ] Day until Action Due Date");
+    return QStringLiteral("[ ") + QString::number(days) + QStringLiteral(" ] Days until Action Due Date");
+}
+
+TRowColors ActionRowColors(const QDate &dateFinished, const QString &status, const QDate &dateDue,
+                           int dueDateIndicator, const QDate &today, bool selected)
+{
+    static const QColor black(0, 0, 0), white(255, 255, 255);
+    TRowColors colors;
+    if (IsResolved(dateFinished))
+        colors = {black, QColor(120, 255, 192)};
+    else if (UpperCase(status) == QLatin1String("ON HOLD"))
+        colors = {black, QColor(255, 213, 170)};
+    else if (dateDue.isValid() && today > dateDue)
+        colors = {white, QColor(255, 0, 0)};
+    else if (dateDue.isValid() && dateDue.addDays(-dueDateIndicator) <= today && today <= dateDue)
+        colors = {black, QColor(255, 255, 0)};
+    else
+        return selected ? TRowColors{black, QColor(166, 202, 240)} : TRowColors{black, white};
+    return selected ? TRowColors{white, QColor(0, 0, 255)} : colors;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QColor>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+// The rules that turn an action's status, severity and dates into what the
+// user sees: which actions are listed, indicator colours and texts, the
+// due-date text and the row colours. Words are compared upper-cased,
+// exactly and untrimmed.
+
+inline const QStringList &StatusWords()
+{
+    static const QStringList words{"Void",    "Assigned", "Transmitted",  "Active",
+                                   "Pending", "On Hold",  "Reintroduced", "Resolved"};
+    return words;
+}
+
+inline const QStringList &SeverityWords()
+{
+    static const QStringList words{"Cosmetic", "Low",      "Medium",   "Medium to High",
+                                   "High",     "Blocking", "Red Alert"};
+    return words;
+}
+
+// Resolved when the finished date is set, whatever the status word says.
+inline bool IsResolved(const QDate &dateFinished) { return dateFinished.isValid(); }
+
+// Owner equals the home actor, both trimmed and upper-cased.
+bool IsMine(const QString &actorOwner, const QString &actorHome);
+
+// The list filter. `filter` is the setting Actions.Filter (0 all, 1 open,
+// 2 resolved, other: all); showMine is only honoured with an action list
+// window whose "Show Mine" is checked and a non-blank home actor.
+struct TActionFilterInput {
+    int filter = 0;
+    bool hasWindow = false;
+    bool showMineChecked = false;
+    QString actorHome; // header ACTOR_HOME
+};
+bool AcceptAction(const TActionFilterInput &input, const QDate &dateFinished, const QString &actorOwner);
+
+struct TSeverityIndicator {
+    bool visible = false;
+    QColor color;
+    QString hint; // Severity is "<SEVERITY>"
+};
+TSeverityIndicator SeverityIndicator(bool hasRecord, const QString &severity);
+
+struct TStatusIndicator {
+    bool visible = false;
+    QColor background;
+    QColor textColor;
+    QString text;
+    QString hint; // Action Status is "<STATUS>" / Log Status is "<STATUS>"
+};
+enum class TStatusOf { Action, Log };
+TStatusIndicator StatusIndicator(bool hasRecord, const QString &status, TStatusOf of);
+
+// "" when resolved, without due date or overdue; else the days-left text.
+QString DueDateText(const QDate &dateDue, const QDate &dateFinished, const QDate &today);
+
+struct TRowColors {
+    QColor text;
+    QColor background;
+    bool operator==(const TRowColors &) const = default;
+};
+// Colours of every cell of an action's row; dueDateIndicator is the setting
+// Actions.DueDateIndicator in whole days.
+TRowColors ActionRowColors(const QDate &dateFinished, const QString &status, const QDate &dateDue,
+                           int dueDateIndicator, const QDate &today, bool selected);

@@ -1,0 +1,970 @@
+#include "TTable.h"
+
+#include "AppError.h"
+#include "Formats.h"
+#include "TTableFile.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QVarLengthArray>
+#include <algorithm>
+#include <limits>
+#include <sys/stat.h>
+
+namespace {
+
+// Sort key of one field: numbers and dates by value, text as stored or
+// case-folded. Null sorts first.
+struct KeyPart {
+    qint64 number = std::numeric_limits<qint64>::min();
+    QString text;
+};
+using Key = QVarLengthArray<KeyPart, 2>;
+
+} // namespace
+
+struct TTable::IndexCache {
+    struct Entry {
+        Key key;
+        TRecord *record;
+    };
+    std::vector<int> fields;
+    std::vector<bool> text;
+    bool descending = false;
+    bool caseInsensitive = false;
+    std::vector<Entry> entries;   // sorted
+    std::vector<TRecord *> order; // the same records, for iteration
+
+    Key MakeKey(const std::vector<QVariant> &values, int count = -1) const
+    {
+        Key key;
+        const int n = count < 0 ? int(fields.size()) : count;
+        for (int i = 0; i < n; ++i) {
+            const QVariant &value = values[size_t(fields[size_t(i)])];
+            KeyPart part;
+            if (text[size_t(i)]) {
+                if (value.isValid())
+                    part.text = caseInsensitive ? value.toString().toCaseFolded() : value.toString();
+            } else if (value.isValid()) {
+                switch (value.typeId()) {
+                case QMetaType::QDate:
+                    part.number = value.toDate().toJulianDay();
+                    break;
+                case QMetaType::QTime:
+                    part.number = value.toTime().msecsSinceStartOfDay();
+                    break;
+                default:
+                    part.number = value.toLongLong();
+                }
+            }
+            key.append(part);
+        }
+        return key;
+    }
+    // Compares the first `count` parts of two keys in index direction.
+    int Compare(const Key &a, const Key &b, int count) const
+    {
+        for (int i = 0; i < count; ++i) {
+            int c;
+            if (text[size_t(i)])
+                c = QString::compare(a[i].text, b[i].text);
+            else
+                c = a[i].number < b[i].number ? -1 : (a[i].number > b[i].number ? 1 : 0);
+            if (c != 0)
+                return descending ? -c : c;
+        }
+        return 0;
+    }
+    // Ties keep the order of insertion, so every order is deterministic.
+    bool Less(const Entry &a, const Entry &b) const
+    {
+        const int c = Compare(a.key, b.key, int(fields.size()));
+        return c != 0 ? c < 0 : a.record->serial < b.record->serial;
+    }
+    size_t Position(const Entry &probe) const
+    {
+        return size_t(std::lower_bound(entries.begin(), entries.end(), probe,
+                                       [this](const Entry &a, const Entry &b) { return Less(a, b); }) -
+                      entries.begin());
+    }
+    void Add(TRecord *record)
+    {
+        Entry entry{MakeKey(record->values), record};
+        const size_t at = Position(entry);
+        entries.insert(entries.begin() + qsizetype(at), std::move(entry));
+        order.insert(order.begin() + qsizetype(at), record);
+    }
+    // `values` are the record's values when it was added.
+    void Remove(TRecord *record, const std::vector<QVariant> &values)
+    {
+        const Entry probe{MakeKey(values), record};
+        size_t at = Position(probe);
+        if (at >= entries.size() || entries[at].record != record) // keys out of step: find it plainly
+            at = size_t(std::find(order.begin(), order.end(), record) - order.begin());
+        if (at < entries.size()) {
+            entries.erase(entries.begin() + qsizetype(at));
+            order.erase(order.begin() + qsizetype(at));
+        }
+    }
+    void Build(const std::vector<std::unique_ptr<TRecord>> &records)
+    {
+        entries.clear();
+        entries.reserve(records.size());
+        for (const auto &record : records)
+            entries.push_back(Entry{MakeKey(record->values), record.get()});
+        std::sort(entries.begin(), entries.end(), [this](const Entry &a, const Entry &b) { return Less(a, b); });
+        order.resize(entries.size());
+        for (size_t i = 0; i < entries.size(); ++i)
+            order[i] = entries[i].record;
+    }
+};
+
+const TFieldDef &TField::Def() const { return table_->fields_[index_]; }
+QVariant TField::Value() const { return table_->CurrentValue(index_); }
+bool TField::IsNull() const { return !Value().isValid(); }
+
+QString TField::AsString() const
+{
+    const QVariant value = Value();
+    if (!value.isValid())
+        return QString();
+    switch (Def().type) {
+    case ftDate:
+        return FormatDate(value.toDate());
+    case ftTime:
+        return FormatTime(value.toTime());
+    case ftInteger:
+        return QString::number(value.toInt());
+    default:
+        return value.toString();
+    }
+}
+
+int TField::AsInteger() const
+{
+    const QVariant value = Value();
+    if (!value.isValid())
+        return 0;
+    if (Def().type == ftInteger)
+        return value.toInt();
+    bool ok = false;
+    const int number = value.toString().trimmed().toInt(&ok);
+    if (!ok)
+        throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
+    return number;
+}
+
+QDate TField::AsDate() const
+{
+    const QVariant value = Value();
+    if (Def().type == ftDate)
+        return value.toDate();
+    return value.isValid() ? ParseDate(value.toString()) : QDate();
+}
+
+QTime TField::AsTime() const
+{
+    const QVariant value = Value();
+    if (Def().type == ftTime)
+        return value.toTime();
+    return value.isValid() ? ParseTime(value.toString()) : QTime();
+}
+
+void TField::SetValue(const QVariant &value) { table_->SetCurrentValue(index_, value); }
+void TField::SetAsString(const QString &value) { SetValue(value); }
+void TField::SetAsInteger(int value) { SetValue(value); }
+void TField::SetAsDate(const QDate &value) { SetValue(value); }
+void TField::SetAsTime(const QTime &value) { SetValue(value); }
+void TField::Clear() { SetValue(QVariant()); }
+
+TTable::TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> indexes, QObject *parent)
+    : QObject(parent), name_(name), fields_(std::move(fields)), indexes_(std::move(indexes))
+{
+    setObjectName(name);
+    for (int i = 0; i < fields_.size(); ++i)
+        fieldIndex_.insert(fields_[i].name.toUpper(), i);
+}
+
+TTable::~TTable() = default;
+
+int TTable::FieldIndex(const QString &name) const { return fieldIndex_.value(name.toUpper(), -1); }
+
+TField TTable::FieldByName(const QString &name)
+{
+    const int index = FieldIndex(name);
+    if (index < 0)
+        throw AppError(QStringLiteral("%1: Field '%2' not found").arg(name_, name));
+    return TField(this, index);
+}
+
+void TTable::CheckActive() const
+{
+    if (!active_)
+        throw AppError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(name_));
+}
+
+void TTable::SetFileName(const QString &fileName) { fileName_ = fileName; }
+
+void TTable::ForgetData()
+{
+    records_.clear();
+    bySerial_.clear();
+    indexCaches_.clear();
+    deletedRowIds_.clear();
+    maxRowId_ = 0;
+    hasData_ = false;
+    loadedFrom_.clear();
+    loadedStamp_ = FileStamp();
+    current_ = nullptr;
+    editing_ = nullptr;
+    buffer_.reset();
+    InvalidateVisible();
+}
+
+void TTable::CreateDataSet()
+{
+    if (active_ && state_ != dsBrowse)
+        Cancel();
+    ForgetData();
+    active_ = true;
+    modified_ = false;
+    state_ = dsBrowse;
+    eof_ = bof_ = true;
+    NotifyLayout();
+    NotifyData();
+}
+
+TTable::FileStamp TTable::Stamp(const QString &fileName)
+{
+    FileStamp stamp;
+    struct stat info {};
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
+        return stamp;
+    stamp.size = info.st_size;
+    stamp.mtimeNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.ctimeNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    stamp.inode = info.st_ino;
+    stamp.device = info.st_dev;
+    return stamp;
+}
+
+void TTable::LoadFile()
+{
+    const FileStamp stamp = Stamp(fileName_);
+    if (stamp.size < 0)
+        throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName_));
+    // The data already mirrors this very file (it was read or written by us
+    // and nobody changed it since): keep it instead of reading it again.
+    if (hasData_ && loadedFrom_ == fileName_ && loadedStamp_ == stamp)
+        return;
+    TRecords records = TTableFile(name_, fields_).Load(fileName_);
+    ForgetData();
+    records_ = std::move(records);
+    for (const auto &record : records_) {
+        record->serial = nextSerial_++;
+        bySerial_.insert(record->serial, record.get());
+        maxRowId_ = std::max(maxRowId_, record->rowId);
+    }
+    modified_ = false;
+    hasData_ = true;
+    loadedFrom_ = fileName_;
+    loadedStamp_ = stamp;
+}
+
+void TTable::Open()
+{
+    if (active_)
+        return;
+    if (fileName_.isEmpty())
+        throw AppError(QStringLiteral("%1: Missing file name").arg(name_));
+    LoadFile();
+    active_ = true;
+    state_ = dsBrowse;
+    current_ = nullptr;
+    InvalidateVisible();
+    First();
+    NotifyLayout();
+    NotifyData();
+}
+
+void TTable::Close()
+{
+    if (!active_)
+        return;
+    if (state_ != dsBrowse)
+        Cancel();
+    const bool write = !fileName_.isEmpty() && (modified_ || !QFileInfo::exists(fileName_));
+    active_ = false;
+    state_ = dsInactive;
+    current_ = nullptr;
+    InvalidateVisible();
+    NotifyLayout();
+    NotifyData();
+    if (write)
+        WriteFile(fileName_, true);
+}
+
+void TTable::SaveToFile(const QString &fileName)
+{
+    if (!active_)
+        return;
+    WriteFile(fileName.isEmpty() ? fileName_ : fileName, true);
+}
+
+void TTable::WriteFile(const QString &fileName, bool allowDelta)
+{
+    if (fileName.isEmpty())
+        throw AppError(QStringLiteral("%1: Missing file name").arg(name_));
+    const TTableFile file(name_, fields_);
+    // Only the file the data mirrors can take a write of what changed; any
+    // other target gets a complete file and leaves that bookkeeping alone.
+    if (fileName != fileName_ || QFileInfo(fileName).absoluteFilePath() != QFileInfo(fileName_).absoluteFilePath()) {
+        TRecords copy;
+        copy.reserve(records_.size());
+        for (const auto &record : records_)
+            copy.push_back(std::make_unique<TRecord>(*record));
+        file.WriteAll(fileName, copy);
+        return;
+    }
+    size_t changes = deletedRowIds_.size();
+    for (const auto &record : records_)
+        changes += record->dirty || record->rowId == 0;
+    const bool delta = allowDelta && hasData_ && loadedFrom_ == fileName && Stamp(fileName) == loadedStamp_ &&
+                       changes * 2 < records_.size() + 2;
+    if (delta) {
+        try {
+            file.WriteChanges(fileName, records_, deletedRowIds_, maxRowId_);
+        } catch (const AppError &) {
+            // The transaction was rolled back: the file holds what was read,
+            // so the unwritten changes stay valid against it.
+            if (!QFileInfo::exists(fileName + QStringLiteral("-journal")))
+                loadedStamp_ = Stamp(fileName);
+            throw;
+        }
+    } else {
+        file.WriteAll(fileName, records_);
+        maxRowId_ = qint64(records_.size());
+    }
+    deletedRowIds_.clear();
+    modified_ = false;
+    hasData_ = true;
+    loadedFrom_ = fileName;
+    loadedStamp_ = Stamp(fileName);
+}
+
+// Cursor.
+
+TTable::IndexCache &TTable::BuiltIndex(const QString &name) const
+{
+    auto found = indexCaches_.find(name);
+    if (found != indexCaches_.end())
+        return *found->second;
+    auto cache = std::make_unique<IndexCache>();
+    if (!name.isEmpty()) {
+        const auto def = std::find_if(indexes_.begin(), indexes_.end(),
+                                      [&](const TIndexDef &d) { return d.name.compare(name, Qt::CaseInsensitive) == 0; });
+        if (def == indexes_.end())
+            throw AppError(QStringLiteral("%1: Index '%2' not found").arg(name_, name));
+        for (const QString &fieldName : def->fields) {
+            const int index = FieldIndex(fieldName);
+            cache->fields.push_back(index);
+            cache->text.push_back(fields_[index].type == ftString || fields_[index].type == ftMemo);
+        }
+        cache->descending = def->descending;
+        cache->caseInsensitive = def->caseInsensitive;
+    }
+    cache->Build(records_);
+    return *indexCaches_.emplace(name, std::move(cache)).first->second;
+}
+
+const std::vector<TRecord *> &TTable::Ordered() const { return BuiltIndex(indexName_).order; }
+
+bool TTable::Passes(TRecord *record) const
+{
+    if (filterField_ >= 0) {
+        const QVariant &value = record->values[size_t(filterField_)];
+        if (!value.isValid() || value.toLongLong() != filterValue_)
+            return false;
+    }
+    if (OnFilterRecord) {
+        evaluating_ = record;
+        bool accepted = false;
+        try {
+            accepted = OnFilterRecord(*const_cast<TTable *>(this));
+        } catch (...) {
+            evaluating_ = nullptr;
+            throw;
+        }
+        evaluating_ = nullptr;
+        return accepted;
+    }
+    return true;
+}
+
+const std::vector<TRecord *> &TTable::Visible() const
+{
+    if (visibleValid_)
+        return visible_;
+    static const std::vector<TRecord *> none;
+    if (!active_)
+        return none;
+    const std::vector<TRecord *> &ordered = Ordered();
+    visible_.clear();
+    if (!filtered_) {
+        visible_ = ordered;
+    } else {
+        visible_.reserve(ordered.size());
+        for (TRecord *record : ordered)
+            if (Passes(record))
+                visible_.push_back(record);
+    }
+    visibleValid_ = true;
+    // The current record may have gone (deleted, filtered out): the record
+    // now at its old position takes its place.
+    auto *self = const_cast<TTable *>(this);
+    if (self->current_) {
+        const auto at = std::find(visible_.begin(), visible_.end(), self->current_);
+        if (at != visible_.end()) {
+            currentRow_ = int(at - visible_.begin());
+            return visible_;
+        }
+    }
+    if (visible_.empty()) {
+        self->current_ = nullptr;
+        currentRow_ = -1;
+    } else {
+        currentRow_ = std::clamp(currentRow_, 0, int(visible_.size()) - 1);
+        self->current_ = visible_[size_t(currentRow_)];
+    }
+    return visible_;
+}
+
+void TTable::InvalidateVisible()
+{
+    // currentRow_ stays as the fallback position for the resync.
+    visibleValid_ = false;
+}
+
+int TTable::RecordCount() const { return int(Visible().size()); }
+
+int TTable::RecNo() const
+{
+    const auto &visible = Visible();
+    if (!current_)
+        return -1;
+    if (currentRow_ < 0 || currentRow_ >= int(visible.size()) || visible[size_t(currentRow_)] != current_) {
+        const auto at = std::find(visible.begin(), visible.end(), current_);
+        currentRow_ = at == visible.end() ? -1 : int(at - visible.begin());
+    }
+    return currentRow_;
+}
+
+void TTable::AutoPost()
+{
+    if (state_ == dsEdit || state_ == dsInsert)
+        Post();
+}
+
+void TTable::MoveToVisible(int row)
+{
+    const auto &visible = Visible();
+    if (visible.empty()) {
+        current_ = nullptr;
+        currentRow_ = -1;
+    } else {
+        currentRow_ = std::clamp(row, 0, int(visible.size()) - 1);
+        current_ = visible[size_t(currentRow_)];
+    }
+    NotifyData();
+}
+
+void TTable::First()
+{
+    CheckActive();
+    AutoPost();
+    MoveToVisible(0);
+    bof_ = true;
+    eof_ = current_ == nullptr;
+}
+
+void TTable::Last()
+{
+    CheckActive();
+    AutoPost();
+    MoveToVisible(RecordCount() - 1);
+    eof_ = true;
+    bof_ = current_ == nullptr;
+}
+
+void TTable::Next()
+{
+    CheckActive();
+    AutoPost();
+    const int row = RecNo();
+    if (row + 1 >= RecordCount()) {
+        eof_ = true;
+        return;
+    }
+    MoveToVisible(row + 1);
+    bof_ = eof_ = false;
+}
+
+void TTable::Prior()
+{
+    CheckActive();
+    AutoPost();
+    const int row = RecNo();
+    if (row <= 0) {
+        bof_ = true;
+        return;
+    }
+    MoveToVisible(row - 1);
+    bof_ = eof_ = false;
+}
+
+bool TTable::Eof() const { return !active_ || eof_ || Visible().empty(); }
+bool TTable::Bof() const { return !active_ || bof_ || Visible().empty(); }
+
+void TTable::SetRecNo(int row)
+{
+    CheckActive();
+    AutoPost();
+    MoveToVisible(row);
+    bof_ = eof_ = false;
+}
+
+TBookmark TTable::GetBookmark() const
+{
+    if (!active_)
+        return 0;
+    Visible();
+    return current_ ? current_->serial : 0;
+}
+
+bool TTable::BookmarkValid(TBookmark bookmark) const
+{
+    if (!active_)
+        return false;
+    TRecord *record = bySerial_.value(bookmark);
+    const auto &visible = Visible();
+    return record && std::find(visible.begin(), visible.end(), record) != visible.end();
+}
+
+void TTable::GotoBookmark(TBookmark bookmark)
+{
+    CheckActive();
+    AutoPost();
+    if (!BookmarkValid(bookmark))
+        throw AppError(QStringLiteral("%1: Record not found").arg(name_));
+    current_ = bySerial_.value(bookmark);
+    currentRow_ = -1;
+    bof_ = eof_ = false;
+    NotifyData();
+}
+
+TBookmark TTable::BookmarkAt(int row) const
+{
+    const auto &visible = Visible();
+    return row >= 0 && row < int(visible.size()) ? visible[size_t(row)]->serial : 0;
+}
+
+QVariant TTable::ValueAt(int row, int field) const
+{
+    const auto &visible = Visible();
+    if (row < 0 || row >= int(visible.size()) || field < 0 || field >= fields_.size())
+        return QVariant();
+    return visible[size_t(row)]->values[size_t(field)];
+}
+
+QString TTable::DisplayTextAt(int row, int field) const
+{
+    const QVariant value = ValueAt(row, field);
+    if (!value.isValid())
+        return QString();
+    switch (fields_[field].type) {
+    case ftDate:
+        return FormatDate(value.toDate());
+    case ftTime:
+        return FormatTime(value.toTime());
+    case ftInteger:
+        return QString::number(value.toInt());
+    default:
+        return value.toString();
+    }
+}
+
+int TTable::MaxInteger(const QString &field, int fallback) const
+{
+    const int index = FieldIndex(field);
+    bool found = false;
+    int highest = fallback;
+    for (const auto &record : records_) {
+        const QVariant &value = record->values[size_t(index)];
+        if (value.isValid() && (!found || value.toInt() > highest)) {
+            highest = value.toInt();
+            found = true;
+        }
+    }
+    return highest;
+}
+
+// Editing.
+
+TDataSetState TTable::State() const { return active_ ? state_ : dsInactive; }
+
+void TTable::StartNew()
+{
+    CheckActive();
+    AutoPost();
+    buffer_ = std::make_unique<TRecord>();
+    buffer_->values.resize(size_t(fields_.size()));
+    editing_ = nullptr;
+    state_ = dsInsert;
+    if (OnNewRecord) {
+        try {
+            OnNewRecord(*this);
+        } catch (...) {
+            buffer_.reset();
+            state_ = dsBrowse;
+            throw;
+        }
+    }
+    NotifyData();
+}
+
+void TTable::Insert() { StartNew(); }
+void TTable::Append() { StartNew(); }
+
+void TTable::Edit()
+{
+    CheckActive();
+    if (state_ == dsEdit || state_ == dsInsert)
+        return;
+    Visible();
+    if (!current_) {
+        Insert();
+        return;
+    }
+    buffer_ = std::make_unique<TRecord>(*current_);
+    editing_ = current_;
+    state_ = dsEdit;
+    NotifyData();
+}
+
+void TTable::Post()
+{
+    CheckActive();
+    if (state_ == dsInsert) {
+        std::unique_ptr<TRecord> record = std::move(buffer_);
+        record->serial = nextSerial_++;
+        record->rowId = 0;
+        record->dirty = true;
+        TRecord *added = record.get();
+        records_.push_back(std::move(record));
+        bySerial_.insert(added->serial, added);
+        for (auto &[name, cache] : indexCaches_)
+            cache->Add(added);
+        current_ = added;
+    } else if (state_ == dsEdit) {
+        TRecord *record = editing_;
+        if (buffer_->values != record->values) {
+            for (auto &[name, cache] : indexCaches_) {
+                cache->Remove(record, record->values);
+                std::swap(record->values, buffer_->values);
+                cache->Add(record);
+                std::swap(record->values, buffer_->values);
+            }
+            record->values = std::move(buffer_->values);
+            record->dirty = true;
+        } else {
+            buffer_.reset();
+            editing_ = nullptr;
+            state_ = dsBrowse;
+            NotifyData();
+            return;
+        }
+        current_ = record;
+    } else {
+        return;
+    }
+    buffer_.reset();
+    editing_ = nullptr;
+    state_ = dsBrowse;
+    modified_ = true;
+    InvalidateVisible();
+    NotifyLayout();
+    NotifyData();
+}
+
+void TTable::Cancel()
+{
+    if (state_ != dsEdit && state_ != dsInsert)
+        return;
+    buffer_.reset();
+    editing_ = nullptr;
+    state_ = dsBrowse;
+    NotifyData();
+}
+
+void TTable::Delete()
+{
+    CheckActive();
+    if (state_ == dsInsert) {
+        Cancel();
+        return;
+    }
+    Cancel();
+    const int row = RecNo();
+    if (!current_)
+        throw AppError(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(name_));
+    TRecord *record = current_;
+    for (auto &[name, cache] : indexCaches_)
+        cache->Remove(record, record->values);
+    if (record->rowId > 0)
+        deletedRowIds_.push_back(record->rowId);
+    bySerial_.remove(record->serial);
+    current_ = nullptr;
+    currentRow_ = row;
+    records_.erase(std::find_if(records_.begin(), records_.end(),
+                                [record](const std::unique_ptr<TRecord> &r) { return r.get() == record; }));
+    modified_ = true;
+    InvalidateVisible();
+    NotifyLayout();
+    NotifyData();
+}
+
+void TTable::AppendRecord(const QVariantList &values)
+{
+    Append();
+    try {
+        for (int i = 0; i < values.size() && i < fields_.size(); ++i)
+            if (values[i].isValid() && !values[i].isNull())
+                SetCurrentValue(i, values[i]);
+        Post();
+    } catch (...) {
+        Cancel();
+        throw;
+    }
+}
+
+QVariant TTable::Normalize(int field, const QVariant &value) const
+{
+    const TFieldDef &def = fields_[field];
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    const bool isText = value.typeId() == QMetaType::QString;
+    switch (def.type) {
+    case ftString: {
+        QString text = value.toString().left(def.size);
+        qsizetype end = text.size();
+        while (end > 0 && text[end - 1] == QLatin1Char(' '))
+            --end;
+        text.truncate(end);
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+    case ftMemo: {
+        const QString text = value.toString();
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+    case ftInteger: {
+        if (!isText)
+            return QVariant(value.toInt());
+        const QString text = value.toString().trimmed();
+        if (text.isEmpty())
+            return QVariant();
+        bool ok = false;
+        const int number = text.toInt(&ok);
+        if (!ok)
+            throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
+        return number;
+    }
+    case ftDate: {
+        QDate date;
+        if (value.typeId() == QMetaType::QDateTime)
+            date = value.toDateTime().date();
+        else if (isText) {
+            if (value.toString().trimmed().isEmpty())
+                return QVariant();
+            date = ParseDate(value.toString().trimmed());
+            if (!date.isValid())
+                throw AppError(QStringLiteral("'%1' is not a valid date").arg(value.toString()));
+        } else
+            date = value.toDate();
+        return date.isValid() ? QVariant(date) : QVariant();
+    }
+    case ftTime: {
+        QTime time;
+        if (value.typeId() == QMetaType::QDateTime)
+            time = value.toDateTime().time();
+        else if (isText) {
+            if (value.toString().trimmed().isEmpty())
+                return QVariant();
+            time = ParseTime(value.toString().trimmed());
+            if (!time.isValid())
+                throw AppError(QStringLiteral("'%1' is not a valid time").arg(value.toString()));
+        } else
+            time = value.toTime();
+        // The store keeps whole seconds, as the time is shown.
+        return time.isValid() ? QVariant(QTime(time.hour(), time.minute(), time.second())) : QVariant();
+    }
+    }
+    return QVariant();
+}
+
+QVariant TTable::CurrentValue(int field) const
+{
+    if (field < 0 || field >= fields_.size())
+        return QVariant();
+    if (evaluating_)
+        return evaluating_->values[size_t(field)];
+    if (!active_)
+        return QVariant();
+    if ((state_ == dsEdit || state_ == dsInsert) && buffer_)
+        return buffer_->values[size_t(field)];
+    Visible();
+    return current_ ? current_->values[size_t(field)] : QVariant();
+}
+
+void TTable::SetCurrentValue(int field, const QVariant &value)
+{
+    CheckActive();
+    if (state_ != dsEdit && state_ != dsInsert)
+        throw AppError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(name_));
+    QVariant normalized = Normalize(field, value);
+    QVariant &slot = buffer_->values[size_t(field)];
+    if (slot == normalized && slot.isValid() == normalized.isValid())
+        return;
+    slot = std::move(normalized);
+    NotifyData();
+}
+
+// Order and filter.
+
+void TTable::SetIndexName(const QString &name)
+{
+    if (name == indexName_)
+        return;
+    if (!name.isEmpty() && std::none_of(indexes_.begin(), indexes_.end(), [&](const TIndexDef &d) {
+            return d.name.compare(name, Qt::CaseInsensitive) == 0;
+        }))
+        throw AppError(QStringLiteral("%1: Index '%2' not found").arg(name_, name));
+    if (active_) {
+        AutoPost();
+        Visible();
+    }
+    indexName_ = name;
+    currentRow_ = -1;
+    InvalidateVisible();
+    NotifyLayout();
+    NotifyData();
+}
+
+void TTable::SetFiltered(bool on)
+{
+    if (on == filtered_)
+        return;
+    if (active_) {
+        AutoPost();
+        RecNo();
+    }
+    filtered_ = on;
+    InvalidateVisible();
+    NotifyLayout();
+    NotifyData();
+}
+
+void TTable::SetFilter(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\w+)\\s*=\\s*(-?\\d+)\\s*$"));
+    int field = -1;
+    qint64 value = 0;
+    if (!text.trimmed().isEmpty()) {
+        const QRegularExpressionMatch match = form.match(text);
+        field = match.hasMatch() ? FieldIndex(match.captured(1)) : -1;
+        if (field < 0)
+            throw AppError(QStringLiteral("%1: Invalid filter \"%2\"").arg(name_, text));
+        value = match.captured(2).toLongLong();
+    }
+    if (active_) {
+        AutoPost();
+        RecNo();
+    }
+    filterText_ = text;
+    filterField_ = field;
+    filterValue_ = value;
+    if (filtered_) {
+        InvalidateVisible();
+        NotifyLayout();
+        NotifyData();
+    }
+}
+
+void TTable::RefreshFilter()
+{
+    if (!active_)
+        return;
+    RecNo();
+    InvalidateVisible();
+    NotifyLayout();
+    NotifyData();
+}
+
+bool TTable::FindKey(const QVariantList &values)
+{
+    CheckActive();
+    AutoPost();
+    if (indexName_.isEmpty() || values.isEmpty())
+        return false;
+    IndexCache &cache = BuiltIndex(indexName_);
+    const int count = std::min(int(values.size()), int(cache.fields.size()));
+    std::vector<QVariant> probeValues(size_t(fields_.size()));
+    for (int i = 0; i < count; ++i)
+        probeValues[size_t(cache.fields[size_t(i)])] = Normalize(cache.fields[size_t(i)], values[i]);
+    const Key probe = cache.MakeKey(probeValues, count);
+    auto at = std::lower_bound(cache.entries.begin(), cache.entries.end(), probe,
+                               [&](const IndexCache::Entry &e, const Key &k) { return cache.Compare(e.key, k, count) < 0; });
+    for (; at != cache.entries.end() && cache.Compare(at->key, probe, count) == 0; ++at) {
+        // Case-insensitive keys match regardless of case; compare the values
+        // exactly as the index does.
+        if (filtered_ && !Passes(at->record))
+            continue;
+        current_ = at->record;
+        currentRow_ = -1;
+        bof_ = eof_ = false;
+        NotifyData();
+        return true;
+    }
+    return false;
+}
+
+// Notification.
+
+void TTable::NotifyData()
+{
+    if (disableCount_ > 0)
+        pendingData_ = true;
+    else
+        Q_EMIT DataChange();
+}
+
+void TTable::NotifyLayout()
+{
+    if (disableCount_ > 0)
+        pendingLayout_ = true;
+    else
+        Q_EMIT LayoutChange();
+}
+
+void TTable::DisableControls() { ++disableCount_; }
+
+void TTable::EnableControls()
+{
+    if (disableCount_ == 0 || --disableCount_ > 0)
+        return;
+    const bool layout = pendingLayout_, data = pendingData_ || pendingLayout_;
+    pendingLayout_ = pendingData_ = false;
+    if (layout)
+        Q_EMIT LayoutChange();
+    if (data)
+        Q_EMIT DataChange();
+}

@@ -1,0 +1,251 @@
+#pragma once
+
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+#include <QVariant>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+enum TFieldType { ftString, ftInteger, ftDate, ftTime, ftMemo };
+
+// One column of a table. `size` is the most characters a String field keeps.
+struct TFieldDef {
+    QString name;
+    TFieldType type = ftString;
+    int size = 0;
+};
+
+// A named order over one or more fields. Descending applies to every field;
+// case-insensitive applies to the text fields.
+struct TIndexDef {
+    QString name;
+    QStringList fields;
+    bool descending = false;
+    bool caseInsensitive = false;
+};
+
+enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+
+// Identifies a record for as long as it exists; 0 is no record.
+using TBookmark = quint64;
+
+class TTable;
+struct TRecord;
+
+// Accessor of one field of a table's current record (the edit buffer while
+// editing or inserting). Cheap to copy; valid while the table lives.
+class TField {
+public:
+    TField(TTable *table, int index) : table_(table), index_(index) {}
+
+    const TFieldDef &Def() const;
+    const QString &FieldName() const { return Def().name; }
+    int Index() const { return index_; }
+
+    QVariant Value() const; // invalid QVariant when null
+    bool IsNull() const;
+    // Dates read as "dd/mm/yyyy", times as "hh:mm:ss", null as "".
+    QString AsString() const;
+    int AsInteger() const; // 0 when null
+    QDate AsDate() const;  // null date when null
+    QTime AsTime() const;  // null time when null
+
+    // Setting needs the edit or insert state. Text is cut to a String field's
+    // size and loses trailing blanks; empty text makes the field null. Text
+    // for an Integer, Date or Time field that does not parse throws AppError.
+    void SetValue(const QVariant &value);
+    void SetAsString(const QString &value);
+    void SetAsInteger(int value);
+    void SetAsDate(const QDate &value);
+    void SetAsTime(const QTime &value);
+    void Clear();
+
+private:
+    TTable *table_;
+    int index_;
+};
+
+// In-memory table with a cursor, edit states, named indexes, a filter,
+// bookmarks and change notification, stored in one SQLite file. The tables of
+// an Action File are instances of this class with their own definitions.
+//
+// Failing operations throw AppError with a message for the user.
+class TTable : public QObject {
+    Q_OBJECT
+public:
+    TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> indexes = {},
+           QObject *parent = nullptr);
+    ~TTable() override;
+
+    const QString &TableName() const { return name_; }
+    const QList<TFieldDef> &FieldDefs() const { return fields_; }
+    const QList<TIndexDef> &IndexDefs() const { return indexes_; }
+    int FieldCount() const { return int(fields_.size()); }
+    int FieldIndex(const QString &name) const; // -1 when unknown
+
+    // Life cycle and files.
+    void CreateDataSet(); // empty and active; forgets any loaded data
+    void Open();          // loads FileName; does nothing when already active
+    // Writes the table when a file name is set and the data changed since it
+    // was loaded, created or written, or the file is missing; then inactive.
+    // A failed write throws; the table is inactive all the same, and its
+    // unwritten changes come back if the unchanged file is opened again.
+    void Close();
+    // Writes an active table to fileName (empty: FileName); does nothing
+    // when inactive.
+    void SaveToFile(const QString &fileName = QString());
+    bool Active() const { return active_; }
+    const QString &FileName() const { return fileName_; }
+    void SetFileName(const QString &fileName);
+    bool LogChanges() const { return logChanges_; }
+    void SetLogChanges(bool on) { logChanges_ = on; }
+    // Data differs from what was last loaded or written.
+    bool Modified() const { return modified_; }
+
+    // Cursor over the visible records (filter passed, in index order).
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    bool Eof() const;
+    bool Bof() const;
+    int RecordCount() const;
+    bool IsEmpty() const { return RecordCount() == 0; }
+    int RecNo() const;          // 0-based visible position of the current record, -1 none
+    void SetRecNo(int row);     // moves to a visible position (clamped)
+    TBookmark GetBookmark() const;
+    bool BookmarkValid(TBookmark bookmark) const;
+    void GotoBookmark(TBookmark bookmark); // throws when the record is gone or hidden
+    void FreeBookmark(TBookmark) {}
+
+    // Editing.
+    void Insert();
+    void Append();
+    void Edit();
+    void Post();
+    void Cancel();
+    void Delete();
+    TDataSetState State() const;
+    std::function<void(TTable &)> OnNewRecord;
+    // Appends a record from values in field order; a missing or null value
+    // leaves the field as the new-record handler set it.
+    void AppendRecord(const QVariantList &values);
+
+    // Order: an index name, or empty for order of insertion. Keeps the record.
+    const QString &IndexName() const { return indexName_; }
+    void SetIndexName(const QString &name);
+
+    // Filter: the text form "FIELD = n" and/or the OnFilterRecord handler,
+    // applied while Filtered is on.
+    bool Filtered() const { return filtered_; }
+    void SetFiltered(bool on);
+    const QString &Filter() const { return filterText_; }
+    void SetFilter(const QString &text);
+    std::function<bool(TTable &)> OnFilterRecord;
+    // Applies the filter anew after the inputs of OnFilterRecord changed.
+    void RefreshFilter();
+
+    // Moves to the first visible record whose current-index fields equal
+    // values; false (cursor unchanged) when there is none or no index is set.
+    bool FindKey(const QVariantList &values);
+
+    TField FieldByName(const QString &name); // throws for an unknown field
+    TField Fields(int index) { return TField(this, index); }
+
+    // Notification.
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return disableCount_ > 0; }
+
+    // Random access to the visible records, for grids.
+    QVariant ValueAt(int row, int field) const;
+    QString DisplayTextAt(int row, int field) const;
+    TBookmark BookmarkAt(int row) const;
+
+    // Highest non-null value of an Integer field over all records, filter
+    // ignored; fallback when there is none.
+    int MaxInteger(const QString &field, int fallback) const;
+
+Q_SIGNALS:
+    // The current record moved, or its data or the state changed.
+    void DataChange();
+    // Which records are visible, or their order, changed.
+    void LayoutChange();
+
+private:
+    friend class TField;
+    struct IndexCache;
+    struct FileStamp {
+        qint64 size = -1, mtimeNs = 0, ctimeNs = 0;
+        quint64 inode = 0, device = 0;
+        bool operator==(const FileStamp &) const = default;
+    };
+
+    QVariant CurrentValue(int field) const;
+    void SetCurrentValue(int field, const QVariant &value);
+    QVariant Normalize(int field, const QVariant &value) const;
+    const std::vector<TRecord *> &Visible() const;
+    const std::vector<TRecord *> &Ordered() const;
+    IndexCache &BuiltIndex(const QString &name) const;
+    bool Passes(TRecord *record) const;
+    void InvalidateVisible();
+    void ForgetData();
+    void CheckActive() const;
+    void CheckBrowse();
+    void AutoPost();
+    void StartNew();
+    void MoveToVisible(int row);
+    void NotifyData();
+    void NotifyLayout();
+    void WriteFile(const QString &fileName, bool allowDelta);
+    void LoadFile();
+    static FileStamp Stamp(const QString &fileName);
+
+    QString name_;
+    QList<TFieldDef> fields_;
+    QList<TIndexDef> indexes_;
+    QHash<QString, int> fieldIndex_;
+
+    bool active_ = false;
+    bool logChanges_ = true;
+    bool modified_ = false;
+    QString fileName_;
+
+    std::vector<std::unique_ptr<TRecord>> records_; // order of insertion
+    QHash<quint64, TRecord *> bySerial_;
+    quint64 nextSerial_ = 1;
+    qint64 maxRowId_ = 0;               // highest row id in the file the data came from
+    std::vector<qint64> deletedRowIds_; // removed since the file was read or written
+    QString loadedFrom_;                // file whose content the data mirrors
+    FileStamp loadedStamp_;             // that file as it was then
+    bool hasData_ = false;              // records_ hold data of loadedFrom_ (also when inactive)
+
+    QString indexName_;
+    mutable std::map<QString, std::unique_ptr<IndexCache>> indexCaches_;
+    bool filtered_ = false;
+    QString filterText_;
+    int filterField_ = -1;
+    qint64 filterValue_ = 0;
+
+    mutable std::vector<TRecord *> visible_;
+    mutable bool visibleValid_ = false;
+    mutable TRecord *evaluating_ = nullptr; // record seen by FieldByName during filtering
+
+    TRecord *current_ = nullptr;
+    mutable int currentRow_ = -1; // cached position of current_ in visible_, -1 unknown
+    bool eof_ = true;
+    bool bof_ = true;
+    TDataSetState state_ = dsInactive;
+    std::unique_ptr<TRecord> buffer_; // edit or insert buffer
+    TRecord *editing_ = nullptr;     // record being edited
+    int disableCount_ = 0;
+    bool pendingData_ = false;
+    bool pendingLayout_ = false;
+};

@@ -1,0 +1,441 @@
+#include "TTableFile.h"
+
+#include "AppError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Marks a database as a table file of this program ("DRAV").
+constexpr int kApplicationId = 0x44524156;
+
+QString Quoted(const QString &name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+QString DeclaredType(const TFieldDef &field)
+{
+    switch (field.type) {
+    case ftString:
+        return QStringLiteral("VARCHAR(%1)").arg(field.size);
+    case ftInteger:
+        return QStringLiteral("INTEGER");
+    case ftDate:
+        return QStringLiteral("DATE");
+    case ftTime:
+        return QStringLiteral("TIME");
+    case ftMemo:
+        return QStringLiteral("TEXT");
+    }
+    return QString();
+}
+
+// Owns an open connection; closing finalizes nothing, so statements are
+// owned by Statement and always go first.
+class Database {
+public:
+    Database(const QString &fileName, int flags) : fileName_(fileName)
+    {
+        const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db_, flags, nullptr);
+        if (rc != SQLITE_OK)
+            Fail(rc);
+        sqlite3_extended_result_codes(db_, 1);
+    }
+    ~Database()
+    {
+        if (db_)
+            sqlite3_close(db_);
+    }
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    sqlite3 *Handle() const { return db_; }
+    const QString &FileName() const { return fileName_; }
+
+    [[noreturn]] void Fail(int rc) const
+    {
+        const char *text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        throw AppError(QString::fromUtf8(text ? text : sqlite3_errstr(rc)));
+    }
+    void Exec(const QString &sql) const
+    {
+        const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            Fail(rc);
+    }
+    int IntPragma(const char *name) const;
+    // Closes the connection and reports what went wrong on the way.
+    void Close()
+    {
+        const int rc = sqlite3_close(db_);
+        db_ = nullptr;
+        if (rc != SQLITE_OK)
+            throw AppError(QString::fromUtf8(sqlite3_errstr(rc)));
+    }
+
+private:
+    sqlite3 *db_ = nullptr;
+    QString fileName_;
+};
+
+class Statement {
+public:
+    Statement(const Database &db, const QString &sql) : db_(db)
+    {
+        const QByteArray text = sql.toUtf8();
+        const int rc = sqlite3_prepare_v2(db.Handle(), text.constData(), int(text.size()), &stmt_, nullptr);
+        if (rc != SQLITE_OK)
+            db.Fail(rc);
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    sqlite3_stmt *Handle() const { return stmt_; }
+    // True while a row is available.
+    bool Step()
+    {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            db_.Fail(rc);
+        return false;
+    }
+    void Run()
+    {
+        Step();
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    QString Text(int column) const
+    {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
+        return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt_, column)) : QString();
+    }
+
+private:
+    const Database &db_;
+    sqlite3_stmt *stmt_ = nullptr;
+};
+
+int Database::IntPragma(const char *name) const
+{
+    Statement stmt(*this, QStringLiteral("PRAGMA ") + QLatin1String(name));
+    return stmt.Step() ? sqlite3_column_int(stmt.Handle(), 0) : 0;
+}
+
+int Digits(const char *text, int count)
+{
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// "yyyy-mm-dd"; invalid date when the text is not one.
+QDate DecodeDate(const char *text, int size)
+{
+    if (size != 10 || text[4] != '-' || text[7] != '-')
+        return QDate();
+    return QDate(Digits(text, 4), Digits(text + 5, 2), Digits(text + 8, 2));
+}
+
+QTime DecodeTime(const char *text, int size)
+{
+    if (size != 8 || text[2] != ':' || text[5] != ':')
+        return QTime();
+    return QTime(Digits(text, 2), Digits(text + 3, 2), Digits(text + 6, 2));
+}
+
+QByteArray EncodeDate(const QDate &date)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year(), date.month(), date.day());
+    return QByteArray(text, 10);
+}
+
+QByteArray EncodeTime(const QTime &time)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", time.hour(), time.minute(), time.second());
+    return QByteArray(text, 8);
+}
+
+void Bind(sqlite3_stmt *stmt, int column, const TFieldDef &field, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_bind_null(stmt, column);
+        return;
+    }
+    QByteArray text;
+    switch (field.type) {
+    case ftInteger:
+        sqlite3_bind_int64(stmt, column, value.toInt());
+        return;
+    case ftDate:
+        text = EncodeDate(value.toDate());
+        break;
+    case ftTime:
+        text = EncodeTime(value.toTime());
+        break;
+    case ftString:
+    case ftMemo:
+        text = value.toString().toUtf8();
+        break;
+    }
+    sqlite3_bind_text(stmt, column, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
+void BindRecord(sqlite3_stmt *stmt, const QList<TFieldDef> &fields, const TRecord &record, int first)
+{
+    for (int i = 0; i < fields.size(); ++i)
+        Bind(stmt, first + i, fields[i], record.values[size_t(i)]);
+}
+
+// A file the user marked read-only is not replaced, even by a user who
+// could (root, or the owner of the folder).
+void CheckWritable(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    if (info.exists() && !(info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)))
+        throw AppError(QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(fileName));
+}
+
+bool SyncPath(const QString &path, int flags)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+TTableFile::TTableFile(const QString &tableName, const QList<TFieldDef> &fields)
+    : tableName_(tableName), fields_(fields)
+{
+}
+
+QString TTableFile::CreateTableSql() const
+{
+    QStringList columns;
+    for (const TFieldDef &field : fields_)
+        columns << Quoted(field.name) + QLatin1Char(' ') + DeclaredType(field);
+    return QStringLiteral("CREATE TABLE ") + Quoted(tableName_) + QStringLiteral(" (") +
+           columns.join(QStringLiteral(", ")) + QStringLiteral(")");
+}
+
+TRecords TTableFile::Load(const QString &fileName) const
+{
+    if (!QFileInfo(fileName).isFile())
+        throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName));
+    try {
+        // A journal beside the file is what an interrupted write leaves; a
+        // writable connection lets SQLite roll the file back to its old
+        // content. Otherwise the file is opened read-only and never changed.
+        const bool interrupted = QFileInfo::exists(fileName + QStringLiteral("-journal"));
+        Database db(fileName, interrupted ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+        if (db.IntPragma("application_id") != kApplicationId)
+            throw AppError(QStringLiteral("it is not a table file of this program"));
+        const int version = db.IntPragma("user_version");
+        if (version > kFormatVersion)
+            throw AppError(QStringLiteral("it was written by a newer version of the program"));
+        if (version < 1)
+            throw AppError(QStringLiteral("its format version is unknown"));
+
+        Statement info(db, QStringLiteral("PRAGMA table_info(") + Quoted(tableName_) + QLatin1Char(')'));
+        int column = 0;
+        while (info.Step()) {
+            if (column >= fields_.size() || info.Text(1) != fields_[column].name ||
+                info.Text(2) != DeclaredType(fields_[column]))
+                throw AppError(QStringLiteral("it does not hold the table %1").arg(tableName_));
+            ++column;
+        }
+        if (column != fields_.size())
+            throw AppError(QStringLiteral("it does not hold the table %1").arg(tableName_));
+
+        QStringList names;
+        for (const TFieldDef &field : fields_)
+            names << Quoted(field.name);
+        Statement select(db, QStringLiteral("SELECT rowid, ") + names.join(QStringLiteral(", ")) +
+                                 QStringLiteral(" FROM ") + Quoted(tableName_) +
+                                 QStringLiteral(" ORDER BY rowid"));
+        sqlite3_stmt *stmt = select.Handle();
+        TRecords records;
+        while (select.Step()) {
+            auto record = std::make_unique<TRecord>();
+            record->rowId = sqlite3_column_int64(stmt, 0);
+            record->values.resize(size_t(fields_.size()));
+            for (int i = 0; i < fields_.size(); ++i) {
+                const int col = i + 1;
+                const int type = sqlite3_column_type(stmt, col);
+                if (type == SQLITE_NULL)
+                    continue;
+                QVariant &value = record->values[size_t(i)];
+                const TFieldDef &field = fields_[i];
+                if (field.type == ftInteger) {
+                    if (type != SQLITE_INTEGER)
+                        throw AppError(QStringLiteral("field %1 holds a value that is not a number").arg(field.name));
+                    value = int(sqlite3_column_int64(stmt, col));
+                    continue;
+                }
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
+                const int bytes = sqlite3_column_bytes(stmt, col);
+                if (field.type == ftDate || field.type == ftTime) {
+                    value = field.type == ftDate ? QVariant(DecodeDate(text, bytes))
+                                                 : QVariant(DecodeTime(text, bytes));
+                    if (!(field.type == ftDate ? value.toDate().isValid() : value.toTime().isValid()))
+                        throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
+                                           .arg(field.name));
+                    continue;
+                }
+                value = QString::fromUtf8(text, bytes);
+            }
+            records.push_back(std::move(record));
+        }
+        return records;
+    } catch (const AppError &error) {
+        throw AppError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()));
+    }
+}
+
+void TTableFile::WriteAll(const QString &fileName, const TRecords &records) const
+{
+    const QFileInfo target(fileName);
+    QString tempName;
+    try {
+        CheckWritable(fileName);
+        {
+            QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                                QStringLiteral(".XXXXXX"));
+            if (!temp.open())
+                throw AppError(temp.errorString());
+            temp.setAutoRemove(false);
+            tempName = temp.fileName();
+        }
+        {
+            // The new file is not in use until it is renamed, so it needs no
+            // journal; durability comes from the fsync before the rename.
+            Database db(tempName, SQLITE_OPEN_READWRITE);
+            db.Exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; "
+                                   "PRAGMA application_id=%1; PRAGMA user_version=%2; BEGIN")
+                        .arg(kApplicationId)
+                        .arg(kFormatVersion));
+            db.Exec(CreateTableSql());
+            QStringList names{QStringLiteral("rowid")}, marks{QStringLiteral("?")};
+            for (const TFieldDef &field : fields_) {
+                names << Quoted(field.name);
+                marks << QStringLiteral("?");
+            }
+            {
+                Statement insert(db, QStringLiteral("INSERT INTO ") + Quoted(tableName_) +
+                                         QLatin1Char('(') + names.join(QLatin1Char(',')) +
+                                         QStringLiteral(") VALUES(") + marks.join(QLatin1Char(',')) +
+                                         QLatin1Char(')'));
+                qint64 rowId = 0;
+                for (const auto &record : records) {
+                    sqlite3_bind_int64(insert.Handle(), 1, ++rowId);
+                    BindRecord(insert.Handle(), fields_, *record, 2);
+                    insert.Run();
+                }
+            }
+            db.Exec(QStringLiteral("COMMIT"));
+            db.Close();
+        }
+        if (!SyncPath(tempName, O_RDONLY))
+            throw AppError(QString::fromLocal8Bit(std::strerror(errno)));
+        QFile::Permissions permissions = target.exists()
+                                             ? target.permissions()
+                                             : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                                   QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
+        QFile::setPermissions(tempName, permissions);
+        if (::rename(QFile::encodeName(tempName).constData(), QFile::encodeName(fileName).constData()) != 0)
+            throw AppError(QString::fromLocal8Bit(std::strerror(errno)));
+        tempName.clear();
+        SyncPath(target.absolutePath(), O_RDONLY | O_DIRECTORY);
+    } catch (const AppError &error) {
+        if (!tempName.isEmpty())
+            QFile::remove(tempName);
+        throw AppError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, error.message()));
+    }
+    qint64 rowId = 0;
+    for (const auto &record : records) {
+        record->rowId = ++rowId;
+        record->dirty = false;
+    }
+}
+
+void TTableFile::WriteChanges(const QString &fileName, const TRecords &records,
+                              const std::vector<qint64> &deletedRowIds, qint64 &maxRowId) const
+{
+    std::vector<std::pair<TRecord *, qint64>> inserted;
+    try {
+        CheckWritable(fileName);
+        Database db(fileName, SQLITE_OPEN_READWRITE);
+        // A rollback journal that is deleted on commit: a crash leaves the
+        // old content (recovered from the journal), a commit the new, and
+        // nothing beside the file afterwards.
+        db.Exec(QStringLiteral("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN IMMEDIATE"));
+        try {
+            QStringList names{QStringLiteral("rowid")}, marks{QStringLiteral("?")}, sets;
+            for (const TFieldDef &field : fields_) {
+                names << Quoted(field.name);
+                marks << QStringLiteral("?");
+                sets << Quoted(field.name) + QStringLiteral("=?");
+            }
+            Statement remove(db, QStringLiteral("DELETE FROM ") + Quoted(tableName_) +
+                                     QStringLiteral(" WHERE rowid=?"));
+            Statement update(db, QStringLiteral("UPDATE ") + Quoted(tableName_) + QStringLiteral(" SET ") +
+                                     sets.join(QLatin1Char(',')) +
+                                     QStringLiteral(" WHERE rowid=?%1").arg(fields_.size() + 1));
+            Statement insert(db, QStringLiteral("INSERT INTO ") + Quoted(tableName_) + QLatin1Char('(') +
+                                     names.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
+                                     marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+            for (qint64 rowId : deletedRowIds) {
+                sqlite3_bind_int64(remove.Handle(), 1, rowId);
+                remove.Run();
+            }
+            qint64 nextRowId = maxRowId;
+            for (const auto &record : records) {
+                if (!record->dirty && record->rowId > 0)
+                    continue;
+                if (record->rowId > 0) {
+                    BindRecord(update.Handle(), fields_, *record, 1);
+                    sqlite3_bind_int64(update.Handle(), int(fields_.size()) + 1, record->rowId);
+                    update.Run();
+                } else {
+                    sqlite3_bind_int64(insert.Handle(), 1, ++nextRowId);
+                    BindRecord(insert.Handle(), fields_, *record, 2);
+                    insert.Run();
+                    inserted.emplace_back(record.get(), nextRowId);
+                }
+            }
+        } catch (...) {
+            sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        db.Exec(QStringLiteral("COMMIT"));
+        db.Close();
+    } catch (const AppError &error) {
+        throw AppError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, error.message()));
+    }
+    for (const auto &[record, rowId] : inserted) {
+        record->rowId = rowId;
+        maxRowId = std::max(maxRowId, rowId);
+    }
+    for (const auto &record : records)
+        record->dirty = false;
+}

@@ -1,0 +1,122 @@
+#include "TTableModel.h"
+
+#include "TTable.h"
+
+#include <QAbstractItemView>
+#include <QBrush>
+#include <QItemSelectionModel>
+
+TTableModel::TTableModel(TTable *table, QList<TColumn> columns, QObject *parent)
+    : QAbstractTableModel(parent), table_(table), columns_(std::move(columns))
+{
+    for (const TColumn &column : columns_)
+        fieldIndexes_.append(table_->FieldIndex(column.field));
+    shownRows_ = table_->RecordCount();
+    connect(table_, &TTable::LayoutChange, this, &TTableModel::TableLayoutChanged);
+    connect(table_, &TTable::DataChange, this, &TTableModel::TableDataChanged);
+}
+
+void TTableModel::SetRowColorRule(RowColorRule rule)
+{
+    rowColors_ = std::move(rule);
+    if (shownRows_ > 0)
+        Q_EMIT dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
+}
+
+int TTableModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : shownRows_; }
+
+int TTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(columns_.size());
+}
+
+QVariant TTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= shownRows_)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return table_->DisplayTextAt(index.row(), fieldIndexes_[index.column()]);
+    case Qt::ForegroundRole:
+    case Qt::BackgroundRole: {
+        if (!rowColors_)
+            return QVariant();
+        const std::optional<TRowColors> colors = rowColors_(*table_, index.row(), index.row() == table_->RecNo());
+        if (!colors)
+            return QVariant();
+        return QBrush(role == Qt::ForegroundRole ? colors->text : colors->background);
+    }
+    default:
+        return QVariant();
+    }
+}
+
+QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columns_.size())
+        return columns_[section].title;
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void TTableModel::TableLayoutChanged()
+{
+    beginResetModel();
+    shownRows_ = table_->RecordCount();
+    lastCurrent_ = -1;
+    endResetModel();
+    SyncViewToTable();
+}
+
+void TTableModel::TableDataChanged()
+{
+    // A record that was posted or moved changes the layout first; here only
+    // the current row's values or the cursor changed.
+    const int rows = table_->RecordCount();
+    if (rows != shownRows_) {
+        TableLayoutChanged();
+        return;
+    }
+    const int current = table_->RecNo();
+    if (lastCurrent_ >= 0 && lastCurrent_ < rows && lastCurrent_ != current)
+        Q_EMIT dataChanged(index(lastCurrent_, 0), index(lastCurrent_, columnCount() - 1));
+    if (current >= 0)
+        Q_EMIT dataChanged(index(current, 0), index(current, columnCount() - 1));
+    lastCurrent_ = current;
+    SyncViewToTable();
+}
+
+void TTableModel::BindView(QAbstractItemView *view)
+{
+    view_ = view;
+    view->setModel(this);
+    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (syncing_ || !current.isValid() || !table_->Active() || current.row() == table_->RecNo())
+                    return;
+                syncing_ = true;
+                try {
+                    table_->SetRecNo(current.row());
+                } catch (...) {
+                    syncing_ = false;
+                    throw;
+                }
+                syncing_ = false;
+            });
+    SyncViewToTable();
+}
+
+void TTableModel::SyncViewToTable()
+{
+    if (!view_ || syncing_ || !view_->selectionModel())
+        return;
+    const int row = table_->RecNo();
+    const QModelIndex current = view_->selectionModel()->currentIndex();
+    if (row < 0 || (current.isValid() && current.row() == row))
+        return;
+    syncing_ = true;
+    const QModelIndex target = index(row, current.isValid() ? current.column() : 0);
+    view_->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view_->scrollTo(target);
+    syncing_ = false;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QMetaObject>
+#include <QString>
+
+class TDataModuleMain;
+class TTable;
+
+// The six file-backed tables of one Action File, opened, created and closed
+// as a set, with the identifier counters of the open file.
+class TTables {
+public:
+    explicit TTables(TDataModuleMain &data);
+
+    // Opens (create: makes new and empty) the six tables of the Action File
+    // whose header file is fileName. On failure shows the failing table's
+    // message, closes everything and returns false.
+    bool Open(const QString &fileName, bool create);
+    // Closes all six tables; changed tables are written. A failed write is
+    // thrown after every table has been closed.
+    void Close();
+    void Reset();
+
+    bool IsOpen() const { return isOpen_; }
+    const QString &FileName() const { return fileName_; }
+    bool RefreshListOnClose() const { return refreshListOnClose_; }
+    void SetRefreshListOnClose(bool on) { refreshListOnClose_ = on; }
+
+    // Counters: -1 while closed, else the highest identifier handed out.
+    int NextId(int kind);
+    int LastActionId() const { return lastActionId_; }
+    int LastLogId() const { return lastLogId_; }
+    int LastDecisionId() const { return lastDecisionId_; }
+    int LastStatementId() const { return lastStatementId_; }
+
+    // The six tables in the order in which they are opened and closed.
+    TTable *Table(int code) const;
+    static constexpr int kTableCount = 6;
+    // Member file of table `code` for the header file fileName.
+    static QString TableFileName(const QString &fileName, int code);
+    static QString OpenErrorMessage(int code);
+
+private:
+    void OpenTable(int code, bool create);
+    int *Counter(int code);
+
+    TDataModuleMain &data_;
+    bool isOpen_ = false;
+    bool refreshListOnClose_ = false;
+    QString fileName_;
+    int lastActionId_ = -1;
+    int lastLogId_ = -1;
+    int lastDecisionId_ = -1;
+    int lastStatementId_ = -1;
+    QMetaObject::Connection actionsChange_;
+};

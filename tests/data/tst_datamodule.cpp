@@ -1,0 +1,391 @@
+#include "FakeUiServices.h"
+#include "TDataModuleMain.h"
+#include "TSettings.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct FakeWindow final : TActionsWindowLink {
+    bool showMine = false;
+    TSeverityIndicator severity;
+    TStatusIndicator status, logStatus;
+    QString dueDate = QStringLiteral("unset");
+    bool ShowMineChecked() const override { return showMine; }
+    void ShowSeverity(const TSeverityIndicator &i) override { severity = i; }
+    void ShowActionStatus(const TStatusIndicator &i) override { status = i; }
+    void ShowLogStatus(const TStatusIndicator &i) override { logStatus = i; }
+    void ShowDueDate(const QString &text) override { dueDate = text; }
+};
+
+QStringList Column(TTable *table, const QString &field)
+{
+    QStringList values;
+    for (table->First(); !table->Eof(); table->Next())
+        values << table->FieldByName(field).AsString();
+    return values;
+}
+
+// Saves a new action the way the action editor does on first save.
+int SaveNewAction(TDataModuleMain &dm, const QString &owner = QString())
+{
+    dm.cdsActions->Append();
+    const int id = dm.NextId(rkAction);
+    dm.cdsActions->FieldByName("ID").SetAsInteger(id);
+    dm.cdsActions->FieldByName("ID_CHAIN").SetAsInteger(id);
+    if (!owner.isNull())
+        dm.cdsActions->FieldByName("ACTOR_OWNER").SetAsString(owner);
+    dm.cdsActions->Post();
+    return id;
+}
+
+} // namespace
+
+class TestDataModule : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    FakeUiServices ui_;
+
+    QString Plan() const { return dir_.filePath("Plan.act"); }
+
+private Q_SLOTS:
+    void initTestCase() { UseTestStandardPaths(); }
+
+    void init()
+    {
+        Settings() = TSettings();
+        Settings().Actions.AtributeSeparator = "_";
+        Settings().Actions.TransferData = true;
+        Settings().Actions.DueDateIndicator = 1;
+        ui_.clear();
+        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
+            QFile::remove(dir_.filePath(name));
+    }
+
+    void newFileWritesSixFilesAndNumbersFromOne()
+    {
+        Settings().Company.Name = "ACME";
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), true));
+        QVERIFY(dm.Tables.IsOpen());
+        QCOMPARE(dm.Tables.FileName(), Plan());
+        QCOMPARE(dm.LastActionId(), 0);
+        dm.cdsActions->Append();
+        QCOMPARE(dm.cdsActions->FieldByName("ATTRIBUTE").AsString(), QStringLiteral("_00001"));
+        QCOMPARE(dm.cdsActions->FieldByName("STATUS").AsString(), QStringLiteral("Void"));
+        QCOMPARE(dm.cdsActions->FieldByName("SEVERITY").AsString(), QStringLiteral("Medium"));
+        QCOMPARE(dm.cdsActions->FieldByName("DATE_STATUS").AsDate(), QDate::currentDate());
+        QCOMPARE(dm.cdsActions->FieldByName("ACTOR_OWNER").AsString(), TDataModuleMain::LoginName());
+        dm.cdsActions->Cancel();
+        QCOMPARE(SaveNewAction(dm), 1);
+        QCOMPARE(dm.cdsActions->FieldByName("ID_CHAIN").AsInteger(), 1);
+        dm.Tables.Close();
+        QVERIFY(!dm.Tables.IsOpen());
+        QCOMPARE(dm.LastActionId(), -1);
+        for (int code = 0; code < TTables::kTableCount; ++code)
+            QVERIFY2(QFileInfo::exists(TTables::TableFileName(Plan(), code)), qPrintable(QString::number(code)));
+
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QCOMPARE(dm.cdsAction->RecordCount(), 1);
+        QCOMPARE(dm.cdsAction->FieldByName("DATE_ENTERED").AsDate(), QDate::currentDate());
+        QCOMPARE(dm.cdsAction->FieldByName("COMPANY").AsString(), QStringLiteral("ACME"));
+        QCOMPARE(dm.LastActionId(), 1);
+        dm.Tables.Close();
+    }
+
+    void defaultAttribute_data()
+    {
+        QTest::addColumn<QString>("homeId");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<int>("lastId");
+        QTest::addColumn<QString>("attribute");
+        QTest::newRow("home id") << "PRJ" << "_" << 41 << "PRJ_00042";
+        QTest::newRow("no home id") << "" << "_" << 41 << "_00042";
+        QTest::newRow("trimmed parts") << " P " << " - " << 6 << "P-00007";
+        QTest::newRow("six digits") << "" << "_" << 123455 << "_123456";
+        QTest::newRow("cut to 32") << QString(30, 'H') << "_" << 0 << QString(30, 'H') + "_0";
+    }
+    void defaultAttribute()
+    {
+        QFETCH(QString, homeId);
+        QFETCH(QString, separator);
+        QFETCH(int, lastId);
+        QFETCH(QString, attribute);
+        Settings().Actions.AtributeSeparator = separator;
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), true));
+        dm.cdsAction->Edit();
+        dm.cdsAction->FieldByName("HOME_ID").SetAsString(homeId);
+        dm.cdsAction->Post();
+        for (int i = 0; i < lastId; ++i)
+            dm.NextId(rkAction);
+        dm.cdsActions->Insert();
+        QCOMPARE(dm.cdsActions->FieldByName("ATTRIBUTE").AsString(), attribute);
+        dm.cdsActions->Cancel();
+        dm.Tables.Close();
+    }
+
+    // Counters restart from the highest identifier present; a record left
+    // without one must not make identifiers repeat.
+    void countersFollowHighestId()
+    {
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(Plan(), true));
+            for (const QVariant &id : {QVariant(5), QVariant(17), QVariant(), QVariant(3)})
+                dm.cdsActions->AppendRecord({id});
+            dm.cdsLog->AppendRecord({9, 17});
+            dm.cdsLog->AppendRecord({QVariant(), 17});
+            dm.Tables.Close();
+        }
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QCOMPARE(dm.LastActionId(), 17);
+        QCOMPARE(dm.Tables.LastLogId(), 9);
+        QCOMPARE(dm.Tables.LastDecisionId(), 0);
+        dm.cdsActions->Insert();
+        QVERIFY(dm.cdsActions->FieldByName("ATTRIBUTE").AsString().endsWith("00018"));
+        dm.cdsActions->Cancel();
+        dm.cdsActions->Insert();
+        QVERIFY(dm.cdsActions->FieldByName("ATTRIBUTE").AsString().endsWith("00018"));
+        dm.cdsActions->Cancel();
+        QCOMPARE(SaveNewAction(dm), 18);
+        QCOMPARE(dm.NextId(rkLog), 10);
+        QCOMPARE(dm.NextId(rkStatement), 1);
+        dm.Tables.Close();
+    }
+
+    void openSetsOrdersAndFilter()
+    {
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(Plan(), true));
+            dm.cdsActions->AppendRecord({1, 1, "B"});
+            dm.cdsActions->AppendRecord({2, 2, "c"});
+            dm.cdsActions->AppendRecord({3, 3, "a"});
+            dm.cdsLog->AppendRecord({1, 1, QDate(2024, 5, 1), QTime(8, 0)});
+            dm.cdsLog->AppendRecord({2, 1, QDate(2024, 5, 2), QTime(7, 0)});
+            dm.cdsLog->AppendRecord({3, 1, QDate(2024, 5, 1), QTime(9, 0)});
+            for (const char *phone : {"555-2", "555-3", "555-1"})
+                dm.cdsActor->AppendRecord({"X", {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, phone});
+            dm.cdsActions->SetIndexName("ID_ASC");
+            dm.cdsLog->SetIndexName("ID_ASC");
+            dm.Tables.Close();
+        }
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QCOMPARE(dm.cdsActions->IndexName(), QStringLiteral("ATTRIBUTE_DESC"));
+        QVERIFY(dm.cdsActions->Filtered());
+        QCOMPARE(Column(dm.cdsActions, "ATTRIBUTE"), QStringList({"c", "B", "a"}));
+        QCOMPARE(dm.cdsLog->IndexName(), QStringLiteral("LOG_DATE_TIME"));
+        dm.UnfilterLog();
+        QCOMPARE(Column(dm.cdsLog, "ID"), QStringList({"2", "3", "1"}));
+        QCOMPARE(dm.cdsActor->IndexName(), QStringLiteral("ID_ASC"));
+        QCOMPARE(dm.cdsDecision->IndexName(), QStringLiteral("DATE_ENTERED_DESC"));
+        dm.cdsActor->SetIndexName("PHONE_2_ASC");
+        QCOMPARE(Column(dm.cdsActor, "PHONE_2"), QStringList({"555-1", "555-2", "555-3"}));
+        dm.cdsActor->SetIndexName("PHONE_2_DESC");
+        QCOMPARE(Column(dm.cdsActor, "PHONE_2"), QStringList({"555-3", "555-2", "555-1"}));
+        dm.Tables.Close();
+        QVERIFY(!dm.cdsActions->Filtered());
+        QVERIFY(dm.cdsActions->IndexName().isEmpty());
+    }
+
+    void failedOpenShowsTableMessage_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("missing");
+        QTest::addColumn<QString>("message");
+        for (int code = 0; code < TTables::kTableCount; ++code)
+            QTest::addRow("missing %d", code) << code << true << TTables::OpenErrorMessage(code);
+        QTest::newRow("log missing") << 3 << true << "The Log File cannot be opened!";
+        QTest::newRow("actions file holds the log") << 1 << false << "The Actions File cannot be opened!";
+    }
+    void failedOpenShowsTableMessage()
+    {
+        QFETCH(int, code);
+        QFETCH(bool, missing);
+        QFETCH(QString, message);
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(Plan(), true));
+            SaveNewAction(dm);
+            dm.Tables.Close();
+        }
+        const QString broken = TTables::TableFileName(Plan(), code);
+        if (missing)
+            QFile::remove(broken);
+        else
+            QFile::copy(TTables::TableFileName(Plan(), 3), broken + ".tmp"), QFile::remove(broken),
+                QFile::rename(broken + ".tmp", broken);
+        QMap<QString, QByteArray> before;
+        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
+            before[name] = ReadFileBytes(dir_.filePath(name));
+
+        TDataModuleMain dm;
+        QVERIFY(!dm.Tables.Open(Plan(), false));
+        QCOMPARE(ui_.messages().size(), 1);
+        QCOMPARE(ui_.messages()[0].text, message);
+        QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
+        QCOMPARE(ui_.messages()[0].flags, unsigned(MB_OK | MB_ICONERROR));
+        QVERIFY(!dm.Tables.IsOpen());
+        QVERIFY(dm.Tables.FileName().isEmpty());
+        QCOMPARE(dm.LastActionId(), -1);
+        for (int i = 0; i < TTables::kTableCount; ++i)
+            QVERIFY(!dm.Tables.Table(i)->Active());
+        QMap<QString, QByteArray> after;
+        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
+            after[name] = ReadFileBytes(dir_.filePath(name));
+        QCOMPARE(after, before);
+    }
+
+    void logFollowsCurrentAction()
+    {
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), true));
+        dm.cdsActions->AppendRecord({1, 1, "A1"});
+        dm.cdsActions->AppendRecord({2, 2, "A2"});
+        dm.cdsLog->AppendRecord({1, 1});
+        dm.cdsLog->AppendRecord({2, 2});
+        dm.cdsLog->AppendRecord({3, 2});
+        dm.cdsLog->AppendRecord({4, 99}); // belongs to no action
+        dm.Tables.Close();
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        dm.cdsActions->First();
+        QCOMPARE(dm.cdsLog->Filter(), QStringLiteral("ID_ACTION = 2"));
+        QCOMPARE(dm.cdsLog->RecordCount(), 2);
+        dm.cdsActions->Next();
+        QCOMPARE(Column(dm.cdsLog, "ID"), QStringList({"1"}));
+        dm.cdsActions->Insert();
+        QCOMPARE(dm.cdsLog->RecordCount(), 4); // all entries while a new action is entered
+        dm.cdsActions->Cancel();
+        QCOMPARE(dm.cdsLog->RecordCount(), 1);
+        dm.Tables.Close();
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        dm.UnfilterLog();
+        QCOMPARE(dm.cdsLog->RecordCount(), 4);
+        Settings().Actions.Filter = 2; // resolved only: none
+        dm.Tables.Close();
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QCOMPARE(dm.cdsActions->RecordCount(), 0);
+        QCOMPARE(dm.cdsLog->Filter(), QStringLiteral("ID_ACTION = -1000"));
+        QCOMPARE(dm.cdsLog->RecordCount(), 0);
+        dm.Tables.Close();
+    }
+
+    void newLogEntryTakesActionData_data()
+    {
+        QTest::addColumn<bool>("transfer");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("actor");
+        QTest::newRow("transfer on") << true << "Pending" << "OWNER";
+        QTest::newRow("transfer off") << false << "Void" << "HOME";
+    }
+    void newLogEntryTakesActionData()
+    {
+        QFETCH(bool, transfer);
+        QFETCH(QString, status);
+        QFETCH(QString, actor);
+        Settings().Actions.TransferData = transfer;
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), true));
+        dm.cdsAction->Edit();
+        dm.cdsAction->FieldByName("ACTOR_HOME").SetAsString("HOME");
+        dm.cdsAction->Post();
+        QCOMPARE(dm.DefaultActor(), QStringLiteral("HOME"));
+        SaveNewAction(dm, "OWNER");
+        dm.cdsActions->Edit();
+        dm.cdsActions->FieldByName("STATUS").SetAsString("Pending");
+        dm.cdsActions->Post();
+        dm.cdsLog->Append();
+        QCOMPARE(dm.cdsLog->FieldByName("STATUS").AsString(), status);
+        QCOMPARE(dm.cdsLog->FieldByName("ACTOR_STATUS").AsString(), actor);
+        QCOMPARE(dm.cdsLog->FieldByName("ACTOR_TENDER").AsString(), actor);
+        QCOMPARE(dm.cdsLog->FieldByName("DATE_LOG").AsDate(), QDate::currentDate());
+        QVERIFY(!dm.cdsLog->FieldByName("TIME_LOG").IsNull());
+        dm.cdsLog->Cancel();
+        dm.cdsActor->Append();
+        QCOMPARE(dm.cdsActor->FieldByName("GENDER").AsString(), QStringLiteral("F"));
+        dm.cdsActor->Cancel();
+        dm.cdsDecision->Append();
+        QCOMPARE(dm.cdsDecision->FieldByName("ACTOR_DECISION").AsString(), QStringLiteral("HOME"));
+        dm.cdsDecision->Cancel();
+        dm.Tables.Close();
+    }
+
+    void showMineAndIndicators()
+    {
+        FakeWindow window;
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), true));
+        dm.cdsAction->Edit();
+        dm.cdsAction->FieldByName("ACTOR_HOME").SetAsString("ABC");
+        dm.cdsAction->Post();
+        for (const char *owner : {"abc", " ABC", "A.B.C"})
+            SaveNewAction(dm, owner);
+        dm.Tables.Close();
+
+        dm.SetActionsWindow(&window);
+        window.showMine = true;
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QCOMPARE(Column(dm.cdsActions, "ACTOR_OWNER"), QStringList({" ABC", "abc"}));
+        QVERIFY(window.severity.visible);
+        QCOMPARE(window.status.text, QStringLiteral("V"));
+        QCOMPARE(window.dueDate, QString());
+        dm.Tables.Close();
+
+        Settings().Actions.Filter = 2;
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY(!window.severity.visible);
+        QVERIFY(!window.status.visible);
+        dm.DataSourceLogDataChange();
+        QVERIFY(!window.logStatus.visible);
+        dm.Tables.Close();
+        dm.SetActionsWindow(nullptr);
+    }
+
+    // A reload reuses what it wrote; it must show exactly what a fresh open shows.
+    void reloadShowsWhatAFreshOpenShows()
+    {
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(Plan(), true));
+            for (int i = 0; i < 30; ++i)
+                SaveNewAction(dm);
+            dm.Tables.Close();
+        }
+        auto dump = [](TDataModuleMain &dm) {
+            QStringList rows;
+            for (dm.cdsActions->First(); !dm.cdsActions->Eof(); dm.cdsActions->Next())
+                rows << dm.cdsActions->FieldByName("ID").AsString() + dm.cdsActions->FieldByName("ATTRIBUTE").AsString();
+            return rows;
+        };
+        auto dm = std::make_unique<TDataModuleMain>();
+        QVERIFY(dm->Tables.Open(Plan(), false));
+        dm->cdsActions->SetRecNo(4);
+        dm->cdsActions->Edit();
+        dm->cdsActions->FieldByName("ATTRIBUTE").SetAsString("ZZZ");
+        dm->cdsActions->Post();
+        dm->cdsActions->SetRecNo(7);
+        dm->cdsActions->Delete();
+        SaveNewAction(*dm);
+        dm->Tables.Close();
+        QVERIFY(dm->Tables.Open(Plan(), false));
+        const QStringList reloaded = dump(*dm);
+        dm->Tables.Close();
+        dm.reset();
+        TDataModuleMain fresh;
+        QVERIFY(fresh.Tables.Open(Plan(), false));
+        QCOMPARE(reloaded, dump(fresh));
+        QVERIFY(reloaded.first().endsWith("ZZZ"));
+        QCOMPARE(fresh.LastActionId(), 31);
+        fresh.Tables.Close();
+    }
+};
+
+QTEST_MAIN(TestDataModule)
+#include "tst_datamodule.moc"

@@ -1,0 +1,294 @@
+#include "AppError.h"
+#include "TTable.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+QList<TFieldDef> Fields(int nameSize = 40)
+{
+    return {{QStringLiteral("ID"), ftInteger, 0},
+            {QStringLiteral("NAME"), ftString, nameSize},
+            {QStringLiteral("DUE"), ftDate, 0},
+            {QStringLiteral("AT"), ftTime, 0},
+            {QStringLiteral("NOTE"), ftMemo, 0}};
+}
+
+std::unique_ptr<TTable> MakeTable(const QString &fileName, const QString &name = QStringLiteral("items"),
+                                  int nameSize = 40)
+{
+    auto table = std::make_unique<TTable>(name, Fields(nameSize));
+    table->SetFileName(fileName);
+    return table;
+}
+
+// Everything a table shows, in its order, for comparing two tables.
+QStringList Dump(TTable &table)
+{
+    QStringList rows;
+    for (table.First(); !table.Eof(); table.Next()) {
+        QStringList cells;
+        for (int i = 0; i < table.FieldCount(); ++i)
+            cells << (table.Fields(i).IsNull() ? QStringLiteral("<null>") : table.Fields(i).AsString());
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+void Fill(TTable &table, int count)
+{
+    for (int i = 1; i <= count; ++i)
+        table.AppendRecord({i, QStringLiteral("Item %1").arg(i), QDate(2024, 1, 1).addDays(i), QTime(10, 0, i % 60),
+                            QStringLiteral("Note %1 ").arg(i).repeated(5)});
+}
+
+QString WriteSample(const QString &fileName, int count)
+{
+    auto table = MakeTable(fileName);
+    table->CreateDataSet();
+    Fill(*table, count);
+    table->Close();
+    return fileName;
+}
+
+bool ExecSql(const QString &fileName, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    bool ok = sqlite3_open(QFile::encodeName(fileName).constData(), &db) == SQLITE_OK &&
+              sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// Lets writes to any file of this process fail beyond `bytes`, like a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit old_{};
+    void (*previous_)(int) = nullptr;
+};
+
+} // namespace
+
+class TestTableFile : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { UseTestStandardPaths(); }
+
+    void changesSurviveCloseAndReopen()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("items.tbl");
+        auto table = MakeTable(file);
+        table->CreateDataSet();
+        table->AppendRecord({1, QStringLiteral("Żółw ünïcode"), QDate(2025, 2, 28), QTime(23, 59, 58),
+                             QStringLiteral("two\nlines")});
+        table->AppendRecord({2});
+        Fill(*table, 20);
+        table->Close();
+        QVERIFY(QFileInfo::exists(file));
+
+        table->Open();
+        table->SetRecNo(3);
+        table->Edit();
+        table->FieldByName("NAME").SetAsString("changed");
+        table->FieldByName("DUE").Clear();
+        table->Post();
+        table->SetRecNo(5);
+        table->Delete();
+        table->AppendRecord({99, "appended"});
+        const QStringList shown = Dump(*table);
+        table->Close();
+
+        auto fresh = MakeTable(file);
+        fresh->Open();
+        QCOMPARE(Dump(*fresh), shown);
+        QCOMPARE(fresh->Modified(), false);
+        // The file stands alone again: no journal or temporary file beside it.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
+    }
+
+    void closeWritesOnlyChangedOrMissingFiles()
+    {
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 5);
+        const QDateTime old = QDateTime::currentDateTime().addDays(-3);
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+        auto table = MakeTable(file);
+        table->Open();
+        table->Close();
+        QCOMPARE(QFileInfo(file).lastModified(), old);
+
+        table->Open();
+        QVERIFY(QFile::remove(file));
+        table->Close();
+        auto fresh = MakeTable(file);
+        fresh->Open();
+        QCOMPARE(fresh->RecordCount(), 5);
+        fresh->Close();
+        QFile::remove(file);
+        QVERIFY_THROWS_EXCEPTION(AppError, fresh->Open());
+    }
+
+    void anotherProgramsChangeIsRead()
+    {
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 3);
+        auto table = MakeTable(file);
+        table->Open();
+        table->Close();
+        auto other = MakeTable(file);
+        other->Open();
+        other->Edit();
+        other->FieldByName("NAME").SetAsString("by another");
+        other->Post();
+        other->Close();
+        table->Open();
+        QCOMPARE(table->FieldByName("NAME").AsString(), QStringLiteral("by another"));
+    }
+
+    void saveToAnotherFileLeavesOwnFileAlone()
+    {
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 3);
+        const QByteArray before = ReadFileBytes(file);
+        auto table = MakeTable(file);
+        table->Open();
+        table->Edit();
+        table->FieldByName("NAME").SetAsString("copy only");
+        table->Post();
+        table->SaveToFile(dir.filePath("copy.tbl"));
+        QCOMPARE(ReadFileBytes(file), before);
+        auto copy = MakeTable(dir.filePath("copy.tbl"));
+        copy->Open();
+        QCOMPARE(Dump(*copy), Dump(*table));
+        table->Close(); // still changed relative to its own file
+        QVERIFY(ReadFileBytes(file) != before);
+    }
+
+    void refusedFilesStayUntouched_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("text file") << "text";
+        QTest::newRow("empty file") << "empty";
+        QTest::newRow("truncated") << "truncated";
+        QTest::newRow("other table") << "other";
+        QTest::newRow("other layout") << "layout";
+        QTest::newRow("newer version") << "newer";
+        QTest::newRow("foreign database") << "foreign";
+    }
+    void refusedFilesStayUntouched()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("items.tbl");
+        if (kind == "text") {
+            QVERIFY(WriteFileBytes(file, "ID;NAME\n1;Ann\n"));
+        } else if (kind == "empty") {
+            QVERIFY(WriteFileBytes(file, QByteArray()));
+        } else if (kind == "truncated") {
+            WriteSample(file, 2000);
+            const QByteArray bytes = ReadFileBytes(file);
+            QVERIFY(WriteFileBytes(file, bytes.left(bytes.size() / 2)));
+        } else if (kind == "other") {
+            auto other = MakeTable(file, QStringLiteral("others"));
+            other->CreateDataSet();
+            other->Close();
+        } else if (kind == "layout") {
+            auto other = MakeTable(file, QStringLiteral("items"), 10);
+            other->CreateDataSet();
+            other->Close();
+        } else if (kind == "newer") {
+            WriteSample(file, 3);
+            QVERIFY(ExecSql(file, "PRAGMA user_version=2"));
+        } else {
+            QVERIFY(ExecSql(file, "CREATE TABLE items(ID INTEGER)"));
+        }
+        const QByteArray before = ReadFileBytes(file);
+        auto table = MakeTable(file);
+        QVERIFY_THROWS_EXCEPTION(AppError, table->Open());
+        QVERIFY(!table->Active());
+        table->Close(); // a table that failed to load is never written
+        QCOMPARE(ReadFileBytes(file), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
+    }
+
+    void failedWriteKeepsOldFile_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("rewriteAll");
+        QTest::newRow("read-only file, changes only") << "readonly" << false;
+        QTest::newRow("read-only file, whole file") << "readonly" << true;
+        QTest::newRow("disk full, changes only") << "full" << false;
+        QTest::newRow("disk full, whole file") << "full" << true;
+        QTest::newRow("read-only folder") << "folder" << true;
+    }
+    void failedWriteKeepsOldFile()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, rewriteAll);
+        if (fault == "folder" && geteuid() == 0)
+            QSKIP("folder permissions do not bind root");
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 300);
+        const QByteArray before = ReadFileBytes(file);
+        auto table = MakeTable(file);
+        table->Open();
+        // Many new records make a whole new file; a few are written in place.
+        for (int i = 0; i < (rewriteAll ? 600 : 30); ++i)
+            table->AppendRecord({1000 + i, QStringLiteral("new"), QVariant(), QVariant(), QString(4000, 'x')});
+        const auto permissions = QFile::permissions(file);
+        if (fault == "readonly")
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        if (fault == "folder")
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        {
+            std::unique_ptr<FileSizeLimit> limit;
+            if (fault == "full")
+                limit = std::make_unique<FileSizeLimit>(rlim_t(before.size()));
+            QVERIFY_THROWS_EXCEPTION(AppError, table->Close());
+        }
+        if (fault == "folder")
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (fault == "readonly")
+            QFile::setPermissions(file, permissions);
+        QCOMPARE(ReadFileBytes(file), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
+        if (fault == "readonly")
+            return; // the file's status changed, so its content is read anew
+        // The changes that could not be written are still there for a retry.
+        table->Open();
+        QCOMPARE(table->RecordCount(), 300 + (rewriteAll ? 600 : 30));
+        table->Close();
+        auto fresh = MakeTable(file);
+        fresh->Open();
+        QCOMPARE(fresh->RecordCount(), 300 + (rewriteAll ? 600 : 30));
+    }
+};
+
+QTEST_MAIN(TestTableFile)
+#include "tst_tablefile.moc"
