@@ -1,0 +1,297 @@
+#include "TCDSParser.h"
+#include "TGlobalTempFiles.h"
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <unistd.h>
+
+using Sizes = QList<qint64>;
+
+namespace {
+
+// Distinct, position-dependent bytes, so a member swapped, shifted or cut
+// shows in a comparison.
+QByteArray MemberBytes(int member, qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 31 + member * 7 + i / 251) & 0xff);
+    return bytes;
+}
+
+// The container built by hand from the documented layout.
+QByteArray ContainerBytes(const Sizes &sizes)
+{
+    QByteArray bytes("qzvrtk5208");
+    for (qint64 size : sizes)
+        bytes += QByteArray::number(size).rightJustified(10, '0');
+    for (int i = 0; i < sizes.size(); ++i)
+        bytes += MemberBytes(i, sizes[i]);
+    return bytes;
+}
+
+QString WriteActionFile(const QString &folder, const Sizes &sizes)
+{
+    const TACTFiles files(folder + "/Plan.act");
+    for (int i = 0; i < TACTFiles::Count; ++i)
+        WriteFileBytes(files.Name(i), MemberBytes(i, sizes[i]));
+    return files.HeaderFileName();
+}
+
+// Accepts a fixed number of bytes, then fails every write like a full disk.
+class FullDevice : public QIODevice {
+public:
+    explicit FullDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 len) override
+    {
+        if (room_ <= 0)
+            return -1;
+        const qint64 taken = std::min(len, room_);
+        room_ -= taken;
+        return taken;
+    }
+
+private:
+    qint64 room_;
+};
+
+} // namespace
+
+class TestParser : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { UseTestStandardPaths(); }
+    void packAndUnpackFollowTheByteLayout_data();
+    void packAndUnpackFollowTheByteLayout();
+    void unpackRefusesMalformedContainer_data();
+    void unpackRefusesMalformedContainer();
+    void unpackReportsFileFailures();
+    void unpackedMembersAreDeletedWithTheRegistry();
+    void failedPackLeavesOldContainerIntact_data();
+    void failedPackLeavesOldContainerIntact();
+    void fullDiskDuringPackIsReported_data();
+    void fullDiskDuringPackIsReported();
+    void fullDiskDuringUnpackIsReported();
+};
+
+void TestParser::packAndUnpackFollowTheByteLayout_data()
+{
+    QTest::addColumn<Sizes>("sizes");
+    QTest::addColumn<QByteArray>("header");
+    QTest::newRow("six members of 100 to 600 bytes") << Sizes{100, 200, 300, 400, 500, 600}
+                                                     << QByteArray("qzvrtk5208"
+                                                                   "0000000100"
+                                                                   "0000000200"
+                                                                   "0000000300"
+                                                                   "0000000400"
+                                                                   "0000000500"
+                                                                   "0000000600");
+    QTest::newRow("empty members take no bytes") << Sizes{0, 7, 0, 0, 1, 0}
+                                                 << QByteArray("qzvrtk5208"
+                                                               "0000000000"
+                                                               "0000000007"
+                                                               "0000000000"
+                                                               "0000000000"
+                                                               "0000000001"
+                                                               "0000000000");
+    QTest::newRow("member larger than 2,048,000 bytes") << Sizes{10, 3'000'000, 0, 5, 2'048'001, 1}
+                                                        << QByteArray("qzvrtk5208"
+                                                                      "0000000010"
+                                                                      "0003000000"
+                                                                      "0000000000"
+                                                                      "0000000005"
+                                                                      "0002048001"
+                                                                      "0000000001");
+}
+
+void TestParser::packAndUnpackFollowTheByteLayout()
+{
+    QFETCH(Sizes, sizes);
+    QFETCH(QByteArray, header);
+    QTemporaryDir dir;
+    const QByteArray expected = ContainerBytes(sizes);
+    QCOMPARE(expected.left(TCDSParser::HeaderSize), header);
+
+    const QString container = dir.filePath("Plan.dravelin");
+    TCDSParser packer(WriteActionFile(dir.path(), sizes), container);
+    QCOMPARE(packer.Pack(), int(TCDSParser::PackOk));
+    const QByteArray packed = ReadFileBytes(container);
+    QCOMPARE(packed.size(), expected.size());
+    QVERIFY(packed == expected);
+
+    TGlobalTempFiles temp(dir.filePath("temp"));
+    QDir().mkpath(temp.Folder());
+    TCDSParser unpacker(container, temp);
+    QCOMPARE(unpacker.Unpack(), int(TCDSParser::UnpackOk));
+    QVERIFY(unpacker.ActFileName().startsWith(temp.Folder() + "/dravelin$"));
+    QVERIFY(unpacker.ActFileName().endsWith(".act"));
+    const TACTFiles members(unpacker.ActFileName());
+    for (int i = 0; i < TACTFiles::Count; ++i)
+        QVERIFY2(ReadFileBytes(members.Name(i)) == MemberBytes(i, sizes[i]), qPrintable(members.Name(i)));
+
+    const QString repacked = dir.filePath("Again.dravelin");
+    QCOMPARE(TCDSParser(unpacker.ActFileName(), repacked).Pack(), int(TCDSParser::PackOk));
+    QVERIFY(ReadFileBytes(repacked) == expected);
+}
+
+void TestParser::unpackRefusesMalformedContainer_data()
+{
+    const QByteArray valid = ContainerBytes({100, 200, 300, 400, 500, 600});
+    const auto withField = [&](int field, const QByteArray &text) {
+        return QByteArray(valid).replace(10 * field, 10, text);
+    };
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("magic in upper case") << withField(0, "QZVRTK5208");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("shorter than the magic") << QByteArray("qzvrtk");
+    QTest::newRow("magic but header cut short") << valid.left(69);
+    QTest::newRow("not a container, under 70 bytes") << QByteArray("hello world");
+    QTest::newRow("space in a size") << withField(1, " 000000100");
+    QTest::newRow("sign in a size") << withField(2, "+000000200");
+    QTest::newRow("letter in a size") << withField(6, "00000006o0");
+    // "000000010/" would read as 99 if any byte were taken for a digit.
+    QTest::newRow("slash among the digits")
+        << ContainerBytes({99, 200, 300, 400, 500, 600}).replace(10, 10, "000000010/");
+    QTest::newRow("sizes past the end") << valid.left(valid.size() - 1);
+    QTest::newRow("bytes after the last member") << valid + 'x';
+    QTest::newRow("size beyond the buffer and the file") << withField(3, "9999999999");
+}
+
+void TestParser::unpackRefusesMalformedContainer()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString container = dir.filePath("Bad.dravelin");
+    QVERIFY(WriteFileBytes(container, bytes));
+
+    TGlobalTempFiles temp(dir.filePath("temp"));
+    QDir().mkpath(temp.Folder());
+    TCDSParser parser(container, temp);
+    QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackNotValid));
+    // The header is checked before anything is copied out.
+    const TACTFiles members(parser.ActFileName());
+    for (const QString &member : members.Names())
+        QCOMPARE(QFileInfo(member).size(), 0);
+    QVERIFY(ReadFileBytes(container) == bytes);
+}
+
+void TestParser::unpackReportsFileFailures()
+{
+    QTemporaryDir dir;
+    TGlobalTempFiles temp(dir.path());
+    QCOMPARE(TCDSParser(dir.filePath("Missing.dravelin"), temp).Unpack(),
+             int(TCDSParser::UnpackCannotOpenContainer));
+
+    const QString container = dir.filePath("Plan.dravelin");
+    QVERIFY(WriteFileBytes(container, ContainerBytes({1, 2, 3, 4, 5, 6})));
+    TGlobalTempFiles nowhere(dir.filePath("no such folder"));
+    QCOMPARE(TCDSParser(container, nowhere).Unpack(), int(TCDSParser::UnpackCannotCreateMember));
+}
+
+void TestParser::unpackedMembersAreDeletedWithTheRegistry()
+{
+    QTemporaryDir dir;
+    const QString container = dir.filePath("Plan.dravelin");
+    QVERIFY(WriteFileBytes(container, ContainerBytes({1, 2, 3, 4, 5, 6})));
+    QStringList members;
+    {
+        TGlobalTempFiles temp(dir.path());
+        TCDSParser parser(container, temp);
+        QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackOk));
+        const TACTFiles files(parser.ActFileName());
+        members = QStringList(files.Names().begin(), files.Names().end());
+        for (const QString &member : members)
+            QVERIFY2(temp.Files.contains(member), qPrintable(member));
+    }
+    for (const QString &member : members)
+        QVERIFY2(!QFile::exists(member), qPrintable(member));
+}
+
+void TestParser::failedPackLeavesOldContainerIntact_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("result");
+    QTest::newRow("member file missing") << "missing" << int(TCDSParser::PackCannotOpenMember);
+    QTest::newRow("member is a folder") << "folder" << int(TCDSParser::PackCannotOpenMember);
+    QTest::newRow("no header file name") << "unnamed" << int(TCDSParser::PackCannotOpenMember);
+    QTest::newRow("target folder read-only") << "readonly" << int(TCDSParser::PackCannotCreateContainer);
+}
+
+void TestParser::failedPackLeavesOldContainerIntact()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    QString act = WriteActionFile(dir.path(), {10, 20, 30, 40, 50, 60});
+    const QString folder = dir.filePath("out");
+    const QString container = folder + "/Plan.dravelin";
+    const QByteArray old = ContainerBytes({1, 2, 3, 4, 5, 6});
+    QVERIFY(WriteFileBytes(container, old));
+
+    if (fault == "missing") {
+        QVERIFY(QFile::remove(act + "._log"));
+    } else if (fault == "folder") {
+        QVERIFY(QFile::remove(act + "._statement"));
+        QVERIFY(QDir().mkdir(act + "._statement"));
+    } else if (fault == "unnamed") {
+        act.clear();
+    } else if (fault == "readonly") {
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    }
+
+    QCOMPARE(TCDSParser(act, container).Pack(), result);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(ReadFileBytes(container) == old);
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"Plan.dravelin"});
+}
+
+void TestParser::fullDiskDuringPackIsReported_data()
+{
+    QTest::addColumn<qint64>("room");
+    QTest::newRow("full within the header") << qint64(5);
+    QTest::newRow("full within a member") << qint64(TCDSParser::HeaderSize + 150);
+    QTest::newRow("full before the last byte") << qint64(TCDSParser::HeaderSize + 2100 - 1);
+}
+
+void TestParser::fullDiskDuringPackIsReported()
+{
+    QFETCH(qint64, room);
+    const Sizes sizes{100, 200, 300, 400, 500, 600};
+    std::array<QBuffer, TACTFiles::Count> sources;
+    TCDSParser::Devices members{};
+    for (size_t i = 0; i < sources.size(); ++i) {
+        sources[i].setData(MemberBytes(int(i), sizes[int(i)]));
+        sources[i].open(QIODevice::ReadOnly);
+        members[i] = &sources[i];
+    }
+    FullDevice full(room);
+    QCOMPARE(TCDSParser::PackDevices(members, full), int(TCDSParser::PackCannotCreateContainer));
+}
+
+void TestParser::fullDiskDuringUnpackIsReported()
+{
+    QBuffer container;
+    container.setData(ContainerBytes({100, 200, 300, 400, 500, 600}));
+    container.open(QIODevice::ReadOnly);
+    std::array<QBuffer, TACTFiles::Count - 1> written;
+    TCDSParser::Devices members{};
+    for (size_t i = 0; i < written.size(); ++i) {
+        written[i].open(QIODevice::WriteOnly);
+        members[i] = &written[i];
+    }
+    FullDevice last(599);
+    members.back() = &last;
+    QCOMPARE(TCDSParser::UnpackDevices(container, members), int(TCDSParser::UnpackCannotCreateMember));
+}
+
+QTEST_GUILESS_MAIN(TestParser)
+#include "tst_parser.moc"
