@@ -8,6 +8,8 @@
 class TACTFiles {
 public:
     static constexpr int Count = 6;
+    // Positions of the member files, in their fixed order.
+    enum Member { Header = 0, Actions, Actor, Log, Decision, Statement };
     static const std::array<QString, Count> &Suffixes(); // "", "._actions", ...
 
     explicit TACTFiles(const QString &headerFileName);

@@ -1,0 +1,68 @@
+#include "ActionFileNames.h"
+
+#include "Formats.h"
+#include "TSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString AuxiliaryFolder(const QString &actFile, const QString &auxiliaryRoot)
+{
+    QString root = auxiliaryRoot;
+    while (root.size() > 1 && (root.endsWith(QLatin1Char('/')) || root.endsWith(QLatin1Char('\\'))))
+        root.chop(1);
+    if (root.isEmpty())
+        return QString();
+    const QString name =
+        UpperCase(QFileInfo(root).fileName() + QLatin1Char('_') + QFileInfo(actFile).completeBaseName());
+    const QString folder =
+        root.endsWith(QLatin1Char('/')) ? QString(root + name) : QString(root + QLatin1Char('/') + name);
+    const QString existing = ExistingNameInAnyCase(folder);
+    return existing.isEmpty() ? folder : existing;
+}
+
+QString AuxiliaryFolder(const QString &actFile)
+{
+    return AuxiliaryFolder(actFile, Settings().Folders.Auxiliary);
+}
+
+QString WithActExtension(const QString &fileName)
+{
+    const qsizetype slash =
+        std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > slash ? fileName.left(dot) : fileName;
+    return stem + QStringLiteral(".act");
+}
+
+QString FileNameProblem(const QString &name)
+{
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || name.contains(QChar(0)))
+        return QStringLiteral(
+                   "The File Name \"%1\" cannot contain a folder; please type the name of the file only")
+            .arg(name);
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("\".\" and \"..\" are not valid File Names");
+    return QString();
+}
+
+QString ExistingNameInAnyCase(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists() || info.isSymLink())
+        return path;
+    const QString wanted = info.fileName();
+    const QDir folder = info.dir();
+    const QStringList entries =
+        folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries)
+        if (SameText(entry, wanted))
+            return folder.filePath(entry);
+    return QString();
+}
+
+bool SamePath(const QString &a, const QString &b)
+{
+    return SameText(QDir::cleanPath(QDir::fromNativeSeparators(a)),
+                    QDir::cleanPath(QDir::fromNativeSeparators(b)));
+}

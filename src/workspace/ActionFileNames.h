@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// The auxiliary folder of the Action File actFile under auxiliaryRoot: the
+// root as configured, then the upper-cased "<last component of root>_<file
+// name without its last extension>". A folder of that name that already
+// exists under the root, in any case, is the one returned. Empty when the
+// root is empty, so no folder is ever placed at the top of the file system.
+QString AuxiliaryFolder(const QString &actFile, const QString &auxiliaryRoot);
+// The same under Settings().Folders.Auxiliary.
+QString AuxiliaryFolder(const QString &actFile);
+
+// fileName with its last extension replaced by ".act", or ".act" appended
+// when it has none: Report.txt and Report both give Report.act.
+QString WithActExtension(const QString &fileName);
+
+// Why name cannot be the file name of an Action File typed by the user: it
+// holds a path separator or is "." or "..". Empty when the name is usable.
+QString FileNameProblem(const QString &name);
+
+// The existing entry of the folder of path whose name equals path's file
+// name compared case-insensitively, as a full path; empty when none.
+QString ExistingNameInAnyCase(const QString &path);
+
+// Whether two paths name the same file or folder, compared case-insensitively
+// after removing redundant separators.
+bool SamePath(const QString &a, const QString &b);

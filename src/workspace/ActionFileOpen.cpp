@@ -1,0 +1,131 @@
+#include "ActionFileOpen.h"
+
+#include "ActionFileNames.h"
+#include "Backup.h"
+#include "TDataModuleMain.h"
+#include "TSettings.h"
+#include "UiServices.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+ShowActionListHook &InstalledHook()
+{
+    static ShowActionListHook hook;
+    return hook;
+}
+
+FileDialogOptions ActionFileDialog(const QString &title, const QString &workspace, bool mustExist)
+{
+    FileDialogOptions options;
+    options.title = title;
+    options.filter = QStringLiteral("Action Files|*.act");
+    options.initialDir = workspace;
+    options.mustExist = mustExist;
+    return options;
+}
+
+// Restricts the log to the current action, as the action list expects.
+bool ShowOpenedFile(bool fromContainer)
+{
+    TDataModuleMain &data = DataModuleMain();
+    data.UnfilterLog();
+    data.FilterLogByAction();
+    return ShowActionList(fromContainer);
+}
+} // namespace
+
+void SetShowActionList(ShowActionListHook hook)
+{
+    InstalledHook() = std::move(hook);
+}
+
+bool ShowActionList(bool fromContainer)
+{
+    if (InstalledHook())
+        return InstalledHook()(fromContainer);
+    return CloseActionFile();
+}
+
+bool CloseActionFile()
+{
+    TTables &tables = DataModuleMain().Tables;
+    const bool listChanged = tables.RefreshListOnClose();
+    try {
+        tables.Close();
+    } catch (...) {
+        tables.Reset();
+        throw;
+    }
+    tables.Reset();
+    return listChanged;
+}
+
+bool NewActionFile(const QString &actFile)
+{
+    // Names differing only in case are one Action File to this program (they
+    // would share the auxiliary folder), so either refuses the new one.
+    const QString existing = ExistingNameInAnyCase(actFile);
+    if (!existing.isEmpty()) {
+        Ui().MessageBox(QStringLiteral("The file \"") + existing + QStringLiteral("\" already exists"),
+                        QStringLiteral("File already exists"), MB_OK | MB_ICONERROR);
+        return false;
+    }
+    TDataModuleMain &data = DataModuleMain();
+    if (data.Tables.IsOpen())
+        data.Tables.Close();
+    if (!data.Tables.Open(actFile, true))
+        return false;
+    data.AuxiliaryFolder = AuxiliaryFolder(actFile);
+    if (!data.AuxiliaryFolder.isEmpty())
+        QDir().mkpath(data.AuxiliaryFolder);
+    data.Tables.SetRefreshListOnClose(true);
+    return ShowOpenedFile(false);
+}
+
+bool OpenActionFile(const QString &actFile, bool fromContainer)
+{
+    if (!QFileInfo::exists(actFile)) {
+        Ui().MessageBox(QStringLiteral("The file \"") + actFile + QStringLiteral("\" cannot be opened"),
+                        QStringLiteral("File cannot be opened"), MB_OK | MB_ICONERROR);
+        return false;
+    }
+    TDataModuleMain &data = DataModuleMain();
+    if (data.Tables.IsOpen())
+        data.Tables.Close();
+    if (Settings().General.MakeBackup)
+        BackupActionFile(actFile);
+    if (!data.Tables.Open(actFile, false))
+        return false;
+    data.AuxiliaryFolder = AuxiliaryFolder(actFile);
+    return ShowOpenedFile(fromContainer);
+}
+
+bool NewActionFileCommand(const QString &workspace)
+{
+    const std::optional<QString> chosen =
+        Ui().OpenFileDialog(ActionFileDialog(QStringLiteral("Create a new Action File"), workspace, false));
+    if (!chosen || chosen->isEmpty())
+        return false;
+    // A name typed as "." or ".." would otherwise yield a file outside the
+    // folder the dialog shows, or a hidden one.
+    const QString name = QFileInfo(*chosen).fileName();
+    const QString problem = name.isEmpty()
+                                ? QStringLiteral("Please supply a valid File Name for the new Action File")
+                                : FileNameProblem(name);
+    if (!problem.isEmpty()) {
+        Ui().MessageBox(problem, QStringLiteral("Invalid File Name"), MB_OK | MB_ICONERROR);
+        return false;
+    }
+    return NewActionFile(WithActExtension(*chosen));
+}
+
+bool OpenActionFileCommand(const QString &workspace)
+{
+    const std::optional<QString> chosen = Ui().OpenFileDialog(
+        ActionFileDialog(QStringLiteral("Open an existing Action File"), workspace, true));
+    if (!chosen || chosen->isEmpty())
+        return false;
+    return OpenActionFile(*chosen, false);
+}

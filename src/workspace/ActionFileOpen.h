@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Opening and creating Action Files, which hands the open table set over to
+// the action list window. Every function returns true when the Workspace's
+// list of Action Files changed while the file was open (the table set's
+// RefreshListOnClose was set when the window closed), so the caller
+// refreshes its list.
+
+// Shows the action list window modally for the open table set and closes the
+// set when the window closes, as that window does; returns whether the
+// Workspace's list changed. Installed by the program once the window exists.
+using ShowActionListHook = std::function<bool(bool fromContainer)>;
+// An empty hook restores the default, CloseActionFile.
+void SetShowActionList(ShowActionListHook hook);
+bool ShowActionList(bool fromContainer);
+
+// What the action list window does when it closes: closes the table set
+// (writing changed tables) and resets it. Returns RefreshListOnClose as it
+// was before the reset.
+bool CloseActionFile();
+
+// Creates the Action File actFile, creates its auxiliary folder and shows it.
+// Refused with a message when actFile exists, in any case.
+bool NewActionFile(const QString &actFile);
+// Opens the existing Action File actFile, after backing it up when
+// General.MakeBackup is set, and shows it. Refused with a message when
+// actFile does not exist. fromContainer: actFile was unpacked from a
+// Dravelin File.
+bool OpenActionFile(const QString &actFile, bool fromContainer);
+
+// The main window's New and Open commands: ask for a file in workspace, then
+// NewActionFile / OpenActionFile.
+bool NewActionFileCommand(const QString &workspace);
+bool OpenActionFileCommand(const QString &workspace);
