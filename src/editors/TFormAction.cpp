@@ -1,0 +1,490 @@
+#include "TFormAction.h"
+
+#include "ActionRules.h"
+#include "Formats.h"
+#include "TDataModuleMain.h"
+#include "TSettings.h"
+#include "UiServices.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kIdAction = QStringLiteral("ID_ACTION");
+const QString kSynopsis = QStringLiteral("SYNOPSIS");
+const QString kDateDue = QStringLiteral("DATE_DUE");
+const QString kDateStatus = QStringLiteral("DATE_STATUS");
+const QString kDateFinished = QStringLiteral("DATE_FINISHED");
+const QString kStatus = QStringLiteral("STATUS");
+const QString kSignOff = QStringLiteral("SIGN_OFF");
+const QString kNewCaption = QStringLiteral("Create a new Action");
+
+const QColor kRed(255, 0, 0);
+const QColor kNavy(0, 0, 128);
+const QColor kGreen(0, 128, 0);
+
+TTable *Actions()
+{
+    return DataModuleMain().cdsActions;
+}
+TField ActionField(const QString &name)
+{
+    return Actions()->FieldByName(name);
+}
+
+void SetTextColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+// The fields that the search numbers for an action hit, in its order.
+const QStringList &SearchFieldOrder()
+{
+    static const QStringList fields{"ID_ACTION",       "ATTRIBUTE",   "SYNOPSIS",      "DATE_ACTION",
+                                    "DATE_DUE",        "DATE_STATUS", "DATE_FINISHED", "ACTOR_OWNER",
+                                    "ACTOR_ORGANIZOR", "STATUS",      "SEVERITY",      "RELATIONS",
+                                    "FUNCTIONAL_AREA", "DESCRIPTION", "SIGN_OFF"};
+    return fields;
+}
+
+} // namespace
+
+bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDate &dateDue,
+                     const QDate &today)
+{
+    return !dateFinished.isValid() && UpperCase(status) != QStringLiteral("ON HOLD") && dateDue.isValid() &&
+           today > dateDue;
+}
+
+TFormAction::TFormAction(TEditorMode mode, QWidget *parent)
+    : TFormEditorBase(mode, DataModuleMain().cdsActions, parent)
+{
+    setObjectName(QStringLiteral("FormAction"));
+    BuildWindow();
+
+    TDataModuleMain &data = DataModuleMain();
+    if (Actions()->State() != dsInsert) {
+        data.FilterDecisionsByAction();
+        data.FilterStatementsByAction();
+    }
+
+    switch (mode) {
+    case emNew:
+        ShowNewMode();
+        break;
+    case emEdit:
+        SetCaption(EditCaption());
+        UpdateFollowUpPanel();
+        break;
+    case emView:
+        SetCaption(QStringLiteral("View Action \"%1\"").arg(ActionField(kIdAction).AsString()));
+        ActionPrevious->setEnabled(false);
+        ActionNext->setEnabled(false);
+        ActionPrintDigest->setEnabled(false);
+        SetNavigationVisible(false);
+        ActionPrintDigest->setVisible(false);
+        ActionFollowUp->setEnabled(false);
+        ActionFinish->setEnabled(false);
+        break;
+    }
+    ShowRecord();
+}
+
+TFormAction::~TFormAction()
+{
+    CloseOnceQuietly();
+}
+
+void TFormAction::BuildWindow()
+{
+    auto *topBar = new QToolBar(this);
+    topBar->setObjectName(QStringLiteral("ToolBarTop"));
+    topBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ActionClose =
+        topBar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Close"));
+    ActionClose->setObjectName(QStringLiteral("ActionClose"));
+    ActionClose->setToolTip(QStringLiteral("Close this Action"));
+    connect(ActionClose, &QAction::triggered, this, &QDialog::reject);
+    ActionFinish =
+        topBar->addAction(style()->standardIcon(QStyle::SP_DialogApplyButton), QStringLiteral("Resolve"));
+    ActionFinish->setObjectName(QStringLiteral("ActionFinish"));
+    ActionFinish->setToolTip(QStringLiteral("Resolve this Action"));
+    connect(ActionFinish, &QAction::triggered, this, [this] { ActionFinishExecute(); });
+    ActionFollowUp =
+        topBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Follow Up"));
+    ActionFollowUp->setObjectName(QStringLiteral("ActionFollowUp"));
+    ActionFollowUp->setToolTip(QStringLiteral("Follow Up on this Action"));
+    connect(ActionFollowUp, &QAction::triggered, this, [this] { ActionFollowUpExecute(); });
+
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName(QStringLiteral("PageControl"));
+    auto *actionPage = new QWidget(pages_);
+    actionPage->setObjectName(QStringLiteral("TabSheetAction"));
+    auto *form = new QFormLayout(actionPage);
+    QLineEdit *idAction = AddTextField(form, QStringLiteral("Action I&D:"), kIdAction);
+    AddTextField(form, QStringLiteral("Attribute:"), QStringLiteral("ATTRIBUTE"));
+    AddTextField(form, QStringLiteral("&Synopsis:"), kSynopsis);
+    AddTextField(form, QStringLiteral("Date Ac&tion:"), QStringLiteral("DATE_ACTION"));
+    QLineEdit *dateDue = AddTextField(form, QStringLiteral("Date D&ue:"), kDateDue);
+    AddTextField(form, QStringLiteral("Dat&e Status:"), kDateStatus);
+    QLineEdit *dateFinished = AddTextField(form, QStringLiteral("Date &Finished:"), kDateFinished);
+    AddContactField(form, QStringLiteral("O&wner:"), QStringLiteral("ACTOR_OWNER"));
+    AddContactField(form, QStringLiteral("Organi&zor:"), QStringLiteral("ACTOR_ORGANIZOR"));
+    QComboBox *status = AddChoiceField(form, QStringLiteral("St&atus:"), kStatus, StatusWords());
+    AddChoiceField(form, QStringLiteral("Se&verity:"), QStringLiteral("SEVERITY"), SeverityWords());
+    AddTextField(form, QStringLiteral("&Relations:"), QStringLiteral("RELATIONS"));
+    AddTextField(form, QStringLiteral("Functio&nal Area:"), QStringLiteral("FUNCTIONAL_AREA"));
+    AddMemoField(form, QStringLiteral("Description:"), QStringLiteral("DESCRIPTION"),
+                 QStringLiteral("Edit Action Description"));
+    AddMemoField(form, QStringLiteral("Sign Off:"), kSignOff, QStringLiteral("Edit Action Sign Off"));
+    dateDueLabel_ = qobject_cast<QLabel *>(form->labelForField(dateDue));
+    dateFinishedLabel_ = qobject_cast<QLabel *>(form->labelForField(dateFinished));
+
+    followUpPanel_ = new QWidget(actionPage);
+    followUpPanel_->setObjectName(QStringLiteral("PanelFollowUp"));
+    followUpLabel_ = new QPushButton(QStringLiteral("Follow Up Action"), followUpPanel_);
+    followUpLabel_->setObjectName(QStringLiteral("LabelFollowUp"));
+    followUpLabel_->setFlat(true);
+    followUpLabel_->setAutoDefault(false);
+    followUpLabel_->setCursor(Qt::PointingHandCursor);
+    followUpLabel_->setToolTip(QStringLiteral("Move to the Follow Up Action of this Action"));
+    connect(followUpLabel_, &QPushButton::clicked, this, [this] { JumpToFollowUp(); });
+    removeFollowUp_ = new QToolButton(followUpPanel_);
+    removeFollowUp_->setObjectName(QStringLiteral("ButtonRemoveFollowUp"));
+    removeFollowUp_->setIcon(style()->standardIcon(QStyle::SP_DialogDiscardButton));
+    removeFollowUp_->setToolTip(QStringLiteral("Remove Follow Up"));
+    connect(removeFollowUp_, &QToolButton::clicked, this, [this] { RemoveFollowUp(); });
+    auto *followUpRow = new QHBoxLayout(followUpPanel_);
+    followUpRow->setContentsMargins(0, 0, 0, 0);
+    followUpRow->addWidget(followUpLabel_);
+    followUpRow->addWidget(removeFollowUp_);
+    followUpRow->addStretch();
+    form->addRow(followUpPanel_);
+    followUpPanel_->hide();
+    pages_->addTab(actionPage, QStringLiteral("Action"));
+
+    QToolBar *lowerBar = CreateRecordToolBar(
+        QStringLiteral("Go to the Previous Action"), QStringLiteral("Go to the Next Action"),
+        QStringLiteral("ActionPrintDigest"), QStringLiteral("Print the Current Action Digest"));
+    ActionPrintDigest = RecordPrintAction();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(topBar);
+    layout->addWidget(pages_);
+    layout->addWidget(lowerBar);
+    layout->addWidget(CreateButtons(true));
+
+    idAction->installEventFilter(this);
+    dateDue->installEventFilter(this);
+    dateFinished->installEventFilter(this);
+    status->installEventFilter(this);
+    if (status->lineEdit())
+        status->lineEdit()->installEventFilter(this);
+    connect(status, &QComboBox::editTextChanged, this,
+            [this] { Binder().SetText(kDateStatus, FormatDate(QDate::currentDate())); });
+    idAction->setFocus();
+}
+
+QString TFormAction::EditCaption() const
+{
+    return QStringLiteral("Edit Action \"%1\"").arg(ActionField(kIdAction).AsString());
+}
+
+void TFormAction::EnableRecordCommands(bool enabled)
+{
+    ActionPrevious->setEnabled(enabled);
+    ActionNext->setEnabled(enabled);
+    ActionCopyClipBoard->setEnabled(enabled);
+    ActionFollowUp->setEnabled(enabled);
+    ActionFinish->setEnabled(enabled);
+}
+
+void TFormAction::ShowNewMode()
+{
+    SetCaption(kNewCaption);
+    RecordToolBar()->hide();
+    EnableRecordCommands(false);
+}
+
+void TFormAction::UpdateFollowUpPanel()
+{
+    followUpPanel_->setVisible(ActionField(QStringLiteral("ID")).AsInteger() !=
+                               ActionField(QStringLiteral("ID_CHAIN")).AsInteger());
+}
+
+void TFormAction::showEvent(QShowEvent *event)
+{
+    TFormEditorBase::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    UpdateDateColours();
+    Binder().Widget(kIdAction)->setFocus();
+    FocusSearchHit(SearchFieldOrder());
+}
+
+bool TFormAction::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        QWidget *idAction = Binder().Widget(kIdAction);
+        QWidget *status = Binder().Widget(kStatus);
+        if (watched == idAction)
+            IdActionExit();
+        else if (watched == Binder().Widget(kDateDue) || watched == Binder().Widget(kDateFinished) ||
+                 watched == status || watched == static_cast<QComboBox *>(status)->lineEdit())
+            UpdateDateColours();
+    }
+    return TFormEditorBase::eventFilter(watched, event);
+}
+
+void TFormAction::IdActionExit()
+{
+    const QString id = Binder().Text(kIdAction);
+    if (Binder().Text(kSynopsis).trimmed().isEmpty() && !id.trimmed().isEmpty())
+        Binder().SetText(kSynopsis, id);
+}
+
+void TFormAction::UpdateDateColours()
+{
+    // A finished date that does not parse still counts as set.
+    const bool finished = !Binder().Text(kDateFinished).trimmed().isEmpty();
+    const bool overdue =
+        !finished && IsActionOverdue(QDate(), Binder().Text(kStatus), ParseDate(Binder().Text(kDateDue)),
+                                     QDate::currentDate());
+    const QColor windowText = palette().color(QPalette::WindowText);
+    SetTextColour(dateDueLabel_, QPalette::WindowText, overdue ? kRed : windowText);
+    SetTextColour(Binder().Widget(kDateDue), QPalette::Text, overdue ? kRed : kNavy);
+    SetTextColour(dateFinishedLabel_, QPalette::WindowText, finished ? kGreen : windowText);
+    SetTextColour(Binder().Widget(kDateFinished), QPalette::Text, finished ? kGreen : kNavy);
+}
+
+bool TFormAction::CheckActionId()
+{
+    if (!Binder().Text(kIdAction).trimmed().isEmpty())
+        return true;
+    RefuseField(Binder().Widget(kIdAction), QStringLiteral("Please enter a Value for \"Action ID\""),
+                QStringLiteral("Missing Information"));
+    return false;
+}
+
+void TFormAction::SaveAction()
+{
+    TDataModuleMain &data = DataModuleMain();
+    TryFinally(
+        [&] {
+            Binder().Store();
+            if (Mode() == emNew) {
+                ActionField(QStringLiteral("ID")).SetAsInteger(data.NextId(rkAction));
+                ActionField(QStringLiteral("ID_CHAIN")).SetAsInteger(data.LastActionId());
+                EnableRecordCommands(true);
+                RecordToolBar()->show();
+                SetMode(emEdit);
+            }
+            if (ResolvePending && Settings().Actions.TransferData)
+                AddResolvedLogEntry();
+        },
+        [&] {
+            // A new action that did not get its ID is dropped: posted without
+            // one it would share identifiers and children with other actions.
+            if (Actions()->State() == dsInsert && ActionField(QStringLiteral("ID")).IsNull())
+                Actions()->Cancel();
+            else
+                Actions()->Post();
+        });
+}
+
+void TFormAction::AddResolvedLogEntry()
+{
+    TDataModuleMain &data = DataModuleMain();
+    TTable *log = data.cdsLog;
+    TryFinally(
+        [&] {
+            log->Append();
+            log->FieldByName(QStringLiteral("ID")).SetAsInteger(data.NextId(rkLog));
+            log->FieldByName(QStringLiteral("ID_ACTION"))
+                .SetAsInteger(ActionField(QStringLiteral("ID")).AsInteger());
+            log->FieldByName(QStringLiteral("STATUS_LINE")).SetAsString(QStringLiteral("Action Resolved"));
+            const QString signOff = ActionField(kSignOff).AsString();
+            if (!signOff.trimmed().isEmpty())
+                log->FieldByName(QStringLiteral("DESCRIPTION")).SetAsString(signOff);
+        },
+        [&] {
+            if (log->State() == dsInsert && log->FieldByName(QStringLiteral("ID")).IsNull())
+                log->Cancel();
+            else
+                log->Post();
+            ResolvePending = false;
+        });
+}
+
+void TFormAction::OkClicked()
+{
+    if (Mode() == emView) {
+        Actions()->Cancel();
+        accept();
+        return;
+    }
+    if (!CheckActionId() || !CheckTypedValues())
+        return;
+    TryFinally([&] { SaveAction(); }, [&] { accept(); });
+}
+
+void TFormAction::ApplyClicked()
+{
+    if (Mode() == emView || !CheckActionId() || !CheckTypedValues())
+        return;
+    TDataModuleMain &data = DataModuleMain();
+    TryFinally(
+        [&] {
+            SaveAction();
+            data.FilterDecisionsByAction();
+            data.FilterStatementsByAction();
+        },
+        [&] { Actions()->Edit(); });
+}
+
+void TFormAction::EditorClosing()
+{
+    TDataModuleMain &data = DataModuleMain();
+    data.UnfilterDecisions();
+    data.UnfilterStatements();
+    Actions()->Cancel();
+}
+
+void TFormAction::ActionFinishExecute()
+{
+    const QString today = FormatDate(QDate::currentDate());
+    Binder().SetText(kDateStatus, today);
+    Binder().SetText(kDateFinished, today);
+    Binder().SetText(kStatus, QStringLiteral("Resolved"));
+    UpdateDateColours();
+    pages_->setCurrentIndex(0);
+    Binder().Widget(kSignOff)->setFocus();
+    ResolvePending = true;
+}
+
+void TFormAction::ActionFollowUpExecute()
+{
+    // Follow Up posts the pending edits; a date that does not parse would
+    // be lost half-way.
+    if (!CheckTypedValues())
+        return;
+    if (Ui().MessageBox(QStringLiteral("Do you want to follow up on this Action with a new one?"),
+                        QStringLiteral("Follow up on Action"), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    TDataModuleMain &data = DataModuleMain();
+    const QString idAction = Binder().Text(kIdAction);
+    TryFinally(
+        [&] {
+            TryFinally(
+                [&] {
+                    Binder().Store();
+                    ActionField(QStringLiteral("ID_CHAIN")).SetAsInteger(data.LastActionId() + 1);
+                },
+                [&] { Actions()->Post(); });
+            Actions()->Insert();
+            ActionField(QStringLiteral("RELATIONS")).SetAsString(idAction);
+            data.UnfilterDecisions();
+            data.UnfilterStatements();
+        },
+        [&] {
+            SetMode(emNew);
+            ResolvePending = false;
+            ShowNewMode();
+            followUpPanel_->hide();
+            Binder().Load();
+            UpdateDateColours();
+            pages_->setCurrentIndex(0);
+            Binder().Widget(kIdAction)->setFocus();
+        });
+}
+
+void TFormAction::JumpToFollowUp()
+{
+    TDataModuleMain &data = DataModuleMain();
+    TTable *actions = Actions();
+    BusyCursor busy;
+    actions->Cancel();
+    actions->DisableControls();
+    const TBookmark bookmark = actions->GetBookmark();
+    TryFinally(
+        [&] {
+            data.UnfilterLog();
+            data.UnfilterDecisions();
+            data.UnfilterStatements();
+            const int target = ActionField(QStringLiteral("ID_CHAIN")).AsInteger();
+            const TField id = ActionField(QStringLiteral("ID"));
+            bool found = false;
+            for (actions->First(); !actions->Eof(); actions->Next()) {
+                if (!id.IsNull() && id.AsInteger() == target) {
+                    found = true;
+                    break;
+                }
+            }
+            if (found) {
+                SetCaption(EditCaption());
+                UpdateFollowUpPanel();
+            } else {
+                Ui().MessageBox(QStringLiteral("Follow Up Action not found"), QStringLiteral("No Follow Up"),
+                                MB_OK | MB_ICONERROR);
+                actions->GotoBookmark(bookmark);
+            }
+        },
+        [&] {
+            data.FilterLogByAction();
+            data.FilterDecisionsByAction();
+            data.FilterStatementsByAction();
+            actions->FreeBookmark(bookmark);
+            actions->EnableControls();
+            actions->Edit();
+            // The edits the jump dropped, or the action it found, are shown.
+            Binder().Load();
+            UpdateDateColours();
+        });
+}
+
+void TFormAction::RemoveFollowUp()
+{
+    if (!CheckTypedValues())
+        return;
+    followUpPanel_->hide();
+    TryFinally(
+        [&] {
+            Binder().Store();
+            ActionField(QStringLiteral("ID_CHAIN"))
+                .SetAsInteger(ActionField(QStringLiteral("ID")).AsInteger());
+        },
+        [&] {
+            Actions()->Post();
+            Actions()->Edit();
+        });
+}
+
+void TFormAction::BeforeStep()
+{
+    DataModuleMain().UnfilterDecisions();
+    DataModuleMain().UnfilterStatements();
+}
+
+void TFormAction::AfterStep()
+{
+    DataModuleMain().FilterDecisionsByAction();
+    DataModuleMain().FilterStatementsByAction();
+    UpdateDateColours();
+    UpdateFollowUpPanel();
+}

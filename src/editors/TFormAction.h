@@ -1,0 +1,69 @@
+#pragma once
+
+#include "TFormEditorBase.h"
+
+#include <QDate>
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+
+// True when an open action (no finished date) that is not on hold is past
+// its due date; the status is compared upper-cased and untrimmed.
+bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDate &dateDue,
+                     const QDate &today);
+
+// The window in which one action is created, edited or viewed. It works on
+// the current record of cdsActions, which the caller has put into insert
+// (emNew) or edit state (emEdit, emView), and posts into the table only.
+// After it closes the current action of cdsActions is the one it showed
+// last (Previous, Next and the jump to the follow-up move it).
+class TFormAction : public TFormEditorBase {
+    Q_OBJECT
+public:
+    explicit TFormAction(TEditorMode mode, QWidget *parent = nullptr);
+    ~TFormAction() override;
+
+    QAction *ActionClose = nullptr;
+    QAction *ActionFinish = nullptr;
+    QAction *ActionFollowUp = nullptr;
+    QAction *ActionPrintDigest = nullptr;
+
+    // Validates nothing: gives a new action its ID, writes the pending
+    // "Action Resolved" log entry and posts.
+    void SaveAction();
+    void UpdateDateColours();
+
+protected:
+    void OkClicked() override;
+    void ApplyClicked() override;
+    QString EditCaption() const override;
+    void BeforeStep() override;
+    void AfterStep() override;
+    void EditorClosing() override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void BuildWindow();
+    void ShowNewMode();
+    void EnableRecordCommands(bool enabled);
+    bool CheckActionId();
+    void AddResolvedLogEntry();
+    void ActionFinishExecute();
+    void ActionFollowUpExecute();
+    void JumpToFollowUp();
+    void RemoveFollowUp();
+    void UpdateFollowUpPanel();
+    void IdActionExit();
+
+    bool ResolvePending = false;
+    bool shown_ = false;
+    QTabWidget *pages_ = nullptr;
+    QWidget *followUpPanel_ = nullptr;
+    QPushButton *followUpLabel_ = nullptr;
+    QToolButton *removeFollowUp_ = nullptr;
+    QLabel *dateDueLabel_ = nullptr;
+    QLabel *dateFinishedLabel_ = nullptr;
+};

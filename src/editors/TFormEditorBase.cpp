@@ -1,0 +1,393 @@
+#include "TFormEditorBase.h"
+
+#include "TDataModuleMain.h"
+#include "UiServices.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+std::function<QString(QWidget *parent)> TFormEditorBase::NewContact;
+std::function<void(QWidget *parent, const QString &id)> TFormEditorBase::FindContact;
+
+namespace {
+
+// Adds text to a drop-down's choices, keeping them sorted as the contact
+// index sorts (case-insensitive), without touching the typed text.
+void AddChoice(QComboBox *combo, const QString &text)
+{
+    const QSignalBlocker blocker(combo);
+    const QString typed = combo->currentText();
+    int at = 0;
+    while (at < combo->count() && combo->itemText(at).compare(text, Qt::CaseInsensitive) <= 0)
+        ++at;
+    combo->insertItem(at, text);
+    combo->setEditText(typed);
+}
+
+} // namespace
+
+TFormEditorBase::TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent)
+    : QDialog(parent), mode_(mode), binder_(table)
+{
+    setModal(true);
+    setMinimumWidth(520);
+}
+
+TFormEditorBase::~TFormEditorBase() = default;
+
+void TFormEditorBase::SetCaption(const QString &caption)
+{
+    setWindowTitle(mode_ == emView ? caption + QStringLiteral(" [READ ONLY]") : caption);
+}
+
+QLineEdit *TFormEditorBase::AddTextField(QFormLayout *form, const QString &label, const QString &field)
+{
+    auto *edit = new QLineEdit(this);
+    edit->setObjectName(QStringLiteral("Edit") + field);
+    const TTable *table = binder_.Table();
+    if (const int index = table->FieldIndex(field); index >= 0) {
+        const TFieldType type = table->FieldDefs()[index].type;
+        if (type == ftDate)
+            edit->setPlaceholderText(QStringLiteral("dd/mm/yyyy"));
+        else if (type == ftTime)
+            edit->setPlaceholderText(QStringLiteral("hh:mm:ss"));
+    }
+    form->addRow(label, edit);
+    binder_.Bind(field, edit);
+    return edit;
+}
+
+QComboBox *TFormEditorBase::AddChoiceField(QFormLayout *form, const QString &label, const QString &field,
+                                           const QStringList &items)
+{
+    QComboBox *combo = NewChoiceBox(field);
+    combo->addItems(items);
+    combo->setEditText(QString());
+    form->addRow(label, combo);
+    return combo;
+}
+
+QComboBox *TFormEditorBase::NewChoiceBox(const QString &field)
+{
+    auto *combo = new QComboBox(this);
+    combo->setObjectName(QStringLiteral("ComboBox") + field);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    binder_.Bind(field, combo);
+    return combo;
+}
+
+QPlainTextEdit *TFormEditorBase::AddMemoField(QFormLayout *form, const QString &label, const QString &field,
+                                              const QString &zoomCaption)
+{
+    auto *memo = new QPlainTextEdit(this);
+    memo->setObjectName(QStringLiteral("Memo") + field);
+    memo->setTabChangesFocus(true);
+    memo->viewport()->installEventFilter(this);
+    zoomMemos_.append({memo, zoomCaption});
+    form->addRow(label, memo);
+    binder_.Bind(field, memo);
+    return memo;
+}
+
+TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString &label, const QString &field)
+{
+    TContactField contact;
+    contact.field = field;
+    contact.combo = NewChoiceBox(field);
+    contact.combo->setMaxVisibleItems(12);
+    contact.combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    contact.newButton = new QToolButton(this);
+    contact.newButton->setObjectName(QStringLiteral("ButtonNew") + field);
+    contact.newButton->setText(QStringLiteral("..."));
+    contact.newButton->setToolTip(QStringLiteral("Enter a new Contact"));
+    contact.newButton->setEnabled(bool(NewContact));
+
+    contact.findButton = new QToolButton(this);
+    contact.findButton->setObjectName(QStringLiteral("ButtonFind") + field);
+    contact.findButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    contact.findButton->setToolTip(QStringLiteral("Find the Contact"));
+    contact.findButton->setEnabled(bool(FindContact));
+
+    auto *row = new QHBoxLayout;
+    row->addWidget(contact.combo);
+    row->addWidget(contact.newButton);
+    row->addWidget(contact.findButton);
+    // A label of its own, so its mnemonic focuses the drop-down.
+    auto *caption = new QLabel(label, this);
+    caption->setBuddy(contact.combo);
+    form->addRow(caption, row);
+
+    const int index = int(contactFields_.size());
+    connect(contact.newButton, &QToolButton::clicked, this, [this, index] { NewContactClicked(index); });
+    QComboBox *combo = contact.combo;
+    connect(contact.findButton, &QToolButton::clicked, this, [this, combo] {
+        if (FindContact)
+            FindContact(this, combo->currentText());
+    });
+    contactFields_.append(contact);
+    return contactFields_.last();
+}
+
+void TFormEditorBase::NewContactClicked(int index)
+{
+    if (!NewContact)
+        return;
+    const QString id = NewContact(this);
+    if (id == QStringLiteral("0"))
+        return;
+    // The other fields learn the new ID first, then the field whose button
+    // was pressed takes it and shows it selected.
+    for (int i = 0; i < contactFields_.size(); ++i) {
+        if (i != index)
+            AddChoice(contactFields_[i].combo, id);
+    }
+    QComboBox *combo = contactFields_[index].combo;
+    AddChoice(combo, id);
+    combo->setCurrentIndex(combo->findText(id));
+    combo->setEditText(id);
+    combo->setFocus();
+}
+
+void TFormEditorBase::FillContactChoices()
+{
+    TTable *actors = DataModuleMain().cdsActor;
+    if (!actors->Active())
+        return;
+    BusyCursor busy;
+    QStringList ids;
+    const QString previousIndex = actors->IndexName();
+    TryFinally(
+        [&] {
+            actors->SetIndexName(QStringLiteral("ID_ASC"));
+            actors->DisableControls();
+            const TField id = actors->FieldByName(QStringLiteral("ID"));
+            for (actors->First(); !actors->Eof(); actors->Next())
+                ids.append(id.AsString());
+        },
+        [&] {
+            actors->SetIndexName(previousIndex);
+            actors->First();
+            actors->EnableControls();
+        });
+    for (const TContactField &contact : contactFields_) {
+        const QSignalBlocker blocker(contact.combo);
+        const QString typed = contact.combo->currentText();
+        contact.combo->clear();
+        contact.combo->addItems(ids);
+        contact.combo->setEditText(typed);
+    }
+}
+
+QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, const QString &nextHint,
+                                               const QString &printName, const QString &printHint)
+{
+    recordToolBar_ = new QToolBar(this);
+    recordToolBar_->setObjectName(QStringLiteral("ToolBarRecord"));
+    recordToolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    ActionPrevious = new QAction(style()->standardIcon(QStyle::SP_ArrowUp), QString(), this);
+    ActionPrevious->setObjectName(QStringLiteral("ActionPrevious"));
+    ActionPrevious->setToolTip(previousHint);
+    ActionPrevious->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    connect(ActionPrevious, &QAction::triggered, this, [this] { StepRecord(false); });
+
+    ActionNext = new QAction(style()->standardIcon(QStyle::SP_ArrowDown), QString(), this);
+    ActionNext->setObjectName(QStringLiteral("ActionNext"));
+    ActionNext->setToolTip(nextHint);
+    ActionNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    connect(ActionNext, &QAction::triggered, this, [this] { StepRecord(true); });
+
+    ActionCopyClipBoard = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QString(), this);
+    ActionCopyClipBoard->setObjectName(QStringLiteral("ActionCopyClipBoard"));
+    ActionCopyClipBoard->setToolTip(QStringLiteral("Copy the Contents of this Form to the ClipBoard"));
+    connect(ActionCopyClipBoard, &QAction::triggered, this, [this] { Ui().CopyWindowPicture(this); });
+
+    recordToolBar_->addAction(ActionPrevious);
+    recordToolBar_->addAction(ActionNext);
+    navigationSpacer_ = recordToolBar_->addSeparator();
+    printAction_ = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
+    printAction_->setObjectName(printName);
+    printAction_->setToolTip(printHint);
+    printAction_->setEnabled(false);
+    recordToolBar_->addAction(printAction_);
+    recordToolBar_->addAction(ActionCopyClipBoard);
+    // The shortcuts work wherever the focus is in the window.
+    addAction(ActionPrevious);
+    addAction(ActionNext);
+    return recordToolBar_;
+}
+
+void TFormEditorBase::StepRecord(bool next)
+{
+    if (mode_ != emEdit)
+        return;
+    TTable *table = binder_.Table();
+    BeforeStep();
+    TryFinally(
+        [&] {
+            table->Cancel();
+            if (next)
+                table->Next();
+            else
+                table->Prior();
+            SetCaption(EditCaption());
+        },
+        [&] {
+            table->Edit();
+            binder_.Load();
+            AfterStep();
+        });
+}
+
+void TFormEditorBase::SetNavigationVisible(bool visible)
+{
+    ActionPrevious->setVisible(visible);
+    ActionNext->setVisible(visible);
+    navigationSpacer_->setVisible(visible);
+}
+
+QWidget *TFormEditorBase::CreateButtons(bool withApply)
+{
+    auto *panel = new QWidget(this);
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addStretch();
+    ButtonOK = new QPushButton(QStringLiteral("&OK"), panel);
+    ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
+    ButtonOK->setDefault(true);
+    row->addWidget(ButtonOK);
+    if (withApply) {
+        ButtonApply = new QPushButton(QStringLiteral("Appl&y"), panel);
+        ButtonApply->setObjectName(QStringLiteral("ButtonApply"));
+        ButtonApply->setAutoDefault(false);
+        ButtonApply->setVisible(mode_ != emView);
+        row->addWidget(ButtonApply);
+        connect(ButtonApply, &QPushButton::clicked, this, [this] { ApplyClicked(); });
+    }
+    ButtonCancel = new QPushButton(QStringLiteral("&Cancel"), panel);
+    ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    ButtonCancel->setAutoDefault(false);
+    row->addWidget(ButtonCancel);
+    // OK decides itself whether the window closes.
+    connect(ButtonOK, &QPushButton::clicked, this, [this] { OkClicked(); });
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    return panel;
+}
+
+void TFormEditorBase::RefuseField(QWidget *field, const QString &text, const QString &caption)
+{
+    Ui().MessageBox(text, caption, MB_OK | MB_ICONEXCLAMATION);
+    if (field)
+        field->setFocus();
+}
+
+bool TFormEditorBase::CheckTypedValues()
+{
+    QString message;
+    QWidget *invalid = binder_.Invalid(&message);
+    if (!invalid)
+        return true;
+    RefuseField(invalid, message, QStringLiteral("Invalid Input"));
+    return false;
+}
+
+void TFormEditorBase::FocusField(const QString &field, bool selectAll)
+{
+    QWidget *widget = binder_.Widget(field);
+    if (!widget)
+        return;
+    widget->setFocus();
+    if (auto *memo = qobject_cast<QPlainTextEdit *>(widget); memo && selectAll)
+        memo->selectAll();
+}
+
+void TFormEditorBase::FocusSearchHit(const QStringList &fieldOrder)
+{
+    TTable *hits = DataModuleMain().cdsActionsSearch;
+    if (mode_ != emView || !hits->Active() || hits->RecordCount() == 0)
+        return;
+    const int number = hits->FieldByName(QStringLiteral("IN_FIELD_NUMBER")).AsInteger();
+    if (number >= 0 && number < fieldOrder.size())
+        FocusField(fieldOrder[number], true);
+}
+
+void TFormEditorBase::ShowRecord()
+{
+    FillContactChoices();
+    binder_.Load();
+}
+
+void TFormEditorBase::done(int result)
+{
+    CloseOnce();
+    QDialog::done(result);
+}
+
+void TFormEditorBase::CloseOnce()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    EditorClosing();
+}
+
+void TFormEditorBase::CloseOnceQuietly() noexcept
+{
+    try {
+        CloseOnce();
+    } catch (...) {
+        // Nothing can be reported from a destructor; the caller's next
+        // operation on the table finds its state as it is.
+    }
+}
+
+bool TFormEditorBase::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        for (const auto &[memo, caption] : zoomMemos_) {
+            if (watched == memo->viewport()) {
+                ZoomMemo(memo, caption);
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormEditorBase::ZoomMemo(QPlainTextEdit *memo, const QString &caption)
+{
+    QDialog zoom(this);
+    zoom.setObjectName(QStringLiteral("FormZoomMemo"));
+    zoom.setWindowTitle(caption);
+    auto *text = new QPlainTextEdit(&zoom);
+    text->setObjectName(QStringLiteral("MemoZoom"));
+    text->setPlainText(memo->toPlainText());
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &zoom);
+    connect(buttons, &QDialogButtonBox::accepted, &zoom, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &zoom, &QDialog::reject);
+    auto *layout = new QVBoxLayout(&zoom);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    zoom.resize(640, 480);
+    if (Ui().ExecModal(&zoom) == QDialog::Accepted)
+        memo->setPlainText(text->toPlainText());
+    QTextCursor cursor = memo->textCursor();
+    cursor.movePosition(QTextCursor::Start);
+    memo->setTextCursor(cursor);
+    memo->setFocus();
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "EditorMode.h"
+#include "TFieldBinder.h"
+
+#include <QDialog>
+#include <QList>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QFormLayout;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class TTable;
+
+// A contact field: an editable drop-down of contact identifiers with its
+// "..." (new contact) and magnifier (find contact) buttons.
+struct TContactField {
+    QString field;
+    QComboBox *combo = nullptr;
+    QToolButton *newButton = nullptr;
+    QToolButton *findButton = nullptr;
+};
+
+// What the record editors share: the mode and its caption suffix, field
+// bindings, contact choices with their buttons, memo zoom, the toolbar with
+// Previous, Next and Copy to Clipboard, the OK/Apply/Cancel buttons, and the
+// clean-up that runs once when the window closes.
+class TFormEditorBase : public QDialog {
+    Q_OBJECT
+public:
+    ~TFormEditorBase() override;
+
+    TEditorMode Mode() const { return mode_; }
+
+    // The contact editor plugs in here. NewContact appends a contact, lets
+    // the user edit it and returns its ID ("0" when nothing was saved);
+    // FindContact opens the contact whose ID is the given text. While a hook
+    // is not set, its buttons are shown disabled.
+    static std::function<QString(QWidget *parent)> NewContact;
+    static std::function<void(QWidget *parent, const QString &id)> FindContact;
+
+    QAction *ActionPrevious = nullptr;
+    QAction *ActionNext = nullptr;
+    QAction *ActionCopyClipBoard = nullptr;
+
+    void done(int result) override;
+
+protected:
+    TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent);
+
+    TFieldBinder &Binder() { return binder_; }
+    void SetMode(TEditorMode mode) { mode_ = mode; }
+    // Sets the window title; in emView " [READ ONLY]" is appended.
+    void SetCaption(const QString &caption);
+
+    // Form rows, each bound to its field.
+    QLineEdit *AddTextField(QFormLayout *form, const QString &label, const QString &field);
+    QComboBox *AddChoiceField(QFormLayout *form, const QString &label, const QString &field,
+                              const QStringList &items);
+    QPlainTextEdit *AddMemoField(QFormLayout *form, const QString &label, const QString &field,
+                                 const QString &zoomCaption);
+    // The contact row; the new-contact button of `index` sets its own field
+    // and adds the new ID to the choices of every contact field.
+    TContactField &AddContactField(QFormLayout *form, const QString &label, const QString &field);
+    const QList<TContactField> &ContactFields() const { return contactFields_; }
+    // Fills every contact drop-down with the IDs of cdsActor, sorted.
+    void FillContactChoices();
+
+    // The toolbar in the order previous, next, spacer, print, copy. The
+    // print action is named and hinted by the subclass and starts disabled
+    // (the printed sheets are not part of the program yet).
+    QToolBar *CreateRecordToolBar(const QString &previousHint, const QString &nextHint,
+                                  const QString &printName, const QString &printHint);
+    QToolBar *RecordToolBar() const { return recordToolBar_; }
+    QAction *RecordPrintAction() const { return printAction_; }
+    void SetNavigationVisible(bool visible);
+
+    // OK, Apply (hidden in emView or when not wanted) and Cancel.
+    QWidget *CreateButtons(bool withApply);
+    QPushButton *ButtonOK = nullptr;
+    QPushButton *ButtonApply = nullptr;
+    QPushButton *ButtonCancel = nullptr;
+
+    // Shows a message about a missing or invalid value and focuses the field.
+    void RefuseField(QWidget *field, const QString &text, const QString &caption);
+    // Checks the typed dates and times; on a bad one tells the user, focuses
+    // it and returns false.
+    bool CheckTypedValues();
+
+    // Focuses the widget of a field; memos get their whole text selected.
+    void FocusField(const QString &field, bool selectAll);
+    // In emView: focuses the field in which the search found its text, by
+    // the hit's IN_FIELD_NUMBER, an index into fieldOrder.
+    void FocusSearchHit(const QStringList &fieldOrder);
+    // Fills the contact choices and shows the current record.
+    void ShowRecord();
+
+    virtual void OkClicked() = 0;
+    virtual void ApplyClicked() {}
+    // Caption of emEdit for the current record.
+    virtual QString EditCaption() const = 0;
+    // Around a move by Previous or Next: before it, and after it also when
+    // it failed, with the record back in edit state and shown.
+    virtual void BeforeStep() {}
+    virtual void AfterStep() {}
+    // Runs once when the window closes, however it is closed.
+    virtual void EditorClosing() = 0;
+    // Subclasses call this from their destructors, for a window that was
+    // never shown or closed; errors are swallowed there.
+    void CloseOnce();
+    void CloseOnceQuietly() noexcept;
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QComboBox *NewChoiceBox(const QString &field);
+    // Previous and Next, only in emEdit: drops unsaved edits, moves within
+    // the table's current order and filter, and edits the record it lands on.
+    void StepRecord(bool next);
+    void ZoomMemo(QPlainTextEdit *memo, const QString &caption);
+    void NewContactClicked(int index);
+
+    TEditorMode mode_;
+    TFieldBinder binder_;
+    QList<TContactField> contactFields_;
+    QList<QPair<QPlainTextEdit *, QString>> zoomMemos_;
+    QToolBar *recordToolBar_ = nullptr;
+    QAction *navigationSpacer_ = nullptr;
+    QAction *printAction_ = nullptr;
+    bool closed_ = false;
+};
+
+// Runs body, then always, also when body throws; the error goes on.
+template <typename Body, typename Always> void TryFinally(Body &&body, Always &&always)
+{
+    try {
+        body();
+    } catch (...) {
+        always();
+        throw;
+    }
+    always();
+}

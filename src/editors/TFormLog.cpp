@@ -1,0 +1,178 @@
+#include "TFormLog.h"
+
+#include "ActionRules.h"
+#include "Formats.h"
+#include "TDataModuleMain.h"
+#include "TSettings.h"
+#include "UiServices.h"
+
+#include <QAction>
+#include <QFormLayout>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kStatusLine = QStringLiteral("STATUS_LINE");
+const QString kDateLog = QStringLiteral("DATE_LOG");
+const QString kTimeLog = QStringLiteral("TIME_LOG");
+const QString kDateStatus = QStringLiteral("DATE_STATUS");
+
+TTable *Log()
+{
+    return DataModuleMain().cdsLog;
+}
+TField LogField(const QString &name)
+{
+    return Log()->FieldByName(name);
+}
+
+// The fields that the search numbers for a log hit, in its order.
+const QStringList &SearchFieldOrder()
+{
+    static const QStringList fields{"DATE_LOG",     "TIME_LOG",     "STATUS_LINE", "STATUS", "DATE_STATUS",
+                                    "ACTOR_STATUS", "ACTOR_TENDER", "DESCRIPTION", "REMARKS"};
+    return fields;
+}
+
+} // namespace
+
+TFormLog::TFormLog(TEditorMode mode, QWidget *parent) : TFormEditorBase(mode, DataModuleMain().cdsLog, parent)
+{
+    setObjectName(QStringLiteral("FormLog"));
+
+    auto *form = new QFormLayout;
+    AddTextField(form, QStringLiteral("Date &Log:"), kDateLog);
+    AddTextField(form, QStringLiteral("&Time Log:"), kTimeLog);
+    AddTextField(form, QStringLiteral("&Status Line:"), kStatusLine);
+    AddChoiceField(form, QStringLiteral("St&atus:"), QStringLiteral("STATUS"), StatusWords());
+    AddTextField(form, QStringLiteral("&Date Status:"), kDateStatus);
+    AddContactField(form, QStringLiteral("Stat&us Actor:"), QStringLiteral("ACTOR_STATUS"));
+    AddContactField(form, QStringLiteral("Tender Acto&r:"), QStringLiteral("ACTOR_TENDER"));
+    AddMemoField(form, QStringLiteral("Description:"), QStringLiteral("DESCRIPTION"),
+                 QStringLiteral("Edit Log Description"));
+    AddMemoField(form, QStringLiteral("Remarks:"), QStringLiteral("REMARKS"),
+                 QStringLiteral("Edit Log Remarks"));
+
+    QToolBar *toolBar = CreateRecordToolBar(
+        QStringLiteral("Go to the Previous Log Entry"), QStringLiteral("Go to the Next Log Entry"),
+        QStringLiteral("ActionPrint"), QStringLiteral("Print the current Status Log"));
+    ActionPrint = RecordPrintAction();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(toolBar);
+    layout->addLayout(form);
+    layout->addWidget(CreateButtons(false));
+
+    switch (mode) {
+    case emNew:
+        SetCaption(QStringLiteral("Create new Log Entry"));
+        ActionPrevious->setEnabled(false);
+        ActionNext->setEnabled(false);
+        ActionCopyClipBoard->setEnabled(false);
+        toolBar->hide();
+        break;
+    case emEdit:
+        SetCaption(EditCaption());
+        break;
+    case emView:
+        SetCaption(QStringLiteral("View Log Entry \"%1\"").arg(LogField(kStatusLine).AsString()));
+        ActionPrevious->setEnabled(false);
+        ActionNext->setEnabled(false);
+        SetNavigationVisible(false);
+        break;
+    }
+    ShowRecord();
+}
+
+TFormLog::~TFormLog()
+{
+    CloseOnceQuietly();
+}
+
+QString TFormLog::EditCaption() const
+{
+    return QStringLiteral("Edit Log Entry \"%1\"").arg(LogField(kStatusLine).AsString());
+}
+
+void TFormLog::showEvent(QShowEvent *event)
+{
+    TFormEditorBase::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    Binder().Widget(kDateLog)->setFocus();
+    FocusSearchHit(SearchFieldOrder());
+}
+
+bool TFormLog::Validate()
+{
+    const struct {
+        const QString &field;
+        const char *name;
+    } required[] = {{kStatusLine, "Status Line"}, {kDateLog, "Date Log"}, {kTimeLog, "Time Log"}};
+    for (const auto &[field, name] : required) {
+        if (Binder().Text(field).trimmed().isEmpty()) {
+            RefuseField(Binder().Widget(field),
+                        QStringLiteral("Please enter a Value for \"%1\"").arg(QLatin1String(name)),
+                        QStringLiteral("Missing Information"));
+            return false;
+        }
+    }
+    return CheckTypedValues();
+}
+
+void TFormLog::OkClicked()
+{
+    if (Mode() == emView) {
+        Log()->Cancel();
+        accept();
+        return;
+    }
+    if (!Validate())
+        return;
+    TryFinally([&] { SaveEntry(); }, [&] { accept(); });
+}
+
+void TFormLog::SaveEntry()
+{
+    TDataModuleMain &data = DataModuleMain();
+    Binder().Store();
+    if (Mode() == emNew) {
+        LogField(QStringLiteral("ID")).SetAsInteger(data.NextId(rkLog));
+        LogField(QStringLiteral("ID_ACTION"))
+            .SetAsInteger(data.cdsActions->FieldByName(QStringLiteral("ID")).AsInteger());
+        LogField(kDateStatus).SetAsDate(QDate::currentDate());
+    }
+    Log()->Post();
+    if (Mode() == emNew && Settings().Actions.TransferData)
+        CarryOver();
+}
+
+void TFormLog::CarryOver()
+{
+    // Read the posted entry first: editing the action refilters the log and
+    // moves its cursor.
+    const QDate dateStatus = LogField(kDateStatus).AsDate();
+    const QString status = LogField(QStringLiteral("STATUS")).AsString();
+    const QString tender = LogField(QStringLiteral("ACTOR_TENDER")).AsString();
+    TTable *actions = DataModuleMain().cdsActions;
+    actions->Edit();
+    TryFinally(
+        [&] {
+            actions->FieldByName(kDateStatus).SetAsDate(dateStatus);
+            actions->FieldByName(QStringLiteral("STATUS")).SetAsString(status);
+            if (!tender.trimmed().isEmpty())
+                actions->FieldByName(QStringLiteral("ACTOR_OWNER")).SetAsString(tender);
+        },
+        [&] {
+            actions->Post();
+            if (reloadActionFile_)
+                reloadActionFile_();
+        });
+}
+
+void TFormLog::EditorClosing()
+{
+    Log()->Cancel();
+}

@@ -1,0 +1,731 @@
+#include "FakeUiServices.h"
+#include "Formats.h"
+#include "TDataModuleMain.h"
+#include "TFormAction.h"
+#include "TFormLog.h"
+#include "TSettings.h"
+#include "TestSupport.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <memory>
+
+class TestEditors : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void firstSavedActionGetsIdOne_data();
+    void firstSavedActionGetsIdOne();
+    void blankActionIdIsRefused();
+    void viewClosesWithoutSaving();
+    void resolveWritesOneLogEntry_data();
+    void resolveWritesOneLogEntry();
+    void resolveThenCancelLeavesActionOpen();
+    void followUpChainsAndJumpFindsIt();
+    void jumpToMissingFollowUpStaysPut();
+    void previousDiscardsEditsAndMoves();
+    void leavingActionIdFillsEmptySynopsis();
+    void statusChangeAndDueDateColours();
+    void contactChoicesAreSortedIds();
+    void newContactFillsItsField_data();
+    void newContactFillsItsField();
+    void memoZoomEditsPendingText();
+    void viewFocusesFoundField();
+    void overdueRule_data();
+    void overdueRule();
+
+    void newLogEntryCarriesOver_data();
+    void newLogEntryCarriesOver();
+    void editingLogEntryNeverChangesAction();
+    void logValidation_data();
+    void logValidation();
+
+private:
+    int AddAction(int id, const QString &idAction, int chain = 0);
+    void Reopen();
+    int CountLogs(const QString &statusLine);
+    bool LocateAction(int id);
+    static void Type(QWidget *widget, const QString &text);
+    template <typename T> static T *Child(QWidget *window, const char *name)
+    {
+        T *child = window->findChild<T *>(QLatin1String(name));
+        if (!child)
+            qFatal("no child %s", name);
+        return child;
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<TDataModuleMain> data_;
+    std::unique_ptr<FakeUiServices> ui_;
+    QString file_;
+};
+
+void TestEditors::initTestCase()
+{
+    UseTestStandardPaths();
+}
+
+void TestEditors::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    ui_ = std::make_unique<FakeUiServices>();
+    data_ = std::make_unique<TDataModuleMain>();
+    Settings() = TSettings();
+    Settings().Actions.AtributeSeparator = QStringLiteral("_");
+    Settings().Actions.TransferData = true;
+    file_ = dir_->filePath(QStringLiteral("Test.act"));
+    QVERIFY(data_->Tables.Open(file_, true));
+}
+
+void TestEditors::cleanup()
+{
+    if (data_->Tables.IsOpen())
+        data_->Tables.Close();
+    data_.reset();
+    ui_.reset();
+    dir_.reset();
+}
+
+int TestEditors::AddAction(int id, const QString &idAction, int chain)
+{
+    TTable *actions = data_->cdsActions;
+    actions->Append();
+    actions->FieldByName("ID").SetAsInteger(id);
+    actions->FieldByName("ID_CHAIN").SetAsInteger(chain ? chain : id);
+    actions->FieldByName("ID_ACTION").SetAsString(idAction);
+    actions->FieldByName("ATTRIBUTE").SetAsString(QStringLiteral("A%1").arg(id, 3, 10, QLatin1Char('0')));
+    actions->Post();
+    return id;
+}
+
+// Closing writes the tables; opening again sets the counters from the data.
+void TestEditors::Reopen()
+{
+    data_->Tables.Close();
+    QVERIFY(data_->Tables.Open(file_, false));
+    data_->cdsActions->SetIndexName(QStringLiteral("ID_ASC"));
+}
+
+int TestEditors::CountLogs(const QString &statusLine)
+{
+    data_->UnfilterLog();
+    int count = 0;
+    for (data_->cdsLog->First(); !data_->cdsLog->Eof(); data_->cdsLog->Next())
+        count += data_->cdsLog->FieldByName("STATUS_LINE").AsString() == statusLine;
+    return count;
+}
+
+bool TestEditors::LocateAction(int id)
+{
+    TTable *actions = data_->cdsActions;
+    for (actions->First(); !actions->Eof(); actions->Next()) {
+        if (actions->FieldByName("ID").AsInteger() == id)
+            return true;
+    }
+    return false;
+}
+
+void TestEditors::Type(QWidget *widget, const QString &text)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(widget))
+        widget = combo->lineEdit();
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        edit->clear();
+    else if (auto *memo = qobject_cast<QPlainTextEdit *>(widget))
+        memo->clear();
+    QTest::keyClicks(widget, text);
+}
+
+void TestEditors::firstSavedActionGetsIdOne_data()
+{
+    QTest::addColumn<bool>("apply");
+    QTest::newRow("OK") << false;
+    QTest::newRow("Apply") << true;
+}
+
+void TestEditors::firstSavedActionGetsIdOne()
+{
+    QFETCH(bool, apply);
+    data_->cdsActions->Insert();
+    TFormAction form(emNew);
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Create a new Action"));
+    QVERIFY(!form.ActionPrevious->isEnabled());
+    QVERIFY(!form.ActionFollowUp->isEnabled());
+    Type(Child<QLineEdit>(&form, "EditID_ACTION"), QStringLiteral("First"));
+    QTest::mouseClick(Child<QPushButton>(&form, apply ? "ButtonApply" : "ButtonOK"), Qt::LeftButton);
+
+    QCOMPARE(ui_->messages().size(), 0);
+    QCOMPARE(data_->cdsActions->RecordCount(), 1);
+    if (apply) {
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Create a new Action"));
+        QCOMPARE(form.Mode(), emEdit);
+        QVERIFY(form.ActionPrevious->isEnabled());
+        QVERIFY(form.ActionFinish->isEnabled());
+        QCOMPARE(data_->cdsActions->State(), dsEdit);
+        form.reject();
+    } else {
+        QVERIFY(!form.isVisible());
+    }
+    data_->cdsActions->First();
+    QCOMPARE(data_->cdsActions->FieldByName("ID").AsInteger(), 1);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), 1);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("First"));
+    QCOMPARE(data_->cdsActions->FieldByName("ATTRIBUTE").AsString(), QStringLiteral("_00001"));
+    QCOMPARE(data_->cdsActions->State(), dsBrowse);
+}
+
+void TestEditors::blankActionIdIsRefused()
+{
+    data_->cdsActions->Insert();
+    TFormAction form(emNew);
+    form.show();
+    auto *id = Child<QLineEdit>(&form, "EditID_ACTION");
+    Type(id, QStringLiteral("   "));
+    Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("kept"));
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+
+    QVERIFY(form.isVisible());
+    const UiCall *message = ui_->lastMessage();
+    QVERIFY(message);
+    QCOMPARE(message->text, QStringLiteral("Please enter a Value for \"Action ID\""));
+    QCOMPARE(message->caption, QStringLiteral("Missing Information"));
+    QCOMPARE(message->flags, unsigned(MB_OK | MB_ICONEXCLAMATION));
+    QCOMPARE(form.focusWidget(), id);
+    QCOMPARE(data_->cdsActions->State(), dsInsert);
+    QCOMPARE(Child<QLineEdit>(&form, "EditSYNOPSIS")->text(), QStringLiteral("kept"));
+    form.reject();
+    QCOMPARE(data_->cdsActions->RecordCount(), 0);
+}
+
+void TestEditors::viewClosesWithoutSaving()
+{
+    AddAction(1, QStringLiteral("Seen"));
+    data_->cdsActions->Edit();
+    TFormAction form(emView);
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("View Action \"Seen\" [READ ONLY]"));
+    QVERIFY(!Child<QPushButton>(&form, "ButtonApply")->isVisible());
+    QVERIFY(!form.ActionFinish->isEnabled());
+    QVERIFY(form.ActionCopyClipBoard->isEnabled());
+    Type(Child<QLineEdit>(&form, "EditID_ACTION"), QString());
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+
+    QVERIFY(!form.isVisible());
+    QCOMPARE(ui_->messages().size(), 0);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("Seen"));
+    QCOMPARE(data_->cdsActions->State(), dsBrowse);
+}
+
+void TestEditors::resolveWritesOneLogEntry_data()
+{
+    QTest::addColumn<bool>("transfer");
+    QTest::addColumn<bool>("applyFirst");
+    QTest::addColumn<QString>("signOff");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("sign-off copied") << true << false << "All done " << 1 << "All done ";
+    QTest::newRow("blank sign-off") << true << false << "   " << 1 << "";
+    QTest::newRow("apply then OK") << true << true << "Done" << 1 << "Done";
+    QTest::newRow("transfer off") << false << false << "Done" << 0 << "";
+}
+
+void TestEditors::resolveWritesOneLogEntry()
+{
+    QFETCH(bool, transfer);
+    QFETCH(bool, applyFirst);
+    QFETCH(QString, signOff);
+    QFETCH(int, entries);
+    QFETCH(QString, description);
+    Settings().Actions.TransferData = transfer;
+    AddAction(1, QStringLiteral("Fix it"));
+    Reopen();
+    data_->cdsActions->Edit();
+    TFormAction form(emEdit);
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Edit Action \"Fix it\""));
+    form.ActionFinish->trigger();
+    QCOMPARE(form.focusWidget(), Child<QPlainTextEdit>(&form, "MemoSIGN_OFF"));
+    Type(Child<QPlainTextEdit>(&form, "MemoSIGN_OFF"), signOff);
+    if (applyFirst)
+        QTest::mouseClick(Child<QPushButton>(&form, "ButtonApply"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+
+    QVERIFY(LocateAction(1));
+    const QString today = FormatDate(QDate::currentDate());
+    QCOMPARE(data_->cdsActions->FieldByName("STATUS").AsString(), QStringLiteral("Resolved"));
+    QCOMPARE(data_->cdsActions->FieldByName("DATE_FINISHED").AsString(), today);
+    QCOMPARE(data_->cdsActions->FieldByName("DATE_STATUS").AsString(), today);
+    QCOMPARE(CountLogs(QStringLiteral("Action Resolved")), entries);
+    QCOMPARE(data_->cdsLog->RecordCount(), entries);
+    if (entries) {
+        data_->cdsLog->First();
+        QCOMPARE(data_->cdsLog->FieldByName("ID").AsInteger(), 1);
+        QCOMPARE(data_->cdsLog->FieldByName("ID_ACTION").AsInteger(), 1);
+        QCOMPARE(data_->cdsLog->FieldByName("DESCRIPTION").AsString(), description);
+    }
+}
+
+void TestEditors::resolveThenCancelLeavesActionOpen()
+{
+    AddAction(1, QStringLiteral("Fix it"));
+    data_->cdsActions->Edit();
+    {
+        TFormAction form(emEdit);
+        form.show();
+        form.ActionFinish->trigger();
+        QTest::mouseClick(Child<QPushButton>(&form, "ButtonCancel"), Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+    }
+    QCOMPARE(data_->cdsActions->State(), dsBrowse);
+    QVERIFY(data_->cdsActions->FieldByName("DATE_FINISHED").IsNull());
+    QCOMPARE(data_->cdsActions->FieldByName("STATUS").AsString(), QStringLiteral("Void"));
+    QCOMPARE(CountLogs(QStringLiteral("Action Resolved")), 0);
+}
+
+void TestEditors::followUpChainsAndJumpFindsIt()
+{
+    AddAction(7, QStringLiteral("Original"));
+    AddAction(12, QStringLiteral("Latest"));
+    Reopen();
+    QVERIFY(LocateAction(7));
+    data_->cdsActions->Edit();
+    {
+        TFormAction form(emEdit);
+        form.show();
+        ui_->answer(IDYES);
+        form.ActionFollowUp->trigger();
+        QCOMPARE(ui_->lastMessage()->text,
+                 QStringLiteral("Do you want to follow up on this Action with a new one?"));
+        QCOMPARE(ui_->lastMessage()->caption, QStringLiteral("Follow up on Action"));
+        QCOMPARE(ui_->lastMessage()->flags, unsigned(MB_YESNO | MB_ICONQUESTION));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Create a new Action"));
+        QCOMPARE(form.Mode(), emNew);
+        QVERIFY(!form.ActionFollowUp->isEnabled());
+        QCOMPARE(Child<QLineEdit>(&form, "EditRELATIONS")->text(), QStringLiteral("Original"));
+        Type(Child<QLineEdit>(&form, "EditID_ACTION"), QStringLiteral("Sequel"));
+        QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+    }
+    QVERIFY(LocateAction(13));
+    QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), 13);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("Sequel"));
+    QCOMPARE(data_->cdsActions->FieldByName("RELATIONS").AsString(), QStringLiteral("Original"));
+    QVERIFY(LocateAction(7));
+    QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), 13);
+
+    data_->cdsActions->Edit();
+    TFormAction form(emEdit);
+    form.show();
+    auto *jump = Child<QPushButton>(&form, "LabelFollowUp");
+    QVERIFY(jump->isVisible());
+    Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("dropped"));
+    QTest::mouseClick(jump, Qt::LeftButton);
+    QCOMPARE(ui_->messages().size(), 1);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Edit Action \"Sequel\""));
+    QCOMPARE(Child<QLineEdit>(&form, "EditID_ACTION")->text(), QStringLiteral("Sequel"));
+    QVERIFY(!jump->isVisible());
+    QCOMPARE(data_->cdsActions->State(), dsEdit);
+    QCOMPARE(data_->cdsActions->FieldByName("ID").AsInteger(), 13);
+    form.reject();
+    QVERIFY(LocateAction(7));
+    QVERIFY(data_->cdsActions->FieldByName("SYNOPSIS").IsNull());
+}
+
+void TestEditors::jumpToMissingFollowUpStaysPut()
+{
+    AddAction(3, QStringLiteral("Orphan"), 13);
+    AddAction(4, QStringLiteral("Other"));
+    QVERIFY(LocateAction(3));
+    data_->cdsActions->Edit();
+    TFormAction form(emEdit);
+    form.show();
+    Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("lost"));
+    QTest::mouseClick(Child<QPushButton>(&form, "LabelFollowUp"), Qt::LeftButton);
+
+    const UiCall *message = ui_->lastMessage();
+    QVERIFY(message);
+    QCOMPARE(message->text, QStringLiteral("Follow Up Action not found"));
+    QCOMPARE(message->caption, QStringLiteral("No Follow Up"));
+    QCOMPARE(message->flags, unsigned(MB_OK | MB_ICONERROR));
+    QCOMPARE(data_->cdsActions->FieldByName("ID").AsInteger(), 3);
+    QCOMPARE(data_->cdsActions->State(), dsEdit);
+    QCOMPARE(Child<QLineEdit>(&form, "EditSYNOPSIS")->text(), QString());
+    QCOMPARE(ui_->busyDepth, 0);
+
+    // A bad date keeps the chain and every typed value, and says why.
+    auto *remove = Child<QToolButton>(&form, "ButtonRemoveFollowUp");
+    Type(Child<QLineEdit>(&form, "EditDATE_DUE"), QStringLiteral("31/13/2026"));
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QCOMPARE(ui_->lastMessage()->text, QStringLiteral("'31/13/2026' is not a valid date"));
+    QVERIFY(Child<QWidget>(&form, "PanelFollowUp")->isVisible());
+    QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), 13);
+
+    Type(Child<QLineEdit>(&form, "EditDATE_DUE"), QStringLiteral("31/12/2026"));
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QVERIFY(!Child<QWidget>(&form, "PanelFollowUp")->isVisible());
+    form.reject();
+    QVERIFY(LocateAction(3));
+    QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), 3);
+    QCOMPARE(data_->cdsActions->FieldByName("DATE_DUE").AsString(), QStringLiteral("31/12/2026"));
+}
+
+void TestEditors::previousDiscardsEditsAndMoves()
+{
+    AddAction(1, QStringLiteral("One"));
+    AddAction(2, QStringLiteral("Two"));
+    data_->cdsActions->SetIndexName(QStringLiteral("ID_ASC"));
+    QVERIFY(LocateAction(2));
+    data_->cdsActions->Edit();
+    TFormAction form(emEdit);
+    form.show();
+    Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("unsaved"));
+    form.ActionPrevious->trigger();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Edit Action \"One\""));
+    QCOMPARE(data_->cdsActions->State(), dsEdit);
+    form.ActionPrevious->trigger();
+    QCOMPARE(data_->cdsActions->FieldByName("ID").AsInteger(), 1);
+    form.reject();
+    QVERIFY(LocateAction(2));
+    QVERIFY(data_->cdsActions->FieldByName("SYNOPSIS").IsNull());
+}
+
+void TestEditors::leavingActionIdFillsEmptySynopsis()
+{
+    data_->cdsActions->Insert();
+    TFormAction form(emNew);
+    form.show();
+    auto *id = Child<QLineEdit>(&form, "EditID_ACTION");
+    auto *synopsis = Child<QLineEdit>(&form, "EditSYNOPSIS");
+    Type(id, QStringLiteral("ACT-1"));
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(id, &out);
+    QCOMPARE(synopsis->text(), QStringLiteral("ACT-1"));
+    Type(id, QStringLiteral("ACT-2"));
+    QApplication::sendEvent(id, &out);
+    QCOMPARE(synopsis->text(), QStringLiteral("ACT-1"));
+    form.reject();
+}
+
+void TestEditors::statusChangeAndDueDateColours()
+{
+    AddAction(1, QStringLiteral("Late"));
+    data_->cdsActions->Edit();
+    data_->cdsActions->FieldByName("DATE_STATUS").SetAsDate(QDate(2020, 1, 1));
+    data_->cdsActions->FieldByName("DATE_DUE").SetAsDate(QDate::currentDate().addDays(-3));
+    data_->cdsActions->FieldByName("STATUS").SetAsString(QStringLiteral("Active"));
+    TFormAction form(emEdit);
+    form.show();
+    auto *due = Child<QLineEdit>(&form, "EditDATE_DUE");
+    QCOMPARE(due->palette().color(QPalette::Text), QColor(255, 0, 0));
+    QCOMPARE(Child<QLineEdit>(&form, "EditDATE_STATUS")->text(), QStringLiteral("01/01/2020"));
+
+    auto *status = Child<QComboBox>(&form, "ComboBoxSTATUS");
+    Type(status, QStringLiteral("On Hold"));
+    QCOMPARE(Child<QLineEdit>(&form, "EditDATE_STATUS")->text(), FormatDate(QDate::currentDate()));
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(status, &out);
+    QCOMPARE(due->palette().color(QPalette::Text), QColor(0, 0, 128));
+
+    form.ActionFinish->trigger();
+    QCOMPARE(Child<QLineEdit>(&form, "EditDATE_FINISHED")->palette().color(QPalette::Text),
+             QColor(0, 128, 0));
+    form.reject();
+}
+
+void TestEditors::contactChoicesAreSortedIds()
+{
+    TTable *actors = data_->cdsActor;
+    for (const char *id : {"smith", "Adams", "jones"})
+        actors->AppendRecord({QString::fromLatin1(id)});
+    actors->SetIndexName(QStringLiteral("LAST_NAME_DESC"));
+    AddAction(1, QStringLiteral("Call"));
+    data_->cdsActions->Edit();
+    data_->cdsActions->FieldByName("ACTOR_OWNER").SetAsString(QStringLiteral("Nobody"));
+    TFormAction form(emEdit);
+    for (const char *name : {"ComboBoxACTOR_OWNER", "ComboBoxACTOR_ORGANIZOR"}) {
+        auto *combo = Child<QComboBox>(&form, name);
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i)
+            items.append(combo->itemText(i));
+        QCOMPARE(items, QStringList({"Adams", "jones", "smith"}));
+        QCOMPARE(combo->maxVisibleItems(), 12);
+    }
+    QCOMPARE(Child<QComboBox>(&form, "ComboBoxACTOR_OWNER")->currentText(), QStringLiteral("Nobody"));
+    QCOMPARE(actors->IndexName(), QStringLiteral("LAST_NAME_DESC"));
+    QCOMPARE(ui_->busyDepth, 0);
+    QVERIFY(ui_->busyCount > 0);
+    QVERIFY(!Child<QToolButton>(&form, "ButtonNewACTOR_OWNER")->isEnabled());
+    QVERIFY(!Child<QToolButton>(&form, "ButtonFindACTOR_OWNER")->isEnabled());
+    form.reject();
+}
+
+void TestEditors::newContactFillsItsField_data()
+{
+    QTest::addColumn<QString>("created");
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<bool>("offeredToOrganizor");
+    QTest::newRow("saved") << "Brown"
+                           << "Brown" << true;
+    QTest::newRow("cancelled") << "0"
+                               << "Jones" << false;
+}
+
+void TestEditors::newContactFillsItsField()
+{
+    QFETCH(QString, created);
+    QFETCH(QString, owner);
+    QFETCH(bool, offeredToOrganizor);
+    AddAction(1, QStringLiteral("Call"));
+    data_->cdsActions->Edit();
+    data_->cdsActions->FieldByName("ACTOR_OWNER").SetAsString(QStringLiteral("Jones"));
+    data_->cdsActions->FieldByName("ACTOR_ORGANIZOR").SetAsString(QStringLiteral("Jones"));
+    TFormEditorBase::NewContact = [&](QWidget *) { return created; };
+    const auto unplug = qScopeGuard([] { TFormEditorBase::NewContact = nullptr; });
+    TFormAction form(emEdit);
+    form.show();
+    auto *newOwner = Child<QToolButton>(&form, "ButtonNewACTOR_OWNER");
+    QVERIFY(newOwner->isEnabled());
+    QTest::mouseClick(newOwner, Qt::LeftButton);
+    auto *ownerBox = Child<QComboBox>(&form, "ComboBoxACTOR_OWNER");
+    auto *organizorBox = Child<QComboBox>(&form, "ComboBoxACTOR_ORGANIZOR");
+    QCOMPARE(ownerBox->currentText(), owner);
+    QCOMPARE(organizorBox->currentText(), QStringLiteral("Jones"));
+    QCOMPARE(organizorBox->findText(created) >= 0, offeredToOrganizor);
+    form.reject();
+}
+
+void TestEditors::memoZoomEditsPendingText()
+{
+    AddAction(1, QStringLiteral("Call"));
+    data_->cdsActions->Edit();
+    TFormAction form(emEdit);
+    form.show();
+    auto *memo = Child<QPlainTextEdit>(&form, "MemoDESCRIPTION");
+    memo->setPlainText(QStringLiteral("short"));
+    QString caption;
+    ui_->onModal([&](QWidget *zoom) {
+        caption = zoom->windowTitle();
+        auto *text = zoom->findChild<QPlainTextEdit *>(QStringLiteral("MemoZoom"));
+        QVERIFY(text);
+        QCOMPARE(text->toPlainText(), QStringLiteral("short"));
+        text->setPlainText(QStringLiteral("much longer text"));
+        static_cast<QDialog *>(zoom)->accept();
+    });
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton);
+    QCOMPARE(caption, QStringLiteral("Edit Action Description"));
+    QCOMPARE(memo->toPlainText(), QStringLiteral("much longer text"));
+    QCOMPARE(memo->textCursor().position(), 0);
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+    QCOMPARE(data_->cdsActions->FieldByName("DESCRIPTION").AsString(), QStringLiteral("much longer text"));
+}
+
+void TestEditors::viewFocusesFoundField()
+{
+    TTable *hits = data_->cdsActionsSearch;
+    hits->CreateDataSet();
+    hits->Append();
+    hits->FieldByName("IN_FIELD_NUMBER").SetAsInteger(13);
+    hits->Post();
+    AddAction(1, QStringLiteral("Found"));
+    data_->cdsActions->Edit();
+    data_->cdsActions->FieldByName("DESCRIPTION").SetAsString(QStringLiteral("needle in here"));
+    TFormAction form(emView);
+    form.show();
+    auto *memo = Child<QPlainTextEdit>(&form, "MemoDESCRIPTION");
+    QCOMPARE(form.focusWidget(), memo);
+    QCOMPARE(memo->textCursor().selectedText(), QStringLiteral("needle in here"));
+    form.reject();
+}
+
+void TestEditors::overdueRule_data()
+{
+    const QDate today = QDate::currentDate();
+    QTest::addColumn<QDate>("finished");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QDate>("due");
+    QTest::addColumn<bool>("overdue");
+    QTest::newRow("past due, active") << QDate() << "Active" << today.addDays(-1) << true;
+    QTest::newRow("past due, on hold any case") << QDate() << "on HOLD" << today.addDays(-1) << false;
+    QTest::newRow("due today") << QDate() << "Active" << today << false;
+    QTest::newRow("finished") << today << "Active" << today.addDays(-5) << false;
+    QTest::newRow("no due date") << QDate() << "Active" << QDate() << false;
+    QTest::newRow("on hold with blank") << QDate() << " On Hold" << today.addDays(-1) << true;
+}
+
+void TestEditors::overdueRule()
+{
+    QFETCH(QDate, finished);
+    QFETCH(QString, status);
+    QFETCH(QDate, due);
+    QFETCH(bool, overdue);
+    QCOMPARE(IsActionOverdue(finished, status, due, QDate::currentDate()), overdue);
+}
+
+void TestEditors::newLogEntryCarriesOver_data()
+{
+    QTest::addColumn<bool>("transfer");
+    QTest::addColumn<QString>("tender");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("owner");
+    QTest::newRow("tender becomes owner") << true << "Smith"
+                                          << "Pending"
+                                          << "Smith";
+    QTest::newRow("blank tender keeps owner") << true << "  "
+                                              << "Pending"
+                                              << "Jones";
+    QTest::newRow("transfer off") << false << "Smith"
+                                  << "Active"
+                                  << "Jones";
+}
+
+void TestEditors::newLogEntryCarriesOver()
+{
+    QFETCH(bool, transfer);
+    QFETCH(QString, tender);
+    QFETCH(QString, status);
+    QFETCH(QString, owner);
+    Settings().Actions.TransferData = transfer;
+    TTable *actions = data_->cdsActions;
+    AddAction(5, QStringLiteral("Call"));
+    actions->Edit();
+    actions->FieldByName("STATUS").SetAsString(QStringLiteral("Active"));
+    actions->FieldByName("ACTOR_OWNER").SetAsString(QStringLiteral("Jones"));
+    actions->FieldByName("DATE_STATUS").SetAsDate(QDate(2020, 1, 1));
+    actions->Post();
+    const QString statusDate = actions->FieldByName("DATE_STATUS").AsString();
+
+    // Another entry of the action that sorts before the new one, so a
+    // carry-over that reads the wrong entry shows.
+    data_->cdsLog->AppendRecord(
+        {1, 5, QDate(2099, 3, 1), QTime(9, 0), "Planned", "On Hold", QDate(2099, 3, 1), "Other", "Other"});
+    Reopen();
+    QVERIFY(LocateAction(5));
+    int reloads = 0;
+    data_->FilterLogByAction();
+    data_->cdsLog->Insert();
+    TFormLog form(emNew);
+    form.SetReloadActionFile([&] { ++reloads; });
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Create new Log Entry"));
+    Type(Child<QLineEdit>(&form, "EditSTATUS_LINE"), QStringLiteral("Called back"));
+    Type(Child<QComboBox>(&form, "ComboBoxSTATUS"), QStringLiteral("Pending"));
+    Type(Child<QLineEdit>(&form, "EditDATE_STATUS"), QStringLiteral("02/02/2021"));
+    Type(Child<QComboBox>(&form, "ComboBoxACTOR_TENDER"), tender);
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(ui_->messages().size(), 0);
+
+    const QString today = FormatDate(QDate::currentDate());
+    QVERIFY(LocateAction(5));
+    QCOMPARE(actions->FieldByName("STATUS").AsString(), status);
+    QCOMPARE(actions->FieldByName("DATE_STATUS").AsString(), transfer ? today : statusDate);
+    QCOMPARE(actions->FieldByName("ACTOR_OWNER").AsString(), owner);
+    QCOMPARE(reloads, transfer ? 1 : 0);
+    QCOMPARE(CountLogs(QStringLiteral("Called back")), 1);
+    data_->cdsLog->Last();
+    QCOMPARE(data_->cdsLog->FieldByName("ID").AsInteger(), 2);
+    QCOMPARE(data_->cdsLog->FieldByName("ID_ACTION").AsInteger(), 5);
+    QCOMPARE(data_->cdsLog->FieldByName("DATE_STATUS").AsString(), today);
+}
+
+void TestEditors::editingLogEntryNeverChangesAction()
+{
+    AddAction(5, QStringLiteral("Call"));
+    data_->FilterLogByAction();
+    data_->cdsLog->AppendRecord({1, 5, QDate(2024, 3, 1), QTime(9, 0), "Old line", "Active"});
+    data_->cdsActions->Edit();
+    data_->cdsActions->FieldByName("ACTOR_OWNER").SetAsString(QStringLiteral("Jones"));
+    data_->cdsActions->Post();
+    data_->cdsLog->First();
+    data_->cdsLog->Edit();
+
+    int reloads = 0;
+    TFormLog form(emEdit);
+    form.SetReloadActionFile([&] { ++reloads; });
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Edit Log Entry \"Old line\""));
+    Type(Child<QComboBox>(&form, "ComboBoxSTATUS"), QStringLiteral("Resolved"));
+    Type(Child<QComboBox>(&form, "ComboBoxACTOR_TENDER"), QStringLiteral("Smith"));
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+
+    QCOMPARE(reloads, 0);
+    QVERIFY(LocateAction(5));
+    QCOMPARE(data_->cdsActions->FieldByName("STATUS").AsString(), QStringLiteral("Void"));
+    QCOMPARE(data_->cdsActions->FieldByName("ACTOR_OWNER").AsString(), QStringLiteral("Jones"));
+    data_->cdsLog->First();
+    QCOMPARE(data_->cdsLog->FieldByName("STATUS").AsString(), QStringLiteral("Resolved"));
+    QCOMPARE(data_->cdsLog->FieldByName("ID").AsInteger(), 1);
+}
+
+void TestEditors::logValidation_data()
+{
+    QTest::addColumn<QString>("statusLine");
+    QTest::addColumn<QString>("dateLog");
+    QTest::addColumn<QString>("timeLog");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focused");
+    QTest::newRow("blank status line first") << "   "
+                                             << ""
+                                             << ""
+                                             << "Please enter a Value for \"Status Line\""
+                                             << "EditSTATUS_LINE";
+    QTest::newRow("no date") << "Line"
+                             << ""
+                             << ""
+                             << "Please enter a Value for \"Date Log\""
+                             << "EditDATE_LOG";
+    QTest::newRow("no time") << "Line"
+                             << "01/02/2025"
+                             << " "
+                             << "Please enter a Value for \"Time Log\""
+                             << "EditTIME_LOG";
+    QTest::newRow("bad date") << "Line"
+                              << "31/02/2025"
+                              << "10:00:00"
+                              << "'31/02/2025' is not a valid date"
+                              << "EditDATE_LOG";
+}
+
+void TestEditors::logValidation()
+{
+    QFETCH(QString, statusLine);
+    QFETCH(QString, dateLog);
+    QFETCH(QString, timeLog);
+    QFETCH(QString, message);
+    QFETCH(QString, focused);
+    AddAction(5, QStringLiteral("Call"));
+    data_->cdsLog->Insert();
+    TFormLog form(emNew);
+    form.show();
+    Type(Child<QLineEdit>(&form, "EditSTATUS_LINE"), statusLine);
+    Type(Child<QLineEdit>(&form, "EditDATE_LOG"), dateLog);
+    Type(Child<QLineEdit>(&form, "EditTIME_LOG"), timeLog);
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+
+    QVERIFY(form.isVisible());
+    QVERIFY(ui_->lastMessage());
+    QCOMPARE(ui_->lastMessage()->text, message);
+    QCOMPARE(form.focusWidget()->objectName(), focused);
+    QCOMPARE(data_->cdsLog->State(), dsInsert);
+    form.reject();
+    QCOMPARE(data_->cdsLog->State(), dsBrowse);
+    QCOMPARE(data_->cdsLog->RecordCount(), 0);
+}
+
+QTEST_MAIN(TestEditors)
+#include "tst_editors.moc"
