@@ -1,0 +1,176 @@
+#include "ActionListOps.h"
+
+#include "ActionFileNames.h"
+#include "TDataModuleMain.h"
+#include "UiServices.h"
+
+#include <exception>
+
+namespace {
+
+const QString kId = QStringLiteral("ID");
+
+// Keeps a table's grid from repainting until the guard ends.
+class ControlsDisabled {
+public:
+    explicit ControlsDisabled(TTable *table) : table_(table) { table_->DisableControls(); }
+    ~ControlsDisabled() { table_->EnableControls(); }
+    ControlsDisabled(const ControlsDisabled &) = delete;
+    ControlsDisabled &operator=(const ControlsDisabled &) = delete;
+
+private:
+    TTable *table_;
+};
+
+// Restores a table's filter text and switch when the guard ends.
+class FilterKept {
+public:
+    explicit FilterKept(TTable *table) : table_(table), text_(table->Filter()), on_(table->Filtered()) {}
+    ~FilterKept()
+    {
+        try {
+            table_->SetFiltered(false);
+            table_->SetFilter(text_);
+            table_->SetFiltered(on_);
+        } catch (const std::exception &) {
+            // The text was valid when it was taken; nothing better to do here.
+        }
+    }
+    FilterKept(const FilterKept &) = delete;
+    FilterKept &operator=(const FilterKept &) = delete;
+
+private:
+    TTable *table_;
+    QString text_;
+    bool on_;
+};
+
+QString BelongsTo(int actionId)
+{
+    return QStringLiteral("ID_ACTION = ") + QString::number(actionId);
+}
+
+bool GotoAction(TTable *actions, const QVariant &id)
+{
+    if (!id.isValid())
+        return false;
+    const int field = actions->FieldIndex(kId);
+    const int rows = actions->RecordCount();
+    for (int row = 0; row < rows; ++row) {
+        if (actions->ValueAt(row, field) == id) {
+            actions->SetRecNo(row);
+            return true;
+        }
+    }
+    return false;
+}
+
+void DeleteChildren(TTable *children, int actionId)
+{
+    FilterKept kept(children);
+    children->SetFilter(BelongsTo(actionId));
+    children->SetFiltered(true);
+    while (children->RecordCount() >= 1) {
+        children->First();
+        children->Delete();
+    }
+}
+
+// Runs change on the current record in edit state and posts it; a failure
+// cancels the edit before it goes on.
+template <typename Change> void EditAndPost(TTable *table, Change change)
+{
+    table->Edit();
+    try {
+        change();
+        table->Post();
+    } catch (...) {
+        table->Cancel();
+        throw;
+    }
+}
+
+} // namespace
+
+bool ReloadActionFile(TDataModuleMain &data)
+{
+    const QString fileName = data.Tables.FileName();
+    if (!data.Tables.IsOpen() || fileName.isEmpty())
+        return false;
+    BusyCursor busy;
+    TTable *actions = data.cdsActions;
+    ControlsDisabled disabled(actions);
+    const QString indexName = actions->IndexName();
+    const QVariant id = actions->RecordCount() > 0 ? actions->FieldByName(kId).Value() : QVariant();
+
+    std::exception_ptr closeError;
+    try {
+        data.Tables.Close();
+    } catch (...) {
+        closeError = std::current_exception();
+    }
+    if (!data.Tables.Open(fileName, false)) {
+        if (closeError)
+            std::rethrow_exception(closeError);
+        return false;
+    }
+    data.AuxiliaryFolder = AuxiliaryFolder(fileName);
+    actions->SetIndexName(indexName);
+    if (!GotoAction(actions, id))
+        actions->First();
+    if (closeError)
+        std::rethrow_exception(closeError);
+    return true;
+}
+
+void DeleteCurrentAction(TDataModuleMain &data)
+{
+    TTable *actions = data.cdsActions;
+    if (actions->State() != dsBrowse)
+        actions->Cancel();
+    const QVariant id = actions->FieldByName(kId).Value();
+    // An action that was never saved has no ID, and nothing can belong to it.
+    if (id.isValid()) {
+        DeleteChildren(data.cdsStatement, id.toInt());
+        DeleteChildren(data.cdsDecision, id.toInt());
+        DeleteChildren(data.cdsLog, id.toInt());
+    }
+    actions->Delete();
+}
+
+void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
+{
+    TTable *actions = data.cdsActions;
+    const QVariant id = actions->FieldByName(kId).Value();
+    EditAndPost(actions, [&] {
+        actions->FieldByName(QStringLiteral("DATE_STATUS")).SetAsDate(today);
+        actions->FieldByName(QStringLiteral("DATE_FINISHED")).SetAsDate(today);
+        actions->FieldByName(QStringLiteral("STATUS")).SetAsString(QStringLiteral("Resolved"));
+    });
+    if (!id.isValid())
+        return;
+    // Under the open-actions filter the resolved action leaves the list and
+    // another one becomes current, so its log is found by its ID instead.
+    TTable *log = data.cdsLog;
+    {
+        FilterKept kept(log);
+        log->SetFilter(BelongsTo(id.toInt()));
+        log->SetFiltered(true);
+        if (log->RecordCount() >= 1) {
+            log->First();
+            EditAndPost(log, [&] {
+                log->FieldByName(QStringLiteral("DATE_STATUS")).SetAsDate(today);
+                log->FieldByName(QStringLiteral("STATUS")).SetAsString(QStringLiteral("Resolved"));
+            });
+        }
+    }
+    data.FilterLogByAction();
+}
+
+void SaveActionTables(TDataModuleMain &data)
+{
+    BusyCursor busy;
+    for (TTable *table :
+         {data.cdsAction, data.cdsActions, data.cdsActor, data.cdsLog, data.cdsDecision, data.cdsStatement})
+        table->SaveToFile();
+}

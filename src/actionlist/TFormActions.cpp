@@ -1,0 +1,696 @@
+#include "TFormActions.h"
+
+#include "ActionFileOpen.h"
+#include "ActionGrid.h"
+#include "ActionListColumns.h"
+#include "ActionListHooks.h"
+#include "ActionListOps.h"
+#include "Formats.h"
+#include "TSettings.h"
+#include "UiServices.h"
+
+#include <QAction>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Rgb(const QColor &color)
+{
+    return color.name(QColor::HexRgb);
+}
+
+QTableView *CreateGrid(const char *name, QWidget *parent)
+{
+    auto *grid = new QTableView(parent);
+    grid->setObjectName(QLatin1String(name));
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setSortingEnabled(false);
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->horizontalHeader()->setSectionsMovable(true);
+    grid->horizontalHeader()->setSectionsClickable(true);
+    grid->horizontalHeader()->setHighlightSections(false);
+    return grid;
+}
+
+void ShowStatus(QLabel *panel, const TStatusIndicator &indicator)
+{
+    panel->setVisible(indicator.visible);
+    panel->setText(indicator.text);
+    panel->setToolTip(indicator.hint);
+    if (indicator.visible)
+        panel->setStyleSheet(QStringLiteral("QLabel { background-color: %1; color: %2; font-weight: bold; "
+                                            "border: 1px solid gray; }")
+                                 .arg(Rgb(indicator.background), Rgb(indicator.textColor)));
+}
+
+QLabel *CreateStatusPanel(const char *name, QWidget *parent)
+{
+    auto *panel = new QLabel(parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setAlignment(Qt::AlignCenter);
+    panel->setFixedSize(36, 24);
+    panel->hide();
+    return panel;
+}
+
+} // namespace
+
+TFormActions::TFormActions(bool fromContainer, QWidget *parent)
+    : QDialog(parent), data_(DataModuleMain()), fromContainer_(fromContainer)
+{
+    setObjectName(QStringLiteral("FormActions"));
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    resize(1000, 640);
+    data_.SetActionsWindow(this);
+
+    CreateActions();
+    CreateGrids();
+    CreateMenu();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    CreateToolBar();
+    layout->addWidget(ToolBar);
+
+    auto *body = new QHBoxLayout;
+    body->setContentsMargins(4, 4, 4, 4);
+    body->addWidget(CreateSideBar());
+    auto *splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(RzDBGridActions);
+    splitter->addWidget(RzDBGridLog);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 1);
+    body->addWidget(splitter, 1);
+    layout->addLayout(body, 1);
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+    layout->addWidget(StatusBar);
+
+    // Colour coding is chosen when the window is made; without it the rule
+    // is never consulted.
+    if (Settings().Actions.ColorCoding) {
+        actionsModel_->SetRowColorRule(
+            [this](TTable &table, int row, bool selected) -> std::optional<TRowColors> {
+                return data_.ActionRowColors(table, row, selected);
+            });
+        RzDBGridActions->setItemDelegate(new TRowColorDelegate(RzDBGridActions));
+    }
+    MenuItemSaveasActionFile->setEnabled(fromContainer_ && bool(ActionListHooks().SaveAsActionFile));
+
+    const QString title = data_.cdsAction->Active()
+                              ? data_.cdsAction->FieldByName(QStringLiteral("TITLE")).AsString()
+                              : QString();
+    const QString shown =
+        title.trimmed().isEmpty() ? QDir::toNativeSeparators(data_.Tables.FileName()) : title;
+    setWindowTitle(QStringLiteral("Actions File \"") + shown + QLatin1Char('"'));
+}
+
+TFormActions::~TFormActions()
+{
+    QObject::disconnect(logChange_);
+    if (data_.ActionsWindow() == this)
+        data_.SetActionsWindow(nullptr);
+}
+
+QAction *TFormActions::CreateAction(const char *name, const QString &caption, const QString &menuCaption,
+                                    const QString &hint, const QList<QKeySequence> &shortcuts)
+{
+    auto *action = new QAction(menuCaption, this);
+    action->setObjectName(QLatin1String(name));
+    action->setIconText(caption);
+    action->setToolTip(hint);
+    action->setStatusTip(hint);
+    action->setShortcuts(shortcuts);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    return action;
+}
+
+void TFormActions::CreateActions()
+{
+    using K = QKeySequence;
+    ActionNew = CreateAction("ActionNew", QStringLiteral("New"), QStringLiteral("New Action"),
+                             QStringLiteral("Create a new Action"), {K(Qt::Key_F9)});
+    ActionEdit = CreateAction("ActionEdit", QStringLiteral("Edit"), QStringLiteral("Edit Action"),
+                              QStringLiteral("Edit the currently selected Action"),
+                              {K(Qt::CTRL | Qt::Key_Return), K(Qt::CTRL | Qt::Key_Enter)});
+    ActionDelete =
+        CreateAction("ActionDelete", QStringLiteral("Delete"), QStringLiteral("Delete Action"),
+                     QStringLiteral("Delete the currently selected Action"), {K(Qt::CTRL | Qt::Key_Delete)});
+    ActionNewLog = CreateAction("ActionNewLog", QStringLiteral("New"), QStringLiteral("New Status Log"),
+                                QStringLiteral("Create a new Log Entry"), {K(Qt::CTRL | Qt::Key_F9)});
+    ActionEditLog =
+        CreateAction("ActionEditLog", QStringLiteral("Edit"), QStringLiteral("Edit Status Log"),
+                     QStringLiteral("Edit the currently selected Log Entry"),
+                     {K(Qt::SHIFT | Qt::CTRL | Qt::Key_Return), K(Qt::SHIFT | Qt::CTRL | Qt::Key_Enter)});
+    ActionDeleteLog =
+        CreateAction("ActionDeleteLog", QStringLiteral("Delete"), QStringLiteral("Delete Status Log"),
+                     QStringLiteral("Delete the currently selected Log Entry"),
+                     {K(Qt::SHIFT | Qt::CTRL | Qt::Key_Delete)});
+    ActionActors =
+        CreateAction("ActionActors", QStringLiteral("Contacts"), QStringLiteral("Edit Action Contacts"),
+                     QStringLiteral("Edit Action Contacts"));
+    ActionProperties = CreateAction("ActionProperties", QStringLiteral("Properties"),
+                                    QStringLiteral("Edit Action Properties"),
+                                    QStringLiteral("Edit the Properties of the current Action File"));
+    ActionSearch =
+        CreateAction("ActionSearch", QStringLiteral("Search"), QStringLiteral("Search for some Text"),
+                     QStringLiteral("Find a particular Text String in the current Action File"),
+                     {K(Qt::CTRL | Qt::Key_F)});
+    ActionPrintList =
+        CreateAction("ActionPrintList", QStringLiteral("List"), QStringLiteral("Print Action List"),
+                     QStringLiteral("Print an Action List"), {K(Qt::CTRL | Qt::Key_P)});
+    ActionDigest =
+        CreateAction("ActionDigest", QStringLiteral("Digest"), QStringLiteral("Print Action Digest"),
+                     QStringLiteral("Print an Action Digest"));
+    ActionAuxiliary = CreateAction("ActionAuxiliary", QStringLiteral("Auxiliary"),
+                                   QStringLiteral("Show Auxiliary Files Folder"),
+                                   QStringLiteral("Open the Folder for Auxiliary Files"));
+    ActionActionClose = CreateAction("ActionActionClose", QStringLiteral("Close"), QStringLiteral("Close"),
+                                     QStringLiteral("Close the currently active Action File"));
+    ActionResolveCurrent = CreateAction("ActionResolveCurrent", QStringLiteral("Resolve current Action"),
+                                        QStringLiteral("Resolve current Action"),
+                                        QStringLiteral("Resolve the selected Action with the current Date"));
+    ActionSaveTable = CreateAction(
+        "ActionSaveTable", QStringLiteral("Save Actions Table"), QStringLiteral("Save Actions Table"),
+        QStringLiteral("Save the Contents of the Actions Table"), {K(Qt::CTRL | Qt::Key_S)});
+    ActionRefreshTable = CreateAction("ActionRefreshTable", QStringLiteral("Refresh Actions Table"),
+                                      QStringLiteral("Refresh Actions Table"),
+                                      QStringLiteral("Refresh the Contents of the Actions Table"));
+
+    MenuItemShowAll = CreateAction("MenuItemShowAll", QStringLiteral("Show ALL Actions"),
+                                   QStringLiteral("Show ALL Actions"), QString());
+    MenuItemShowOpen = CreateAction("MenuItemShowOpen", QStringLiteral("Show all OPEN Actions"),
+                                    QStringLiteral("Show all OPEN Actions"), QString());
+    MenuItemShowResolved = CreateAction("MenuItemShowResolved", QStringLiteral("Show all RESOLVED Actions"),
+                                        QStringLiteral("Show all RESOLVED Actions"), QString());
+    MenuItemMine =
+        CreateAction("MenuItemMine", QStringLiteral("Show Mine"), QStringLiteral("Show Mine"), QString());
+    MenuItemSaveasDravelinFile =
+        CreateAction("MenuItemSaveasDravelinFile", QStringLiteral("Save as Dravelin File"),
+                     QStringLiteral("Save as Dravelin File"), QString(), {K(Qt::ALT | Qt::Key_S)});
+    MenuItemSaveasActionFile = CreateAction("MenuItemSaveasActionFile", QStringLiteral("Save as Action File"),
+                                            QStringLiteral("Save as Action File"), QString());
+    MenuItemAbout = CreateAction("MenuItemAbout", QStringLiteral("About Dravelin® Ostravine"),
+                                 QStringLiteral("About Dravelin® Ostravine"), QString());
+    for (QAction *item : {MenuItemShowAll, MenuItemShowOpen, MenuItemShowResolved, MenuItemMine})
+        item->setCheckable(true);
+
+    connect(ActionNew, &QAction::triggered, this, &TFormActions::ActionNewExecute);
+    connect(ActionEdit, &QAction::triggered, this, &TFormActions::ActionEditExecute);
+    connect(ActionDelete, &QAction::triggered, this, &TFormActions::ActionDeleteExecute);
+    connect(ActionNewLog, &QAction::triggered, this, &TFormActions::ActionNewLogExecute);
+    connect(ActionEditLog, &QAction::triggered, this, &TFormActions::ActionEditLogExecute);
+    connect(ActionDeleteLog, &QAction::triggered, this, &TFormActions::ActionDeleteLogExecute);
+    connect(ActionActors, &QAction::triggered, this, &TFormActions::ActionActorsExecute);
+    connect(ActionProperties, &QAction::triggered, this, &TFormActions::ActionPropertiesExecute);
+    connect(ActionSearch, &QAction::triggered, this, &TFormActions::ActionSearchExecute);
+    connect(ActionPrintList, &QAction::triggered, this, &TFormActions::ActionPrintListExecute);
+    connect(ActionDigest, &QAction::triggered, this, &TFormActions::ActionDigestExecute);
+    connect(ActionAuxiliary, &QAction::triggered, this, &TFormActions::ActionAuxiliaryExecute);
+    connect(ActionActionClose, &QAction::triggered, this, &TFormActions::ActionActionCloseExecute);
+    connect(ActionResolveCurrent, &QAction::triggered, this, &TFormActions::ActionResolveCurrentExecute);
+    connect(ActionSaveTable, &QAction::triggered, this, &TFormActions::ActionSaveTableExecute);
+    connect(ActionRefreshTable, &QAction::triggered, this, &TFormActions::ActionRefreshTableExecute);
+    connect(MenuItemShowAll, &QAction::triggered, this, [this] { ShowWhichAction(0); });
+    connect(MenuItemShowOpen, &QAction::triggered, this, [this] { ShowWhichAction(1); });
+    connect(MenuItemShowResolved, &QAction::triggered, this, [this] { ShowWhichAction(2); });
+    connect(MenuItemMine, &QAction::triggered, this, &TFormActions::MenuItemMineClick);
+
+    // Commands of windows that come from other parts of the program.
+    const TActionListHooks &hooks = ActionListHooks();
+    const auto wire = [this](QAction *action, const std::function<void(QWidget *)> &hook) {
+        action->setEnabled(bool(hook));
+        if (hook)
+            connect(action, &QAction::triggered, this, [this, hook] { hook(this); });
+    };
+    ActionActors->setEnabled(bool(hooks.Actors));
+    ActionProperties->setEnabled(bool(hooks.Properties));
+    ActionSearch->setEnabled(bool(hooks.Search));
+    ActionPrintList->setEnabled(bool(hooks.PrintList));
+    ActionDigest->setEnabled(bool(hooks.Digest));
+    wire(MenuItemSaveasDravelinFile, hooks.SaveDravelin);
+    wire(MenuItemSaveasActionFile, hooks.SaveAsActionFile);
+    wire(MenuItemAbout, hooks.About);
+}
+
+void TFormActions::CreateToolBar()
+{
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const QList<QList<QAction *>> groups{{ActionNew, ActionEdit, ActionDelete},
+                                         {ActionNewLog, ActionEditLog, ActionDeleteLog},
+                                         {ActionActors, ActionProperties},
+                                         {ActionSearch, ActionPrintList, ActionDigest},
+                                         {ActionAuxiliary, ActionActionClose}};
+    for (const QList<QAction *> &group : groups) {
+        if (!ToolBar->actions().isEmpty())
+            ToolBar->addSeparator();
+        ToolBar->addActions(group);
+    }
+}
+
+void TFormActions::CreateMenu()
+{
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    const QList<QList<QAction *>> groups{{ActionNew, ActionEdit, ActionDelete},
+                                         {ActionNewLog, ActionEditLog, ActionDeleteLog},
+                                         {MenuItemShowAll, MenuItemShowOpen, MenuItemShowResolved},
+                                         {MenuItemMine},
+                                         {ActionActors, ActionProperties},
+                                         {ActionResolveCurrent},
+                                         {ActionSearch, ActionPrintList, ActionDigest},
+                                         {ActionSaveTable, ActionRefreshTable},
+                                         {MenuItemSaveasDravelinFile, MenuItemSaveasActionFile},
+                                         {ActionAuxiliary, MenuItemAbout}};
+    for (const QList<QAction *> &group : groups) {
+        if (!PopupMenu->actions().isEmpty())
+            PopupMenu->addSeparator();
+        PopupMenu->addActions(group);
+    }
+    for (QTableView *grid : {RzDBGridActions, RzDBGridLog})
+        connect(grid, &QWidget::customContextMenuRequested, this,
+                [this, grid](const QPoint &at) { PopupMenu->popup(grid->viewport()->mapToGlobal(at)); });
+}
+
+QWidget *TFormActions::CreateSideBar()
+{
+    auto *bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("PanelSide"));
+    auto *layout = new QVBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 4, 0);
+
+    ShapeSeverity = new QLabel(bar);
+    ShapeSeverity->setObjectName(QStringLiteral("ShapeSeverity"));
+    ShapeSeverity->setFixedSize(24, 24);
+    ShapeSeverity->hide();
+    RzPanelStatus = CreateStatusPanel("RzPanelStatus", bar);
+    RzPanelStatusLog = CreateStatusPanel("RzPanelStatusLog", bar);
+
+    const auto navigation = [&](const QString &what, TTable *table) {
+        struct Step {
+            const char *name;
+            const char *text;
+            const char *hint;
+            void (TTable::*move)();
+        };
+        const Step steps[] = {{"First", "|<", "Go to the First ", &TTable::First},
+                              {"Previous", "<", "Go to the Previous ", &TTable::Prior},
+                              {"Next", ">", "Go to the Next ", &TTable::Next},
+                              {"Last", ">|", "Go to the Last ", &TTable::Last}};
+        for (const Step &step : steps) {
+            auto *button = new QToolButton(bar);
+            button->setObjectName(QStringLiteral("Button") + QLatin1String(step.name) +
+                                  QString(what).remove(QLatin1Char(' ')));
+            button->setText(QLatin1String(step.text));
+            button->setToolTip(QLatin1String(step.hint) + what);
+            button->setFixedWidth(36);
+            const auto move = step.move;
+            connect(button, &QToolButton::clicked, this, [table, move] {
+                if (table->Active())
+                    (table->*move)();
+            });
+            layout->addWidget(button, 0, Qt::AlignHCenter);
+        }
+    };
+    layout->addWidget(ShapeSeverity, 0, Qt::AlignHCenter);
+    layout->addWidget(RzPanelStatus, 0, Qt::AlignHCenter);
+    navigation(QStringLiteral("Action"), data_.cdsActions);
+    layout->addStretch(1);
+    layout->addWidget(RzPanelStatusLog, 0, Qt::AlignHCenter);
+    navigation(QStringLiteral("Log Entry"), data_.cdsLog);
+    return bar;
+}
+
+void TFormActions::CreateGrids()
+{
+    RzDBGridActions = CreateGrid("RzDBGridActions", this);
+    actionsModel_ = new TActionsGridModel(data_.cdsActions, sort_, this);
+    actionsModel_->BindView(RzDBGridActions);
+    RzDBGridActions->setColumnWidth(3, 240);
+    connect(RzDBGridActions->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &TFormActions::RzDBGridActionsTitleClick);
+    connect(RzDBGridActions, &QAbstractItemView::doubleClicked, ActionEdit, &QAction::trigger);
+
+    RzDBGridLog = CreateGrid("RzDBGridLog", this);
+    logModel_ = new TPlainHintModel(data_.cdsLog, LogGridColumns(), this);
+    logModel_->BindView(RzDBGridLog);
+    RzDBGridLog->setColumnWidth(2, 240);
+    connect(RzDBGridLog->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &TFormActions::RzDBGridLogTitleClick);
+    connect(RzDBGridLog, &QAbstractItemView::doubleClicked, ActionEditLog, &QAction::trigger);
+}
+
+void TFormActions::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TFormActions::FormShow()
+{
+    const TSettings::ActionsSection &actions = Settings().Actions;
+    if (actions.SaveLastWindowSettings && actions.Width > 0 && actions.Height > 0)
+        setGeometry(actions.Left, actions.Top, actions.Width, actions.Height);
+    CheckShowItem(actions.Filter);
+
+    data_.ShowSeverity();
+    data_.ShowActionStatus();
+    data_.ShowDueDate();
+    logChange_ =
+        connect(data_.cdsLog, &TTable::DataChange, this, [this] { data_.DataSourceLogDataChange(); });
+    data_.DataSourceLogDataChange();
+    RzDBGridActions->setFocus();
+}
+
+void TFormActions::CheckShowItem(int filter)
+{
+    MenuItemShowAll->setChecked(filter == 0);
+    MenuItemShowOpen->setChecked(filter == 1);
+    MenuItemShowResolved->setChecked(filter == 2);
+}
+
+bool TFormActions::ShowMineChecked() const
+{
+    return MenuItemMine->isChecked();
+}
+
+void TFormActions::ShowSeverity(const TSeverityIndicator &indicator)
+{
+    ShapeSeverity->setVisible(indicator.visible);
+    ShapeSeverity->setToolTip(indicator.hint);
+    if (indicator.visible)
+        ShapeSeverity->setStyleSheet(
+            QStringLiteral("QLabel { background-color: %1; border: 1px solid gray; border-radius: 6px; }")
+                .arg(Rgb(indicator.color)));
+}
+
+void TFormActions::ShowActionStatus(const TStatusIndicator &indicator)
+{
+    ShowStatus(RzPanelStatus, indicator);
+}
+
+void TFormActions::ShowLogStatus(const TStatusIndicator &indicator)
+{
+    ShowStatus(RzPanelStatusLog, indicator);
+}
+
+void TFormActions::ShowDueDate(const QString &text)
+{
+    actionsModel_->SetHint(text);
+    RzDBGridActions->setToolTip(text);
+    StatusBar->showMessage(QLatin1Char(' ') + text);
+}
+
+bool TFormActions::HasAction() const
+{
+    return data_.cdsActions->Active() && data_.cdsActions->RecordCount() > 0;
+}
+
+bool TFormActions::HasLogEntry() const
+{
+    return data_.cdsLog->Active() && data_.cdsLog->RecordCount() > 0;
+}
+
+bool TFormActions::HasActionForLog() const
+{
+    if (HasAction())
+        return true;
+    Ui().MessageBox(QStringLiteral("You cannot add Logs, when there is still no Action."),
+                    QStringLiteral("No current Action"), MB_OK | MB_ICONERROR);
+    return false;
+}
+
+void TFormActions::Reload()
+{
+    ReloadActionFile(data_);
+}
+
+void TFormActions::ActionNewExecute()
+{
+    if (!data_.Tables.IsOpen())
+        return;
+    data_.cdsActions->Insert();
+    ShowActionEditor(emNew, this);
+}
+
+void TFormActions::ActionEditExecute()
+{
+    if (!HasAction())
+        return;
+    data_.cdsActions->Edit();
+    ShowActionEditor(emEdit, this);
+    Reload();
+}
+
+void TFormActions::ActionDeleteExecute()
+{
+    if (!HasAction())
+        return;
+    const QString id = data_.cdsActions->FieldByName(QStringLiteral("ID_ACTION")).AsString().trimmed();
+    if (Ui().MessageBox(QStringLiteral("Do you really want to remove Action \"") + id + QStringLiteral("\"?"),
+                        QStringLiteral("Remove Action"), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
+    BusyCursor busy;
+    try {
+        DeleteCurrentAction(data_);
+    } catch (...) {
+        Reload();
+        throw;
+    }
+    Reload();
+}
+
+void TFormActions::ActionNewLogExecute()
+{
+    if (!data_.Tables.IsOpen())
+        return;
+    if (!HasActionForLog())
+        return;
+    data_.cdsLog->Insert();
+    ShowLogEditor(emNew, this);
+}
+
+void TFormActions::ActionEditLogExecute()
+{
+    if (!data_.Tables.IsOpen() || !HasLogEntry())
+        return;
+    if (!HasActionForLog())
+        return;
+    data_.cdsLog->Edit();
+    ShowLogEditor(emEdit, this);
+}
+
+void TFormActions::ActionDeleteLogExecute()
+{
+    if (!HasLogEntry())
+        return;
+    const QString line = data_.cdsLog->FieldByName(QStringLiteral("STATUS_LINE")).AsString().trimmed();
+    if (Ui().MessageBox(
+            QStringLiteral("Do you really want to remove Log Entry \"") + line + QStringLiteral("\"?"),
+            QStringLiteral("Remove Log Entry"), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+        data_.cdsLog->Delete();
+}
+
+void TFormActions::ActionActorsExecute()
+{
+    const auto &hook = ActionListHooks().Actors;
+    if (!hook || !data_.cdsActor->Active())
+        return;
+    TTable *actors = data_.cdsActor;
+    const QString indexName = actors->IndexName();
+    actors->SetIndexName(QStringLiteral("ID_ASC"));
+    actors->First();
+    try {
+        hook(this);
+    } catch (...) {
+        actors->SetIndexName(indexName);
+        actors->First();
+        throw;
+    }
+    actors->SetIndexName(indexName);
+    actors->First();
+}
+
+void TFormActions::ActionPropertiesExecute()
+{
+    const auto &hook = ActionListHooks().Properties;
+    if (!hook || !data_.cdsAction->Active())
+        return;
+    data_.cdsAction->Edit();
+    hook(this);
+}
+
+void TFormActions::ActionSearchExecute()
+{
+    if (const auto &hook = ActionListHooks().Search)
+        hook(this);
+}
+
+void TFormActions::ActionPrintListExecute()
+{
+    if (const auto &hook = ActionListHooks().PrintList; hook && HasAction())
+        hook(this);
+}
+
+void TFormActions::ActionDigestExecute()
+{
+    if (const auto &hook = ActionListHooks().Digest; hook && HasAction())
+        hook(this);
+}
+
+void TFormActions::ActionAuxiliaryExecute()
+{
+    // An Action File without an auxiliary root has no folder to show.
+    if (!data_.AuxiliaryFolder.isEmpty())
+        Ui().ShellOpen(data_.AuxiliaryFolder);
+}
+
+void TFormActions::ActionActionCloseExecute()
+{
+    reject();
+}
+
+void TFormActions::ActionResolveCurrentExecute()
+{
+    if (!HasAction())
+        return;
+    if (Ui().MessageBox(
+            QStringLiteral("Would you like to resolve the selected Action with the current Date?"),
+            QStringLiteral("Resolve Action"), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    ResolveCurrentAction(data_, QDate::currentDate());
+}
+
+void TFormActions::ActionSaveTableExecute()
+{
+    if (data_.Tables.IsOpen())
+        SaveActionTables(data_);
+}
+
+void TFormActions::ActionRefreshTableExecute()
+{
+    Reload();
+    RzDBGridActions->setFocus();
+}
+
+void TFormActions::ShowWhichAction(int filter)
+{
+    // A checkable item toggles itself when chosen; the marks follow the
+    // setting, not the click.
+    if (filter == Settings().Actions.Filter) {
+        CheckShowItem(filter);
+        return;
+    }
+    CheckShowItem(filter);
+    Settings().Actions.Filter = filter;
+    Reload();
+}
+
+void TFormActions::MenuItemMineClick()
+{
+    const QString home = data_.cdsAction->Active()
+                             ? data_.cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString()
+                             : QString();
+    if (!home.trimmed().isEmpty())
+        Reload();
+}
+
+void TFormActions::RzDBGridActionsTitleClick(int column)
+{
+    if (column < 0 || column >= ActionGridColumns().size())
+        return;
+    BusyCursor busy;
+    TTable *actions = data_.cdsActions;
+    const QString indexName = sort_.TitleClick(column);
+    actionsModel_->TitlesChanged();
+    if (!actions->Active())
+        return;
+    actions->DisableControls();
+    try {
+        actions->SetIndexName(indexName);
+    } catch (...) {
+        actions->EnableControls();
+        throw;
+    }
+    actions->EnableControls();
+}
+
+void TFormActions::RzDBGridLogTitleClick()
+{
+    Ui().MessageBox(QStringLiteral("The standard (and only) Index available for Logs is \"Date and Time, "
+                                   "Descending\""),
+                    QStringLiteral("No extra Indexes"), MB_OK | MB_ICONINFORMATION);
+}
+
+void TFormActions::done(int result)
+{
+    if (!closed_) {
+        if (!FormCloseQuery())
+            return;
+        closed_ = true;
+    }
+    QDialog::done(result);
+}
+
+bool TFormActions::FormCloseQuery()
+{
+    if (Settings().Actions.ConfirmOnExit &&
+        Ui().MessageBox(QStringLiteral("Would you really like to close this Action File"),
+                        QStringLiteral("Close Action File"), MB_YESNO | MB_ICONQUESTION) == IDNO)
+        return false;
+    // Geometry and the log handler are dealt with even when writing a table
+    // fails, so the window can still be closed afterwards.
+    const auto finish = [this] {
+        const QRect frame = geometry();
+        TSettings::ActionsSection &actions = Settings().Actions;
+        actions.Top = frame.top();
+        actions.Left = frame.left();
+        actions.Height = frame.height();
+        actions.Width = frame.width();
+        QObject::disconnect(logChange_);
+    };
+    try {
+        listChanged_ = CloseActionFile() || listChanged_;
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    return true;
+}
+
+void InstallActionListWindow(QWidget *parent)
+{
+    SetShowActionList([parent](bool fromContainer) {
+        TFormActions form(fromContainer, parent);
+        Ui().ExecModal(&form);
+        // A window that ended without its close query leaves the set open.
+        if (DataModuleMain().Tables.IsOpen())
+            return CloseActionFile() || form.ListChanged();
+        return form.ListChanged();
+    });
+}

@@ -1,0 +1,663 @@
+#include "ActionListColumns.h"
+#include "FakeUiServices.h"
+#include "TDataModuleMain.h"
+#include "TFormActions.h"
+#include "TSettings.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QBrush>
+#include <QHeaderView>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+using Values = QVariantMap;
+
+void AppendTo(TTable *table, const Values &values)
+{
+    table->Append();
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        table->FieldByName(it.key()).SetValue(it.value());
+    table->Post();
+}
+
+// Records of one table whatever its filter says, by field value.
+int CountWhere(TTable *table, const QString &field, const QVariant &value)
+{
+    const int column = table->FieldIndex(field);
+    const bool filtered = table->Filtered();
+    table->SetFiltered(false);
+    int count = 0;
+    for (int row = 0; row < table->RecordCount(); ++row)
+        count += table->ValueAt(row, column) == value ? 1 : 0;
+    table->SetFiltered(filtered);
+    return count;
+}
+
+QStringList ListedIds(TTable *actions)
+{
+    QStringList ids;
+    const int column = actions->FieldIndex(QStringLiteral("ID_ACTION"));
+    for (int row = 0; row < actions->RecordCount(); ++row)
+        ids << actions->ValueAt(row, column).toString();
+    return ids;
+}
+
+bool GotoIdAction(TTable *actions, const QString &idAction)
+{
+    const int row = ListedIds(actions).indexOf(idAction);
+    if (row >= 0)
+        actions->SetRecNo(row);
+    return row >= 0;
+}
+
+} // namespace
+
+class TestActionList : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void titleClicksSortAndColourTitles();
+    void cancelledEditStillReloadsAndWrites();
+    void deleteActionRemovesExactlyItsChildren_data();
+    void deleteActionRemovesExactlyItsChildren();
+    void resolvedActionLeavesOpenListAfterRefresh();
+    void showMineFiltersOnlyWithHomeActor_data();
+    void showMineFiltersOnlyWithHomeActor();
+    void showItemsSetFilterAndReloadOnlyOnChange();
+    void newStatusLogWithoutActionsIsRefused();
+    void captionNamesTitleOrPath_data();
+    void captionNamesTitleOrPath();
+    void closeQueryKeepsOrClosesFile_data();
+    void closeQueryKeepsOrClosesFile();
+    void gridAndIndicatorsFollowCurrentAction_data();
+    void gridAndIndicatorsFollowCurrentAction();
+    void shortcutsRunCommands_data();
+    void shortcutsRunCommands();
+    void screenshot();
+
+private:
+    // Creates the Action File with the header values, writes it and opens it
+    // again as the main window does before showing the list.
+    void CreateFile(const Values &header, const QList<Values> &actions, const QList<Values> &logs = {},
+                    const QList<Values> &decisions = {}, const QList<Values> &statements = {});
+    std::unique_ptr<TFormActions> ShowForm();
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<FakeUiServices> ui_;
+    std::unique_ptr<TDataModuleMain> data_;
+    QString file_;
+};
+
+void TestActionList::initTestCase()
+{
+    UseTestStandardPaths();
+}
+
+void TestActionList::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    ui_ = std::make_unique<FakeUiServices>();
+    data_ = std::make_unique<TDataModuleMain>();
+    Settings() = TSettings();
+    Settings().Actions.DueDateIndicator = 1;
+    file_ = dir_->filePath(QStringLiteral("Work.act"));
+}
+
+void TestActionList::cleanup()
+{
+    if (data_->Tables.IsOpen())
+        data_->Tables.Close();
+    data_.reset();
+    ui_.reset();
+    dir_.reset();
+}
+
+void TestActionList::CreateFile(const Values &header, const QList<Values> &actions, const QList<Values> &logs,
+                                const QList<Values> &decisions, const QList<Values> &statements)
+{
+    QVERIFY(data_->Tables.Open(file_, true));
+    data_->cdsAction->Edit();
+    for (auto it = header.cbegin(); it != header.cend(); ++it)
+        data_->cdsAction->FieldByName(it.key()).SetValue(it.value());
+    data_->cdsAction->Post();
+    for (const Values &values : actions)
+        AppendTo(data_->cdsActions, values);
+    for (const Values &values : logs)
+        AppendTo(data_->cdsLog, values);
+    for (const Values &values : decisions)
+        AppendTo(data_->cdsDecision, values);
+    for (const Values &values : statements)
+        AppendTo(data_->cdsStatement, values);
+    data_->Tables.Close();
+    QVERIFY(data_->Tables.Open(file_, false));
+    data_->FilterLogByAction();
+}
+
+std::unique_ptr<TFormActions> TestActionList::ShowForm()
+{
+    auto form = std::make_unique<TFormActions>(false);
+    form->show();
+    return form;
+}
+
+void TestActionList::titleClicksSortAndColourTitles()
+{
+    CreateFile({},
+               {{{"ID", 1}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "one"}, {"DATE_DUE", QDate(2030, 1, 3)}},
+                {{"ID", 2}, {"ATTRIBUTE", "c"}, {"ID_ACTION", "two"}, {"DATE_DUE", QDate(2030, 1, 1)}},
+                {{"ID", 3}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "three"}, {"DATE_DUE", QDate(2030, 1, 2)}}});
+    auto form = ShowForm();
+    QHeaderView *header = form->RzDBGridActions->horizontalHeader();
+    TTable *actions = data_->cdsActions;
+    const auto titleColor = [&](int column) {
+        return form->RzDBGridActions->model()
+            ->headerData(column, Qt::Horizontal, Qt::ForegroundRole)
+            .value<QBrush>()
+            .color();
+    };
+    const auto clickTitle = [&](int column) {
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    };
+    QCOMPARE(actions->IndexName(), QStringLiteral("ATTRIBUTE_DESC"));
+    QCOMPARE(titleColor(0), QColor(Qt::red));
+    QCOMPARE(titleColor(4), QColor(Qt::blue));
+    QVERIFY(GotoIdAction(actions, QStringLiteral("two")));
+
+    struct Step {
+        int column;
+        const char *index;
+        QStringList order;
+        QColor attribute, dateDue;
+    };
+    const QList<Step> steps{
+        {0, "ATTRIBUTE_ASC", {"three", "one", "two"}, Qt::black, Qt::blue},
+        {0, "ATTRIBUTE_DESC", {"two", "one", "three"}, Qt::red, Qt::blue},
+        {4, "DATE_DUE_ASC", {"two", "three", "one"}, Qt::blue, Qt::black},
+        {4, "DATE_DUE_DESC", {"one", "three", "two"}, Qt::blue, Qt::red},
+    };
+    for (const Step &step : steps) {
+        clickTitle(step.column);
+        QCOMPARE(actions->IndexName(), QLatin1String(step.index));
+        QCOMPARE(ListedIds(actions), step.order);
+        QCOMPARE(titleColor(0), step.attribute);
+        QCOMPARE(titleColor(4), step.dateDue);
+        QCOMPARE(actions->FieldByName("ID_ACTION").AsString(), QStringLiteral("two"));
+    }
+    QCOMPARE(ui_->busyDepth, 0);
+
+    // A reload keeps the order and the current action.
+    QVERIFY(GotoIdAction(actions, QStringLiteral("three")));
+    form->ActionRefreshTable->trigger();
+    QCOMPARE(actions->IndexName(), QStringLiteral("DATE_DUE_DESC"));
+    QCOMPARE(actions->FieldByName("ID_ACTION").AsString(), QStringLiteral("three"));
+    QCOMPARE(form->RzDBGridActions->currentIndex().row(), 1);
+
+    // The log keeps its one order.
+    QTest::mouseClick(form->RzDBGridLog->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
+    QCOMPARE(ui_->messages().size(), 1);
+    QCOMPARE(
+        ui_->lastMessage()->text,
+        QStringLiteral("The standard (and only) Index available for Logs is \"Date and Time, Descending\""));
+    QCOMPARE(ui_->lastMessage()->caption, QStringLiteral("No extra Indexes"));
+    QCOMPARE(ui_->lastMessage()->flags, unsigned(MB_OK | MB_ICONINFORMATION));
+    QCOMPARE(data_->cdsLog->IndexName(), QStringLiteral("LOG_DATE_TIME"));
+}
+
+void TestActionList::cancelledEditStillReloadsAndWrites()
+{
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}},
+                    {{"ID", 2}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "two"}}});
+    auto form = ShowForm();
+    QVERIFY(GotoIdAction(data_->cdsActions, QStringLiteral("one")));
+    AppendTo(data_->cdsActor, {{"ID", "smith"}});
+    ui_->onModal([](QWidget *) {});
+
+    form->ActionEdit->trigger();
+
+    QCOMPARE(ui_->calls.first().kind, UiCall::Modal);
+    QCOMPARE(ui_->calls.first().text, QStringLiteral("TFormAction"));
+    QCOMPARE(data_->cdsActions->State(), dsBrowse);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("one"));
+    // The contact was written by the reload's close and read back by its open.
+    QCOMPARE(data_->cdsActor->RecordCount(), 1);
+    QVERIFY(!data_->cdsActor->Modified());
+}
+
+void TestActionList::deleteActionRemovesExactlyItsChildren_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("childFilter");
+    QTest::addColumn<int>("removed");
+    QTest::newRow("yes, children follow the action") << int(IDYES) << "follow" << 7;
+    QTest::newRow("yes, children unfiltered") << int(IDYES) << "none" << 7;
+    QTest::newRow("yes, children on another action") << int(IDYES) << "other" << 7;
+    QTest::newRow("no") << int(IDNO) << "follow" << 0;
+}
+
+void TestActionList::deleteActionRemovesExactlyItsChildren()
+{
+    QFETCH(int, answer);
+    QFETCH(QString, childFilter);
+    QFETCH(int, removed);
+    const auto child = [](int id, int action) { return Values{{"ID", id}, {"ID_ACTION", action}}; };
+    const auto log = [](int id, int action) {
+        return Values{
+            {"ID", id}, {"ID_ACTION", action}, {"DATE_LOG", QDate(2026, 1, id)}, {"TIME_LOG", QTime(9, 0)}};
+    };
+    CreateFile({},
+               {{{"ID", 1}, {"ATTRIBUTE", "A1"}, {"ID_ACTION", " doomed "}},
+                {{"ID", 2}, {"ATTRIBUTE", "A2"}, {"ID_ACTION", "kept"}}},
+               {log(1, 1), log(2, 1), log(3, 1), log(4, 2)}, {child(1, 1), child(2, 2), child(3, 1)},
+               {child(1, 1), child(2, 2)});
+    auto form = ShowForm();
+    QVERIFY(GotoIdAction(data_->cdsActions, QStringLiteral(" doomed")));
+    if (childFilter == QLatin1String("none")) {
+        data_->UnfilterLog();
+        data_->UnfilterDecisions();
+        data_->UnfilterStatements();
+    } else if (childFilter == QLatin1String("other")) {
+        for (TTable *table : {data_->cdsLog, data_->cdsDecision, data_->cdsStatement}) {
+            table->SetFilter(QStringLiteral("ID_ACTION = 2"));
+            table->SetFiltered(true);
+        }
+    } else {
+        data_->FilterDecisionsByAction();
+        data_->FilterStatementsByAction();
+    }
+    const auto total = [&] {
+        int sum = 0;
+        for (TTable *table : {data_->cdsActions, data_->cdsLog, data_->cdsDecision, data_->cdsStatement}) {
+            const bool filtered = table->Filtered();
+            table->SetFiltered(false);
+            sum += table->RecordCount();
+            table->SetFiltered(filtered);
+        }
+        return sum;
+    };
+    const int before = total();
+
+    ui_->answer(MbResult(answer));
+    form->ActionDelete->trigger();
+
+    QCOMPARE(ui_->messages().size(), 1);
+    QCOMPARE(ui_->lastMessage()->text, QStringLiteral("Do you really want to remove Action \"doomed\"?"));
+    QCOMPARE(ui_->lastMessage()->caption, QStringLiteral("Remove Action"));
+    QCOMPARE(ui_->lastMessage()->flags, unsigned(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
+    QCOMPARE(before - total(), removed);
+    QCOMPARE(ui_->busyDepth, 0);
+    if (removed == 0)
+        return;
+    // What remains was read back from the files by the reload.
+    QCOMPARE(ListedIds(data_->cdsActions), QStringList{"kept"});
+    for (TTable *table : {data_->cdsLog, data_->cdsDecision, data_->cdsStatement}) {
+        QCOMPARE(CountWhere(table, QStringLiteral("ID_ACTION"), 1), 0);
+        QCOMPARE(CountWhere(table, QStringLiteral("ID_ACTION"), 2), 1);
+    }
+    QCOMPARE(data_->cdsLog->RecordCount(), 1);
+}
+
+void TestActionList::resolvedActionLeavesOpenListAfterRefresh()
+{
+    Settings().Actions.Filter = 1;
+    const auto log = [](int id, int action, QDate date) {
+        return Values{{"ID", id},           {"ID_ACTION", action},
+                      {"DATE_LOG", date},   {"TIME_LOG", QTime(8, 0)},
+                      {"STATUS", "Active"}, {"DATE_STATUS", date}};
+    };
+    CreateFile({},
+               {{{"ID", 1}, {"ATTRIBUTE", "A1"}, {"ID_ACTION", "first"}, {"STATUS", "Active"}},
+                {{"ID", 2}, {"ATTRIBUTE", "A2"}, {"ID_ACTION", "second"}, {"STATUS", "Active"}}},
+               {log(1, 1, QDate(2026, 1, 1)), log(2, 1, QDate(2026, 2, 1)), log(3, 2, QDate(2026, 3, 1))});
+    auto form = ShowForm();
+    TTable *actions = data_->cdsActions;
+    QVERIFY(GotoIdAction(actions, QStringLiteral("first")));
+
+    ui_->answer(IDYES);
+    form->ActionResolveCurrent->trigger();
+    QCOMPARE(ui_->lastMessage()->text,
+             QStringLiteral("Would you like to resolve the selected Action with the current Date?"));
+    QCOMPARE(ui_->lastMessage()->caption, QStringLiteral("Resolve Action"));
+    QCOMPARE(ui_->lastMessage()->flags, unsigned(MB_YESNO | MB_ICONQUESTION));
+
+    form->ActionRefreshTable->trigger();
+    QCOMPARE(ListedIds(actions), QStringList{"second"});
+    // Only the newest entry of the resolved action changed, not the entry of
+    // the action that became current when the resolved one left the list.
+    TTable *logs = data_->cdsLog;
+    logs->SetFiltered(false);
+    const QDate today = QDate::currentDate();
+    for (int id = 1; id <= 3; ++id) {
+        int row = 0;
+        while (logs->ValueAt(row, logs->FieldIndex("ID")).toInt() != id)
+            ++row;
+        const bool resolved = id == 2;
+        QCOMPARE(logs->ValueAt(row, logs->FieldIndex("STATUS")).toString(),
+                 resolved ? QStringLiteral("Resolved") : QStringLiteral("Active"));
+        QCOMPARE(logs->ValueAt(row, logs->FieldIndex("DATE_STATUS")).toDate() == today, resolved);
+    }
+    Settings().Actions.Filter = 2;
+    form->ActionRefreshTable->trigger();
+    QCOMPARE(ListedIds(actions), QStringList{"first"});
+    QCOMPARE(actions->FieldByName("STATUS").AsString(), QStringLiteral("Resolved"));
+    QCOMPARE(actions->FieldByName("DATE_FINISHED").AsDate(), today);
+}
+
+void TestActionList::showMineFiltersOnlyWithHomeActor_data()
+{
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<bool>("reloaded");
+    QTest::newRow("empty home actor: mark only") << "  " << QStringList{"a", "b", "c", "d"} << false;
+    QTest::newRow("home actor ABC") << "ABC" << QStringList{"a", "b"} << true;
+}
+
+void TestActionList::showMineFiltersOnlyWithHomeActor()
+{
+    QFETCH(QString, home);
+    QFETCH(QStringList, listed);
+    QFETCH(bool, reloaded);
+    CreateFile({{"ACTOR_HOME", home}},
+               {{{"ID", 1}, {"ATTRIBUTE", "4"}, {"ID_ACTION", "a"}, {"ACTOR_OWNER", "abc"}},
+                {{"ID", 2}, {"ATTRIBUTE", "3"}, {"ID_ACTION", "b"}, {"ACTOR_OWNER", " ABC"}},
+                {{"ID", 3}, {"ATTRIBUTE", "2"}, {"ID_ACTION", "c"}, {"ACTOR_OWNER", "A.B.C"}},
+                {{"ID", 4}, {"ATTRIBUTE", "1"}, {"ID_ACTION", "d"}, {"ACTOR_OWNER", "zed"}}});
+    auto form = ShowForm();
+    QVERIFY(GotoIdAction(data_->cdsActions, QStringLiteral("b")));
+    const int busy = ui_->busyCount;
+
+    form->MenuItemMine->trigger();
+
+    QVERIFY(form->MenuItemMine->isChecked());
+    QCOMPARE(ListedIds(data_->cdsActions), listed);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("b"));
+    QCOMPARE(ui_->busyCount > busy, reloaded);
+    QVERIFY(ui_->messages().isEmpty());
+
+    form->MenuItemMine->trigger();
+    QVERIFY(!form->MenuItemMine->isChecked());
+    QCOMPARE(ListedIds(data_->cdsActions).size(), 4);
+}
+
+void TestActionList::showItemsSetFilterAndReloadOnlyOnChange()
+{
+    CreateFile(
+        {}, {{{"ID", 1}, {"ATTRIBUTE", "2"}, {"ID_ACTION", "open"}},
+             {{"ID", 2}, {"ATTRIBUTE", "1"}, {"ID_ACTION", "done"}, {"DATE_FINISHED", QDate(2026, 1, 1)}}});
+    auto form = ShowForm();
+    QVERIFY(form->MenuItemShowAll->isChecked());
+    const int busy = ui_->busyCount;
+
+    form->MenuItemShowAll->trigger();
+    QVERIFY(form->MenuItemShowAll->isChecked());
+    QCOMPARE(ui_->busyCount, busy);
+
+    form->MenuItemShowResolved->trigger();
+    QCOMPARE(Settings().Actions.Filter, 2);
+    QVERIFY(ui_->busyCount > busy);
+    QCOMPARE(ListedIds(data_->cdsActions), QStringList{"done"});
+    QVERIFY(!form->MenuItemShowAll->isChecked());
+    QVERIFY(!form->MenuItemShowOpen->isChecked());
+    QVERIFY(form->MenuItemShowResolved->isChecked());
+
+    form->MenuItemShowOpen->trigger();
+    QCOMPARE(ListedIds(data_->cdsActions), QStringList{"open"});
+}
+
+void TestActionList::newStatusLogWithoutActionsIsRefused()
+{
+    CreateFile({}, {});
+    auto form = ShowForm();
+    form->ActionNewLog->trigger();
+    QCOMPARE(ui_->messages().size(), 1);
+    QCOMPARE(ui_->lastMessage()->text, QStringLiteral("You cannot add Logs, when there is still no Action."));
+    QCOMPARE(ui_->lastMessage()->caption, QStringLiteral("No current Action"));
+    QCOMPARE(ui_->lastMessage()->flags, unsigned(MB_OK | MB_ICONERROR));
+    QCOMPARE(data_->cdsLog->State(), dsBrowse);
+    QVERIFY(form->ShapeSeverity->isHidden());
+    QVERIFY(form->RzPanelStatus->isHidden());
+    QVERIFY(form->RzPanelStatusLog->isHidden());
+    QCOMPARE(form->StatusBar->currentMessage(), QStringLiteral(" "));
+}
+
+void TestActionList::captionNamesTitleOrPath_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("showsPath");
+    QTest::newRow("title") << " Harbour works" << false;
+    QTest::newRow("blank title") << "   " << true;
+}
+
+void TestActionList::captionNamesTitleOrPath()
+{
+    QFETCH(QString, title);
+    QFETCH(bool, showsPath);
+    CreateFile({{"TITLE", title}}, {});
+    auto form = ShowForm();
+    QCOMPARE(form->windowTitle(), QStringLiteral("Actions File \"") + (showsPath ? file_ : title) + "\"");
+}
+
+void TestActionList::closeQueryKeepsOrClosesFile_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("no question") << false << 0 << true;
+    QTest::newRow("confirmed") << true << int(IDYES) << true;
+    QTest::newRow("refused") << true << int(IDNO) << false;
+}
+
+void TestActionList::closeQueryKeepsOrClosesFile()
+{
+    QFETCH(bool, confirm);
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    Settings().Actions.ConfirmOnExit = confirm;
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "x"}}});
+    data_->Tables.SetRefreshListOnClose(true);
+    auto form = ShowForm();
+    form->setGeometry(30, 40, 700, 500);
+    if (confirm)
+        ui_->answer(MbResult(answer));
+
+    form->ActionActionClose->trigger();
+
+    if (confirm) {
+        QCOMPARE(ui_->lastMessage()->text, QStringLiteral("Would you really like to close this Action File"));
+        QCOMPARE(ui_->lastMessage()->caption, QStringLiteral("Close Action File"));
+        QCOMPARE(ui_->lastMessage()->flags, unsigned(MB_YESNO | MB_ICONQUESTION));
+    }
+    QCOMPARE(form->isVisible(), !closes);
+    QCOMPARE(data_->Tables.IsOpen(), !closes);
+    QCOMPARE(form->ListChanged(), closes);
+    QCOMPARE(Settings().Actions.Width == 700 && Settings().Actions.Top == 40, closes);
+    if (closes)
+        QVERIFY(!data_->Tables.RefreshListOnClose());
+}
+
+void TestActionList::gridAndIndicatorsFollowCurrentAction_data()
+{
+    QTest::addColumn<bool>("colorCoding");
+    QTest::newRow("colour coding") << true;
+    QTest::newRow("default colours") << false;
+}
+
+void TestActionList::gridAndIndicatorsFollowCurrentAction()
+{
+    QFETCH(bool, colorCoding);
+    Settings().Actions.ColorCoding = colorCoding;
+    const QDate today = QDate::currentDate();
+    CreateFile({},
+               {{{"ID", 1},
+                 {"ATTRIBUTE", "B"},
+                 {"ID_ACTION", "late"},
+                 {"STATUS", "Active"},
+                 {"SEVERITY", "Red Alert"},
+                 {"DATE_DUE", today.addDays(-1)}},
+                {{"ID", 2},
+                 {"ATTRIBUTE", "A"},
+                 {"ID_ACTION", "soon"},
+                 {"STATUS", "On Hold"},
+                 {"SEVERITY", " High"},
+                 {"DATE_DUE", today.addDays(5)}}},
+               {{{"ID", 1}, {"ID_ACTION", 2}, {"DATE_LOG", today}, {"STATUS", "Pending"}}});
+    auto form = ShowForm();
+    QAbstractItemModel *model = form->RzDBGridActions->model();
+    const auto background = [&](int row) { return model->index(row, 5).data(Qt::BackgroundRole); };
+    QCOMPARE(form->RzDBGridActions->currentIndex().row(), 0);
+    QCOMPARE(form->RzPanelStatus->text(), QStringLiteral("A+"));
+    QCOMPARE(form->RzPanelStatus->toolTip(), QStringLiteral("Action Status is \"Active\""));
+    QVERIFY(form->ShapeSeverity->isVisible());
+    QCOMPARE(form->ShapeSeverity->toolTip(), QStringLiteral("Severity is \"Red Alert\""));
+    QVERIFY(form->RzPanelStatusLog->isHidden());
+    QCOMPARE(form->StatusBar->currentMessage(), QStringLiteral(" "));
+    if (colorCoding) {
+        QCOMPARE(background(0).value<QBrush>().color(), QColor(0, 0, 255));
+        QCOMPARE(background(1).value<QBrush>().color(), QColor(255, 213, 170));
+    } else {
+        QVERIFY(!background(0).isValid());
+    }
+
+    form->findChild<QToolButton *>(QStringLiteral("ButtonNextAction"))->click();
+
+    QCOMPARE(form->RzDBGridActions->currentIndex().row(), 1);
+    QCOMPARE(form->RzPanelStatus->text(), QStringLiteral("H"));
+    QVERIFY(form->ShapeSeverity->isHidden());
+    QCOMPARE(form->RzPanelStatusLog->text(), QStringLiteral("P.."));
+    QCOMPARE(form->RzPanelStatusLog->toolTip(), QStringLiteral("Log Status is \"Pending\""));
+    QCOMPARE(form->StatusBar->currentMessage(), QStringLiteral(" [ 5 ] Days until Action Due Date"));
+    QCOMPARE(model->index(0, 0).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("[ 5 ] Days until Action Due Date"));
+    if (colorCoding)
+        QCOMPARE(background(0).value<QBrush>().color(), QColor(255, 0, 0));
+    else
+        QVERIFY(!background(0).isValid());
+}
+
+void TestActionList::shortcutsRunCommands_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+    const int modal = UiCall::Modal, message = UiCall::Message;
+    QTest::newRow("F9") << QKeySequence(Qt::Key_F9) << modal << "TFormAction";
+    QTest::newRow("Ctrl+Enter") << QKeySequence(Qt::CTRL | Qt::Key_Return) << modal << "TFormAction";
+    QTest::newRow("Ctrl+Del") << QKeySequence(Qt::CTRL | Qt::Key_Delete) << message
+                              << "Do you really want to remove Action \"one\"?";
+    QTest::newRow("Ctrl+F9") << QKeySequence(Qt::CTRL | Qt::Key_F9) << modal << "TFormLog";
+    QTest::newRow("Shift+Ctrl+Enter")
+        << QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_Return) << modal << "TFormLog";
+    QTest::newRow("Shift+Ctrl+Del") << QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_Delete) << message
+                                    << "Do you really want to remove Log Entry \"started\"?";
+}
+
+void TestActionList::shortcutsRunCommands()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}}},
+               {{{"ID", 1}, {"ID_ACTION", 1}, {"DATE_LOG", QDate(2026, 1, 1)}, {"STATUS_LINE", "started "}}});
+    auto form = ShowForm();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    ui_->onModal([](QWidget *) {});
+    ui_->answer(IDNO);
+
+    QTest::keySequence(form->RzDBGridActions, keys);
+
+    QVERIFY(!ui_->calls.isEmpty());
+    QCOMPARE(int(ui_->calls.first().kind), kind);
+    QCOMPARE(ui_->calls.first().text, text);
+}
+
+void TestActionList::screenshot()
+{
+    const QString shots = qEnvironmentVariable("DRAVELIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("DRAVELIN_SHOTS names no folder");
+    Settings().Actions.ColorCoding = true;
+    const QDate today = QDate::currentDate();
+    struct Row {
+        const char *id, *synopsis, *status, *severity;
+        int due; // days from today, or 999 for none
+        bool resolved;
+    };
+    const Row rows[] = {
+        {"HW-001", "Survey quay wall", "Resolved", "Medium", -20, true},
+        {"HW-002", "Order sheet piles", "On Hold", "High", -3, false},
+        {"HW-003", "Dredging permit", "Active", "Red Alert", -5, false},
+        {"HW-004", "Crane inspection", "Pending", "Medium to High", 0, false},
+        {"HW-005", "Fender replacement", "Assigned", "Low", 1, false},
+        {"HW-006", "Lighting plan", "Transmitted", "Cosmetic", 12, false},
+        {"HW-007", "Bollard load test", "Void", "Medium", 999, false},
+        {"HW-008", "Tide gauge calibration", "Reintroduced", "Blocking", 30, false},
+        {"HW-009", "Drainage outfall", "Resolved", "Low", 4, true},
+        {"HW-010", "Mooring layout review", "Active", "High", 2, false},
+        {"HW-011", "Paint specification", "Void", "Medium", 999, false},
+    };
+    QList<Values> actions;
+    int id = 0;
+    for (const Row &row : rows) {
+        ++id;
+        Values values{{"ID", id},
+                      {"ID_CHAIN", id},
+                      {"ATTRIBUTE", QStringLiteral("HW_%1").arg(id, 5, 10, QLatin1Char('0'))},
+                      {"ID_ACTION", row.id},
+                      {"SYNOPSIS", row.synopsis},
+                      {"DATE_ACTION", today.addDays(-40 + id)},
+                      {"DATE_STATUS", today.addDays(-10 + id)},
+                      {"ACTOR_OWNER", id % 2 ? "jvdberg" : "mkovac"},
+                      {"ACTOR_ORGANIZOR", "harbour"},
+                      {"STATUS", row.status},
+                      {"SEVERITY", row.severity},
+                      {"FUNCTIONAL_AREA", "Port"}};
+        if (row.due != 999)
+            values.insert("DATE_DUE", today.addDays(row.due));
+        if (row.resolved)
+            values.insert("DATE_FINISHED", today.addDays(-1));
+        actions << values;
+    }
+    const QList<Values> logs{{{"ID", 1},
+                              {"ID_ACTION", 10},
+                              {"DATE_LOG", today.addDays(-2)},
+                              {"TIME_LOG", QTime(9, 30)},
+                              {"STATUS_LINE", "Load cells delivered"},
+                              {"STATUS", "Pending"},
+                              {"DATE_STATUS", today.addDays(-2)},
+                              {"ACTOR_STATUS", "mkovac"},
+                              {"ACTOR_TENDER", "harbour"}},
+                             {{"ID", 2},
+                              {"ID_ACTION", 10},
+                              {"DATE_LOG", today},
+                              {"TIME_LOG", QTime(14, 5)},
+                              {"STATUS_LINE", "Test window agreed"},
+                              {"STATUS", "Active"},
+                              {"DATE_STATUS", today},
+                              {"ACTOR_STATUS", "mkovac"},
+                              {"ACTOR_TENDER", "jvdberg"}}};
+    CreateFile({{"TITLE", "Harbour Works 2026"}}, actions, logs);
+    auto form = ShowForm();
+    form->resize(1280, 600);
+    QVERIFY(GotoIdAction(data_->cdsActions, QStringLiteral("HW-010")));
+    QApplication::processEvents();
+    QVERIFY(QDir().mkpath(shots));
+    QVERIFY(form->grab().save(QDir(shots).filePath(QStringLiteral("actions.png"))));
+}
+
+QTEST_MAIN(TestActionList)
+#include "tst_actionlist.moc"
