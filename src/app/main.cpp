@@ -1,7 +1,42 @@
-#include <QApplication>
+#include "AppError.h"
+#include "QtUiServices.h"
+#include "TApplication.h"
+#include "TDataModuleMain.h"
+#include "TFormMain.h"
+#include "TFormSplash.h"
+
+#include <exception>
+#include <memory>
+
+namespace {
+// Start-up failed before the event loop ran: say why and end.
+int ReportStartupFailure(const QString &message)
+{
+    Ui().MessageBox(message, QStringLiteral("Dravelin"), MB_OK | MB_ICONERROR);
+    return 1;
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    TApplication app(argc, argv);
+    QtUiServices ui;
+    SetUi(&ui);
+    try {
+        auto splash = std::make_unique<TFormSplash>();
+        splash->show();
+        QApplication::processEvents();
+
+        TDataModuleMain dataModule;
+        TFormMain mainForm(QCoreApplication::arguments());
+        splash.reset();
+        mainForm.show();
+        // The data module outlives the window and, when it goes, deletes the
+        // temporary files of the run.
+        return app.ShutDownRequested() ? 1 : app.exec();
+    } catch (const AppError &error) {
+        return ReportStartupFailure(error.message());
+    } catch (const std::exception &error) {
+        return ReportStartupFailure(QString::fromLocal8Bit(error.what()));
+    }
 }

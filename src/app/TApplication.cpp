@@ -1,0 +1,56 @@
+#include "TApplication.h"
+
+#include "AppError.h"
+#include "UiServices.h"
+
+#include <exception>
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const AppError &error) {
+        HandleEscapedError(error.message());
+    } catch (const std::exception &error) {
+        HandleEscapedError(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        HandleEscapedError(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+QString TApplication::ApplicationErrorText(const QString &errorMessage)
+{
+    const QString breaks = QStringLiteral("\r\n\r\n");
+    return QStringLiteral(
+               "An application error has occured, yielding the message mentioned hereunder. The best "
+               "thing to do is close the application, startup again, and confront the Brenmoor R&D Team "
+               "with this.") +
+           breaks +
+           QStringLiteral(
+               "Should you nonetheless recognize this message, and know for a fact that nothing is "
+               "wrong, then please continue working.") +
+           breaks + QStringLiteral("Do you want to shut down the application?") + breaks +
+           QStringLiteral("The error message is: \"") + errorMessage + QLatin1Char('"');
+}
+
+bool TApplication::AskShutDownAfterError(const QString &errorMessage)
+{
+    return Ui().MessageBox(ApplicationErrorText(errorMessage), QStringLiteral("Application Error"),
+                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+void TApplication::HandleEscapedError(const QString &errorMessage)
+{
+    // Shutting down leaves every event loop, modal ones included, without the
+    // main window's close query; main() then destroys the data module, which
+    // deletes the temporary files.
+    if (AskShutDownAfterError(errorMessage)) {
+        shutDownRequested_ = true;
+        QCoreApplication::exit(1);
+    }
+}

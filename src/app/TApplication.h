@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QApplication>
+
+// The program's application object: every exception that escapes an event
+// handler ends here instead of ending the program, and the user decides
+// whether to shut down.
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int &argc, char **argv);
+
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    // Text of the "Application Error" message for an error's message text.
+    static QString ApplicationErrorText(const QString &errorMessage);
+    // Shows the "Application Error" message; true when the user chose to shut down.
+    static bool AskShutDownAfterError(const QString &errorMessage);
+
+    // The user chose to shut down after an error; also when that happened
+    // before the event loop ran (while the main window was first shown).
+    bool ShutDownRequested() const { return shutDownRequested_; }
+
+private:
+    void HandleEscapedError(const QString &errorMessage);
+
+    bool shutDownRequested_ = false;
+};

@@ -1,0 +1,547 @@
+#include "TFormMain.h"
+
+#include "ActionFileList.h"
+#include "Formats.h"
+#include "KeyLockState.h"
+#include "MainWidgets.h"
+#include "ProductInfo.h"
+#include "Startup.h"
+#include "TFormAbout.h"
+#include "TFormSettings.h"
+#include "TSettings.h"
+#include "UiServices.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TFormMain::TFormMain(const QStringList &arguments, QWidget *parent)
+    : QMainWindow(parent), arguments_(arguments)
+{
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(ProductName());
+    setWindowIcon(QIcon(DravelinPicture(QSize(64, 64))));
+    resize(840, 600);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+
+    auto *client = new QWidget(this);
+    auto *layout = new QVBoxLayout(client);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+    layout->addWidget(CreateButtonRow());
+
+    RzPanelFileInfo = new QLabel(QStringLiteral("Available Action Files"), client);
+    RzPanelFileInfo->setObjectName(QStringLiteral("RzPanelFileInfo"));
+    RzPanelFileInfo->setFrameShape(QFrame::StyledPanel);
+    RzPanelFileInfo->setMargin(4);
+    QFont headingFont = RzPanelFileInfo->font();
+    headingFont.setBold(true);
+    RzPanelFileInfo->setFont(headingFont);
+    layout->addWidget(RzPanelFileInfo);
+
+    RzListBoxFileList = new TFileListBox(client);
+    RzListBoxFileList->setObjectName(QStringLiteral("RzListBoxFileList"));
+    RzListBoxFileList->setSelectionMode(QAbstractItemView::SingleSelection);
+    RzListBoxFileList->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(RzListBoxFileList, 1);
+    connect(RzListBoxFileList, &QListWidget::itemClicked, this, &TFormMain::RzListBoxFileListClick);
+    connect(RzListBoxFileList, &TFileListBox::KeyboardSelectionChanged, this,
+            &TFormMain::RzListBoxFileListClick);
+    // Return opens the current entry in either mode, for keyboard users.
+    connect(RzListBoxFileList, &TFileListBox::EntryConfirmed, this, &TFormMain::OpenListEntry);
+    connect(RzListBoxFileList, &QListWidget::itemDoubleClicked, this, &TFormMain::RzListBoxFileListDblClick);
+    connect(RzListBoxFileList, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        PopupMenuFileList->popup(RzListBoxFileList->viewport()->mapToGlobal(at));
+    });
+
+    layout->addWidget(CreateBottomStrip());
+    setCentralWidget(client);
+    CreateStatusBar();
+
+    // Opening from the list follows the "Select" toggle, which starts down.
+    RzToolButtonSelectClick();
+}
+
+QAction *TFormMain::CreateAction(const char *name, const QString &caption, const QString &menuEntry,
+                                 const QString &hint, const QKeySequence &shortcut,
+                                 QStyle::StandardPixmap icon)
+{
+    auto *action = new QAction(menuEntry, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setIconText(caption);
+    action->setStatusTip(hint);
+    action->setToolTip(hint);
+    action->setShortcut(shortcut);
+    action->setIcon(style()->standardIcon(icon));
+    return action;
+}
+
+void TFormMain::CreateActions()
+{
+    const QString product = ProductName();
+    ActionNewAction =
+        CreateAction("ActionNewAction", QStringLiteral("New"), QStringLiteral("New Action File"),
+                     QStringLiteral("Create a new Action File and open it"),
+                     QKeySequence(Qt::CTRL | Qt::Key_N), QStyle::SP_FileIcon);
+    ActionOpenAction =
+        CreateAction("ActionOpenAction", QStringLiteral("Open"), QStringLiteral("Open Action File"),
+                     QStringLiteral("Open an existing Action File"), QKeySequence(Qt::CTRL | Qt::Key_O),
+                     QStyle::SP_DialogOpenButton);
+    ActionOpenDravelin =
+        CreateAction("ActionOpenDravelin", QStringLiteral("Open"), QStringLiteral("Open Dravelin File"),
+                     QStringLiteral("Open an existing Dravelin File"), QKeySequence(Qt::ALT | Qt::Key_O),
+                     QStyle::SP_DirOpenIcon);
+    ActionDeleteAction = CreateAction(
+        "ActionDeleteAction", QStringLiteral("Delete"), QStringLiteral("Delete Action File"),
+        QStringLiteral("Remove the currently selected Action File"), QKeySequence(), QStyle::SP_TrashIcon);
+    ActionExit = CreateAction("ActionExit", QStringLiteral("Exit"), QStringLiteral("Exit Dravelin"),
+                              QStringLiteral("Exit ") + product, QKeySequence(Qt::ALT | Qt::Key_X),
+                              QStyle::SP_DialogCloseButton);
+    ActionSettings =
+        CreateAction("ActionSettings", QStringLiteral("Settings"), QStringLiteral("Global Settings"),
+                     QStringLiteral("Manage the global Settings of ") + product, QKeySequence(),
+                     QStyle::SP_FileDialogDetailedView);
+    ActionAuxiliary = CreateAction(
+        "ActionAuxiliary", QStringLiteral("Auxiliary"), QStringLiteral("Auxiliary Folder"),
+        QStringLiteral("Open the Folder for Auxiliary Files"), QKeySequence(), QStyle::SP_DirIcon);
+    ActionAbout = CreateAction("ActionAbout", QStringLiteral("About"), QStringLiteral("About Dravelin"),
+                               QStringLiteral("About ") + product, QKeySequence(Qt::Key_F1),
+                               QStyle::SP_MessageBoxInformation);
+    const QString importCaption = QStringLiteral("Copy Contacts from another Action File");
+    ActionImportActor = CreateAction(
+        "ActionImportActor", importCaption, importCaption,
+        QStringLiteral("Copy Contacts from another Action File into the currently selected Action File"),
+        QKeySequence(), QStyle::SP_FileDialogContentsView);
+    const QString renameCaption = QStringLiteral("Rename the selected Action File");
+    ActionRename = CreateAction("ActionRename", renameCaption, renameCaption, renameCaption, QKeySequence(),
+                                QStyle::SP_FileLinkIcon);
+    const QString moveCaption = QStringLiteral("Move the selected Action File");
+    ActionMove = CreateAction("ActionMove", moveCaption, moveCaption, moveCaption, QKeySequence(),
+                              QStyle::SP_ArrowForward);
+    const QString workspaceCaption = QStringLiteral("Change the current Workspace");
+    ActionChangeWorkSpace = CreateAction("ActionChangeWorkSpace", workspaceCaption, workspaceCaption,
+                                         workspaceCaption, QKeySequence(), QStyle::SP_DirHomeIcon);
+    const QString saveCaption = QStringLiteral("Save as Dravelin File");
+    ActionSaveDravelin = CreateAction("ActionSaveDravelin", saveCaption, saveCaption,
+                                      QStringLiteral("Save the current Action File as a Dravelin File"),
+                                      QKeySequence(Qt::ALT | Qt::Key_S), QStyle::SP_DialogSaveButton);
+
+    connect(ActionNewAction, &QAction::triggered, this, &TFormMain::ActionNewActionExecute);
+    connect(ActionOpenAction, &QAction::triggered, this, &TFormMain::ActionOpenActionExecute);
+    connect(ActionOpenDravelin, &QAction::triggered, this, &TFormMain::ActionOpenDravelinExecute);
+    connect(ActionDeleteAction, &QAction::triggered, this, &TFormMain::ActionDeleteActionExecute);
+    connect(ActionExit, &QAction::triggered, this, &TFormMain::ActionExitExecute);
+    connect(ActionSettings, &QAction::triggered, this, &TFormMain::ActionSettingsExecute);
+    connect(ActionAuxiliary, &QAction::triggered, this, &TFormMain::ActionAuxiliaryExecute);
+    connect(ActionAbout, &QAction::triggered, this, &TFormMain::ActionAboutExecute);
+    connect(ActionImportActor, &QAction::triggered, this, &TFormMain::ActionImportActorExecute);
+    connect(ActionRename, &QAction::triggered, this, &TFormMain::ActionRenameExecute);
+    connect(ActionMove, &QAction::triggered, this, &TFormMain::ActionMoveExecute);
+    connect(ActionChangeWorkSpace, &QAction::triggered, this, &TFormMain::ActionChangeWorkSpaceExecute);
+    connect(ActionSaveDravelin, &QAction::triggered, this, &TFormMain::ActionSaveDravelinExecute);
+
+    // Commands whose operations are not built yet stay visibly unavailable
+    // rather than doing nothing when chosen.
+    for (QAction *pending :
+         {ActionNewAction, ActionOpenAction, ActionOpenDravelin, ActionDeleteAction, ActionImportActor,
+          ActionRename, ActionMove, ActionChangeWorkSpace, ActionSaveDravelin})
+        pending->setEnabled(false);
+}
+
+void TFormMain::CreateMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("MenuFile"));
+    file->addAction(ActionNewAction);
+    file->addSeparator();
+    file->addAction(ActionOpenAction);
+    file->addAction(ActionOpenDravelin);
+    file->addSeparator();
+    file->addAction(ActionDeleteAction);
+    file->addSeparator();
+    file->addAction(ActionExit);
+
+    QMenu *tools = menuBar()->addMenu(QStringLiteral("Tools"));
+    tools->setObjectName(QStringLiteral("MenuTools"));
+    tools->addAction(ActionSettings);
+    tools->addAction(ActionAuxiliary);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("MenuHelp"));
+    help->addAction(ActionAbout);
+
+    PopupMenuFileList = new QMenu(this);
+    PopupMenuFileList->setObjectName(QStringLiteral("PopupMenuFileList"));
+    PopupMenuFileList->addAction(ActionImportActor);
+    PopupMenuFileList->addSeparator();
+    PopupMenuFileList->addAction(ActionRename);
+    PopupMenuFileList->addAction(ActionMove);
+    PopupMenuFileList->addSeparator();
+    PopupMenuFileList->addAction(ActionChangeWorkSpace);
+}
+
+void TFormMain::CreateToolBar()
+{
+    QToolBar *toolBar = addToolBar(QStringLiteral("Toolbar"));
+    toolBar->setObjectName(QStringLiteral("RzToolbarMain"));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBar->setIconSize(QSize(24, 24));
+    toolBar->addAction(ActionNewAction);
+    toolBar->addAction(ActionOpenAction);
+    toolBar->addAction(ActionOpenDravelin);
+    toolBar->addAction(ActionDeleteAction);
+    toolBar->addSeparator();
+    toolBar->addAction(ActionSettings);
+    toolBar->addSeparator();
+
+    auto makeToggle = [&](const char *name, const QString &caption, const QString &hint,
+                          QStyle::StandardPixmap icon) {
+        auto *button = new QToolButton(toolBar);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setText(caption);
+        button->setToolTip(hint);
+        button->setStatusTip(hint);
+        button->setIcon(style()->standardIcon(icon));
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        toolBar->addWidget(button);
+        return button;
+    };
+    RzToolButtonShowBottomPanel =
+        makeToggle("RzToolButtonShowBottomPanel", QStringLiteral("Panel"),
+                   QStringLiteral("Show or hide the Bottom Panel"), QStyle::SP_TitleBarUnshadeButton);
+    RzToolButtonSelect = makeToggle("RzToolButtonSelect", QStringLiteral("Select"),
+                                    QStringLiteral("Select an Action File with a single Mouse Click"),
+                                    QStyle::SP_DialogApplyButton);
+    RzToolButtonSelect->setChecked(true);
+    connect(RzToolButtonShowBottomPanel, &QToolButton::toggled, this, &TFormMain::ShowBottomPanel);
+    connect(RzToolButtonSelect, &QToolButton::toggled, this, &TFormMain::RzToolButtonSelectClick);
+
+    toolBar->addSeparator();
+    toolBar->addAction(ActionAuxiliary);
+    toolBar->addAction(ActionAbout);
+    toolBar->addAction(ActionExit);
+}
+
+QWidget *TFormMain::CreateButtonRow()
+{
+    auto *row = new QFrame(this);
+    row->setObjectName(QStringLiteral("RzPanelButtons"));
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    // Large buttons repeat four commands; they follow the command's
+    // availability but keep hints of their own.
+    auto addButton = [&](const char *name, QAction *action, const QString &hint) {
+        auto *button = new QToolButton(row);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setText(action->iconText());
+        button->setIcon(action->icon());
+        button->setIconSize(QSize(32, 32));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setMinimumWidth(120);
+        button->setToolTip(hint);
+        button->setStatusTip(hint);
+        button->setEnabled(action->isEnabled());
+        connect(button, &QToolButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::changed, button,
+                [button, action] { button->setEnabled(action->isEnabled()); });
+        layout->addWidget(button);
+    };
+    addButton("RzBitBtnNew", ActionNewAction, QStringLiteral("Create a new action file"));
+    addButton("RzBitBtnOpen", ActionOpenAction, ActionOpenAction->statusTip());
+    addButton("RzBitBtnSettings", ActionSettings, ActionSettings->statusTip());
+    addButton("RzBitBtnExit", ActionExit, ActionExit->statusTip());
+    layout->addStretch(1);
+    return row;
+}
+
+QWidget *TFormMain::CreateBottomStrip()
+{
+    auto *strip = new QWidget(this);
+    auto *layout = new QVBoxLayout(strip);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    RzPanelFileBufferBottom = new QFrame(strip);
+    RzPanelFileBufferBottom->setObjectName(QStringLiteral("RzPanelFileBufferBottom"));
+    RzPanelFileBufferBottom->setFixedHeight(4);
+    layout->addWidget(RzPanelFileBufferBottom);
+
+    RzPanelInfo = new QFrame(strip);
+    RzPanelInfo->setObjectName(QStringLiteral("RzPanelInfo"));
+    RzPanelInfo->setFrameShape(QFrame::StyledPanel);
+    auto *info = new QHBoxLayout(RzPanelInfo);
+    info->setContentsMargins(6, 6, 6, 6);
+
+    auto *product = new QLabel(RzPanelInfo);
+    product->setObjectName(QStringLiteral("ImageProduct"));
+    product->setPixmap(DravelinPicture(QSize(48, 48)));
+    info->addWidget(product);
+    auto *name = NewProductNameLabel(RzPanelInfo, 1.3);
+    info->addWidget(name);
+    info->addStretch(1);
+
+    ImageDravelin = new TClickableImage(RzPanelInfo);
+    ImageDravelin->setObjectName(QStringLiteral("ImageDravelin"));
+    ImageDravelin->setPixmap(DravelinPicture(QSize(160, 48)));
+    ImageDravelin->setCursor(Qt::PointingHandCursor);
+    connect(ImageDravelin, &TClickableImage::Clicked, this, &TFormMain::ImageDravelinClick);
+    info->addWidget(ImageDravelin);
+
+    layout->addWidget(RzPanelInfo);
+    return strip;
+}
+
+void TFormMain::CreateStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("RzStatusBar"));
+    auto makePane = [&](const char *name, int width) {
+        auto *pane = new QLabel(bar);
+        pane->setObjectName(QString::fromLatin1(name));
+        pane->setFrameShape(QFrame::Panel);
+        pane->setFrameShadow(QFrame::Sunken);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setMinimumWidth(width);
+        bar->addPermanentWidget(pane);
+        return pane;
+    };
+    StatusCapsLock = makePane("StatusCapsLock", 48);
+    StatusNumLock = makePane("StatusNumLock", 48);
+    StatusClock = makePane("StatusClock", 150);
+
+    TimerClock = new QTimer(this);
+    TimerClock->setObjectName(QStringLiteral("TimerClock"));
+    TimerClock->setInterval(1000);
+    connect(TimerClock, &QTimer::timeout, this, &TFormMain::TimerClockTimer);
+    TimerClock->start();
+    TimerClockTimer();
+}
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    FormShow();
+}
+
+void TFormMain::FormShow()
+{
+    TSettings &settings = Settings();
+    settings.Load();
+    RunFirstRunStep(ProgramLocation().OnboardMarker(),
+                    {settings.Folders.Actions, settings.Folders.Dravelin, settings.Folders.Auxiliary});
+    if (settings.General.SaveLastWindowSettings)
+        RestoreWindowGeometry();
+    RzToolButtonShowBottomPanel->setChecked(settings.General.ShowBottomPanel);
+    SetDravelinHint(settings.General.DravelinHint);
+    ShowBottomPanel(RzToolButtonShowBottomPanel->isChecked());
+    RefreshFileList();
+    OpenCommandLineContainer();
+}
+
+void TFormMain::RestoreWindowGeometry()
+{
+    const auto &last = Settings().LastWindow;
+    move(last.Left, last.Top);
+    // A size of zero or less would leave an invisible window; keep the
+    // current size then.
+    if (last.Width > 0 && last.Height > 0)
+        resize(last.Width, last.Height);
+}
+
+void TFormMain::StoreWindowGeometry()
+{
+    auto &last = Settings().LastWindow;
+    last.Top = y();
+    last.Left = x();
+    last.Height = height();
+    last.Width = width();
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    // Refused until the close query has run to its end, so a question
+    // answered No, or an error while saving, leaves the window open.
+    event->ignore();
+    if (FormCloseQuery())
+        event->accept();
+}
+
+bool TFormMain::FormCloseQuery()
+{
+    const QString product = ProductName();
+    if (Settings().General.ConfirmOnExit &&
+        Ui().MessageBox(QStringLiteral("Would you really like to shut down ") + product + QLatin1Char('?'),
+                        QStringLiteral("Close ") + product, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    BusyCursor busy;
+    StoreWindowGeometry();
+    if (Settings().General.SaveSettings)
+        Settings().Save();
+    return true;
+}
+
+void TFormMain::RefreshFileList()
+{
+    BusyCursor busy;
+    const QString workspace = Settings().Folders.Actions;
+    RzListBoxFileList->clear();
+    RzListBoxFileList->addItems(ListActionFiles(workspace));
+    if (RzListBoxFileList->count() > 0)
+        RzListBoxFileList->setCurrentRow(0);
+    RzListBoxFileList->update();
+    RzListBoxFileList->setFocus();
+    RzPanelFileInfo->setText(FileListHeading(workspace));
+}
+
+QString TFormMain::SelectedFile() const
+{
+    const QListWidgetItem *item = RzListBoxFileList->currentItem();
+    return item ? item->text() : QString();
+}
+
+void TFormMain::ShowBottomPanel(bool show)
+{
+    RzPanelFileBufferBottom->setVisible(show);
+    RzPanelInfo->setVisible(show);
+}
+
+void TFormMain::SetDravelinHint(const QString &hint)
+{
+    ImageDravelin->setToolTip(hint);
+    ImageDravelin->setStatusTip(hint);
+}
+
+void TFormMain::OpenCommandLineContainer()
+{
+    const QString container = CommandLineContainer(arguments_);
+    if (container.isEmpty())
+        return;
+    // Opening a Dravelin File from the command line is wired in here once
+    // the container operations exist.
+}
+
+void TFormMain::OpenListEntry()
+{
+    const QString path = SelectedFile();
+    if (!path.isEmpty())
+        Q_EMIT ActionFileChosen(path);
+}
+
+void TFormMain::RzListBoxFileListClick()
+{
+    if (RzToolButtonSelect->isChecked() && RzListBoxFileList->count() > 0)
+        OpenListEntry();
+}
+
+void TFormMain::RzListBoxFileListDblClick()
+{
+    if (!RzToolButtonSelect->isChecked())
+        OpenListEntry();
+}
+
+void TFormMain::RzToolButtonSelectClick()
+{
+    if (RzToolButtonSelect->isChecked())
+        RzListBoxFileList->viewport()->setCursor(Qt::PointingHandCursor);
+    else
+        RzListBoxFileList->viewport()->unsetCursor();
+}
+
+void TFormMain::ImageDravelinClick()
+{
+    const QString url = Settings().General.DravelinURL;
+    if (!url.isEmpty())
+        Ui().ShellOpen(url);
+}
+
+void TFormMain::TimerClockTimer()
+{
+    StatusClock->setText(FormatDateTime(QDateTime::currentDateTime()));
+    StatusCapsLock->setText(LockKeyIndicator(LockKey::Caps));
+    StatusNumLock->setText(LockKeyIndicator(LockKey::Num));
+}
+
+void TFormMain::ActionNewActionExecute()
+{
+}
+
+void TFormMain::ActionOpenActionExecute()
+{
+}
+
+void TFormMain::ActionOpenDravelinExecute()
+{
+}
+
+void TFormMain::ActionDeleteActionExecute()
+{
+}
+
+void TFormMain::ActionExitExecute()
+{
+    close();
+}
+
+void TFormMain::ActionSettingsExecute()
+{
+    TFormSettings form(this);
+    const bool accepted = Ui().ExecModal(&form) == QDialog::Accepted;
+    SetDravelinHint(Settings().General.DravelinHint);
+    if (accepted && form.WorkspaceChanged())
+        RefreshFileList();
+}
+
+void TFormMain::ActionAuxiliaryExecute()
+{
+    const QString folder = Settings().Folders.Auxiliary;
+    if (!folder.isEmpty())
+        Ui().ShellOpen(folder);
+}
+
+void TFormMain::ActionAboutExecute()
+{
+    TFormAbout form(this);
+    Ui().ExecModal(&form);
+}
+
+void TFormMain::ActionImportActorExecute()
+{
+}
+
+void TFormMain::ActionRenameExecute()
+{
+}
+
+void TFormMain::ActionMoveExecute()
+{
+}
+
+void TFormMain::ActionChangeWorkSpaceExecute()
+{
+}
+
+void TFormMain::ActionSaveDravelinExecute()
+{
+}

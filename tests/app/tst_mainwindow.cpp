@@ -1,0 +1,501 @@
+#include "ActionFileList.h"
+#include "FakeUiServices.h"
+#include "KeyLockState.h"
+#include "MainWidgets.h"
+#include "Startup.h"
+#include "TDataModuleMain.h"
+#include "TFormMain.h"
+#include "TFormSplash.h"
+#include "TSettings.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+
+    QString Path(const QString &relative) const { return dir_->filePath(relative); }
+
+    // Writes the settings the next window loads when it is shown.
+    void PrepareSettings(const std::function<void(TSettings &)> &change)
+    {
+        TSettings &settings = Settings();
+        settings.Load();
+        settings.General.ConfirmOnExit = false;
+        change(settings);
+        settings.Save();
+    }
+
+    void MakeFiles(const QString &folder, const QStringList &names)
+    {
+        for (const QString &name : names)
+            QVERIFY(WriteFileBytes(folder + QLatin1Char('/') + name, "x"));
+    }
+
+    static QListWidget *FileList(TFormMain &window)
+    {
+        return window.findChild<QListWidget *>(QStringLiteral("RzListBoxFileList"));
+    }
+
+    static QStringList Entries(TFormMain &window)
+    {
+        QStringList result;
+        QListWidget *list = FileList(window);
+        for (int row = 0; row < list->count(); ++row)
+            result << list->item(row)->text();
+        return result;
+    }
+
+    // With DRAVELIN_SHOTS=<folder> set, keeps a picture of the window there.
+    static void SaveShot(QWidget *window, const QString &name)
+    {
+        const QString folder = qEnvironmentVariable("DRAVELIN_SHOTS");
+        if (!folder.isEmpty())
+            window->grab().save(folder + QLatin1Char('/') + name);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { UseTestStandardPaths(); }
+
+    void init()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        TProgramLocation where;
+        where.folder = Path(QStringLiteral("program"));
+        where.baseName = QStringLiteral("dravelin");
+        where.globalIniFolder = Path(QStringLiteral("config"));
+        QDir().mkpath(where.folder);
+        QDir().mkpath(where.globalIniFolder);
+        SetProgramLocation(where);
+    }
+
+    void captionAndCommandAvailability_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("enabled");
+        for (const char *working : {"ActionExit", "ActionSettings", "ActionAuxiliary", "ActionAbout"})
+            QTest::newRow(working) << QString::fromLatin1(working) << true;
+        for (const char *pending : {"ActionNewAction", "ActionOpenAction", "ActionOpenDravelin",
+                                    "ActionDeleteAction", "ActionImportActor", "ActionRename", "ActionMove",
+                                    "ActionChangeWorkSpace", "ActionSaveDravelin"})
+            QTest::newRow(pending) << QString::fromLatin1(pending) << false;
+    }
+
+    void captionAndCommandAvailability()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, enabled);
+        FakeUiServices ui;
+        TFormMain window({QStringLiteral("dravelin")});
+        QCOMPARE(window.windowTitle(), QStringLiteral("Dravelin® Ostravine"));
+        auto *command = window.findChild<QAction *>(action);
+        QVERIFY(command);
+        QCOMPARE(command->isEnabled(), enabled);
+    }
+
+    void listsActionFilesSortedWithoutCase()
+    {
+        const QString workspace = Path(QStringLiteral("work"));
+        MakeFiles(workspace, {QStringLiteral("b.act"), QStringLiteral("A.act"), QStringLiteral("C.ACT"),
+                              QStringLiteral("notes.txt"), QStringLiteral("b.act._actions"),
+                              QStringLiteral("old.act.bak")});
+        QVERIFY(QDir().mkpath(workspace + QStringLiteral("/folder.act")));
+        QCOMPARE(
+            ListActionFiles(workspace),
+            QStringList({workspace + QStringLiteral("/A.act"), workspace + QStringLiteral("/b.act"),
+                         workspace + QStringLiteral("/C.ACT"), workspace + QStringLiteral("/folder.act")}));
+        QCOMPARE(ListActionFiles(workspace + QStringLiteral("/missing")), QStringList());
+        QCOMPARE(ListActionFiles(QString()), QStringList());
+    }
+
+    void refreshShowsWorkspaceWithHeading_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("two files") << QStringList{QStringLiteral("z.act"), QStringLiteral("m.act")} << true;
+        QTest::newRow("empty folder") << QStringList() << true;
+        QTest::newRow("missing folder") << QStringList() << false;
+    }
+
+    void refreshShowsWorkspaceWithHeading()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, exists);
+        FakeUiServices ui;
+        const QString workspace = Path(QStringLiteral("work space"));
+        if (exists)
+            QDir().mkpath(workspace);
+        MakeFiles(workspace, files);
+        PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
+        // The first-run step would create the missing Workspace.
+        QVERIFY(WriteFileBytes(ProgramLocation().OnboardMarker(), {}));
+
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        QCOMPARE(Entries(window).size(), files.size());
+        if (!files.isEmpty())
+            QCOMPARE(Entries(window).first(), workspace + QStringLiteral("/m.act"));
+        QCOMPARE(FileList(window)->currentRow(), files.isEmpty() ? -1 : 0);
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("RzPanelFileInfo"))->text(),
+                 QStringLiteral("Available Action Files from \"") + workspace + QLatin1Char('"'));
+    }
+
+    void openingFollowsSelectToggle_data()
+    {
+        QTest::addColumn<bool>("selectDown");
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QStringList>("opened");
+        const QString first = QStringLiteral("a.act");
+        const QString second = QStringLiteral("b.act");
+        QTest::newRow("down, click") << true << QStringLiteral("click") << QStringList{second};
+        QTest::newRow("down, arrow key") << true << QStringLiteral("key") << QStringList{second};
+        QTest::newRow("up, click") << false << QStringLiteral("click") << QStringList();
+        QTest::newRow("up, arrow key") << false << QStringLiteral("key") << QStringList();
+        QTest::newRow("up, double click") << false << QStringLiteral("double") << QStringList{second};
+        QTest::newRow("up, Return") << false << QStringLiteral("return") << QStringList{first};
+    }
+
+    void openingFollowsSelectToggle()
+    {
+        QFETCH(bool, selectDown);
+        QFETCH(QString, gesture);
+        QFETCH(QStringList, opened);
+        FakeUiServices ui;
+        const QString workspace = Path(QStringLiteral("work"));
+        MakeFiles(workspace, {QStringLiteral("a.act"), QStringLiteral("b.act")});
+        PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        QSignalSpy chosen(&window, &TFormMain::ActionFileChosen);
+        auto *select = window.findChild<QToolButton *>(QStringLiteral("RzToolButtonSelect"));
+        QVERIFY(select->isChecked());
+        if (!selectDown)
+            select->click();
+        QListWidget *list = FileList(window);
+        const QPoint secondEntry = list->visualItemRect(list->item(1)).center();
+        if (gesture == QLatin1String("click"))
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, secondEntry);
+        else if (gesture == QLatin1String("double")) {
+            // What a mouse sends: press, release, double click, release.
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, secondEntry);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, secondEntry);
+            QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, secondEntry);
+        } else if (gesture == QLatin1String("key"))
+            QTest::keyClick(list, Qt::Key_Down);
+        else
+            QTest::keyClick(list, Qt::Key_Return);
+
+        QStringList paths;
+        for (const QList<QVariant> &signal : std::as_const(chosen))
+            paths << signal.first().toString();
+        for (QString &name : opened)
+            name = workspace + QLatin1Char('/') + name;
+        QCOMPARE(paths, opened);
+    }
+
+    void closeQuery_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("saveSettings");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("no question") << false << 0 << true << true;
+        QTest::newRow("answered Yes") << true << int(IDYES) << true << true;
+        QTest::newRow("answered No") << true << int(IDNO) << true << false;
+        QTest::newRow("saving off") << false << 0 << false << true;
+    }
+
+    void closeQuery()
+    {
+        QFETCH(bool, confirm);
+        QFETCH(int, answer);
+        QFETCH(bool, saveSettings);
+        QFETCH(bool, closes);
+        FakeUiServices ui;
+        if (confirm)
+            ui.answer(MbResult(answer));
+        PrepareSettings([&](TSettings &settings) {
+            settings.General.ConfirmOnExit = confirm;
+            settings.General.SaveSettings = saveSettings;
+        });
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        window.resize(700, 450);
+        // Whatever the close writes shows up from here on.
+        QVERIFY(QFile::remove(TSettings::IniFileName()));
+        Settings().LastWindow.Width = -1;
+
+        window.findChild<QAction *>(QStringLiteral("ActionExit"))->trigger();
+
+        QCOMPARE(window.isVisible(), !closes);
+        QCOMPARE(QFileInfo::exists(TSettings::IniFileName()), closes && saveSettings);
+        QCOMPARE(Settings().LastWindow.Width, closes ? 700 : -1);
+        QCOMPARE(ui.messages().size(), confirm ? 1 : 0);
+        if (confirm) {
+            QCOMPARE(ui.messages().first().text,
+                     QStringLiteral("Would you really like to shut down Dravelin® Ostravine?"));
+            QCOMPARE(ui.messages().first().caption, QStringLiteral("Close Dravelin® Ostravine"));
+            QCOMPARE(ui.messages().first().flags, unsigned(MB_YESNO | MB_ICONQUESTION));
+        }
+        QCOMPARE(ui.busyDepth, 0);
+    }
+
+    void geometryOfLastRunIsRestored_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("restore on") << true;
+        QTest::newRow("restore off") << false;
+    }
+
+    void geometryOfLastRunIsRestored()
+    {
+        QFETCH(bool, restore);
+        FakeUiServices ui;
+        PrepareSettings([&](TSettings &settings) { settings.General.SaveLastWindowSettings = restore; });
+        {
+            TFormMain window({QStringLiteral("dravelin")});
+            window.show();
+            window.resize(640, 420);
+            QVERIFY(window.close());
+        }
+        TFormMain next({QStringLiteral("dravelin")});
+        next.show();
+        QCOMPARE(next.size(), restore ? QSize(640, 420) : QSize(840, 600));
+    }
+
+    void firstRunStepRunsOnlyWithoutMarker()
+    {
+        const QString marker = Path(QStringLiteral("program/dravelin.onboard"));
+        const QStringList folders{Path(QStringLiteral("deep/actions")), QStringLiteral("  "),
+                                  Path(QStringLiteral("aux"))};
+        QVERIFY(RunFirstRunStep(marker, folders));
+        QVERIFY(QFileInfo::exists(marker));
+        QVERIFY(QFileInfo(folders.at(0)).isDir());
+        QVERIFY(QFileInfo(folders.at(2)).isDir());
+
+        QVERIFY(QDir(folders.at(0)).removeRecursively());
+        QVERIFY(!RunFirstRunStep(marker, folders));
+        QVERIFY(!QFileInfo::exists(folders.at(0)));
+
+        QVERIFY(QFile::remove(marker));
+        QVERIFY(RunFirstRunStep(marker, folders));
+        QVERIFY(QFileInfo(folders.at(0)).isDir());
+    }
+
+    void commandLineContainer_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("existing file") << QStringList{QStringLiteral("file.dravelin")} << true;
+        QTest::newRow("missing file") << QStringList{QStringLiteral("gone.dravelin")} << false;
+        QTest::newRow("two arguments")
+            << QStringList{QStringLiteral("file.dravelin"), QStringLiteral("file.dravelin")} << false;
+        QTest::newRow("none") << QStringList() << false;
+        QTest::newRow("a folder") << QStringList{QStringLiteral("program")} << false;
+    }
+
+    void commandLineContainer()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, taken);
+        QVERIFY(WriteFileBytes(Path(QStringLiteral("file.dravelin")), "x"));
+        QStringList commandLine{QStringLiteral("dravelin")};
+        for (const QString &argument : arguments)
+            commandLine << Path(argument);
+        QCOMPARE(CommandLineContainer(commandLine), taken ? commandLine.at(1) : QString());
+    }
+
+    void tempFilesDeletedWithDataModule()
+    {
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", Path(QStringLiteral("tmp")).toLocal8Bit());
+        QDir().mkpath(Path(QStringLiteral("tmp")));
+        auto module = std::make_unique<TDataModuleMain>();
+        const QString report = module->TempFiles.NewFileName(QStringLiteral("html"));
+        const QString unpacked = module->TempFiles.NewFileName(QStringLiteral("act"));
+        const QString member = unpacked + QStringLiteral("._log");
+        module->TempFiles.Files << member;
+        for (const QString &name : {report, unpacked, member})
+            QVERIFY(WriteFileBytes(name, "data"));
+        const QString kept = Path(QStringLiteral("tmp/other.html"));
+        QVERIFY(WriteFileBytes(kept, "mine"));
+        module.reset();
+        qputenv("TMPDIR", oldTemp);
+
+        QVERIFY(report.startsWith(Path(QStringLiteral("tmp/dravelin$"))));
+        for (const QString &name : {report, unpacked, member})
+            QVERIFY2(!QFileInfo::exists(name), qPrintable(name));
+        QVERIFY(QFileInfo::exists(kept));
+    }
+
+    void bottomPictureOpensAddress_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("address") << QStringLiteral("https://example.org/dravelin");
+        QTest::newRow("empty") << QString();
+    }
+
+    void bottomPictureOpensAddress()
+    {
+        QFETCH(QString, url);
+        FakeUiServices ui;
+        PrepareSettings([&](TSettings &settings) {
+            settings.General.ShowBottomPanel = true;
+            settings.General.DravelinURL = url;
+            settings.General.DravelinHint = QStringLiteral("Visit us");
+        });
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        auto *picture = window.findChild<TClickableImage *>(QStringLiteral("ImageDravelin"));
+        QVERIFY(picture->isVisible());
+        QCOMPARE(picture->toolTip(), QStringLiteral("Visit us"));
+        QTest::mouseClick(picture, Qt::LeftButton);
+        QList<UiCall> opened;
+        for (const UiCall &call : std::as_const(ui.calls))
+            if (call.kind == UiCall::Shell)
+                opened << call;
+        QCOMPARE(opened.size(), url.isEmpty() ? 0 : 1);
+        if (!url.isEmpty())
+            QCOMPARE(opened.first().text, url);
+    }
+
+    void bottomStripFollowsPanelSetting()
+    {
+        FakeUiServices ui;
+        PrepareSettings([&](TSettings &settings) { settings.General.ShowBottomPanel = false; });
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        auto *strip = window.findChild<QWidget *>(QStringLiteral("RzPanelInfo"));
+        QVERIFY(!strip->isVisible());
+        window.findChild<QToolButton *>(QStringLiteral("RzToolButtonShowBottomPanel"))->click();
+        QVERIFY(strip->isVisible());
+        QVERIFY(window.findChild<QWidget *>(QStringLiteral("RzPanelFileBufferBottom"))->isVisible());
+        QCOMPARE(Settings().General.ShowBottomPanel, false);
+    }
+
+    void lockKeyIndicator_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("caps lit on one keyboard") << int(LockKey::Caps) << QStringLiteral("CAPS");
+        QTest::newRow("num dark") << int(LockKey::Num) << QString();
+    }
+
+    void lockKeyIndicator()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, text);
+        const QString leds = Path(QStringLiteral("leds"));
+        QVERIFY(WriteFileBytes(leds + QStringLiteral("/input3::capslock/brightness"), "0\n"));
+        QVERIFY(WriteFileBytes(leds + QStringLiteral("/input7::capslock/brightness"), "1\n"));
+        QVERIFY(WriteFileBytes(leds + QStringLiteral("/input3::numlock/brightness"), "0\n"));
+        QVERIFY(WriteFileBytes(leds + QStringLiteral("/input3::scrolllock/brightness"), "1\n"));
+        QCOMPARE(LockKeyIndicator(LockKey(key), leds), text);
+        QCOMPARE(LockKeyIndicator(LockKey(key), Path(QStringLiteral("no-leds"))), QString());
+    }
+
+    void settingsCommandRefreshesChangedWorkspace_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("entries");
+        QTest::newRow("other folder") << QStringLiteral("second") << 1;
+        QTest::newRow("same folder") << QStringLiteral("first") << 2;
+    }
+
+    void settingsCommandRefreshesChangedWorkspace()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, entries);
+        FakeUiServices ui;
+        MakeFiles(Path(QStringLiteral("first")), {QStringLiteral("a.act"), QStringLiteral("b.act")});
+        MakeFiles(Path(QStringLiteral("second")), {QStringLiteral("c.act")});
+        PrepareSettings([&](TSettings &settings) {
+            settings.Folders.Actions = Path(QStringLiteral("first"));
+            settings.Folders.Dravelin = Path(QStringLiteral("first"));
+            settings.Folders.Auxiliary = Path(QStringLiteral("first"));
+        });
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        // The user's own files added since the last refresh show only when
+        // the list is refreshed.
+        MakeFiles(Path(QStringLiteral("first")), {QStringLiteral("new.act")});
+        ui.onModal([&](QWidget *form) {
+            form->findChild<QLineEdit *>(QStringLiteral("EditFolderActions"))->setText(Path(typed));
+            form->findChild<QLineEdit *>(QStringLiteral("EditDravelinHint"))
+                ->setText(QStringLiteral("New hint"));
+            form->findChild<QPushButton *>(QStringLiteral("RzBitBtnOK"))->click();
+        });
+        window.findChild<QAction *>(QStringLiteral("ActionSettings"))->trigger();
+        QCOMPARE(Entries(window).size(), entries);
+        QCOMPARE(window.findChild<QWidget *>(QStringLiteral("ImageDravelin"))->toolTip(),
+                 QStringLiteral("New hint"));
+    }
+
+    void splashNamesProduct()
+    {
+        TFormSplash splash;
+        splash.show();
+        QCOMPARE(splash.findChild<QLabel *>(QStringLiteral("LabelProduct"))->text(),
+                 QStringLiteral("Dravelin® Ostravine"));
+        SaveShot(&splash, QStringLiteral("splash.png"));
+    }
+
+    void aboutCaptionNamesIniFile_data()
+    {
+        QTest::addColumn<bool>("local");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("global") << false << QStringLiteral("About Dravelin® Ostravine [GLOBAL Ini File]");
+        QTest::newRow("local") << true << QStringLiteral("About Dravelin® Ostravine [LOCAL Ini File]");
+    }
+
+    void aboutCaptionNamesIniFile()
+    {
+        QFETCH(bool, local);
+        QFETCH(QString, caption);
+        FakeUiServices ui;
+        if (local)
+            QVERIFY(WriteFileBytes(ProgramLocation().LocalIniMarker(), {}));
+        TFormMain window({QStringLiteral("dravelin")});
+        QString shown;
+        ui.onModal([&](QWidget *form) {
+            shown = form->windowTitle();
+            SaveShot(form, QStringLiteral("about.png"));
+        });
+        window.findChild<QAction *>(QStringLiteral("ActionAbout"))->trigger();
+        QCOMPARE(shown, caption);
+    }
+
+    void aboutLocalIniButtonRewritesCaption()
+    {
+        FakeUiServices ui;
+        ui.answer(IDYES);
+        TFormMain window({QStringLiteral("dravelin")});
+        QString shown;
+        ui.onModal([&](QWidget *form) {
+            form->findChild<QPushButton *>(QStringLiteral("ButtonLocalIni"))->click();
+            shown = form->windowTitle();
+        });
+        window.findChild<QAction *>(QStringLiteral("ActionAbout"))->trigger();
+        QVERIFY(QFileInfo::exists(ProgramLocation().LocalIniMarker()));
+        QCOMPARE(shown, QStringLiteral("About Dravelin® Ostravine [LOCAL Ini File]"));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
