@@ -1,12 +1,16 @@
 #include "TFormMain.h"
 
+#include "ActionFileCommands.h"
 #include "ActionFileList.h"
+#include "ActionFileOpen.h"
+#include "ActionListHooks.h"
 #include "Formats.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
 #include "ProductInfo.h"
 #include "Startup.h"
 #include "TFormAbout.h"
+#include "TFormActions.h"
 #include "TFormSettings.h"
 #include "TSettings.h"
 #include "UiServices.h"
@@ -74,6 +78,16 @@ TFormMain::TFormMain(const QStringList &arguments, QWidget *parent)
 
     // Opening from the list follows the "Select" toggle, which starts down.
     RzToolButtonSelectClick();
+
+    InstallActionListWindow(this);
+    ActionListHooks().About = [this](QWidget *) { ActionAboutExecute(); };
+}
+
+TFormMain::~TFormMain()
+{
+    // Opening an Action File must not reach a window that is gone.
+    SetShowActionList({});
+    ActionListHooks().About = nullptr;
 }
 
 QAction *TFormMain::CreateAction(const char *name, const QString &caption, const QString &menuEntry,
@@ -156,9 +170,7 @@ void TFormMain::CreateActions()
 
     // Commands whose operations are not built yet stay visibly unavailable
     // rather than doing nothing when chosen.
-    for (QAction *pending :
-         {ActionNewAction, ActionOpenAction, ActionOpenDravelin, ActionDeleteAction, ActionImportActor,
-          ActionRename, ActionMove, ActionChangeWorkSpace, ActionSaveDravelin})
+    for (QAction *pending : {ActionOpenDravelin, ActionSaveDravelin})
         pending->setEnabled(false);
 }
 
@@ -445,8 +457,11 @@ void TFormMain::OpenCommandLineContainer()
 void TFormMain::OpenListEntry()
 {
     const QString path = SelectedFile();
-    if (!path.isEmpty())
-        Q_EMIT ActionFileChosen(path);
+    if (path.isEmpty())
+        return;
+    Q_EMIT ActionFileChosen(path);
+    if (OpenActionFile(path, false))
+        RefreshFileList();
 }
 
 void TFormMain::RzListBoxFileListClick()
@@ -485,10 +500,14 @@ void TFormMain::TimerClockTimer()
 
 void TFormMain::ActionNewActionExecute()
 {
+    if (NewActionFileCommand(Settings().Folders.Actions))
+        RefreshFileList();
 }
 
 void TFormMain::ActionOpenActionExecute()
 {
+    if (OpenActionFileCommand(Settings().Folders.Actions))
+        RefreshFileList();
 }
 
 void TFormMain::ActionOpenDravelinExecute()
@@ -497,6 +516,15 @@ void TFormMain::ActionOpenDravelinExecute()
 
 void TFormMain::ActionDeleteActionExecute()
 {
+    // The list shows what is left on disk also when the deletion failed
+    // half-way.
+    try {
+        DeleteActionFile(SelectedFile());
+    } catch (...) {
+        RefreshFileList();
+        throw;
+    }
+    RefreshFileList();
 }
 
 void TFormMain::ActionExitExecute()
@@ -528,18 +556,26 @@ void TFormMain::ActionAboutExecute()
 
 void TFormMain::ActionImportActorExecute()
 {
+    ImportActor(Settings().Folders.Actions, SelectedFile());
 }
 
 void TFormMain::ActionRenameExecute()
 {
+    if (RenameActionFile(SelectedFile()))
+        RefreshFileList();
 }
 
 void TFormMain::ActionMoveExecute()
 {
+    if (MoveActionFile(Settings().Folders.Actions, SelectedFile()))
+        RefreshFileList();
 }
 
 void TFormMain::ActionChangeWorkSpaceExecute()
 {
+    if (ChangeWorkspace(Settings().Folders.Actions))
+        RefreshFileList();
+    RzListBoxFileList->setFocus();
 }
 
 void TFormMain::ActionSaveDravelinExecute()

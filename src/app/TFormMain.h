@@ -25,6 +25,7 @@ public:
     // arguments: the command line, the program first.
     explicit TFormMain(const QStringList &arguments = QCoreApplication::arguments(),
                        QWidget *parent = nullptr);
+    ~TFormMain() override;
 
     QAction *ActionNewAction;
     QAction *ActionOpenAction;

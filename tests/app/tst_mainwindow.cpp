@@ -89,11 +89,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("enabled");
-        for (const char *working : {"ActionExit", "ActionSettings", "ActionAuxiliary", "ActionAbout"})
+        for (const char *working : {"ActionExit", "ActionSettings", "ActionAuxiliary", "ActionAbout",
+                                    "ActionNewAction", "ActionOpenAction", "ActionDeleteAction",
+                                    "ActionImportActor", "ActionRename", "ActionMove", "ActionChangeWorkSpace"})
             QTest::newRow(working) << QString::fromLatin1(working) << true;
-        for (const char *pending : {"ActionNewAction", "ActionOpenAction", "ActionOpenDravelin",
-                                    "ActionDeleteAction", "ActionImportActor", "ActionRename", "ActionMove",
-                                    "ActionChangeWorkSpace", "ActionSaveDravelin"})
+        for (const char *pending : {"ActionOpenDravelin", "ActionSaveDravelin"})
             QTest::newRow(pending) << QString::fromLatin1(pending) << false;
     }
 
@@ -107,6 +107,43 @@ private Q_SLOTS:
         auto *command = window.findChild<QAction *>(action);
         QVERIFY(command);
         QCOMPARE(command->isEnabled(), enabled);
+    }
+
+    // New and a click on the new entry, as a user does them: the file is
+    // created, its action list is shown, and the list names it afterwards.
+    void newAndOpenFromTheWindow()
+    {
+        FakeUiServices ui;
+        TDataModuleMain data;
+        const QString workspace = Path(QStringLiteral("work"));
+        QDir().mkpath(workspace);
+        PrepareSettings([&](TSettings &settings) {
+            settings.Folders.Actions = workspace;
+            settings.Folders.Auxiliary = Path(QStringLiteral("Auxiliary"));
+            settings.General.MakeBackup = false;
+            settings.Actions.ConfirmOnExit = false;
+        });
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        QStringList shown;
+        const auto recordShown = [&](QWidget *form) { shown << form->objectName(); };
+
+        ui.chooseFile(workspace + QStringLiteral("/Report"));
+        ui.onModal(recordShown);
+        window.findChild<QAction *>(QStringLiteral("ActionNewAction"))->trigger();
+        const QString created = workspace + QStringLiteral("/Report.act");
+        QCOMPARE(shown, QStringList{QStringLiteral("FormActions")});
+        QVERIFY(QFileInfo::exists(created));
+        QVERIFY(QFileInfo(Path(QStringLiteral("Auxiliary/AUXILIARY_REPORT"))).isDir());
+        QCOMPARE(Entries(window), QStringList{created});
+        QVERIFY(!data.Tables.IsOpen());
+
+        ui.onModal(recordShown);
+        QListWidget *list = FileList(window);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(!data.Tables.IsOpen());
+        QVERIFY(ui.messages().isEmpty());
     }
 
     void listsActionFilesSortedWithoutCase()
@@ -177,6 +214,9 @@ private Q_SLOTS:
         QFETCH(QString, gesture);
         QFETCH(QStringList, opened);
         FakeUiServices ui;
+        // Choosing an entry opens it; these entries are no Action Files, so
+        // opening them ends with its message.
+        TDataModuleMain data;
         const QString workspace = Path(QStringLiteral("work"));
         MakeFiles(workspace, {QStringLiteral("a.act"), QStringLiteral("b.act")});
         PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
