@@ -18,4 +18,9 @@ QByteArray ReadFileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QStringList FolderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 void UseTestStandardPaths() { QStandardPaths::setTestModeEnabled(true); }

@@ -2,10 +2,14 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Small file helpers shared by the test suites.
 bool WriteFileBytes(const QString &path, const QByteArray &bytes);
 QByteArray ReadFileBytes(const QString &path);
+// The names of every entry of folder, hidden ones included, sorted by name;
+// empty when the folder does not exist.
+QStringList FolderEntries(const QString &folder);
 // Makes QStandardPaths point into a throw-away test location, so no suite
 // touches the real configuration of the user running it.
 void UseTestStandardPaths();

@@ -1,0 +1,149 @@
+#include "ContainerCommands.h"
+
+#include "ActionFileOpen.h"
+#include "TACTFiles.h"
+#include "TCDSParser.h"
+#include "TDataModuleMain.h"
+#include "TSettings.h"
+#include "UiServices.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString &FileErrorCaption()
+{
+    static const QString caption(QStringLiteral("File Error"));
+    return caption;
+}
+
+const QString &PackFailedText()
+{
+    static const QString text(QStringLiteral("The Action File could not be saved as a Dravelin File"));
+    return text;
+}
+
+FileDialogOptions DravelinDialog(const QString &title)
+{
+    FileDialogOptions options;
+    options.title = title;
+    options.filter = QStringLiteral("Dravelin Files|*.dravelin");
+    options.initialDir = Settings().Folders.Dravelin;
+    return options;
+}
+
+// Writes the unpacked files back into the container. On failure they are
+// taken off the temporary-files registry, so the edits survive the end of
+// the program, and the message names them.
+void WriteBack(const QString &actFile, const QString &containerFileName)
+{
+    int result = TCDSParser::PackOk;
+    {
+        BusyCursor busy;
+        result = TCDSParser(actFile, containerFileName).Pack();
+    }
+    if (result == TCDSParser::PackOk)
+        return;
+    QStringList &registered = DataModuleMain().TempFiles.Files;
+    const TACTFiles members(actFile);
+    for (const QString &name : members.Names())
+        registered.removeAll(name);
+    Ui().MessageBox(
+        PackFailedText() +
+            QStringLiteral("\n\nThe Dravelin File \"%1\" keeps its previous content. Your work is "
+                           "kept in the Action File \"%2\" and the files beside it whose names "
+                           "begin with that name; they are not deleted when the program ends.")
+                .arg(QDir::toNativeSeparators(containerFileName), QDir::toNativeSeparators(actFile)),
+        FileErrorCaption(), MB_OK | MB_ICONERROR);
+}
+} // namespace
+
+QString WithDravelinExtension(const QString &fileName)
+{
+    // Only a dot in the file's own name starts an extension, not one in a
+    // folder name.
+    const QString name = QFileInfo(fileName).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot < 0 ? fileName : fileName.chopped(name.size() - dot);
+    return stem + QStringLiteral(".dravelin");
+}
+
+bool OpenDravelinFile(const QString &containerFileName)
+{
+    QString actFile;
+    int result = TCDSParser::UnpackOk;
+    {
+        BusyCursor busy;
+        TCDSParser parser(containerFileName, DataModuleMain().TempFiles);
+        actFile = parser.ActFileName();
+        result = parser.Unpack();
+    }
+    if (result == TCDSParser::UnpackNotValid) {
+        Ui().MessageBox(QStringLiteral("This is not a valid Dravelin File"), FileErrorCaption(),
+                        MB_OK | MB_ICONERROR);
+        return false;
+    }
+    if (result != TCDSParser::UnpackOk) {
+        Ui().MessageBox(QStringLiteral("Cannot open Files"), FileErrorCaption(), MB_OK | MB_ICONERROR);
+        return false;
+    }
+
+    // The container is written back however the action list ended, even by
+    // an error, so it always holds what the unpacked files hold.
+    bool listChanged = false;
+    try {
+        listChanged = OpenActionFile(actFile, true);
+    } catch (...) {
+        WriteBack(actFile, containerFileName);
+        throw;
+    }
+    WriteBack(actFile, containerFileName);
+    return listChanged;
+}
+
+bool OpenDravelinFileCommand()
+{
+    FileDialogOptions options = DravelinDialog(QStringLiteral("Open an existing Dravelin File"));
+    options.mustExist = true;
+    const std::optional<QString> chosen = Ui().OpenFileDialog(options);
+    if (!chosen || chosen->isEmpty())
+        return false;
+    return OpenDravelinFile(WithDravelinExtension(*chosen));
+}
+
+bool SaveAsDravelinFileCommand()
+{
+    FileDialogOptions options =
+        DravelinDialog(QStringLiteral("Save the current Action File as a Dravelin File"));
+    options.overwritePrompt = true;
+    const std::optional<QString> chosen = Ui().SaveFileDialog(options);
+    if (!chosen || chosen->isEmpty())
+        return false;
+    const QString container = WithDravelinExtension(*chosen);
+    // The dialog asked about the name as typed; the name actually written
+    // gets its own question before it replaces anything.
+    if (container != *chosen && QFileInfo::exists(container) &&
+        Ui().MessageBox(QStringLiteral("The file \"%1\" already exists.\n\nDo you want to replace it?")
+                            .arg(QDir::toNativeSeparators(container)),
+                        QStringLiteral("Confirm Save As"),
+                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+        return false;
+
+    int result = TCDSParser::PackOk;
+    {
+        BusyCursor busy;
+        TTables &tables = DataModuleMain().Tables;
+        for (int code = 0; code < TTables::kTableCount; ++code)
+            tables.Table(code)->SaveToFile();
+        // With no Action File open there is nothing to pack.
+        result = tables.FileName().isEmpty() ? int(TCDSParser::PackCannotOpenMember)
+                                             : TCDSParser(tables.FileName(), container).Pack();
+    }
+    if (result != TCDSParser::PackOk) {
+        Ui().MessageBox(PackFailedText(), FileErrorCaption(), MB_OK | MB_ICONERROR);
+        return false;
+    }
+    Ui().MessageBox(QStringLiteral("Action File successfully saved as \"") + container + QLatin1Char('"'),
+                    QStringLiteral("Action File Saved"), MB_OK | MB_ICONINFORMATION);
+    return true;
+}
