@@ -4,6 +4,9 @@
 #include "ActionFileList.h"
 #include "ActionFileOpen.h"
 #include "ActionListHooks.h"
+#include "ContainerCommands.h"
+#include "SaveAsActionFile.h"
+#include "TDataModuleMain.h"
 #include "Formats.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
@@ -81,6 +84,10 @@ TFormMain::TFormMain(const QStringList &arguments, QWidget *parent)
 
     InstallActionListWindow(this);
     ActionListHooks().About = [this](QWidget *) { ActionAboutExecute(); };
+    ActionListHooks().SaveDravelin = [this](QWidget *) { ActionSaveDravelinExecute(); };
+    ActionListHooks().SaveAsActionFile = [](QWidget *) {
+        SaveAsActionFileCommand(DataModuleMain(), Settings().Folders.Actions);
+    };
 }
 
 TFormMain::~TFormMain()
@@ -88,6 +95,8 @@ TFormMain::~TFormMain()
     // Opening an Action File must not reach a window that is gone.
     SetShowActionList({});
     ActionListHooks().About = nullptr;
+    ActionListHooks().SaveDravelin = nullptr;
+    ActionListHooks().SaveAsActionFile = nullptr;
 }
 
 QAction *TFormMain::CreateAction(const char *name, const QString &caption, const QString &menuEntry,
@@ -168,10 +177,6 @@ void TFormMain::CreateActions()
     connect(ActionChangeWorkSpace, &QAction::triggered, this, &TFormMain::ActionChangeWorkSpaceExecute);
     connect(ActionSaveDravelin, &QAction::triggered, this, &TFormMain::ActionSaveDravelinExecute);
 
-    // Commands whose operations are not built yet stay visibly unavailable
-    // rather than doing nothing when chosen.
-    for (QAction *pending : {ActionOpenDravelin, ActionSaveDravelin})
-        pending->setEnabled(false);
 }
 
 void TFormMain::CreateMenus()
@@ -450,8 +455,8 @@ void TFormMain::OpenCommandLineContainer()
     const QString container = CommandLineContainer(arguments_);
     if (container.isEmpty())
         return;
-    // Opening a Dravelin File from the command line is wired in here once
-    // the container operations exist.
+    if (OpenDravelinFile(container))
+        RefreshFileList();
 }
 
 void TFormMain::OpenListEntry()
@@ -512,6 +517,8 @@ void TFormMain::ActionOpenActionExecute()
 
 void TFormMain::ActionOpenDravelinExecute()
 {
+    if (OpenDravelinFileCommand())
+        RefreshFileList();
 }
 
 void TFormMain::ActionDeleteActionExecute()
@@ -580,4 +587,5 @@ void TFormMain::ActionChangeWorkSpaceExecute()
 
 void TFormMain::ActionSaveDravelinExecute()
 {
+    SaveAsDravelinFileCommand();
 }
