@@ -7,7 +7,7 @@ bool IsMine(const QString &actorOwner, const QString &actorHome)
     return UpperCase(actorOwner.trimmed()) == UpperCase(actorHome.trimmed());
 }
 
-bool AcceptAction(const TActionFilterInput &input, const QDate &dateFinished, const QString &actorOwner)
+bool AcceptAction(const TActionFilterInput &input, bool resolved, const QString &actorOwner)
 {
     const bool mine = input.hasWindow && input.showMineChecked && !input.actorHome.trimmed().isEmpty();
     const bool ownerOk = !mine || IsMine(actorOwner, input.actorHome);
@@ -15,9 +15,9 @@ bool AcceptAction(const TActionFilterInput &input, const QDate &dateFinished, co
     case 0:
         return ownerOk;
     case 1:
-        return !IsResolved(dateFinished) && ownerOk;
+        return !resolved && ownerOk;
     case 2:
-        return IsResolved(dateFinished) && ownerOk;
+        return resolved && ownerOk;
     default:
         return true;
     }

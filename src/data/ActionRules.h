@@ -25,7 +25,10 @@ inline const QStringList &SeverityWords()
 }
 
 // Resolved when the finished date is set, whatever the status word says.
-inline bool IsResolved(const QDate &dateFinished) { return dateFinished.isValid(); }
+inline bool IsResolved(const QDate &dateFinished)
+{
+    return dateFinished.isValid();
+}
 
 // Owner equals the home actor, both trimmed and upper-cased.
 bool IsMine(const QString &actorOwner, const QString &actorHome);
@@ -39,7 +42,7 @@ struct TActionFilterInput {
     bool showMineChecked = false;
     QString actorHome; // header ACTOR_HOME
 };
-bool AcceptAction(const TActionFilterInput &input, const QDate &dateFinished, const QString &actorOwner);
+bool AcceptAction(const TActionFilterInput &input, bool resolved, const QString &actorOwner);
 
 struct TSeverityIndicator {
     bool visible = false;

@@ -10,11 +10,26 @@ namespace {
 
 TDataModuleMain *instance = nullptr;
 
-TFieldDef S(const char *name, int size) { return {QLatin1String(name), ftString, size}; }
-TFieldDef I(const char *name) { return {QLatin1String(name), ftInteger, 0}; }
-TFieldDef D(const char *name) { return {QLatin1String(name), ftDate, 0}; }
-TFieldDef T(const char *name) { return {QLatin1String(name), ftTime, 0}; }
-TFieldDef M(const char *name) { return {QLatin1String(name), ftMemo, 0}; }
+TFieldDef S(const char *name, int size)
+{
+    return {QLatin1String(name), ftString, size};
+}
+TFieldDef I(const char *name)
+{
+    return {QLatin1String(name), ftInteger, 0};
+}
+TFieldDef D(const char *name)
+{
+    return {QLatin1String(name), ftDate, 0};
+}
+TFieldDef T(const char *name)
+{
+    return {QLatin1String(name), ftTime, 0};
+}
+TFieldDef M(const char *name)
+{
+    return {QLatin1String(name), ftMemo, 0};
+}
 
 // FIELD_ASC and FIELD_DESC over one field.
 void AddPair(QList<TIndexDef> &indexes, const QString &field, bool caseInsensitive)
@@ -36,7 +51,7 @@ QList<TIndexDef> ChildIndexes(const char *actorField)
 
 QList<TFieldDef> ChildFields(const char *actorField)
 {
-    return {I("ID"), I("ID_ACTION"), D("DATE_ENTERED"), S("SYNOPSIS", 128),
+    return {I("ID"),          I("ID_ACTION"),    D("DATE_ENTERED"),  S("SYNOPSIS", 128),
             M("DESCRIPTION"), S(actorField, 64), S("BACKED_BY", 256)};
 }
 
@@ -50,11 +65,12 @@ TDataModuleMain &DataModuleMain()
 
 TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*this)
 {
-    cdsAction = new TTable(QStringLiteral("cdsAction"),
-                           {S("TITLE", 128), S("COMPANY", 128), S("DEPARTMENT", 128), S("PROJECT", 128),
-                            S("HOME_ID", 128), S("FOREIGN_ID", 128), S("ACTOR_HOME", 64),
-                            S("ACTOR_FOREIGN", 64), D("DATE_ENTERED"), M("CONTEXT"), M("REASON"), M("REMARKS")},
-                           {}, this);
+    cdsAction =
+        new TTable(QStringLiteral("cdsAction"),
+                   {S("TITLE", 128), S("COMPANY", 128), S("DEPARTMENT", 128), S("PROJECT", 128),
+                    S("HOME_ID", 128), S("FOREIGN_ID", 128), S("ACTOR_HOME", 64), S("ACTOR_FOREIGN", 64),
+                    D("DATE_ENTERED"), M("CONTEXT"), M("REASON"), M("REMARKS")},
+                   {}, this);
 
     QList<TIndexDef> actionIndexes;
     AddPair(actionIndexes, QStringLiteral("ID"), false);
@@ -68,18 +84,19 @@ TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*thi
         AddPair(actionIndexes, QLatin1String(field), false);
     for (const char *field : {"RELATIONS", "FUNCTIONAL_AREA"})
         AddPair(actionIndexes, QLatin1String(field), true);
-    cdsActions = new TTable(QStringLiteral("cdsActions"),
-                            {I("ID"), I("ID_CHAIN"), S("ATTRIBUTE", 32), S("ID_ACTION", 128), D("DATE_ACTION"),
-                             D("DATE_DUE"), D("DATE_STATUS"), D("DATE_FINISHED"), S("SYNOPSIS", 256),
-                             M("DESCRIPTION"), S("ACTOR_OWNER", 64), S("ACTOR_ORGANIZOR", 64), S("STATUS", 128),
-                             S("SEVERITY", 128), S("RELATIONS", 256), S("FUNCTIONAL_AREA", 256), M("SIGN_OFF")},
-                            actionIndexes, this);
+    cdsActions =
+        new TTable(QStringLiteral("cdsActions"),
+                   {I("ID"), I("ID_CHAIN"), S("ATTRIBUTE", 32), S("ID_ACTION", 128), D("DATE_ACTION"),
+                    D("DATE_DUE"), D("DATE_STATUS"), D("DATE_FINISHED"), S("SYNOPSIS", 256), M("DESCRIPTION"),
+                    S("ACTOR_OWNER", 64), S("ACTOR_ORGANIZOR", 64), S("STATUS", 128), S("SEVERITY", 128),
+                    S("RELATIONS", 256), S("FUNCTIONAL_AREA", 256), M("SIGN_OFF")},
+                   actionIndexes, this);
 
-    const QList<TFieldDef> actorFields{S("ID", 64),          S("COMPANY", 128),   S("DEPARTMENT", 128),
-                                       S("TITLE", 64),       S("PREFIX", 64),     S("FIRST_NAME", 128),
-                                       S("INSERTION", 64),   S("LAST_NAME", 128), S("SUFFIX", 64),
-                                       S("GENDER", 1),       S("PHONE_1", 64),    S("PHONE_2", 64),
-                                       S("PHONE_MOBILE", 64), S("EMAIL_1", 256),  S("EMAIL_2", 256)};
+    const QList<TFieldDef> actorFields{S("ID", 64),           S("COMPANY", 128),   S("DEPARTMENT", 128),
+                                       S("TITLE", 64),        S("PREFIX", 64),     S("FIRST_NAME", 128),
+                                       S("INSERTION", 64),    S("LAST_NAME", 128), S("SUFFIX", 64),
+                                       S("GENDER", 1),        S("PHONE_1", 64),    S("PHONE_2", 64),
+                                       S("PHONE_MOBILE", 64), S("EMAIL_1", 256),   S("EMAIL_2", 256)};
     QList<TIndexDef> actorIndexes;
     for (const TFieldDef &field : actorFields)
         AddPair(actorIndexes, field.name, true);
@@ -87,7 +104,9 @@ TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*thi
 
     QList<TIndexDef> logIndexes;
     AddPair(logIndexes, QStringLiteral("ID"), false);
-    logIndexes.append({QStringLiteral("LOG_DATE_TIME"), {QStringLiteral("DATE_LOG"), QStringLiteral("TIME_LOG")}, true,
+    logIndexes.append({QStringLiteral("LOG_DATE_TIME"),
+                       {QStringLiteral("DATE_LOG"), QStringLiteral("TIME_LOG")},
+                       true,
                        false});
     cdsLog = new TTable(QStringLiteral("cdsLog"),
                         {I("ID"), I("ID_ACTION"), D("DATE_LOG"), T("TIME_LOG"), S("STATUS_LINE", 128),
@@ -115,6 +134,8 @@ TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*thi
     cdsActor->OnNewRecord = [this](TTable &t) { cdsActorNewRecord(t); };
     cdsActions->OnFilterRecord = [this](TTable &t) { return cdsActionsFilterRecord(t); };
 
+    actionsFinished_ = cdsActions->FieldIndex(QStringLiteral("DATE_FINISHED"));
+    actionsOwner_ = cdsActions->FieldIndex(QStringLiteral("ACTOR_OWNER"));
     Tables.Reset();
     instance = this;
 }
@@ -183,26 +204,43 @@ void Unfilter(TTable *children)
 
 } // namespace
 
-void TDataModuleMain::FilterDecisionsByAction() { FilterChildren(cdsActions, cdsDecision); }
-void TDataModuleMain::UnfilterDecisions() { Unfilter(cdsDecision); }
-void TDataModuleMain::FilterStatementsByAction() { FilterChildren(cdsActions, cdsStatement); }
-void TDataModuleMain::UnfilterStatements() { Unfilter(cdsStatement); }
+void TDataModuleMain::FilterDecisionsByAction()
+{
+    FilterChildren(cdsActions, cdsDecision);
+}
+void TDataModuleMain::UnfilterDecisions()
+{
+    Unfilter(cdsDecision);
+}
+void TDataModuleMain::FilterStatementsByAction()
+{
+    FilterChildren(cdsActions, cdsStatement);
+}
+void TDataModuleMain::UnfilterStatements()
+{
+    Unfilter(cdsStatement);
+}
 
 bool TDataModuleMain::cdsActionsFilterRecord(TTable &table) const
 {
+    // Runs once per action on every reload, so it reads fields by position
+    // and fetches texts only when "mine" needs them.
     TActionFilterInput input;
     input.filter = Settings().Actions.Filter;
     input.hasWindow = actionsWindow_ != nullptr;
     input.showMineChecked = actionsWindow_ && actionsWindow_->ShowMineChecked();
     if (input.showMineChecked && cdsAction->Active())
         input.actorHome = cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString();
-    return AcceptAction(input, table.FieldByName(QStringLiteral("DATE_FINISHED")).AsDate(),
-                        table.FieldByName(QStringLiteral("ACTOR_OWNER")).AsString());
+    const bool mine = input.hasWindow && input.showMineChecked && !input.actorHome.trimmed().isEmpty();
+    return AcceptAction(input, !table.Fields(actionsFinished_).IsNull(),
+                        mine ? table.Fields(actionsOwner_).AsString() : QString());
 }
 
 TRowColors TDataModuleMain::ActionRowColors(TTable &table, int row, bool selected) const
 {
-    const auto value = [&](const char *field) { return table.ValueAt(row, table.FieldIndex(QLatin1String(field))); };
+    const auto value = [&](const char *field) {
+        return table.ValueAt(row, table.FieldIndex(QLatin1String(field)));
+    };
     return ::ActionRowColors(value("DATE_FINISHED").toDate(), value("STATUS").toString(),
                              value("DATE_DUE").toDate(), Settings().Actions.DueDateIndicator,
                              QDate::currentDate(), selected);
@@ -230,7 +268,10 @@ void TDataModuleMain::DataSourceLogDataChange()
 
 namespace {
 
-bool HasVisibleAction(TTable *actions) { return actions->Active() && actions->RecordCount() > 0; }
+bool HasVisibleAction(TTable *actions)
+{
+    return actions->Active() && actions->RecordCount() > 0;
+}
 
 } // namespace
 
@@ -239,8 +280,8 @@ void TDataModuleMain::ShowSeverity()
     if (!actionsWindow_)
         return;
     const bool has = HasVisibleAction(cdsActions);
-    actionsWindow_->ShowSeverity(
-        SeverityIndicator(has, has ? cdsActions->FieldByName(QStringLiteral("SEVERITY")).AsString() : QString()));
+    actionsWindow_->ShowSeverity(SeverityIndicator(
+        has, has ? cdsActions->FieldByName(QStringLiteral("SEVERITY")).AsString() : QString()));
 }
 
 void TDataModuleMain::ShowActionStatus()
@@ -248,8 +289,9 @@ void TDataModuleMain::ShowActionStatus()
     if (!actionsWindow_)
         return;
     const bool has = HasVisibleAction(cdsActions);
-    actionsWindow_->ShowActionStatus(StatusIndicator(
-        has, has ? cdsActions->FieldByName(QStringLiteral("STATUS")).AsString() : QString(), TStatusOf::Action));
+    actionsWindow_->ShowActionStatus(
+        StatusIndicator(has, has ? cdsActions->FieldByName(QStringLiteral("STATUS")).AsString() : QString(),
+                        TStatusOf::Action));
 }
 
 void TDataModuleMain::ShowDueDate()
@@ -259,7 +301,8 @@ void TDataModuleMain::ShowDueDate()
     QString text;
     if (HasVisibleAction(cdsActions))
         text = DueDateText(cdsActions->FieldByName(QStringLiteral("DATE_DUE")).AsDate(),
-                           cdsActions->FieldByName(QStringLiteral("DATE_FINISHED")).AsDate(), QDate::currentDate());
+                           cdsActions->FieldByName(QStringLiteral("DATE_FINISHED")).AsDate(),
+                           QDate::currentDate());
     actionsWindow_->ShowDueDate(text);
 }
 
@@ -273,8 +316,9 @@ void TDataModuleMain::cdsActionNewRecord(TTable &table)
 
 void TDataModuleMain::cdsActionsNewRecord(TTable &table)
 {
-    const QString homeId =
-        cdsAction->Active() ? cdsAction->FieldByName(QStringLiteral("HOME_ID")).AsString().trimmed() : QString();
+    const QString homeId = cdsAction->Active()
+                               ? cdsAction->FieldByName(QStringLiteral("HOME_ID")).AsString().trimmed()
+                               : QString();
     table.FieldByName(QStringLiteral("ATTRIBUTE"))
         .SetAsString(homeId + Settings().Actions.AtributeSeparator.trimmed() +
                      QStringLiteral("%1").arg(LastActionId() + 1, 5, 10, QLatin1Char('0')));
@@ -296,7 +340,8 @@ void TDataModuleMain::cdsLogNewRecord(TTable &table)
     table.FieldByName(QStringLiteral("DATE_STATUS")).SetAsDate(today);
     if (Settings().Actions.TransferData) {
         const bool has = HasVisibleAction(cdsActions);
-        const QString owner = has ? cdsActions->FieldByName(QStringLiteral("ACTOR_OWNER")).AsString() : QString();
+        const QString owner =
+            has ? cdsActions->FieldByName(QStringLiteral("ACTOR_OWNER")).AsString() : QString();
         table.FieldByName(QStringLiteral("STATUS"))
             .SetAsString(has ? cdsActions->FieldByName(QStringLiteral("STATUS")).AsString() : QString());
         table.FieldByName(QStringLiteral("ACTOR_STATUS")).SetAsString(owner);

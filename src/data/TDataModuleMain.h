@@ -87,6 +87,8 @@ public:
 
 private:
     TActionsWindowLink *actionsWindow_ = nullptr;
+    int actionsFinished_ = -1;
+    int actionsOwner_ = -1;
 };
 
 // The one data module of the run.

@@ -6,8 +6,8 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QVarLengthArray>
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <sys/stat.h>
 
@@ -19,7 +19,9 @@ struct KeyPart {
     qint64 number = std::numeric_limits<qint64>::min();
     QString text;
 };
-using Key = QVarLengthArray<KeyPart, 2>;
+// Indexes span at most two fields (date and time of the log order).
+constexpr int kMaxKeyParts = 2;
+using Key = std::array<KeyPart, kMaxKeyParts>;
 
 } // namespace
 
@@ -38,7 +40,7 @@ struct TTable::IndexCache {
     Key MakeKey(const std::vector<QVariant> &values, int count = -1) const
     {
         Key key;
-        const int n = count < 0 ? int(fields.size()) : count;
+        const int n = std::min(count < 0 ? int(fields.size()) : count, kMaxKeyParts);
         for (int i = 0; i < n; ++i) {
             const QVariant &value = values[size_t(fields[size_t(i)])];
             KeyPart part;
@@ -57,7 +59,7 @@ struct TTable::IndexCache {
                     part.number = value.toLongLong();
                 }
             }
-            key.append(part);
+            key[size_t(i)] = std::move(part);
         }
         return key;
     }
@@ -66,19 +68,25 @@ struct TTable::IndexCache {
     {
         for (int i = 0; i < count; ++i) {
             int c;
+            const KeyPart &x = a[size_t(i)], &y = b[size_t(i)];
             if (text[size_t(i)])
-                c = QString::compare(a[i].text, b[i].text);
+                c = QString::compare(x.text, y.text);
             else
-                c = a[i].number < b[i].number ? -1 : (a[i].number > b[i].number ? 1 : 0);
+                c = x.number < y.number ? -1 : (x.number > y.number ? 1 : 0);
             if (c != 0)
                 return descending ? -c : c;
         }
         return 0;
     }
     // Ties keep the order of insertion, so every order is deterministic.
+    // Order of two records, computing their keys.
+    bool LessRecord(TRecord *a, TRecord *b) const
+    {
+        return Less(Entry{MakeKey(a->values), a}, Entry{MakeKey(b->values), b});
+    }
     bool Less(const Entry &a, const Entry &b) const
     {
-        const int c = Compare(a.key, b.key, int(fields.size()));
+        const int c = Compare(a.key, b.key, std::min(int(fields.size()), kMaxKeyParts));
         return c != 0 ? c < 0 : a.record->serial < b.record->serial;
     }
     size_t Position(const Entry &probe) const
@@ -108,24 +116,47 @@ struct TTable::IndexCache {
     }
     void Build(const std::vector<std::unique_ptr<TRecord>> &records)
     {
+        // Sorts positions rather than the keys themselves; records are held
+        // in order of insertion, so the position breaks ties like the serial.
+        std::vector<Key> keys;
+        keys.reserve(records.size());
+        for (const auto &record : records)
+            keys.push_back(MakeKey(record->values));
+        std::vector<quint32> positions(records.size());
+        for (size_t i = 0; i < positions.size(); ++i)
+            positions[i] = quint32(i);
+        const int parts = std::min(int(fields.size()), kMaxKeyParts);
+        std::sort(positions.begin(), positions.end(), [&](quint32 a, quint32 b) {
+            const int c = Compare(keys[a], keys[b], parts);
+            return c != 0 ? c < 0 : a < b;
+        });
         entries.clear();
         entries.reserve(records.size());
-        for (const auto &record : records)
-            entries.push_back(Entry{MakeKey(record->values), record.get()});
-        std::sort(entries.begin(), entries.end(), [this](const Entry &a, const Entry &b) { return Less(a, b); });
-        order.resize(entries.size());
-        for (size_t i = 0; i < entries.size(); ++i)
-            order[i] = entries[i].record;
+        order.resize(records.size());
+        for (size_t i = 0; i < positions.size(); ++i) {
+            TRecord *record = records[positions[i]].get();
+            entries.push_back(Entry{std::move(keys[positions[i]]), record});
+            order[i] = record;
+        }
     }
 };
 
-const TFieldDef &TField::Def() const { return table_->fields_[index_]; }
-QVariant TField::Value() const { return table_->CurrentValue(index_); }
-bool TField::IsNull() const { return !Value().isValid(); }
+const TFieldDef &TField::Def() const
+{
+    return table_->fields_[index_];
+}
+QVariant TField::Value() const
+{
+    return table_->CurrentValue(index_);
+}
+bool TField::IsNull() const
+{
+    return !table_->CurrentRef(index_).isValid();
+}
 
 QString TField::AsString() const
 {
-    const QVariant value = Value();
+    const QVariant &value = table_->CurrentRef(index_);
     if (!value.isValid())
         return QString();
     switch (Def().type) {
@@ -142,7 +173,7 @@ QString TField::AsString() const
 
 int TField::AsInteger() const
 {
-    const QVariant value = Value();
+    const QVariant &value = table_->CurrentRef(index_);
     if (!value.isValid())
         return 0;
     if (Def().type == ftInteger)
@@ -156,7 +187,7 @@ int TField::AsInteger() const
 
 QDate TField::AsDate() const
 {
-    const QVariant value = Value();
+    const QVariant &value = table_->CurrentRef(index_);
     if (Def().type == ftDate)
         return value.toDate();
     return value.isValid() ? ParseDate(value.toString()) : QDate();
@@ -164,30 +195,54 @@ QDate TField::AsDate() const
 
 QTime TField::AsTime() const
 {
-    const QVariant value = Value();
+    const QVariant &value = table_->CurrentRef(index_);
     if (Def().type == ftTime)
         return value.toTime();
     return value.isValid() ? ParseTime(value.toString()) : QTime();
 }
 
-void TField::SetValue(const QVariant &value) { table_->SetCurrentValue(index_, value); }
-void TField::SetAsString(const QString &value) { SetValue(value); }
-void TField::SetAsInteger(int value) { SetValue(value); }
-void TField::SetAsDate(const QDate &value) { SetValue(value); }
-void TField::SetAsTime(const QTime &value) { SetValue(value); }
-void TField::Clear() { SetValue(QVariant()); }
+void TField::SetValue(const QVariant &value)
+{
+    table_->SetCurrentValue(index_, value);
+}
+void TField::SetAsString(const QString &value)
+{
+    SetValue(value);
+}
+void TField::SetAsInteger(int value)
+{
+    SetValue(value);
+}
+void TField::SetAsDate(const QDate &value)
+{
+    SetValue(value);
+}
+void TField::SetAsTime(const QTime &value)
+{
+    SetValue(value);
+}
+void TField::Clear()
+{
+    SetValue(QVariant());
+}
 
 TTable::TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> indexes, QObject *parent)
     : QObject(parent), name_(name), fields_(std::move(fields)), indexes_(std::move(indexes))
 {
     setObjectName(name);
-    for (int i = 0; i < fields_.size(); ++i)
+    for (int i = 0; i < fields_.size(); ++i) {
+        fieldIndex_.insert(fields_[i].name, i);
         fieldIndex_.insert(fields_[i].name.toUpper(), i);
+    }
 }
 
 TTable::~TTable() = default;
 
-int TTable::FieldIndex(const QString &name) const { return fieldIndex_.value(name.toUpper(), -1); }
+int TTable::FieldIndex(const QString &name) const
+{
+    const auto found = fieldIndex_.constFind(name);
+    return found != fieldIndex_.cend() ? *found : fieldIndex_.value(name.toUpper(), -1);
+}
 
 TField TTable::FieldByName(const QString &name)
 {
@@ -203,7 +258,10 @@ void TTable::CheckActive() const
         throw AppError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(name_));
 }
 
-void TTable::SetFileName(const QString &fileName) { fileName_ = fileName; }
+void TTable::SetFileName(const QString &fileName)
+{
+    fileName_ = fileName;
+}
 
 void TTable::ForgetData()
 {
@@ -280,9 +338,15 @@ void TTable::Open()
     LoadFile();
     active_ = true;
     state_ = dsBrowse;
+    // On the first record; the order is built when someone looks, so the
+    // index and filter set right after opening cost one pass.
     current_ = nullptr;
+    currentRow_ = 0;
+    bof_ = true;
+    eof_ = false;
+    // Reopening is how the program applies new inputs of OnFilterRecord.
+    NewFilterGeneration();
     InvalidateVisible();
-    First();
     NotifyLayout();
     NotifyData();
 }
@@ -318,7 +382,8 @@ void TTable::WriteFile(const QString &fileName, bool allowDelta)
     const TTableFile file(name_, fields_);
     // Only the file the data mirrors can take a write of what changed; any
     // other target gets a complete file and leaves that bookkeeping alone.
-    if (fileName != fileName_ || QFileInfo(fileName).absoluteFilePath() != QFileInfo(fileName_).absoluteFilePath()) {
+    if (fileName != fileName_ ||
+        QFileInfo(fileName).absoluteFilePath() != QFileInfo(fileName_).absoluteFilePath()) {
         TRecords copy;
         copy.reserve(records_.size());
         for (const auto &record : records_)
@@ -361,10 +426,12 @@ TTable::IndexCache &TTable::BuiltIndex(const QString &name) const
         return *found->second;
     auto cache = std::make_unique<IndexCache>();
     if (!name.isEmpty()) {
-        const auto def = std::find_if(indexes_.begin(), indexes_.end(),
-                                      [&](const TIndexDef &d) { return d.name.compare(name, Qt::CaseInsensitive) == 0; });
+        const auto def = std::find_if(indexes_.begin(), indexes_.end(), [&](const TIndexDef &d) {
+            return d.name.compare(name, Qt::CaseInsensitive) == 0;
+        });
         if (def == indexes_.end())
             throw AppError(QStringLiteral("%1: Index '%2' not found").arg(name_, name));
+        Q_ASSERT(def->fields.size() <= kMaxKeyParts);
         for (const QString &fieldName : def->fields) {
             const int index = FieldIndex(fieldName);
             cache->fields.push_back(index);
@@ -377,9 +444,30 @@ TTable::IndexCache &TTable::BuiltIndex(const QString &name) const
     return *indexCaches_.emplace(name, std::move(cache)).first->second;
 }
 
-const std::vector<TRecord *> &TTable::Ordered() const { return BuiltIndex(indexName_).order; }
+const std::vector<TRecord *> &TTable::Ordered() const
+{
+    return BuiltIndex(indexName_).order;
+}
+
+void TTable::NewFilterGeneration()
+{
+    // 0 marks a record whose result was never computed.
+    if (++filterGeneration_ == 0)
+        filterGeneration_ = 1;
+}
 
 bool TTable::Passes(TRecord *record) const
+{
+    // A record's result holds until the filter or the record changes, so
+    // a new order needs no second pass of the filter handler.
+    if (record->filterStamp == filterGeneration_)
+        return record->passes;
+    record->passes = Evaluate(record);
+    record->filterStamp = filterGeneration_;
+    return record->passes;
+}
+
+bool TTable::Evaluate(TRecord *record) const
 {
     if (filterField_ >= 0) {
         const QVariant &value = record->values[size_t(filterField_)];
@@ -419,6 +507,12 @@ const std::vector<TRecord *> &TTable::Visible() const
                 visible_.push_back(record);
     }
     visibleValid_ = true;
+    ResyncCurrent();
+    return visible_;
+}
+
+void TTable::ResyncCurrent() const
+{
     // The current record may have gone (deleted, filtered out): the record
     // now at its old position takes its place.
     auto *self = const_cast<TTable *>(this);
@@ -426,7 +520,7 @@ const std::vector<TRecord *> &TTable::Visible() const
         const auto at = std::find(visible_.begin(), visible_.end(), self->current_);
         if (at != visible_.end()) {
             currentRow_ = int(at - visible_.begin());
-            return visible_;
+            return;
         }
     }
     if (visible_.empty()) {
@@ -436,7 +530,23 @@ const std::vector<TRecord *> &TTable::Visible() const
         currentRow_ = std::clamp(currentRow_, 0, int(visible_.size()) - 1);
         self->current_ = visible_[size_t(currentRow_)];
     }
-    return visible_;
+}
+
+void TTable::UpdateVisible(TRecord *record, bool isNew, bool removed)
+{
+    if (!visibleValid_)
+        return;
+    if (!isNew) {
+        const auto at = std::find(visible_.begin(), visible_.end(), record);
+        if (at != visible_.end())
+            visible_.erase(at);
+    }
+    if (removed || (filtered_ && !Passes(record)))
+        return;
+    const IndexCache &cache = BuiltIndex(indexName_);
+    visible_.insert(std::lower_bound(visible_.begin(), visible_.end(), record,
+                                     [&](TRecord *a, TRecord *b) { return cache.LessRecord(a, b); }),
+                    record);
 }
 
 void TTable::InvalidateVisible()
@@ -445,7 +555,10 @@ void TTable::InvalidateVisible()
     visibleValid_ = false;
 }
 
-int TTable::RecordCount() const { return int(Visible().size()); }
+int TTable::RecordCount() const
+{
+    return int(Visible().size());
+}
 
 int TTable::RecNo() const
 {
@@ -522,8 +635,14 @@ void TTable::Prior()
     bof_ = eof_ = false;
 }
 
-bool TTable::Eof() const { return !active_ || eof_ || Visible().empty(); }
-bool TTable::Bof() const { return !active_ || bof_ || Visible().empty(); }
+bool TTable::Eof() const
+{
+    return !active_ || eof_ || Visible().empty();
+}
+bool TTable::Bof() const
+{
+    return !active_ || bof_ || Visible().empty();
+}
 
 void TTable::SetRecNo(int row)
 {
@@ -610,7 +729,10 @@ int TTable::MaxInteger(const QString &field, int fallback) const
 
 // Editing.
 
-TDataSetState TTable::State() const { return active_ ? state_ : dsInactive; }
+TDataSetState TTable::State() const
+{
+    return active_ ? state_ : dsInactive;
+}
 
 void TTable::StartNew()
 {
@@ -632,8 +754,14 @@ void TTable::StartNew()
     NotifyData();
 }
 
-void TTable::Insert() { StartNew(); }
-void TTable::Append() { StartNew(); }
+void TTable::Insert()
+{
+    StartNew();
+}
+void TTable::Append()
+{
+    StartNew();
+}
 
 void TTable::Edit()
 {
@@ -654,6 +782,11 @@ void TTable::Edit()
 void TTable::Post()
 {
     CheckActive();
+    // Without a valid visible set nobody looked since it changed; it is
+    // rebuilt when needed, so a burst of posts costs no filtering.
+    const int oldRow = visibleValid_ ? RecNo() : currentRow_;
+    TRecord *posted = nullptr;
+    const bool isNew = state_ == dsInsert;
     if (state_ == dsInsert) {
         std::unique_ptr<TRecord> record = std::move(buffer_);
         record->serial = nextSerial_++;
@@ -662,12 +795,14 @@ void TTable::Post()
         TRecord *added = record.get();
         records_.push_back(std::move(record));
         bySerial_.insert(added->serial, added);
+        DropOtherIndexes();
         for (auto &[name, cache] : indexCaches_)
             cache->Add(added);
-        current_ = added;
+        posted = added;
     } else if (state_ == dsEdit) {
         TRecord *record = editing_;
         if (buffer_->values != record->values) {
+            DropOtherIndexes();
             for (auto &[name, cache] : indexCaches_) {
                 cache->Remove(record, record->values);
                 std::swap(record->values, buffer_->values);
@@ -683,7 +818,7 @@ void TTable::Post()
             NotifyData();
             return;
         }
-        current_ = record;
+        posted = record;
     } else {
         return;
     }
@@ -691,7 +826,12 @@ void TTable::Post()
     editing_ = nullptr;
     state_ = dsBrowse;
     modified_ = true;
-    InvalidateVisible();
+    posted->filterStamp = 0;
+    current_ = posted;
+    currentRow_ = oldRow;
+    UpdateVisible(posted, isNew, false);
+    if (visibleValid_)
+        ResyncCurrent();
     NotifyLayout();
     NotifyData();
 }
@@ -718,6 +858,8 @@ void TTable::Delete()
     if (!current_)
         throw AppError(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(name_));
     TRecord *record = current_;
+    UpdateVisible(record, false, true);
+    DropOtherIndexes();
     for (auto &[name, cache] : indexCaches_)
         cache->Remove(record, record->values);
     if (record->rowId > 0)
@@ -728,9 +870,18 @@ void TTable::Delete()
     records_.erase(std::find_if(records_.begin(), records_.end(),
                                 [record](const std::unique_ptr<TRecord> &r) { return r.get() == record; }));
     modified_ = true;
-    InvalidateVisible();
+    if (visibleValid_)
+        ResyncCurrent();
     NotifyLayout();
     NotifyData();
+}
+
+void TTable::DropOtherIndexes()
+{
+    // Only the order in use is kept up to date record by record; the others
+    // are sorted again when next selected, which keeps every post cheap.
+    for (auto it = indexCaches_.begin(); it != indexCaches_.end();)
+        it = it->first == indexName_ ? std::next(it) : indexCaches_.erase(it);
 }
 
 void TTable::AppendRecord(const QVariantList &values)
@@ -811,23 +962,26 @@ QVariant TTable::Normalize(int field, const QVariant &value) const
     return QVariant();
 }
 
-QVariant TTable::CurrentValue(int field) const
+const QVariant &TTable::CurrentRef(int field) const
 {
+    static const QVariant null;
     if (field < 0 || field >= fields_.size())
-        return QVariant();
+        return null;
     if (evaluating_)
         return evaluating_->values[size_t(field)];
     if (!active_)
-        return QVariant();
+        return null;
     if ((state_ == dsEdit || state_ == dsInsert) && buffer_)
         return buffer_->values[size_t(field)];
     Visible();
-    return current_ ? current_->values[size_t(field)] : QVariant();
+    return current_ ? current_->values[size_t(field)] : null;
 }
 
 void TTable::SetCurrentValue(int field, const QVariant &value)
 {
     CheckActive();
+    if (field < 0 || field >= fields_.size())
+        throw AppError(QStringLiteral("%1: Field number %2 not found").arg(name_).arg(field));
     if (state_ != dsEdit && state_ != dsInsert)
         throw AppError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(name_));
     QVariant normalized = Normalize(field, value);
@@ -848,10 +1002,8 @@ void TTable::SetIndexName(const QString &name)
             return d.name.compare(name, Qt::CaseInsensitive) == 0;
         }))
         throw AppError(QStringLiteral("%1: Index '%2' not found").arg(name_, name));
-    if (active_) {
+    if (active_)
         AutoPost();
-        Visible();
-    }
     indexName_ = name;
     currentRow_ = -1;
     InvalidateVisible();
@@ -865,9 +1017,11 @@ void TTable::SetFiltered(bool on)
         return;
     if (active_) {
         AutoPost();
-        RecNo();
+        if (visibleValid_)
+            RecNo(); // remembered as the fallback position
     }
     filtered_ = on;
+    NewFilterGeneration();
     InvalidateVisible();
     NotifyLayout();
     NotifyData();
@@ -875,6 +1029,8 @@ void TTable::SetFiltered(bool on)
 
 void TTable::SetFilter(const QString &text)
 {
+    if (text == filterText_)
+        return;
     static const QRegularExpression form(QStringLiteral("^\\s*(\\w+)\\s*=\\s*(-?\\d+)\\s*$"));
     int field = -1;
     qint64 value = 0;
@@ -887,11 +1043,13 @@ void TTable::SetFilter(const QString &text)
     }
     if (active_) {
         AutoPost();
-        RecNo();
+        if (visibleValid_)
+            RecNo(); // remembered as the fallback position
     }
     filterText_ = text;
     filterField_ = field;
     filterValue_ = value;
+    NewFilterGeneration();
     if (filtered_) {
         InvalidateVisible();
         NotifyLayout();
@@ -903,7 +1061,9 @@ void TTable::RefreshFilter()
 {
     if (!active_)
         return;
-    RecNo();
+    if (visibleValid_)
+        RecNo();
+    NewFilterGeneration();
     InvalidateVisible();
     NotifyLayout();
     NotifyData();
@@ -916,13 +1076,14 @@ bool TTable::FindKey(const QVariantList &values)
     if (indexName_.isEmpty() || values.isEmpty())
         return false;
     IndexCache &cache = BuiltIndex(indexName_);
-    const int count = std::min(int(values.size()), int(cache.fields.size()));
+    const int count = std::min({int(values.size()), int(cache.fields.size()), kMaxKeyParts});
     std::vector<QVariant> probeValues(size_t(fields_.size()));
     for (int i = 0; i < count; ++i)
         probeValues[size_t(cache.fields[size_t(i)])] = Normalize(cache.fields[size_t(i)], values[i]);
     const Key probe = cache.MakeKey(probeValues, count);
-    auto at = std::lower_bound(cache.entries.begin(), cache.entries.end(), probe,
-                               [&](const IndexCache::Entry &e, const Key &k) { return cache.Compare(e.key, k, count) < 0; });
+    auto at = std::lower_bound(
+        cache.entries.begin(), cache.entries.end(), probe,
+        [&](const IndexCache::Entry &e, const Key &k) { return cache.Compare(e.key, k, count) < 0; });
     for (; at != cache.entries.end() && cache.Compare(at->key, probe, count) == 0; ++at) {
         // Case-insensitive keys match regardless of case; compare the values
         // exactly as the index does.
@@ -955,7 +1116,10 @@ void TTable::NotifyLayout()
         Q_EMIT LayoutChange();
 }
 
-void TTable::DisableControls() { ++disableCount_; }
+void TTable::DisableControls()
+{
+    ++disableCount_;
+}
 
 void TTable::EnableControls()
 {

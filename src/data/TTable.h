@@ -118,8 +118,8 @@ public:
     bool Bof() const;
     int RecordCount() const;
     bool IsEmpty() const { return RecordCount() == 0; }
-    int RecNo() const;          // 0-based visible position of the current record, -1 none
-    void SetRecNo(int row);     // moves to a visible position (clamped)
+    int RecNo() const;      // 0-based visible position of the current record, -1 none
+    void SetRecNo(int row); // moves to a visible position (clamped)
     TBookmark GetBookmark() const;
     bool BookmarkValid(TBookmark bookmark) const;
     void GotoBookmark(TBookmark bookmark); // throws when the record is gone or hidden
@@ -188,14 +188,20 @@ private:
         bool operator==(const FileStamp &) const = default;
     };
 
-    QVariant CurrentValue(int field) const;
+    QVariant CurrentValue(int field) const { return CurrentRef(field); }
+    const QVariant &CurrentRef(int field) const;
+    void NewFilterGeneration();
     void SetCurrentValue(int field, const QVariant &value);
     QVariant Normalize(int field, const QVariant &value) const;
     const std::vector<TRecord *> &Visible() const;
     const std::vector<TRecord *> &Ordered() const;
     IndexCache &BuiltIndex(const QString &name) const;
     bool Passes(TRecord *record) const;
+    bool Evaluate(TRecord *record) const;
     void InvalidateVisible();
+    void DropOtherIndexes();
+    void ResyncCurrent() const;
+    void UpdateVisible(TRecord *record, bool isNew, bool removed);
     void ForgetData();
     void CheckActive() const;
     void CheckBrowse();
@@ -233,6 +239,7 @@ private:
     QString filterText_;
     int filterField_ = -1;
     qint64 filterValue_ = 0;
+    quint32 filterGeneration_ = 1;
 
     mutable std::vector<TRecord *> visible_;
     mutable bool visibleValid_ = false;
@@ -244,7 +251,7 @@ private:
     bool bof_ = true;
     TDataSetState state_ = dsInactive;
     std::unique_ptr<TRecord> buffer_; // edit or insert buffer
-    TRecord *editing_ = nullptr;     // record being edited
+    TRecord *editing_ = nullptr;      // record being edited
     int disableCount_ = 0;
     bool pendingData_ = false;
     bool pendingLayout_ = false;

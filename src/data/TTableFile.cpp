@@ -18,7 +18,10 @@ namespace {
 // Marks a database as a table file of this program ("DRAV").
 constexpr int kApplicationId = 0x44524156;
 
-QString Quoted(const QString &name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+QString Quoted(const QString &name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
 
 QString DeclaredType(const TFieldDef &field)
 {
@@ -288,7 +291,8 @@ TRecords TTableFile::Load(const QString &fileName) const
                 const TFieldDef &field = fields_[i];
                 if (field.type == ftInteger) {
                     if (type != SQLITE_INTEGER)
-                        throw AppError(QStringLiteral("field %1 holds a value that is not a number").arg(field.name));
+                        throw AppError(
+                            QStringLiteral("field %1 holds a value that is not a number").arg(field.name));
                     value = int(sqlite3_column_int64(stmt, col));
                     continue;
                 }
@@ -341,10 +345,9 @@ void TTableFile::WriteAll(const QString &fileName, const TRecords &records) cons
                 marks << QStringLiteral("?");
             }
             {
-                Statement insert(db, QStringLiteral("INSERT INTO ") + Quoted(tableName_) +
-                                         QLatin1Char('(') + names.join(QLatin1Char(',')) +
-                                         QStringLiteral(") VALUES(") + marks.join(QLatin1Char(',')) +
-                                         QLatin1Char(')'));
+                Statement insert(db, QStringLiteral("INSERT INTO ") + Quoted(tableName_) + QLatin1Char('(') +
+                                         names.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
+                                         marks.join(QLatin1Char(',')) + QLatin1Char(')'));
                 qint64 rowId = 0;
                 for (const auto &record : records) {
                     sqlite3_bind_int64(insert.Handle(), 1, ++rowId);

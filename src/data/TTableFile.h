@@ -14,6 +14,10 @@ struct TRecord {
     qint64 rowId = 0;
     bool dirty = false;
     std::vector<QVariant> values;
+    // Result of the table's filter, valid while filterStamp equals the
+    // table's filter generation.
+    quint32 filterStamp = 0;
+    bool passes = false;
 };
 
 using TRecords = std::vector<std::unique_ptr<TRecord>>;

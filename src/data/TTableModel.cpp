@@ -23,7 +23,10 @@ void TTableModel::SetRowColorRule(RowColorRule rule)
         Q_EMIT dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
 }
 
-int TTableModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : shownRows_; }
+int TTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : shownRows_;
+}
 
 int TTableModel::columnCount(const QModelIndex &parent) const
 {
@@ -42,7 +45,8 @@ QVariant TTableModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole: {
         if (!rowColors_)
             return QVariant();
-        const std::optional<TRowColors> colors = rowColors_(*table_, index.row(), index.row() == table_->RecNo());
+        const std::optional<TRowColors> colors =
+            rowColors_(*table_, index.row(), index.row() == table_->RecNo());
         if (!colors)
             return QVariant();
         return QBrush(role == Qt::ForegroundRole ? colors->text : colors->background);
@@ -116,7 +120,8 @@ void TTableModel::SyncViewToTable()
         return;
     syncing_ = true;
     const QModelIndex target = index(row, current.isValid() ? current.column() : 0);
-    view_->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view_->selectionModel()->setCurrentIndex(target,
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     view_->scrollTo(target);
     syncing_ = false;
 }

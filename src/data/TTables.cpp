@@ -4,6 +4,8 @@
 #include "TDataModuleMain.h"
 #include "UiServices.h"
 
+#include <optional>
+
 namespace {
 
 struct TableRole {
@@ -26,7 +28,9 @@ constexpr TableRole kRoles[TTables::kTableCount] = {
 
 } // namespace
 
-TTables::TTables(TDataModuleMain &data) : data_(data) {}
+TTables::TTables(TDataModuleMain &data) : data_(data)
+{
+}
 
 TTable *TTables::Table(int code) const
 {
@@ -52,7 +56,10 @@ QString TTables::TableFileName(const QString &fileName, int code)
     return fileName + QLatin1String(kRoles[code].suffix);
 }
 
-QString TTables::OpenErrorMessage(int code) { return QLatin1String(kRoles[code].message); }
+QString TTables::OpenErrorMessage(int code)
+{
+    return QLatin1String(kRoles[code].message);
+}
 
 int *TTables::Counter(int code)
 {
@@ -184,6 +191,12 @@ void TTables::Close()
     isOpen_ = false;
     if (firstError)
         throw *firstError;
+}
+
+void TTables::SaveToFiles()
+{
+    for (int code = 0; code < kTableCount; ++code)
+        Table(code)->SaveToFile();
 }
 
 void TTables::Reset()

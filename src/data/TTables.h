@@ -20,6 +20,8 @@ public:
     // thrown after every table has been closed.
     void Close();
     void Reset();
+    // Writes all six tables to their files, in order (the save commands).
+    void SaveToFiles();
 
     bool IsOpen() const { return isOpen_; }
     const QString &FileName() const { return fileName_; }

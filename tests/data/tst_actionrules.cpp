@@ -6,7 +6,10 @@ namespace {
 
 const QDate today(2025, 6, 10);
 
-QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
+QColor Rgb(int r, int g, int b)
+{
+    return QColor(r, g, b);
+}
 
 } // namespace
 
@@ -46,7 +49,7 @@ private Q_SLOTS:
         QFETCH(QString, owner);
         QFETCH(bool, accepted);
         const TActionFilterInput input{filter, window, mineChecked, home};
-        QCOMPARE(AcceptAction(input, resolved ? today : QDate(), owner), accepted);
+        QCOMPARE(AcceptAction(input, resolved, owner), accepted);
     }
 
     void severity_data()
@@ -139,16 +142,19 @@ private Q_SLOTS:
         QTest::addColumn<QColor>("text");
         QTest::addColumn<QColor>("background");
         const QColor black(0, 0, 0), white(255, 255, 255), yellow(255, 255, 0), red(255, 0, 0);
-        QTest::newRow("resolved") << today << "Active" << today.addDays(-9) << 1 << black << Rgb(120, 255, 192);
-        QTest::newRow("status resolved but open")
-            << QDate() << "Resolved" << QDate() << 1 << black << white;
+        QTest::newRow("resolved") << today << "Active" << today.addDays(-9) << 1 << black
+                                  << Rgb(120, 255, 192);
+        QTest::newRow("status resolved but open") << QDate() << "Resolved" << QDate() << 1 << black << white;
         QTest::newRow("on hold beats overdue")
             << QDate() << "On Hold" << today.addDays(-2) << 1 << black << Rgb(255, 213, 170);
         QTest::newRow("overdue") << QDate() << "Active" << today.addDays(-1) << 1 << white << red;
         QTest::newRow("due today, indicator 0") << QDate() << "Active" << today << 0 << black << yellow;
-        QTest::newRow("tomorrow, indicator 0") << QDate() << "Active" << today.addDays(1) << 0 << black << white;
-        QTest::newRow("in 3 days, indicator 3") << QDate() << "Active" << today.addDays(3) << 3 << black << yellow;
-        QTest::newRow("in 4 days, indicator 3") << QDate() << "Active" << today.addDays(4) << 3 << black << white;
+        QTest::newRow("tomorrow, indicator 0")
+            << QDate() << "Active" << today.addDays(1) << 0 << black << white;
+        QTest::newRow("in 3 days, indicator 3")
+            << QDate() << "Active" << today.addDays(3) << 3 << black << yellow;
+        QTest::newRow("in 4 days, indicator 3")
+            << QDate() << "Active" << today.addDays(4) << 3 << black << white;
         QTest::newRow("no due date") << QDate() << "Void" << QDate() << 1 << black << white;
     }
     void rowColors()
@@ -159,7 +165,8 @@ private Q_SLOTS:
         QFETCH(int, indicator);
         QFETCH(QColor, text);
         QFETCH(QColor, background);
-        QCOMPARE(ActionRowColors(finished, status, due, indicator, today, false), (TRowColors{text, background}));
+        QCOMPARE(ActionRowColors(finished, status, due, indicator, today, false),
+                 (TRowColors{text, background}));
         const bool plain = background == QColor(255, 255, 255);
         const TRowColors selected = plain ? TRowColors{QColor(0, 0, 0), QColor(166, 202, 240)}
                                           : TRowColors{QColor(255, 255, 255), QColor(0, 0, 255)};

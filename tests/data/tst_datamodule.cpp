@@ -87,7 +87,8 @@ private Q_SLOTS:
         QVERIFY(!dm.Tables.IsOpen());
         QCOMPARE(dm.LastActionId(), -1);
         for (int code = 0; code < TTables::kTableCount; ++code)
-            QVERIFY2(QFileInfo::exists(TTables::TableFileName(Plan(), code)), qPrintable(QString::number(code)));
+            QVERIFY2(QFileInfo::exists(TTables::TableFileName(Plan(), code)),
+                     qPrintable(QString::number(code)));
 
         QVERIFY(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.cdsAction->RecordCount(), 1);
@@ -103,10 +104,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("separator");
         QTest::addColumn<int>("lastId");
         QTest::addColumn<QString>("attribute");
-        QTest::newRow("home id") << "PRJ" << "_" << 41 << "PRJ_00042";
-        QTest::newRow("no home id") << "" << "_" << 41 << "_00042";
-        QTest::newRow("trimmed parts") << " P " << " - " << 6 << "P-00007";
-        QTest::newRow("six digits") << "" << "_" << 123455 << "_123456";
+        QTest::newRow("home id") << "PRJ"
+                                 << "_" << 41 << "PRJ_00042";
+        QTest::newRow("no home id") << ""
+                                    << "_" << 41 << "_00042";
+        QTest::newRow("trimmed parts") << " P "
+                                       << " - " << 6 << "P-00007";
+        QTest::newRow("six digits") << ""
+                                    << "_" << 123455 << "_123456";
         QTest::newRow("cut to 32") << QString(30, 'H') << "_" << 0 << QString(30, 'H') + "_0";
     }
     void defaultAttribute()
@@ -282,8 +287,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("transfer");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("actor");
-        QTest::newRow("transfer on") << true << "Pending" << "OWNER";
-        QTest::newRow("transfer off") << false << "Void" << "HOME";
+        QTest::newRow("transfer on") << true << "Pending"
+                                     << "OWNER";
+        QTest::newRow("transfer off") << false << "Void"
+                                      << "HOME";
     }
     void newLogEntryTakesActionData()
     {
@@ -361,7 +368,8 @@ private Q_SLOTS:
         auto dump = [](TDataModuleMain &dm) {
             QStringList rows;
             for (dm.cdsActions->First(); !dm.cdsActions->Eof(); dm.cdsActions->Next())
-                rows << dm.cdsActions->FieldByName("ID").AsString() + dm.cdsActions->FieldByName("ATTRIBUTE").AsString();
+                rows << dm.cdsActions->FieldByName("ID").AsString() +
+                            dm.cdsActions->FieldByName("ATTRIBUTE").AsString();
             return rows;
         };
         auto dm = std::make_unique<TDataModuleMain>();

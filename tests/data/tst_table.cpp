@@ -19,11 +19,12 @@ std::unique_ptr<TTable> MakeTable()
                          {QStringLiteral("BORN"), ftDate, 0},
                          {QStringLiteral("AT"), ftTime, 0},
                          {QStringLiteral("NOTE"), ftMemo, 0}},
-        QList<TIndexDef>{{QStringLiteral("ID_ASC"), {QStringLiteral("ID")}, false, false},
-                         {QStringLiteral("ID_DESC"), {QStringLiteral("ID")}, true, false},
-                         {QStringLiteral("NAME_ASC"), {QStringLiteral("NAME")}, false, true},
-                         {QStringLiteral("NAME_DESC"), {QStringLiteral("NAME")}, true, true},
-                         {QStringLiteral("BORN_AT"), {QStringLiteral("BORN"), QStringLiteral("AT")}, true, false}});
+        QList<TIndexDef>{
+            {QStringLiteral("ID_ASC"), {QStringLiteral("ID")}, false, false},
+            {QStringLiteral("ID_DESC"), {QStringLiteral("ID")}, true, false},
+            {QStringLiteral("NAME_ASC"), {QStringLiteral("NAME")}, false, true},
+            {QStringLiteral("NAME_DESC"), {QStringLiteral("NAME")}, true, true},
+            {QStringLiteral("BORN_AT"), {QStringLiteral("BORN"), QStringLiteral("AT")}, true, false}});
 }
 
 QStringList Column(TTable &table, const QString &field)
@@ -53,13 +54,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("isNull");
-        QTest::newRow("fits") << "Ann" << "Ann" << false;
-        QTest::newRow("cut to size") << "Bartholomew" << "Bartholo" << false;
-        QTest::newRow("trailing blanks dropped") << "Ann   " << "Ann" << false;
-        QTest::newRow("leading blanks kept") << "  Ann" << "  Ann" << false;
-        QTest::newRow("blanks after cut dropped") << "Ann Bo   X" << "Ann Bo" << false;
-        QTest::newRow("only blanks is null") << "   " << "" << true;
-        QTest::newRow("empty is null") << "" << "" << true;
+        QTest::newRow("fits") << "Ann"
+                              << "Ann" << false;
+        QTest::newRow("cut to size") << "Bartholomew"
+                                     << "Bartholo" << false;
+        QTest::newRow("trailing blanks dropped") << "Ann   "
+                                                 << "Ann" << false;
+        QTest::newRow("leading blanks kept") << "  Ann"
+                                             << "  Ann" << false;
+        QTest::newRow("blanks after cut dropped") << "Ann Bo   X"
+                                                  << "Ann Bo" << false;
+        QTest::newRow("only blanks is null") << "   "
+                                             << "" << true;
+        QTest::newRow("empty is null") << ""
+                                       << "" << true;
     }
     void stringFieldsAreCutAndLoseTrailingBlanks()
     {
@@ -84,7 +92,8 @@ private Q_SLOTS:
         table->FieldByName(QStringLiteral("BORN")).SetAsString(QStringLiteral("03/11/2024"));
         table->FieldByName(QStringLiteral("AT")).SetAsTime(QTime(9, 5, 7, 450));
         QVERIFY_THROWS_EXCEPTION(AppError, table->FieldByName(QStringLiteral("ID")).SetAsString("4x"));
-        QVERIFY_THROWS_EXCEPTION(AppError, table->FieldByName(QStringLiteral("BORN")).SetAsString("31/02/2024"));
+        QVERIFY_THROWS_EXCEPTION(AppError,
+                                 table->FieldByName(QStringLiteral("BORN")).SetAsString("31/02/2024"));
         table->Post();
         QCOMPARE(table->FieldByName(QStringLiteral("ID")).AsInteger(), 42);
         QCOMPARE(table->FieldByName(QStringLiteral("BORN")).AsDate(), QDate(2024, 11, 3));
@@ -153,7 +162,9 @@ private Q_SLOTS:
         table->CreateDataSet();
         table->SetIndexName("NAME_ASC");
         std::mt19937 random(7);
-        auto name = [&]() -> QString { return QString(QChar(u'a' + int(random() % 5))) + QChar(u'A' + int(random() % 3)); };
+        auto name = [&]() -> QString {
+            return QString(QChar(u'a' + int(random() % 5))) + QChar(u'A' + int(random() % 3));
+        };
         for (int i = 0; i < 200; ++i)
             table->AppendRecord({i, name()});
         table->SetIndexName("ID_DESC");

@@ -45,8 +45,8 @@ QStringList Dump(TTable &table)
 void Fill(TTable &table, int count)
 {
     for (int i = 1; i <= count; ++i)
-        table.AppendRecord({i, QStringLiteral("Item %1").arg(i), QDate(2024, 1, 1).addDays(i), QTime(10, 0, i % 60),
-                            QStringLiteral("Note %1 ").arg(i).repeated(5)});
+        table.AppendRecord({i, QStringLiteral("Item %1").arg(i), QDate(2024, 1, 1).addDays(i),
+                            QTime(10, 0, i % 60), QStringLiteral("Note %1 ").arg(i).repeated(5)});
 }
 
 QString WriteSample(const QString &fileName, int count)
@@ -260,7 +260,8 @@ private Q_SLOTS:
         table->Open();
         // Many new records make a whole new file; a few are written in place.
         for (int i = 0; i < (rewriteAll ? 600 : 30); ++i)
-            table->AppendRecord({1000 + i, QStringLiteral("new"), QVariant(), QVariant(), QString(4000, 'x')});
+            table->AppendRecord(
+                {1000 + i, QStringLiteral("new"), QVariant(), QVariant(), QString(4000, 'x')});
         const auto permissions = QFile::permissions(file);
         if (fault == "readonly")
             QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
