@@ -16,7 +16,10 @@ public:
 
     const QString &HeaderFileName() const { return names_[0]; }
     const QString &Name(int index) const { return names_[static_cast<size_t>(index)]; }
-    const std::array<QString, Count> &Names() const { return names_; }
+    const std::array<QString, Count> &Names() const & { return names_; }
+    // By value on a temporary, so `for (name : TACTFiles(p).Names())` never
+    // walks a destroyed array.
+    std::array<QString, Count> Names() && { return std::move(names_); }
 
 private:
     std::array<QString, Count> names_;

@@ -1,5 +1,6 @@
 #include "ActionListColumns.h"
 #include "FakeUiServices.h"
+#include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TFormActions.h"
 #include "TSettings.h"
@@ -657,6 +658,15 @@ void TestActionList::screenshot()
     QApplication::processEvents();
     QVERIFY(QDir().mkpath(shots));
     QVERIFY(form->grab().save(QDir(shots).filePath(QStringLiteral("actions.png"))));
+    // The Action File stays beside the picture, to be opened in the program.
+    const QString workspace = QDir(shots).filePath(QStringLiteral("workspace"));
+    QVERIFY(QDir().mkpath(workspace));
+    const TACTFiles files(file_);
+    for (const QString &name : files.Names()) {
+        const QString copy = workspace + QLatin1Char('/') + QFileInfo(name).fileName();
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(name, copy));
+    }
 }
 
 QTEST_MAIN(TestActionList)
