@@ -265,6 +265,8 @@ void TTable::SetFileName(const QString &fileName)
 
 void TTable::ForgetData()
 {
+    ++dataVersion_;
+    changed_.clear();
     records_.clear();
     bySerial_.clear();
     indexCaches_.clear();
@@ -391,14 +393,17 @@ void TTable::WriteFile(const QString &fileName, bool allowDelta)
         file.WriteAll(fileName, copy);
         return;
     }
-    size_t changes = deletedRowIds_.size();
-    for (const auto &record : records_)
-        changes += record->dirty || record->rowId == 0;
+    const size_t changes = deletedRowIds_.size() + size_t(changed_.size());
     const bool delta = allowDelta && hasData_ && loadedFrom_ == fileName && Stamp(fileName) == loadedStamp_ &&
                        changes * 2 < records_.size() + 2;
     if (delta) {
         try {
-            file.WriteChanges(fileName, records_, deletedRowIds_, maxRowId_);
+            // New records take row ids in the order they were added, so the
+            // file keeps the order of insertion.
+            std::vector<TRecord *> changed(changed_.begin(), changed_.end());
+            std::sort(changed.begin(), changed.end(),
+                      [](const TRecord *a, const TRecord *b) { return a->serial < b->serial; });
+            file.WriteChanges(fileName, changed, deletedRowIds_, maxRowId_);
         } catch (const AppError &) {
             // The transaction was rolled back: the file holds what was read,
             // so the unwritten changes stay valid against it.
@@ -411,6 +416,7 @@ void TTable::WriteFile(const QString &fileName, bool allowDelta)
         maxRowId_ = qint64(records_.size());
     }
     deletedRowIds_.clear();
+    changed_.clear();
     modified_ = false;
     hasData_ = true;
     loadedFrom_ = fileName;
@@ -715,16 +721,21 @@ QString TTable::DisplayTextAt(int row, int field) const
 int TTable::MaxInteger(const QString &field, int fallback) const
 {
     const int index = FieldIndex(field);
-    bool found = false;
-    int highest = fallback;
-    for (const auto &record : records_) {
-        const QVariant &value = record->values[size_t(index)];
-        if (value.isValid() && (!found || value.toInt() > highest)) {
-            highest = value.toInt();
-            found = true;
+    if (index < 0)
+        return fallback;
+    // Every reload asks again; the answer holds until the data changes.
+    MaxCache &cached = maxCache_[index];
+    if (cached.version != dataVersion_) {
+        cached = MaxCache{dataVersion_, false, 0};
+        for (const auto &record : records_) {
+            const QVariant &value = record->values[size_t(index)];
+            if (value.isValid() && (!cached.found || value.toInt() > cached.highest)) {
+                cached.highest = value.toInt();
+                cached.found = true;
+            }
         }
     }
-    return highest;
+    return cached.found ? cached.highest : fallback;
 }
 
 // Editing.
@@ -826,7 +837,9 @@ void TTable::Post()
     editing_ = nullptr;
     state_ = dsBrowse;
     modified_ = true;
+    ++dataVersion_;
     posted->filterStamp = 0;
+    changed_.insert(posted);
     current_ = posted;
     currentRow_ = oldRow;
     UpdateVisible(posted, isNew, false);
@@ -864,12 +877,14 @@ void TTable::Delete()
         cache->Remove(record, record->values);
     if (record->rowId > 0)
         deletedRowIds_.push_back(record->rowId);
+    changed_.remove(record);
     bySerial_.remove(record->serial);
     current_ = nullptr;
     currentRow_ = row;
     records_.erase(std::find_if(records_.begin(), records_.end(),
                                 [record](const std::unique_ptr<TRecord> &r) { return r.get() == record; }));
     modified_ = true;
+    ++dataVersion_;
     if (visibleValid_)
         ResyncCurrent();
     NotifyLayout();

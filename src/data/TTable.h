@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -92,7 +93,10 @@ public:
 
     // Life cycle and files.
     void CreateDataSet(); // empty and active; forgets any loaded data
-    void Open();          // loads FileName; does nothing when already active
+    // Loads FileName; does nothing when already active. Data still in memory
+    // from the very same file, unchanged on disk since (size, times, inode),
+    // is taken as it is instead of being read again.
+    void Open();
     // Writes the table when a file name is set and the data changed since it
     // was loaded, created or written, or the file is missing; then inactive.
     // A failed write throws; the table is inactive all the same, and its
@@ -229,6 +233,7 @@ private:
     quint64 nextSerial_ = 1;
     qint64 maxRowId_ = 0;               // highest row id in the file the data came from
     std::vector<qint64> deletedRowIds_; // removed since the file was read or written
+    QSet<TRecord *> changed_;           // added or edited since then
     QString loadedFrom_;                // file whose content the data mirrors
     FileStamp loadedStamp_;             // that file as it was then
     bool hasData_ = false;              // records_ hold data of loadedFrom_ (also when inactive)
@@ -240,6 +245,14 @@ private:
     int filterField_ = -1;
     qint64 filterValue_ = 0;
     quint32 filterGeneration_ = 1;
+
+    struct MaxCache {
+        quint64 version = ~quint64(0);
+        bool found = false;
+        int highest = 0;
+    };
+    quint64 dataVersion_ = 0; // changes with every change of the records
+    mutable QHash<int, MaxCache> maxCache_;
 
     mutable std::vector<TRecord *> visible_;
     mutable bool visibleValid_ = false;

@@ -381,7 +381,7 @@ void TTableFile::WriteAll(const QString &fileName, const TRecords &records) cons
     }
 }
 
-void TTableFile::WriteChanges(const QString &fileName, const TRecords &records,
+void TTableFile::WriteChanges(const QString &fileName, const std::vector<TRecord *> &changed,
                               const std::vector<qint64> &deletedRowIds, qint64 &maxRowId) const
 {
     std::vector<std::pair<TRecord *, qint64>> inserted;
@@ -412,9 +412,7 @@ void TTableFile::WriteChanges(const QString &fileName, const TRecords &records,
                 remove.Run();
             }
             qint64 nextRowId = maxRowId;
-            for (const auto &record : records) {
-                if (!record->dirty && record->rowId > 0)
-                    continue;
+            for (TRecord *record : changed) {
                 if (record->rowId > 0) {
                     BindRecord(update.Handle(), fields_, *record, 1);
                     sqlite3_bind_int64(update.Handle(), int(fields_.size()) + 1, record->rowId);
@@ -423,7 +421,7 @@ void TTableFile::WriteChanges(const QString &fileName, const TRecords &records,
                     sqlite3_bind_int64(insert.Handle(), 1, ++nextRowId);
                     BindRecord(insert.Handle(), fields_, *record, 2);
                     insert.Run();
-                    inserted.emplace_back(record.get(), nextRowId);
+                    inserted.emplace_back(record, nextRowId);
                 }
             }
         } catch (...) {
@@ -439,6 +437,6 @@ void TTableFile::WriteChanges(const QString &fileName, const TRecords &records,
         record->rowId = rowId;
         maxRowId = std::max(maxRowId, rowId);
     }
-    for (const auto &record : records)
+    for (TRecord *record : changed)
         record->dirty = false;
 }

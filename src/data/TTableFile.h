@@ -42,10 +42,11 @@ public:
     void WriteAll(const QString &fileName, const TRecords &records) const;
 
     // Applies the changes since the file was read or written in one
-    // transaction on the file itself: deletes deletedRowIds, updates dirty
-    // records with a row id and inserts those without (assigning row ids
-    // after maxRowId). No journal is left once it returns.
-    void WriteChanges(const QString &fileName, const TRecords &records,
+    // transaction on the file itself: deletes deletedRowIds, updates the
+    // changed records with a row id and inserts those without (assigning row
+    // ids after maxRowId, in the given order). No journal is left once it
+    // returns.
+    void WriteChanges(const QString &fileName, const std::vector<TRecord *> &changed,
                       const std::vector<qint64> &deletedRowIds, qint64 &maxRowId) const;
 
 private:
