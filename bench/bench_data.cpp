@@ -1,0 +1,205 @@
+#include "ActionFileGenerator.h"
+#include "TDataModuleMain.h"
+#include "TSettings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <map>
+
+namespace {
+
+QTemporaryDir *Folder()
+{
+    static QTemporaryDir dir;
+    return &dir;
+}
+
+// One generated Action File per size, made on first use.
+QString ActionFile(int actions)
+{
+    static std::map<int, QString> made;
+    auto found = made.find(actions);
+    if (found != made.end())
+        return found->second;
+    const QString fileName = Folder()->filePath(QStringLiteral("Plan%1.act").arg(actions));
+    TDataModuleMain data;
+    GenerateActionFile(data, fileName, actions);
+    return made[actions] = fileName;
+}
+
+double FilesMiB(const QString &fileName)
+{
+    qint64 bytes = 0;
+    for (int code = 0; code < TTables::kTableCount; ++code)
+        bytes += QFileInfo(TTables::TableFileName(fileName, code)).size();
+    return double(bytes) / (1024.0 * 1024.0);
+}
+
+double ResidentMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+void EditOneAction(TDataModuleMain &data, int round)
+{
+    data.cdsActions->SetRecNo(round % data.cdsActions->RecordCount());
+    data.cdsActions->Edit();
+    data.cdsActions->FieldByName(QStringLiteral("SYNOPSIS"))
+        .SetAsString(QStringLiteral("edited %1").arg(round));
+    data.cdsActions->Post();
+}
+
+void BM_Open(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    for (auto _ : state) {
+        TDataModuleMain data;
+        QElapsedTimer timer;
+        timer.start();
+        data.Tables.Open(file, false);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        data.Tables.Close();
+    }
+}
+
+void BM_CloseAfterOneEdit(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    TDataModuleMain data;
+    data.Tables.Open(file, false);
+    int round = 0;
+    for (auto _ : state) {
+        EditOneAction(data, ++round);
+        QElapsedTimer timer;
+        timer.start();
+        data.Tables.Close();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        data.Tables.Open(file, false);
+    }
+    data.Tables.Close();
+}
+
+// What the action list does after every edit: close (writing the change) and open again.
+void BM_ReloadAfterOneEdit(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    TDataModuleMain data;
+    data.Tables.Open(file, false);
+    int round = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        EditOneAction(data, ++round);
+        data.Tables.Close();
+        data.Tables.Open(file, false);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    data.Tables.Close();
+}
+
+// The first switch to each index of the actions table after opening.
+void BM_FirstIndexSwitch(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    double worst = 0, total = 0;
+    int switches = 0;
+    for (auto _ : state) {
+        TDataModuleMain data;
+        data.Tables.Open(file, false);
+        double elapsed = 0;
+        for (const TIndexDef &index : data.cdsActions->IndexDefs()) {
+            QElapsedTimer timer;
+            timer.start();
+            data.cdsActions->SetIndexName(index.name);
+            data.cdsActions->First();
+            const double seconds = double(timer.nsecsElapsed()) / 1e9;
+            worst = std::max(worst, seconds);
+            elapsed += seconds;
+            ++switches;
+        }
+        total += elapsed;
+        state.SetIterationTime(elapsed);
+        data.Tables.Close();
+    }
+    state.counters["worst_ms"] = worst * 1000;
+    state.counters["mean_ms"] = total * 1000 / std::max(1, switches);
+}
+
+void BM_ApplyFilter(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    TDataModuleMain data;
+    data.Tables.Open(file, false);
+    int filter = 0;
+    for (auto _ : state) {
+        Settings().Actions.Filter = 1 + filter++ % 2; // open, then resolved
+        data.cdsActions->RefreshFilter();
+        data.cdsActions->First();
+        benchmark::DoNotOptimize(data.cdsActions->RecordCount());
+    }
+    Settings().Actions.Filter = 0;
+    data.Tables.Close();
+}
+
+void BM_MemoryAfterOpen(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    for (auto _ : state) {
+        malloc_trim(0);
+        const double before = ResidentMiB();
+        TDataModuleMain data;
+        data.Tables.Open(file, false);
+        const double after = ResidentMiB();
+        state.counters["files_MiB"] = FilesMiB(file);
+        state.counters["rss_MiB"] = after;
+        state.counters["rss_growth_MiB"] = after - before;
+        state.counters["growth_per_file_size"] = (after - before) / FilesMiB(file);
+        data.Tables.Close();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_Open)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CloseAfterOneEdit)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK(BM_ReloadAfterOneEdit)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK(BM_FirstIndexSwitch)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK(BM_ApplyFilter)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryAfterOpen)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    Settings().Actions.AtributeSeparator = QStringLiteral("_");
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
