@@ -609,7 +609,7 @@ void TestActionList::screenshot()
         {"HW-008", "Tide gauge calibration", "Reintroduced", "Blocking", 30, false},
         {"HW-009", "Drainage outfall", "Resolved", "Low", 4, true},
         {"HW-010", "Mooring layout review", "Active", "High", 2, false},
-        {"HW-011", "Paint specification", "Void", "Medium", 999, false},
+        {"HW-011", "Paint schedule", "Void", "Medium", 999, false},
     };
     QList<Values> actions;
     int id = 0;
