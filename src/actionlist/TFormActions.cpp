@@ -18,6 +18,7 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -256,7 +257,26 @@ void TFormActions::CreateToolBar()
 {
     ToolBar = new QToolBar(this);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
-    ToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    ToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBar->setIconSize(QSize(20, 20));
+    // The same pictures as the main window's toolbar, so a command looks the
+    // same wherever it appears.
+    const QList<std::pair<QAction *, QStyle::StandardPixmap>> icons{
+        {ActionNew, QStyle::SP_FileIcon},
+        {ActionEdit, QStyle::SP_FileDialogDetailedView},
+        {ActionDelete, QStyle::SP_TrashIcon},
+        {ActionNewLog, QStyle::SP_FileIcon},
+        {ActionEditLog, QStyle::SP_FileDialogDetailedView},
+        {ActionDeleteLog, QStyle::SP_TrashIcon},
+        {ActionActors, QStyle::SP_DirHomeIcon},
+        {ActionProperties, QStyle::SP_FileDialogInfoView},
+        {ActionSearch, QStyle::SP_FileDialogContentsView},
+        {ActionPrintList, QStyle::SP_FileDialogListView},
+        {ActionDigest, QStyle::SP_FileDialogStart},
+        {ActionAuxiliary, QStyle::SP_DirIcon},
+        {ActionActionClose, QStyle::SP_DialogCloseButton}};
+    for (const auto &[action, icon] : icons)
+        action->setIcon(style()->standardIcon(icon));
     const QList<QList<QAction *>> groups{{ActionNew, ActionEdit, ActionDelete},
                                          {ActionNewLog, ActionEditLog, ActionDeleteLog},
                                          {ActionActors, ActionProperties},
