@@ -26,16 +26,34 @@ using Key = std::array<KeyPart, kMaxKeyParts>;
 } // namespace
 
 struct TTable::IndexCache {
-    struct Entry {
-        Key key;
-        TRecord *record;
-    };
     std::vector<int> fields;
     std::vector<bool> text;
     bool descending = false;
     bool caseInsensitive = false;
-    std::vector<Entry> entries;   // sorted
-    std::vector<TRecord *> order; // the same records, for iteration
+    // The records sorted; keys are computed again for the few comparisons
+    // of a search, so an index holds no copy of the data.
+    std::vector<TRecord *> order;
+    // One field's values along `order`, so that a "FIELD = n" filter scans
+    // an array instead of visiting every record; rebuilt after any change.
+    struct ColumnValue {
+        qint64 value = 0;
+        bool present = false; // not null
+    };
+    int columnField = -1;
+    std::vector<ColumnValue> column;
+
+    const std::vector<ColumnValue> &Column(int field)
+    {
+        if (columnField != field) {
+            column.resize(order.size());
+            for (size_t i = 0; i < order.size(); ++i) {
+                const QVariant &value = order[i]->values[size_t(field)];
+                column[i] = value.isValid() ? ColumnValue{value.toLongLong(), true} : ColumnValue{};
+            }
+            columnField = field;
+        }
+        return column;
+    }
 
     Key MakeKey(const std::vector<QVariant> &values, int count = -1) const
     {
@@ -78,66 +96,155 @@ struct TTable::IndexCache {
         }
         return 0;
     }
+    int Parts() const { return std::min(int(fields.size()), kMaxKeyParts); }
     // Ties keep the order of insertion, so every order is deterministic.
-    // Order of two records, computing their keys.
     bool LessRecord(TRecord *a, TRecord *b) const
     {
-        return Less(Entry{MakeKey(a->values), a}, Entry{MakeKey(b->values), b});
+        const int c = Compare(MakeKey(a->values), MakeKey(b->values), Parts());
+        return c != 0 ? c < 0 : a->serial < b->serial;
     }
-    bool Less(const Entry &a, const Entry &b) const
+    // Where a record with this key and serial belongs in `order`.
+    size_t Position(const Key &key, quint64 serial) const
     {
-        const int c = Compare(a.key, b.key, std::min(int(fields.size()), kMaxKeyParts));
-        return c != 0 ? c < 0 : a.record->serial < b.record->serial;
-    }
-    size_t Position(const Entry &probe) const
-    {
-        return size_t(std::lower_bound(entries.begin(), entries.end(), probe,
-                                       [this](const Entry &a, const Entry &b) { return Less(a, b); }) -
-                      entries.begin());
+        const int parts = Parts();
+        return size_t(std::lower_bound(order.begin(), order.end(), key,
+                                       [&](TRecord *record, const Key &probe) {
+                                           const int c = Compare(MakeKey(record->values), probe, parts);
+                                           return c != 0 ? c < 0 : record->serial < serial;
+                                       }) -
+                      order.begin());
     }
     void Add(TRecord *record)
     {
-        Entry entry{MakeKey(record->values), record};
-        const size_t at = Position(entry);
-        entries.insert(entries.begin() + qsizetype(at), std::move(entry));
+        columnField = -1;
+        const size_t at = Position(MakeKey(record->values), record->serial);
         order.insert(order.begin() + qsizetype(at), record);
     }
     // `values` are the record's values when it was added.
     void Remove(TRecord *record, const std::vector<QVariant> &values)
     {
-        const Entry probe{MakeKey(values), record};
-        size_t at = Position(probe);
-        if (at >= entries.size() || entries[at].record != record) // keys out of step: find it plainly
+        columnField = -1;
+        size_t at = Position(MakeKey(values), record->serial);
+        if (at >= order.size() || order[at] != record) // keys out of step: find it plainly
             at = size_t(std::find(order.begin(), order.end(), record) - order.begin());
-        if (at < entries.size()) {
-            entries.erase(entries.begin() + qsizetype(at));
+        if (at < order.size())
             order.erase(order.begin() + qsizetype(at));
+    }
+    // Sorting works on small items holding a few leading units of the key,
+    // packed into two words so that comparing the words never contradicts
+    // Compare: numbers biased to unsigned, text as 17-bit UTF-16 units plus
+    // one (the order QString::compare uses; padding sorts before any unit).
+    // Runs of equal words are sorted again on the next units of the text, so
+    // each text is read a few units at a time instead of in every comparison.
+    struct SortItem {
+        quint64 high = 0, low = 0;
+        quint32 position = 0; // in the records, which are in order of insertion
+        bool exact = false;   // the words hold the whole key
+    };
+    static constexpr int kUnitsPerWord = 3;
+    static constexpr int kMaxLevels = 64;
+    // Packs text units from `from` into words[word..1]; true when the text
+    // ends within them.
+    static bool PackText(const QString &value, qsizetype from, quint64 *words, int word)
+    {
+        const qsizetype room = qsizetype(kUnitsPerWord) * (2 - word);
+        const qsizetype n = std::clamp<qsizetype>(value.size() - from, 0, room);
+        for (qsizetype k = 0; k < n; ++k)
+            words[word + k / kUnitsPerWord] |= quint64(value[from + k].unicode() + 1u)
+                                               << (34 - 17 * (k % kUnitsPerWord));
+        return value.size() - from <= room;
+    }
+    void Finish(SortItem &item, const quint64 *words, bool exact) const
+    {
+        item.high = descending ? ~words[0] : words[0];
+        item.low = descending ? ~words[1] : words[1];
+        item.exact = exact;
+    }
+    void PackFirst(SortItem &item, const Key &key, int parts) const
+    {
+        quint64 words[2] = {0, 0};
+        int word = 0;
+        bool exact = true;
+        for (int i = 0; i < parts && exact; ++i) {
+            const KeyPart &part = key[size_t(i)];
+            if (word >= 2) {
+                exact = false;
+            } else if (text[size_t(i)]) {
+                exact = PackText(part.text, 0, words, word);
+                // Room for at least one padding unit, which ends the text
+                // before the next part.
+                word += int(part.text.size() / kUnitsPerWord) + 1;
+            } else {
+                words[word++] = quint64(part.number) ^ (quint64(1) << 63);
+            }
+        }
+        Finish(item, words, exact);
+    }
+    // Only a last text part after whole numbers continues at a fixed unit.
+    int TextStartWord(int parts) const
+    {
+        if (!text[size_t(parts - 1)] || parts > 2)
+            return -1;
+        for (int i = 0; i < parts - 1; ++i)
+            if (text[size_t(i)])
+                return -1;
+        return parts - 1;
+    }
+    void PackLevel(SortItem &item, const Key &key, int parts, int startWord, int level) const
+    {
+        const QString &value = key[size_t(parts - 1)].text;
+        const qsizetype from = qsizetype(kUnitsPerWord) * (2 - startWord + 2 * (level - 1));
+        quint64 words[2] = {0, 0};
+        Finish(item, words, PackText(value, from, words, 0));
+    }
+    void SortRange(SortItem *begin, SortItem *end, const std::vector<Key> &keys, int parts, int startWord,
+                   int level) const
+    {
+        std::sort(begin, end, [](const SortItem &a, const SortItem &b) {
+            if (a.high != b.high)
+                return a.high < b.high;
+            if (a.low != b.low)
+                return a.low < b.low;
+            return a.position < b.position;
+        });
+        for (SortItem *run = begin; run != end;) {
+            SortItem *next = run + 1;
+            bool exact = run->exact;
+            for (; next != end && next->high == run->high && next->low == run->low; ++next)
+                exact = exact && next->exact;
+            // Equal exact words are equal keys, already in order of insertion.
+            if (next - run > 1 && !exact) {
+                if (startWord >= 0 && level < kMaxLevels) {
+                    for (SortItem *item = run; item != next; ++item)
+                        PackLevel(*item, keys[item->position], parts, startWord, level + 1);
+                    SortRange(run, next, keys, parts, startWord, level + 1);
+                } else {
+                    std::sort(run, next, [&](const SortItem &a, const SortItem &b) {
+                        const int c = Compare(keys[a.position], keys[b.position], parts);
+                        return c != 0 ? c < 0 : a.position < b.position;
+                    });
+                }
+            }
+            run = next;
         }
     }
     void Build(const std::vector<std::unique_ptr<TRecord>> &records)
     {
-        // Sorts positions rather than the keys themselves; records are held
-        // in order of insertion, so the position breaks ties like the serial.
+        columnField = -1;
+        const int parts = Parts();
         std::vector<Key> keys;
         keys.reserve(records.size());
-        for (const auto &record : records)
-            keys.push_back(MakeKey(record->values));
-        std::vector<quint32> positions(records.size());
-        for (size_t i = 0; i < positions.size(); ++i)
-            positions[i] = quint32(i);
-        const int parts = std::min(int(fields.size()), kMaxKeyParts);
-        std::sort(positions.begin(), positions.end(), [&](quint32 a, quint32 b) {
-            const int c = Compare(keys[a], keys[b], parts);
-            return c != 0 ? c < 0 : a < b;
-        });
-        entries.clear();
-        entries.reserve(records.size());
-        order.resize(records.size());
-        for (size_t i = 0; i < positions.size(); ++i) {
-            TRecord *record = records[positions[i]].get();
-            entries.push_back(Entry{std::move(keys[positions[i]]), record});
-            order[i] = record;
+        std::vector<SortItem> items(records.size());
+        for (size_t i = 0; i < records.size(); ++i) {
+            keys.push_back(MakeKey(records[i]->values));
+            items[i].position = quint32(i);
+            PackFirst(items[i], keys.back(), parts);
         }
+        if (parts > 0)
+            SortRange(items.data(), items.data() + items.size(), keys, parts, TextStartWord(parts), 0);
+        order.resize(records.size());
+        for (size_t i = 0; i < items.size(); ++i)
+            order[i] = records[items[i].position].get();
     }
 };
 
@@ -450,11 +557,6 @@ TTable::IndexCache &TTable::BuiltIndex(const QString &name) const
     return *indexCaches_.emplace(name, std::move(cache)).first->second;
 }
 
-const std::vector<TRecord *> &TTable::Ordered() const
-{
-    return BuiltIndex(indexName_).order;
-}
-
 void TTable::NewFilterGeneration()
 {
     // 0 marks a record whose result was never computed.
@@ -502,10 +604,17 @@ const std::vector<TRecord *> &TTable::Visible() const
     static const std::vector<TRecord *> none;
     if (!active_)
         return none;
-    const std::vector<TRecord *> &ordered = Ordered();
+    IndexCache &cache = BuiltIndex(indexName_);
+    const std::vector<TRecord *> &ordered = cache.order;
     visible_.clear();
     if (!filtered_) {
         visible_ = ordered;
+    } else if (filterField_ >= 0) {
+        // Only records with the filter value can pass.
+        const auto &column = cache.Column(filterField_);
+        for (size_t i = 0; i < ordered.size(); ++i)
+            if (column[i].present && column[i].value == filterValue_ && Passes(ordered[i]))
+                visible_.push_back(ordered[i]);
     } else {
         visible_.reserve(ordered.size());
         for (TRecord *record : ordered)
@@ -1096,15 +1205,17 @@ bool TTable::FindKey(const QVariantList &values)
     for (int i = 0; i < count; ++i)
         probeValues[size_t(cache.fields[size_t(i)])] = Normalize(cache.fields[size_t(i)], values[i]);
     const Key probe = cache.MakeKey(probeValues, count);
-    auto at = std::lower_bound(
-        cache.entries.begin(), cache.entries.end(), probe,
-        [&](const IndexCache::Entry &e, const Key &k) { return cache.Compare(e.key, k, count) < 0; });
-    for (; at != cache.entries.end() && cache.Compare(at->key, probe, count) == 0; ++at) {
+    const auto compare = [&](TRecord *record) {
+        return cache.Compare(cache.MakeKey(record->values, count), probe, count);
+    };
+    auto at = std::lower_bound(cache.order.begin(), cache.order.end(), probe,
+                               [&](TRecord *record, const Key &) { return compare(record) < 0; });
+    for (; at != cache.order.end() && compare(*at) == 0; ++at) {
         // Case-insensitive keys match regardless of case; compare the values
         // exactly as the index does.
-        if (filtered_ && !Passes(at->record))
+        if (filtered_ && !Passes(*at))
             continue;
-        current_ = at->record;
+        current_ = *at;
         currentRow_ = -1;
         bof_ = eof_ = false;
         NotifyData();

@@ -198,7 +198,6 @@ private:
     void SetCurrentValue(int field, const QVariant &value);
     QVariant Normalize(int field, const QVariant &value) const;
     const std::vector<TRecord *> &Visible() const;
-    const std::vector<TRecord *> &Ordered() const;
     IndexCache &BuiltIndex(const QString &name) const;
     bool Passes(TRecord *record) const;
     bool Evaluate(TRecord *record) const;

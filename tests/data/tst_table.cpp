@@ -42,6 +42,91 @@ void AddPeople(TTable &table, const QStringList &names)
         table.AppendRecord({++id, name});
 }
 
+// Rows with long shared text prefixes, case and non-ASCII variants, embedded
+// NUL, nulls and many ties, for checking sorted orders against a reference.
+std::unique_ptr<TTable> MakeSortTable()
+{
+    const auto index = [](const char *name, QStringList fields, bool descending, bool caseInsensitive) {
+        return TIndexDef{QLatin1String(name), fields, descending, caseInsensitive};
+    };
+    return std::make_unique<TTable>(
+        QStringLiteral("sorted"),
+        QList<TFieldDef>{{QStringLiteral("ROW"), ftInteger, 0},
+                         {QStringLiteral("N"), ftInteger, 0},
+                         {QStringLiteral("TEXT"), ftString, 60},
+                         {QStringLiteral("DAY"), ftDate, 0},
+                         {QStringLiteral("AT"), ftTime, 0}},
+        QList<TIndexDef>{index("TEXT_CI", {"TEXT"}, false, true), index("TEXT_CI_DESC", {"TEXT"}, true, true),
+                         index("TEXT_CS", {"TEXT"}, false, false), index("N_DESC", {"N"}, true, false),
+                         index("N_TEXT", {"N", "TEXT"}, false, true),
+                         index("TEXT_N_DESC", {"TEXT", "N"}, true, false),
+                         index("DAY_AT_DESC", {"DAY", "AT"}, true, false)});
+}
+
+void AddSortRows(TTable &table, int count)
+{
+    std::mt19937 random(11);
+    const QStringList pieces{"Straße",
+                             "STRASSE",
+                             "strasse",
+                             "abcdefghijklmnopq",
+                             "ABCDEFGHIJKLMNOPQ",
+                             "abcdefghijklmnopr",
+                             "abcdef",
+                             "a",
+                             QString(u'\0') + "b",
+                             QStringLiteral("\xFF21\xFF22"),
+                             QStringLiteral("\xFF41\xFF42"),
+                             QStringLiteral("\xD835\xDC9C"),
+                             "\u00E9t\u00E9",
+                             "\u00C9T\u00C9",
+                             "z"};
+    for (int row = 0; row < count; ++row) {
+        QString text;
+        for (unsigned parts = random() % 4; parts > 0; --parts)
+            text += pieces[int(random() % unsigned(pieces.size()))];
+        const auto maybe = [&](QVariant value) { return random() % 6 == 0 ? QVariant() : value; };
+        table.AppendRecord({row, maybe(int(random() % 7) - 3), text,
+                            maybe(QDate(2024, 1, 1).addDays(int(random() % 4))),
+                            maybe(QTime(int(random() % 3), 0))});
+    }
+}
+
+// The order of insertion sorted by a plain comparison of the values: nulls
+// first, text by QString::compare (case-folded when case-insensitive),
+// descending reversing the values only.
+QStringList ReferenceRows(TTable &table, const TIndexDef &index)
+{
+    table.SetIndexName(QString());
+    std::vector<QVariantList> rows;
+    for (table.First(); !table.Eof(); table.Next()) {
+        QVariantList row{table.FieldByName("ROW").Value()};
+        for (const QString &field : index.fields)
+            row << table.FieldByName(field).Value();
+        rows.push_back(row);
+    }
+    const auto compare = [&](const QVariant &a, const QVariant &b) {
+        if (!a.isValid() || !b.isValid())
+            return int(a.isValid()) - int(b.isValid());
+        if (a.typeId() == QMetaType::QString) {
+            const QString x = index.caseInsensitive ? a.toString().toCaseFolded() : a.toString();
+            const QString y = index.caseInsensitive ? b.toString().toCaseFolded() : b.toString();
+            return QString::compare(x, y);
+        }
+        const QPartialOrdering c = QVariant::compare(a, b);
+        return c == QPartialOrdering::Less ? -1 : (c == QPartialOrdering::Greater ? 1 : 0);
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const QVariantList &a, const QVariantList &b) {
+        for (int i = 1; i < a.size(); ++i)
+            if (const int c = compare(a[i], b[i]); c != 0)
+                return index.descending ? c > 0 : c < 0;
+        return false;
+    });
+    QStringList ids;
+    for (const QVariantList &row : rows)
+        ids << row.first().toString();
+    return ids;
+}
 } // namespace
 
 class TestTable : public QObject {
@@ -198,6 +283,34 @@ private Q_SLOTS:
         }
     }
 
+    // Orders sorted in one go and orders kept record by record both match a
+    // plain comparison of the values, also where texts share long starts.
+    void indexOrderMatchesPlainComparison_data()
+    {
+        QTest::addColumn<QString>("index");
+        const auto table = MakeSortTable();
+        for (const TIndexDef &def : table->IndexDefs())
+            QTest::newRow(qPrintable(def.name)) << def.name;
+    }
+    void indexOrderMatchesPlainComparison()
+    {
+        QFETCH(QString, index);
+        auto table = MakeSortTable();
+        const TIndexDef def = *std::find_if(table->IndexDefs().begin(), table->IndexDefs().end(),
+                                            [&](const TIndexDef &d) { return d.name == index; });
+        table->CreateDataSet();
+        AddSortRows(*table, 400);
+        const QStringList expected = ReferenceRows(*table, def);
+        table->SetIndexName(index);
+        QCOMPARE(Column(*table, "ROW"), expected);
+
+        auto kept = MakeSortTable();
+        kept->CreateDataSet();
+        kept->SetIndexName(index);
+        AddSortRows(*kept, 400);
+        QCOMPARE(Column(*kept, "ROW"), expected);
+    }
+
     void filterByTextAndHandler()
     {
         auto table = MakeTable();
@@ -222,6 +335,33 @@ private Q_SLOTS:
         table->Post();
         QCOMPARE(Column(*table, "NAME"), QStringList({"c", "d"}));
         QVERIFY_THROWS_EXCEPTION(AppError, table->SetFilter("ID > 2"));
+    }
+
+    // The filter sees values edited since it was last applied.
+    void filterFollowsEditedValues()
+    {
+        auto table = MakeTable();
+        table->CreateDataSet();
+        table->AppendRecord({1, "a"});
+        table->AppendRecord({2, "b"});
+        table->AppendRecord({2, "c"});
+        table->SetIndexName("NAME_DESC");
+        table->SetFilter("ID = 2");
+        table->SetFiltered(true);
+        QCOMPARE(Column(*table, "NAME"), QStringList({"c", "b"}));
+        table->SetFiltered(false);
+        table->Last();
+        table->Edit();
+        table->FieldByName("ID").SetAsInteger(2);
+        table->Post();
+        table->SetFiltered(true);
+        QCOMPARE(Column(*table, "NAME"), QStringList({"c", "b", "a"}));
+        table->First();
+        table->Edit();
+        table->FieldByName("ID").Clear();
+        table->Post();
+        table->RefreshFilter();
+        QCOMPARE(Column(*table, "NAME"), QStringList({"b", "a"}));
     }
 
     void editingCancelDeleteAndNewRecordHandler()
