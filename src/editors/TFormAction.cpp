@@ -355,7 +355,7 @@ void TFormAction::ApplyClicked()
             data.FilterDecisionsByAction();
             data.FilterStatementsByAction();
         },
-        [&] { Actions()->Edit(); });
+        [&] { EditCurrentAgain(); });
 }
 
 void TFormAction::EditorClosing()
@@ -471,8 +471,18 @@ void TFormAction::RemoveFollowUp()
         },
         [&] {
             Actions()->Post();
-            Actions()->Edit();
+            EditCurrentAgain();
         });
+}
+
+void TFormAction::EditCurrentAgain()
+{
+    Actions()->Edit();
+    // A posted action that left the list's filter is no longer current; the
+    // fields must show the record now in edit, or the next save would copy
+    // them over it.
+    Binder().Load();
+    UpdateDateColours();
 }
 
 void TFormAction::BeforeStep()

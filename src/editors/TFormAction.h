@@ -56,6 +56,7 @@ private:
     void JumpToFollowUp();
     void RemoveFollowUp();
     void UpdateFollowUpPanel();
+    void EditCurrentAgain();
     void IdActionExit();
 
     bool ResolvePending = false;

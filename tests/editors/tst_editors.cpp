@@ -27,6 +27,7 @@ private Q_SLOTS:
 
     void firstSavedActionGetsIdOne_data();
     void firstSavedActionGetsIdOne();
+    void applyLeavingTheFilterNeverOverwritesAnotherAction();
     void blankActionIdIsRefused();
     void viewClosesWithoutSaving();
     void resolveWritesOneLogEntry_data();
@@ -186,6 +187,36 @@ void TestEditors::firstSavedActionGetsIdOne()
     QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("First"));
     QCOMPARE(data_->cdsActions->FieldByName("ATTRIBUTE").AsString(), QStringLiteral("_00001"));
     QCOMPARE(data_->cdsActions->State(), dsBrowse);
+}
+
+// With the list on resolved actions, a new open action leaves the list when
+// Apply posts it; the next OK must not write the window over the resolved
+// action that became current.
+void TestEditors::applyLeavingTheFilterNeverOverwritesAnotherAction()
+{
+    AddAction(1, QStringLiteral("Done"));
+    data_->cdsActions->Edit();
+    data_->cdsActions->FieldByName("DATE_FINISHED").SetAsDate(QDate(2026, 1, 5));
+    data_->cdsActions->Post();
+    Settings().Actions.Filter = 2;
+    Reopen();
+    QCOMPARE(data_->cdsActions->RecordCount(), 1);
+
+    data_->cdsActions->Insert();
+    TFormAction form(emNew);
+    form.show();
+    Type(Child<QLineEdit>(&form, "EditID_ACTION"), QStringLiteral("Second"));
+    Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("still open"));
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonApply"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+
+    data_->cdsActions->SetFiltered(false);
+    QCOMPARE(data_->cdsActions->RecordCount(), 2);
+    QVERIFY(LocateAction(1));
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("Done"));
+    QVERIFY(data_->cdsActions->FieldByName("SYNOPSIS").IsNull());
+    QVERIFY(LocateAction(2));
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("Second"));
 }
 
 void TestEditors::blankActionIdIsRefused()
