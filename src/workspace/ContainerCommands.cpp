@@ -60,6 +60,10 @@ void WriteBack(const QString &actFile, const QString &containerFileName)
 
 QString WithDravelinExtension(const QString &fileName)
 {
+    // A name that already ends in the extension, in any case, is the file
+    // the user chose: file names are case-sensitive here.
+    if (QFileInfo(fileName).suffix().compare(QLatin1String("dravelin"), Qt::CaseInsensitive) == 0)
+        return fileName;
     // Only a dot in the file's own name starts an extension, not one in a
     // folder name.
     const QString name = QFileInfo(fileName).fileName();

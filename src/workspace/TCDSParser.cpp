@@ -97,7 +97,15 @@ int TCDSParser::Unpack()
     for (int i = 0; i < TACTFiles::Count; ++i) {
         const auto index = static_cast<size_t>(i);
         files[index] = std::make_unique<QFile>(files_.Name(i));
-        if (!files[index]->open(QIODevice::ReadWrite | QIODevice::Truncate))
+        // The header file's name was reserved by creating it; a companion
+        // found under its name is someone else's (or a link planted in the
+        // shared temporary folder), so it is removed and created anew
+        // rather than written through.
+        if (i > 0)
+            QFile::remove(files_.Name(i));
+        const QIODevice::OpenMode mode =
+            QIODevice::ReadWrite | (i > 0 ? QIODevice::NewOnly : QIODevice::Truncate);
+        if (!files[index]->open(mode))
             return UnpackCannotCreateMember;
         members[index] = files[index].get();
     }

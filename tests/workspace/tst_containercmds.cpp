@@ -120,6 +120,9 @@ void TestContainerCommands::dravelinExtensionReplacesTheLastExtension_data()
                                      << "/d.x/Project.dravelin";
     QTest::newRow("own extension") << "/d/Project.dravelin"
                                    << "/d/Project.dravelin";
+    // Another case names another file here; the chosen one is kept.
+    QTest::newRow("own extension in capitals") << "/d/Project.DRAVELIN"
+                                               << "/d/Project.DRAVELIN";
 }
 
 void TestContainerCommands::dravelinExtensionReplacesTheLastExtension()

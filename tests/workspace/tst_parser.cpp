@@ -73,6 +73,7 @@ private Q_SLOTS:
     void unpackRefusesMalformedContainer_data();
     void unpackRefusesMalformedContainer();
     void unpackReportsFileFailures();
+    void unpackNeverWritesThroughAPlantedLink();
     void unpackedMembersAreDeletedWithTheRegistry();
     void failedPackLeavesOldContainerIntact_data();
     void failedPackLeavesOldContainerIntact();
@@ -193,6 +194,26 @@ void TestParser::unpackReportsFileFailures()
     QVERIFY(WriteFileBytes(container, ContainerBytes({1, 2, 3, 4, 5, 6})));
     TGlobalTempFiles nowhere(dir.filePath("no such folder"));
     QCOMPARE(TCDSParser(container, nowhere).Unpack(), int(TCDSParser::UnpackCannotCreateMember));
+}
+
+// A link planted under a companion's future name in the shared temporary
+// folder is replaced, never written through.
+void TestParser::unpackNeverWritesThroughAPlantedLink()
+{
+    QTemporaryDir dir;
+    const QString container = dir.filePath("Plan.dravelin");
+    QVERIFY(WriteFileBytes(container, ContainerBytes({1, 2, 3, 4, 5, 6})));
+    const QString victim = dir.filePath("victim.txt");
+    QVERIFY(WriteFileBytes(victim, "keep me"));
+    const QString temp = dir.filePath("temp");
+    QVERIFY(QDir().mkpath(temp));
+    QVERIFY(QFile::link(victim, temp + "/dravelin$1.act._log"));
+
+    TGlobalTempFiles registry(temp);
+    TCDSParser parser(container, registry);
+    QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackOk));
+    QCOMPARE(ReadFileBytes(victim), QByteArray("keep me"));
+    QCOMPARE(ReadFileBytes(temp + "/dravelin$1.act._log"), MemberBytes(3, 4));
 }
 
 void TestParser::unpackedMembersAreDeletedWithTheRegistry()
