@@ -46,11 +46,8 @@ bool TApplication::AskShutDownAfterError(const QString &errorMessage)
 
 void TApplication::HandleEscapedError(const QString &errorMessage)
 {
-    // Shutting down leaves every event loop, modal ones included, without the
-    // main window's close query; main() then destroys the data module, which
-    // deletes the temporary files.
     if (AskShutDownAfterError(errorMessage)) {
         shutDownRequested_ = true;
-        QCoreApplication::exit(1);
+        Terminate(1);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <functional>
 
 // The program's application object: every exception that escapes an event
 // handler ends here instead of ending the program, and the user decides
@@ -20,6 +21,11 @@ public:
     // The user chose to shut down after an error; also when that happened
     // before the event loop ran (while the main window was first shown).
     bool ShutDownRequested() const { return shutDownRequested_; }
+
+    // Ends the program after the user chose to shut down following an error.
+    // By default it leaves the event loops with the exit code; the program
+    // replaces it with an immediate end, so nothing half-done is written.
+    std::function<void(int exitCode)> Terminate = [](int exitCode) { QCoreApplication::exit(exitCode); };
 
 private:
     void HandleEscapedError(const QString &errorMessage);

@@ -5,6 +5,7 @@
 #include "TFormMain.h"
 #include "TFormSplash.h"
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -28,6 +29,12 @@ int main(int argc, char *argv[])
         QApplication::processEvents();
 
         TDataModuleMain dataModule;
+        // Shutting down after an error ends the program at once: the open
+        // tables may be half-changed, so only the temporary files go.
+        app.Terminate = [&dataModule](int exitCode) {
+            dataModule.TempFiles.DeleteAll();
+            std::_Exit(exitCode);
+        };
         TFormMain mainForm(QCoreApplication::arguments());
         splash.reset();
         mainForm.show();

@@ -12,6 +12,11 @@ TGlobalTempFiles::TGlobalTempFiles(const QString &folder)
 
 TGlobalTempFiles::~TGlobalTempFiles()
 {
+    DeleteAll();
+}
+
+void TGlobalTempFiles::DeleteAll() const
+{
     for (const QString &name : std::as_const(Files))
         QFile::remove(name);
 }

@@ -20,6 +20,9 @@ public:
     // skipped, so two copies never share a file.
     QString NewFileName(const QString &extension);
 
+    // Deletes every registered file; run at the end of the program.
+    void DeleteAll() const;
+
     // Every registered name, in registration order; callers may append the
     // names of further files that are to be deleted at the end.
     QStringList Files;
