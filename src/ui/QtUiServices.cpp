@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -39,8 +40,13 @@ std::optional<QString> runFileDialog(const FileDialogOptions &options, QFileDial
 {
     QFileDialog dialog(dialogParent(), options.title, options.initialDir);
     dialog.setAcceptMode(mode);
-    if (mode == QFileDialog::AcceptOpen)
+    if (mode == QFileDialog::AcceptOpen) {
         dialog.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        // Desktop open dialogs accept only existing files; a new name must
+        // be typeable.
+        if (!options.mustExist)
+            dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    }
     else
         dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);
@@ -143,7 +149,11 @@ std::optional<QString> QtUiServices::SelectFolder(const QString &caption, const 
 void QtUiServices::ShellOpen(const QString &target)
 {
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
-    const QUrl url = scheme.match(target).hasMatch() ? QUrl(target) : QUrl::fromLocalFile(target);
+    // Existing paths open as files (relative ones from the current folder);
+    // anything else, such as "www.example.org", as what the user meant.
+    const QUrl url = scheme.match(target).hasMatch() ? QUrl(target)
+                     : QFileInfo::exists(target)     ? QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())
+                                                     : QUrl::fromUserInput(target);
     QDesktopServices::openUrl(url);
 }
 
