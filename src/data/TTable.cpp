@@ -4,6 +4,7 @@
 #include "Formats.h"
 #include "TTableFile.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
@@ -22,6 +23,25 @@ struct KeyPart {
 // Indexes span at most two fields (date and time of the log order).
 constexpr int kMaxKeyParts = 2;
 using Key = std::array<KeyPart, kMaxKeyParts>;
+
+// A date or time from a date-time, from typed text (blank is null) or from
+// a value of its own type; text that does not parse is refused.
+template <typename T>
+T TemporalValue(const QVariant &value, T (QDateTime::*part)() const, T (*parse)(const QString &),
+                const char *what)
+{
+    if (value.typeId() == QMetaType::QDateTime)
+        return (value.toDateTime().*part)();
+    if (value.typeId() != QMetaType::QString)
+        return value.value<T>();
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return T();
+    const T result = parse(text);
+    if (!result.isValid())
+        throw AppError(QStringLiteral("'%1' is not a valid %2").arg(value.toString(), QLatin1String(what)));
+    return result;
+}
 
 } // namespace
 
@@ -1054,31 +1074,11 @@ QVariant TTable::Normalize(int field, const QVariant &value) const
         return number;
     }
     case ftDate: {
-        QDate date;
-        if (value.typeId() == QMetaType::QDateTime)
-            date = value.toDateTime().date();
-        else if (isText) {
-            if (value.toString().trimmed().isEmpty())
-                return QVariant();
-            date = ParseDate(value.toString().trimmed());
-            if (!date.isValid())
-                throw AppError(QStringLiteral("'%1' is not a valid date").arg(value.toString()));
-        } else
-            date = value.toDate();
+        const QDate date = TemporalValue<QDate>(value, &QDateTime::date, ParseDate, "date");
         return date.isValid() ? QVariant(date) : QVariant();
     }
     case ftTime: {
-        QTime time;
-        if (value.typeId() == QMetaType::QDateTime)
-            time = value.toDateTime().time();
-        else if (isText) {
-            if (value.toString().trimmed().isEmpty())
-                return QVariant();
-            time = ParseTime(value.toString().trimmed());
-            if (!time.isValid())
-                throw AppError(QStringLiteral("'%1' is not a valid time").arg(value.toString()));
-        } else
-            time = value.toTime();
+        const QTime time = TemporalValue<QTime>(value, &QDateTime::time, ParseTime, "time");
         // The store keeps whole seconds, as the time is shown.
         return time.isValid() ? QVariant(QTime(time.hour(), time.minute(), time.second())) : QVariant();
     }
