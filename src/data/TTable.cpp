@@ -474,10 +474,7 @@ void TTable::Open()
     bof_ = true;
     eof_ = false;
     // Reopening is how the program applies new inputs of OnFilterRecord.
-    NewFilterGeneration();
-    InvalidateVisible();
-    NotifyLayout();
-    NotifyData();
+    FilterInputsChanged();
 }
 
 void TTable::Close()
@@ -1145,10 +1142,7 @@ void TTable::SetFiltered(bool on)
             RecNo(); // remembered as the fallback position
     }
     filtered_ = on;
-    NewFilterGeneration();
-    InvalidateVisible();
-    NotifyLayout();
-    NotifyData();
+    FilterInputsChanged();
 }
 
 void TTable::SetFilter(const QString &text)
@@ -1173,12 +1167,20 @@ void TTable::SetFilter(const QString &text)
     filterText_ = text;
     filterField_ = field;
     filterValue_ = value;
+    if (filtered_)
+        FilterInputsChanged();
+    else
+        NewFilterGeneration();
+}
+
+// The records that pass the filter may have changed: the cached pass results
+// and the visible order are dropped, and views told.
+void TTable::FilterInputsChanged()
+{
     NewFilterGeneration();
-    if (filtered_) {
-        InvalidateVisible();
-        NotifyLayout();
-        NotifyData();
-    }
+    InvalidateVisible();
+    NotifyLayout();
+    NotifyData();
 }
 
 void TTable::RefreshFilter()
@@ -1187,10 +1189,7 @@ void TTable::RefreshFilter()
         return;
     if (visibleValid_)
         RecNo();
-    NewFilterGeneration();
-    InvalidateVisible();
-    NotifyLayout();
-    NotifyData();
+    FilterInputsChanged();
 }
 
 bool TTable::FindKey(const QVariantList &values)

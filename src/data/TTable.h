@@ -195,6 +195,7 @@ private:
     QVariant CurrentValue(int field) const { return CurrentRef(field); }
     const QVariant &CurrentRef(int field) const;
     void NewFilterGeneration();
+    void FilterInputsChanged();
     void SetCurrentValue(int field, const QVariant &value);
     QVariant Normalize(int field, const QVariant &value) const;
     const std::vector<TRecord *> &Visible() const;
