@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <limits>
 #include <sqlite3.h>
 #include <sys/resource.h>
 
@@ -196,6 +197,27 @@ private Q_SLOTS:
         QCOMPARE(SaveNewAction(dm), 18);
         QCOMPARE(dm.NextId(rkLog), 10);
         QCOMPARE(dm.NextId(rkStatement), 1);
+        dm.Tables.Close();
+    }
+
+    void largestIdentifierIsKeptAndNeverPassed()
+    {
+        const int largest = std::numeric_limits<int>::max();
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(Plan(), true));
+            dm.cdsActions->AppendRecord({largest - 1});
+            dm.cdsLog->AppendRecord({largest, largest - 1});
+            dm.Tables.Close();
+        }
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QCOMPARE(dm.LastActionId(), largest - 1);
+        QCOMPARE(dm.Tables.LastLogId(), largest);
+        QCOMPARE(dm.NextId(rkAction), largest);
+        QVERIFY_THROWS_EXCEPTION(AppError, dm.NextId(rkAction));
+        QVERIFY_THROWS_EXCEPTION(AppError, dm.NextId(rkLog));
+        QCOMPARE(dm.Tables.LastLogId(), largest);
         dm.Tables.Close();
     }
 
