@@ -90,7 +90,13 @@ public:
     [[noreturn]] void Fail(int rc) const
     {
         const char *text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-        throw AppError(QString::fromUtf8(text ? text : sqlite3_errstr(rc)));
+        QString message = QString::fromUtf8(text ? text : sqlite3_errstr(rc));
+        // SQLite says "disk I/O error" for a full disk too; the system's
+        // reason tells the user what to remove.
+        const int systemError = db_ ? sqlite3_system_errno(db_) : 0;
+        if (systemError != 0)
+            message += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(systemError)));
+        throw AppError(message);
     }
     void Exec(const QString &sql) const
     {
