@@ -682,24 +682,16 @@ bool TFormActions::FormCloseQuery()
         Ui().MessageBox(QStringLiteral("Would you really like to close this Action File"),
                         QStringLiteral("Close Action File"), MB_YESNO | MB_ICONQUESTION) == IDNO)
         return false;
-    // Geometry and the log handler are dealt with even when writing a table
-    // fails, so the window can still be closed afterwards.
-    const auto finish = [this] {
-        const QRect frame = geometry();
-        TSettings::ActionsSection &actions = Settings().Actions;
-        actions.Top = frame.top();
-        actions.Left = frame.left();
-        actions.Height = frame.height();
-        actions.Width = frame.width();
-        QObject::disconnect(logChange_);
-    };
-    try {
-        listChanged_ = CloseActionFile() || listChanged_;
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    // A table that cannot be written keeps the file open and the window
+    // with it, so the user can remove the cause and close or save again.
+    listChanged_ = CloseActionFile() || listChanged_;
+    const QRect frame = geometry();
+    TSettings::ActionsSection &actions = Settings().Actions;
+    actions.Top = frame.top();
+    actions.Left = frame.left();
+    actions.Height = frame.height();
+    actions.Width = frame.width();
+    QObject::disconnect(logChange_);
     return true;
 }
 

@@ -414,7 +414,9 @@ void TTable::CreateDataSet()
         Cancel();
     ForgetData();
     active_ = true;
-    modified_ = false;
+    // A new table counts as changed, so its first close writes it over
+    // whatever file is in the way.
+    modified_ = true;
     state_ = dsBrowse;
     eof_ = bof_ = true;
     NotifyLayout();
@@ -477,21 +479,40 @@ void TTable::Open()
     FilterInputsChanged();
 }
 
-void TTable::Close()
+bool TTable::NeedsWrite() const
+{
+    return active_ && !fileName_.isEmpty() && (modified_ || !QFileInfo::exists(fileName_));
+}
+
+void TTable::WriteIfChanged()
 {
     if (!active_)
         return;
     if (state_ != dsBrowse)
         Cancel();
-    const bool write = !fileName_.isEmpty() && (modified_ || !QFileInfo::exists(fileName_));
+    if (NeedsWrite())
+        WriteFile(fileName_, true);
+}
+
+void TTable::Close()
+{
+    // A failed write leaves the table open with its changes, for a retry.
+    WriteIfChanged();
+    Abandon();
+}
+
+void TTable::Abandon()
+{
+    if (!active_)
+        return;
+    if (state_ != dsBrowse)
+        Cancel();
     active_ = false;
     state_ = dsInactive;
     current_ = nullptr;
     InvalidateVisible();
     NotifyLayout();
     NotifyData();
-    if (write)
-        WriteFile(fileName_, true);
 }
 
 void TTable::SaveToFile(const QString &fileName)
@@ -1047,7 +1068,15 @@ QVariant TTable::Normalize(int field, const QVariant &value) const
     const bool isText = value.typeId() == QMetaType::QString;
     switch (def.type) {
     case ftString: {
-        QString text = value.toString().left(def.size);
+        QString text = value.toString();
+        if (text.size() > def.size) {
+            // Cut at a character boundary: a pair of surrogates is kept or
+            // dropped whole.
+            qsizetype cut = def.size;
+            if (cut > 0 && text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate())
+                --cut;
+            text.truncate(cut);
+        }
         qsizetype end = text.size();
         while (end > 0 && text[end - 1] == QLatin1Char(' '))
             --end;
@@ -1059,8 +1088,14 @@ QVariant TTable::Normalize(int field, const QVariant &value) const
         return text.isEmpty() ? QVariant() : QVariant(text);
     }
     case ftInteger: {
-        if (!isText)
-            return QVariant(value.toInt());
+        if (!isText) {
+            // Refused rather than cut to the 32 bits the store keeps.
+            bool ok = false;
+            const qint64 number = value.toLongLong(&ok);
+            if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+                throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
+            return QVariant(int(number));
+        }
         const QString text = value.toString().trimmed();
         if (text.isEmpty())
             return QVariant();
@@ -1072,6 +1107,8 @@ QVariant TTable::Normalize(int field, const QVariant &value) const
     }
     case ftDate: {
         const QDate date = TemporalValue<QDate>(value, &QDateTime::date, ParseDate, "date");
+        if (date.isValid() && !IsStorableDate(date))
+            throw AppError(QStringLiteral("'%1' is not a valid date").arg(FormatDate(date)));
         return date.isValid() ? QVariant(date) : QVariant();
     }
     case ftTime: {

@@ -59,8 +59,10 @@ public:
     QTime AsTime() const;  // null time when null
 
     // Setting needs the edit or insert state. Text is cut to a String field's
-    // size and loses trailing blanks; empty text makes the field null. Text
-    // for an Integer, Date or Time field that does not parse throws AppError.
+    // size (never inside a surrogate pair) and loses trailing blanks; empty
+    // text makes the field null. Text for an Integer, Date or Time field that
+    // does not parse, a number beyond 32 bits and a date outside the years
+    // 1 to 9999 throw AppError.
     void SetValue(const QVariant &value);
     void SetAsString(const QString &value);
     void SetAsInteger(int value);
@@ -92,16 +94,23 @@ public:
     int FieldIndex(const QString &name) const; // -1 when unknown
 
     // Life cycle and files.
-    void CreateDataSet(); // empty and active; forgets any loaded data
+    void CreateDataSet(); // empty, active and changed; forgets any loaded data
     // Loads FileName; does nothing when already active. Data still in memory
     // from the very same file, unchanged on disk since (size, times, inode),
     // is taken as it is instead of being read again.
     void Open();
     // Writes the table when a file name is set and the data changed since it
     // was loaded, created or written, or the file is missing; then inactive.
-    // A failed write throws; the table is inactive all the same, and its
-    // unwritten changes come back if the unchanged file is opened again.
+    // A failed write throws and leaves the table active with its changes,
+    // so the write can be tried again once its cause is removed.
     void Close();
+    // What Close writes: when active, cancels an unfinished edit and writes
+    // the table if it needs writing; stays active.
+    bool NeedsWrite() const;
+    void WriteIfChanged();
+    // Inactive without writing; unwritten changes come back if the
+    // unchanged file is opened again.
+    void Abandon();
     // Writes an active table to fileName (empty: FileName); does nothing
     // when inactive.
     void SaveToFile(const QString &fileName = QString());

@@ -1,6 +1,7 @@
 #include "TTableFile.h"
 
 #include "AppError.h"
+#include "Formats.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
+#include <mutex>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,16 +43,38 @@ QString DeclaredType(const TFieldDef &field)
     return QString();
 }
 
+// The most memory SQLite may take in this process. A table file is read
+// record by record, so this is far above what a real one needs, and it
+// stops a hostile file (a huge cell, a runaway query) before the machine
+// runs out of memory.
+constexpr sqlite3_int64 kSqliteHeapLimit = sqlite3_int64(512) << 20;
+
 // Owns an open connection; closing finalizes nothing, so statements are
 // owned by Statement and always go first.
 class Database {
 public:
-    Database(const QString &fileName, int flags) : fileName_(fileName)
+    // `foreign`: the file may come from elsewhere, so the connection is
+    // defensive too. A new file of this program's own is not, which keeps
+    // journal_mode=OFF available for writing it.
+    Database(const QString &fileName, int flags, bool foreign = true) : fileName_(fileName)
     {
+        static std::once_flag limited;
+        std::call_once(limited, [] { sqlite3_hard_heap_limit64(kSqliteHeapLimit); });
         const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db_, flags, nullptr);
         if (rc != SQLITE_OK)
             Fail(rc);
         sqlite3_extended_result_codes(db_, 1);
+        // A table file may come from someone else (inside a Dravelin File):
+        // nothing in its schema may run code or change the file on its own,
+        // and temporary storage stays in the bounded memory, never on disk.
+        int ignored = 0;
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, foreign ? 1 : 0, &ignored);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &ignored);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &ignored);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0, &ignored);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, &ignored);
+        sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
+        Exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
     }
     ~Database()
     {
@@ -65,7 +90,13 @@ public:
     [[noreturn]] void Fail(int rc) const
     {
         const char *text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-        throw AppError(QString::fromUtf8(text ? text : sqlite3_errstr(rc)));
+        QString message = QString::fromUtf8(text ? text : sqlite3_errstr(rc));
+        // SQLite says "disk I/O error" for a full disk too; the system's
+        // reason tells the user what to remove.
+        const int systemError = db_ ? sqlite3_system_errno(db_) : 0;
+        if (systemError != 0)
+            message += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(systemError)));
+        throw AppError(message);
     }
     void Exec(const QString &sql) const
     {
@@ -135,6 +166,7 @@ int Database::IntPragma(const char *name) const
     return stmt.Step() ? sqlite3_column_int(stmt.Handle(), 0) : 0;
 }
 
+// The number written in exactly `count` decimal digits; -1 for any other text.
 int Digits(const char *text, int count)
 {
     int value = 0;
@@ -146,19 +178,26 @@ int Digits(const char *text, int count)
     return value;
 }
 
-// "yyyy-mm-dd"; invalid date when the text is not one.
+// "yyyy-mm-dd" with a year 1..9999; invalid date when the text is not one.
 QDate DecodeDate(const char *text, int size)
 {
     if (size != 10 || text[4] != '-' || text[7] != '-')
         return QDate();
-    return QDate(Digits(text, 4), Digits(text + 5, 2), Digits(text + 8, 2));
+    const int year = Digits(text, 4), month = Digits(text + 5, 2), day = Digits(text + 8, 2);
+    if (year < 0 || month < 0 || day < 0)
+        return QDate();
+    const QDate date(year, month, day);
+    return IsStorableDate(date) ? date : QDate();
 }
 
 QTime DecodeTime(const char *text, int size)
 {
     if (size != 8 || text[2] != ':' || text[5] != ':')
         return QTime();
-    return QTime(Digits(text, 2), Digits(text + 3, 2), Digits(text + 6, 2));
+    const int hour = Digits(text, 2), minute = Digits(text + 3, 2), second = Digits(text + 6, 2);
+    if (hour < 0 || minute < 0 || second < 0)
+        return QTime();
+    return QTime(hour, minute, second);
 }
 
 QByteArray EncodeDate(const QDate &date)
@@ -183,10 +222,21 @@ void Bind(sqlite3_stmt *stmt, int column, const TFieldDef &field, const QVariant
     }
     QByteArray text;
     switch (field.type) {
-    case ftInteger:
-        sqlite3_bind_int64(stmt, column, value.toInt());
+    case ftInteger: {
+        // The record store keeps 32-bit numbers; anything else would not
+        // read back.
+        bool ok = false;
+        const qint64 number = value.toLongLong(&ok);
+        if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+            throw AppError(QStringLiteral("field %1 holds a number out of range").arg(field.name));
+        sqlite3_bind_int64(stmt, column, number);
         return;
+    }
     case ftDate:
+        // Only what the reader takes back is written.
+        if (!IsStorableDate(value.toDate()))
+            throw AppError(
+                QStringLiteral("field %1 holds a date outside the years 1 to 9999").arg(field.name));
         text = EncodeDate(value.toDate());
         break;
     case ftTime:
@@ -212,7 +262,7 @@ void CheckWritable(const QString &fileName)
 {
     const QFileInfo info(fileName);
     if (info.exists() && !(info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)))
-        throw AppError(QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(fileName));
+        throw AppError(QStringLiteral("the file is read-only."));
 }
 
 bool SyncPath(const QString &path, int flags)
@@ -223,6 +273,24 @@ bool SyncPath(const QString &path, int flags)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+// Throws unless the open database holds exactly the table as this program
+// writes it.
+void CheckSchema(const Database &db, const QString &tableName, const QString &createSql)
+{
+    // Exactly the table this program writes, as it writes it: no views,
+    // triggers, indexes or other tables, which could run queries or change
+    // records behind the program's back.
+    Statement schema(db, QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_schema"));
+    int objects = 0;
+    while (schema.Step()) {
+        if (++objects > 1 || schema.Text(0) != QLatin1String("table") || schema.Text(1) != tableName ||
+            schema.Text(2) != tableName || schema.Text(3) != createSql)
+            throw AppError(QStringLiteral("it does not hold exactly the table %1").arg(tableName));
+    }
+    if (objects != 1)
+        throw AppError(QStringLiteral("it does not hold the table %1").arg(tableName));
 }
 
 } // namespace
@@ -258,6 +326,7 @@ TRecords TTableFile::Load(const QString &fileName) const
             throw AppError(QStringLiteral("it was written by a newer version of the program"));
         if (version < 1)
             throw AppError(QStringLiteral("its format version is unknown"));
+        CheckSchema(db, tableName_, CreateTableSql());
 
         Statement info(db, QStringLiteral("PRAGMA table_info(") + Quoted(tableName_) + QLatin1Char(')'));
         int column = 0;
@@ -293,7 +362,14 @@ TRecords TTableFile::Load(const QString &fileName) const
                     if (type != SQLITE_INTEGER)
                         throw AppError(
                             QStringLiteral("field %1 holds a value that is not a number").arg(field.name));
-                    value = int(sqlite3_column_int64(stmt, col));
+                    // The record store keeps 32-bit numbers (as every
+                    // identifier of the program is); a larger one is not
+                    // this program's and is refused rather than cut.
+                    const sqlite3_int64 number = sqlite3_column_int64(stmt, col);
+                    if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+                        throw AppError(
+                            QStringLiteral("field %1 holds a number out of range").arg(field.name));
+                    value = int(number);
                     continue;
                 }
                 const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
@@ -333,7 +409,7 @@ void TTableFile::WriteAll(const QString &fileName, const TRecords &records) cons
         {
             // The new file is not in use until it is renamed, so it needs no
             // journal; durability comes from the fsync before the rename.
-            Database db(tempName, SQLITE_OPEN_READWRITE);
+            Database db(tempName, SQLITE_OPEN_READWRITE, false);
             db.Exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; "
                                    "PRAGMA application_id=%1; PRAGMA user_version=%2; BEGIN")
                         .arg(kApplicationId)
@@ -370,8 +446,10 @@ void TTableFile::WriteAll(const QString &fileName, const TRecords &records) cons
         tempName.clear();
         SyncPath(target.absolutePath(), O_RDONLY | O_DIRECTORY);
     } catch (const AppError &error) {
-        if (!tempName.isEmpty())
+        if (!tempName.isEmpty()) {
             QFile::remove(tempName);
+            QFile::remove(tempName + QStringLiteral("-journal"));
+        }
         throw AppError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, error.message()));
     }
     qint64 rowId = 0;
@@ -392,6 +470,14 @@ void TTableFile::WriteChanges(const QString &fileName, const std::vector<TRecord
         // old content (recovered from the journal), a commit the new, and
         // nothing beside the file afterwards.
         db.Exec(QStringLiteral("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN IMMEDIATE"));
+        try {
+            // The file changed only through this program since it was read,
+            // but its schema is checked again before anything is written.
+            CheckSchema(db, tableName_, CreateTableSql());
+        } catch (...) {
+            sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
         try {
             QStringList names{QStringLiteral("rowid")}, marks{QStringLiteral("?")}, sets;
             for (const TFieldDef &field : fields_) {

@@ -4,6 +4,7 @@
 #include "TDataModuleMain.h"
 #include "UiServices.h"
 
+#include <limits>
 #include <optional>
 
 namespace {
@@ -122,12 +123,6 @@ bool TTables::Open(const QString &fileName, bool create)
             OpenTable(code, create);
         } catch (const std::exception &) {
             failed = code;
-            // A table that failed to load holds nothing of the user's file,
-            // so closing it never writes.
-            try {
-                Table(code)->Close();
-            } catch (const std::exception &) {
-            }
         }
     }
     if (failed < 0) {
@@ -140,17 +135,43 @@ bool TTables::Open(const QString &fileName, bool create)
     fileName_.clear();
     isOpen_ = false;
     Ui().MessageBox(OpenErrorMessage(failed), QStringLiteral("File open Error"), MB_OK | MB_ICONERROR);
-    Close();
+    // Nothing of a set that did not open is written: the files stay as
+    // they were.
+    for (int code = 0; code < kTableCount; ++code)
+        Table(code)->Abandon();
+    CloseTables();
     return false;
 }
 
 void TTables::Close()
+{
+    // Every changed table is written before any is closed: after a failed
+    // write the set stays open with the unwritten changes, so the user can
+    // remove the cause and close or save again.
+    std::optional<AppError> firstError;
+    for (int code = 0; code < kTableCount; ++code) {
+        try {
+            Table(code)->WriteIfChanged();
+        } catch (const AppError &error) {
+            if (!firstError)
+                firstError = error;
+        }
+    }
+    if (firstError)
+        throw *firstError;
+    CloseTables();
+}
+
+void TTables::CloseTables()
 {
     std::optional<AppError> firstError;
     auto closeTable = [&](TTable *table) {
         try {
             table->Close();
         } catch (const AppError &error) {
+            // Only a file that vanished since the writes above gets here;
+            // the set is closed all the same.
+            table->Abandon();
             if (!firstError)
                 firstError = error;
         }
@@ -210,5 +231,10 @@ void TTables::Reset()
 int TTables::NextId(int kind)
 {
     int *counter = Counter(kind == 0 ? 1 : kind + 2);
-    return counter ? ++*counter : -1;
+    if (!counter)
+        return -1;
+    // Identifiers are 32-bit numbers; past the largest none is handed out.
+    if (*counter == std::numeric_limits<int>::max())
+        throw AppError(QStringLiteral("No more identifiers can be given in this Action File."));
+    return ++*counter;
 }

@@ -16,8 +16,9 @@ public:
     // whose header file is fileName. On failure shows the failing table's
     // message, closes everything and returns false.
     bool Open(const QString &fileName, bool create);
-    // Closes all six tables; changed tables are written. A failed write is
-    // thrown after every table has been closed.
+    // Closes all six tables; changed tables are written first. A failed
+    // write is thrown after the other tables were written, and leaves the
+    // set open with that table's changes pending.
     void Close();
     void Reset();
     // Writes all six tables to their files, in order (the save commands).
@@ -44,6 +45,7 @@ public:
 
 private:
     void OpenTable(int code, bool create);
+    void CloseTables();
     int *Counter(int code);
 
     TDataModuleMain &data_;

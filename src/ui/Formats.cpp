@@ -17,13 +17,19 @@ QString FormatDateTime(const QDateTime &when)
     return FormatDate(when.date()) + QLatin1Char(' ') + FormatTime(when.time());
 }
 
+bool IsStorableDate(const QDate &date)
+{
+    return date.isValid() && date.year() >= kMinYear && date.year() <= kMaxYear;
+}
+
 QDate ParseDate(const QString &text)
 {
     const QString trimmed = text.trimmed();
     QDate date = QDate::fromString(trimmed, QLatin1String(kDateFormat));
     if (!date.isValid())
         date = QDate::fromString(trimmed, QStringLiteral("d/M/yyyy"));
-    return date;
+    // Qt takes signed and longer years too; no file or field holds them.
+    return IsStorableDate(date) ? date : QDate();
 }
 
 QTime ParseTime(const QString &text)

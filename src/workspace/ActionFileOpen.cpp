@@ -52,12 +52,8 @@ bool CloseActionFile()
 {
     TTables &tables = DataModuleMain().Tables;
     const bool listChanged = tables.RefreshListOnClose();
-    try {
-        tables.Close();
-    } catch (...) {
-        tables.Reset();
-        throw;
-    }
+    // A failed write leaves the set open with its changes, for another try.
+    tables.Close();
     tables.Reset();
     return listChanged;
 }

@@ -1,4 +1,5 @@
 #include "ActionListColumns.h"
+#include "AppError.h"
 #include "FakeUiServices.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
@@ -82,6 +83,8 @@ private Q_SLOTS:
     void captionNamesTitleOrPath();
     void closeQueryKeepsOrClosesFile_data();
     void closeQueryKeepsOrClosesFile();
+    void failedCloseKeepsWindowAndChanges_data();
+    void failedCloseKeepsWindowAndChanges();
     void gridAndIndicatorsFollowCurrentAction_data();
     void gridAndIndicatorsFollowCurrentAction();
     void shortcutsRunCommands_data();
@@ -488,6 +491,51 @@ void TestActionList::closeQueryKeepsOrClosesFile()
     QCOMPARE(Settings().Actions.Width == 700 && Settings().Actions.Top == 40, closes);
     if (closes)
         QVERIFY(!data_->Tables.RefreshListOnClose());
+}
+
+void TestActionList::failedCloseKeepsWindowAndChanges_data()
+{
+    QTest::addColumn<bool>("saveFirst");
+    QTest::newRow("close again") << false;
+    QTest::newRow("save, then close") << true;
+}
+
+void TestActionList::failedCloseKeepsWindowAndChanges()
+{
+    QFETCH(bool, saveFirst);
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "x"}}});
+    data_->Tables.SetRefreshListOnClose(true);
+    auto form = ShowForm();
+    AppendTo(data_->cdsActions, {{"ID", 2}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "added"}});
+    const QString member = file_ + QStringLiteral("._actions");
+    const auto permissions = QFile::permissions(member);
+    QVERIFY(QFile::setPermissions(member, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    try {
+        form->ActionActionClose->trigger();
+        QFAIL("the failed close was reported as success");
+    } catch (const AppError &error) {
+        QCOMPARE(error.message(), QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(member));
+    }
+    QVERIFY(form->isVisible());
+    QVERIFY(data_->Tables.IsOpen());
+    QVERIFY(data_->Tables.RefreshListOnClose());
+    QVERIFY(data_->cdsActions->Modified());
+    QCOMPARE(data_->cdsActions->RecordCount(), 2);
+
+    QVERIFY(QFile::setPermissions(member, permissions));
+    if (saveFirst) {
+        form->ActionSaveTable->trigger();
+        QVERIFY(!data_->cdsActions->Modified());
+    }
+    form->ActionActionClose->trigger();
+    QVERIFY(!form->isVisible());
+    QVERIFY(!data_->Tables.IsOpen());
+    QVERIFY(form->ListChanged());
+
+    QVERIFY(data_->Tables.Open(file_, false));
+    data_->cdsActions->SetFiltered(false);
+    QCOMPARE(CountWhere(data_->cdsActions, "ID_ACTION", "added"), 1);
 }
 
 void TestActionList::gridAndIndicatorsFollowCurrentAction_data()

@@ -1,3 +1,4 @@
+#include "AppError.h"
 #include "FakeUiServices.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
@@ -6,6 +7,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <limits>
+#include <sqlite3.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -41,6 +46,37 @@ int SaveNewAction(TDataModuleMain &dm, const QString &owner = QString())
     dm.cdsActions->Post();
     return id;
 }
+
+bool ExecSql(const QString &fileName, const QByteArray &sql)
+{
+    sqlite3 *db = nullptr;
+    const bool ok = sqlite3_open(QFile::encodeName(fileName).constData(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// Lets writes to any file of this process fail beyond `bytes`, like a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit old_{};
+    void (*previous_)(int) = nullptr;
+};
 
 } // namespace
 
@@ -164,6 +200,27 @@ private Q_SLOTS:
         dm.Tables.Close();
     }
 
+    void largestIdentifierIsKeptAndNeverPassed()
+    {
+        const int largest = std::numeric_limits<int>::max();
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(Plan(), true));
+            dm.cdsActions->AppendRecord({largest - 1});
+            dm.cdsLog->AppendRecord({largest, largest - 1});
+            dm.Tables.Close();
+        }
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QCOMPARE(dm.LastActionId(), largest - 1);
+        QCOMPARE(dm.Tables.LastLogId(), largest);
+        QCOMPARE(dm.NextId(rkAction), largest);
+        QVERIFY_THROWS_EXCEPTION(AppError, dm.NextId(rkAction));
+        QVERIFY_THROWS_EXCEPTION(AppError, dm.NextId(rkLog));
+        QCOMPARE(dm.Tables.LastLogId(), largest);
+        dm.Tables.Close();
+    }
+
     void openSetsOrdersAndFilter()
     {
         {
@@ -244,6 +301,146 @@ private Q_SLOTS:
             QVERIFY(!dm.Tables.Table(i)->Active());
         QMap<QString, QByteArray> after;
         for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
+            after[name] = ReadFileBytes(dir_.filePath(name));
+        QCOMPARE(after, before);
+    }
+
+    void newFileOverwritesLeftoverMembers_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("leftover");
+        for (int code = 1; code < TTables::kTableCount; ++code) {
+            QTest::addRow("member %d of another file", code) << code << "other";
+            QTest::addRow("member %d not a table file", code) << code << "text";
+        }
+    }
+    void newFileOverwritesLeftoverMembers()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, leftover);
+        const QString other = dir_.filePath("Other.act");
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(other, true));
+            for (int i = 0; i < 3; ++i)
+                SaveNewAction(dm);
+            for (int i = 0; i < 3; ++i)
+                dm.Tables.Table(code)->AppendRecord({100 + i});
+            dm.Tables.Close();
+        }
+        const QString member = TTables::TableFileName(Plan(), code);
+        if (leftover == "other")
+            QVERIFY(QFile::copy(TTables::TableFileName(other, code), member));
+        else
+            QVERIFY(WriteFileBytes(member, "not a table file\n"));
+
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), true));
+        dm.Tables.Table(code)->SetFiltered(false);
+        const int created = dm.Tables.Table(code)->RecordCount();
+        dm.Tables.Close();
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        TTable *table = dm.Tables.Table(code);
+        table->SetFiltered(false);
+        QCOMPARE(table->RecordCount(), created);
+        QCOMPARE(table->MaxInteger("ID", 0) < 100, true);
+        dm.Tables.Close();
+    }
+
+    void failedCloseKeepsTablesOpenWithChanges_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("read-only member") << "readonly";
+        QTest::newRow("full disk") << "full";
+    }
+    void failedCloseKeepsTablesOpenWithChanges()
+    {
+        QFETCH(QString, fault);
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(Plan(), true));
+            SaveNewAction(dm);
+            dm.Tables.Close();
+        }
+        const QString actions = TTables::TableFileName(Plan(), 1);
+        TDataModuleMain dm;
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        for (int i = 0; i < 20; ++i)
+            SaveNewAction(dm);
+        dm.cdsActions->Edit();
+        dm.cdsActions->FieldByName("DESCRIPTION").SetAsString(QString(200000, 'x'));
+        dm.cdsActions->Post();
+        const QByteArray before = ReadFileBytes(actions);
+        const auto permissions = QFile::permissions(actions);
+        if (fault == "readonly")
+            QVERIFY(QFile::setPermissions(actions, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            std::unique_ptr<FileSizeLimit> limit;
+            if (fault == "full")
+                limit = std::make_unique<FileSizeLimit>(rlim_t(before.size() + 4096));
+            try {
+                dm.Tables.Close();
+                QFAIL("the failed write was reported as success");
+            } catch (const AppError &error) {
+                if (fault == "readonly")
+                    QCOMPARE(error.message(),
+                             QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(actions));
+            }
+            limit.reset();
+            QVERIFY(dm.Tables.IsOpen());
+            QCOMPARE(dm.Tables.FileName(), Plan());
+            QCOMPARE(dm.LastActionId(), 21);
+            for (int code = 0; code < TTables::kTableCount; ++code)
+                QVERIFY(dm.Tables.Table(code)->Active());
+            QVERIFY(dm.cdsActions->Modified());
+            QCOMPARE(ReadFileBytes(actions), before);
+        }
+        QFile::setPermissions(actions, permissions);
+        // Saving works again, and so does closing.
+        dm.Tables.SaveToFiles();
+        QVERIFY(!dm.cdsActions->Modified());
+        dm.Tables.Close();
+        QVERIFY(!dm.Tables.IsOpen());
+        QVERIFY(dm.Tables.Open(Plan(), false));
+        QCOMPARE(dm.LastActionId(), 21);
+        dm.Tables.Close();
+    }
+
+    void memberWithForeignSchemaIsRefused_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("sql");
+        for (int code = 0; code < TTables::kTableCount; ++code) {
+            QTest::addRow("view in member %d", code) << code << QByteArray("CREATE VIEW v AS SELECT 1");
+            QTest::addRow("trigger in member %d", code)
+                << code << QByteArray("CREATE TRIGGER t AFTER UPDATE ON %1 BEGIN DELETE FROM %1; END");
+        }
+    }
+    void memberWithForeignSchemaIsRefused()
+    {
+        QFETCH(int, code);
+        QFETCH(QByteArray, sql);
+        QString tableName;
+        {
+            TDataModuleMain dm;
+            QVERIFY(dm.Tables.Open(Plan(), true));
+            SaveNewAction(dm);
+            tableName = dm.Tables.Table(code)->TableName();
+            dm.Tables.Close();
+        }
+        const QString member = TTables::TableFileName(Plan(), code);
+        QVERIFY(ExecSql(member, QString::fromLatin1(sql).arg(tableName).toUtf8()));
+        QMap<QString, QByteArray> before;
+        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))
+            before[name] = ReadFileBytes(dir_.filePath(name));
+
+        TDataModuleMain dm;
+        QVERIFY(!dm.Tables.Open(Plan(), false));
+        QCOMPARE(ui_.messages().size(), 1);
+        QCOMPARE(ui_.messages()[0].text, TTables::OpenErrorMessage(code));
+        QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
+        QMap<QString, QByteArray> after;
+        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))
             after[name] = ReadFileBytes(dir_.filePath(name));
         QCOMPARE(after, before);
     }

@@ -153,6 +153,12 @@ private Q_SLOTS:
                                              << "" << true;
         QTest::newRow("empty is null") << ""
                                        << "" << true;
+        // NAME holds 8 UTF-16 units; U+1F600 takes two.
+        const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("pair at the end kept") << "abcdef" + smile + "x"
+                                              << "abcdef" + smile << false;
+        QTest::newRow("pair across the cut dropped") << "abcdefg" + smile << "abcdefg" << false;
+        QTest::newRow("only pairs") << smile.repeated(5) << smile.repeated(4) << false;
     }
     void stringFieldsAreCutAndLoseTrailingBlanks()
     {

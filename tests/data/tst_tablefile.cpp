@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <limits>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -88,6 +89,19 @@ private:
     rlimit old_{};
     void (*previous_)(int) = nullptr;
 };
+
+// The stored values of every record, in file order, as typed values.
+QList<QVariantList> Values(TTable &table)
+{
+    QList<QVariantList> rows;
+    for (table.First(); !table.Eof(); table.Next()) {
+        QVariantList row;
+        for (int i = 0; i < table.FieldCount(); ++i)
+            row << table.Fields(i).Value();
+        rows << row;
+    }
+    return rows;
+}
 
 } // namespace
 
@@ -237,6 +251,144 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
     }
 
+    void extremeValuesSurviveAFreshOpen_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("whole file") << false;
+        QTest::newRow("changes in place") << true;
+    }
+    void extremeValuesSurviveAFreshOpen()
+    {
+        QFETCH(bool, inPlace);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("items.tbl");
+        const QString fourByte = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
+        const QList<QVariantList> rows{
+            {QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
+            {std::numeric_limits<int>::max(), fourByte.repeated(2), QDate(1, 1, 1), QTime(0, 0, 0),
+             QString(QStringLiteral("nul") + QChar(0) + QStringLiteral("inside") + fourByte)},
+            {std::numeric_limits<int>::min(), QString(QStringLiteral("n") + QChar(0) + QStringLiteral("l")),
+             QDate(9999, 12, 31), QTime(23, 59, 59), QString(100000, QChar(0x00e9))},
+            {0, QStringLiteral("'\"%;"), QDate(2024, 2, 29), QTime(12, 0, 0), QStringLiteral("\r\n\t")},
+        };
+        {
+            auto table = MakeTable(file, QStringLiteral("items"), 4);
+            table->CreateDataSet();
+            if (inPlace) {
+                // An existing file of many records takes a few new ones in place.
+                for (int i = 0; i < 20; ++i)
+                    table->AppendRecord({i});
+                table->Close();
+                table->Open();
+            }
+            for (const QVariantList &row : rows)
+                table->AppendRecord(row);
+            table->Close();
+        }
+        auto fresh = MakeTable(file, QStringLiteral("items"), 4);
+        fresh->Open();
+        QList<QVariantList> read = Values(*fresh);
+        if (inPlace)
+            read = read.mid(20);
+        QCOMPARE(read.size(), rows.size());
+        for (qsizetype r = 0; r < rows.size(); ++r)
+            for (qsizetype f = 0; f < rows[r].size(); ++f) {
+                const QVariant &want = rows[r][f];
+                QCOMPARE(read[r][f].isValid(), want.isValid());
+                if (want.isValid())
+                    QCOMPARE(read[r][f], want);
+            }
+    }
+
+    void valuesOutsideTheFieldsAreRefused_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("negative year typed")
+            << "DUE" << QVariant("01/01/-2024") << "'01/01/-2024' is not a valid date";
+        QTest::newRow("five-digit year typed")
+            << "DUE" << QVariant("01/01/10000") << "'01/01/10000' is not a valid date";
+        QTest::newRow("negative year as date")
+            << "DUE" << QVariant(QDate(-200, 1, 1)) << "'01/01/-0200' is not a valid date";
+        QTest::newRow("five-digit year as date")
+            << "DUE" << QVariant(QDate(10000, 1, 1)) << "'01/01/10000' is not a valid date";
+        QTest::newRow("64-bit number")
+            << "ID" << QVariant(qint64(1) << 32) << "'4294967296' is not a valid integer value";
+        QTest::newRow("64-bit number typed")
+            << "ID" << QVariant("4294967297") << "'4294967297' is not a valid integer value";
+    }
+    void valuesOutsideTheFieldsAreRefused()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, value);
+        QFETCH(QString, message);
+        auto table = MakeTable(QString());
+        table->CreateDataSet();
+        table->Append();
+        try {
+            table->FieldByName(field).SetValue(value);
+            QFAIL("the value was taken");
+        } catch (const AppError &error) {
+            QCOMPARE(error.message(), message);
+        }
+        QVERIFY(table->FieldByName(field).IsNull());
+    }
+
+    void damagedValuesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::newRow("negative year") << QByteArray("UPDATE items SET DUE='-200-01-01'");
+        QTest::newRow("year zero") << QByteArray("UPDATE items SET DUE='0000-01-01'");
+        QTest::newRow("five-digit year") << QByteArray("UPDATE items SET DUE='10000-01-01'");
+        QTest::newRow("signed month") << QByteArray("UPDATE items SET DUE='2024--1-01'");
+        QTest::newRow("signed hour") << QByteArray("UPDATE items SET AT='-1:00:00'");
+        QTest::newRow("number beyond 32 bits") << QByteArray("UPDATE items SET ID=4294967297");
+        QTest::newRow("number below 32 bits") << QByteArray("UPDATE items SET ID=-2147483649");
+    }
+    void damagedValuesAreRefused()
+    {
+        QFETCH(QByteArray, sql);
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 3);
+        QVERIFY(ExecSql(file, sql.constData()));
+        const QByteArray before = ReadFileBytes(file);
+        auto table = MakeTable(file);
+        QVERIFY_THROWS_EXCEPTION(AppError, table->Open());
+        QVERIFY(!table->Active());
+        QCOMPARE(ReadFileBytes(file), before);
+    }
+
+    void schemaHoldsTheTableAlone_data()
+    {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::newRow("view") << QByteArray("CREATE VIEW v AS SELECT * FROM items");
+        QTest::newRow("table replaced by a view")
+            << QByteArray("ALTER TABLE items RENAME TO old; CREATE VIEW items AS "
+                          "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM n) "
+                          "SELECT x AS ID, '' AS NAME, NULL AS DUE, NULL AS AT, '' AS NOTE FROM n");
+        QTest::newRow("trigger") << QByteArray(
+            "CREATE TRIGGER t AFTER UPDATE ON items BEGIN DELETE FROM items WHERE rowid<>new.rowid; END");
+        QTest::newRow("index") << QByteArray("CREATE INDEX i ON items(NAME)");
+        QTest::newRow("second table") << QByteArray("CREATE TABLE extra(x)");
+        QTest::newRow("constraint added")
+            << QByteArray("PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql=replace(sql, 'TEXT)', "
+                          "'TEXT CHECK (length(NOTE) < 5))') WHERE name='items'");
+    }
+    void schemaHoldsTheTableAlone()
+    {
+        QFETCH(QByteArray, sql);
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 3);
+        QVERIFY(ExecSql(file, sql.constData()));
+        const QByteArray before = ReadFileBytes(file);
+        auto table = MakeTable(file);
+        QVERIFY_THROWS_EXCEPTION(AppError, table->Open());
+        QVERIFY(!table->Active());
+        QCOMPARE(ReadFileBytes(file), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
+    }
+
     void failedWriteKeepsOldFile_data()
     {
         QTest::addColumn<QString>("fault");
@@ -271,20 +423,33 @@ private Q_SLOTS:
             std::unique_ptr<FileSizeLimit> limit;
             if (fault == "full")
                 limit = std::make_unique<FileSizeLimit>(rlim_t(before.size()));
-            QVERIFY_THROWS_EXCEPTION(AppError, table->Close());
+            try {
+                table->Close();
+                QFAIL("the failed write was reported as success");
+            } catch (const AppError &error) {
+                if (fault == "readonly")
+                    QCOMPARE(error.message(),
+                             QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(file));
+                else
+                    QVERIFY2(
+                        error.message().startsWith(QStringLiteral("Cannot write \"%1\": ").arg(file)) &&
+                            (fault != "full" || !rewriteAll || error.message().endsWith("(File too large)")),
+                        qPrintable(error.message()));
+            }
         }
+        // The table stays open with the changes that could not be written.
+        QVERIFY(table->Active());
+        QVERIFY(table->Modified());
+        QCOMPARE(table->RecordCount(), 300 + (rewriteAll ? 600 : 30));
+        QCOMPARE(ReadFileBytes(file), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
         if (fault == "folder")
             QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         if (fault == "readonly")
             QFile::setPermissions(file, permissions);
-        QCOMPARE(ReadFileBytes(file), before);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
-        if (fault == "readonly")
-            return; // the file's status changed, so its content is read anew
-        // The changes that could not be written are still there for a retry.
-        table->Open();
-        QCOMPARE(table->RecordCount(), 300 + (rewriteAll ? 600 : 30));
+        // Once the cause is gone, closing again writes them.
         table->Close();
+        QVERIFY(!table->Active());
         auto fresh = MakeTable(file);
         fresh->Open();
         QCOMPARE(fresh->RecordCount(), 300 + (rewriteAll ? 600 : 30));
