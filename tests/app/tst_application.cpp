@@ -37,6 +37,11 @@ class TestApplication : public QObject {
 private Q_SLOTS:
     void initTestCase() { UseTestStandardPaths(); }
 
+    void applicationTitleIsDravelin()
+    {
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Dravelin"));
+    }
+
     void errorTextHasFourParts()
     {
         QCOMPARE(
