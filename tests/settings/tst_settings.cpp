@@ -23,6 +23,8 @@ private Q_SLOTS:
     void textsAreCutAt2047Characters();
     void damagedFilesGiveWhatTheyHold_data();
     void damagedFilesGiveWhatTheyHold();
+    void strayByteSpoilsOnlyItsOwnLine_data();
+    void strayByteSpoilsOnlyItsOwnLine();
     void saveWritesTableOrderAndKeepsUnknownLines();
     void saveAndLoadRoundTrip();
     void lineBreaksCannotInjectKeys();
@@ -177,6 +179,40 @@ void TestSettings::damagedFilesGiveWhatTheyHold()
     QTEST(s.General.SaveSettings, "saveSettings");
     QTEST(s.Company.Name, "name");
     QCOMPARE(s.LastWindow.Width, 840);
+}
+
+void TestSettings::strayByteSpoilsOnlyItsOwnLine_data()
+{
+    QTest::addColumn<QByteArray>("stray");
+    QTest::newRow("8-bit byte") << QByteArray("Theme=gr\xfcn");
+    QTest::newRow("lone continuation bytes") << QByteArray("\x80\x81=\xbf");
+    QTest::newRow("cut UTF-8 sequence") << QByteArray("Theme=caf\xc3");
+}
+
+void TestSettings::strayByteSpoilsOnlyItsOwnLine()
+{
+    // One line that is not UTF-8 is read on its own; the other lines stay
+    // UTF-8, and a save writes every value nobody changed as it was.
+    QFETCH(QByteArray, stray);
+    const QByteArray old = "[Company]\nName=caf\xc3\xa9\nDepartment=M\xfcller \n[Plugins]\n" + stray + "\n";
+    QVERIFY(WriteFileBytes(globalIni(), old));
+    TSettings s;
+    s.Load();
+    QCOMPARE(s.Company.Name, QString::fromUtf8("caf\xc3\xa9"));
+    QCOMPARE(s.Company.Department, QString::fromUtf8("M\xc3\xbcller"));
+    s.Save();
+    const QByteArray saved = ReadFileBytes(globalIni());
+    QVERIFY2(saved.startsWith("[General]\n"), saved.constData());
+    QVERIFY(saved.contains("\n[Company]\nName=caf\xc3\xa9\nDepartment=M\xfcller \n"));
+    QVERIFY(saved.endsWith(QByteArray(QByteArray("\n[Plugins]\n") + stray + "\n")));
+
+    TSettings back;
+    back.Load();
+    QCOMPARE(back.Company.Name, s.Company.Name);
+    QCOMPARE(back.Company.Department, s.Company.Department);
+    back.Company.Name = QString::fromUtf8("na\xc3\xafve");
+    back.Save();
+    QVERIFY(ReadFileBytes(globalIni()).contains("\nName=na\xc3\xafve\nDepartment=M\xfcller \n"));
 }
 
 void TestSettings::saveWritesTableOrderAndKeepsUnknownLines()
