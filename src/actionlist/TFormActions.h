@@ -18,7 +18,9 @@ class TTableModel;
 
 // The working window of the open Action File: its actions, the log of the
 // current action, indicators, and the commands on them. Shown modally after
-// the table set was opened; closing it closes the table set.
+// the table set was opened; closing it closes the table set. For a read-only
+// Action File its caption ends in " [READ ONLY]", the editors show records
+// without letting them change and the commands that change data are off.
 //
 // Each command's iconText() is its toolbar caption and its text() the entry
 // of the context menu.
@@ -112,6 +114,8 @@ private:
     void FormShow();
     bool FormCloseQuery();
     void CheckShowItem(int filter);
+    // A read-only Action File: every command that changes data is disabled.
+    void DisableChanges();
     void Reload();
     bool HasAction() const;
     bool HasLogEntry() const;
@@ -120,6 +124,7 @@ private:
 
     TDataModuleMain &data_;
     bool fromContainer_;
+    bool readOnly_;
     TActionSort sort_;
     TActionsGridModel *actionsModel_ = nullptr;
     TTableModel *logModel_ = nullptr;
