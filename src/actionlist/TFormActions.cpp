@@ -130,9 +130,9 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
 void TFormActions::DisableChanges()
 {
     // Edit and Edit Log stay: they show the record without letting it change.
-    for (QAction *action : {ActionNew, ActionDelete, ActionNewLog, ActionDeleteLog, ActionActors,
-                            ActionProperties, ActionResolveCurrent, ActionSaveTable, MenuItemSaveasDravelinFile,
-                            MenuItemSaveasActionFile})
+    for (QAction *action :
+         {ActionNew, ActionDelete, ActionNewLog, ActionDeleteLog, ActionActors, ActionProperties,
+          ActionResolveCurrent, ActionSaveTable, MenuItemSaveasDravelinFile, MenuItemSaveasActionFile})
         action->setEnabled(false);
 }
 

@@ -678,8 +678,9 @@ void TestActionList::readOnlyFileChangesNothing()
     data_->Tables.Close();
     const auto stamps = [this] {
         QStringList seen;
-        const QFileInfoList entries = QDir(dir_->path()).entryInfoList(QDir::AllEntries | QDir::Hidden |
-                                                                       QDir::NoDotAndDotDot, QDir::Name);
+        const QFileInfoList entries =
+            QDir(dir_->path())
+                .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         for (const QFileInfo &entry : entries)
             seen << entry.fileName() + QLatin1Char(' ') +
                         QString::number(entry.lastModified().toMSecsSinceEpoch()) + QLatin1Char(' ') +
@@ -694,10 +695,10 @@ void TestActionList::readOnlyFileChangesNothing()
         form.show();
         [&] {
             QVERIFY(form.windowTitle().endsWith(QStringLiteral(" [READ ONLY]")));
-            for (QAction *change : {form.ActionNew, form.ActionDelete, form.ActionNewLog, form.ActionDeleteLog,
-                                    form.ActionActors, form.ActionProperties, form.ActionResolveCurrent,
-                                    form.ActionSaveTable, form.MenuItemSaveasDravelinFile,
-                                    form.MenuItemSaveasActionFile})
+            for (QAction *change :
+                 {form.ActionNew, form.ActionDelete, form.ActionNewLog, form.ActionDeleteLog,
+                  form.ActionActors, form.ActionProperties, form.ActionResolveCurrent, form.ActionSaveTable,
+                  form.MenuItemSaveasDravelinFile, form.MenuItemSaveasActionFile})
                 QVERIFY2(!change->isEnabled(), qPrintable(change->objectName()));
             QVERIFY(form.ActionEdit->isEnabled());
             QVERIFY(form.ActionRefreshTable->isEnabled());

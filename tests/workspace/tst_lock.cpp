@@ -270,13 +270,17 @@ void TestLock::fileOperationsRefuseAFileOpenElsewhere_data()
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("verb");
-    QTest::newRow("rename") << "rename" << "Rename Action File"
+    QTest::newRow("rename") << "rename"
+                            << "Rename Action File"
                             << "renamed";
-    QTest::newRow("move") << "move" << "Move Action File"
+    QTest::newRow("move") << "move"
+                          << "Move Action File"
                           << "moved";
-    QTest::newRow("delete") << "delete" << "Delete Action File"
+    QTest::newRow("delete") << "delete"
+                            << "Delete Action File"
                             << "deleted";
-    QTest::newRow("copy contacts") << "copy" << "Copy Contacts"
+    QTest::newRow("copy contacts") << "copy"
+                                   << "Copy Contacts"
                                    << "changed";
 }
 
