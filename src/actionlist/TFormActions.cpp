@@ -704,9 +704,21 @@ void TFormActions::done(int result)
     QDialog::done(result);
 }
 
+void TFormActions::CloseWithoutQuestions()
+{
+    askOnClose_ = false;
+    try {
+        reject();
+    } catch (...) {
+        closed_ = true;
+        QDialog::done(Rejected);
+        throw;
+    }
+}
+
 bool TFormActions::FormCloseQuery()
 {
-    if (Settings().Actions.ConfirmOnExit &&
+    if (askOnClose_ && Settings().Actions.ConfirmOnExit &&
         Ui().MessageBox(QStringLiteral("Would you really like to close this Action File"),
                         QStringLiteral("Close Action File"), MB_YESNO | MB_ICONQUESTION) == IDNO)
         return false;

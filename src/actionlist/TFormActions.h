@@ -77,6 +77,9 @@ public:
 
     // Closes the window after the close query; a refused query keeps it open.
     void done(int result) override;
+    // Closes the window as the program ends: no question, changed tables are
+    // written; a failed write closes it all the same and is thrown after.
+    void CloseWithoutQuestions();
 
 public Q_SLOTS:
     void ActionNewExecute();
@@ -131,6 +134,7 @@ private:
     QMetaObject::Connection logChange_;
     bool shown_ = false;
     bool closed_ = false;
+    bool askOnClose_ = true;
     bool listChanged_ = false;
 };
 
