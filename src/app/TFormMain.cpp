@@ -408,8 +408,7 @@ void TFormMain::closeEvent(QCloseEvent *event)
 
 void TFormMain::EndWithoutQuestions()
 {
-    if (ending_)
-        return;
+    // A second signal runs it again: a window opened meanwhile closes too.
     ending_ = true;
     // The modal windows close from the top down; each one's own closing
     // does its work (an editor drops its unsaved edits, the action list
