@@ -1,6 +1,7 @@
 #include "TIniFile.h"
 #include "TSettings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,8 +18,9 @@ const QTemporaryDir &Folder()
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    static QCoreApplication application(*argc, *argv);
     if (!Folder().isValid())
         __builtin_trap();
     TProgramLocation where;

@@ -11,6 +11,8 @@
 
 namespace {
 
+const QByteArray kByteOrderMark("\xEF\xBB\xBF");
+
 // Each line is UTF-8, or, where its bytes are not, an 8-bit code page read
 // as Latin-1: one stray byte must not change how the other lines read.
 QString decodeLine(const QByteArray &bytes)
@@ -62,7 +64,7 @@ void TIniFile::Parse(const QByteArray &bytes)
 {
     preamble_.clear();
     sections_.clear();
-    const QByteArray content = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    const QByteArray content = bytes.startsWith(kByteOrderMark) ? bytes.mid(3) : bytes;
     Section *current = nullptr;
     for (QByteArray raw : content.split('\n')) {
         if (raw.endsWith('\r'))
@@ -198,6 +200,10 @@ QByteArray TIniFile::ToBytes() const
         for (const Line &line : section.lines)
             bytes += (line.changed ? (line.key + QLatin1Char('=') + line.value).toUtf8() : line.raw) + '\n';
     }
+    // Reading drops one byte order mark; a line that began with one of its
+    // own keeps it.
+    if (bytes.startsWith(kByteOrderMark))
+        bytes.prepend(kByteOrderMark);
     return bytes;
 }
 

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void damagedFilesGiveWhatTheyHold();
     void strayByteSpoilsOnlyItsOwnLine_data();
     void strayByteSpoilsOnlyItsOwnLine();
+    void savedFileWithInnerByteOrderMarkIsStable();
     void saveWritesTableOrderAndKeepsUnknownLines();
     void saveAndLoadRoundTrip();
     void lineBreaksCannotInjectKeys();
@@ -213,6 +214,25 @@ void TestSettings::strayByteSpoilsOnlyItsOwnLine()
     back.Company.Name = QString::fromUtf8("na\xc3\xafve");
     back.Save();
     QVERIFY(ReadFileBytes(globalIni()).contains("\nName=na\xc3\xafve\nDepartment=M\xfcller \n"));
+}
+
+void TestSettings::savedFileWithInnerByteOrderMarkIsStable()
+{
+    // The file's byte order mark goes, one more before the first section
+    // stays with its line; a second save must find the file as the first
+    // one wrote it.
+    QVERIFY(WriteFileBytes(globalIni(), "\xEF\xBB\xBF\xEF\xBB\xBF[General]\nSaveSettings=0\n"));
+    TSettings s;
+    s.Load();
+    QVERIFY(!s.General.SaveSettings);
+    s.Save();
+    const QByteArray first = ReadFileBytes(globalIni());
+    QVERIFY(first.startsWith("\xEF\xBB\xBF\xEF\xBB\xBF[General]\nSaveSettings=0\n"));
+    TSettings back;
+    back.Load();
+    QVERIFY(!back.General.SaveSettings);
+    back.Save();
+    QCOMPARE(ReadFileBytes(globalIni()), first);
 }
 
 void TestSettings::saveWritesTableOrderAndKeepsUnknownLines()
