@@ -67,7 +67,9 @@ void TIniFile::Parse(const QByteArray &bytes)
     const QByteArray content = bytes.startsWith(kByteOrderMark) ? bytes.mid(3) : bytes;
     Section *current = nullptr;
     for (QByteArray raw : content.split('\n')) {
-        if (raw.endsWith('\r'))
+        // Every carriage return at the end goes, or a line written back with
+        // one would read differently the next time.
+        while (raw.endsWith('\r'))
             raw.chop(1);
         const QString text = decodeLine(raw);
         const QString trimmed = text.trimmed();

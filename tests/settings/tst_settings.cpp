@@ -25,7 +25,8 @@ private Q_SLOTS:
     void damagedFilesGiveWhatTheyHold();
     void strayByteSpoilsOnlyItsOwnLine_data();
     void strayByteSpoilsOnlyItsOwnLine();
-    void savedFileWithInnerByteOrderMarkIsStable();
+    void secondSaveWritesWhatTheFirstWrote_data();
+    void secondSaveWritesWhatTheFirstWrote();
     void saveWritesTableOrderAndKeepsUnknownLines();
     void saveAndLoadRoundTrip();
     void lineBreaksCannotInjectKeys();
@@ -216,21 +217,35 @@ void TestSettings::strayByteSpoilsOnlyItsOwnLine()
     QVERIFY(ReadFileBytes(globalIni()).contains("\nName=na\xc3\xafve\nDepartment=M\xfcller \n"));
 }
 
-void TestSettings::savedFileWithInnerByteOrderMarkIsStable()
+void TestSettings::secondSaveWritesWhatTheFirstWrote_data()
 {
-    // The file's byte order mark goes, one more before the first section
-    // stays with its line; a second save must find the file as the first
-    // one wrote it.
-    QVERIFY(WriteFileBytes(globalIni(), "\xEF\xBB\xBF\xEF\xBB\xBF[General]\nSaveSettings=0\n"));
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("saved"); // how the first save begins
+    QTest::addColumn<bool>("saveSettings");
+    // The file's byte order mark goes; one more before the first section
+    // stays with its line.
+    QTest::newRow("byte order mark of a line")
+        << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[General]\nSaveSettings=0\n")
+        << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[General]\nSaveSettings=0\n") << false;
+    QTest::newRow("carriage returns at line end")
+        << QByteArray("note\r\r\n[General]\r\nSaveSettings=0\r\r\r\n")
+        << QByteArray("note\n\n[General]\nSaveSettings=0\n") << false;
+}
+
+void TestSettings::secondSaveWritesWhatTheFirstWrote()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(WriteFileBytes(globalIni(), bytes));
     TSettings s;
     s.Load();
-    QVERIFY(!s.General.SaveSettings);
+    QTEST(s.General.SaveSettings, "saveSettings");
     s.Save();
     const QByteArray first = ReadFileBytes(globalIni());
-    QVERIFY(first.startsWith("\xEF\xBB\xBF\xEF\xBB\xBF[General]\nSaveSettings=0\n"));
+    QFETCH(QByteArray, saved);
+    QVERIFY2(first.startsWith(saved), first.constData());
     TSettings back;
     back.Load();
-    QVERIFY(!back.General.SaveSettings);
+    QTEST(back.General.SaveSettings, "saveSettings");
     back.Save();
     QCOMPARE(ReadFileBytes(globalIni()), first);
 }
