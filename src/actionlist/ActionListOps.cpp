@@ -1,6 +1,7 @@
 #include "ActionListOps.h"
 
 #include "ActionFileNames.h"
+#include "ActionFileOpen.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
 
@@ -105,7 +106,7 @@ bool ReloadActionFile(TDataModuleMain &data)
 
     std::exception_ptr closeError;
     try {
-        data.Tables.Close();
+        CloseTables(data.Tables);
     } catch (...) {
         closeError = std::current_exception();
     }

@@ -72,7 +72,7 @@ QLabel *CreateStatusPanel(const char *name, QWidget *parent)
 } // namespace
 
 TFormActions::TFormActions(bool fromContainer, QWidget *parent)
-    : QDialog(parent), data_(DataModuleMain()), fromContainer_(fromContainer)
+    : QDialog(parent), data_(DataModuleMain()), fromContainer_(fromContainer), readOnly_(ActionFileReadOnly())
 {
     setObjectName(QStringLiteral("FormActions"));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
@@ -121,7 +121,19 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
                               : QString();
     const QString shown =
         title.trimmed().isEmpty() ? QDir::toNativeSeparators(data_.Tables.FileName()) : title;
-    setWindowTitle(QStringLiteral("Actions File \"") + shown + QLatin1Char('"'));
+    setWindowTitle(QStringLiteral("Actions File \"") + shown + QLatin1Char('"') +
+                   (readOnly_ ? QStringLiteral(" [READ ONLY]") : QString()));
+    if (readOnly_)
+        DisableChanges();
+}
+
+void TFormActions::DisableChanges()
+{
+    // Edit and Edit Log stay: they show the record without letting it change.
+    for (QAction *action :
+         {ActionNew, ActionDelete, ActionNewLog, ActionDeleteLog, ActionActors, ActionProperties,
+          ActionResolveCurrent, ActionSaveTable, MenuItemSaveasDravelinFile, MenuItemSaveasActionFile})
+        action->setEnabled(false);
 }
 
 TFormActions::~TFormActions()
@@ -471,6 +483,8 @@ void TFormActions::Reload()
 
 void TFormActions::ActionNewExecute()
 {
+    if (readOnly_)
+        return;
     if (!data_.Tables.IsOpen())
         return;
     data_.cdsActions->Insert();
@@ -482,12 +496,14 @@ void TFormActions::ActionEditExecute()
     if (!HasAction())
         return;
     data_.cdsActions->Edit();
-    ShowActionEditor(emEdit, this);
+    ShowActionEditor(readOnly_ ? emView : emEdit, this);
     Reload();
 }
 
 void TFormActions::ActionDeleteExecute()
 {
+    if (readOnly_)
+        return;
     if (!HasAction())
         return;
     const QString id = data_.cdsActions->FieldByName(QStringLiteral("ID_ACTION")).AsString().trimmed();
@@ -506,6 +522,8 @@ void TFormActions::ActionDeleteExecute()
 
 void TFormActions::ActionNewLogExecute()
 {
+    if (readOnly_)
+        return;
     if (!data_.Tables.IsOpen())
         return;
     if (!HasActionForLog())
@@ -521,11 +539,13 @@ void TFormActions::ActionEditLogExecute()
     if (!HasActionForLog())
         return;
     data_.cdsLog->Edit();
-    ShowLogEditor(emEdit, this);
+    ShowLogEditor(readOnly_ ? emView : emEdit, this);
 }
 
 void TFormActions::ActionDeleteLogExecute()
 {
+    if (readOnly_)
+        return;
     if (!HasLogEntry())
         return;
     const QString line = data_.cdsLog->FieldByName(QStringLiteral("STATUS_LINE")).AsString().trimmed();
@@ -537,6 +557,8 @@ void TFormActions::ActionDeleteLogExecute()
 
 void TFormActions::ActionActorsExecute()
 {
+    if (readOnly_)
+        return;
     const auto &hook = ActionListHooks().Actors;
     if (!hook || !data_.cdsActor->Active())
         return;
@@ -557,6 +579,8 @@ void TFormActions::ActionActorsExecute()
 
 void TFormActions::ActionPropertiesExecute()
 {
+    if (readOnly_)
+        return;
     const auto &hook = ActionListHooks().Properties;
     if (!hook || !data_.cdsAction->Active())
         return;
@@ -596,6 +620,8 @@ void TFormActions::ActionActionCloseExecute()
 
 void TFormActions::ActionResolveCurrentExecute()
 {
+    if (readOnly_)
+        return;
     if (!HasAction())
         return;
     if (Ui().MessageBox(
@@ -607,6 +633,8 @@ void TFormActions::ActionResolveCurrentExecute()
 
 void TFormActions::ActionSaveTableExecute()
 {
+    if (readOnly_)
+        return;
     if (data_.Tables.IsOpen())
         SaveActionTables(data_);
 }
@@ -676,9 +704,21 @@ void TFormActions::done(int result)
     QDialog::done(result);
 }
 
+void TFormActions::CloseWithoutQuestions()
+{
+    askOnClose_ = false;
+    try {
+        reject();
+    } catch (...) {
+        closed_ = true;
+        QDialog::done(Rejected);
+        throw;
+    }
+}
+
 bool TFormActions::FormCloseQuery()
 {
-    if (Settings().Actions.ConfirmOnExit &&
+    if (askOnClose_ && Settings().Actions.ConfirmOnExit &&
         Ui().MessageBox(QStringLiteral("Would you really like to close this Action File"),
                         QStringLiteral("Close Action File"), MB_YESNO | MB_ICONQUESTION) == IDNO)
         return false;

@@ -18,7 +18,9 @@ class TTableModel;
 
 // The working window of the open Action File: its actions, the log of the
 // current action, indicators, and the commands on them. Shown modally after
-// the table set was opened; closing it closes the table set.
+// the table set was opened; closing it closes the table set. For a read-only
+// Action File its caption ends in " [READ ONLY]", the editors show records
+// without letting them change and the commands that change data are off.
 //
 // Each command's iconText() is its toolbar caption and its text() the entry
 // of the context menu.
@@ -75,6 +77,9 @@ public:
 
     // Closes the window after the close query; a refused query keeps it open.
     void done(int result) override;
+    // Closes the window as the program ends: no question, changed tables are
+    // written; a failed write closes it all the same and is thrown after.
+    void CloseWithoutQuestions();
 
 public Q_SLOTS:
     void ActionNewExecute();
@@ -112,6 +117,8 @@ private:
     void FormShow();
     bool FormCloseQuery();
     void CheckShowItem(int filter);
+    // A read-only Action File: every command that changes data is disabled.
+    void DisableChanges();
     void Reload();
     bool HasAction() const;
     bool HasLogEntry() const;
@@ -120,12 +127,14 @@ private:
 
     TDataModuleMain &data_;
     bool fromContainer_;
+    bool readOnly_;
     TActionSort sort_;
     TActionsGridModel *actionsModel_ = nullptr;
     TTableModel *logModel_ = nullptr;
     QMetaObject::Connection logChange_;
     bool shown_ = false;
     bool closed_ = false;
+    bool askOnClose_ = true;
     bool listChanged_ = false;
 };
 

@@ -7,6 +7,9 @@
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
+    // The title users see; the application name stays the program file's,
+    // so the per-user data folder keeps its place.
+    setApplicationDisplayName(QStringLiteral("Dravelin"));
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -405,17 +406,53 @@ void TFormMain::closeEvent(QCloseEvent *event)
         event->accept();
 }
 
+void TFormMain::EndWithoutQuestions()
+{
+    // A second signal runs it again: a window opened meanwhile closes too.
+    ending_ = true;
+    // The modal windows close from the top down; each one's own closing
+    // does its work (an editor drops its unsaved edits, the action list
+    // writes the tables and the Dravelin File is written back when its
+    // window's loop has ended). An error there must not stop the end.
+    while (QPointer<QWidget> modal = QApplication::activeModalWidget()) {
+        try {
+            if (auto *actions = qobject_cast<TFormActions *>(modal))
+                actions->CloseWithoutQuestions();
+            else if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        } catch (...) {
+        }
+        if (modal && modal->isVisible())
+            modal->hide();
+    }
+    try {
+        close();
+    } catch (...) {
+    }
+    // Ends even when the settings could not be written.
+    QCoreApplication::quit();
+}
+
 bool TFormMain::FormCloseQuery()
 {
     const QString product = ProductName();
-    if (Settings().General.ConfirmOnExit &&
+    if (!ending_ && Settings().General.ConfirmOnExit &&
         Ui().MessageBox(QStringLiteral("Would you really like to shut down ") + product + QLatin1Char('?'),
                         QStringLiteral("Close ") + product, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return false;
     BusyCursor busy;
     StoreWindowGeometry();
-    if (Settings().General.SaveSettings)
-        Settings().Save();
+    if (Settings().General.SaveSettings) {
+        try {
+            Settings().Save();
+        } catch (...) {
+            // The program ends all the same; a message could wait forever.
+            if (!ending_)
+                throw;
+        }
+    }
     return true;
 }
 

@@ -61,6 +61,10 @@ public Q_SLOTS:
     void ActionMoveExecute();
     void ActionChangeWorkSpaceExecute();
     void ActionSaveDravelinExecute();
+    // Ends the program as Exit does, without questions (on SIGTERM or
+    // SIGHUP): closes the open windows, which writes changed tables and
+    // Dravelin Files back, then this window, which saves the settings.
+    void EndWithoutQuestions();
 
 Q_SIGNALS:
     // The user chose an entry of the list to open (click, double click or
@@ -98,6 +102,7 @@ private:
 
     QStringList arguments_;
     bool shown_ = false;
+    bool ending_ = false;
 
     TFileListBox *RzListBoxFileList;
     QLabel *RzPanelFileInfo;

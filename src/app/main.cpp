@@ -4,6 +4,7 @@
 #include "TDataModuleMain.h"
 #include "TFormMain.h"
 #include "TFormSplash.h"
+#include "TerminationSignals.h"
 
 #include <cstdlib>
 #include <exception>
@@ -36,11 +37,19 @@ int main(int argc, char *argv[])
             std::_Exit(exitCode);
         };
         TFormMain mainForm(QCoreApplication::arguments());
+        // Logout and shutdown end the program as Exit does, without questions.
+        TTerminationSignals terminationSignals;
+        QObject::connect(&terminationSignals, &TTerminationSignals::Received, &mainForm,
+                         &TFormMain::EndWithoutQuestions);
         splash.reset();
         mainForm.show();
         // The data module outlives the window and, when it goes, deletes the
         // temporary files of the run.
-        return app.ShutDownRequested() ? 1 : app.exec();
+        // A signal to end may already have closed the window during its
+        // show step (a Dravelin File named on the command line).
+        if (app.ShutDownRequested())
+            return 1;
+        return mainForm.isVisible() ? app.exec() : 0;
     } catch (const AppError &error) {
         return ReportStartupFailure(error.message());
     } catch (const std::exception &error) {

@@ -291,6 +291,8 @@ void TFormAction::SaveAction()
             if (Mode() == emNew) {
                 ActionField(QStringLiteral("ID")).SetAsInteger(data.NextId(rkAction));
                 ActionField(QStringLiteral("ID_CHAIN")).SetAsInteger(data.LastActionId());
+                // The action followed up now points at this one for good.
+                followedUp_.reset();
                 EnableRecordCommands(true);
                 RecordToolBar()->show();
                 SetMode(emEdit);
@@ -364,6 +366,33 @@ void TFormAction::EditorClosing()
     data.UnfilterDecisions();
     data.UnfilterStatements();
     Actions()->Cancel();
+    RestoreFollowedUpChain();
+}
+
+void TFormAction::RestoreFollowedUpChain()
+{
+    if (!followedUp_)
+        return;
+    const FollowedUp followed = *followedUp_;
+    followedUp_.reset();
+    // The number reserved for the cancelled follow-up goes to the next new
+    // action, which must not become the followed action's follow-up.
+    // The filter of the list may hide the action meanwhile; it is found all
+    // the same.
+    TTable *actions = Actions();
+    const bool filtered = actions->Filtered();
+    if (!actions->BookmarkValid(followed.bookmark))
+        actions->SetFiltered(false);
+    TryFinally(
+        [&] {
+            if (!actions->BookmarkValid(followed.bookmark))
+                return;
+            actions->GotoBookmark(followed.bookmark);
+            actions->Edit();
+            TryFinally([&] { ActionField(QStringLiteral("ID_CHAIN")).SetValue(followed.chain); },
+                       [&] { actions->Post(); });
+        },
+        [&] { actions->SetFiltered(filtered); });
 }
 
 void TFormAction::ActionFinishExecute()
@@ -389,14 +418,17 @@ void TFormAction::ActionFollowUpExecute()
         return;
     TDataModuleMain &data = DataModuleMain();
     const QString idAction = Binder().Text(kIdAction);
+    QVariant chain;
     TryFinally(
         [&] {
             TryFinally(
                 [&] {
                     Binder().Store();
+                    chain = ActionField(QStringLiteral("ID_CHAIN")).Value();
                     ActionField(QStringLiteral("ID_CHAIN")).SetAsInteger(data.LastActionId() + 1);
                 },
                 [&] { Actions()->Post(); });
+            followedUp_ = FollowedUp{Actions()->GetBookmark(), chain};
             Actions()->Insert();
             ActionField(QStringLiteral("RELATIONS")).SetAsString(idAction);
             data.UnfilterDecisions();

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "TFormEditorBase.h"
+#include "TTable.h"
 
 #include <QDate>
+#include <QVariant>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -58,7 +61,15 @@ private:
     void UpdateFollowUpPanel();
     void EditCurrentAgain();
     void IdActionExit();
+    void RestoreFollowedUpChain();
 
+    // The action whose follow-up is being created, with its ID_CHAIN from
+    // before, until the follow-up is saved; cancelling restores it.
+    struct FollowedUp {
+        TBookmark bookmark;
+        QVariant chain;
+    };
+    std::optional<FollowedUp> followedUp_;
     bool ResolvePending = false;
     bool shown_ = false;
     QTabWidget *pages_ = nullptr;

@@ -115,7 +115,8 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
     contact.newButton->setObjectName(QStringLiteral("ButtonNew") + field);
     contact.newButton->setText(QStringLiteral("..."));
     contact.newButton->setToolTip(QStringLiteral("Enter a new Contact"));
-    contact.newButton->setEnabled(bool(NewContact));
+    // A record only shown may not add contacts.
+    contact.newButton->setEnabled(bool(NewContact) && mode_ != emView);
 
     contact.findButton = new QToolButton(this);
     contact.findButton->setObjectName(QStringLiteral("ButtonFind") + field);

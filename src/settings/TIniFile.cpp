@@ -11,13 +11,13 @@
 
 namespace {
 
-// Old INI files may be in an 8-bit code page; read them as Latin-1 rather
-// than turning their bytes into replacement characters.
-QString decode(QByteArray bytes)
+const QByteArray kByteOrderMark("\xEF\xBB\xBF");
+
+// Each line is UTF-8, or, where its bytes are not, an 8-bit code page read
+// as Latin-1: one stray byte must not change how the other lines read.
+QString decodeLine(const QByteArray &bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
         return QString::fromLatin1(bytes);
@@ -64,12 +64,15 @@ void TIniFile::Parse(const QByteArray &bytes)
 {
     preamble_.clear();
     sections_.clear();
-    const QStringList lines = decode(bytes).split(QLatin1Char('\n'));
+    const QByteArray content = bytes.startsWith(kByteOrderMark) ? bytes.mid(3) : bytes;
     Section *current = nullptr;
-    for (QString raw : lines) {
-        if (raw.endsWith(QLatin1Char('\r')))
+    for (QByteArray raw : content.split('\n')) {
+        // Every carriage return at the end goes, or a line written back with
+        // one would read differently the next time.
+        while (raw.endsWith('\r'))
             raw.chop(1);
-        const QString trimmed = raw.trimmed();
+        const QString text = decodeLine(raw);
+        const QString trimmed = text.trimmed();
         if (trimmed.isEmpty())
             continue;
         const qsizetype close = trimmed.indexOf(QLatin1Char(']'));
@@ -77,7 +80,7 @@ void TIniFile::Parse(const QByteArray &bytes)
             const QString name = trimmed.mid(1, close - 1).trimmed();
             current = find(name);
             if (!current) {
-                sections_.append({name, {}});
+                sections_.append({name, raw, {}});
                 current = &sections_.last();
             }
             continue;
@@ -88,10 +91,10 @@ void TIniFile::Parse(const QByteArray &bytes)
         }
         Line line;
         line.raw = raw;
-        const qsizetype equals = raw.indexOf(QLatin1Char('='));
+        const qsizetype equals = text.indexOf(QLatin1Char('='));
         if (equals > 0 && !trimmed.startsWith(QLatin1Char(';'))) {
-            line.key = raw.left(equals).trimmed();
-            line.value = raw.mid(equals + 1).trimmed();
+            line.key = text.left(equals).trimmed();
+            line.value = text.mid(equals + 1).trimmed();
         }
         current->lines.append(line);
     }
@@ -125,7 +128,7 @@ void TIniFile::SetValue(const QString &section, const QString &key, const QStrin
 {
     Section *found = find(section);
     if (!found) {
-        sections_.append({section, {}});
+        sections_.append({section, {}, {}});
         found = &sections_.last();
     }
     Line *target = nullptr;
@@ -145,6 +148,10 @@ void TIniFile::SetValue(const QString &section, const QString &key, const QStrin
         found->lines.append(Line{});
         target = &found->lines.last();
     }
+    // A value written as it was read keeps its line byte for byte, whatever
+    // encoding or spacing the line has.
+    if (!target->changed && !target->raw.isEmpty() && target->key == key && target->value == oneLine(value))
+        return;
     target->key = key;
     target->value = oneLine(value);
     target->changed = true;
@@ -157,7 +164,8 @@ void TIniFile::Arrange(const QList<SectionLayout> &layout)
         const Section *present = find(wanted.name);
         if (!present)
             continue;
-        Section section{wanted.name, {}};
+        // The section name is written as the layout spells it.
+        Section section{wanted.name, present->name == wanted.name ? present->header : QByteArray(), {}};
         QList<Line> rest = present->lines;
         for (const QString &key : wanted.keys) {
             for (qsizetype i = 0; i < rest.size(); ++i) {
@@ -182,17 +190,23 @@ void TIniFile::Arrange(const QList<SectionLayout> &layout)
 
 QByteArray TIniFile::ToBytes() const
 {
-    QString text;
-    for (const QString &line : preamble_)
-        text += line + QLatin1Char('\n');
+    QByteArray bytes;
+    for (const QByteArray &line : preamble_)
+        bytes += line + '\n';
     for (const Section &section : sections_) {
-        if (!text.isEmpty())
-            text += QLatin1Char('\n');
-        text += QLatin1Char('[') + section.name + QLatin1String("]\n");
+        if (!bytes.isEmpty())
+            bytes += '\n';
+        bytes += section.header.isEmpty() ? (QLatin1Char('[') + section.name + QLatin1Char(']')).toUtf8()
+                                          : section.header;
+        bytes += '\n';
         for (const Line &line : section.lines)
-            text += (line.changed ? line.key + QLatin1Char('=') + line.value : line.raw) + QLatin1Char('\n');
+            bytes += (line.changed ? (line.key + QLatin1Char('=') + line.value).toUtf8() : line.raw) + '\n';
     }
-    return text.toUtf8();
+    // Reading drops one byte order mark; a line that began with one of its
+    // own keeps it.
+    if (bytes.startsWith(kByteOrderMark))
+        bytes.prepend(kByteOrderMark);
+    return bytes;
 }
 
 void TIniFile::Save(const QString &path) const

@@ -6,9 +6,10 @@
 #include <optional>
 
 // A small INI file in memory: sections of "Key=Value" lines, looked up
-// case-insensitively as the classic INI service does. Lines it does not
-// understand (comments, stray text) and keys nobody asks for are kept and
-// written back unchanged.
+// case-insensitively as the classic INI service does. Each line is read as
+// UTF-8, or as Latin-1 where its bytes are not UTF-8. Lines it does not
+// understand (comments, stray text), keys nobody asks for and values set to
+// what they already were are written back byte for byte.
 class TIniFile {
 public:
     // Sections and the keys of each, in the order a file should show them.
@@ -42,17 +43,18 @@ private:
     struct Line {
         QString key; // empty for a line that is not "Key=Value"
         QString value;
-        QString raw; // the line as read, written back when the key is untouched
+        QByteArray raw; // the line's bytes as read, written back when the key is untouched
         bool changed = false;
     };
     struct Section {
         QString name;
+        QByteArray header; // the "[name]" line's bytes as read; empty for a new section
         QList<Line> lines;
     };
 
     Section *find(const QString &name);
     const Section *find(const QString &name) const;
 
-    QStringList preamble_; // lines before the first section
+    QList<QByteArray> preamble_; // lines before the first section, as read
     QList<Section> sections_;
 };

@@ -1,5 +1,6 @@
 #include "ActionFileCommands.h"
 
+#include "ActionFileLock.h"
 #include "ActionFileNames.h"
 #include "FileTransfer.h"
 #include "Formats.h"
@@ -54,11 +55,28 @@ bool TransferActionFile(const TACTFiles &from, const TACTFiles &to, QString &err
     return true;
 }
 
+// Takes the lock of actFile for a file operation; refuses, with a message
+// under caption, an Action File that another program has open. A folder that
+// takes no lock is left to the operation itself to fail in.
+bool LockForOperation(TFileLock &lock, const QString &actFile, const QString &verb, const QString &caption)
+{
+    if (lock.TryLock() != TFileLock::HeldElsewhere)
+        return true;
+    Ui().MessageBox(TFileLock::InUseText(QStringLiteral("Action File"), actFile, lock.HeldBy()) +
+                        QStringLiteral("\n\nIt cannot be %1 while it is open there.").arg(verb),
+                    caption, MB_OK | MB_ICONERROR);
+    return false;
+}
+
 // Renames or moves the Action File from to to after making sure none of the
-// six target names is taken, reporting a refusal or failure under caption.
+// six target names is taken and no other program has it open, reporting a
+// refusal or failure under caption.
 void RelocateActionFile(const TACTFiles &from, const TACTFiles &to, const QString &verb,
                         const QString &caption)
 {
+    TFileLock lock(from.HeaderFileName());
+    if (!LockForOperation(lock, from.HeaderFileName(), verb, caption))
+        return;
     const QString taken = FirstExistingTarget(to);
     if (!taken.isEmpty()) {
         Ui().MessageBox(
@@ -77,9 +95,12 @@ bool DeleteActionFile(const QString &selected)
 {
     if (selected.isEmpty())
         return false;
+    const QString caption = QStringLiteral("Delete Action File");
+    TFileLock lock(selected);
+    if (!LockForOperation(lock, selected, QStringLiteral("deleted"), caption))
+        return false;
     if (Ui().MessageBox(QStringLiteral("Do you really want to permanently remove the selected Action File?"),
-                        QStringLiteral("Delete Action File"),
-                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+                        caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return false;
     {
         BusyCursor busy;
@@ -174,6 +195,11 @@ void ImportActor(const QString &workspace, const QString &selected)
     if (Ui().MessageBox(question, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
 
+    // The contacts of a file open in another program would be written over
+    // when it closes there.
+    TFileLock lock(selected);
+    if (!LockForOperation(lock, selected, QStringLiteral("changed"), caption))
+        return;
     const QString from = TACTFiles(source).Name(TACTFiles::Actor);
     if (!QFileInfo::exists(from))
         return;

@@ -1,5 +1,6 @@
 #include "ActionFileOpen.h"
 
+#include "ActionFileLock.h"
 #include "ActionFileNames.h"
 #include "Backup.h"
 #include "TDataModuleMain.h"
@@ -26,6 +27,21 @@ FileDialogOptions ActionFileDialog(const QString &title, const QString &workspac
     return options;
 }
 
+bool &ReadOnlyState()
+{
+    static bool readOnly = false;
+    return readOnly;
+}
+
+// Marks the table set read-only while the action list shows it.
+class ReadOnlyWhileShown {
+public:
+    explicit ReadOnlyWhileShown(bool readOnly) { ReadOnlyState() = readOnly; }
+    ~ReadOnlyWhileShown() { ReadOnlyState() = false; }
+    ReadOnlyWhileShown(const ReadOnlyWhileShown &) = delete;
+    ReadOnlyWhileShown &operator=(const ReadOnlyWhileShown &) = delete;
+};
+
 // Restricts the log to the current action, as the action list expects.
 bool ShowOpenedFile(bool fromContainer)
 {
@@ -48,12 +64,27 @@ bool ShowActionList(bool fromContainer)
     return CloseActionFile();
 }
 
+bool ActionFileReadOnly()
+{
+    return ReadOnlyState();
+}
+
+void CloseTables(TTables &tables)
+{
+    // Without file names the tables have nowhere to write: a file opened
+    // read-only is never written, not even a member that went missing.
+    if (ActionFileReadOnly())
+        for (int code = 0; code < TTables::kTableCount; ++code)
+            tables.Table(code)->SetFileName(QString());
+    tables.Close();
+}
+
 bool CloseActionFile()
 {
     TTables &tables = DataModuleMain().Tables;
     const bool listChanged = tables.RefreshListOnClose();
     // A failed write leaves the set open with its changes, for another try.
-    tables.Close();
+    CloseTables(tables);
     tables.Reset();
     return listChanged;
 }
@@ -68,6 +99,13 @@ bool NewActionFile(const QString &actFile)
                         QStringLiteral("File already exists"), MB_OK | MB_ICONERROR);
         return false;
     }
+    // Another program may be creating the very same file.
+    TFileLock lock(actFile);
+    if (lock.TryLock() == TFileLock::HeldElsewhere) {
+        Ui().MessageBox(TFileLock::InUseText(QStringLiteral("Action File"), actFile, lock.HeldBy()),
+                        QStringLiteral("Action File in use"), MB_OK | MB_ICONERROR);
+        return false;
+    }
     TDataModuleMain &data = DataModuleMain();
     if (data.Tables.IsOpen())
         data.Tables.Close();
@@ -80,21 +118,41 @@ bool NewActionFile(const QString &actFile)
     return ShowOpenedFile(false);
 }
 
-bool OpenActionFile(const QString &actFile, bool fromContainer)
+bool OpenActionFile(const QString &actFile, bool fromContainer, bool readOnly)
 {
     if (!QFileInfo::exists(actFile)) {
         Ui().MessageBox(QStringLiteral("The file \"") + actFile + QStringLiteral("\" cannot be opened"),
                         QStringLiteral("File cannot be opened"), MB_OK | MB_ICONERROR);
         return false;
     }
+    // The lock is held until the action list has closed the file.
+    TFileLock lock(actFile);
+    if (!readOnly) {
+        switch (lock.TryLock()) {
+        case TFileLock::Locked:
+            break;
+        case TFileLock::HeldElsewhere:
+            if (!AskOpenReadOnly(QStringLiteral("Action File"), actFile, lock.HeldBy()))
+                return false;
+            readOnly = true;
+            break;
+        case TFileLock::CannotLock:
+            // A folder without write access: the window says it is read-only.
+            readOnly = true;
+            break;
+        }
+    }
     TDataModuleMain &data = DataModuleMain();
     if (data.Tables.IsOpen())
         data.Tables.Close();
-    if (Settings().General.MakeBackup)
+    // A read-only open writes nothing, not even a backup of files that the
+    // program holding them may be writing right now.
+    if (Settings().General.MakeBackup && !readOnly)
         BackupActionFile(actFile);
     if (!data.Tables.Open(actFile, false))
         return false;
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
+    const ReadOnlyWhileShown access(readOnly);
     return ShowOpenedFile(fromContainer);
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+class TTables;
+
 // Opening and creating Action Files, which hands the open table set over to
 // the action list window. Every function returns true when the Workspace's
 // list of Action Files changed while the file was open (the table set's
@@ -22,14 +24,24 @@ bool ShowActionList(bool fromContainer);
 // was before the reset.
 bool CloseActionFile();
 
+// Whether the Action File open now is read-only: another program holds it,
+// its folder takes no lock, or it came from a Dravelin File opened
+// read-only. Nothing that changes data may run then, and no file is written.
+bool ActionFileReadOnly();
+// Closes the table set; changed tables are written unless the file is
+// read-only.
+void CloseTables(TTables &tables);
+
 // Creates the Action File actFile, creates its auxiliary folder and shows it.
 // Refused with a message when actFile exists, in any case.
 bool NewActionFile(const QString &actFile);
 // Opens the existing Action File actFile, after backing it up when
-// General.MakeBackup is set, and shows it. Refused with a message when
-// actFile does not exist. fromContainer: actFile was unpacked from a
-// Dravelin File.
-bool OpenActionFile(const QString &actFile, bool fromContainer);
+// General.MakeBackup is set, and shows it, holding its lock meanwhile.
+// Refused with a message when actFile does not exist. When another program
+// holds the lock the user chooses between read-only and cancel; where no
+// lock can be made it opens read-only. fromContainer: actFile was unpacked
+// from a Dravelin File. readOnly: open it read-only in any case.
+bool OpenActionFile(const QString &actFile, bool fromContainer, bool readOnly = false);
 
 // The main window's New and Open commands: ask for a file in workspace, then
 // NewActionFile / OpenActionFile.

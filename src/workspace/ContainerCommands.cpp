@@ -1,5 +1,6 @@
 #include "ContainerCommands.h"
 
+#include "ActionFileLock.h"
 #include "ActionFileOpen.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
@@ -74,6 +75,23 @@ QString WithDravelinExtension(const QString &fileName)
 
 bool OpenDravelinFile(const QString &containerFileName)
 {
+    // The unpacked copy is private to this program, so the container itself
+    // is locked: a second program's write-back would erase this one's work.
+    TFileLock lock(containerFileName);
+    bool readOnly = false;
+    switch (lock.TryLock()) {
+    case TFileLock::Locked:
+        break;
+    case TFileLock::HeldElsewhere:
+        if (!AskOpenReadOnly(QStringLiteral("Dravelin File"), containerFileName, lock.HeldBy()))
+            return false;
+        readOnly = true;
+        break;
+    case TFileLock::CannotLock:
+        readOnly = true;
+        break;
+    }
+
     QString actFile;
     int result = TCDSParser::UnpackOk;
     {
@@ -92,6 +110,9 @@ bool OpenDravelinFile(const QString &containerFileName)
         return false;
     }
 
+    // A container opened read-only is never written back.
+    if (readOnly)
+        return OpenActionFile(actFile, true, true);
     // The container is written back however the action list ended, even by
     // an error, so it always holds what the unpacked files hold.
     bool listChanged = false;
@@ -117,6 +138,9 @@ bool OpenDravelinFileCommand()
 
 bool SaveAsDravelinFileCommand()
 {
+    // Saving starts by writing the open tables, which a read-only file never is.
+    if (ActionFileReadOnly())
+        return false;
     FileDialogOptions options =
         DravelinDialog(QStringLiteral("Save the current Action File as a Dravelin File"));
     options.overwritePrompt = true;

@@ -18,7 +18,10 @@ QString WithDravelinExtension(const QString &fileName);
 // nothing is opened. When the write-back fails the unpacked files are kept
 // past the end of the program and the message says where they are. Returns
 // true when the Workspace's list of Action Files changed meanwhile (an
-// Action File was saved into it), so the caller refreshes its list.
+// Action File was saved into it), so the caller refreshes its list. The
+// container is locked while it is open; one that another program holds, or
+// whose folder takes no lock, is opened read-only (after asking, for the
+// first) and never written back.
 bool OpenDravelinFile(const QString &containerFileName);
 
 // The main window's "Open Dravelin File": asks for the container in

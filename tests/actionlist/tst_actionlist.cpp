@@ -1,3 +1,4 @@
+#include "ActionFileOpen.h"
 #include "ActionListColumns.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
@@ -89,6 +90,7 @@ private Q_SLOTS:
     void gridAndIndicatorsFollowCurrentAction();
     void shortcutsRunCommands_data();
     void shortcutsRunCommands();
+    void readOnlyFileChangesNothing();
     void screenshot();
 
 private:
@@ -715,6 +717,64 @@ void TestActionList::screenshot()
         QFile::remove(copy);
         QVERIFY(QFile::copy(name, copy));
     }
+}
+
+void TestActionList::readOnlyFileChangesNothing()
+{
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}}},
+               {{{"ID", 1}, {"ID_ACTION", 1}, {"DATE_LOG", QDate(2026, 1, 2)}, {"TIME_LOG", QTime(9, 0)}}});
+    data_->Tables.Close();
+    const auto stamps = [this] {
+        QStringList seen;
+        const QFileInfoList entries =
+            QDir(dir_->path())
+                .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo &entry : entries)
+            seen << entry.fileName() + QLatin1Char(' ') +
+                        QString::number(entry.lastModified().toMSecsSinceEpoch()) + QLatin1Char(' ') +
+                        QString::number(entry.size());
+        return seen;
+    };
+    const QStringList before = stamps();
+    bool shown = false;
+    SetShowActionList([&](bool) {
+        shown = true;
+        TFormActions form(false);
+        form.show();
+        [&] {
+            QVERIFY(form.windowTitle().endsWith(QStringLiteral(" [READ ONLY]")));
+            for (QAction *change :
+                 {form.ActionNew, form.ActionDelete, form.ActionNewLog, form.ActionDeleteLog,
+                  form.ActionActors, form.ActionProperties, form.ActionResolveCurrent, form.ActionSaveTable,
+                  form.MenuItemSaveasDravelinFile, form.MenuItemSaveasActionFile})
+                QVERIFY2(!change->isEnabled(), qPrintable(change->objectName()));
+            QVERIFY(form.ActionEdit->isEnabled());
+            QVERIFY(form.ActionRefreshTable->isEnabled());
+
+            // Edit only shows the action and its log entry.
+            ui_->onModal([](QWidget *) {});
+            form.ActionEdit->trigger();
+            QCOMPARE(ui_->calls.last().kind, UiCall::Modal);
+            QCOMPARE(ui_->calls.last().caption, QStringLiteral("View Action \"one\" [READ ONLY]"));
+            ui_->onModal([](QWidget *) {});
+            form.ActionEditLog->trigger();
+            QVERIFY(ui_->calls.last().caption.endsWith(QStringLiteral(" [READ ONLY]")));
+            // Shortcuts of the disabled commands, or a direct call, do nothing.
+            form.ActionNewExecute();
+            form.ActionSaveTableExecute();
+            QCOMPARE(data_->cdsActions->State(), dsBrowse);
+            // Even data changed in memory is never written, by a reload or the close.
+            AppendTo(data_->cdsActor, {{"ID", "smith"}});
+            form.ActionRefreshTable->trigger();
+            AppendTo(data_->cdsActor, {{"ID", "jones"}});
+        }();
+        form.reject();
+        return form.ListChanged();
+    });
+    OpenActionFile(file_, false, true);
+    QVERIFY(shown);
+    QVERIFY(!data_->Tables.IsOpen());
+    QCOMPARE(stamps(), before);
 }
 
 QTEST_MAIN(TestActionList)

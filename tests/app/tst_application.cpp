@@ -1,17 +1,24 @@
+#include "ActionFileOpen.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
 #include "TApplication.h"
+#include "TCDSParser.h"
+#include "TDataModuleMain.h"
 #include "TFormMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"
 
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QEvent>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace {
 // A receiver whose handler fails the way a command's handler may.
@@ -30,12 +37,33 @@ protected:
         throw std::runtime_error(message.toStdString());
     }
 };
+// Files below folder whose names match pattern.
+QStringList FilesBelow(const QString &folder, const QString &pattern)
+{
+    QStringList found;
+    QDirIterator it(folder, {pattern}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next();
+    return found;
+}
+
+qint64 ModifiedNs(const QString &fileName)
+{
+    struct stat status {};
+    ::stat(QFile::encodeName(fileName).constData(), &status);
+    return qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+}
 } // namespace
 
 class TestApplication : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { UseTestStandardPaths(); }
+
+    void applicationTitleIsDravelin()
+    {
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Dravelin"));
+    }
 
     void errorTextHasFourParts()
     {
@@ -125,6 +153,67 @@ private Q_SLOTS:
         QCOMPARE(ui.messages().first().caption, QStringLiteral("Application Error"));
         QVERIFY(ui.messages().first().text.contains(where.GlobalIniFile()));
         QCOMPARE(ui.busyDepth, 0);
+    }
+
+    void terminationSignalEndsTheRunningProgram()
+    {
+        // The program, started on a Dravelin File as from a file manager,
+        // gets SIGTERM while its action list is open.
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString program = dir.filePath(QStringLiteral("program"));
+        const QString work = dir.filePath(QStringLiteral("work"));
+        const QString config = dir.filePath(QStringLiteral("config"));
+        const QString temp = dir.filePath(QStringLiteral("tmp"));
+        for (const QString &folder : {program, work, config, temp, dir.filePath(QStringLiteral("run"))})
+            QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("run")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        // A copy of the program keeps its folder (and what it writes there) here.
+        QVERIFY(QFile::copy(QStringLiteral(DRAVELIN_EXE), program + QStringLiteral("/dravelin")));
+        const QString container = work + QStringLiteral("/Plan.dravelin");
+        {
+            FakeUiServices ui;
+            TDataModuleMain data;
+            SetShowActionList({});
+            const QString actFile = work + QStringLiteral("/Plan.act");
+            QVERIFY(NewActionFile(actFile));
+            QCOMPARE(TCDSParser(actFile, container).Pack(), int(TCDSParser::PackOk));
+        }
+        const QByteArray ini =
+            "[General]\nSaveSettings=1\nConfirmOnExit=1\nMakeBackup=0\n[Folders]\nActions=" + work.toUtf8() +
+            "\nDravelin=" + work.toUtf8() + "\nAuxiliary=" + work.toUtf8() + "\n[Actions]\nConfirmOnExit=1\n";
+        QVERIFY(WriteFileBytes(config + QStringLiteral("/dravelin.ini"), ini));
+        const qint64 packed = ModifiedNs(container);
+
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("HOME"), dir.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("run")));
+        environment.insert(QStringLiteral("TMPDIR"), temp);
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(program + QStringLiteral("/dravelin"), {container});
+        QVERIFY(child.waitForStarted());
+        // The unpacked Action File's lock appears just before the list opens.
+        QTRY_VERIFY_WITH_TIMEOUT(!FilesBelow(temp, QStringLiteral("*.act.lock")).isEmpty() ||
+                                     child.state() == QProcess::NotRunning,
+                                 60000);
+        QCOMPARE(child.state(), QProcess::Running);
+        QVERIFY(QFileInfo::exists(container + QStringLiteral(".lock")));
+
+        ::kill(pid_t(child.processId()), SIGTERM);
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        // Written back, unlocked, temporary files gone, settings saved.
+        QVERIFY(ModifiedNs(container) != packed);
+        QVERIFY(!QFileInfo::exists(container + QStringLiteral(".lock")));
+        QCOMPARE(FilesBelow(temp, QStringLiteral("dravelin*")), QStringList());
+        QVERIFY(ReadFileBytes(config + QStringLiteral("/dravelin.ini")).contains("\n[LastWindow]\n"));
     }
 };
 

@@ -1,12 +1,15 @@
 #include "ActionFileList.h"
+#include "ActionFileOpen.h"
 #include "FakeUiServices.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
 #include "Startup.h"
+#include "TCDSParser.h"
 #include "TDataModuleMain.h"
 #include "TFormMain.h"
 #include "TFormSplash.h"
 #include "TSettings.h"
+#include "TerminationSignals.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -21,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -557,6 +561,88 @@ private Q_SLOTS:
         window.findChild<QAction *>(QStringLiteral("ActionAbout"))->trigger();
         QVERIFY(QFileInfo::exists(ProgramLocation().LocalIniMarker()));
         QCOMPARE(shown, QStringLiteral("About Dravelin® Ostravine [LOCAL Ini File]"));
+    }
+
+    void terminationSignalEndsLikeExitWithoutQuestions_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<bool>("container");
+        QTest::newRow("SIGTERM, Action File") << int(SIGTERM) << false;
+        QTest::newRow("SIGHUP, Dravelin File") << int(SIGHUP) << true;
+    }
+
+    void terminationSignalEndsLikeExitWithoutQuestions()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(bool, container);
+        TDataModuleMain data;
+        const QString work = Path(QStringLiteral("work"));
+        QVERIFY(QDir().mkpath(work));
+        const QString actFile = work + QStringLiteral("/Plan.act");
+        const QString containerFile = work + QStringLiteral("/Plan.dravelin");
+        {
+            FakeUiServices setup;
+            SetShowActionList({});
+            QVERIFY(NewActionFile(actFile));
+            if (container) {
+                QCOMPARE(TCDSParser(actFile, containerFile).Pack(), int(TCDSParser::PackOk));
+                QVERIFY(QFile::remove(actFile));
+            }
+        }
+        // Every question that Exit and closing the list could ask is on.
+        PrepareSettings([&](TSettings &settings) {
+            settings.Folders.Actions = work;
+            settings.Folders.Dravelin = work;
+            settings.General.ConfirmOnExit = true;
+            settings.General.SaveSettings = true;
+            settings.General.MakeBackup = false;
+            settings.Actions.ConfirmOnExit = true;
+        });
+        FakeUiServices ui;
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        Settings().Company.Name = QStringLiteral("Changed while running");
+        TTerminationSignals terminationSignals;
+        connect(&terminationSignals, &TTerminationSignals::Received, &window,
+                &TFormMain::EndWithoutQuestions);
+        QSignalSpy received(&terminationSignals, &TTerminationSignals::Received);
+        bool closedBySignal = false;
+        ui.onModal([&](QWidget *form) {
+            // Modal as in the running program, with an action not yet written.
+            form->hide();
+            form->setWindowModality(Qt::ApplicationModal);
+            form->show();
+            data.cdsActions->Append();
+            data.cdsActions->FieldByName(QStringLiteral("ID")).SetAsInteger(data.NextId(rkAction));
+            data.cdsActions->FieldByName(QStringLiteral("ID_ACTION")).SetAsString(QStringLiteral("Unsaved"));
+            data.cdsActions->Post();
+            // The handler only wakes the event loop; the work happens there.
+            ::raise(signalNumber);
+            QVERIFY(received.wait(30000));
+            closedBySignal = !form->isVisible();
+        });
+        ui.chooseFile(container ? containerFile : actFile);
+        window
+            .findChild<QAction *>(container ? QStringLiteral("ActionOpenDravelin")
+                                            : QStringLiteral("ActionOpenAction"))
+            ->trigger();
+
+        QVERIFY(closedBySignal);
+        QCOMPARE(received.first().first().toInt(), signalNumber);
+        QVERIFY(ui.messages().isEmpty());
+        QVERIFY(!window.isVisible());
+        QVERIFY(ReadFileBytes(ProgramLocation().GlobalIniFile()).contains("\nName=Changed while running\n"));
+        QVERIFY(!data.Tables.IsOpen());
+        // The action reached the file, or the Dravelin File through its write-back.
+        QString written = actFile;
+        if (container) {
+            TCDSParser parser(containerFile, data.TempFiles);
+            written = parser.ActFileName();
+            QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackOk));
+        }
+        QVERIFY(data.Tables.Open(written, false));
+        QCOMPARE(data.cdsActions->RecordCount(), 1);
+        data.Tables.Close();
     }
 };
 

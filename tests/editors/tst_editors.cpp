@@ -34,6 +34,8 @@ private Q_SLOTS:
     void resolveWritesOneLogEntry();
     void resolveThenCancelLeavesActionOpen();
     void followUpChainsAndJumpFindsIt();
+    void cancelledFollowUpRestoresChain_data();
+    void cancelledFollowUpRestoresChain();
     void jumpToMissingFollowUpStaysPut();
     void previousDiscardsEditsAndMoves();
     void leavingActionIdFillsEmptySynopsis();
@@ -374,6 +376,48 @@ void TestEditors::followUpChainsAndJumpFindsIt()
     form.reject();
     QVERIFY(LocateAction(7));
     QVERIFY(data_->cdsActions->FieldByName("SYNOPSIS").IsNull());
+}
+
+void TestEditors::cancelledFollowUpRestoresChain_data()
+{
+    QTest::addColumn<int>("chain");
+    QTest::newRow("no follow-up yet") << 0;
+    QTest::newRow("earlier follow-up") << 9;
+}
+
+void TestEditors::cancelledFollowUpRestoresChain()
+{
+    QFETCH(int, chain);
+    AddAction(7, QStringLiteral("Original"), chain);
+    AddAction(9, QStringLiteral("Earlier"));
+    AddAction(12, QStringLiteral("Latest"));
+    Reopen();
+    QVERIFY(LocateAction(7));
+    data_->cdsActions->Edit();
+    {
+        TFormAction form(emEdit);
+        form.show();
+        ui_->answer(IDYES);
+        form.ActionFollowUp->trigger();
+        QCOMPARE(form.Mode(), emNew);
+        QTest::mouseClick(Child<QPushButton>(&form, "ButtonCancel"), Qt::LeftButton);
+        QVERIFY(!form.isVisible());
+    }
+    QVERIFY(LocateAction(7));
+    QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), chain ? chain : 7);
+
+    // The next ordinary new action takes the number the follow-up had; the
+    // followed action must not lead to it.
+    data_->cdsActions->Insert();
+    {
+        TFormAction form(emNew);
+        form.show();
+        Type(Child<QLineEdit>(&form, "EditID_ACTION"), QStringLiteral("Unrelated"));
+        QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
+    }
+    QVERIFY(LocateAction(13));
+    QVERIFY(LocateAction(7));
+    QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), chain ? chain : 7);
 }
 
 void TestEditors::jumpToMissingFollowUpStaysPut()

@@ -23,6 +23,10 @@ private Q_SLOTS:
     void textsAreCutAt2047Characters();
     void damagedFilesGiveWhatTheyHold_data();
     void damagedFilesGiveWhatTheyHold();
+    void strayByteSpoilsOnlyItsOwnLine_data();
+    void strayByteSpoilsOnlyItsOwnLine();
+    void secondSaveWritesWhatTheFirstWrote_data();
+    void secondSaveWritesWhatTheFirstWrote();
     void saveWritesTableOrderAndKeepsUnknownLines();
     void saveAndLoadRoundTrip();
     void lineBreaksCannotInjectKeys();
@@ -177,6 +181,73 @@ void TestSettings::damagedFilesGiveWhatTheyHold()
     QTEST(s.General.SaveSettings, "saveSettings");
     QTEST(s.Company.Name, "name");
     QCOMPARE(s.LastWindow.Width, 840);
+}
+
+void TestSettings::strayByteSpoilsOnlyItsOwnLine_data()
+{
+    QTest::addColumn<QByteArray>("stray");
+    QTest::newRow("8-bit byte") << QByteArray("Theme=gr\xfcn");
+    QTest::newRow("lone continuation bytes") << QByteArray("\x80\x81=\xbf");
+    QTest::newRow("cut UTF-8 sequence") << QByteArray("Theme=caf\xc3");
+}
+
+void TestSettings::strayByteSpoilsOnlyItsOwnLine()
+{
+    // One line that is not UTF-8 is read on its own; the other lines stay
+    // UTF-8, and a save writes every value nobody changed as it was.
+    QFETCH(QByteArray, stray);
+    const QByteArray old = "[Company]\nName=caf\xc3\xa9\nDepartment=M\xfcller \n[Plugins]\n" + stray + "\n";
+    QVERIFY(WriteFileBytes(globalIni(), old));
+    TSettings s;
+    s.Load();
+    QCOMPARE(s.Company.Name, QString::fromUtf8("caf\xc3\xa9"));
+    QCOMPARE(s.Company.Department, QString::fromUtf8("M\xc3\xbcller"));
+    s.Save();
+    const QByteArray saved = ReadFileBytes(globalIni());
+    QVERIFY2(saved.startsWith("[General]\n"), saved.constData());
+    QVERIFY(saved.contains("\n[Company]\nName=caf\xc3\xa9\nDepartment=M\xfcller \n"));
+    QVERIFY(saved.endsWith(QByteArray(QByteArray("\n[Plugins]\n") + stray + "\n")));
+
+    TSettings back;
+    back.Load();
+    QCOMPARE(back.Company.Name, s.Company.Name);
+    QCOMPARE(back.Company.Department, s.Company.Department);
+    back.Company.Name = QString::fromUtf8("na\xc3\xafve");
+    back.Save();
+    QVERIFY(ReadFileBytes(globalIni()).contains("\nName=na\xc3\xafve\nDepartment=M\xfcller \n"));
+}
+
+void TestSettings::secondSaveWritesWhatTheFirstWrote_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("saved"); // how the first save begins
+    QTest::addColumn<bool>("saveSettings");
+    // The file's byte order mark goes; one more before the first section
+    // stays with its line.
+    QTest::newRow("byte order mark of a line")
+        << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[General]\nSaveSettings=0\n")
+        << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF[General]\nSaveSettings=0\n") << false;
+    QTest::newRow("carriage returns at line end")
+        << QByteArray("note\r\r\n[General]\r\nSaveSettings=0\r\r\r\n")
+        << QByteArray("note\n\n[General]\nSaveSettings=0\n") << false;
+}
+
+void TestSettings::secondSaveWritesWhatTheFirstWrote()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(WriteFileBytes(globalIni(), bytes));
+    TSettings s;
+    s.Load();
+    QTEST(s.General.SaveSettings, "saveSettings");
+    s.Save();
+    const QByteArray first = ReadFileBytes(globalIni());
+    QFETCH(QByteArray, saved);
+    QVERIFY2(first.startsWith(saved), first.constData());
+    TSettings back;
+    back.Load();
+    QTEST(back.General.SaveSettings, "saveSettings");
+    back.Save();
+    QCOMPARE(ReadFileBytes(globalIni()), first);
 }
 
 void TestSettings::saveWritesTableOrderAndKeepsUnknownLines()
