@@ -1,9 +1,9 @@
 #include "TCDSParser.h"
 
+#include "DurableFile.h"
 #include "TGlobalTempFiles.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -66,8 +66,8 @@ int TCDSParser::Pack()
 {
     // The new container is written to a temporary file beside the target and
     // renamed over it only on commit; on any failure it is discarded.
-    QSaveFile container(containerFileName_);
-    if (!container.open(QIODevice::WriteOnly))
+    TDurableFile container(containerFileName_);
+    if (!container.Open())
         return PackCannotCreateContainer;
 
     std::array<std::unique_ptr<QFile>, TACTFiles::Count> files;
@@ -80,10 +80,10 @@ int TCDSParser::Pack()
         members[index] = files[index].get();
     }
 
-    const int result = PackDevices(members, container);
+    const int result = PackDevices(members, container.Device());
     if (result != PackOk)
         return result;
-    return container.commit() ? PackOk : PackCannotCreateContainer;
+    return container.Commit() ? PackOk : PackCannotCreateContainer;
 }
 
 int TCDSParser::Unpack()
