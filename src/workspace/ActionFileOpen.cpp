@@ -2,6 +2,7 @@
 
 #include "ActionFileNames.h"
 #include "Backup.h"
+#include "MemberFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "UiServices.h"
@@ -75,6 +76,9 @@ bool NewActionFile(const QString &actFile)
     TDataModuleMain &data = DataModuleMain();
     if (data.Tables.IsOpen())
         data.Tables.Close();
+    // A journal left under one of the new names by another file would be
+    // rolled back into the new one.
+    RemoveJournals(actFile);
     if (!data.Tables.Open(actFile, true))
         return false;
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
@@ -86,7 +90,8 @@ bool NewActionFile(const QString &actFile)
 
 bool OpenActionFile(const QString &actFile, bool fromContainer)
 {
-    if (!QFileInfo::exists(actFile)) {
+    // A folder named like an Action File is none.
+    if (!QFileInfo(actFile).isFile()) {
         Ui().MessageBox(QStringLiteral("The file \"") + actFile + QStringLiteral("\" cannot be opened"),
                         QStringLiteral("File cannot be opened"), MB_OK | MB_ICONERROR);
         return false;
@@ -94,10 +99,12 @@ bool OpenActionFile(const QString &actFile, bool fromContainer)
     TDataModuleMain &data = DataModuleMain();
     if (data.Tables.IsOpen())
         data.Tables.Close();
-    if (Settings().General.MakeBackup)
-        BackupActionFile(actFile);
+    RemoveWriterLeftovers(actFile);
     if (!data.Tables.Open(actFile, false))
         return false;
+    // Only files that loaded replace the last good backup.
+    if (Settings().General.MakeBackup)
+        BackupActionFile(actFile);
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
     return ShowOpenedFile(fromContainer);
 }

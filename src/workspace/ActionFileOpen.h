@@ -25,10 +25,11 @@ bool CloseActionFile();
 // Creates the Action File actFile, creates its auxiliary folder and shows it.
 // Refused with a message when actFile exists, in any case.
 bool NewActionFile(const QString &actFile);
-// Opens the existing Action File actFile, after backing it up when
-// General.MakeBackup is set, and shows it. Refused with a message when
-// actFile does not exist. fromContainer: actFile was unpacked from a
-// Dravelin File.
+// Opens the existing Action File actFile and shows it; once its tables have
+// loaded it is backed up when General.MakeBackup is set. The table writer's
+// hidden leftovers beside it are removed first. Refused with a message when
+// actFile is not an existing file. fromContainer: actFile was unpacked from
+// a Dravelin File.
 bool OpenActionFile(const QString &actFile, bool fromContainer);
 
 // The main window's New and Open commands: ask for a file in workspace, then

@@ -1,6 +1,7 @@
 #include "TCDSParser.h"
 
 #include "DurableFile.h"
+#include "MemberFiles.h"
 #include "TGlobalTempFiles.h"
 
 #include <QFile>
@@ -66,6 +67,9 @@ int TCDSParser::Pack()
 {
     // The new container is written to a temporary file beside the target and
     // renamed over it only on commit; on any failure it is discarded.
+    // A member with a journal beside it is made whole before it is packed.
+    if (!SettleActionFile(files_.HeaderFileName()))
+        return PackCannotOpenMember;
     TDurableFile container(containerFileName_);
     if (!container.Open())
         return PackCannotCreateContainer;
