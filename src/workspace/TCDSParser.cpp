@@ -100,16 +100,10 @@ int TCDSParser::Unpack()
     Devices members{};
     for (int i = 0; i < TACTFiles::Count; ++i) {
         const auto index = static_cast<size_t>(i);
-        files[index] = std::make_unique<QFile>(files_.Name(i));
-        // The header file's name was reserved by creating it; a companion
-        // found under its name is someone else's (or a link planted in the
-        // shared temporary folder), so it is removed and created anew
-        // rather than written through.
-        if (i > 0)
-            QFile::remove(files_.Name(i));
-        const QIODevice::OpenMode mode =
-            QIODevice::ReadWrite | (i > 0 ? QIODevice::NewOnly : QIODevice::Truncate);
-        if (!files[index]->open(mode))
+        files[index] = std::make_unique<QFile>();
+        // Whatever lies under a member's name (the empty file reserving the
+        // header's name, a link) gives way to a new file of this run.
+        if (!TGlobalTempFiles::CreateNewFile(*files[index], files_.Name(i)))
             return UnpackCannotCreateMember;
         members[index] = files[index].get();
     }

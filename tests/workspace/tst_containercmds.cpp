@@ -63,7 +63,7 @@ void TestContainerCommands::initTestCase()
     QVERIFY(QDir().mkpath(temp_.filePath("tmp")));
     qputenv("TMPDIR", temp_.filePath("tmp").toLocal8Bit());
     data_ = std::make_unique<TDataModuleMain>();
-    QCOMPARE(data_->TempFiles.Folder(), temp_.filePath("tmp"));
+    QCOMPARE(QFileInfo(data_->TempFiles.Folder()).path(), temp_.filePath("tmp"));
 }
 
 void TestContainerCommands::init()
