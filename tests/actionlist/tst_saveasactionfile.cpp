@@ -11,6 +11,7 @@
 #include "TFormActions.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TornTableFile.h"
 
 #include <QAction>
 #include <QDir>
@@ -32,6 +33,7 @@ private Q_SLOTS:
     void copiesTheUnpackedFileIntoTheWorkspace();
     void namesAreCheckedAndAskedAgain_data();
     void namesAreCheckedAndAskedAgain();
+    void journalLeftUnderTheNewNameNeverReachesTheCopy();
     void failedCopyLeavesNothingBehind_data();
     void failedCopyLeavesNothingBehind();
     void offeredOnlyForFilesFromAContainer_data();
@@ -223,6 +225,29 @@ void TestSaveAsActionFile::namesAreCheckedAndAskedAgain()
         for (const QString &name : made.Names())
             QVERIFY2(ReadFileBytes(QDir(work_).filePath(name)) != "was here", qPrintable(name));
     QCOMPARE(FolderEntries(QFileInfo(work_).absolutePath()), (QStringList{"Elsewhere", "Work"}));
+}
+
+// A journal left in the Workspace by another file that had the chosen name
+// would be rolled back into the copy when it is opened.
+void TestSaveAsActionFile::journalLeftUnderTheNewNameNeverReachesTheCopy()
+{
+    const QString stale = work_ + "/Plan.act._actor";
+    WriteTableFile(stale, true);
+    QVERIFY(QFile::remove(stale));
+    QVERIFY(QFileInfo::exists(stale + "-journal"));
+    FakeUiServices fake;
+    fake.answerInput(QString("Plan"));
+    QVERIFY(RunCommand());
+    QVERIFY(!QFileInfo::exists(stale + "-journal"));
+
+    bool shown = false;
+    SetShowActionList([&](bool) {
+        shown = true;
+        return CloseActionFile();
+    });
+    OpenActionFile(work_ + "/Plan.act", false);
+    QVERIFY(shown);
+    QCOMPARE(fake.messages().size(), 1); // the success message only
 }
 
 void TestSaveAsActionFile::failedCopyLeavesNothingBehind_data()
