@@ -22,7 +22,10 @@ bool MarkedReadOnly(const QFileInfo &info)
 // Passes what is written to it on to TDurableFile::Write.
 class DurableDevice : public QIODevice {
 public:
-    explicit DurableDevice(TDurableFile &file) : file_(file) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    explicit DurableDevice(TDurableFile &file) : file_(file)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
 
 protected:
     qint64 readData(char *, qint64) override { return -1; }

@@ -75,7 +75,8 @@ QString TGlobalTempFiles::NewFileName(const QString &extension)
     QString name;
     for (;;) {
         ++counter_;
-        name = folder_ + QStringLiteral("/dravelin$") + QString::number(counter_) + QLatin1Char('.') + extension;
+        name =
+            folder_ + QStringLiteral("/dravelin$") + QString::number(counter_) + QLatin1Char('.') + extension;
         const int fd = CreateExclusive(name);
         if (fd >= 0) {
             ::close(fd);

@@ -77,7 +77,8 @@ void RemoveWriterLeftovers(const QString &actFile)
 {
     const QFileInfo header(actFile);
     const QDir folder = header.dir();
-    const QStringList hidden = folder.entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList hidden =
+        folder.entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : TACTFiles(header.fileName()).Names()) {
         const QRegularExpression leftover(QStringLiteral("^\\.") + QRegularExpression::escape(name) +
                                           QStringLiteral("\\.[A-Za-z0-9]{6}$"));

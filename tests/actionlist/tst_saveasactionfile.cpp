@@ -300,7 +300,8 @@ void TestSaveAsActionFile::failedCopyLeavesNothingBehind()
     QCOMPARE(message.caption, QString("File Error"));
     QCOMPARE(message.flags, unsigned(MB_OK | MB_ICONERROR));
     if (blocker == "<full>")
-        QVERIFY2(message.text.endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(message.text));
+        QVERIFY2(message.text.endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))),
+                 qPrintable(message.text));
     QCOMPARE(fake.busyDepth, 0);
 }
 

@@ -23,8 +23,9 @@ inline void WriteTableFile(const QString &fileName, bool torn)
     if (torn) {
         // A cache of two pages spills the changes into the file before the
         // commit.
-        QCOMPARE(sqlite3_exec(db, "PRAGMA cache_size=2; BEGIN; UPDATE t SET v='new'", nullptr, nullptr, nullptr),
-                 SQLITE_OK);
+        QCOMPARE(
+            sqlite3_exec(db, "PRAGMA cache_size=2; BEGIN; UPDATE t SET v='new'", nullptr, nullptr, nullptr),
+            SQLITE_OK);
         QVERIFY(QFileInfo::exists(scratch + "-journal"));
         QVERIFY(QFile::copy(scratch + "-journal", fileName + "-journal"));
     }
@@ -34,4 +35,3 @@ inline void WriteTableFile(const QString &fileName, bool torn)
     QFile::remove(scratch);
     QFile::remove(scratch + "-journal");
 }
-

@@ -4,11 +4,11 @@
 #include "Backup.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
-#include "TornTableFile.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TornTableFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -46,11 +46,10 @@ QString TableState(const QString &fileName)
     sqlite3 *db = nullptr;
     QString state;
     const QByteArray uri = "file:" + QFile::encodeName(fileName) + "?immutable=1";
-    if (sqlite3_open_v2(uri.constData(), &db,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
         sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT count(*), sum(v LIKE 'old %') FROM t", -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW) {
+        const char *sql = "SELECT count(*), sum(v LIKE 'old %') FROM t";
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
             const int rows = sqlite3_column_int(stmt, 0);
             const int old = sqlite3_column_int(stmt, 1);
             state = rows == 200 && old == 200 ? "old" : QString("mixed %1 of %2").arg(old).arg(rows);

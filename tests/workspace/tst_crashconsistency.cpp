@@ -197,7 +197,8 @@ void TestCrashConsistency::killedSavesLeaveWholeStates()
         if (!Journals(work).isEmpty())
             ++inPlace;
         // A full rewrite cut short leaves its hidden new file behind.
-        const qsizetype hidden = FolderEntries(work).filter(QRegularExpression(QStringLiteral("^\\."))).size();
+        const qsizetype hidden =
+            FolderEntries(work).filter(QRegularExpression(QStringLiteral("^\\."))).size();
         if (hidden > leftovers)
             ++rewrites;
         leftovers = int(hidden);
