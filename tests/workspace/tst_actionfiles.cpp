@@ -49,7 +49,8 @@ QString TableState(const QString &fileName)
     if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
         sqlite3_stmt *stmt = nullptr;
         const char *sql = "SELECT count(*), sum(v LIKE 'old %') FROM t";
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
             const int rows = sqlite3_column_int(stmt, 0);
             const int old = sqlite3_column_int(stmt, 1);
             state = rows == 200 && old == 200 ? "old" : QString("mixed %1 of %2").arg(old).arg(rows);
