@@ -19,6 +19,7 @@ bool MarkedReadOnly(const QFileInfo &info)
 {
     return !(info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
 }
+
 // Passes what is written to it on to TDurableFile::Write.
 class DurableDevice : public QIODevice {
 public:
@@ -106,6 +107,8 @@ bool TDurableFile::Commit()
     }
     if (!file_.commit())
         return Fail(file_.errorString());
+    // The rename is done and cannot be taken back; syncing the folder makes
+    // it last across a power cut where the file system allows.
     SyncFolder(QFileInfo(fileName_).absolutePath());
     return true;
 }
