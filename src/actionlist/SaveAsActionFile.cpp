@@ -3,6 +3,7 @@
 #include "ActionFileNames.h"
 #include "ActionListOps.h"
 #include "FileTransfer.h"
+#include "MemberFiles.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
@@ -43,6 +44,11 @@ QString AskCopyName(const QDir &workspace)
 // returns false with the reason in error.
 bool CopyActionFile(const TACTFiles &from, const TACTFiles &to, QString &error)
 {
+    // The copies take whole files only, and no journal left under the new
+    // names may attach to them.
+    if (!SettleActionFile(from.HeaderFileName(), &error))
+        return false;
+    RemoveJournals(to.HeaderFileName());
     for (int i = 0; i < TACTFiles::Count; ++i) {
         if (CopyFileReplacing(from.Name(i), to.Name(i), &error))
             continue;

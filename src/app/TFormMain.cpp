@@ -561,14 +561,16 @@ void TFormMain::ActionOpenDravelinExecute()
 void TFormMain::ActionDeleteActionExecute()
 {
     // The list shows what is left on disk also when the deletion failed
-    // half-way.
+    // half-way; answering No leaves the list and its selection alone.
+    bool deleted = false;
     try {
-        DeleteActionFile(SelectedFile());
+        deleted = DeleteActionFile(SelectedFile());
     } catch (...) {
         RefreshFileList();
         throw;
     }
-    RefreshFileList();
+    if (deleted)
+        RefreshFileList();
 }
 
 void TFormMain::ActionExitExecute()

@@ -29,6 +29,7 @@ int main(int argc, char *argv[])
         splash->show();
         QApplication::processEvents();
 
+        TGlobalTempFiles::RemoveFoldersOfEndedRuns();
         TDataModuleMain dataModule;
         // Shutting down after an error ends the program at once: the open
         // tables may be half-changed, so only the temporary files go.

@@ -3,33 +3,56 @@
 #include <QString>
 #include <QStringList>
 
+class QFile;
+
 // Hands out names for the files the user never names (reports, sheets,
-// search results, unpacked containers) in the system's temporary folder and
-// deletes every registered file when it is destroyed at program end.
+// search results, unpacked containers) and deletes every registered file
+// when it is destroyed at program end. The files live in a folder of this
+// run only, "dravelin-<process id>-XXXXXX" inside the system's temporary
+// folder, readable by the user alone (0700); each file is created new and
+// exclusively with mode 0600, never through a link.
 class TGlobalTempFiles {
 public:
-    // The folder defaults to the system's temporary folder.
-    explicit TGlobalTempFiles(const QString &folder = QString());
+    // The private folder is made inside parent, by default the system's
+    // temporary folder. When it cannot be made, every name handed out fails
+    // when it is written.
+    explicit TGlobalTempFiles(const QString &parent = QString());
     ~TGlobalTempFiles();
     TGlobalTempFiles(const TGlobalTempFiles &) = delete;
     TGlobalTempFiles &operator=(const TGlobalTempFiles &) = delete;
 
-    // Next name "<temp folder>/dravelin$<n>.<extension>", registered for
-    // deletion. The name is reserved by creating the file empty; a number
-    // whose file already exists (another running copy, a crashed run) is
-    // skipped, so two copies never share a file.
+    // Next name "<folder>/dravelin$<n>.<extension>", counting from 1, and
+    // registered for deletion. The name is reserved by creating the file
+    // empty; a number whose name is taken (by anything, a link included) is
+    // skipped.
     QString NewFileName(const QString &extension);
 
-    // Deletes every registered file; run at the end of the program.
+    // Opens name for writing as a new file of this run: whatever lies under
+    // the name (a link is removed, never followed) gives way to a new empty
+    // file created exclusively with mode 0600.
+    static bool CreateNewFile(QFile &file, const QString &name);
+
+    // Deletes every registered file, and the folder once it is empty; run
+    // at the end of the program.
     void DeleteAll() const;
+
+    // Takes files off the registry: they outlive the program, and their
+    // folder is kept (also by the clean-up of later runs).
+    void Keep(const QStringList &names);
+
+    // Removes the folders left in parent (by default the system's temporary
+    // folder) by runs whose process has gone; run once at start.
+    static void RemoveFoldersOfEndedRuns(const QString &parent = QString());
 
     // Every registered name, in registration order; callers may append the
     // names of further files that are to be deleted at the end.
     QStringList Files;
 
+    // The private folder of this run.
     const QString &Folder() const { return folder_; }
 
 private:
     QString folder_;
+    bool made_ = false;
     int counter_ = 0;
 };

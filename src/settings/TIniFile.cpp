@@ -1,11 +1,11 @@
 #include "TIniFile.h"
 
 #include "AppError.h"
+#include "DurableFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -216,8 +216,6 @@ void TIniFile::Save(const QString &path) const
         cannotWrite(path);
     if (!QDir().mkpath(info.absolutePath()))
         cannotWrite(path);
-    QSaveFile file(path);
-    const QByteArray bytes = ToBytes();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!WriteFileDurably(path, ToBytes()))
         cannotWrite(path);
 }

@@ -4,6 +4,7 @@
 #include "ActionFileNames.h"
 #include "FileTransfer.h"
 #include "Formats.h"
+#include "MemberFiles.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
@@ -34,6 +35,14 @@ QString FirstExistingTarget(const TACTFiles &target)
 bool TransferActionFile(const TACTFiles &from, const TACTFiles &to, QString &error)
 {
     BusyCursor busy;
+    // A journal does not travel with its file: each file is made whole on
+    // its own first, and journals under the new names (whose files are
+    // gone) never reach the files moved there.
+    if (!SettleActionFile(from.HeaderFileName(), &error)) {
+        error += QStringLiteral("\n\nThe Action File was left as it was.");
+        return false;
+    }
+    RemoveJournals(to.HeaderFileName());
     for (int i = 0; i < TACTFiles::Count; ++i) {
         if (i > 0 && !QFileInfo::exists(from.Name(i)))
             continue;
@@ -106,6 +115,8 @@ bool DeleteActionFile(const QString &selected)
         BusyCursor busy;
         for (const QString &name : TACTFiles(selected).Names())
             QFile::remove(name);
+        RemoveJournals(selected);
+        RemoveWriterLeftovers(selected);
         const QString auxiliary = AuxiliaryFolder(selected);
         if (!auxiliary.isEmpty())
             QDir().rmdir(auxiliary); // removes only an empty folder
@@ -208,7 +219,10 @@ void ImportActor(const QString &workspace, const QString &selected)
     bool copied = false;
     {
         BusyCursor busy;
-        copied = CopyFileReplacing(from, to, &error);
+        // Both files are made whole first: the copy must not take a torn
+        // file, nor the target's journal roll back into the new copy.
+        copied = SettleTableFile(from, &error) && SettleTableFile(to, &error) &&
+                 CopyFileReplacing(from, to, &error);
     }
     if (!copied)
         Ui().MessageBox(QStringLiteral("The Contacts cannot be copied to \"%1\": %2").arg(to, error), caption,

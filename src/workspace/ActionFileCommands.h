@@ -9,9 +9,10 @@
 // selected is the full path of the selected list entry, empty when the list
 // is empty; workspace is the Workspace folder (Settings().Folders.Actions).
 
-// Deletes the six files after asking, then the auxiliary folder if it is
-// empty, and forgets the data module's auxiliary folder. The backup folder
-// stays.
+// Deletes the six files after asking, with their journals and the table
+// writer's hidden leftovers, then the auxiliary folder if it is empty, and
+// forgets the data module's auxiliary folder. The backup folder stays.
+// Returns false when the answer was No.
 bool DeleteActionFile(const QString &selected);
 
 // Asks for a new file name in the same folder and renames the six files.

@@ -3,6 +3,7 @@
 #include "ActionFileLock.h"
 #include "ActionFileNames.h"
 #include "Backup.h"
+#include "MemberFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "UiServices.h"
@@ -109,6 +110,9 @@ bool NewActionFile(const QString &actFile)
     TDataModuleMain &data = DataModuleMain();
     if (data.Tables.IsOpen())
         data.Tables.Close();
+    // A journal left under one of the new names by another file would be
+    // rolled back into the new one.
+    RemoveJournals(actFile);
     if (!data.Tables.Open(actFile, true))
         return false;
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
@@ -120,7 +124,8 @@ bool NewActionFile(const QString &actFile)
 
 bool OpenActionFile(const QString &actFile, bool fromContainer, bool readOnly)
 {
-    if (!QFileInfo::exists(actFile)) {
+    // A folder named like an Action File is none.
+    if (!QFileInfo(actFile).isFile()) {
         Ui().MessageBox(QStringLiteral("The file \"") + actFile + QStringLiteral("\" cannot be opened"),
                         QStringLiteral("File cannot be opened"), MB_OK | MB_ICONERROR);
         return false;
@@ -145,12 +150,17 @@ bool OpenActionFile(const QString &actFile, bool fromContainer, bool readOnly)
     TDataModuleMain &data = DataModuleMain();
     if (data.Tables.IsOpen())
         data.Tables.Close();
-    // A read-only open writes nothing, not even a backup of files that the
-    // program holding them may be writing right now.
-    if (Settings().General.MakeBackup && !readOnly)
-        BackupActionFile(actFile);
+    // The table writer's leftovers are this program's to remove only while it
+    // holds the lock: another program may be writing through one right now.
+    if (!readOnly)
+        RemoveWriterLeftovers(actFile);
     if (!data.Tables.Open(actFile, false))
         return false;
+    // Only files that loaded replace the last good backup. A read-only open
+    // writes nothing, not even a backup of files that the program holding
+    // them may be writing right now.
+    if (Settings().General.MakeBackup && !readOnly)
+        BackupActionFile(actFile);
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
     const ReadOnlyWhileShown access(readOnly);
     return ShowOpenedFile(fromContainer);

@@ -35,12 +35,13 @@ void CloseTables(TTables &tables);
 // Creates the Action File actFile, creates its auxiliary folder and shows it.
 // Refused with a message when actFile exists, in any case.
 bool NewActionFile(const QString &actFile);
-// Opens the existing Action File actFile, after backing it up when
-// General.MakeBackup is set, and shows it, holding its lock meanwhile.
-// Refused with a message when actFile does not exist. When another program
-// holds the lock the user chooses between read-only and cancel; where no
-// lock can be made it opens read-only. fromContainer: actFile was unpacked
-// from a Dravelin File. readOnly: open it read-only in any case.
+// Opens the existing Action File actFile and shows it, holding its lock
+// meanwhile; once its tables have loaded it is backed up when
+// General.MakeBackup is set. The table writer's hidden leftovers beside it are
+// removed first. Refused with a message when actFile is not an existing file.
+// When another program holds the lock the user chooses between read-only and
+// cancel; where no lock can be made it opens read-only. fromContainer: actFile
+// was unpacked from a Dravelin File. readOnly: open it read-only in any case.
 bool OpenActionFile(const QString &actFile, bool fromContainer, bool readOnly = false);
 
 // The main window's New and Open commands: ask for a file in workspace, then

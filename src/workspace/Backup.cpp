@@ -1,6 +1,7 @@
 #include "Backup.h"
 
 #include "FileTransfer.h"
+#include "MemberFiles.h"
 #include "TACTFiles.h"
 #include "UiServices.h"
 
@@ -32,12 +33,15 @@ void BackupActionFile(const QString &actFile)
     const TACTFiles files(actFile);
     const TACTFiles copies(QDir(folder).filePath(info.fileName()));
     for (int i = 0; i < TACTFiles::Count; ++i) {
-        // A copy left from an earlier opening whose original is gone now would
-        // mix two states of the file in one backup, so it goes too.
-        if (!QFileInfo::exists(files.Name(i)))
-            QFile::remove(copies.Name(i));
-        else
-            CopyFileReplacing(files.Name(i), copies.Name(i));
+        // A member that is missing or cannot be settled keeps its copy from
+        // an earlier opening: an old copy is worth more than none.
+        if (!QFileInfo(files.Name(i)).isFile() || !SettleTableFile(files.Name(i)))
+            continue;
+        // A journal beside the old copy belongs to the old content; it must
+        // never be rolled back into the new one.
+        if (!SettleTableFile(copies.Name(i)))
+            QFile::remove(JournalName(copies.Name(i)));
+        CopyFileReplacing(files.Name(i), copies.Name(i));
     }
 
     QFile marker(QDir(folder).filePath(QLatin1String(kBackupMarker)));

@@ -14,6 +14,8 @@ inline constexpr const char *kBackupMarker = "backup.exists";
 // Copies the six files of actFile into its backup folder, replacing the
 // copies of the previous opening, and marks the folder. Makes no backup of a
 // temporary copy unpacked from a container ("dravelin$" in its name) nor of a
-// file that lies in a backup folder itself. Reports nothing: a member that
-// cannot be copied is skipped.
+// file that lies in a backup folder itself. Each member is settled first
+// (an interrupted write undone), and each copy replaces the old one whole.
+// Reports nothing: a member that is missing or cannot be settled or copied
+// is skipped and its previous copy kept.
 void BackupActionFile(const QString &actFile);

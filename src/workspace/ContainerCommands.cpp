@@ -45,10 +45,8 @@ void WriteBack(const QString &actFile, const QString &containerFileName)
     }
     if (result == TCDSParser::PackOk)
         return;
-    QStringList &registered = DataModuleMain().TempFiles.Files;
-    const TACTFiles members(actFile);
-    for (const QString &name : members.Names())
-        registered.removeAll(name);
+    const auto members = TACTFiles(actFile).Names();
+    DataModuleMain().TempFiles.Keep(QStringList(members.begin(), members.end()));
     Ui().MessageBox(
         PackFailedText() +
             QStringLiteral("\n\nThe Dravelin File \"%1\" keeps its previous content. Your work is "

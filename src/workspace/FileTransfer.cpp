@@ -1,7 +1,8 @@
 #include "FileTransfer.h"
 
+#include "DurableFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 bool fail(QString *error, const QString &why)
@@ -14,27 +15,7 @@ bool fail(QString *error, const QString &why)
 
 bool CopyFileReplacing(const QString &source, const QString &target, QString *error)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return fail(error, in.errorString());
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(error, out.errorString());
-    constexpr qint64 chunkSize = 1 << 16;
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(chunkSize);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
-            break;
-        if (out.write(chunk) != chunk.size())
-            break;
-    }
-    if (in.error() != QFileDevice::NoError) {
-        out.cancelWriting();
-        return fail(error, in.errorString());
-    }
-    if (!out.commit())
-        return fail(error, out.errorString());
-    return true;
+    return CopyFileDurably(source, target, error);
 }
 
 bool MoveFileNoReplace(const QString &source, const QString &target, QString *error)

@@ -1,9 +1,10 @@
 #include "TCDSParser.h"
 
+#include "DurableFile.h"
+#include "MemberFiles.h"
 #include "TGlobalTempFiles.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -66,8 +67,11 @@ int TCDSParser::Pack()
 {
     // The new container is written to a temporary file beside the target and
     // renamed over it only on commit; on any failure it is discarded.
-    QSaveFile container(containerFileName_);
-    if (!container.open(QIODevice::WriteOnly))
+    // A member with a journal beside it is made whole before it is packed.
+    if (!SettleActionFile(files_.HeaderFileName()))
+        return PackCannotOpenMember;
+    TDurableFile container(containerFileName_);
+    if (!container.Open())
         return PackCannotCreateContainer;
 
     std::array<std::unique_ptr<QFile>, TACTFiles::Count> files;
@@ -80,10 +84,10 @@ int TCDSParser::Pack()
         members[index] = files[index].get();
     }
 
-    const int result = PackDevices(members, container);
+    const int result = PackDevices(members, container.Device());
     if (result != PackOk)
         return result;
-    return container.commit() ? PackOk : PackCannotCreateContainer;
+    return container.Commit() ? PackOk : PackCannotCreateContainer;
 }
 
 int TCDSParser::Unpack()
@@ -96,16 +100,10 @@ int TCDSParser::Unpack()
     Devices members{};
     for (int i = 0; i < TACTFiles::Count; ++i) {
         const auto index = static_cast<size_t>(i);
-        files[index] = std::make_unique<QFile>(files_.Name(i));
-        // The header file's name was reserved by creating it; a companion
-        // found under its name is someone else's (or a link planted in the
-        // shared temporary folder), so it is removed and created anew
-        // rather than written through.
-        if (i > 0)
-            QFile::remove(files_.Name(i));
-        const QIODevice::OpenMode mode =
-            QIODevice::ReadWrite | (i > 0 ? QIODevice::NewOnly : QIODevice::Truncate);
-        if (!files[index]->open(mode))
+        files[index] = std::make_unique<QFile>();
+        // Whatever lies under a member's name (the empty file reserving the
+        // header's name, a link) gives way to a new file of this run.
+        if (!TGlobalTempFiles::CreateNewFile(*files[index], files_.Name(i)))
             return UnpackCannotCreateMember;
         members[index] = files[index].get();
     }

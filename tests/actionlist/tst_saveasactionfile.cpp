@@ -2,6 +2,7 @@
 #include "ActionListHooks.h"
 #include "ContainerCommands.h"
 #include "FakeUiServices.h"
+#include "FullDisk.h"
 #include "HeaderRecord.h"
 #include "SaveAsActionFile.h"
 #include "TACTFiles.h"
@@ -10,13 +11,18 @@
 #include "TFormActions.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TornTableFile.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <unistd.h>
 
 class TestSaveAsActionFile : public QObject {
     Q_OBJECT
@@ -27,6 +33,7 @@ private Q_SLOTS:
     void copiesTheUnpackedFileIntoTheWorkspace();
     void namesAreCheckedAndAskedAgain_data();
     void namesAreCheckedAndAskedAgain();
+    void journalLeftUnderTheNewNameNeverReachesTheCopy();
     void failedCopyLeavesNothingBehind_data();
     void failedCopyLeavesNothingBehind();
     void offeredOnlyForFilesFromAContainer_data();
@@ -220,6 +227,29 @@ void TestSaveAsActionFile::namesAreCheckedAndAskedAgain()
     QCOMPARE(FolderEntries(QFileInfo(work_).absolutePath()), (QStringList{"Elsewhere", "Work"}));
 }
 
+// A journal left in the Workspace by another file that had the chosen name
+// would be rolled back into the copy when it is opened.
+void TestSaveAsActionFile::journalLeftUnderTheNewNameNeverReachesTheCopy()
+{
+    const QString stale = work_ + "/Plan.act._actor";
+    WriteTableFile(stale, true);
+    QVERIFY(QFile::remove(stale));
+    QVERIFY(QFileInfo::exists(stale + "-journal"));
+    FakeUiServices fake;
+    fake.answerInput(QString("Plan"));
+    QVERIFY(RunCommand());
+    QVERIFY(!QFileInfo::exists(stale + "-journal"));
+
+    bool shown = false;
+    SetShowActionList([&](bool) {
+        shown = true;
+        return CloseActionFile();
+    });
+    OpenActionFile(work_ + "/Plan.act", false);
+    QVERIFY(shown);
+    QCOMPARE(fake.messages().size(), 1); // the success message only
+}
+
 void TestSaveAsActionFile::failedCopyLeavesNothingBehind_data()
 {
     // A folder in the way of a copy, or what is wrong with the Workspace.
@@ -229,6 +259,8 @@ void TestSaveAsActionFile::failedCopyLeavesNothingBehind_data()
     QTest::newRow("last member") << "Plan.act._statement";
     QTest::newRow("missing workspace") << "<missing>";
     QTest::newRow("unset workspace") << "<unset>";
+    QTest::newRow("full disk") << "<full>";
+    QTest::newRow("read-only workspace") << "<readonly>";
 }
 
 void TestSaveAsActionFile::failedCopyLeavesNothingBehind()
@@ -238,14 +270,25 @@ void TestSaveAsActionFile::failedCopyLeavesNothingBehind()
         QVERIFY(QDir(work_).removeRecursively());
     else if (blocker == "<unset>")
         QVERIFY(QDir::setCurrent(work_)); // where copies would land by mistake
-    else
+    else if (blocker == "<readonly>" && geteuid() == 0)
+        QSKIP("root writes into read-only folders");
+    else if (blocker == "<readonly>")
+        QVERIFY(QFile::setPermissions(work_, QFile::ReadOwner | QFile::ExeOwner));
+    else if (blocker != "<full>")
         QVERIFY(QDir(work_).mkdir(blocker));
     const QStringList before = FolderEntries(work_);
 
     FakeUiServices fake;
     fake.answerInput(QString("Plan"));
     bool refresh = true;
-    QVERIFY(!RunCommandIn(blocker == "<unset>" ? QString() : work_, &refresh));
+    {
+        // Room for what the list writes, not for the copies.
+        std::optional<FullDisk> full;
+        if (blocker == "<full>")
+            full.emplace(100);
+        QVERIFY(!RunCommandIn(blocker == "<unset>" ? QString() : work_, &refresh));
+    }
+    QFile::setPermissions(work_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QVERIFY(!refresh);
     QCOMPARE(FolderEntries(work_), before);
@@ -256,6 +299,9 @@ void TestSaveAsActionFile::failedCopyLeavesNothingBehind()
              qPrintable(message.text));
     QCOMPARE(message.caption, QString("File Error"));
     QCOMPARE(message.flags, unsigned(MB_OK | MB_ICONERROR));
+    if (blocker == "<full>")
+        QVERIFY2(message.text.endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))),
+                 qPrintable(message.text));
     QCOMPARE(fake.busyDepth, 0);
 }
 

@@ -220,6 +220,30 @@ private Q_SLOTS:
                  QStringLiteral("Available Action Files from \"") + workspace + QLatin1Char('"'));
     }
 
+    void deleteAnsweredNoKeepsListAndSelection()
+    {
+        FakeUiServices ui;
+        const QString workspace = Path(QStringLiteral("work"));
+        QDir().mkpath(workspace);
+        MakeFiles(workspace, {QStringLiteral("a.act"), QStringLiteral("b.act"), QStringLiteral("c.act")});
+        PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
+        QVERIFY(WriteFileBytes(ProgramLocation().OnboardMarker(), {}));
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        FileList(window)->setCurrentRow(2);
+        // A file that appears meanwhile shows only when the list is refreshed.
+        MakeFiles(workspace, {QStringLiteral("0.act")});
+        ui.clear();
+        ui.answer(IDNO);
+
+        window.findChild<QAction *>(QStringLiteral("ActionDeleteAction"))->trigger();
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.messages()[0].caption, QStringLiteral("Delete Action File"));
+        QCOMPARE(Entries(window).size(), 3);
+        QCOMPARE(FileList(window)->currentRow(), 2);
+        QCOMPARE(FolderEntries(workspace).size(), 4);
+    }
+
     void openingFollowsSelectToggle_data()
     {
         QTest::addColumn<bool>("selectDown");
@@ -405,7 +429,11 @@ private Q_SLOTS:
         module.reset();
         qputenv("TMPDIR", oldTemp);
 
-        QVERIFY(report.startsWith(Path(QStringLiteral("tmp/dravelin$"))));
+        // Inside the run's own folder in the temporary folder, which goes too.
+        const QString folder = QFileInfo(report).path();
+        QCOMPARE(QFileInfo(folder).path(), Path(QStringLiteral("tmp")));
+        QVERIFY(QFileInfo(report).fileName().startsWith(QStringLiteral("dravelin$")));
+        QVERIFY(!QFileInfo::exists(folder));
         for (const QString &name : {report, unpacked, member})
             QVERIFY2(!QFileInfo::exists(name), qPrintable(name));
         QVERIFY(QFileInfo::exists(kept));

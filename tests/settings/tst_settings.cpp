@@ -1,5 +1,6 @@
 #include "AppError.h"
 #include "FakeUiServices.h"
+#include "FullDisk.h"
 #include "TLocalIniChoice.h"
 #include "TSettings.h"
 #include "TestSupport.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -337,30 +339,38 @@ void TestSettings::saveRefusesUnwritableTarget_data()
     QTest::newRow("read-only file") << "readonly";
     QTest::newRow("folder in the way") << "folder";
     QTest::newRow("config folder is a file") << "parent";
+    // The new content stays in a write buffer until the end: the failure
+    // must still be seen before the old file is replaced.
+    QTest::newRow("full disk") << "full";
 }
 
 void TestSettings::saveRefusesUnwritableTarget()
 {
     QFETCH(QString, kind);
     const QByteArray old = "[Company]\nName=Old\n";
-    if (kind == "readonly") {
+    if (kind == "readonly" || kind == "full")
         QVERIFY(WriteFileBytes(globalIni(), old));
+    if (kind == "readonly") {
         QVERIFY(QFile::setPermissions(globalIni(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     } else if (kind == "folder") {
         QVERIFY(QDir().mkpath(globalIni()));
-    } else {
+    } else if (kind == "parent") {
         QVERIFY(WriteFileBytes(ProgramLocation().globalIniFolder, "not a folder"));
     }
     TSettings s;
     s.Load();
     s.Company.Name = "New";
     try {
+        std::optional<FullDisk> full;
+        if (kind == "full")
+            full.emplace(old.size());
         s.Save();
+        full.reset();
         QFAIL("Save did not report the failure");
     } catch (const AppError &error) {
         QCOMPARE(error.message(), "Unable to write to " + globalIni());
     }
-    if (kind == "readonly") {
+    if (kind == "readonly" || kind == "full") {
         QCOMPARE(ReadFileBytes(globalIni()), old);
         QCOMPARE(QDir(ProgramLocation().globalIniFolder).entryList(QDir::Files), QStringList("dravelin.ini"));
     }

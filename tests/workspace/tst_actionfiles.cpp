@@ -3,17 +3,24 @@
 #include "ActionFileOpen.h"
 #include "Backup.h"
 #include "FakeUiServices.h"
+#include "FullDisk.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TornTableFile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <sqlite3.h>
 
 namespace {
 // Writes the six files of an Action File, each holding its own name, so a
@@ -29,6 +36,39 @@ void WriteActionFile(const QString &actFile, const QStringList &skip = {})
 QStringList Entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The rows of a table file written by WriteTableFile, read without rolling
+// anything back: "old" for the whole old state, "new" or a mix otherwise,
+// empty when it cannot be read.
+QString TableState(const QString &fileName)
+{
+    sqlite3 *db = nullptr;
+    QString state;
+    const QByteArray uri = "file:" + QFile::encodeName(fileName) + "?immutable=1";
+    if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *stmt = nullptr;
+        const char *sql = "SELECT count(*), sum(v LIKE 'old %') FROM t";
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
+            const int rows = sqlite3_column_int(stmt, 0);
+            const int old = sqlite3_column_int(stmt, 1);
+            state = rows == 200 && old == 200 ? "old" : QString("mixed %1 of %2").arg(old).arg(rows);
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return state;
+}
+
+// Every rollback journal under folder and its subfolders.
+QStringList Journals(const QString &folder)
+{
+    QStringList found;
+    QDirIterator it(folder, {"*-journal"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next();
+    return found;
 }
 
 QStringList SixNames(const QString &fileName)
@@ -78,6 +118,8 @@ private Q_SLOTS:
     void copyContacts_data();
     void copyContacts();
     void copyContactsFromTheSameFileOnlyWarns();
+    void failedCopiesKeepTheOldFiles_data();
+    void failedCopiesKeepTheOldFiles();
 
     void newCreatesTheActionFileAndItsAuxiliaryFolder_data();
     void newCreatesTheActionFileAndItsAuxiliaryFolder();
@@ -87,6 +129,12 @@ private Q_SLOTS:
     void openShowsTheFileAndBacksItUpWhenSet_data();
     void openShowsTheFileAndBacksItUpWhenSet();
     void openThatFailsShowsNoActionList();
+    void openThatFailsKeepsTheLastBackup();
+    void folderNamedLikeAnActionFileIsNotOpened();
+    void openRemovesTheWritersLeftovers();
+    void interruptedWritesAreUndoneBeforeFileOperations_data();
+    void interruptedWritesAreUndoneBeforeFileOperations();
+    void staleJournalNeverReachesANewFile();
 
 private:
     // Creates an Action File on disk through NewActionFile.
@@ -259,9 +307,9 @@ void TestActionFiles::backupReplacesThePreviousGeneration()
 
     const QString folder = work_ + "/Plan Backup";
     QCOMPARE(ReadFileBytes(folder + "/Plan.a.act._log"), QByteArray("second"));
-    // A copy from the earlier opening must not outlive its original, or the
-    // backup would mix two states of the file.
-    QVERIFY(!QFileInfo::exists(folder + "/Plan.a.act._decision"));
+    // A member that cannot be copied keeps its copy from the earlier
+    // opening: it may be the only one left.
+    QCOMPARE(ReadFileBytes(folder + "/Plan.a.act._decision"), QByteArray("Plan.a.act._decision"));
     QCOMPARE(ReadFileBytes(folder + "/Plan.b.act._decision"), QByteArray("Plan.b.act._decision"));
 }
 
@@ -587,6 +635,66 @@ void TestActionFiles::copyContactsFromTheSameFileOnlyWarns()
     QCOMPARE(ReadFileBytes(work_ + "/Target.act._actor"), QByteArray("Target.act._actor"));
 }
 
+void TestActionFiles::failedCopiesKeepTheOldFiles_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("copy contacts, full disk") << "contacts" << "full";
+    QTest::newRow("copy contacts, read-only target") << "contacts" << "readonly";
+    QTest::newRow("backup, full disk") << "backup" << "full";
+    QTest::newRow("backup, read-only copy") << "backup" << "readonly";
+}
+
+// A copy that cannot be written whole leaves the old file byte for byte and
+// is never taken for done: Copy Contacts names the cause, a backup keeps its
+// last good copy.
+void TestActionFiles::failedCopiesKeepTheOldFiles()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, fault);
+    const QString target = work_ + "/Target.act";
+    const QString source = work_ + "/../Source.act";
+    WriteActionFile(target);
+    WriteActionFile(source);
+    FakeUiServices fake;
+    BackupActionFile(target);
+    const QByteArray big(5000, 'c');
+    QVERIFY(WriteFileBytes(source + "._actor", big));
+    QVERIFY(WriteFileBytes(target + "._log", big));
+    const QString kept =
+        operation == "contacts" ? QString(target + "._actor") : QString(work_ + "/Target Backup/Target.act._log");
+    const QByteArray old = ReadFileBytes(kept);
+    if (fault == "readonly")
+        QVERIFY(QFile::setPermissions(kept, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QStringList before = Entries(QFileInfo(kept).path());
+
+    if (operation == "contacts") {
+        fake.chooseFile(source);
+        fake.answer(IDYES);
+    }
+    {
+        std::optional<FullDisk> full;
+        if (fault == "full")
+            full.emplace(1000);
+        if (operation == "contacts")
+            ImportActor(work_, target);
+        else
+            BackupActionFile(target);
+    }
+    QCOMPARE(ReadFileBytes(kept), old);
+    QCOMPARE(Entries(QFileInfo(kept).path()), before);
+    if (operation == "contacts") {
+        QCOMPARE(fake.messages().size(), 2);
+        const QString cause = fault == "full" ? QString::fromLocal8Bit(std::strerror(EFBIG))
+                                              : QString("the file is read-only");
+        QCOMPARE(fake.lastMessage()->text, "The Contacts cannot be copied to \"" + kept + "\": " + cause);
+        QCOMPARE(fake.lastMessage()->caption, QString("Copy Contacts"));
+        QCOMPARE(fake.lastMessage()->flags, unsigned(MB_OK | MB_ICONERROR));
+    } else {
+        QVERIFY(fake.messages().isEmpty());
+    }
+}
+
 void TestActionFiles::newCreatesTheActionFileAndItsAuxiliaryFolder_data()
 {
     QTest::addColumn<QString>("typed");
@@ -744,6 +852,154 @@ void TestActionFiles::openThatFailsShowsNoActionList()
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(fake.messages().size(), 1);
     QCOMPARE(fake.lastMessage()->text, QString("The Log File cannot be opened!"));
+}
+
+// Opening backs up only files that loaded: a damaged member keeps the last
+// good copy.
+void TestActionFiles::openThatFailsKeepsTheLastBackup()
+{
+    const QString actFile = work_ + "/Plan.act";
+    CreateActionFile(actFile);
+    Settings().General.MakeBackup = true;
+    FakeUiServices fake;
+    SetShowActionList([](bool) { return CloseActionFile(); });
+    OpenActionFile(actFile, false);
+    const QString copy = work_ + "/Plan Backup/Plan.act._log";
+    const QByteArray good = ReadFileBytes(copy);
+    QVERIFY(!good.isEmpty());
+    QCOMPARE(good, ReadFileBytes(actFile + "._log"));
+
+    QVERIFY(WriteFileBytes(actFile + "._log", "damaged"));
+    QVERIFY(!OpenActionFile(actFile, false));
+    QCOMPARE(fake.lastMessage()->text, QString("The Log File cannot be opened!"));
+    QCOMPARE(ReadFileBytes(copy), good);
+}
+
+void TestActionFiles::folderNamedLikeAnActionFileIsNotOpened()
+{
+    const QString folder = work_ + "/Folder.act";
+    QVERIFY(QDir().mkpath(folder));
+    Settings().General.MakeBackup = true;
+    FakeUiServices fake;
+    bool shown = false;
+    SetShowActionList([&](bool) { return shown = true; });
+
+    QVERIFY(!OpenActionFile(folder, false));
+    QVERIFY(!shown);
+    QCOMPARE(fake.messages().size(), 1);
+    QCOMPARE(fake.lastMessage()->text, "The file \"" + folder + "\" cannot be opened");
+    QCOMPARE(fake.lastMessage()->caption, QString("File cannot be opened"));
+    QCOMPARE(fake.lastMessage()->flags, unsigned(MB_OK | MB_ICONERROR));
+    QCOMPARE(Entries(work_), QStringList{"Folder.act"});
+}
+
+// A full rewrite interrupted before its rename leaves a hidden new file
+// beside the table file; the next opening removes it, and nothing else.
+void TestActionFiles::openRemovesTheWritersLeftovers()
+{
+    const QString actFile = work_ + "/Plan.act";
+    CreateActionFile(actFile);
+    const QStringList before = Entries(work_);
+    const QStringList leftovers{".Plan.act.a1B2c3", ".Plan.act._actions.XyZ123", ".Plan.act._statement.000000"};
+    const QStringList others{".Plan.act._actions.toolong1", ".Other.act._log.abcdef", "Plan.act.abcdef"};
+    for (const QString &name : leftovers + others)
+        QVERIFY(WriteFileBytes(work_ + "/" + name, "partial"));
+    FakeUiServices fake;
+    SetShowActionList([](bool) { return CloseActionFile(); });
+    OpenActionFile(actFile, false);
+    QVERIFY(fake.messages().isEmpty());
+    QStringList expected = before + others;
+    expected.sort();
+    QCOMPARE(Entries(work_), expected);
+}
+
+void TestActionFiles::interruptedWritesAreUndoneBeforeFileOperations_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("result"); // the file holding the contacts afterwards
+    QTest::newRow("backup") << "backup" << "Project Backup/Project.act._actor";
+    QTest::newRow("rename") << "rename" << "Plan.act._actor";
+    QTest::newRow("move") << "move" << "../Elsewhere/Project.act._actor";
+    QTest::newRow("copy contacts from it") << "copyfrom" << "../Target.act._actor";
+    QTest::newRow("copy contacts into it") << "copyinto" << "Project.act._actor";
+    QTest::newRow("delete") << "delete" << "";
+}
+
+// A crash during an in-place write leaves the file torn and its journal
+// beside it. Every operation on the six files first lets SQLite roll the
+// file back, so what it copies, renames or keeps is the whole old state and
+// no journal is left anywhere.
+void TestActionFiles::interruptedWritesAreUndoneBeforeFileOperations()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, result);
+    const QString actFile = work_ + "/Project.act";
+    WriteActionFile(actFile);
+    const QString other = work_ + "/../Target.act";
+    WriteActionFile(other);
+    WriteTableFile(operation == "copyinto" ? other + "._actor" : actFile + "._actor", true);
+    if (operation == "copyinto")
+        WriteTableFile(actFile + "._actor", true);
+    // Without its journal the file is torn: that is what used to be copied.
+    QVERIFY(TableState(actFile + "._actor").startsWith("mixed"));
+
+    FakeUiServices fake;
+    if (operation == "backup") {
+        BackupActionFile(actFile);
+    } else if (operation == "rename") {
+        fake.answerInput("Plan");
+        QVERIFY(RenameActionFile(actFile));
+    } else if (operation == "move") {
+        QVERIFY(QDir().mkpath(work_ + "/../Elsewhere"));
+        fake.chooseFolder(work_ + "/../Elsewhere");
+        QVERIFY(MoveActionFile(work_, actFile));
+    } else if (operation == "copyfrom" || operation == "copyinto") {
+        const bool from = operation == "copyfrom";
+        fake.chooseFile(from ? actFile : other);
+        fake.answer(IDYES);
+        ImportActor(work_, from ? other : actFile);
+    } else {
+        fake.answer(IDYES);
+        QVERIFY(DeleteActionFile(actFile));
+        QCOMPARE(Entries(work_), QStringList());
+    }
+    QCOMPARE(fake.unscripted, 0);
+    QCOMPARE(fake.messages().size(), operation.startsWith("copy") || operation == "delete" ? 1 : 0);
+    if (!result.isEmpty())
+        QCOMPARE(TableState(work_ + "/" + result), QString("old"));
+    QCOMPARE(Journals(work_ + "/.."), QStringList());
+}
+
+// A journal left under a name whose file is gone must not be rolled back
+// into the next file that gets that name.
+void TestActionFiles::staleJournalNeverReachesANewFile()
+{
+    const QString actFile = work_ + "/Project.act";
+    WriteActionFile(actFile);
+    WriteTableFile(actFile + "._actor", false);
+    const QByteArray contacts = ReadFileBytes(actFile + "._actor");
+    WriteTableFile(work_ + "/Gone.act._actor", true);
+    QVERIFY(QFile::remove(work_ + "/Gone.act._actor"));
+    QVERIFY(QFile::copy(work_ + "/Gone.act._actor-journal", work_ + "/Fresh.act._actor-journal"));
+
+    FakeUiServices fake;
+    fake.answerInput("Gone");
+    QVERIFY(RenameActionFile(actFile));
+    QVERIFY(fake.messages().isEmpty());
+    QCOMPARE(ReadFileBytes(work_ + "/Gone.act._actor"), contacts);
+    QCOMPARE(TableState(work_ + "/Gone.act._actor"), QString("old"));
+    QVERIFY(!QFileInfo::exists(work_ + "/Gone.act._actor-journal"));
+
+    SetShowActionList([](bool) { return CloseActionFile(); });
+    QVERIFY(NewActionFile(work_ + "/Fresh.act"));
+    QVERIFY(fake.messages().isEmpty());
+    QCOMPARE(Journals(work_), QStringList());
+    SetShowActionList([&](bool) {
+        [&] { QCOMPARE(data_->cdsActor->RecordCount(), 0); }();
+        return CloseActionFile();
+    });
+    QVERIFY(!OpenActionFile(work_ + "/Fresh.act", false));
+    QVERIFY(fake.messages().isEmpty());
 }
 
 QTEST_MAIN(TestActionFiles)

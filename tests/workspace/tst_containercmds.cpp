@@ -2,6 +2,7 @@
 #include "AppError.h"
 #include "ContainerCommands.h"
 #include "FakeUiServices.h"
+#include "FullDisk.h"
 #include "HeaderRecord.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 class TestContainerCommands : public QObject {
     Q_OBJECT
@@ -30,6 +32,8 @@ private Q_SLOTS:
     void unusableContainersAreRefused_data();
     void unusableContainersAreRefused();
     void failedWriteBackKeepsTheUnpackedFiles();
+    void writeBackThatCannotBeWrittenKeepsTheContainer_data();
+    void writeBackThatCannotBeWrittenKeepsTheContainer();
     void listEndingByAnErrorIsStillWrittenBack();
     void openCommandReplacesTheExtension();
 
@@ -59,7 +63,7 @@ void TestContainerCommands::initTestCase()
     QVERIFY(QDir().mkpath(temp_.filePath("tmp")));
     qputenv("TMPDIR", temp_.filePath("tmp").toLocal8Bit());
     data_ = std::make_unique<TDataModuleMain>();
-    QCOMPARE(data_->TempFiles.Folder(), temp_.filePath("tmp"));
+    QCOMPARE(QFileInfo(data_->TempFiles.Folder()).path(), temp_.filePath("tmp"));
 }
 
 void TestContainerCommands::init()
@@ -273,6 +277,55 @@ void TestContainerCommands::failedWriteBackKeepsTheUnpackedFiles()
     });
     OpenActionFile(actFile, true);
     QCOMPARE(kept, QString("Edited while away"));
+}
+
+void TestContainerCommands::writeBackThatCannotBeWrittenKeepsTheContainer_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("full disk") << "full";
+    // Only the last bytes, still in a write buffer, find no room.
+    QTest::newRow("full disk at the last byte") << "last";
+    QTest::newRow("read-only container") << "readonly";
+}
+
+// The old container stays byte for byte and the edits stay in the unpacked
+// files, which the message names; nothing is taken for written.
+void TestContainerCommands::writeBackThatCannotBeWrittenKeepsTheContainer()
+{
+    QFETCH(QString, fault);
+    const QString container = MakeContainer("Before");
+    const QByteArray before = ReadFileBytes(container);
+    if (fault == "readonly")
+        QVERIFY(QFile::setPermissions(container, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    FakeUiServices fake;
+    QString actFile;
+    std::optional<FullDisk> full;
+    SetShowActionList([&](bool) {
+        actFile = data_->Tables.FileName();
+        SetHeaderTitle(*data_, "Edited");
+        const bool changed = CloseActionFile();
+        if (fault == "full")
+            full.emplace(1000);
+        else if (fault == "last")
+            full.emplace(before.size() - 1);
+        return changed;
+    });
+    OpenDravelinFile(container);
+    full.reset();
+
+    QCOMPARE(ReadFileBytes(container), before);
+    QCOMPARE(FolderEntries(dravelin_), QStringList{"Plan.dravelin"});
+    QCOMPARE(fake.messages().size(), 1);
+    QVERIFY(fake.messages()[0].text.startsWith("The Action File could not be saved as a Dravelin File\n\n"));
+    QVERIFY(fake.messages()[0].text.contains(actFile));
+    QCOMPARE(fake.messages()[0].caption, QString("File Error"));
+    QString kept;
+    SetShowActionList([&](bool) {
+        kept = HeaderTitle(*data_);
+        return CloseActionFile();
+    });
+    OpenActionFile(actFile, true);
+    QCOMPARE(kept, QString("Edited"));
 }
 
 void TestContainerCommands::listEndingByAnErrorIsStillWrittenBack()

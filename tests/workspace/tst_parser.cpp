@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using Sizes = QList<qint64>;
@@ -62,6 +64,13 @@ private:
     qint64 room_;
 };
 
+// The permission bits of path itself (a link is not followed).
+unsigned Mode(const QString &path)
+{
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 0u;
+}
+
 } // namespace
 
 class TestParser : public QObject {
@@ -75,6 +84,7 @@ private Q_SLOTS:
     void unpackReportsFileFailures();
     void unpackNeverWritesThroughAPlantedLink();
     void unpackedMembersAreDeletedWithTheRegistry();
+    void foldersOfEndedRunsAreRemovedAtStart();
     void failedPackLeavesOldContainerIntact_data();
     void failedPackLeavesOldContainerIntact();
     void fullDiskDuringPackIsReported_data();
@@ -127,8 +137,8 @@ void TestParser::packAndUnpackFollowTheByteLayout()
     QCOMPARE(packed.size(), expected.size());
     QVERIFY(packed == expected);
 
+    QDir().mkpath(dir.filePath("temp"));
     TGlobalTempFiles temp(dir.filePath("temp"));
-    QDir().mkpath(temp.Folder());
     TCDSParser unpacker(container, temp);
     QCOMPARE(unpacker.Unpack(), int(TCDSParser::UnpackOk));
     QVERIFY(unpacker.ActFileName().startsWith(temp.Folder() + "/dravelin$"));
@@ -172,8 +182,8 @@ void TestParser::unpackRefusesMalformedContainer()
     const QString container = dir.filePath("Bad.dravelin");
     QVERIFY(WriteFileBytes(container, bytes));
 
+    QDir().mkpath(dir.filePath("temp"));
     TGlobalTempFiles temp(dir.filePath("temp"));
-    QDir().mkpath(temp.Folder());
     TCDSParser parser(container, temp);
     QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackNotValid));
     // The header is checked before anything is copied out.
@@ -196,8 +206,10 @@ void TestParser::unpackReportsFileFailures()
     QCOMPARE(TCDSParser(container, nowhere).Unpack(), int(TCDSParser::UnpackCannotCreateMember));
 }
 
-// A link planted under a companion's future name in the shared temporary
-// folder is replaced, never written through.
+// The unpacked files live in a folder of this run that only the user may
+// enter, each created new with mode 0600. A link found under a name there
+// (a dangling one under the next header name, one to a victim under a
+// companion's) is skipped or replaced, never followed.
 void TestParser::unpackNeverWritesThroughAPlantedLink()
 {
     QTemporaryDir dir;
@@ -205,15 +217,28 @@ void TestParser::unpackNeverWritesThroughAPlantedLink()
     QVERIFY(WriteFileBytes(container, ContainerBytes({1, 2, 3, 4, 5, 6})));
     const QString victim = dir.filePath("victim.txt");
     QVERIFY(WriteFileBytes(victim, "keep me"));
-    const QString temp = dir.filePath("temp");
-    QVERIFY(QDir().mkpath(temp));
-    QVERIFY(QFile::link(victim, temp + "/dravelin$1.act._log"));
+    const QString outside = dir.filePath("outside.act");
 
-    TGlobalTempFiles registry(temp);
+    TGlobalTempFiles registry(dir.path());
+    const QString folder = registry.Folder();
+    QCOMPARE(QFileInfo(folder).path(), dir.path());
+    QVERIFY(QFileInfo(folder).fileName().startsWith(QString("dravelin-%1-").arg(getpid())));
+    QCOMPARE(Mode(folder), 0700u);
+    QVERIFY(QFile::link(outside, folder + "/dravelin$1.act"));
+    QVERIFY(QFile::link(victim, folder + "/dravelin$2.act._log"));
+
     TCDSParser parser(container, registry);
+    QCOMPARE(parser.ActFileName(), folder + "/dravelin$2.act");
     QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackOk));
+    QVERIFY(!QFileInfo::exists(outside));
     QCOMPARE(ReadFileBytes(victim), QByteArray("keep me"));
-    QCOMPARE(ReadFileBytes(temp + "/dravelin$1.act._log"), MemberBytes(3, 4));
+    const TACTFiles members(parser.ActFileName());
+    for (int i = 0; i < TACTFiles::Count; ++i) {
+        const QFileInfo member(members.Name(i));
+        QVERIFY2(member.isFile() && !member.isSymLink(), qPrintable(member.filePath()));
+        QCOMPARE(ReadFileBytes(member.filePath()), MemberBytes(i, i + 1));
+        QCOMPARE(Mode(member.filePath()), 0600u);
+    }
 }
 
 void TestParser::unpackedMembersAreDeletedWithTheRegistry()
@@ -233,6 +258,40 @@ void TestParser::unpackedMembersAreDeletedWithTheRegistry()
     }
     for (const QString &member : members)
         QVERIFY2(!QFile::exists(member), qPrintable(member));
+    QCOMPARE(FolderEntries(dir.path()), QStringList{"Plan.dravelin"});
+
+    // Files kept past the end (a failed write-back) keep their folder.
+    QString kept;
+    {
+        TGlobalTempFiles temp(dir.path());
+        kept = temp.NewFileName("act");
+        temp.Keep({kept});
+    }
+    QVERIFY(QFileInfo::exists(kept));
+    TGlobalTempFiles::RemoveFoldersOfEndedRuns(dir.path());
+    QVERIFY(QFileInfo::exists(kept));
+}
+
+// A run that ended without deleting its files (a crash) leaves its folder;
+// the next start removes it, but never the folder of a run still going.
+void TestParser::foldersOfEndedRunsAreRemovedAtStart()
+{
+    QTemporaryDir dir;
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    QVERIFY(child > 0);
+    QCOMPARE(waitpid(child, nullptr, 0), child);
+    const QString ended = QString("dravelin-%1-Ab12Cd").arg(child);
+    const QString running = QString("dravelin-%1-Ef34Gh").arg(getppid());
+    const QStringList others{QString("dravelin-%1-short").arg(child), "unrelated"};
+    for (const QString &folder : QStringList{ended, running} + others)
+        QVERIFY(WriteFileBytes(dir.filePath(folder + "/dravelin$1.act"), "x"));
+
+    TGlobalTempFiles::RemoveFoldersOfEndedRuns(dir.path());
+    QStringList expected = QStringList{running} + others;
+    expected.sort();
+    QCOMPARE(FolderEntries(dir.path()), expected);
 }
 
 void TestParser::failedPackLeavesOldContainerIntact_data()

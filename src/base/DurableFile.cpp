@@ -1,0 +1,172 @@
+#include "DurableFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+QString SystemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// A file the user marked read-only is not replaced: no write permission for
+// anyone.
+bool MarkedReadOnly(const QFileInfo &info)
+{
+    return !(info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
+}
+
+// Passes what is written to it on to TDurableFile::Write.
+class DurableDevice : public QIODevice {
+public:
+    explicit DurableDevice(TDurableFile &file) : file_(file)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override { return file_.Write(data, size) ? size : -1; }
+
+private:
+    TDurableFile &file_;
+};
+} // namespace
+
+TDurableFile::TDurableFile(const QString &fileName)
+    : fileName_(fileName), file_(fileName), device_(std::make_unique<DurableDevice>(*this))
+{
+}
+
+TDurableFile::~TDurableFile()
+{
+    Cancel();
+}
+
+bool TDurableFile::Fail(const QString &why)
+{
+    // The first cause is the one worth telling; later ones follow from it.
+    if (!failed_)
+        error_ = why.isEmpty() ? QStringLiteral("the file could not be written") : why;
+    failed_ = true;
+    return false;
+}
+
+bool TDurableFile::Open()
+{
+    failed_ = false;
+    error_.clear();
+    const QFileInfo info(fileName_);
+    if (info.exists() && !info.isFile())
+        return Fail(QStringLiteral("it is not a file"));
+    if (info.exists() && MarkedReadOnly(info))
+        return Fail(QStringLiteral("the file is read-only"));
+    // Unbuffered, and written with write(2) below: Qt's buffer would hide a
+    // failed write until the commit, and its error text would not say why.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return Fail(file_.errorString());
+    return true;
+}
+
+bool TDurableFile::Write(const char *data, qint64 size)
+{
+    if (failed_)
+        return false;
+    if (!file_.isOpen())
+        return Fail(QStringLiteral("the file is not open"));
+    while (size > 0) {
+        const ssize_t written = ::write(file_.handle(), data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return Fail(SystemError(written < 0 ? errno : ENOSPC));
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool TDurableFile::Commit()
+{
+    if (!file_.isOpen())
+        return Fail(QStringLiteral("the file is not open"));
+    // QSaveFile::commit() ignores a failed sync; the data must be on the
+    // disk before the rename makes it the file's.
+    if (!failed_ && !file_.flush())
+        Fail(file_.errorString());
+    if (!failed_ && ::fsync(file_.handle()) != 0)
+        Fail(SystemError(errno));
+    if (failed_) {
+        file_.cancelWriting();
+        file_.commit(); // discards the new content
+        return false;
+    }
+    if (!file_.commit())
+        return Fail(file_.errorString());
+    // The rename is done and cannot be taken back; syncing the folder makes
+    // it last across a power cut where the file system allows.
+    SyncFolder(QFileInfo(fileName_).absolutePath());
+    return true;
+}
+
+void TDurableFile::Cancel()
+{
+    if (!file_.isOpen())
+        return;
+    file_.cancelWriting();
+    file_.commit();
+}
+
+bool WriteFileDurably(const QString &fileName, const QByteArray &bytes, QString *error)
+{
+    TDurableFile file(fileName);
+    const bool ok = file.Open() && file.Write(bytes) && file.Commit();
+    if (!ok && error)
+        *error = file.ErrorString();
+    return ok;
+}
+
+bool CopyFileDurably(const QString &source, const QString &target, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return fail(in.errorString());
+    TDurableFile out(target);
+    if (!out.Open())
+        return fail(out.ErrorString());
+    constexpr qint64 chunkSize = 1 << 16;
+    QByteArray chunk(chunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = in.read(chunk.data(), chunkSize);
+        if (got < 0) {
+            out.Cancel();
+            return fail(in.errorString());
+        }
+        if (got == 0)
+            break;
+        if (!out.Write(chunk.constData(), got))
+            break;
+    }
+    if (!out.Commit())
+        return fail(out.ErrorString());
+    return true;
+}
+
+bool SyncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}

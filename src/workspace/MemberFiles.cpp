@@ -1,0 +1,89 @@
+#include "MemberFiles.h"
+
+#include "TACTFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace {
+bool Fail(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+bool Exists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+} // namespace
+
+QString JournalName(const QString &tableFile)
+{
+    return tableFile + QStringLiteral("-journal");
+}
+
+bool SettleTableFile(const QString &tableFile, QString *error)
+{
+    const QString journal = JournalName(tableFile);
+    if (!Exists(journal))
+        return true;
+    const QFileInfo info(tableFile);
+    if (!info.exists()) {
+        if (!QFile::remove(journal))
+            return Fail(error, QStringLiteral("\"%1\" cannot be removed").arg(journal));
+        return true;
+    }
+    if (!info.isFile())
+        return Fail(error, QStringLiteral("\"%1\" is not a file").arg(tableFile));
+
+    // Reading the schema makes SQLite look at the journal: a hot one is
+    // rolled back into the file and deleted.
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(tableFile).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    const QString why = QString::fromUtf8(db && rc != SQLITE_OK ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        return Fail(error, QStringLiteral("the interrupted write of \"%1\" cannot be undone: %2")
+                               .arg(QDir::toNativeSeparators(tableFile), why));
+    // A journal SQLite left in place was not hot: it holds nothing of the file.
+    if (Exists(journal) && !QFile::remove(journal))
+        return Fail(error, QStringLiteral("\"%1\" cannot be removed").arg(journal));
+    return true;
+}
+
+bool SettleActionFile(const QString &actFile, QString *error)
+{
+    for (const QString &name : TACTFiles(actFile).Names())
+        if (!SettleTableFile(name, error))
+            return false;
+    return true;
+}
+
+void RemoveJournals(const QString &actFile)
+{
+    for (const QString &name : TACTFiles(actFile).Names())
+        QFile::remove(JournalName(name));
+}
+
+void RemoveWriterLeftovers(const QString &actFile)
+{
+    const QFileInfo header(actFile);
+    const QDir folder = header.dir();
+    const QStringList hidden =
+        folder.entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : TACTFiles(header.fileName()).Names()) {
+        const QRegularExpression leftover(QStringLiteral("^\\.") + QRegularExpression::escape(name) +
+                                          QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+        for (const QString &entry : hidden)
+            if (leftover.match(entry).hasMatch())
+                QFile::remove(folder.filePath(entry));
+    }
+}

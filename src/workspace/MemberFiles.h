@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// What lies beside the six table files of an Action File besides the files
+// themselves: the rollback journal "<file>-journal" of an interrupted
+// in-place write, and the hidden new file of an interrupted full rewrite.
+
+QString JournalName(const QString &tableFile);
+
+// Settles the table file: when a journal lies beside it, SQLite rolls the
+// file back to its last whole state and the journal goes, so the file alone
+// is the table again and may be copied, renamed or packed. A journal whose
+// file is gone is removed, so it never attaches to a file created later
+// under that name. False, with the reason in error, when a journal is left
+// (the file cannot be read or written); the file and journal are then kept
+// as they are.
+bool SettleTableFile(const QString &tableFile, QString *error = nullptr);
+
+// Settles each of the six files of actFile; false at the first that cannot
+// be settled, error naming it.
+bool SettleActionFile(const QString &actFile, QString *error = nullptr);
+
+// Removes the journals under the six names of actFile, whatever they hold.
+void RemoveJournals(const QString &actFile);
+
+// Removes the hidden files (".<member name>.XXXXXX") that the table writer
+// leaves beside the six files when it is interrupted before its rename.
+void RemoveWriterLeftovers(const QString &actFile);

@@ -1,0 +1,123 @@
+#include "DurableFile.h"
+#include "FullDisk.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+class TestDurableFile : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void writeAndCopyReplaceTheWholeFile_data();
+    void writeAndCopyReplaceTheWholeFile();
+    void failureKeepsTheOldFileAndNamesTheCause_data();
+    void failureKeepsTheOldFileAndNamesTheCause();
+};
+
+namespace {
+QByteArray Pattern(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char('a' + i % 26);
+    return bytes;
+}
+} // namespace
+
+void TestDurableFile::writeAndCopyReplaceTheWholeFile_data()
+{
+    QTest::addColumn<bool>("copy");
+    QTest::addColumn<bool>("existed");
+    QTest::addColumn<int>("size");
+    QTest::newRow("write new file") << false << false << 10;
+    QTest::newRow("write over a file") << false << true << 300'000;
+    QTest::newRow("write empty") << false << true << 0;
+    QTest::newRow("copy over a file") << true << true << 300'000;
+    QTest::newRow("copy new file") << true << false << 5;
+}
+
+void TestDurableFile::writeAndCopyReplaceTheWholeFile()
+{
+    QFETCH(bool, copy);
+    QFETCH(bool, existed);
+    QFETCH(int, size);
+    QTemporaryDir dir;
+    const QString target = dir.filePath("out/target");
+    QVERIFY(QDir().mkpath(dir.filePath("out")));
+    if (existed)
+        QVERIFY(WriteFileBytes(target, "old content"));
+    const QByteArray bytes = Pattern(size);
+    QString error;
+    if (copy) {
+        QVERIFY(WriteFileBytes(dir.filePath("source"), bytes));
+        QVERIFY2(CopyFileDurably(dir.filePath("source"), target, &error), qPrintable(error));
+    } else {
+        QVERIFY2(WriteFileDurably(target, bytes, &error), qPrintable(error));
+    }
+    QVERIFY(ReadFileBytes(target) == bytes);
+    QCOMPARE(FolderEntries(dir.filePath("out")), QStringList{"target"});
+}
+
+void TestDurableFile::failureKeepsTheOldFileAndNamesTheCause_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("copy");
+    // The small content stays in Qt's write buffer until the commit: the
+    // failure only shows when it reaches the file.
+    QTest::newRow("full disk, content still buffered") << "full" << 1000 << false;
+    QTest::newRow("full disk, during the writes") << "full" << 300'000 << false;
+    QTest::newRow("full disk, copy") << "full" << 300'000 << true;
+    QTest::newRow("read-only target") << "readonly" << 1000 << false;
+    QTest::newRow("read-only target, copy") << "readonly" << 1000 << true;
+    QTest::newRow("target is a folder") << "folder" << 1000 << false;
+    QTest::newRow("missing source") << "nosource" << 1000 << true;
+}
+
+void TestDurableFile::failureKeepsTheOldFileAndNamesTheCause()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, size);
+    QFETCH(bool, copy);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("out");
+    const QString target = folder + "/target";
+    const QByteArray old = Pattern(50);
+    const QByteArray bytes = Pattern(size);
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(WriteFileBytes(dir.filePath("source"), bytes));
+    if (fault == "folder")
+        QVERIFY(QDir().mkpath(target));
+    else
+        QVERIFY(WriteFileBytes(target, old));
+    if (fault == "readonly")
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString source = dir.filePath(fault == "nosource" ? "missing" : "source");
+
+    QString error;
+    bool written = false;
+    {
+        std::optional<FullDisk> full;
+        if (fault == "full")
+            full.emplace(100);
+        written = copy ? CopyFileDurably(source, target, &error) : WriteFileDurably(target, bytes, &error);
+    }
+    QVERIFY(!written);
+    QVERIFY(!error.isEmpty());
+    QVERIFY2(!error.contains("Unknown error"), qPrintable(error));
+    if (fault == "full")
+        QVERIFY2(error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(error));
+    if (fault == "readonly")
+        QCOMPARE(error, QString("the file is read-only"));
+    if (fault != "folder")
+        QVERIFY(ReadFileBytes(target) == old);
+    QCOMPARE(FolderEntries(folder), QStringList{"target"});
+}
+
+QTEST_GUILESS_MAIN(TestDurableFile)
+#include "tst_durablefile.moc"
