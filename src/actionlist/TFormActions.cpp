@@ -6,6 +6,7 @@
 #include "ActionListHooks.h"
 #include "ActionListOps.h"
 #include "Formats.h"
+#include "QtColors.h"
 #include "TSettings.h"
 #include "UiServices.h"
 
@@ -26,9 +27,9 @@
 
 namespace {
 
-QString Rgb(const QColor &color)
+QString Rgb(const TRgb &color)
 {
-    return color.name(QColor::HexRgb);
+    return ToQColor(color).name(QColor::HexRgb);
 }
 
 QTableView *CreateGrid(const char *name, QWidget *parent)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -24,6 +23,21 @@ inline const QStringList &SeverityWords()
     return words;
 }
 
+// A colour as red, green and blue, so the rules need no GUI library; the
+// windows turn it into a QColor (ToQColor). The default value is no colour,
+// which leaves the window's own.
+struct TRgb {
+    constexpr TRgb() = default;
+    constexpr TRgb(int r, int g, int b) : red(r), green(g), blue(b), valid(true) {}
+    constexpr bool isValid() const { return valid; }
+    bool operator==(const TRgb &) const = default;
+
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    bool valid = false;
+};
+
 // Resolved when the finished date is set, whatever the status word says.
 inline bool IsResolved(const QDate &dateFinished)
 {
@@ -46,15 +60,15 @@ bool AcceptAction(const TActionFilterInput &input, bool resolved, const QString 
 
 struct TSeverityIndicator {
     bool visible = false;
-    QColor color;
+    TRgb color;
     QString hint; // Severity is "<SEVERITY>"
 };
 TSeverityIndicator SeverityIndicator(bool hasRecord, const QString &severity);
 
 struct TStatusIndicator {
     bool visible = false;
-    QColor background;
-    QColor textColor;
+    TRgb background;
+    TRgb textColor;
     QString text;
     QString hint; // Action Status is "<STATUS>" / Log Status is "<STATUS>"
 };
@@ -65,8 +79,8 @@ TStatusIndicator StatusIndicator(bool hasRecord, const QString &status, TStatusO
 QString DueDateText(const QDate &dateDue, const QDate &dateFinished, const QDate &today);
 
 struct TRowColors {
-    QColor text;
-    QColor background;
+    TRgb text;
+    TRgb background;
     bool operator==(const TRowColors &) const = default;
 };
 // Colours of every cell of an action's row; dueDateIndicator is the setting
