@@ -1,6 +1,7 @@
 #include "ActionRules.h"
 
 #include "Formats.h"
+#include "TSettings.h"
 
 bool IsMine(const QString &actorOwner, const QString &actorHome)
 {
@@ -11,12 +12,12 @@ bool AcceptAction(const TActionFilterInput &input, bool resolved, const QString 
 {
     const bool mine = input.hasWindow && input.showMineChecked && !input.actorHome.trimmed().isEmpty();
     const bool ownerOk = !mine || IsMine(actorOwner, input.actorHome);
-    switch (input.filter) {
-    case 0:
+    switch (static_cast<TActionFilter>(input.filter)) {
+    case TActionFilter::All:
         return ownerOk;
-    case 1:
+    case TActionFilter::Open:
         return !resolved && ownerOk;
-    case 2:
+    case TActionFilter::Resolved:
         return resolved && ownerOk;
     default:
         return true;

@@ -38,6 +38,10 @@ struct TRgb {
     bool valid = false;
 };
 
+// The action identifier that no action has: the log, decisions and
+// statements filtered by it show none of their rows.
+inline constexpr int kNoActionId = -1000;
+
 // Resolved when the finished date is set, whatever the status word says.
 inline bool IsResolved(const QDate &dateFinished)
 {
@@ -47,8 +51,8 @@ inline bool IsResolved(const QDate &dateFinished)
 // Owner equals the home actor, both trimmed and upper-cased.
 bool IsMine(const QString &actorOwner, const QString &actorHome);
 
-// The list filter. `filter` is the setting Actions.Filter (0 all, 1 open,
-// 2 resolved, other: all); showMine is only honoured with an action list
+// The list filter. `filter` is the setting Actions.Filter, a TActionFilter
+// value (any other number: all, "mine" ignored); showMine is only honoured with an action list
 // window whose "Show Mine" is checked and a non-blank home actor.
 struct TActionFilterInput {
     int filter = 0;
