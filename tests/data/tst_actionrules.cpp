@@ -13,6 +13,19 @@ TRgb Rgb(int r, int g, int b)
 
 } // namespace
 
+// A failed comparison shows colours as "#rrggbb", or "none".
+char *toString(const TRgb &rgb)
+{
+    if (!rgb.isValid())
+        return qstrdup("none");
+    return qstrdup(qPrintable(QString::asprintf("#%02x%02x%02x", rgb.red, rgb.green, rgb.blue)));
+}
+char *toString(const TRowColors &colors)
+{
+    QScopedArrayPointer<char> text(toString(colors.text)), background(toString(colors.background));
+    return qstrdup(qPrintable(QStringLiteral("text %1 on %2").arg(text.data(), background.data())));
+}
+
 class TestActionRules : public QObject {
     Q_OBJECT
 private Q_SLOTS:
