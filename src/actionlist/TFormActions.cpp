@@ -6,6 +6,7 @@
 #include "ActionListHooks.h"
 #include "ActionListOps.h"
 #include "Formats.h"
+#include "QtColors.h"
 #include "TSettings.h"
 #include "UiServices.h"
 
@@ -26,9 +27,9 @@
 
 namespace {
 
-QString Rgb(const QColor &color)
+QString Rgb(const TRgb &color)
 {
-    return color.name(QColor::HexRgb);
+    return ToQColor(color).name(QColor::HexRgb);
 }
 
 QTableView *CreateGrid(const char *name, QWidget *parent)
@@ -243,9 +244,10 @@ void TFormActions::CreateActions()
     connect(ActionResolveCurrent, &QAction::triggered, this, &TFormActions::ActionResolveCurrentExecute);
     connect(ActionSaveTable, &QAction::triggered, this, &TFormActions::ActionSaveTableExecute);
     connect(ActionRefreshTable, &QAction::triggered, this, &TFormActions::ActionRefreshTableExecute);
-    connect(MenuItemShowAll, &QAction::triggered, this, [this] { ShowWhichAction(0); });
-    connect(MenuItemShowOpen, &QAction::triggered, this, [this] { ShowWhichAction(1); });
-    connect(MenuItemShowResolved, &QAction::triggered, this, [this] { ShowWhichAction(2); });
+    connect(MenuItemShowAll, &QAction::triggered, this, [this] { ShowWhichAction(TActionFilter::All); });
+    connect(MenuItemShowOpen, &QAction::triggered, this, [this] { ShowWhichAction(TActionFilter::Open); });
+    connect(MenuItemShowResolved, &QAction::triggered, this,
+            [this] { ShowWhichAction(TActionFilter::Resolved); });
     connect(MenuItemMine, &QAction::triggered, this, &TFormActions::MenuItemMineClick);
 
     // Commands of windows that come from other parts of the program.
@@ -420,9 +422,11 @@ void TFormActions::FormShow()
 
 void TFormActions::CheckShowItem(int filter)
 {
-    MenuItemShowAll->setChecked(filter == 0);
-    MenuItemShowOpen->setChecked(filter == 1);
-    MenuItemShowResolved->setChecked(filter == 2);
+    // A stored value outside the three marks none of them.
+    const auto shown = static_cast<TActionFilter>(filter);
+    MenuItemShowAll->setChecked(shown == TActionFilter::All);
+    MenuItemShowOpen->setChecked(shown == TActionFilter::Open);
+    MenuItemShowResolved->setChecked(shown == TActionFilter::Resolved);
 }
 
 bool TFormActions::ShowMineChecked() const
@@ -645,10 +649,11 @@ void TFormActions::ActionRefreshTableExecute()
     RzDBGridActions->setFocus();
 }
 
-void TFormActions::ShowWhichAction(int filter)
+void TFormActions::ShowWhichAction(TActionFilter chosen)
 {
     // A checkable item toggles itself when chosen; the marks follow the
     // setting, not the click.
+    const int filter = int(chosen);
     if (filter == Settings().Actions.Filter) {
         CheckShowItem(filter);
         return;

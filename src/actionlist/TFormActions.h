@@ -2,6 +2,7 @@
 
 #include "TActionSort.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QDialog>
 #include <QKeySequence>
@@ -98,7 +99,7 @@ public Q_SLOTS:
     void ActionResolveCurrentExecute();
     void ActionSaveTableExecute();
     void ActionRefreshTableExecute();
-    void ShowWhichAction(int filter);
+    void ShowWhichAction(TActionFilter chosen);
     void MenuItemMineClick();
     void RzDBGridActionsTitleClick(int column);
     void RzDBGridLogTitleClick();

@@ -1,6 +1,7 @@
 #include "ActionRules.h"
 
 #include "Formats.h"
+#include "TSettings.h"
 
 bool IsMine(const QString &actorOwner, const QString &actorHome)
 {
@@ -11,12 +12,12 @@ bool AcceptAction(const TActionFilterInput &input, bool resolved, const QString 
 {
     const bool mine = input.hasWindow && input.showMineChecked && !input.actorHome.trimmed().isEmpty();
     const bool ownerOk = !mine || IsMine(actorOwner, input.actorHome);
-    switch (input.filter) {
-    case 0:
+    switch (static_cast<TActionFilter>(input.filter)) {
+    case TActionFilter::All:
         return ownerOk;
-    case 1:
+    case TActionFilter::Open:
         return !resolved && ownerOk;
-    case 2:
+    case TActionFilter::Resolved:
         return resolved && ownerOk;
     default:
         return true;
@@ -30,15 +31,15 @@ TSeverityIndicator SeverityIndicator(bool hasRecord, const QString &severity)
         return indicator;
     const QString word = UpperCase(severity);
     if (word == QLatin1String("COSMETIC") || word == QLatin1String("LOW"))
-        indicator.color = QColor(0, 128, 0);
+        indicator.color = TRgb(0, 128, 0);
     else if (word == QLatin1String("MEDIUM"))
-        indicator.color = QColor(255, 255, 0);
+        indicator.color = TRgb(255, 255, 0);
     else if (word == QLatin1String("MEDIUM TO HIGH"))
-        indicator.color = QColor(255, 102, 0);
+        indicator.color = TRgb(255, 102, 0);
     else if (word == QLatin1String("HIGH") || word == QLatin1String("BLOCKING"))
-        indicator.color = QColor(255, 0, 0);
+        indicator.color = TRgb(255, 0, 0);
     else if (word == QLatin1String("RED ALERT"))
-        indicator.color = QColor(125, 0, 125);
+        indicator.color = TRgb(125, 0, 125);
     else
         return indicator;
     indicator.visible = true;
@@ -50,18 +51,18 @@ TStatusIndicator StatusIndicator(bool hasRecord, const QString &status, TStatusO
 {
     struct Look {
         const char *word;
-        QColor background, text;
+        TRgb background, text;
         const char *label;
     };
     static const Look looks[] = {
-        {"VOID", QColor(128, 128, 128), QColor(255, 255, 0), "V"},
-        {"TRANSMITTED", QColor(0, 128, 128), QColor(255, 255, 255), ">>"},
-        {"ACTIVE", QColor(255, 0, 128), QColor(255, 255, 255), "A+"},
-        {"ASSIGNED", QColor(255, 204, 0), QColor(0, 0, 255), "A"},
-        {"PENDING", QColor(192, 220, 192), QColor(0, 0, 0), "P.."},
-        {"ON HOLD", QColor(255, 213, 170), QColor(0, 0, 128), "H"},
-        {"REINTRODUCED", QColor(128, 128, 0), QColor(255, 255, 0), "<<"},
-        {"RESOLVED", QColor(0, 255, 0), QColor(0, 0, 128), "F"},
+        {"VOID", TRgb(128, 128, 128), TRgb(255, 255, 0), "V"},
+        {"TRANSMITTED", TRgb(0, 128, 128), TRgb(255, 255, 255), ">>"},
+        {"ACTIVE", TRgb(255, 0, 128), TRgb(255, 255, 255), "A+"},
+        {"ASSIGNED", TRgb(255, 204, 0), TRgb(0, 0, 255), "A"},
+        {"PENDING", TRgb(192, 220, 192), TRgb(0, 0, 0), "P.."},
+        {"ON HOLD", TRgb(255, 213, 170), TRgb(0, 0, 128), "H"},
+        {"REINTRODUCED", TRgb(128, 128, 0), TRgb(255, 255, 0), "<<"},
+        {"RESOLVED", TRgb(0, 255, 0), TRgb(0, 0, 128), "F"},
     };
     TStatusIndicator indicator;
     if (!hasRecord)
@@ -99,17 +100,17 @@ QString DueDateText(const QDate &dateDue, const QDate &dateFinished, const QDate
 TRowColors ActionRowColors(const QDate &dateFinished, const QString &status, const QDate &dateDue,
                            int dueDateIndicator, const QDate &today, bool selected)
 {
-    static const QColor black(0, 0, 0), white(255, 255, 255);
+    constexpr TRgb black(0, 0, 0), white(255, 255, 255);
     TRowColors colors;
     if (IsResolved(dateFinished))
-        colors = {black, QColor(120, 255, 192)};
+        colors = {black, TRgb(120, 255, 192)};
     else if (UpperCase(status) == QLatin1String("ON HOLD"))
-        colors = {black, QColor(255, 213, 170)};
+        colors = {black, TRgb(255, 213, 170)};
     else if (dateDue.isValid() && today > dateDue)
-        colors = {white, QColor(255, 0, 0)};
+        colors = {white, TRgb(255, 0, 0)};
     else if (dateDue.isValid() && dateDue.addDays(-dueDateIndicator) <= today && today <= dateDue)
-        colors = {black, QColor(255, 255, 0)};
+        colors = {black, TRgb(255, 255, 0)};
     else
-        return selected ? TRowColors{black, QColor(166, 202, 240)} : TRowColors{black, white};
-    return selected ? TRowColors{white, QColor(0, 0, 255)} : colors;
+        return selected ? TRowColors{black, TRgb(166, 202, 240)} : TRowColors{black, white};
+    return selected ? TRowColors{white, TRgb(0, 0, 255)} : colors;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -24,6 +23,25 @@ inline const QStringList &SeverityWords()
     return words;
 }
 
+// A colour as red, green and blue, so the rules need no GUI library; the
+// windows turn it into a QColor (ToQColor). The default value is no colour,
+// which leaves the window's own.
+struct TRgb {
+    constexpr TRgb() = default;
+    constexpr TRgb(int r, int g, int b) : red(r), green(g), blue(b), valid(true) {}
+    constexpr bool isValid() const { return valid; }
+    bool operator==(const TRgb &) const = default;
+
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    bool valid = false;
+};
+
+// The action identifier that no action has: the log, decisions and
+// statements filtered by it show none of their rows.
+inline constexpr int kNoActionId = -1000;
+
 // Resolved when the finished date is set, whatever the status word says.
 inline bool IsResolved(const QDate &dateFinished)
 {
@@ -33,8 +51,8 @@ inline bool IsResolved(const QDate &dateFinished)
 // Owner equals the home actor, both trimmed and upper-cased.
 bool IsMine(const QString &actorOwner, const QString &actorHome);
 
-// The list filter. `filter` is the setting Actions.Filter (0 all, 1 open,
-// 2 resolved, other: all); showMine is only honoured with an action list
+// The list filter. `filter` is the setting Actions.Filter, a TActionFilter
+// value (any other number: all, "mine" ignored); showMine is only honoured with an action list
 // window whose "Show Mine" is checked and a non-blank home actor.
 struct TActionFilterInput {
     int filter = 0;
@@ -46,15 +64,15 @@ bool AcceptAction(const TActionFilterInput &input, bool resolved, const QString 
 
 struct TSeverityIndicator {
     bool visible = false;
-    QColor color;
+    TRgb color;
     QString hint; // Severity is "<SEVERITY>"
 };
 TSeverityIndicator SeverityIndicator(bool hasRecord, const QString &severity);
 
 struct TStatusIndicator {
     bool visible = false;
-    QColor background;
-    QColor textColor;
+    TRgb background;
+    TRgb textColor;
     QString text;
     QString hint; // Action Status is "<STATUS>" / Log Status is "<STATUS>"
 };
@@ -65,8 +83,8 @@ TStatusIndicator StatusIndicator(bool hasRecord, const QString &status, TStatusO
 QString DueDateText(const QDate &dateDue, const QDate &dateFinished, const QDate &today);
 
 struct TRowColors {
-    QColor text;
-    QColor background;
+    TRgb text;
+    TRgb background;
     bool operator==(const TRowColors &) const = default;
 };
 // Colours of every cell of an action's row; dueDateIndicator is the setting

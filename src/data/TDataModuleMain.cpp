@@ -167,9 +167,9 @@ void TDataModuleMain::FilterLogByAction()
 {
     const QString id = cdsActions->Active() && cdsActions->RecordCount() > 0
                            ? cdsActions->FieldByName(QStringLiteral("ID")).AsString()
-                           : QStringLiteral("-1000");
+                           : QString::number(kNoActionId);
     // An action not saved yet has no ID; it owns no log entries.
-    cdsLog->SetFilter(QStringLiteral("ID_ACTION = ") + (id.isEmpty() ? QStringLiteral("-1000") : id));
+    cdsLog->SetFilter(QStringLiteral("ID_ACTION = ") + (id.isEmpty() ? QString::number(kNoActionId) : id));
     cdsLog->SetFiltered(true);
     if (cdsLog->Active())
         cdsLog->First();
@@ -188,7 +188,7 @@ namespace {
 void FilterChildren(TTable *actions, TTable *children)
 {
     const QString id = actions->Active() ? actions->FieldByName(QStringLiteral("ID")).AsString() : QString();
-    children->SetFilter(QStringLiteral("ID_ACTION = ") + (id.isEmpty() ? QStringLiteral("-1000") : id));
+    children->SetFilter(QStringLiteral("ID_ACTION = ") + (id.isEmpty() ? QString::number(kNoActionId) : id));
     children->SetFiltered(true);
     if (children->Active())
         children->First();

@@ -210,13 +210,29 @@ TSettings TSettings::Defaults()
 {
     const QString programFolder = ProgramLocation().folder;
     TSettings defaults;
-    defaults.General = {true, true, false, true, true, kDefaultURL, kDefaultHint};
-    defaults.Folders = {programFolder + QStringLiteral("/Actions"),
-                        programFolder + QStringLiteral("/Actions"),
-                        programFolder + QStringLiteral("/Auxiliary")};
-    defaults.Company = {};
-    defaults.Actions = {true, false, true, true, 1, QStringLiteral("_"), 0, 0, 0, 600, 870};
-    defaults.LastWindow = {0, 0, 600, 840};
+    defaults.General = {.SaveSettings = true,
+                        .ConfirmOnExit = true,
+                        .SaveLastWindowSettings = false,
+                        .MakeBackup = true,
+                        .ShowBottomPanel = true,
+                        .DravelinURL = kDefaultURL,
+                        .DravelinHint = kDefaultHint};
+    defaults.Folders = {.Actions = programFolder + QStringLiteral("/Actions"),
+                        .Dravelin = programFolder + QStringLiteral("/Actions"),
+                        .Auxiliary = programFolder + QStringLiteral("/Auxiliary")};
+    defaults.Company = {.Name = QString(), .Department = QString()};
+    defaults.Actions = {.ConfirmOnExit = true,
+                        .SaveLastWindowSettings = false,
+                        .TransferData = true,
+                        .ColorCoding = true,
+                        .DueDateIndicator = 1,
+                        .AtributeSeparator = QStringLiteral("_"),
+                        .Filter = int(TActionFilter::All),
+                        .Top = 0,
+                        .Left = 0,
+                        .Height = 600,
+                        .Width = 870};
+    defaults.LastWindow = {.Top = 0, .Left = 0, .Height = 600, .Width = 840};
     return defaults;
 }
 

@@ -25,6 +25,11 @@ struct TProgramLocation {
 const TProgramLocation &ProgramLocation();
 void SetProgramLocation(const TProgramLocation &location);
 
+// Which actions the list shows: the values of Actions.Filter. The setting
+// stays a number, so a value outside these, written by hand, is kept as it
+// is and shows every action.
+enum class TActionFilter : int { All = 0, Open = 1, Resolved = 2 };
+
 // All user preferences, backed by one INI file. Field names follow the INI
 // layout: Settings().Actions.Filter is key Filter of section [Actions].
 class TSettings {
@@ -57,7 +62,7 @@ public:
         bool ColorCoding = false;
         int DueDateIndicator = 0;
         QString AtributeSeparator;
-        int Filter = 0;
+        int Filter = int(TActionFilter::All); // a TActionFilter value
         int Top = 0;
         int Left = 0;
         int Height = 0;

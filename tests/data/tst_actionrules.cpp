@@ -6,12 +6,25 @@ namespace {
 
 const QDate today(2025, 6, 10);
 
-QColor Rgb(int r, int g, int b)
+TRgb Rgb(int r, int g, int b)
 {
-    return QColor(r, g, b);
+    return TRgb(r, g, b);
 }
 
 } // namespace
+
+// A failed comparison shows colours as "#rrggbb", or "none".
+char *toString(const TRgb &rgb)
+{
+    if (!rgb.isValid())
+        return qstrdup("none");
+    return qstrdup(qPrintable(QString::asprintf("#%02x%02x%02x", rgb.red, rgb.green, rgb.blue)));
+}
+char *toString(const TRowColors &colors)
+{
+    QScopedArrayPointer<char> text(toString(colors.text)), background(toString(colors.background));
+    return qstrdup(qPrintable(QStringLiteral("text %1 on %2").arg(text.data(), background.data())));
+}
 
 class TestActionRules : public QObject {
     Q_OBJECT
@@ -55,7 +68,7 @@ private Q_SLOTS:
     void severity_data()
     {
         QTest::addColumn<QString>("severity");
-        QTest::addColumn<QColor>("color");
+        QTest::addColumn<TRgb>("color");
         QTest::newRow("cosmetic") << "Cosmetic" << Rgb(0, 128, 0);
         QTest::newRow("low") << "LOW" << Rgb(0, 128, 0);
         QTest::newRow("medium") << "medium" << Rgb(255, 255, 0);
@@ -63,13 +76,13 @@ private Q_SLOTS:
         QTest::newRow("high") << "High" << Rgb(255, 0, 0);
         QTest::newRow("blocking") << "Blocking" << Rgb(255, 0, 0);
         QTest::newRow("red alert") << "Red Alert" << Rgb(125, 0, 125);
-        QTest::newRow("leading blank") << " High" << QColor();
-        QTest::newRow("unknown") << "Urgent" << QColor();
+        QTest::newRow("leading blank") << " High" << TRgb();
+        QTest::newRow("unknown") << "Urgent" << TRgb();
     }
     void severity()
     {
         QFETCH(QString, severity);
-        QFETCH(QColor, color);
+        QFETCH(TRgb, color);
         const TSeverityIndicator shown = SeverityIndicator(true, severity);
         QCOMPARE(shown.visible, color.isValid());
         if (color.isValid()) {
@@ -82,8 +95,8 @@ private Q_SLOTS:
     void status_data()
     {
         QTest::addColumn<QString>("status");
-        QTest::addColumn<QColor>("background");
-        QTest::addColumn<QColor>("text");
+        QTest::addColumn<TRgb>("background");
+        QTest::addColumn<TRgb>("text");
         QTest::addColumn<QString>("label");
         QTest::newRow("void") << "Void" << Rgb(128, 128, 128) << Rgb(255, 255, 0) << "V";
         QTest::newRow("transmitted") << "Transmitted" << Rgb(0, 128, 128) << Rgb(255, 255, 255) << ">>";
@@ -93,13 +106,13 @@ private Q_SLOTS:
         QTest::newRow("on hold") << "on hold" << Rgb(255, 213, 170) << Rgb(0, 0, 128) << "H";
         QTest::newRow("reintroduced") << "Reintroduced" << Rgb(128, 128, 0) << Rgb(255, 255, 0) << "<<";
         QTest::newRow("resolved") << "Resolved" << Rgb(0, 255, 0) << Rgb(0, 0, 128) << "F";
-        QTest::newRow("trailing blank") << "Void " << QColor() << QColor() << "";
+        QTest::newRow("trailing blank") << "Void " << TRgb() << TRgb() << "";
     }
     void status()
     {
         QFETCH(QString, status);
-        QFETCH(QColor, background);
-        QFETCH(QColor, text);
+        QFETCH(TRgb, background);
+        QFETCH(TRgb, text);
         QFETCH(QString, label);
         const TStatusIndicator action = StatusIndicator(true, status, TStatusOf::Action);
         QCOMPARE(action.visible, background.isValid());
@@ -139,9 +152,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<QDate>("due");
         QTest::addColumn<int>("indicator");
-        QTest::addColumn<QColor>("text");
-        QTest::addColumn<QColor>("background");
-        const QColor black(0, 0, 0), white(255, 255, 255), yellow(255, 255, 0), red(255, 0, 0);
+        QTest::addColumn<TRgb>("text");
+        QTest::addColumn<TRgb>("background");
+        const TRgb black(0, 0, 0), white(255, 255, 255), yellow(255, 255, 0), red(255, 0, 0);
         QTest::newRow("resolved") << today << "Active" << today.addDays(-9) << 1 << black
                                   << Rgb(120, 255, 192);
         QTest::newRow("status resolved but open") << QDate() << "Resolved" << QDate() << 1 << black << white;
@@ -163,13 +176,13 @@ private Q_SLOTS:
         QFETCH(QString, status);
         QFETCH(QDate, due);
         QFETCH(int, indicator);
-        QFETCH(QColor, text);
-        QFETCH(QColor, background);
+        QFETCH(TRgb, text);
+        QFETCH(TRgb, background);
         QCOMPARE(ActionRowColors(finished, status, due, indicator, today, false),
                  (TRowColors{text, background}));
-        const bool plain = background == QColor(255, 255, 255);
-        const TRowColors selected = plain ? TRowColors{QColor(0, 0, 0), QColor(166, 202, 240)}
-                                          : TRowColors{QColor(255, 255, 255), QColor(0, 0, 255)};
+        const bool plain = background == TRgb(255, 255, 255);
+        const TRowColors selected = plain ? TRowColors{TRgb(0, 0, 0), TRgb(166, 202, 240)}
+                                          : TRowColors{TRgb(255, 255, 255), TRgb(0, 0, 255)};
         QCOMPARE(ActionRowColors(finished, status, due, indicator, today, true), selected);
     }
 };

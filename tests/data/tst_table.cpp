@@ -456,7 +456,7 @@ private Q_SLOTS:
         model.SetRowColorRule([](TTable &, int row, bool selected) -> std::optional<TRowColors> {
             if (row == 0 && !selected)
                 return std::nullopt;
-            return TRowColors{Qt::white, selected ? Qt::blue : Qt::red};
+            return TRowColors{TRgb(255, 255, 255), selected ? TRgb(0, 0, 255) : TRgb(255, 0, 0)};
         });
         QTableView view;
         model.BindView(&view);

@@ -169,6 +169,10 @@ void TFormSettings::BuildControls()
         atributeSeparator_->fontMetrics().horizontalAdvance(QLatin1Char('W')) * 4);
     filter_ = new QComboBox(actions);
     filter_->setObjectName(QStringLiteral("ComboBoxFilter"));
+    // The entries in the order of TActionFilter: an entry's index is the
+    // stored value.
+    static_assert(int(TActionFilter::All) == 0 && int(TActionFilter::Open) == 1 &&
+                  int(TActionFilter::Resolved) == 2);
     filter_->addItems({QStringLiteral("Show ALL Actions"), QStringLiteral("Show all OPEN Actions"),
                        QStringLiteral("Show all RESOLVED Actions")});
     auto *actionsLayout = new QVBoxLayout(actions);

@@ -1,5 +1,6 @@
 #include "TTableModel.h"
 
+#include "QtColors.h"
 #include "TTable.h"
 
 #include <QAbstractItemView>
@@ -49,7 +50,7 @@ QVariant TTableModel::data(const QModelIndex &index, int role) const
             rowColors_(*table_, index.row(), index.row() == table_->RecNo());
         if (!colors)
             return QVariant();
-        return QBrush(role == Qt::ForegroundRole ? colors->text : colors->background);
+        return QBrush(ToQColor(role == Qt::ForegroundRole ? colors->text : colors->background));
     }
     default:
         return QVariant();
