@@ -2,7 +2,6 @@
 
 #include "AppError.h"
 #include "TDataModuleMain.h"
-#include "UiServices.h"
 
 #include <limits>
 #include <optional>
@@ -112,7 +111,7 @@ void TTables::OpenTable(int code, bool create)
     table->First();
 }
 
-bool TTables::Open(const QString &fileName, bool create)
+bool TTables::Open(const QString &fileName, bool create, QString *error)
 {
     if (isOpen_)
         Close();
@@ -134,7 +133,8 @@ bool TTables::Open(const QString &fileName, bool create)
     }
     fileName_.clear();
     isOpen_ = false;
-    Ui().MessageBox(OpenErrorMessage(failed), QStringLiteral("File open Error"), MB_OK | MB_ICONERROR);
+    if (error)
+        *error = OpenErrorMessage(failed);
     // Nothing of a set that did not open is written: the files stay as
     // they were.
     for (int code = 0; code < kTableCount; ++code)

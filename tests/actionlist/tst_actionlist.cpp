@@ -2,6 +2,7 @@
 #include "ActionListColumns.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
+#include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TFormActions.h"
@@ -737,7 +738,7 @@ void TestActionList::readOnlyFileChangesNothing()
     };
     const QStringList before = stamps();
     bool shown = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         shown = true;
         TFormActions form(false);
         form.show();
@@ -771,7 +772,7 @@ void TestActionList::readOnlyFileChangesNothing()
         form.reject();
         return form.ListChanged();
     });
-    OpenActionFile(file_, false, true);
+    OpenActionFile(ScriptedList(), file_, false, true);
     QVERIFY(shown);
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(stamps(), before);
