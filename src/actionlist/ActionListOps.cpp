@@ -2,8 +2,8 @@
 
 #include "ActionFileNames.h"
 #include "ActionFileOpen.h"
+#include "ScopeGuards.h"
 #include "TDataModuleMain.h"
-#include "TableGuards.h"
 #include "UiServices.h"
 
 #include <exception>
@@ -48,13 +48,12 @@ void DeleteChildren(TTable *children, int actionId)
 template <typename Change> void EditAndPost(TTable *table, Change change)
 {
     table->Edit();
-    try {
-        change();
-        table->Post();
-    } catch (...) {
-        table->Cancel();
-        throw;
-    }
+    UndoOnError(
+        [&] {
+            change();
+            table->Post();
+        },
+        [&] { table->Cancel(); });
 }
 
 } // namespace

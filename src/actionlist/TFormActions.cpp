@@ -8,8 +8,8 @@
 #include "ContainerCommands.h"
 #include "Formats.h"
 #include "SaveAsActionFile.h"
+#include "ScopeGuards.h"
 #include "TSettings.h"
-#include "TableGuards.h"
 #include "UiServices.h"
 
 #include <QAction>
@@ -504,13 +504,7 @@ void TFormActions::ActionDeleteExecute()
                         QStringLiteral("Remove Action"), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
     BusyCursor busy;
-    try {
-        DeleteCurrentAction(data_);
-    } catch (...) {
-        Reload();
-        throw;
-    }
-    Reload();
+    TryFinally([&] { DeleteCurrentAction(data_); }, [&] { Reload(); });
 }
 
 void TFormActions::ActionNewLogExecute()
@@ -666,13 +660,11 @@ void TFormActions::done(int result)
 void TFormActions::CloseWithoutQuestions()
 {
     askOnClose_ = false;
-    try {
-        reject();
-    } catch (...) {
-        closed_ = true;
-        QDialog::done(Rejected);
-        throw;
-    }
+    UndoOnError([&] { reject(); },
+                [&] {
+                    closed_ = true;
+                    QDialog::done(Rejected);
+                });
 }
 
 bool TFormActions::FormCloseQuery()

@@ -8,6 +8,7 @@
 #include "KeyLockState.h"
 #include "MainWidgets.h"
 #include "ProductInfo.h"
+#include "ScopeGuards.h"
 #include "Startup.h"
 #include "TDataModuleMain.h"
 #include "TFormAbout.h"
@@ -549,12 +550,7 @@ void TFormMain::ActionDeleteActionExecute()
     // The list shows what is left on disk also when the deletion failed
     // half-way; answering No leaves the list and its selection alone.
     bool deleted = false;
-    try {
-        deleted = DeleteActionFile(SelectedFile());
-    } catch (...) {
-        RefreshFileList();
-        throw;
-    }
+    UndoOnError([&] { deleted = DeleteActionFile(SelectedFile()); }, [&] { RefreshFileList(); });
     if (deleted)
         RefreshFileList();
 }

@@ -1,6 +1,7 @@
 #include "TTables.h"
 
 #include "AppError.h"
+#include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 
 #include <limits>
@@ -87,13 +88,8 @@ void TTables::OpenTable(int code, bool create)
         table->CreateDataSet();
         if (code == 0) {
             table->Append();
-            try {
-                // The header defaults come from the new-record handler.
-                table->Post();
-            } catch (...) {
-                table->Cancel();
-                throw;
-            }
+            // The header defaults come from the new-record handler.
+            UndoOnError([&] { table->Post(); }, [&] { table->Cancel(); });
         }
         if (counter)
             *counter = 0;

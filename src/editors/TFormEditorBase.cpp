@@ -1,7 +1,7 @@
 #include "TFormEditorBase.h"
 
+#include "ScopeGuards.h"
 #include "TDataModuleMain.h"
-#include "TableGuards.h"
 #include "UiServices.h"
 
 #include <QAction>

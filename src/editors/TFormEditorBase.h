@@ -2,6 +2,7 @@
 
 #include "EditorMode.h"
 #include "EditorServices.h"
+#include "ScopeGuards.h"
 #include "TFieldBinder.h"
 
 #include <QDialog>
@@ -132,15 +133,3 @@ private:
     QAction *printAction_ = nullptr;
     bool closed_ = false;
 };
-
-// Runs body, then always, also when body throws; the error goes on.
-template <typename Body, typename Always> void TryFinally(Body &&body, Always &&always)
-{
-    try {
-        body();
-    } catch (...) {
-        always();
-        throw;
-    }
-    always();
-}

@@ -2,6 +2,7 @@
 
 #include "ActionFileLock.h"
 #include "ActionFileOpen.h"
+#include "ScopeGuards.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
@@ -114,13 +115,8 @@ bool OpenDravelinFile(TActionListView &view, const QString &containerFileName)
     // The container is written back however the action list ended, even by
     // an error, so it always holds what the unpacked files hold.
     bool listChanged = false;
-    try {
-        listChanged = OpenActionFile(view, actFile, true);
-    } catch (...) {
-        WriteBack(actFile, containerFileName);
-        throw;
-    }
-    WriteBack(actFile, containerFileName);
+    TryFinally([&] { listChanged = OpenActionFile(view, actFile, true); },
+               [&] { WriteBack(actFile, containerFileName); });
     return listChanged;
 }
 

@@ -4,8 +4,33 @@
 
 #include <QString>
 
-// Scope guards for the pairs the commands wrap around work on a table, so
-// the second half runs on every exit, errors included.
+// The guards that make a second step run on every exit, errors included.
+// Steps that cannot fail are destructor guards; a step that can fail (a
+// write, a reload, a close) runs through TryFinally, so its own error still
+// reaches the caller.
+
+// Runs body, then always, also when body throws; the error goes on.
+template <typename Body, typename Always> void TryFinally(Body &&body, Always &&always)
+{
+    try {
+        body();
+    } catch (...) {
+        always();
+        throw;
+    }
+    always();
+}
+
+// Runs body; when it throws, runs undo and the error goes on.
+template <typename Body, typename Undo> void UndoOnError(Body &&body, Undo &&undo)
+{
+    try {
+        body();
+    } catch (...) {
+        undo();
+        throw;
+    }
+}
 
 // Keeps a table's grids from repainting until the guard ends
 // (DisableControls nests).
