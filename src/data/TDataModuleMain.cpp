@@ -227,7 +227,8 @@ bool TDataModuleMain::cdsActionsFilterRecord(TTable &table) const
     // and fetches texts only when "mine" needs them.
     TActionFilterInput input;
     input.filter = Settings().Actions.Filter;
-    // "Show Mine" exists only on the action list, which gives it while shown.
+    // The rule honours "Show Mine" only with an action list; the state comes
+    // from that list and is cleared when it closes, so it stands for both.
     input.hasWindow = showMine_;
     input.showMineChecked = showMine_;
     if (input.showMineChecked && cdsAction->Active())
