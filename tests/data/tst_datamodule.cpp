@@ -310,6 +310,18 @@ private Q_SLOTS:
         QCOMPARE(after, before);
     }
 
+    // The table set reports a failed open to its caller and tells the user
+    // nothing itself.
+    void failedOpenReturnsTheMessageWithoutShowingIt()
+    {
+        TDataModuleMain dm;
+        QString error;
+        QVERIFY(!dm.Tables.Open(dir_.filePath("Missing.act"), false, &error));
+        QCOMPARE(error, TTables::OpenErrorMessage(0));
+        QVERIFY(ui_.calls.isEmpty());
+        QVERIFY(!dm.Tables.IsOpen());
+    }
+
     void newFileOverwritesLeftoverMembers_data()
     {
         QTest::addColumn<int>("code");
