@@ -2,6 +2,7 @@
 
 #include "ActionFileNames.h"
 #include "ActionFileOpen.h"
+#include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
 
@@ -10,41 +11,6 @@
 namespace {
 
 const QString kId = QStringLiteral("ID");
-
-// Keeps a table's grid from repainting until the guard ends.
-class ControlsDisabled {
-public:
-    explicit ControlsDisabled(TTable *table) : table_(table) { table_->DisableControls(); }
-    ~ControlsDisabled() { table_->EnableControls(); }
-    ControlsDisabled(const ControlsDisabled &) = delete;
-    ControlsDisabled &operator=(const ControlsDisabled &) = delete;
-
-private:
-    TTable *table_;
-};
-
-// Restores a table's filter text and switch when the guard ends.
-class FilterKept {
-public:
-    explicit FilterKept(TTable *table) : table_(table), text_(table->Filter()), on_(table->Filtered()) {}
-    ~FilterKept()
-    {
-        try {
-            table_->SetFiltered(false);
-            table_->SetFilter(text_);
-            table_->SetFiltered(on_);
-        } catch (const std::exception &) {
-            // The text was valid when it was taken; nothing better to do here.
-        }
-    }
-    FilterKept(const FilterKept &) = delete;
-    FilterKept &operator=(const FilterKept &) = delete;
-
-private:
-    TTable *table_;
-    QString text_;
-    bool on_;
-};
 
 QString BelongsTo(int actionId)
 {
@@ -68,7 +34,7 @@ bool GotoAction(TTable *actions, const QVariant &id)
 
 void DeleteChildren(TTable *children, int actionId)
 {
-    FilterKept kept(children);
+    const TFilterKept kept(children);
     children->SetFilter(BelongsTo(actionId));
     children->SetFiltered(true);
     while (children->RecordCount() >= 1) {
@@ -82,13 +48,12 @@ void DeleteChildren(TTable *children, int actionId)
 template <typename Change> void EditAndPost(TTable *table, Change change)
 {
     table->Edit();
-    try {
-        change();
-        table->Post();
-    } catch (...) {
-        table->Cancel();
-        throw;
-    }
+    UndoOnError(
+        [&] {
+            change();
+            table->Post();
+        },
+        [&] { table->Cancel(); });
 }
 
 } // namespace
@@ -100,7 +65,7 @@ bool ReloadActionFile(TDataModuleMain &data)
         return false;
     BusyCursor busy;
     TTable *actions = data.cdsActions;
-    ControlsDisabled disabled(actions);
+    const TControlsDisabled disabled(actions);
     const QString indexName = actions->IndexName();
     const QVariant id = actions->RecordCount() > 0 ? actions->FieldByName(kId).Value() : QVariant();
 
@@ -110,7 +75,7 @@ bool ReloadActionFile(TDataModuleMain &data)
     } catch (...) {
         closeError = std::current_exception();
     }
-    if (!data.Tables.Open(fileName, false)) {
+    if (!OpenTables(data.Tables, fileName, false)) {
         if (closeError)
             std::rethrow_exception(closeError);
         return false;
@@ -154,7 +119,7 @@ void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
     // another one becomes current, so its log is found by its ID instead.
     TTable *log = data.cdsLog;
     {
-        FilterKept kept(log);
+        const TFilterKept kept(log);
         log->SetFilter(BelongsTo(id.toInt()));
         log->SetFiltered(true);
         if (log->RecordCount() >= 1) {

@@ -3,10 +3,13 @@
 #include "ActionFileOpen.h"
 #include "ActionGrid.h"
 #include "ActionListColumns.h"
-#include "ActionListHooks.h"
+#include "ActionListEditors.h"
 #include "ActionListOps.h"
+#include "ContainerCommands.h"
 #include "Formats.h"
 #include "QtColors.h"
+#include "SaveAsActionFile.h"
+#include "ScopeGuards.h"
 #include "TSettings.h"
 #include "UiServices.h"
 
@@ -78,7 +81,6 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
     setObjectName(QStringLiteral("FormActions"));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     resize(1000, 640);
-    data_.SetActionsWindow(this);
 
     CreateActions();
     CreateGrids();
@@ -115,7 +117,11 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
             });
         RzDBGridActions->setItemDelegate(new TRowColorDelegate(RzDBGridActions));
     }
-    MenuItemSaveasActionFile->setEnabled(fromContainer_ && bool(ActionListHooks().SaveAsActionFile));
+    connect(&data_, &TDataModuleMain::SeverityChanged, this, &TFormActions::ShowSeverity);
+    connect(&data_, &TDataModuleMain::ActionStatusChanged, this, &TFormActions::ShowActionStatus);
+    connect(&data_, &TDataModuleMain::LogStatusChanged, this, &TFormActions::ShowLogStatus);
+    connect(&data_, &TDataModuleMain::DueDateChanged, this, &TFormActions::ShowDueDate);
+    MenuItemSaveasActionFile->setEnabled(fromContainer_);
 
     const QString title = data_.cdsAction->Active()
                               ? data_.cdsAction->FieldByName(QStringLiteral("TITLE")).AsString()
@@ -140,8 +146,7 @@ void TFormActions::DisableChanges()
 TFormActions::~TFormActions()
 {
     QObject::disconnect(logChange_);
-    if (data_.ActionsWindow() == this)
-        data_.SetActionsWindow(nullptr);
+    data_.SetShowMine(false);
 }
 
 QAction *TFormActions::CreateAction(const char *name, const QString &caption, const QString &menuCaption,
@@ -248,23 +253,16 @@ void TFormActions::CreateActions()
     connect(MenuItemShowOpen, &QAction::triggered, this, [this] { ShowWhichAction(TActionFilter::Open); });
     connect(MenuItemShowResolved, &QAction::triggered, this,
             [this] { ShowWhichAction(TActionFilter::Resolved); });
+    // The data module's filter follows the check mark, however it is set.
+    connect(MenuItemMine, &QAction::toggled, &data_, &TDataModuleMain::SetShowMine);
     connect(MenuItemMine, &QAction::triggered, this, &TFormActions::MenuItemMineClick);
 
-    // Commands of windows that come from other parts of the program.
-    const TActionListHooks &hooks = ActionListHooks();
-    const auto wire = [this](QAction *action, const std::function<void(QWidget *)> &hook) {
-        action->setEnabled(bool(hook));
-        if (hook)
-            connect(action, &QAction::triggered, this, [this, hook] { hook(this); });
-    };
-    ActionActors->setEnabled(bool(hooks.Actors));
-    ActionProperties->setEnabled(bool(hooks.Properties));
-    ActionSearch->setEnabled(bool(hooks.Search));
-    ActionPrintList->setEnabled(bool(hooks.PrintList));
-    ActionDigest->setEnabled(bool(hooks.Digest));
-    wire(MenuItemSaveasDravelinFile, hooks.SaveDravelin);
-    wire(MenuItemSaveasActionFile, hooks.SaveAsActionFile);
-    wire(MenuItemAbout, hooks.About);
+    connect(MenuItemSaveasDravelinFile, &QAction::triggered, this, [] { SaveAsDravelinFileCommand(); });
+    connect(MenuItemSaveasActionFile, &QAction::triggered, this,
+            [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
+    connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
+    for (QAction *notYet : {ActionActors, ActionProperties, ActionSearch, ActionPrintList, ActionDigest})
+        notYet->setEnabled(false);
 }
 
 void TFormActions::CreateToolBar()
@@ -429,11 +427,6 @@ void TFormActions::CheckShowItem(int filter)
     MenuItemShowResolved->setChecked(shown == TActionFilter::Resolved);
 }
 
-bool TFormActions::ShowMineChecked() const
-{
-    return MenuItemMine->isChecked();
-}
-
 void TFormActions::ShowSeverity(const TSeverityIndicator &indicator)
 {
     ShapeSeverity->setVisible(indicator.visible);
@@ -515,13 +508,7 @@ void TFormActions::ActionDeleteExecute()
                         QStringLiteral("Remove Action"), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
     BusyCursor busy;
-    try {
-        DeleteCurrentAction(data_);
-    } catch (...) {
-        Reload();
-        throw;
-    }
-    Reload();
+    TryFinally([&] { DeleteCurrentAction(data_); }, [&] { Reload(); });
 }
 
 void TFormActions::ActionNewLogExecute()
@@ -559,55 +546,27 @@ void TFormActions::ActionDeleteLogExecute()
         data_.cdsLog->Delete();
 }
 
+// The contacts list, the properties window, the search and the two reports
+// are not part of the program yet: their commands stay disabled and do
+// nothing when called.
 void TFormActions::ActionActorsExecute()
 {
-    if (readOnly_)
-        return;
-    const auto &hook = ActionListHooks().Actors;
-    if (!hook || !data_.cdsActor->Active())
-        return;
-    TTable *actors = data_.cdsActor;
-    const QString indexName = actors->IndexName();
-    actors->SetIndexName(QStringLiteral("ID_ASC"));
-    actors->First();
-    try {
-        hook(this);
-    } catch (...) {
-        actors->SetIndexName(indexName);
-        actors->First();
-        throw;
-    }
-    actors->SetIndexName(indexName);
-    actors->First();
 }
 
 void TFormActions::ActionPropertiesExecute()
 {
-    if (readOnly_)
-        return;
-    const auto &hook = ActionListHooks().Properties;
-    if (!hook || !data_.cdsAction->Active())
-        return;
-    data_.cdsAction->Edit();
-    hook(this);
 }
 
 void TFormActions::ActionSearchExecute()
 {
-    if (const auto &hook = ActionListHooks().Search)
-        hook(this);
 }
 
 void TFormActions::ActionPrintListExecute()
 {
-    if (const auto &hook = ActionListHooks().PrintList; hook && HasAction())
-        hook(this);
 }
 
 void TFormActions::ActionDigestExecute()
 {
-    if (const auto &hook = ActionListHooks().Digest; hook && HasAction())
-        hook(this);
 }
 
 void TFormActions::ActionAuxiliaryExecute()
@@ -682,14 +641,8 @@ void TFormActions::RzDBGridActionsTitleClick(int column)
     actionsModel_->TitlesChanged();
     if (!actions->Active())
         return;
-    actions->DisableControls();
-    try {
-        actions->SetIndexName(indexName);
-    } catch (...) {
-        actions->EnableControls();
-        throw;
-    }
-    actions->EnableControls();
+    const TControlsDisabled disabled(actions);
+    actions->SetIndexName(indexName);
 }
 
 void TFormActions::RzDBGridLogTitleClick()
@@ -712,13 +665,11 @@ void TFormActions::done(int result)
 void TFormActions::CloseWithoutQuestions()
 {
     askOnClose_ = false;
-    try {
-        reject();
-    } catch (...) {
-        closed_ = true;
-        QDialog::done(Rejected);
-        throw;
-    }
+    UndoOnError([&] { reject(); },
+                [&] {
+                    closed_ = true;
+                    QDialog::done(Rejected);
+                });
 }
 
 bool TFormActions::FormCloseQuery()
@@ -740,14 +691,17 @@ bool TFormActions::FormCloseQuery()
     return true;
 }
 
-void InstallActionListWindow(QWidget *parent)
+TActionListWindow::TActionListWindow(QWidget *parent) : QObject(parent), parent_(parent)
 {
-    SetShowActionList([parent](bool fromContainer) {
-        TFormActions form(fromContainer, parent);
-        Ui().ExecModal(&form);
-        // A window that ended without its close query leaves the set open.
-        if (DataModuleMain().Tables.IsOpen())
-            return CloseActionFile() || form.ListChanged();
-        return form.ListChanged();
-    });
+}
+
+bool TActionListWindow::ShowActionList(bool fromContainer)
+{
+    TFormActions form(fromContainer, parent_);
+    connect(&form, &TFormActions::AboutRequested, this, &TActionListWindow::AboutRequested);
+    Ui().ExecModal(&form);
+    // A window that ended without its close query leaves the set open.
+    if (DataModuleMain().Tables.IsOpen())
+        return CloseActionFile() || form.ListChanged();
+    return form.ListChanged();
 }

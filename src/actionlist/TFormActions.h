@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ActionFileOpen.h"
 #include "TActionSort.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
@@ -24,8 +25,9 @@ class TTableModel;
 // without letting them change and the commands that change data are off.
 //
 // Each command's iconText() is its toolbar caption and its text() the entry
-// of the context menu.
-class TFormActions : public QDialog, public TActionsWindowLink {
+// of the context menu. The commands of windows that are not part of the
+// program yet (contacts, properties, search, the two reports) stay disabled.
+class TFormActions : public QDialog {
     Q_OBJECT
 public:
     // fromContainer: the Action File was unpacked from a Dravelin File.
@@ -70,17 +72,21 @@ public:
     // open, as read when the window closed the table set.
     bool ListChanged() const { return listChanged_; }
 
-    bool ShowMineChecked() const override;
-    void ShowSeverity(const TSeverityIndicator &indicator) override;
-    void ShowActionStatus(const TStatusIndicator &indicator) override;
-    void ShowLogStatus(const TStatusIndicator &indicator) override;
-    void ShowDueDate(const QString &text) override;
+    // The indicators, as the data module reports them.
+    void ShowSeverity(const TSeverityIndicator &indicator);
+    void ShowActionStatus(const TStatusIndicator &indicator);
+    void ShowLogStatus(const TStatusIndicator &indicator);
+    void ShowDueDate(const QString &text);
 
     // Closes the window after the close query; a refused query keeps it open.
     void done(int result) override;
     // Closes the window as the program ends: no question, changed tables are
     // written; a failed write closes it all the same and is thrown after.
     void CloseWithoutQuestions();
+
+Q_SIGNALS:
+    // "About" was chosen; the About window belongs to the main window.
+    void AboutRequested();
 
 public Q_SLOTS:
     void ActionNewExecute();
@@ -139,5 +145,17 @@ private:
     bool listChanged_ = false;
 };
 
-// Installs the window as what opening an Action File shows.
-void InstallActionListWindow(QWidget *parent);
+// Shows an opened Action File in the action list window, modal over parent.
+// The window's About command is passed on as AboutRequested.
+class TActionListWindow : public QObject, public TActionListView {
+    Q_OBJECT
+public:
+    explicit TActionListWindow(QWidget *parent);
+    bool ShowActionList(bool fromContainer) override;
+
+Q_SIGNALS:
+    void AboutRequested();
+
+private:
+    QWidget *parent_;
+};

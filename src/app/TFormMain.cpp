@@ -3,15 +3,14 @@
 #include "ActionFileCommands.h"
 #include "ActionFileList.h"
 #include "ActionFileOpen.h"
-#include "ActionListHooks.h"
 #include "ContainerCommands.h"
-#include "SaveAsActionFile.h"
-#include "TDataModuleMain.h"
 #include "Formats.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
 #include "ProductInfo.h"
+#include "ScopeGuards.h"
 #include "Startup.h"
+#include "TDataModuleMain.h"
 #include "TFormAbout.h"
 #include "TFormActions.h"
 #include "TFormSettings.h"
@@ -83,22 +82,11 @@ TFormMain::TFormMain(const QStringList &arguments, QWidget *parent)
     // Opening from the list follows the "Select" toggle, which starts down.
     RzToolButtonSelectClick();
 
-    InstallActionListWindow(this);
-    ActionListHooks().About = [this](QWidget *) { ActionAboutExecute(); };
-    ActionListHooks().SaveDravelin = [this](QWidget *) { ActionSaveDravelinExecute(); };
-    ActionListHooks().SaveAsActionFile = [](QWidget *) {
-        SaveAsActionFileCommand(DataModuleMain(), Settings().Folders.Actions);
-    };
+    actionList_ = new TActionListWindow(this);
+    connect(actionList_, &TActionListWindow::AboutRequested, this, &TFormMain::ActionAboutExecute);
 }
 
-TFormMain::~TFormMain()
-{
-    // Opening an Action File must not reach a window that is gone.
-    SetShowActionList({});
-    ActionListHooks().About = nullptr;
-    ActionListHooks().SaveDravelin = nullptr;
-    ActionListHooks().SaveAsActionFile = nullptr;
-}
+TFormMain::~TFormMain() = default;
 
 QAction *TFormMain::CreateAction(const char *name, const QString &caption, const QString &menuEntry,
                                  const QString &hint, const QKeySequence &shortcut,
@@ -177,7 +165,6 @@ void TFormMain::CreateActions()
     connect(ActionMove, &QAction::triggered, this, &TFormMain::ActionMoveExecute);
     connect(ActionChangeWorkSpace, &QAction::triggered, this, &TFormMain::ActionChangeWorkSpaceExecute);
     connect(ActionSaveDravelin, &QAction::triggered, this, &TFormMain::ActionSaveDravelinExecute);
-
 }
 
 void TFormMain::CreateMenus()
@@ -492,7 +479,7 @@ void TFormMain::OpenCommandLineContainer()
     const QString container = CommandLineContainer(arguments_);
     if (container.isEmpty())
         return;
-    if (OpenDravelinFile(container))
+    if (OpenDravelinFile(*actionList_, container))
         RefreshFileList();
 }
 
@@ -502,7 +489,7 @@ void TFormMain::OpenListEntry()
     if (path.isEmpty())
         return;
     Q_EMIT ActionFileChosen(path);
-    if (OpenActionFile(path, false))
+    if (OpenActionFile(*actionList_, path, false))
         RefreshFileList();
 }
 
@@ -542,19 +529,19 @@ void TFormMain::TimerClockTimer()
 
 void TFormMain::ActionNewActionExecute()
 {
-    if (NewActionFileCommand(Settings().Folders.Actions))
+    if (NewActionFileCommand(*actionList_, Settings().Folders.Actions))
         RefreshFileList();
 }
 
 void TFormMain::ActionOpenActionExecute()
 {
-    if (OpenActionFileCommand(Settings().Folders.Actions))
+    if (OpenActionFileCommand(*actionList_, Settings().Folders.Actions))
         RefreshFileList();
 }
 
 void TFormMain::ActionOpenDravelinExecute()
 {
-    if (OpenDravelinFileCommand())
+    if (OpenDravelinFileCommand(*actionList_))
         RefreshFileList();
 }
 
@@ -563,12 +550,7 @@ void TFormMain::ActionDeleteActionExecute()
     // The list shows what is left on disk also when the deletion failed
     // half-way; answering No leaves the list and its selection alone.
     bool deleted = false;
-    try {
-        deleted = DeleteActionFile(SelectedFile());
-    } catch (...) {
-        RefreshFileList();
-        throw;
-    }
+    UndoOnError([&] { deleted = DeleteActionFile(SelectedFile()); }, [&] { RefreshFileList(); });
     if (deleted)
         RefreshFileList();
 }

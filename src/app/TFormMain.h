@@ -11,6 +11,7 @@ class QLabel;
 class QMenu;
 class QTimer;
 class QToolButton;
+class TActionListWindow;
 class TClickableImage;
 class TFileListBox;
 
@@ -101,6 +102,8 @@ private:
     void TimerClockTimer();
 
     QStringList arguments_;
+    // Shows what the open commands open.
+    TActionListWindow *actionList_;
     bool shown_ = false;
     bool ending_ = false;
 

@@ -227,8 +227,10 @@ bool TDataModuleMain::cdsActionsFilterRecord(TTable &table) const
     // and fetches texts only when "mine" needs them.
     TActionFilterInput input;
     input.filter = Settings().Actions.Filter;
-    input.hasWindow = actionsWindow_ != nullptr;
-    input.showMineChecked = actionsWindow_ && actionsWindow_->ShowMineChecked();
+    // The rule honours "Show Mine" only with an action list; the state comes
+    // from that list and is cleared when it closes, so it stands for both.
+    input.hasWindow = showMine_;
+    input.showMineChecked = showMine_;
     if (input.showMineChecked && cdsAction->Active())
         input.actorHome = cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString();
     const bool mine = input.hasWindow && input.showMineChecked && !input.actorHome.trimmed().isEmpty();
@@ -252,6 +254,7 @@ void TDataModuleMain::DataSourceActionsDataChange()
         UnfilterLog();
     else
         FilterLogByAction();
+    Q_EMIT CurrentActionChanged();
     ShowSeverity();
     ShowActionStatus();
     ShowDueDate();
@@ -259,10 +262,8 @@ void TDataModuleMain::DataSourceActionsDataChange()
 
 void TDataModuleMain::DataSourceLogDataChange()
 {
-    if (!actionsWindow_)
-        return;
     const bool has = cdsLog->Active() && cdsLog->RecordCount() > 0;
-    actionsWindow_->ShowLogStatus(StatusIndicator(
+    Q_EMIT LogStatusChanged(StatusIndicator(
         has, has ? cdsLog->FieldByName(QStringLiteral("STATUS")).AsString() : QString(), TStatusOf::Log));
 }
 
@@ -277,33 +278,27 @@ bool HasVisibleAction(TTable *actions)
 
 void TDataModuleMain::ShowSeverity()
 {
-    if (!actionsWindow_)
-        return;
     const bool has = HasVisibleAction(cdsActions);
-    actionsWindow_->ShowSeverity(SeverityIndicator(
+    Q_EMIT SeverityChanged(SeverityIndicator(
         has, has ? cdsActions->FieldByName(QStringLiteral("SEVERITY")).AsString() : QString()));
 }
 
 void TDataModuleMain::ShowActionStatus()
 {
-    if (!actionsWindow_)
-        return;
     const bool has = HasVisibleAction(cdsActions);
-    actionsWindow_->ShowActionStatus(
+    Q_EMIT ActionStatusChanged(
         StatusIndicator(has, has ? cdsActions->FieldByName(QStringLiteral("STATUS")).AsString() : QString(),
                         TStatusOf::Action));
 }
 
 void TDataModuleMain::ShowDueDate()
 {
-    if (!actionsWindow_)
-        return;
     QString text;
     if (HasVisibleAction(cdsActions))
         text = DueDateText(cdsActions->FieldByName(QStringLiteral("DATE_DUE")).AsDate(),
                            cdsActions->FieldByName(QStringLiteral("DATE_FINISHED")).AsDate(),
                            QDate::currentDate());
-    actionsWindow_->ShowDueDate(text);
+    Q_EMIT DueDateChanged(text);
 }
 
 void TDataModuleMain::cdsActionNewRecord(TTable &table)

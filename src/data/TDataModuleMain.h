@@ -10,22 +10,6 @@
 
 enum TRecordKind { rkAction = 0, rkLog = 1, rkDecision = 2, rkStatement = 3 };
 
-// What the action list window shows of the current action and log entry.
-// The window implements it and registers itself with the data module while
-// it exists, so the data module's handlers can update its indicators.
-class TActionsWindowLink {
-public:
-    virtual ~TActionsWindowLink() = default;
-    // "Show Mine" carries its check mark.
-    virtual bool ShowMineChecked() const = 0;
-    virtual void ShowSeverity(const TSeverityIndicator &indicator) = 0;
-    virtual void ShowActionStatus(const TStatusIndicator &indicator) = 0;
-    virtual void ShowLogStatus(const TStatusIndicator &indicator) = 0;
-    // The due-date text: hint of the actions grid and, after one leading
-    // blank, the status bar text.
-    virtual void ShowDueDate(const QString &text) = 0;
-};
-
 // Owns the tables of the open Action File, the table set, the temporary
 // files and the auxiliary folder; exists once for the whole run.
 class TDataModuleMain : public QObject {
@@ -61,16 +45,19 @@ public:
     void FilterStatementsByAction();
     void UnfilterStatements();
 
-    // The action list window while it exists, else null.
-    void SetActionsWindow(TActionsWindowLink *window) { actionsWindow_ = window; }
-    TActionsWindowLink *ActionsWindow() const { return actionsWindow_; }
+    // "Show Mine" of the action list: while set, and the header names a home
+    // actor, only the actions owned by that actor pass the filter. The action
+    // list sets it with its check mark and clears it when it closes.
+    void SetShowMine(bool showMine) { showMine_ = showMine; }
+    bool ShowMine() const { return showMine_; }
 
     // Part of the action rules that reads the tables and settings.
     bool cdsActionsFilterRecord(TTable &table) const;
     TRowColors ActionRowColors(TTable &table, int row, bool selected) const;
 
     // Change handlers: the first is attached to cdsActions while a file is
-    // open, the second to cdsLog while the action list window is shown.
+    // open, the second to cdsLog while the action list window is shown. They
+    // report through the signals below.
     void DataSourceActionsDataChange();
     void DataSourceLogDataChange();
     void ShowSeverity();
@@ -85,8 +72,19 @@ public:
     void cdsStatementNewRecord(TTable &table);
     void cdsActorNewRecord(TTable &table);
 
+Q_SIGNALS:
+    // The current action changed (another record, or its values); the
+    // indicator signals follow.
+    void CurrentActionChanged();
+    void SeverityChanged(const TSeverityIndicator &indicator);
+    void ActionStatusChanged(const TStatusIndicator &indicator);
+    void LogStatusChanged(const TStatusIndicator &indicator);
+    // The due-date text: hint of the actions grid and, after one leading
+    // blank, the status bar text.
+    void DueDateChanged(const QString &text);
+
 private:
-    TActionsWindowLink *actionsWindow_ = nullptr;
+    bool showMine_ = false;
     int actionsFinished_ = -1;
     int actionsOwner_ = -1;
 };

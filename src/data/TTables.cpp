@@ -1,8 +1,8 @@
 #include "TTables.h"
 
 #include "AppError.h"
+#include "ScopeGuards.h"
 #include "TDataModuleMain.h"
-#include "UiServices.h"
 
 #include <limits>
 #include <optional>
@@ -88,13 +88,8 @@ void TTables::OpenTable(int code, bool create)
         table->CreateDataSet();
         if (code == 0) {
             table->Append();
-            try {
-                // The header defaults come from the new-record handler.
-                table->Post();
-            } catch (...) {
-                table->Cancel();
-                throw;
-            }
+            // The header defaults come from the new-record handler.
+            UndoOnError([&] { table->Post(); }, [&] { table->Cancel(); });
         }
         if (counter)
             *counter = 0;
@@ -112,7 +107,7 @@ void TTables::OpenTable(int code, bool create)
     table->First();
 }
 
-bool TTables::Open(const QString &fileName, bool create)
+bool TTables::Open(const QString &fileName, bool create, QString *error)
 {
     if (isOpen_)
         Close();
@@ -134,7 +129,8 @@ bool TTables::Open(const QString &fileName, bool create)
     }
     fileName_.clear();
     isOpen_ = false;
-    Ui().MessageBox(OpenErrorMessage(failed), QStringLiteral("File open Error"), MB_OK | MB_ICONERROR);
+    if (error)
+        *error = OpenErrorMessage(failed);
     // Nothing of a set that did not open is written: the files stay as
     // they were.
     for (int code = 0; code < kTableCount; ++code)

@@ -13,9 +13,10 @@ public:
     explicit TTables(TDataModuleMain &data);
 
     // Opens (create: makes new and empty) the six tables of the Action File
-    // whose header file is fileName. On failure shows the failing table's
-    // message, closes everything and returns false.
-    bool Open(const QString &fileName, bool create);
+    // whose header file is fileName. On failure closes everything, sets
+    // error (when given) to the failing table's message and returns false;
+    // the caller tells the user.
+    bool Open(const QString &fileName, bool create, QString *error = nullptr);
     // Closes all six tables; changed tables are written first. A failed
     // write is thrown after the other tables were written, and leaves the
     // set open with that table's changes pending.

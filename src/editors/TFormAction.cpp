@@ -71,8 +71,8 @@ bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDa
            today > dateDue;
 }
 
-TFormAction::TFormAction(TEditorMode mode, QWidget *parent)
-    : TFormEditorBase(mode, DataModuleMain().cdsActions, parent)
+TFormAction::TFormAction(TEditorMode mode, QWidget *parent, TEditorServices *services)
+    : TFormEditorBase(mode, DataModuleMain().cdsActions, parent, services)
 {
     setObjectName(QStringLiteral("FormAction"));
     BuildWindow();

@@ -25,7 +25,7 @@ bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDa
 class TFormAction : public TFormEditorBase {
     Q_OBJECT
 public:
-    explicit TFormAction(TEditorMode mode, QWidget *parent = nullptr);
+    explicit TFormAction(TEditorMode mode, QWidget *parent = nullptr, TEditorServices *services = nullptr);
     ~TFormAction() override;
 
     QAction *ActionClose = nullptr;

@@ -1,5 +1,6 @@
 #include "TFormEditorBase.h"
 
+#include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
 
@@ -19,9 +20,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-std::function<QString(QWidget *parent)> TFormEditorBase::NewContact;
-std::function<void(QWidget *parent, const QString &id)> TFormEditorBase::FindContact;
-
 namespace {
 
 // Adds text to a drop-down's choices, keeping them sorted as the contact
@@ -39,8 +37,8 @@ void AddChoice(QComboBox *combo, const QString &text)
 
 } // namespace
 
-TFormEditorBase::TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent)
-    : QDialog(parent), mode_(mode), binder_(table)
+TFormEditorBase::TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent, TEditorServices *services)
+    : QDialog(parent), mode_(mode), services_(services), binder_(table)
 {
     setModal(true);
     setMinimumWidth(520);
@@ -115,14 +113,15 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
     contact.newButton->setObjectName(QStringLiteral("ButtonNew") + field);
     contact.newButton->setText(QStringLiteral("..."));
     contact.newButton->setToolTip(QStringLiteral("Enter a new Contact"));
+    const bool contacts = services_ && services_->HasContactEditor();
     // A record only shown may not add contacts.
-    contact.newButton->setEnabled(bool(NewContact) && mode_ != emView);
+    contact.newButton->setEnabled(contacts && mode_ != emView);
 
     contact.findButton = new QToolButton(this);
     contact.findButton->setObjectName(QStringLiteral("ButtonFind") + field);
     contact.findButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     contact.findButton->setToolTip(QStringLiteral("Find the Contact"));
-    contact.findButton->setEnabled(bool(FindContact));
+    contact.findButton->setEnabled(contacts);
 
     auto *row = new QHBoxLayout;
     row->addWidget(contact.combo);
@@ -137,8 +136,8 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
     connect(contact.newButton, &QToolButton::clicked, this, [this, index] { NewContactClicked(index); });
     QComboBox *combo = contact.combo;
     connect(contact.findButton, &QToolButton::clicked, this, [this, combo] {
-        if (FindContact)
-            FindContact(this, combo->currentText());
+        if (services_ && services_->HasContactEditor())
+            services_->FindContact(this, combo->currentText());
     });
     contactFields_.append(contact);
     return contactFields_.last();
@@ -146,9 +145,9 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
 
 void TFormEditorBase::NewContactClicked(int index)
 {
-    if (!NewContact)
+    if (!services_ || !services_->HasContactEditor())
         return;
-    const QString id = NewContact(this);
+    const QString id = services_->NewContact(this);
     if (id == QStringLiteral("0"))
         return;
     // The other fields learn the new ID first, then the field whose button
@@ -172,19 +171,20 @@ void TFormEditorBase::FillContactChoices()
     BusyCursor busy;
     QStringList ids;
     const QString previousIndex = actors->IndexName();
-    TryFinally(
-        [&] {
-            actors->SetIndexName(QStringLiteral("ID_ASC"));
-            actors->DisableControls();
-            const TField id = actors->FieldByName(QStringLiteral("ID"));
-            for (actors->First(); !actors->Eof(); actors->Next())
-                ids.append(id.AsString());
-        },
-        [&] {
-            actors->SetIndexName(previousIndex);
-            actors->First();
-            actors->EnableControls();
-        });
+    {
+        const TControlsDisabled disabled(actors);
+        TryFinally(
+            [&] {
+                actors->SetIndexName(QStringLiteral("ID_ASC"));
+                const TField id = actors->FieldByName(QStringLiteral("ID"));
+                for (actors->First(); !actors->Eof(); actors->Next())
+                    ids.append(id.AsString());
+            },
+            [&] {
+                actors->SetIndexName(previousIndex);
+                actors->First();
+            });
+    }
     for (const TContactField &contact : contactFields_) {
         const QSignalBlocker blocker(contact.combo);
         const QString typed = contact.combo->currentText();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "EditorMode.h"
+#include "EditorServices.h"
+#include "ScopeGuards.h"
 #include "TFieldBinder.h"
 
 #include <QDialog>
@@ -37,13 +39,6 @@ public:
 
     TEditorMode Mode() const { return mode_; }
 
-    // The contact editor plugs in here. NewContact appends a contact, lets
-    // the user edit it and returns its ID ("0" when nothing was saved);
-    // FindContact opens the contact whose ID is the given text. While a hook
-    // is not set, its buttons are shown disabled.
-    static std::function<QString(QWidget *parent)> NewContact;
-    static std::function<void(QWidget *parent, const QString &id)> FindContact;
-
     QAction *ActionPrevious = nullptr;
     QAction *ActionNext = nullptr;
     QAction *ActionCopyClipBoard = nullptr;
@@ -51,7 +46,10 @@ public:
     void done(int result) override;
 
 protected:
-    TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent);
+    // services: what the window that opens the editor offers; may be null.
+    TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent, TEditorServices *services);
+
+    TEditorServices *Services() const { return services_; }
 
     TFieldBinder &Binder() { return binder_; }
     void SetMode(TEditorMode mode) { mode_ = mode; }
@@ -126,6 +124,7 @@ private:
     void NewContactClicked(int index);
 
     TEditorMode mode_;
+    TEditorServices *services_;
     TFieldBinder binder_;
     QList<TContactField> contactFields_;
     QList<QPair<QPlainTextEdit *, QString>> zoomMemos_;
@@ -134,15 +133,3 @@ private:
     QAction *printAction_ = nullptr;
     bool closed_ = false;
 };
-
-// Runs body, then always, also when body throws; the error goes on.
-template <typename Body, typename Always> void TryFinally(Body &&body, Always &&always)
-{
-    try {
-        body();
-    } catch (...) {
-        always();
-        throw;
-    }
-    always();
-}

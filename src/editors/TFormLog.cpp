@@ -37,7 +37,8 @@ const QStringList &SearchFieldOrder()
 
 } // namespace
 
-TFormLog::TFormLog(TEditorMode mode, QWidget *parent) : TFormEditorBase(mode, DataModuleMain().cdsLog, parent)
+TFormLog::TFormLog(TEditorMode mode, QWidget *parent, TEditorServices *services)
+    : TFormEditorBase(mode, DataModuleMain().cdsLog, parent, services)
 {
     setObjectName(QStringLiteral("FormLog"));
 
@@ -167,8 +168,8 @@ void TFormLog::CarryOver()
         },
         [&] {
             actions->Post();
-            if (reloadActionFile_)
-                reloadActionFile_();
+            if (Services())
+                Services()->ReloadActionFile();
         });
 }
 

@@ -2,22 +2,17 @@
 
 #include "TFormEditorBase.h"
 
-#include <functional>
-
 // The window in which one log entry of the current action is created,
 // edited or viewed. It works on the current record of cdsLog, which the
 // caller has put into insert (emNew) or edit state (emEdit, emView). A new
 // entry saved with Actions.TransferData on is carried over into its action,
-// after which the Action File is reloaded through the hook the action list
-// sets with SetReloadActionFile.
+// after which the Action File is reloaded through the services of the window
+// that opened the editor.
 class TFormLog : public TFormEditorBase {
     Q_OBJECT
 public:
-    explicit TFormLog(TEditorMode mode, QWidget *parent = nullptr);
+    explicit TFormLog(TEditorMode mode, QWidget *parent = nullptr, TEditorServices *services = nullptr);
     ~TFormLog() override;
-
-    // The action list's ReloadActionFile; run after an entry was carried over.
-    void SetReloadActionFile(std::function<void()> reload) { reloadActionFile_ = std::move(reload); }
 
     QAction *ActionPrint = nullptr;
 
@@ -32,6 +27,5 @@ private:
     void SaveEntry();
     void CarryOver();
 
-    std::function<void()> reloadActionFile_;
     bool shown_ = false;
 };

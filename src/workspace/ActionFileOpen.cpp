@@ -12,12 +12,6 @@
 #include <QFileInfo>
 
 namespace {
-ShowActionListHook &InstalledHook()
-{
-    static ShowActionListHook hook;
-    return hook;
-}
-
 FileDialogOptions ActionFileDialog(const QString &title, const QString &workspace, bool mustExist)
 {
     FileDialogOptions options;
@@ -44,25 +38,22 @@ public:
 };
 
 // Restricts the log to the current action, as the action list expects.
-bool ShowOpenedFile(bool fromContainer)
+bool ShowOpenedFile(TActionListView &view, bool fromContainer)
 {
     TDataModuleMain &data = DataModuleMain();
     data.UnfilterLog();
     data.FilterLogByAction();
-    return ShowActionList(fromContainer);
+    return view.ShowActionList(fromContainer);
 }
 } // namespace
 
-void SetShowActionList(ShowActionListHook hook)
+bool OpenTables(TTables &tables, const QString &actFile, bool create)
 {
-    InstalledHook() = std::move(hook);
-}
-
-bool ShowActionList(bool fromContainer)
-{
-    if (InstalledHook())
-        return InstalledHook()(fromContainer);
-    return CloseActionFile();
+    QString error;
+    if (tables.Open(actFile, create, &error))
+        return true;
+    Ui().MessageBox(error, QStringLiteral("File open Error"), MB_OK | MB_ICONERROR);
+    return false;
 }
 
 bool ActionFileReadOnly()
@@ -90,7 +81,7 @@ bool CloseActionFile()
     return listChanged;
 }
 
-bool NewActionFile(const QString &actFile)
+bool NewActionFile(TActionListView &view, const QString &actFile)
 {
     // Names differing only in case are one Action File to this program (they
     // would share the auxiliary folder), so either refuses the new one.
@@ -113,16 +104,16 @@ bool NewActionFile(const QString &actFile)
     // A journal left under one of the new names by another file would be
     // rolled back into the new one.
     RemoveJournals(actFile);
-    if (!data.Tables.Open(actFile, true))
+    if (!OpenTables(data.Tables, actFile, true))
         return false;
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
     if (!data.AuxiliaryFolder.isEmpty())
         QDir().mkpath(data.AuxiliaryFolder);
     data.Tables.SetRefreshListOnClose(true);
-    return ShowOpenedFile(false);
+    return ShowOpenedFile(view, false);
 }
 
-bool OpenActionFile(const QString &actFile, bool fromContainer, bool readOnly)
+bool OpenActionFile(TActionListView &view, const QString &actFile, bool fromContainer, bool readOnly)
 {
     // A folder named like an Action File is none.
     if (!QFileInfo(actFile).isFile()) {
@@ -154,7 +145,7 @@ bool OpenActionFile(const QString &actFile, bool fromContainer, bool readOnly)
     // holds the lock: another program may be writing through one right now.
     if (!readOnly)
         RemoveWriterLeftovers(actFile);
-    if (!data.Tables.Open(actFile, false))
+    if (!OpenTables(data.Tables, actFile, false))
         return false;
     // Only files that loaded replace the last good backup. A read-only open
     // writes nothing, not even a backup of files that the program holding
@@ -163,10 +154,10 @@ bool OpenActionFile(const QString &actFile, bool fromContainer, bool readOnly)
         BackupActionFile(actFile);
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
     const ReadOnlyWhileShown access(readOnly);
-    return ShowOpenedFile(fromContainer);
+    return ShowOpenedFile(view, fromContainer);
 }
 
-bool NewActionFileCommand(const QString &workspace)
+bool NewActionFileCommand(TActionListView &view, const QString &workspace)
 {
     const std::optional<QString> chosen =
         Ui().OpenFileDialog(ActionFileDialog(QStringLiteral("Create a new Action File"), workspace, false));
@@ -182,14 +173,14 @@ bool NewActionFileCommand(const QString &workspace)
         Ui().MessageBox(problem, QStringLiteral("Invalid File Name"), MB_OK | MB_ICONERROR);
         return false;
     }
-    return NewActionFile(WithActExtension(*chosen));
+    return NewActionFile(view, WithActExtension(*chosen));
 }
 
-bool OpenActionFileCommand(const QString &workspace)
+bool OpenActionFileCommand(TActionListView &view, const QString &workspace)
 {
     const std::optional<QString> chosen = Ui().OpenFileDialog(
         ActionFileDialog(QStringLiteral("Open an existing Action File"), workspace, true));
     if (!chosen || chosen->isEmpty())
         return false;
-    return OpenActionFile(*chosen, false);
+    return OpenActionFile(view, *chosen, false);
 }

@@ -2,6 +2,7 @@
 
 #include "ActionFileLock.h"
 #include "ActionFileOpen.h"
+#include "ScopeGuards.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
@@ -38,7 +39,7 @@ FileDialogOptions DravelinDialog(const QString &title)
 // the program, and the message names them.
 void WriteBack(const QString &actFile, const QString &containerFileName)
 {
-    int result = TCDSParser::PackOk;
+    TCDSParser::PackResult result = TCDSParser::PackOk;
     {
         BusyCursor busy;
         result = TCDSParser(actFile, containerFileName).Pack();
@@ -71,7 +72,7 @@ QString WithDravelinExtension(const QString &fileName)
     return stem + QStringLiteral(".dravelin");
 }
 
-bool OpenDravelinFile(const QString &containerFileName)
+bool OpenDravelinFile(TActionListView &view, const QString &containerFileName)
 {
     // The unpacked copy is private to this program, so the container itself
     // is locked: a second program's write-back would erase this one's work.
@@ -91,7 +92,7 @@ bool OpenDravelinFile(const QString &containerFileName)
     }
 
     QString actFile;
-    int result = TCDSParser::UnpackOk;
+    TCDSParser::UnpackResult result = TCDSParser::UnpackOk;
     {
         BusyCursor busy;
         TCDSParser parser(containerFileName, DataModuleMain().TempFiles);
@@ -110,28 +111,23 @@ bool OpenDravelinFile(const QString &containerFileName)
 
     // A container opened read-only is never written back.
     if (readOnly)
-        return OpenActionFile(actFile, true, true);
+        return OpenActionFile(view, actFile, true, true);
     // The container is written back however the action list ended, even by
     // an error, so it always holds what the unpacked files hold.
     bool listChanged = false;
-    try {
-        listChanged = OpenActionFile(actFile, true);
-    } catch (...) {
-        WriteBack(actFile, containerFileName);
-        throw;
-    }
-    WriteBack(actFile, containerFileName);
+    TryFinally([&] { listChanged = OpenActionFile(view, actFile, true); },
+               [&] { WriteBack(actFile, containerFileName); });
     return listChanged;
 }
 
-bool OpenDravelinFileCommand()
+bool OpenDravelinFileCommand(TActionListView &view)
 {
     FileDialogOptions options = DravelinDialog(QStringLiteral("Open an existing Dravelin File"));
     options.mustExist = true;
     const std::optional<QString> chosen = Ui().OpenFileDialog(options);
     if (!chosen || chosen->isEmpty())
         return false;
-    return OpenDravelinFile(WithDravelinExtension(*chosen));
+    return OpenDravelinFile(view, WithDravelinExtension(*chosen));
 }
 
 bool SaveAsDravelinFileCommand()
@@ -155,14 +151,14 @@ bool SaveAsDravelinFileCommand()
                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
         return false;
 
-    int result = TCDSParser::PackOk;
+    TCDSParser::PackResult result = TCDSParser::PackOk;
     {
         BusyCursor busy;
         TTables &tables = DataModuleMain().Tables;
         for (int code = 0; code < TTables::kTableCount; ++code)
             tables.Table(code)->SaveToFile();
         // With no Action File open there is nothing to pack.
-        result = tables.FileName().isEmpty() ? int(TCDSParser::PackCannotOpenMember)
+        result = tables.FileName().isEmpty() ? TCDSParser::PackCannotOpenMember
                                              : TCDSParser(tables.FileName(), container).Pack();
     }
     if (result != TCDSParser::PackOk) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class TActionListView;
 class TDataModuleMain;
 
 // The commands on Dravelin Files: opening one (from the main window or the
@@ -12,7 +13,7 @@ class TDataModuleMain;
 // Project.dravelin.
 QString WithDravelinExtension(const QString &fileName);
 
-// Unpacks the container into temporary files, shows them in the action list
+// Unpacks the container into temporary files, shows them in view
 // and packs them back into the container when the list closes, changed or
 // not. A container that cannot be unpacked is refused with a message and
 // nothing is opened. When the write-back fails the unpacked files are kept
@@ -22,11 +23,11 @@ QString WithDravelinExtension(const QString &fileName);
 // container is locked while it is open; one that another program holds, or
 // whose folder takes no lock, is opened read-only (after asking, for the
 // first) and never written back.
-bool OpenDravelinFile(const QString &containerFileName);
+bool OpenDravelinFile(TActionListView &view, const QString &containerFileName);
 
 // The main window's "Open Dravelin File": asks for the container in
 // Folders.Dravelin, then OpenDravelinFile. Returns as OpenDravelinFile.
-bool OpenDravelinFileCommand();
+bool OpenDravelinFileCommand(TActionListView &view);
 
 // "Save as Dravelin File": asks for the container's name in Folders.Dravelin,
 // writes the open tables to their files and packs the open Action File into

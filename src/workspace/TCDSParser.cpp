@@ -63,7 +63,7 @@ TCDSParser::TCDSParser(const QString &containerFileName, TGlobalTempFiles &tempF
         tempFiles.Files.append(files_.Name(i));
 }
 
-int TCDSParser::Pack()
+TCDSParser::PackResult TCDSParser::Pack()
 {
     // The new container is written to a temporary file beside the target and
     // renamed over it only on commit; on any failure it is discarded.
@@ -84,13 +84,13 @@ int TCDSParser::Pack()
         members[index] = files[index].get();
     }
 
-    const int result = PackDevices(members, container.Device());
+    const PackResult result = PackDevices(members, container.Device());
     if (result != PackOk)
         return result;
     return container.Commit() ? PackOk : PackCannotCreateContainer;
 }
 
-int TCDSParser::Unpack()
+TCDSParser::UnpackResult TCDSParser::Unpack()
 {
     QFile container(containerFileName_);
     if (!container.open(QIODevice::ReadOnly))
@@ -108,7 +108,7 @@ int TCDSParser::Unpack()
         members[index] = files[index].get();
     }
 
-    const int result = UnpackDevices(container, members);
+    const UnpackResult result = UnpackDevices(container, members);
     if (result != UnpackOk)
         return result;
     // Writes are buffered: a full disk may only show when they reach the file.
@@ -119,7 +119,7 @@ int TCDSParser::Unpack()
     return UnpackOk;
 }
 
-int TCDSParser::PackDevices(const Devices &members, QIODevice &container)
+TCDSParser::PackResult TCDSParser::PackDevices(const Devices &members, QIODevice &container)
 {
     std::array<qint64, TACTFiles::Count> sizes{};
     for (size_t i = 0; i < members.size(); ++i) {
@@ -150,7 +150,7 @@ int TCDSParser::PackDevices(const Devices &members, QIODevice &container)
     return PackOk;
 }
 
-int TCDSParser::UnpackDevices(QIODevice &container, const Devices &members)
+TCDSParser::UnpackResult TCDSParser::UnpackDevices(QIODevice &container, const Devices &members)
 {
     // The length check needs the total size up front.
     if (container.isSequential())

@@ -42,11 +42,11 @@ public:
     // Writes the container beside the old one and replaces it only when every
     // write succeeded, so a failure leaves a previous container as it was.
     // Callers save the open tables to their files first.
-    int Pack();
+    PackResult Pack();
     // Writes the six member files from the container. A container is refused
     // (UnpackNotValid) unless its header is well formed and its length is
     // exactly the header plus the six sizes.
-    int Unpack();
+    UnpackResult Unpack();
 
     QString ActFileName() const { return files_.HeaderFileName(); }
     QString ContainerFileName() const { return containerFileName_; }
@@ -54,8 +54,8 @@ public:
     // The same work on open devices; Pack and Unpack build on these. Members
     // must be readable (packing) or writable (unpacking); the container must
     // be random-access when unpacking, since its length is checked first.
-    static int PackDevices(const Devices &members, QIODevice &container);
-    static int UnpackDevices(QIODevice &container, const Devices &members);
+    static PackResult PackDevices(const Devices &members, QIODevice &container);
+    static UnpackResult UnpackDevices(QIODevice &container, const Devices &members);
 
 private:
     QString containerFileName_;

@@ -2,6 +2,7 @@
 #include "ActionListColumns.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
+#include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TFormActions.h"
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void resolvedActionLeavesOpenListAfterRefresh();
     void showMineFiltersOnlyWithHomeActor_data();
     void showMineFiltersOnlyWithHomeActor();
+    void showMineEndsWithTheWindow();
     void showItemsSetFilterAndReloadOnlyOnChange();
     void newStatusLogWithoutActionsIsRefused();
     void captionNamesTitleOrPath_data();
@@ -361,6 +363,23 @@ void TestActionList::resolvedActionLeavesOpenListAfterRefresh()
     QCOMPARE(ListedIds(actions), QStringList{"first"});
     QCOMPARE(actions->FieldByName("STATUS").AsString(), QStringLiteral("Resolved"));
     QCOMPARE(actions->FieldByName("DATE_FINISHED").AsDate(), today);
+}
+
+// The data module filters by "mine" only while the action list that ticked
+// it exists; a file opened after it closed lists every action again.
+void TestActionList::showMineEndsWithTheWindow()
+{
+    CreateFile({{"ACTOR_HOME", "ABC"}},
+               {{{"ID", 1}, {"ATTRIBUTE", "2"}, {"ID_ACTION", "a"}, {"ACTOR_OWNER", "abc"}},
+                {{"ID", 2}, {"ATTRIBUTE", "1"}, {"ID_ACTION", "z"}, {"ACTOR_OWNER", "zed"}}});
+    auto form = ShowForm();
+    form->MenuItemMine->trigger();
+    QCOMPARE(ListedIds(data_->cdsActions), QStringList{"a"});
+    form.reset();
+
+    data_->Tables.Close();
+    QVERIFY(data_->Tables.Open(file_, false));
+    QCOMPARE(ListedIds(data_->cdsActions), QStringList({"a", "z"}));
 }
 
 void TestActionList::showMineFiltersOnlyWithHomeActor_data()
@@ -737,7 +756,7 @@ void TestActionList::readOnlyFileChangesNothing()
     };
     const QStringList before = stamps();
     bool shown = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         shown = true;
         TFormActions form(false);
         form.show();
@@ -771,7 +790,7 @@ void TestActionList::readOnlyFileChangesNothing()
         form.reject();
         return form.ListChanged();
     });
-    OpenActionFile(file_, false, true);
+    OpenActionFile(ScriptedList(), file_, false, true);
     QVERIFY(shown);
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(stamps(), before);

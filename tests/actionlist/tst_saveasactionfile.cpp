@@ -1,10 +1,10 @@
 #include "ActionFileOpen.h"
-#include "ActionListHooks.h"
 #include "ContainerCommands.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
 #include "HeaderRecord.h"
 #include "SaveAsActionFile.h"
+#include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
@@ -72,21 +72,21 @@ void TestSaveAsActionFile::init()
     Settings() = TSettings();
     Settings().Folders.Actions = work_;
     FakeUiServices fake;
-    SetShowActionList({});
-    QVERIFY(NewActionFile(unpacked_));
+    ScriptedList().Set({});
+    QVERIFY(NewActionFile(ScriptedList(), unpacked_));
 }
 
 bool TestSaveAsActionFile::RunCommandIn(const QString &workspace, bool *refresh)
 {
     bool result = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         result = SaveAsActionFileCommand(*data_, workspace);
         if (refresh)
             *refresh = data_->Tables.RefreshListOnClose();
         return CloseActionFile();
     });
-    OpenActionFile(unpacked_, true);
-    SetShowActionList({});
+    OpenActionFile(ScriptedList(), unpacked_, true);
+    ScriptedList().Set({});
     return result;
 }
 
@@ -96,7 +96,7 @@ void TestSaveAsActionFile::copiesTheUnpackedFileIntoTheWorkspace()
     FakeUiServices fake;
     fake.answerInput(QString("Plan"));
     QString during;
-    SetShowActionList([&](bool fromContainer) {
+    ScriptedList().Set([&](bool fromContainer) {
         [&] {
             QVERIFY(fromContainer);
             const QString before = data_->Tables.FileName();
@@ -109,7 +109,7 @@ void TestSaveAsActionFile::copiesTheUnpackedFileIntoTheWorkspace()
         }();
         return CloseActionFile();
     });
-    QVERIFY(OpenDravelinFile(temp_.filePath("Plan.dravelin")));
+    QVERIFY(OpenDravelinFile(ScriptedList(), temp_.filePath("Plan.dravelin")));
 
     const UiCall query = fake.calls[0];
     QCOMPARE(query.kind, UiCall::Input);
@@ -130,11 +130,11 @@ void TestSaveAsActionFile::copiesTheUnpackedFileIntoTheWorkspace()
     expected.sort();
     QCOMPARE(FolderEntries(work_), expected);
     QString seen;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         seen = HeaderTitle(*data_);
         return CloseActionFile();
     });
-    OpenActionFile(copy, false);
+    OpenActionFile(ScriptedList(), copy, false);
     QCOMPARE(seen, QString("Not yet saved"));
 }
 
@@ -241,11 +241,11 @@ void TestSaveAsActionFile::journalLeftUnderTheNewNameNeverReachesTheCopy()
     QVERIFY(!QFileInfo::exists(stale + "-journal"));
 
     bool shown = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         shown = true;
         return CloseActionFile();
     });
-    OpenActionFile(work_ + "/Plan.act", false);
+    OpenActionFile(ScriptedList(), work_ + "/Plan.act", false);
     QVERIFY(shown);
     QCOMPARE(fake.messages().size(), 1); // the success message only
 }
@@ -317,8 +317,7 @@ void TestSaveAsActionFile::offeredOnlyForFilesFromAContainer()
     QFETCH(bool, fromContainer);
     const QString container = temp_.filePath("Window.dravelin");
     QVERIFY(TCDSParser(unpacked_, container).Pack() == TCDSParser::PackOk);
-    InstallActionListWindow(nullptr);
-    ActionListHooks().SaveAsActionFile = [this](QWidget *) { SaveAsActionFileCommand(*data_, work_); };
+    TActionListWindow window(nullptr);
 
     FakeUiServices fake;
     fake.answerInput(QString("Plan"));
@@ -329,9 +328,8 @@ void TestSaveAsActionFile::offeredOnlyForFilesFromAContainer()
         if (enabled)
             command->trigger();
     });
-    const bool listChanged = fromContainer ? OpenDravelinFile(container) : OpenActionFile(unpacked_, false);
-    ActionListHooks().SaveAsActionFile = nullptr;
-    SetShowActionList({});
+    const bool listChanged =
+        fromContainer ? OpenDravelinFile(window, container) : OpenActionFile(window, unpacked_, false);
 
     QCOMPARE(enabled, fromContainer);
     QCOMPARE(listChanged, fromContainer);

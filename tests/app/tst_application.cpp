@@ -1,6 +1,7 @@
 #include "ActionFileOpen.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
+#include "ScriptedActionList.h"
 #include "TApplication.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
@@ -175,9 +176,9 @@ private Q_SLOTS:
         {
             FakeUiServices ui;
             TDataModuleMain data;
-            SetShowActionList({});
+            ScriptedList().Set({});
             const QString actFile = work + QStringLiteral("/Plan.act");
-            QVERIFY(NewActionFile(actFile));
+            QVERIFY(NewActionFile(ScriptedList(), actFile));
             QCOMPARE(TCDSParser(actFile, container).Pack(), int(TCDSParser::PackOk));
         }
         const QByteArray ini =

@@ -3,6 +3,7 @@
 #include "FakeUiServices.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
+#include "ScriptedActionList.h"
 #include "Startup.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
@@ -610,8 +611,8 @@ private Q_SLOTS:
         const QString containerFile = work + QStringLiteral("/Plan.dravelin");
         {
             FakeUiServices setup;
-            SetShowActionList({});
-            QVERIFY(NewActionFile(actFile));
+            ScriptedList().Set({});
+            QVERIFY(NewActionFile(ScriptedList(), actFile));
             if (container) {
                 QCOMPARE(TCDSParser(actFile, containerFile).Pack(), int(TCDSParser::PackOk));
                 QVERIFY(QFile::remove(actFile));

@@ -1,3 +1,4 @@
+#include "ActionFileOpen.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
 #include "TDataModuleMain.h"
@@ -14,16 +15,20 @@
 
 namespace {
 
-struct FakeWindow final : TActionsWindowLink {
-    bool showMine = false;
+// What the action list shows of the data module's indicator signals.
+struct FakeWindow {
     TSeverityIndicator severity;
     TStatusIndicator status, logStatus;
     QString dueDate = QStringLiteral("unset");
-    bool ShowMineChecked() const override { return showMine; }
-    void ShowSeverity(const TSeverityIndicator &i) override { severity = i; }
-    void ShowActionStatus(const TStatusIndicator &i) override { status = i; }
-    void ShowLogStatus(const TStatusIndicator &i) override { logStatus = i; }
-    void ShowDueDate(const QString &text) override { dueDate = text; }
+
+    void Watch(TDataModuleMain &dm)
+    {
+        QObject::connect(&dm, &TDataModuleMain::SeverityChanged, [this](const auto &i) { severity = i; });
+        QObject::connect(&dm, &TDataModuleMain::ActionStatusChanged, [this](const auto &i) { status = i; });
+        QObject::connect(&dm, &TDataModuleMain::LogStatusChanged, [this](const auto &i) { logStatus = i; });
+        QObject::connect(&dm, &TDataModuleMain::DueDateChanged,
+                         [this](const QString &text) { dueDate = text; });
+    }
 };
 
 QStringList Column(TTable *table, const QString &field)
@@ -289,7 +294,7 @@ private Q_SLOTS:
             before[name] = ReadFileBytes(dir_.filePath(name));
 
         TDataModuleMain dm;
-        QVERIFY(!dm.Tables.Open(Plan(), false));
+        QVERIFY(!OpenTables(dm.Tables, Plan(), false));
         QCOMPARE(ui_.messages().size(), 1);
         QCOMPARE(ui_.messages()[0].text, message);
         QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
@@ -303,6 +308,18 @@ private Q_SLOTS:
         for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
             after[name] = ReadFileBytes(dir_.filePath(name));
         QCOMPARE(after, before);
+    }
+
+    // The table set reports a failed open to its caller and tells the user
+    // nothing itself.
+    void failedOpenReturnsTheMessageWithoutShowingIt()
+    {
+        TDataModuleMain dm;
+        QString error;
+        QVERIFY(!dm.Tables.Open(dir_.filePath("Missing.act"), false, &error));
+        QCOMPARE(error, TTables::OpenErrorMessage(0));
+        QVERIFY(ui_.calls.isEmpty());
+        QVERIFY(!dm.Tables.IsOpen());
     }
 
     void newFileOverwritesLeftoverMembers_data()
@@ -435,7 +452,7 @@ private Q_SLOTS:
             before[name] = ReadFileBytes(dir_.filePath(name));
 
         TDataModuleMain dm;
-        QVERIFY(!dm.Tables.Open(Plan(), false));
+        QVERIFY(!OpenTables(dm.Tables, Plan(), false));
         QCOMPARE(ui_.messages().size(), 1);
         QCOMPARE(ui_.messages()[0].text, TTables::OpenErrorMessage(code));
         QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
@@ -533,8 +550,8 @@ private Q_SLOTS:
             SaveNewAction(dm, owner);
         dm.Tables.Close();
 
-        dm.SetActionsWindow(&window);
-        window.showMine = true;
+        window.Watch(dm);
+        dm.SetShowMine(true);
         QVERIFY(dm.Tables.Open(Plan(), false));
         QCOMPARE(Column(dm.cdsActions, "ACTOR_OWNER"), QStringList({" ABC", "abc"}));
         QVERIFY(window.severity.visible);
@@ -549,7 +566,7 @@ private Q_SLOTS:
         dm.DataSourceLogDataChange();
         QVERIFY(!window.logStatus.visible);
         dm.Tables.Close();
-        dm.SetActionsWindow(nullptr);
+        dm.SetShowMine(false);
     }
 
     // A reload reuses what it wrote; it must show exactly what a fresh open shows.

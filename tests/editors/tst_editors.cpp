@@ -15,7 +15,28 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <functional>
 #include <memory>
+
+namespace {
+
+// What the window opening an editor offers it, scripted.
+struct TScriptedEditorServices final : TEditorServices {
+    bool contacts = false;
+    QString newContact;
+    std::function<void()> onReload;
+
+    bool HasContactEditor() const override { return contacts; }
+    QString NewContact(QWidget *) override { return newContact; }
+    void FindContact(QWidget *, const QString &) override {}
+    void ReloadActionFile() override
+    {
+        if (onReload)
+            onReload();
+    }
+};
+
+} // namespace
 
 class TestEditors : public QObject {
     Q_OBJECT
@@ -568,9 +589,10 @@ void TestEditors::newContactFillsItsField()
     data_->cdsActions->Edit();
     data_->cdsActions->FieldByName("ACTOR_OWNER").SetAsString(QStringLiteral("Jones"));
     data_->cdsActions->FieldByName("ACTOR_ORGANIZOR").SetAsString(QStringLiteral("Jones"));
-    TFormEditorBase::NewContact = [&](QWidget *) { return created; };
-    const auto unplug = qScopeGuard([] { TFormEditorBase::NewContact = nullptr; });
-    TFormAction form(emEdit);
+    TScriptedEditorServices services;
+    services.contacts = true;
+    services.newContact = created;
+    TFormAction form(emEdit, nullptr, &services);
     form.show();
     auto *newOwner = Child<QToolButton>(&form, "ButtonNewACTOR_OWNER");
     QVERIFY(newOwner->isEnabled());
@@ -692,8 +714,9 @@ void TestEditors::newLogEntryCarriesOver()
     int reloads = 0;
     data_->FilterLogByAction();
     data_->cdsLog->Insert();
-    TFormLog form(emNew);
-    form.SetReloadActionFile([&] { ++reloads; });
+    TScriptedEditorServices services;
+    services.onReload = [&] { ++reloads; };
+    TFormLog form(emNew, nullptr, &services);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Create new Log Entry"));
     Type(Child<QLineEdit>(&form, "EditSTATUS_LINE"), QStringLiteral("Called back"));
@@ -729,8 +752,9 @@ void TestEditors::editingLogEntryNeverChangesAction()
     data_->cdsLog->Edit();
 
     int reloads = 0;
-    TFormLog form(emEdit);
-    form.SetReloadActionFile([&] { ++reloads; });
+    TScriptedEditorServices services;
+    services.onReload = [&] { ++reloads; };
+    TFormLog form(emEdit, nullptr, &services);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Edit Log Entry \"Old line\""));
     Type(Child<QComboBox>(&form, "ComboBoxSTATUS"), QStringLiteral("Resolved"));

@@ -4,6 +4,7 @@
 #include "Backup.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
+#include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
@@ -165,13 +166,13 @@ void TestActionFiles::init()
     Settings() = TSettings();
     Settings().Folders.Actions = work_;
     Settings().Folders.Auxiliary = aux_;
-    SetShowActionList({});
+    ScriptedList().Set({});
 }
 
 void TestActionFiles::CreateActionFile(const QString &actFile)
 {
     FakeUiServices fake;
-    QVERIFY(NewActionFile(actFile));
+    QVERIFY(NewActionFile(ScriptedList(), actFile));
     QVERIFY(!data_->Tables.IsOpen());
 }
 
@@ -639,10 +640,14 @@ void TestActionFiles::failedCopiesKeepTheOldFiles_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("fault");
-    QTest::newRow("copy contacts, full disk") << "contacts" << "full";
-    QTest::newRow("copy contacts, read-only target") << "contacts" << "readonly";
-    QTest::newRow("backup, full disk") << "backup" << "full";
-    QTest::newRow("backup, read-only copy") << "backup" << "readonly";
+    QTest::newRow("copy contacts, full disk") << "contacts"
+                                              << "full";
+    QTest::newRow("copy contacts, read-only target") << "contacts"
+                                                     << "readonly";
+    QTest::newRow("backup, full disk") << "backup"
+                                       << "full";
+    QTest::newRow("backup, read-only copy") << "backup"
+                                            << "readonly";
 }
 
 // A copy that cannot be written whole leaves the old file byte for byte and
@@ -661,8 +666,8 @@ void TestActionFiles::failedCopiesKeepTheOldFiles()
     const QByteArray big(5000, 'c');
     QVERIFY(WriteFileBytes(source + "._actor", big));
     QVERIFY(WriteFileBytes(target + "._log", big));
-    const QString kept =
-        operation == "contacts" ? QString(target + "._actor") : QString(work_ + "/Target Backup/Target.act._log");
+    const QString kept = operation == "contacts" ? QString(target + "._actor")
+                                                 : QString(work_ + "/Target Backup/Target.act._log");
     const QByteArray old = ReadFileBytes(kept);
     if (fault == "readonly")
         QVERIFY(QFile::setPermissions(kept, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
@@ -685,8 +690,8 @@ void TestActionFiles::failedCopiesKeepTheOldFiles()
     QCOMPARE(Entries(QFileInfo(kept).path()), before);
     if (operation == "contacts") {
         QCOMPARE(fake.messages().size(), 2);
-        const QString cause = fault == "full" ? QString::fromLocal8Bit(std::strerror(EFBIG))
-                                              : QString("the file is read-only");
+        const QString cause =
+            fault == "full" ? QString::fromLocal8Bit(std::strerror(EFBIG)) : QString("the file is read-only");
         QCOMPARE(fake.lastMessage()->text, "The Contacts cannot be copied to \"" + kept + "\": " + cause);
         QCOMPARE(fake.lastMessage()->caption, QString("Copy Contacts"));
         QCOMPARE(fake.lastMessage()->flags, unsigned(MB_OK | MB_ICONERROR));
@@ -708,7 +713,7 @@ void TestActionFiles::newCreatesTheActionFileAndItsAuxiliaryFolder()
     FakeUiServices fake;
     fake.chooseFile(work_ + "/" + typed);
     bool shown = false;
-    SetShowActionList([&](bool fromContainer) {
+    ScriptedList().Set([&](bool fromContainer) {
         shown = true;
         [&] {
             QVERIFY(!fromContainer);
@@ -720,7 +725,7 @@ void TestActionFiles::newCreatesTheActionFileAndItsAuxiliaryFolder()
         return CloseActionFile();
     });
 
-    QVERIFY(NewActionFileCommand(work_));
+    QVERIFY(NewActionFileCommand(ScriptedList(), work_));
     QVERIFY(shown);
     const UiCall &dialog = fake.calls.first();
     QCOMPARE(dialog.caption, QString("Create a new Action File"));
@@ -741,7 +746,7 @@ void TestActionFiles::newRefusesDotNames()
 {
     FakeUiServices fake;
     fake.chooseFile(work_ + "/..");
-    QVERIFY(!NewActionFileCommand(work_));
+    QVERIFY(!NewActionFileCommand(ScriptedList(), work_));
     QVERIFY(fake.lastMessage());
     QCOMPARE(fake.lastMessage()->caption, QString("Invalid File Name"));
     QVERIFY(Entries(work_).isEmpty());
@@ -777,13 +782,13 @@ void TestActionFiles::refusedNewOrOpenLeavesTheTableSetAsItWas()
     const QStringList before = Entries(work_);
     FakeUiServices fake;
     QVERIFY(data_->Tables.Open(work_ + "/Open.act", false));
-    SetShowActionList([](bool) {
+    ScriptedList().Set([](bool) {
         QTest::qFail("the action list must not be shown", __FILE__, __LINE__);
         return false;
     });
 
     const QString path = work_ + "/" + file;
-    QVERIFY(!(create ? NewActionFile(path) : OpenActionFile(path, false)));
+    QVERIFY(!(create ? NewActionFile(ScriptedList(), path) : OpenActionFile(ScriptedList(), path, false)));
     QCOMPARE(fake.messages().size(), 1);
     QCOMPARE(fake.lastMessage()->text,
              QString(text).replace("%1", path).replace("%2", work_ + "/Existing.act"));
@@ -815,7 +820,7 @@ void TestActionFiles::openShowsTheFileAndBacksItUpWhenSet()
     FakeUiServices fake;
     fake.chooseFile(actFile);
     bool shown = false;
-    SetShowActionList([&](bool container) {
+    ScriptedList().Set([&](bool container) {
         shown = true;
         [&] {
             QCOMPARE(container, fromContainer);
@@ -828,7 +833,8 @@ void TestActionFiles::openShowsTheFileAndBacksItUpWhenSet()
         return CloseActionFile();
     });
 
-    const bool listChanged = fromContainer ? OpenActionFile(actFile, true) : OpenActionFileCommand(work_);
+    const bool listChanged = fromContainer ? OpenActionFile(ScriptedList(), actFile, true)
+                                           : OpenActionFileCommand(ScriptedList(), work_);
     QVERIFY(!listChanged);
     QVERIFY(shown);
     QVERIFY(fake.messages().isEmpty());
@@ -845,9 +851,9 @@ void TestActionFiles::openThatFailsShowsNoActionList()
     QVERIFY(QFile::remove(actFile + "._log"));
     FakeUiServices fake;
     bool shown = false;
-    SetShowActionList([&](bool) { return shown = true; });
+    ScriptedList().Set([&](bool) { return shown = true; });
 
-    QVERIFY(!OpenActionFile(actFile, false));
+    QVERIFY(!OpenActionFile(ScriptedList(), actFile, false));
     QVERIFY(!shown);
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(fake.messages().size(), 1);
@@ -862,15 +868,15 @@ void TestActionFiles::openThatFailsKeepsTheLastBackup()
     CreateActionFile(actFile);
     Settings().General.MakeBackup = true;
     FakeUiServices fake;
-    SetShowActionList([](bool) { return CloseActionFile(); });
-    OpenActionFile(actFile, false);
+    ScriptedList().Set([](bool) { return CloseActionFile(); });
+    OpenActionFile(ScriptedList(), actFile, false);
     const QString copy = work_ + "/Plan Backup/Plan.act._log";
     const QByteArray good = ReadFileBytes(copy);
     QVERIFY(!good.isEmpty());
     QCOMPARE(good, ReadFileBytes(actFile + "._log"));
 
     QVERIFY(WriteFileBytes(actFile + "._log", "damaged"));
-    QVERIFY(!OpenActionFile(actFile, false));
+    QVERIFY(!OpenActionFile(ScriptedList(), actFile, false));
     QCOMPARE(fake.lastMessage()->text, QString("The Log File cannot be opened!"));
     QCOMPARE(ReadFileBytes(copy), good);
 }
@@ -882,9 +888,9 @@ void TestActionFiles::folderNamedLikeAnActionFileIsNotOpened()
     Settings().General.MakeBackup = true;
     FakeUiServices fake;
     bool shown = false;
-    SetShowActionList([&](bool) { return shown = true; });
+    ScriptedList().Set([&](bool) { return shown = true; });
 
-    QVERIFY(!OpenActionFile(folder, false));
+    QVERIFY(!OpenActionFile(ScriptedList(), folder, false));
     QVERIFY(!shown);
     QCOMPARE(fake.messages().size(), 1);
     QCOMPARE(fake.lastMessage()->text, "The file \"" + folder + "\" cannot be opened");
@@ -900,13 +906,14 @@ void TestActionFiles::openRemovesTheWritersLeftovers()
     const QString actFile = work_ + "/Plan.act";
     CreateActionFile(actFile);
     const QStringList before = Entries(work_);
-    const QStringList leftovers{".Plan.act.a1B2c3", ".Plan.act._actions.XyZ123", ".Plan.act._statement.000000"};
+    const QStringList leftovers{".Plan.act.a1B2c3", ".Plan.act._actions.XyZ123",
+                                ".Plan.act._statement.000000"};
     const QStringList others{".Plan.act._actions.toolong1", ".Other.act._log.abcdef", "Plan.act.abcdef"};
     for (const QString &name : leftovers + others)
         QVERIFY(WriteFileBytes(work_ + "/" + name, "partial"));
     FakeUiServices fake;
-    SetShowActionList([](bool) { return CloseActionFile(); });
-    OpenActionFile(actFile, false);
+    ScriptedList().Set([](bool) { return CloseActionFile(); });
+    OpenActionFile(ScriptedList(), actFile, false);
     QVERIFY(fake.messages().isEmpty());
     QStringList expected = before + others;
     expected.sort();
@@ -917,12 +924,18 @@ void TestActionFiles::interruptedWritesAreUndoneBeforeFileOperations_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("result"); // the file holding the contacts afterwards
-    QTest::newRow("backup") << "backup" << "Project Backup/Project.act._actor";
-    QTest::newRow("rename") << "rename" << "Plan.act._actor";
-    QTest::newRow("move") << "move" << "../Elsewhere/Project.act._actor";
-    QTest::newRow("copy contacts from it") << "copyfrom" << "../Target.act._actor";
-    QTest::newRow("copy contacts into it") << "copyinto" << "Project.act._actor";
-    QTest::newRow("delete") << "delete" << "";
+    QTest::newRow("backup") << "backup"
+                            << "Project Backup/Project.act._actor";
+    QTest::newRow("rename") << "rename"
+                            << "Plan.act._actor";
+    QTest::newRow("move") << "move"
+                          << "../Elsewhere/Project.act._actor";
+    QTest::newRow("copy contacts from it") << "copyfrom"
+                                           << "../Target.act._actor";
+    QTest::newRow("copy contacts into it") << "copyinto"
+                                           << "Project.act._actor";
+    QTest::newRow("delete") << "delete"
+                            << "";
 }
 
 // A crash during an in-place write leaves the file torn and its journal
@@ -990,15 +1003,15 @@ void TestActionFiles::staleJournalNeverReachesANewFile()
     QCOMPARE(TableState(work_ + "/Gone.act._actor"), QString("old"));
     QVERIFY(!QFileInfo::exists(work_ + "/Gone.act._actor-journal"));
 
-    SetShowActionList([](bool) { return CloseActionFile(); });
-    QVERIFY(NewActionFile(work_ + "/Fresh.act"));
+    ScriptedList().Set([](bool) { return CloseActionFile(); });
+    QVERIFY(NewActionFile(ScriptedList(), work_ + "/Fresh.act"));
     QVERIFY(fake.messages().isEmpty());
     QCOMPARE(Journals(work_), QStringList());
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         [&] { QCOMPARE(data_->cdsActor->RecordCount(), 0); }();
         return CloseActionFile();
     });
-    QVERIFY(!OpenActionFile(work_ + "/Fresh.act", false));
+    QVERIFY(!OpenActionFile(ScriptedList(), work_ + "/Fresh.act", false));
     QVERIFY(fake.messages().isEmpty());
 }
 

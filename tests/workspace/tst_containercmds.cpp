@@ -4,6 +4,7 @@
 #include "FakeUiServices.h"
 #include "FullDisk.h"
 #include "HeaderRecord.h"
+#include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
@@ -77,7 +78,7 @@ void TestContainerCommands::init()
     Settings() = TSettings();
     Settings().Folders.Actions = work_;
     Settings().Folders.Dravelin = dravelin_;
-    SetShowActionList({});
+    ScriptedList().Set({});
 }
 
 QString TestContainerCommands::MakeContainer(const QString &title, const QString &name)
@@ -85,12 +86,12 @@ QString TestContainerCommands::MakeContainer(const QString &title, const QString
     FakeUiServices fake;
     const QString actFile = QDir(work_).filePath("Plan.act");
     if (!QFileInfo::exists(actFile)) {
-        SetShowActionList([this, title](bool) {
+        ScriptedList().Set([this, title](bool) {
             SetHeaderTitle(*data_, title);
             return CloseActionFile();
         });
-        NewActionFile(actFile);
-        SetShowActionList({});
+        NewActionFile(ScriptedList(), actFile);
+        ScriptedList().Set({});
     }
     const QString container = QDir(dravelin_).filePath(name);
     if (TCDSParser(actFile, container).Pack() != TCDSParser::PackOk)
@@ -101,12 +102,12 @@ QString TestContainerCommands::MakeContainer(const QString &title, const QString
 QString TestContainerCommands::TitleIn(const QString &container)
 {
     QString seen;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         seen = HeaderTitle(*data_);
         return CloseActionFile();
     });
-    OpenDravelinFile(container);
-    SetShowActionList({});
+    OpenDravelinFile(ScriptedList(), container);
+    ScriptedList().Set({});
     return seen;
 }
 
@@ -145,7 +146,7 @@ void TestContainerCommands::openingUnchangedRewritesTheContainerByteForByte()
 
     FakeUiServices fake;
     bool shown = false;
-    SetShowActionList([&](bool fromContainer) {
+    ScriptedList().Set([&](bool fromContainer) {
         shown = true;
         [&] {
             QVERIFY(fromContainer);
@@ -155,7 +156,7 @@ void TestContainerCommands::openingUnchangedRewritesTheContainerByteForByte()
         }();
         return CloseActionFile();
     });
-    QVERIFY(!OpenDravelinFile(container));
+    QVERIFY(!OpenDravelinFile(ScriptedList(), container));
 
     QVERIFY(shown);
     QVERIFY(fake.messages().isEmpty());
@@ -170,12 +171,12 @@ void TestContainerCommands::editsMadeInTheListAreWrittenBack()
     const QString container = MakeContainer("Old title");
     FakeUiServices fake;
     QString unpacked;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         unpacked = data_->Tables.FileName();
         SetHeaderTitle(*data_, "New title");
         return CloseActionFile();
     });
-    QVERIFY(!OpenDravelinFile(container));
+    QVERIFY(!OpenDravelinFile(ScriptedList(), container));
 
     QCOMPARE(TitleIn(container), QString("New title"));
     QVERIFY(fake.messages().isEmpty());
@@ -221,11 +222,11 @@ void TestContainerCommands::unusableContainersAreRefused()
 
     FakeUiServices fake;
     bool shown = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         shown = true;
         return CloseActionFile();
     });
-    QVERIFY(!OpenDravelinFile(container));
+    QVERIFY(!OpenDravelinFile(ScriptedList(), container));
 
     QVERIFY(!shown);
     QVERIFY(!data_->Tables.IsOpen());
@@ -247,7 +248,7 @@ void TestContainerCommands::failedWriteBackKeepsTheUnpackedFiles()
     const QString aside = temp_.filePath("statement.aside");
     FakeUiServices fake;
     QString actFile;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         actFile = data_->Tables.FileName();
         SetHeaderTitle(*data_, "Edited while away");
         const bool changed = CloseActionFile();
@@ -255,7 +256,7 @@ void TestContainerCommands::failedWriteBackKeepsTheUnpackedFiles()
         QFile::rename(actFile + "._statement", aside);
         return changed;
     });
-    OpenDravelinFile(container);
+    OpenDravelinFile(ScriptedList(), container);
 
     QCOMPARE(ReadFileBytes(container), before);
     QCOMPARE(fake.messages().size(), 1);
@@ -271,11 +272,11 @@ void TestContainerCommands::failedWriteBackKeepsTheUnpackedFiles()
         QVERIFY2(!data_->TempFiles.Files.contains(name), qPrintable(name));
     QVERIFY(QFile::rename(aside, actFile + "._statement"));
     QString kept;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         kept = HeaderTitle(*data_);
         return CloseActionFile();
     });
-    OpenActionFile(actFile, true);
+    OpenActionFile(ScriptedList(), actFile, true);
     QCOMPARE(kept, QString("Edited while away"));
 }
 
@@ -300,7 +301,7 @@ void TestContainerCommands::writeBackThatCannotBeWrittenKeepsTheContainer()
     FakeUiServices fake;
     QString actFile;
     std::optional<FullDisk> full;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         actFile = data_->Tables.FileName();
         SetHeaderTitle(*data_, "Edited");
         const bool changed = CloseActionFile();
@@ -310,7 +311,7 @@ void TestContainerCommands::writeBackThatCannotBeWrittenKeepsTheContainer()
             full.emplace(before.size() - 1);
         return changed;
     });
-    OpenDravelinFile(container);
+    OpenDravelinFile(ScriptedList(), container);
     full.reset();
 
     QCOMPARE(ReadFileBytes(container), before);
@@ -320,11 +321,11 @@ void TestContainerCommands::writeBackThatCannotBeWrittenKeepsTheContainer()
     QVERIFY(fake.messages()[0].text.contains(actFile));
     QCOMPARE(fake.messages()[0].caption, QString("File Error"));
     QString kept;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         kept = HeaderTitle(*data_);
         return CloseActionFile();
     });
-    OpenActionFile(actFile, true);
+    OpenActionFile(ScriptedList(), actFile, true);
     QCOMPARE(kept, QString("Edited"));
 }
 
@@ -332,12 +333,12 @@ void TestContainerCommands::listEndingByAnErrorIsStillWrittenBack()
 {
     const QString container = MakeContainer("Before the error");
     FakeUiServices fake;
-    SetShowActionList([&](bool) -> bool {
+    ScriptedList().Set([&](bool) -> bool {
         SetHeaderTitle(*data_, "Saved before the error");
         CloseActionFile();
         throw AppError("Something went wrong");
     });
-    QVERIFY_THROWS_EXCEPTION(AppError, OpenDravelinFile(container));
+    QVERIFY_THROWS_EXCEPTION(AppError, OpenDravelinFile(ScriptedList(), container));
 
     QCOMPARE(TitleIn(container), QString("Saved before the error"));
     QVERIFY(fake.messages().isEmpty());
@@ -350,11 +351,11 @@ void TestContainerCommands::openCommandReplacesTheExtension()
     fake.chooseFile(QDir(dravelin_).filePath("Plan.txt"));
     fake.chooseFile(std::nullopt);
     QString seen;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         seen = HeaderTitle(*data_);
         return CloseActionFile();
     });
-    OpenDravelinFileCommand();
+    OpenDravelinFileCommand(ScriptedList());
     QCOMPARE(seen, QString("Typed name"));
     const UiCall dialog = fake.calls[0];
     QCOMPARE(dialog.kind, UiCall::OpenFile);
@@ -363,7 +364,7 @@ void TestContainerCommands::openCommandReplacesTheExtension()
     QCOMPARE(dialog.dialog.initialDir, dravelin_);
 
     seen.clear();
-    QVERIFY(!OpenDravelinFileCommand());
+    QVERIFY(!OpenDravelinFileCommand(ScriptedList()));
     QVERIFY(seen.isEmpty());
     QCOMPARE(fake.unscripted, 0);
     QVERIFY(fake.messages().isEmpty());
@@ -377,12 +378,12 @@ void TestContainerCommands::saveWritesTheCurrentTablesIntoTheContainer()
     const QString target = QDir(dravelin_).filePath("Project.dravelin");
     fake.chooseFile(QDir(dravelin_).filePath("Project"));
     bool saved = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         SetHeaderTitle(*data_, "Saved from the list");
         saved = SaveAsDravelinFileCommand();
         return CloseActionFile();
     });
-    OpenActionFile(actFile, false);
+    OpenActionFile(ScriptedList(), actFile, false);
     QVERIFY(saved);
 
     const UiCall dialog = fake.calls[0];
@@ -430,11 +431,11 @@ void TestContainerCommands::extensionAddedAfterTheDialogNeverReplacesSilently()
     if (answer)
         fake.answer(MbResult(answer));
     bool saved = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         saved = SaveAsDravelinFileCommand();
         return CloseActionFile();
     });
-    OpenActionFile(QDir(work_).filePath("Plan.act"), false);
+    OpenActionFile(ScriptedList(), QDir(work_).filePath("Plan.act"), false);
 
     QCOMPARE(saved, written);
     QCOMPARE(fake.unscripted, 0);

@@ -2,6 +2,7 @@
 #include "ActionFileOpen.h"
 #include "Backup.h"
 #include "FakeUiServices.h"
+#include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
@@ -226,12 +227,12 @@ void TestCrashConsistency::killedSavesLeaveWholeStates()
         const QString backup = run + QStringLiteral("/Plan Backup/Plan.act");
         for (const QString &file : {renamed, backup, target.HeaderFileName()}) {
             bool shown = false;
-            SetShowActionList([&](bool) {
+            ScriptedList().Set([&](bool) {
                 shown = true;
                 return CloseActionFile();
             });
-            OpenActionFile(file, false);
-            SetShowActionList({});
+            OpenActionFile(ScriptedList(), file, false);
+            ScriptedList().Set({});
             QVERIFY2(shown, qPrintable(file));
         }
         QCOMPARE(ui.messages().size(), 1);

@@ -3,6 +3,7 @@
 #include "ActionFileOpen.h"
 #include "ContainerCommands.h"
 #include "FakeUiServices.h"
+#include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
@@ -141,14 +142,14 @@ void TestLock::init()
     Settings().Folders.Actions = work_;
     Settings().Folders.Dravelin = dravelin_;
     Settings().Folders.Auxiliary = QString();
-    SetShowActionList({});
+    ScriptedList().Set({});
 }
 
 QString TestLock::CreateActionFile(const QString &name)
 {
     FakeUiServices fake;
     const QString actFile = QDir(work_).filePath(name);
-    if (!NewActionFile(actFile))
+    if (!NewActionFile(ScriptedList(), actFile))
         return QString();
     return actFile;
 }
@@ -185,7 +186,7 @@ void TestLock::secondOpenAsksAndReadOnlyWritesNothing()
     FakeUiServices fake;
     fake.answer(MbResult(answer));
     bool shown = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         shown = true;
         [&] {
             QVERIFY(ActionFileReadOnly());
@@ -194,9 +195,9 @@ void TestLock::secondOpenAsksAndReadOnlyWritesNothing()
         return CloseActionFile();
     });
     if (container)
-        OpenDravelinFile(containerFile);
+        OpenDravelinFile(ScriptedList(), containerFile);
     else
-        OpenActionFile(actFile, false);
+        OpenActionFile(ScriptedList(), actFile, false);
 
     QCOMPARE(fake.messages().size(), 1);
     const UiCall box = fake.messages().first();
@@ -216,7 +217,7 @@ void TestLock::openHoldsTheLockUntilClosed()
     const QString actFile = CreateActionFile("Plan.act");
     QVERIFY(!actFile.isEmpty());
     FakeUiServices fake;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         [&] {
             QVERIFY(!ActionFileReadOnly());
             // A second program (here another lock object) finds it taken.
@@ -226,7 +227,7 @@ void TestLock::openHoldsTheLockUntilClosed()
         }();
         return CloseActionFile();
     });
-    OpenActionFile(actFile, false);
+    OpenActionFile(ScriptedList(), actFile, false);
     QVERIFY(fake.messages().isEmpty());
     QVERIFY(!QFileInfo::exists(TFileLock::LockFileName(actFile)));
 }
@@ -243,7 +244,7 @@ void TestLock::staleLockIsTakenOver()
     QVERIFY(QFileInfo::exists(TFileLock::LockFileName(actFile)));
     FakeUiServices fake;
     bool shown = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         shown = true;
         [&] {
             QVERIFY(!ActionFileReadOnly());
@@ -255,7 +256,7 @@ void TestLock::staleLockIsTakenOver()
         }();
         return CloseActionFile();
     });
-    OpenActionFile(actFile, false);
+    OpenActionFile(ScriptedList(), actFile, false);
     QVERIFY(shown);
     QVERIFY(fake.messages().isEmpty());
     QVERIFY(!QFileInfo::exists(TFileLock::LockFileName(actFile)));
@@ -333,11 +334,11 @@ void TestLock::folderWithoutLockOpensReadOnly()
     const Snapshot before = Take(work_);
     FakeUiServices fake;
     bool readOnly = false;
-    SetShowActionList([&](bool) {
+    ScriptedList().Set([&](bool) {
         readOnly = ActionFileReadOnly();
         return CloseActionFile();
     });
-    OpenActionFile(actFile, false);
+    OpenActionFile(ScriptedList(), actFile, false);
     QVERIFY(QFile::setPermissions(work_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QVERIFY(readOnly);
     QVERIFY(fake.messages().isEmpty());

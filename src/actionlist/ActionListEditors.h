@@ -1,0 +1,11 @@
+#pragma once
+
+#include "EditorMode.h"
+
+class QWidget;
+
+// Shows the action editor / log editor modally on the record the caller put
+// in insert or edit state, and destroys it when it closes. A log entry that
+// the editor carries over into its action reloads the Action File.
+void ShowActionEditor(TEditorMode mode, QWidget *parent);
+void ShowLogEditor(TEditorMode mode, QWidget *parent);
