@@ -403,9 +403,17 @@ TRecords TTableFile::Load(const QString &fileName) const
                 const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
                 const int bytes = sqlite3_column_bytes(stmt, col);
                 if (field.type == ftDate || field.type == ftTime) {
-                    value = field.type == ftDate ? QVariant(DecodeDate(text, bytes))
-                                                 : QVariant(DecodeTime(text, bytes));
-                    if (!(field.type == ftDate ? value.toDate().isValid() : value.toTime().isValid()))
+                    bool valid = false;
+                    if (field.type == ftDate) {
+                        const QDate date = DecodeDate(text, bytes);
+                        valid = date.isValid();
+                        value = QVariant(date);
+                    } else {
+                        const QTime time = DecodeTime(text, bytes);
+                        valid = time.isValid();
+                        value = QVariant(time);
+                    }
+                    if (!valid)
                         throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
                                            .arg(field.name));
                     continue;
