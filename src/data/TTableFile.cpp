@@ -328,8 +328,12 @@ QString TTableFile::CreateTableSql() const
            columns.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
-TRecords TTableFile::Load(const QString &fileName) const
+TRecords TTableFile::Load(const QString &fileName, const QList<int> &decodedTexts) const
 {
+    std::vector<bool> decodeNow(size_t(fields_.size()));
+    for (int field : decodedTexts)
+        if (field >= 0 && field < fields_.size())
+            decodeNow[size_t(field)] = true;
     if (!QFileInfo(fileName).isFile())
         throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName));
     try {
@@ -418,7 +422,10 @@ TRecords TTableFile::Load(const QString &fileName) const
                                            .arg(field.name));
                     continue;
                 }
-                value = QByteArray(text, bytes); // decoded on first read
+                if (decodeNow[size_t(i)])
+                    value = QString::fromUtf8(text, bytes);
+                else
+                    value = QByteArray(text, bytes); // decoded on first read
             }
             records.push_back(std::move(record));
         }

@@ -90,8 +90,10 @@ public:
 
     // Reads every record in file order. Never creates or changes the file;
     // refuses a file that is not such a database, holds another table or
-    // layout, or has a newer format version.
-    TRecords Load(const QString &fileName) const;
+    // layout, or has a newer format version. Texts are kept as their UTF-8
+    // bytes until first read (see ReadValue), except those of the fields
+    // decodedTexts, which are decoded at once.
+    TRecords Load(const QString &fileName, const QList<int> &decodedTexts = {}) const;
 
     // Writes a complete new file beside fileName and renames it over the old
     // one, so a crash or a full disk leaves the old file or the new one.
