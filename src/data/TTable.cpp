@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
-#include <limits>
 
 const TFieldDef &TField::Def() const
 {
