@@ -197,7 +197,8 @@ private Q_SLOTS:
             table->CreateDataSet();
             table->AppendRecord({1, QStringLiteral("Żółw 𝄞"), QDate(2025, 2, 28), QTime(8, 0, 0),
                                  QStringLiteral("ünïcode\nmemo ✓")});
-            table->AppendRecord({2, QStringLiteral("plain"), QVariant(), QVariant(), QStringLiteral("ëxtra")});
+            table->AppendRecord(
+                {2, QStringLiteral("plain"), QVariant(), QVariant(), QStringLiteral("ëxtra")});
             table->Close();
         }
         const QStringList expected{QStringLiteral("1|Żółw 𝄞|28/02/2025|08:00:00|ünïcode\nmemo ✓"),
