@@ -33,7 +33,7 @@ const std::vector<TIndexSort::ColumnValue> &TIndexSort::Column(int field)
         column_.resize(order_.size());
         for (size_t i = 0; i < order_.size(); ++i) {
             const QVariant &value = order_[i]->Value(size_t(field));
-            column_[i] = value.isValid() ? ColumnValue{value.toLongLong(), true} : ColumnValue{};
+            column_[i] = value.isValid() ? ColumnValue{StoredNumber(value), true} : ColumnValue{};
         }
         columnField_ = field;
     }
@@ -59,7 +59,7 @@ TKey TIndexSort::MakeKey(std::vector<QVariant> &values, int count) const
                 part.number = value.toTime().msecsSinceStartOfDay();
                 break;
             default:
-                part.number = value.toLongLong();
+                part.number = StoredNumber(value);
             }
         }
         key[size_t(i)] = std::move(part);

@@ -317,7 +317,7 @@ bool TTable::Evaluate(TRecord *record) const
 {
     if (filterField_ >= 0) {
         const QVariant &value = record->Value(size_t(filterField_));
-        if (!value.isValid() || value.toLongLong() != filterValue_)
+        if (!value.isValid() || StoredNumber(value) != filterValue_)
             return false;
     }
     if (OnFilterRecord) {

@@ -18,6 +18,13 @@ inline const QVariant &ReadValue(QVariant &value)
     return value;
 }
 
+// A stored number; Integer fields hold int, read here without a conversion.
+inline qint64 StoredNumber(const QVariant &value)
+{
+    return value.typeId() == QMetaType::Int ? *static_cast<const int *>(value.constData())
+                                            : value.toLongLong();
+}
+
 // One record of a table: its values in field order and its row in the file it
 // came from (0: not in the file yet).
 struct TRecord {
