@@ -136,7 +136,5 @@ void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
 void SaveActionTables(TDataModuleMain &data)
 {
     BusyCursor busy;
-    for (TTable *table :
-         {data.cdsAction, data.cdsActions, data.cdsActor, data.cdsLog, data.cdsDecision, data.cdsStatement})
-        table->SaveToFile();
+    data.Tables.SaveToFiles();
 }

@@ -1,272 +1,13 @@
 #include "TTable.h"
 
 #include "AppError.h"
-#include "Formats.h"
+#include "FieldValue.h"
+#include "TIndexSort.h"
 #include "TTableFile.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
-#include <array>
-#include <limits>
-#include <sys/stat.h>
-
-namespace {
-
-// Sort key of one field: numbers and dates by value, text as stored or
-// case-folded. Null sorts first.
-struct KeyPart {
-    qint64 number = std::numeric_limits<qint64>::min();
-    QString text;
-};
-// Indexes span at most two fields (date and time of the log order).
-constexpr int kMaxKeyParts = 2;
-using Key = std::array<KeyPart, kMaxKeyParts>;
-
-// A date or time from a date-time, from typed text (blank is null) or from
-// a value of its own type; text that does not parse is refused.
-template <typename T>
-T TemporalValue(const QVariant &value, T (QDateTime::*part)() const, T (*parse)(const QString &),
-                const char *what)
-{
-    if (value.typeId() == QMetaType::QDateTime)
-        return (value.toDateTime().*part)();
-    if (value.typeId() != QMetaType::QString)
-        return value.value<T>();
-    const QString text = value.toString().trimmed();
-    if (text.isEmpty())
-        return T();
-    const T result = parse(text);
-    if (!result.isValid())
-        throw AppError(QStringLiteral("'%1' is not a valid %2").arg(value.toString(), QLatin1String(what)));
-    return result;
-}
-
-} // namespace
-
-struct TTable::IndexCache {
-    std::vector<int> fields;
-    std::vector<bool> text;
-    bool descending = false;
-    bool caseInsensitive = false;
-    // The records sorted; keys are computed again for the few comparisons
-    // of a search, so an index holds no copy of the data.
-    std::vector<TRecord *> order;
-    // One field's values along `order`, so that a "FIELD = n" filter scans
-    // an array instead of visiting every record; rebuilt after any change.
-    struct ColumnValue {
-        qint64 value = 0;
-        bool present = false; // not null
-    };
-    int columnField = -1;
-    std::vector<ColumnValue> column;
-
-    const std::vector<ColumnValue> &Column(int field)
-    {
-        if (columnField != field) {
-            column.resize(order.size());
-            for (size_t i = 0; i < order.size(); ++i) {
-                const QVariant &value = order[i]->values[size_t(field)];
-                column[i] = value.isValid() ? ColumnValue{value.toLongLong(), true} : ColumnValue{};
-            }
-            columnField = field;
-        }
-        return column;
-    }
-
-    Key MakeKey(const std::vector<QVariant> &values, int count = -1) const
-    {
-        Key key;
-        const int n = std::min(count < 0 ? int(fields.size()) : count, kMaxKeyParts);
-        for (int i = 0; i < n; ++i) {
-            const QVariant &value = values[size_t(fields[size_t(i)])];
-            KeyPart part;
-            if (text[size_t(i)]) {
-                if (value.isValid())
-                    part.text = caseInsensitive ? value.toString().toCaseFolded() : value.toString();
-            } else if (value.isValid()) {
-                switch (value.typeId()) {
-                case QMetaType::QDate:
-                    part.number = value.toDate().toJulianDay();
-                    break;
-                case QMetaType::QTime:
-                    part.number = value.toTime().msecsSinceStartOfDay();
-                    break;
-                default:
-                    part.number = value.toLongLong();
-                }
-            }
-            key[size_t(i)] = std::move(part);
-        }
-        return key;
-    }
-    // Compares the first `count` parts of two keys in index direction.
-    int Compare(const Key &a, const Key &b, int count) const
-    {
-        for (int i = 0; i < count; ++i) {
-            int c;
-            const KeyPart &x = a[size_t(i)], &y = b[size_t(i)];
-            if (text[size_t(i)])
-                c = QString::compare(x.text, y.text);
-            else
-                c = x.number < y.number ? -1 : (x.number > y.number ? 1 : 0);
-            if (c != 0)
-                return descending ? -c : c;
-        }
-        return 0;
-    }
-    int Parts() const { return std::min(int(fields.size()), kMaxKeyParts); }
-    // Ties keep the order of insertion, so every order is deterministic.
-    bool LessRecord(TRecord *a, TRecord *b) const
-    {
-        const int c = Compare(MakeKey(a->values), MakeKey(b->values), Parts());
-        return c != 0 ? c < 0 : a->serial < b->serial;
-    }
-    // Where a record with this key and serial belongs in `order`.
-    size_t Position(const Key &key, quint64 serial) const
-    {
-        const int parts = Parts();
-        return size_t(std::lower_bound(order.begin(), order.end(), key,
-                                       [&](TRecord *record, const Key &probe) {
-                                           const int c = Compare(MakeKey(record->values), probe, parts);
-                                           return c != 0 ? c < 0 : record->serial < serial;
-                                       }) -
-                      order.begin());
-    }
-    void Add(TRecord *record)
-    {
-        columnField = -1;
-        const size_t at = Position(MakeKey(record->values), record->serial);
-        order.insert(order.begin() + qsizetype(at), record);
-    }
-    // `values` are the record's values when it was added.
-    void Remove(TRecord *record, const std::vector<QVariant> &values)
-    {
-        columnField = -1;
-        size_t at = Position(MakeKey(values), record->serial);
-        if (at >= order.size() || order[at] != record) // keys out of step: find it plainly
-            at = size_t(std::find(order.begin(), order.end(), record) - order.begin());
-        if (at < order.size())
-            order.erase(order.begin() + qsizetype(at));
-    }
-    // Sorting works on small items holding a few leading units of the key,
-    // packed into two words so that comparing the words never contradicts
-    // Compare: numbers biased to unsigned, text as 17-bit UTF-16 units plus
-    // one (the order QString::compare uses; padding sorts before any unit).
-    // Runs of equal words are sorted again on the next units of the text, so
-    // each text is read a few units at a time instead of in every comparison.
-    struct SortItem {
-        quint64 high = 0, low = 0;
-        quint32 position = 0; // in the records, which are in order of insertion
-        bool exact = false;   // the words hold the whole key
-    };
-    static constexpr int kUnitsPerWord = 3;
-    static constexpr int kMaxLevels = 64;
-    // Packs text units from `from` into words[word..1]; true when the text
-    // ends within them.
-    static bool PackText(const QString &value, qsizetype from, quint64 *words, int word)
-    {
-        const qsizetype room = qsizetype(kUnitsPerWord) * (2 - word);
-        const qsizetype n = std::clamp<qsizetype>(value.size() - from, 0, room);
-        for (qsizetype k = 0; k < n; ++k)
-            words[word + k / kUnitsPerWord] |= quint64(value[from + k].unicode() + 1u)
-                                               << (34 - 17 * (k % kUnitsPerWord));
-        return value.size() - from <= room;
-    }
-    void Finish(SortItem &item, const quint64 *words, bool exact) const
-    {
-        item.high = descending ? ~words[0] : words[0];
-        item.low = descending ? ~words[1] : words[1];
-        item.exact = exact;
-    }
-    void PackFirst(SortItem &item, const Key &key, int parts) const
-    {
-        quint64 words[2] = {0, 0};
-        int word = 0;
-        bool exact = true;
-        for (int i = 0; i < parts && exact; ++i) {
-            const KeyPart &part = key[size_t(i)];
-            if (word >= 2) {
-                exact = false;
-            } else if (text[size_t(i)]) {
-                exact = PackText(part.text, 0, words, word);
-                // Room for at least one padding unit, which ends the text
-                // before the next part.
-                word += int(part.text.size() / kUnitsPerWord) + 1;
-            } else {
-                words[word++] = quint64(part.number) ^ (quint64(1) << 63);
-            }
-        }
-        Finish(item, words, exact);
-    }
-    // Only a last text part after whole numbers continues at a fixed unit.
-    int TextStartWord(int parts) const
-    {
-        if (!text[size_t(parts - 1)] || parts > 2)
-            return -1;
-        for (int i = 0; i < parts - 1; ++i)
-            if (text[size_t(i)])
-                return -1;
-        return parts - 1;
-    }
-    void PackLevel(SortItem &item, const Key &key, int parts, int startWord, int level) const
-    {
-        const QString &value = key[size_t(parts - 1)].text;
-        const qsizetype from = qsizetype(kUnitsPerWord) * (2 - startWord + 2 * (level - 1));
-        quint64 words[2] = {0, 0};
-        Finish(item, words, PackText(value, from, words, 0));
-    }
-    void SortRange(SortItem *begin, SortItem *end, const std::vector<Key> &keys, int parts, int startWord,
-                   int level) const
-    {
-        std::sort(begin, end, [](const SortItem &a, const SortItem &b) {
-            if (a.high != b.high)
-                return a.high < b.high;
-            if (a.low != b.low)
-                return a.low < b.low;
-            return a.position < b.position;
-        });
-        for (SortItem *run = begin; run != end;) {
-            SortItem *next = run + 1;
-            bool exact = run->exact;
-            for (; next != end && next->high == run->high && next->low == run->low; ++next)
-                exact = exact && next->exact;
-            // Equal exact words are equal keys, already in order of insertion.
-            if (next - run > 1 && !exact) {
-                if (startWord >= 0 && level < kMaxLevels) {
-                    for (SortItem *item = run; item != next; ++item)
-                        PackLevel(*item, keys[item->position], parts, startWord, level + 1);
-                    SortRange(run, next, keys, parts, startWord, level + 1);
-                } else {
-                    std::sort(run, next, [&](const SortItem &a, const SortItem &b) {
-                        const int c = Compare(keys[a.position], keys[b.position], parts);
-                        return c != 0 ? c < 0 : a.position < b.position;
-                    });
-                }
-            }
-            run = next;
-        }
-    }
-    void Build(const std::vector<std::unique_ptr<TRecord>> &records)
-    {
-        columnField = -1;
-        const int parts = Parts();
-        std::vector<Key> keys;
-        keys.reserve(records.size());
-        std::vector<SortItem> items(records.size());
-        for (size_t i = 0; i < records.size(); ++i) {
-            keys.push_back(MakeKey(records[i]->values));
-            items[i].position = quint32(i);
-            PackFirst(items[i], keys.back(), parts);
-        }
-        if (parts > 0)
-            SortRange(items.data(), items.data() + items.size(), keys, parts, TextStartWord(parts), 0);
-        order.resize(records.size());
-        for (size_t i = 0; i < items.size(); ++i)
-            order[i] = records[items[i].position].get();
-    }
-};
 
 const TFieldDef &TField::Def() const
 {
@@ -283,49 +24,22 @@ bool TField::IsNull() const
 
 QString TField::AsString() const
 {
-    const QVariant &value = table_->CurrentRef(index_);
-    if (!value.isValid())
-        return QString();
-    switch (Def().type) {
-    case ftDate:
-        return FormatDate(value.toDate());
-    case ftTime:
-        return FormatTime(value.toTime());
-    case ftInteger:
-        return QString::number(value.toInt());
-    default:
-        return value.toString();
-    }
+    return FormatValue(Def(), table_->CurrentRef(index_));
 }
 
 int TField::AsInteger() const
 {
-    const QVariant &value = table_->CurrentRef(index_);
-    if (!value.isValid())
-        return 0;
-    if (Def().type == ftInteger)
-        return value.toInt();
-    bool ok = false;
-    const int number = value.toString().trimmed().toInt(&ok);
-    if (!ok)
-        throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
-    return number;
+    return ValueAsInteger(Def(), table_->CurrentRef(index_));
 }
 
 QDate TField::AsDate() const
 {
-    const QVariant &value = table_->CurrentRef(index_);
-    if (Def().type == ftDate)
-        return value.toDate();
-    return value.isValid() ? ParseDate(value.toString()) : QDate();
+    return ValueAsDate(Def(), table_->CurrentRef(index_));
 }
 
 QTime TField::AsTime() const
 {
-    const QVariant &value = table_->CurrentRef(index_);
-    if (Def().type == ftTime)
-        return value.toTime();
-    return value.isValid() ? ParseTime(value.toString()) : QTime();
+    return ValueAsTime(Def(), table_->CurrentRef(index_));
 }
 
 void TField::SetValue(const QVariant &value)
@@ -354,7 +68,8 @@ void TField::Clear()
 }
 
 TTable::TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> indexes, QObject *parent)
-    : QObject(parent), name_(name), fields_(std::move(fields)), indexes_(std::move(indexes))
+    : QObject(parent), name_(name), fields_(std::move(fields)), indexes_(std::move(indexes)),
+      sync_(std::make_unique<TFileSync>())
 {
     setObjectName(name);
     for (int i = 0; i < fields_.size(); ++i) {
@@ -393,19 +108,13 @@ void TTable::SetFileName(const QString &fileName)
 void TTable::ForgetData()
 {
     ++dataVersion_;
-    changed_.clear();
+    sync_->Forget();
     records_.clear();
-    bySerial_.clear();
     indexCaches_.clear();
-    deletedRowIds_.clear();
-    maxRowId_ = 0;
-    hasData_ = false;
-    loadedFrom_.clear();
-    loadedStamp_ = FileStamp();
-    current_ = nullptr;
+    DropVisible();
+    SetCursor(nullptr, currentRow_);
     editing_ = nullptr;
     buffer_.reset();
-    InvalidateVisible();
 }
 
 void TTable::CreateDataSet()
@@ -423,41 +132,33 @@ void TTable::CreateDataSet()
     NotifyData();
 }
 
-TTable::FileStamp TTable::Stamp(const QString &fileName)
-{
-    FileStamp stamp;
-    struct stat info {};
-    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
-        return stamp;
-    stamp.size = info.st_size;
-    stamp.mtimeNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    stamp.ctimeNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-    stamp.inode = info.st_ino;
-    stamp.device = info.st_dev;
-    return stamp;
-}
-
 void TTable::LoadFile()
 {
-    const FileStamp stamp = Stamp(fileName_);
+    const TFileStamp stamp = TFileStamp::Of(fileName_);
     if (stamp.size < 0)
         throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName_));
     // The data already mirrors this very file (it was read or written by us
     // and nobody changed it since): keep it instead of reading it again.
-    if (hasData_ && loadedFrom_ == fileName_ && loadedStamp_ == stamp)
+    if (sync_->hasData && sync_->loadedFrom == fileName_ && sync_->loadedStamp == stamp)
         return;
-    TRecords records = TTableFile(name_, fields_).Load(fileName_);
+    // The keys of the indexes are decoded at once: sorting reads every one
+    // of them, and does so faster from texts read in file order.
+    QList<int> keys;
+    for (const TIndexDef &index : indexes_)
+        for (const QString &field : index.fields)
+            if (const int at = FieldIndex(field); at >= 0 && !keys.contains(at))
+                keys << at;
+    TRecords records = TTableFile(name_, fields_).Load(fileName_, keys);
     ForgetData();
     records_ = std::move(records);
     for (const auto &record : records_) {
         record->serial = nextSerial_++;
-        bySerial_.insert(record->serial, record.get());
-        maxRowId_ = std::max(maxRowId_, record->rowId);
+        sync_->maxRowId = std::max(sync_->maxRowId, record->rowId);
     }
     modified_ = false;
-    hasData_ = true;
-    loadedFrom_ = fileName_;
-    loadedStamp_ = stamp;
+    sync_->hasData = true;
+    sync_->loadedFrom = fileName_;
+    sync_->loadedStamp = stamp;
 }
 
 void TTable::Open()
@@ -471,8 +172,8 @@ void TTable::Open()
     state_ = dsBrowse;
     // On the first record; the order is built when someone looks, so the
     // index and filter set right after opening cost one pass.
-    current_ = nullptr;
-    currentRow_ = 0;
+    DropVisible();
+    SetCursor(nullptr, 0);
     bof_ = true;
     eof_ = false;
     // Reopening is how the program applies new inputs of OnFilterRecord.
@@ -509,8 +210,8 @@ void TTable::Abandon()
         Cancel();
     active_ = false;
     state_ = dsInactive;
-    current_ = nullptr;
-    InvalidateVisible();
+    DropVisible();
+    SetCursor(nullptr, currentRow_);
     NotifyLayout();
     NotifyData();
 }
@@ -538,44 +239,41 @@ void TTable::WriteFile(const QString &fileName, bool allowDelta)
         file.WriteAll(fileName, copy);
         return;
     }
-    const size_t changes = deletedRowIds_.size() + size_t(changed_.size());
-    const bool delta = allowDelta && hasData_ && loadedFrom_ == fileName && Stamp(fileName) == loadedStamp_ &&
-                       changes * 2 < records_.size() + 2;
+    const bool delta =
+        allowDelta && sync_->Mirrors(fileName) && sync_->ChangeCount() * 2 < records_.size() + 2;
     if (delta) {
         try {
             // New records take row ids in the order they were added, so the
             // file keeps the order of insertion.
-            std::vector<TRecord *> changed(changed_.begin(), changed_.end());
+            std::vector<TRecord *> changed(sync_->changed.begin(), sync_->changed.end());
             std::sort(changed.begin(), changed.end(),
                       [](const TRecord *a, const TRecord *b) { return a->serial < b->serial; });
-            file.WriteChanges(fileName, changed, deletedRowIds_, maxRowId_);
+            file.WriteChanges(fileName, changed, sync_->deletedRowIds, sync_->maxRowId);
         } catch (const AppError &) {
             // The transaction was rolled back: the file holds what was read,
             // so the unwritten changes stay valid against it.
             if (!QFileInfo::exists(fileName + QStringLiteral("-journal")))
-                loadedStamp_ = Stamp(fileName);
+                sync_->loadedStamp = TFileStamp::Of(fileName);
             throw;
         }
     } else {
         file.WriteAll(fileName, records_);
-        maxRowId_ = qint64(records_.size());
+        sync_->maxRowId = qint64(records_.size());
     }
-    deletedRowIds_.clear();
-    changed_.clear();
     modified_ = false;
-    hasData_ = true;
-    loadedFrom_ = fileName;
-    loadedStamp_ = Stamp(fileName);
+    sync_->Synced(fileName);
 }
 
 // Cursor.
 
-TTable::IndexCache &TTable::BuiltIndex(const QString &name) const
+TIndexSort &TTable::BuiltIndex(const QString &name) const
 {
     auto found = indexCaches_.find(name);
     if (found != indexCaches_.end())
         return *found->second;
-    auto cache = std::make_unique<IndexCache>();
+    std::vector<int> keyFields;
+    std::vector<bool> text;
+    bool descending = false, caseInsensitive = false;
     if (!name.isEmpty()) {
         const auto def = std::find_if(indexes_.begin(), indexes_.end(), [&](const TIndexDef &d) {
             return d.name.compare(name, Qt::CaseInsensitive) == 0;
@@ -585,12 +283,14 @@ TTable::IndexCache &TTable::BuiltIndex(const QString &name) const
         Q_ASSERT(def->fields.size() <= kMaxKeyParts);
         for (const QString &fieldName : def->fields) {
             const int index = FieldIndex(fieldName);
-            cache->fields.push_back(index);
-            cache->text.push_back(fields_[index].type == ftString || fields_[index].type == ftMemo);
+            keyFields.push_back(index);
+            text.push_back(fields_[index].type == ftString || fields_[index].type == ftMemo);
         }
-        cache->descending = def->descending;
-        cache->caseInsensitive = def->caseInsensitive;
+        descending = def->descending;
+        caseInsensitive = def->caseInsensitive;
     }
+    auto cache =
+        std::make_unique<TIndexSort>(std::move(keyFields), std::move(text), descending, caseInsensitive);
     cache->Build(records_);
     return *indexCaches_.emplace(name, std::move(cache)).first->second;
 }
@@ -616,8 +316,8 @@ bool TTable::Passes(TRecord *record) const
 bool TTable::Evaluate(TRecord *record) const
 {
     if (filterField_ >= 0) {
-        const QVariant &value = record->values[size_t(filterField_)];
-        if (!value.isValid() || value.toLongLong() != filterValue_)
+        const QVariant &value = record->Value(size_t(filterField_));
+        if (!value.isValid() || StoredNumber(value) != filterValue_)
             return false;
     }
     if (OnFilterRecord) {
@@ -642,8 +342,8 @@ const std::vector<TRecord *> &TTable::Visible() const
     static const std::vector<TRecord *> none;
     if (!active_)
         return none;
-    IndexCache &cache = BuiltIndex(indexName_);
-    const std::vector<TRecord *> &ordered = cache.order;
+    TIndexSort &cache = BuiltIndex(indexName_);
+    const std::vector<TRecord *> &ordered = cache.Order();
     visible_.clear();
     if (!filtered_) {
         visible_ = ordered;
@@ -660,29 +360,49 @@ const std::vector<TRecord *> &TTable::Visible() const
                 visible_.push_back(record);
     }
     visibleValid_ = true;
-    ResyncCurrent();
     return visible_;
 }
 
-void TTable::ResyncCurrent() const
+TTable::Placed TTable::Place() const
 {
     // The current record may have gone (deleted, filtered out): the record
     // now at its old position takes its place.
-    auto *self = const_cast<TTable *>(this);
-    if (self->current_) {
-        const auto at = std::find(visible_.begin(), visible_.end(), self->current_);
-        if (at != visible_.end()) {
-            currentRow_ = int(at - visible_.begin());
-            return;
-        }
+    const std::vector<TRecord *> &visible = Visible();
+    if (current_) {
+        if (currentRow_ >= 0 && currentRow_ < int(visible.size()) && visible[size_t(currentRow_)] == current_)
+            return {current_, currentRow_};
+        const auto at = std::find(visible.begin(), visible.end(), current_);
+        if (at != visible.end())
+            return {current_, int(at - visible.begin())};
     }
-    if (visible_.empty()) {
-        self->current_ = nullptr;
-        currentRow_ = -1;
-    } else {
-        currentRow_ = std::clamp(currentRow_, 0, int(visible_.size()) - 1);
-        self->current_ = visible_[size_t(currentRow_)];
+    if (visible.empty())
+        return {};
+    const int row = std::clamp(currentRow_, 0, int(visible.size()) - 1);
+    return {visible[size_t(row)], row};
+}
+
+const TTable::Placed &TTable::Cursor() const
+{
+    if (!visibleValid_ || !placedValid_) {
+        placed_ = Place();
+        placedValid_ = visibleValid_;
     }
+    return placed_;
+}
+
+void TTable::SetCursor(TRecord *record, int row)
+{
+    current_ = record;
+    currentRow_ = row;
+    placedValid_ = false;
+}
+
+void TTable::CommitCursor()
+{
+    if (!active_)
+        return;
+    const Placed placed = Cursor();
+    SetCursor(placed.record, placed.row);
 }
 
 void TTable::UpdateVisible(TRecord *record, bool isNew, bool removed)
@@ -694,9 +414,10 @@ void TTable::UpdateVisible(TRecord *record, bool isNew, bool removed)
         if (at != visible_.end())
             visible_.erase(at);
     }
+    placedValid_ = false;
     if (removed || (filtered_ && !Passes(record)))
         return;
-    const IndexCache &cache = BuiltIndex(indexName_);
+    const TIndexSort &cache = BuiltIndex(indexName_);
     visible_.insert(std::lower_bound(visible_.begin(), visible_.end(), record,
                                      [&](TRecord *a, TRecord *b) { return cache.LessRecord(a, b); }),
                     record);
@@ -704,8 +425,17 @@ void TTable::UpdateVisible(TRecord *record, bool isNew, bool removed)
 
 void TTable::InvalidateVisible()
 {
-    // currentRow_ stays as the fallback position for the resync.
+    // The cursor as last placed is where the new visible set starts from:
+    // its record, or its position when that record is gone.
+    if (visibleValid_)
+        CommitCursor();
+    DropVisible();
+}
+
+void TTable::DropVisible()
+{
     visibleValid_ = false;
+    placedValid_ = false;
 }
 
 int TTable::RecordCount() const
@@ -715,14 +445,8 @@ int TTable::RecordCount() const
 
 int TTable::RecNo() const
 {
-    const auto &visible = Visible();
-    if (!current_)
-        return -1;
-    if (currentRow_ < 0 || currentRow_ >= int(visible.size()) || visible[size_t(currentRow_)] != current_) {
-        const auto at = std::find(visible.begin(), visible.end(), current_);
-        currentRow_ = at == visible.end() ? -1 : int(at - visible.begin());
-    }
-    return currentRow_;
+    const Placed &placed = Cursor();
+    return placed.record ? placed.row : -1;
 }
 
 void TTable::AutoPost()
@@ -735,11 +459,10 @@ void TTable::MoveToVisible(int row)
 {
     const auto &visible = Visible();
     if (visible.empty()) {
-        current_ = nullptr;
-        currentRow_ = -1;
+        SetCursor(nullptr, -1);
     } else {
-        currentRow_ = std::clamp(row, 0, int(visible.size()) - 1);
-        current_ = visible[size_t(currentRow_)];
+        const int at = std::clamp(row, 0, int(visible.size()) - 1);
+        SetCursor(visible[size_t(at)], at);
     }
     NotifyData();
 }
@@ -809,15 +532,15 @@ TBookmark TTable::GetBookmark() const
 {
     if (!active_)
         return 0;
-    Visible();
-    return current_ ? current_->serial : 0;
+    const TRecord *record = Cursor().record;
+    return record ? record->serial : 0;
 }
 
 bool TTable::BookmarkValid(TBookmark bookmark) const
 {
     if (!active_)
         return false;
-    TRecord *record = bySerial_.value(bookmark);
+    TRecord *record = BySerial(bookmark);
     const auto &visible = Visible();
     return record && std::find(visible.begin(), visible.end(), record) != visible.end();
 }
@@ -828,10 +551,18 @@ void TTable::GotoBookmark(TBookmark bookmark)
     AutoPost();
     if (!BookmarkValid(bookmark))
         throw AppError(QStringLiteral("%1: Record not found").arg(name_));
-    current_ = bySerial_.value(bookmark);
-    currentRow_ = -1;
+    SetCursor(BySerial(bookmark), -1);
     bof_ = eof_ = false;
     NotifyData();
+}
+
+TRecord *TTable::BySerial(quint64 serial) const
+{
+    // Records are kept in order of insertion, which is the order of serials.
+    const auto at =
+        std::lower_bound(records_.begin(), records_.end(), serial,
+                         [](const std::unique_ptr<TRecord> &r, quint64 s) { return r->serial < s; });
+    return at != records_.end() && (*at)->serial == serial ? at->get() : nullptr;
 }
 
 TBookmark TTable::BookmarkAt(int row) const
@@ -845,24 +576,13 @@ QVariant TTable::ValueAt(int row, int field) const
     const auto &visible = Visible();
     if (row < 0 || row >= int(visible.size()) || field < 0 || field >= fields_.size())
         return QVariant();
-    return visible[size_t(row)]->values[size_t(field)];
+    return visible[size_t(row)]->Value(size_t(field));
 }
 
 QString TTable::DisplayTextAt(int row, int field) const
 {
     const QVariant value = ValueAt(row, field);
-    if (!value.isValid())
-        return QString();
-    switch (fields_[field].type) {
-    case ftDate:
-        return FormatDate(value.toDate());
-    case ftTime:
-        return FormatTime(value.toTime());
-    case ftInteger:
-        return QString::number(value.toInt());
-    default:
-        return value.toString();
-    }
+    return value.isValid() ? FormatValue(fields_[field], value) : QString();
 }
 
 int TTable::MaxInteger(const QString &field, int fallback) const
@@ -875,7 +595,7 @@ int TTable::MaxInteger(const QString &field, int fallback) const
     if (cached.version != dataVersion_) {
         cached = MaxCache{dataVersion_, false, 0};
         for (const auto &record : records_) {
-            const QVariant &value = record->values[size_t(index)];
+            const QVariant &value = record->Value(size_t(index));
             if (value.isValid() && (!cached.found || value.toInt() > cached.highest)) {
                 cached.highest = value.toInt();
                 cached.found = true;
@@ -926,11 +646,13 @@ void TTable::Edit()
     CheckActive();
     if (state_ == dsEdit || state_ == dsInsert)
         return;
-    Visible();
+    CommitCursor();
     if (!current_) {
         Insert();
         return;
     }
+    // Decoded first, so the buffer compares with the record by value.
+    current_->DecodeAll();
     buffer_ = std::make_unique<TRecord>(*current_);
     editing_ = current_;
     state_ = dsEdit;
@@ -949,10 +671,8 @@ void TTable::Post()
         std::unique_ptr<TRecord> record = std::move(buffer_);
         record->serial = nextSerial_++;
         record->rowId = 0;
-        record->dirty = true;
         TRecord *added = record.get();
         records_.push_back(std::move(record));
-        bySerial_.insert(added->serial, added);
         DropOtherIndexes();
         for (auto &[name, cache] : indexCaches_)
             cache->Add(added);
@@ -968,7 +688,6 @@ void TTable::Post()
                 std::swap(record->values, buffer_->values);
             }
             record->values = std::move(buffer_->values);
-            record->dirty = true;
         } else {
             buffer_.reset();
             editing_ = nullptr;
@@ -986,12 +705,11 @@ void TTable::Post()
     modified_ = true;
     ++dataVersion_;
     posted->filterStamp = 0;
-    changed_.insert(posted);
-    current_ = posted;
-    currentRow_ = oldRow;
+    sync_->changed.insert(posted);
+    SetCursor(posted, oldRow);
     UpdateVisible(posted, isNew, false);
     if (visibleValid_)
-        ResyncCurrent();
+        CommitCursor();
     NotifyLayout();
     NotifyData();
 }
@@ -1014,6 +732,7 @@ void TTable::Delete()
         return;
     }
     Cancel();
+    CommitCursor();
     const int row = RecNo();
     if (!current_)
         throw AppError(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(name_));
@@ -1023,17 +742,15 @@ void TTable::Delete()
     for (auto &[name, cache] : indexCaches_)
         cache->Remove(record, record->values);
     if (record->rowId > 0)
-        deletedRowIds_.push_back(record->rowId);
-    changed_.remove(record);
-    bySerial_.remove(record->serial);
-    current_ = nullptr;
-    currentRow_ = row;
+        sync_->deletedRowIds.push_back(record->rowId);
+    sync_->changed.remove(record);
+    SetCursor(nullptr, row);
     records_.erase(std::find_if(records_.begin(), records_.end(),
                                 [record](const std::unique_ptr<TRecord> &r) { return r.get() == record; }));
     modified_ = true;
     ++dataVersion_;
     if (visibleValid_)
-        ResyncCurrent();
+        CommitCursor();
     NotifyLayout();
     NotifyData();
 }
@@ -1060,79 +777,19 @@ void TTable::AppendRecord(const QVariantList &values)
     }
 }
 
-QVariant TTable::Normalize(int field, const QVariant &value) const
-{
-    const TFieldDef &def = fields_[field];
-    if (!value.isValid() || value.isNull())
-        return QVariant();
-    const bool isText = value.typeId() == QMetaType::QString;
-    switch (def.type) {
-    case ftString: {
-        QString text = value.toString();
-        if (text.size() > def.size) {
-            // Cut at a character boundary: a pair of surrogates is kept or
-            // dropped whole.
-            qsizetype cut = def.size;
-            if (cut > 0 && text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate())
-                --cut;
-            text.truncate(cut);
-        }
-        qsizetype end = text.size();
-        while (end > 0 && text[end - 1] == QLatin1Char(' '))
-            --end;
-        text.truncate(end);
-        return text.isEmpty() ? QVariant() : QVariant(text);
-    }
-    case ftMemo: {
-        const QString text = value.toString();
-        return text.isEmpty() ? QVariant() : QVariant(text);
-    }
-    case ftInteger: {
-        if (!isText) {
-            // Refused rather than cut to the 32 bits the store keeps.
-            bool ok = false;
-            const qint64 number = value.toLongLong(&ok);
-            if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
-                throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
-            return QVariant(int(number));
-        }
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            return QVariant();
-        bool ok = false;
-        const int number = text.toInt(&ok);
-        if (!ok)
-            throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
-        return number;
-    }
-    case ftDate: {
-        const QDate date = TemporalValue<QDate>(value, &QDateTime::date, ParseDate, "date");
-        if (date.isValid() && !IsStorableDate(date))
-            throw AppError(QStringLiteral("'%1' is not a valid date").arg(FormatDate(date)));
-        return date.isValid() ? QVariant(date) : QVariant();
-    }
-    case ftTime: {
-        const QTime time = TemporalValue<QTime>(value, &QDateTime::time, ParseTime, "time");
-        // The store keeps whole seconds, as the time is shown.
-        return time.isValid() ? QVariant(QTime(time.hour(), time.minute(), time.second())) : QVariant();
-    }
-    }
-    return QVariant();
-}
-
 const QVariant &TTable::CurrentRef(int field) const
 {
     static const QVariant null;
     if (field < 0 || field >= fields_.size())
         return null;
     if (evaluating_)
-        return evaluating_->values[size_t(field)];
+        return evaluating_->Value(size_t(field));
     if (!active_)
         return null;
     if ((state_ == dsEdit || state_ == dsInsert) && buffer_)
-        return buffer_->values[size_t(field)];
-    Visible();
-    return current_ ? current_->values[size_t(field)] : null;
+        return buffer_->Value(size_t(field));
+    const TRecord *record = Cursor().record;
+    return record ? record->Value(size_t(field)) : null;
 }
 
 void TTable::SetCurrentValue(int field, const QVariant &value)
@@ -1142,7 +799,7 @@ void TTable::SetCurrentValue(int field, const QVariant &value)
         throw AppError(QStringLiteral("%1: Field number %2 not found").arg(name_).arg(field));
     if (state_ != dsEdit && state_ != dsInsert)
         throw AppError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(name_));
-    QVariant normalized = Normalize(field, value);
+    QVariant normalized = NormalizeValue(fields_[field], value);
     QVariant &slot = buffer_->values[size_t(field)];
     if (slot == normalized && slot.isValid() == normalized.isValid())
         return;
@@ -1162,9 +819,11 @@ void TTable::SetIndexName(const QString &name)
         throw AppError(QStringLiteral("%1: Index '%2' not found").arg(name_, name));
     if (active_)
         AutoPost();
+    if (visibleValid_)
+        CommitCursor();
     indexName_ = name;
-    currentRow_ = -1;
-    InvalidateVisible();
+    SetCursor(current_, -1);
+    DropVisible();
     NotifyLayout();
     NotifyData();
 }
@@ -1176,7 +835,7 @@ void TTable::SetFiltered(bool on)
     if (active_) {
         AutoPost();
         if (visibleValid_)
-            RecNo(); // remembered as the fallback position
+            CommitCursor(); // its position is the fallback
     }
     filtered_ = on;
     FilterInputsChanged();
@@ -1199,7 +858,7 @@ void TTable::SetFilter(const QString &text)
     if (active_) {
         AutoPost();
         if (visibleValid_)
-            RecNo(); // remembered as the fallback position
+            CommitCursor(); // its position is the fallback
     }
     filterText_ = text;
     filterField_ = field;
@@ -1224,8 +883,6 @@ void TTable::RefreshFilter()
 {
     if (!active_)
         return;
-    if (visibleValid_)
-        RecNo();
     FilterInputsChanged();
 }
 
@@ -1235,24 +892,25 @@ bool TTable::FindKey(const QVariantList &values)
     AutoPost();
     if (indexName_.isEmpty() || values.isEmpty())
         return false;
-    IndexCache &cache = BuiltIndex(indexName_);
-    const int count = std::min({int(values.size()), int(cache.fields.size()), kMaxKeyParts});
+    TIndexSort &cache = BuiltIndex(indexName_);
+    const int count = std::min({int(values.size()), int(cache.Fields().size()), kMaxKeyParts});
     std::vector<QVariant> probeValues(size_t(fields_.size()));
     for (int i = 0; i < count; ++i)
-        probeValues[size_t(cache.fields[size_t(i)])] = Normalize(cache.fields[size_t(i)], values[i]);
-    const Key probe = cache.MakeKey(probeValues, count);
+        probeValues[size_t(cache.Fields()[size_t(i)])] =
+            NormalizeValue(fields_[cache.Fields()[size_t(i)]], values[i]);
+    const TKey probe = cache.MakeKey(probeValues, count);
     const auto compare = [&](TRecord *record) {
         return cache.Compare(cache.MakeKey(record->values, count), probe, count);
     };
-    auto at = std::lower_bound(cache.order.begin(), cache.order.end(), probe,
-                               [&](TRecord *record, const Key &) { return compare(record) < 0; });
-    for (; at != cache.order.end() && compare(*at) == 0; ++at) {
+    const std::vector<TRecord *> &order = cache.Order();
+    auto at = std::lower_bound(order.begin(), order.end(), probe,
+                               [&](TRecord *record, const TKey &) { return compare(record) < 0; });
+    for (; at != order.end() && compare(*at) == 0; ++at) {
         // Case-insensitive keys match regardless of case; compare the values
         // exactly as the index does.
         if (filtered_ && !Passes(*at))
             continue;
-        current_ = *at;
-        currentRow_ = -1;
+        SetCursor(*at, -1);
         bof_ = eof_ = false;
         NotifyData();
         return true;

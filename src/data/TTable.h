@@ -38,7 +38,9 @@ enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 using TBookmark = quint64;
 
 class TTable;
+class TIndexSort;
 struct TRecord;
+struct TFileSync;
 
 // Accessor of one field of a table's current record (the edit buffer while
 // editing or inserting). Cheap to copy; valid while the table lives.
@@ -136,7 +138,6 @@ public:
     TBookmark GetBookmark() const;
     bool BookmarkValid(TBookmark bookmark) const;
     void GotoBookmark(TBookmark bookmark); // throws when the record is gone or hidden
-    void FreeBookmark(TBookmark) {}
 
     // Editing.
     void Insert();
@@ -194,26 +195,31 @@ Q_SIGNALS:
 
 private:
     friend class TField;
-    struct IndexCache;
-    struct FileStamp {
-        qint64 size = -1, mtimeNs = 0, ctimeNs = 0;
-        quint64 inode = 0, device = 0;
-        bool operator==(const FileStamp &) const = default;
-    };
 
     QVariant CurrentValue(int field) const { return CurrentRef(field); }
     const QVariant &CurrentRef(int field) const;
     void NewFilterGeneration();
     void FilterInputsChanged();
     void SetCurrentValue(int field, const QVariant &value);
-    QVariant Normalize(int field, const QVariant &value) const;
     const std::vector<TRecord *> &Visible() const;
-    IndexCache &BuiltIndex(const QString &name) const;
+    TIndexSort &BuiltIndex(const QString &name) const;
+    TRecord *BySerial(quint64 serial) const;
     bool Passes(TRecord *record) const;
     bool Evaluate(TRecord *record) const;
     void InvalidateVisible();
     void DropOtherIndexes();
-    void ResyncCurrent() const;
+    // The cursor over the visible records: the current record while it is
+    // visible, else the one now at its position. Const readers see it
+    // without moving the cursor; CommitCursor makes it the cursor.
+    struct Placed {
+        TRecord *record = nullptr;
+        int row = -1;
+    };
+    Placed Place() const;
+    const Placed &Cursor() const;
+    void SetCursor(TRecord *record, int row);
+    void CommitCursor();
+    void DropVisible();
     void UpdateVisible(TRecord *record, bool isNew, bool removed);
     void ForgetData();
     void CheckActive() const;
@@ -225,7 +231,6 @@ private:
     void NotifyLayout();
     void WriteFile(const QString &fileName, bool allowDelta);
     void LoadFile();
-    static FileStamp Stamp(const QString &fileName);
 
     QString name_;
     QList<TFieldDef> fields_;
@@ -238,17 +243,11 @@ private:
     QString fileName_;
 
     std::vector<std::unique_ptr<TRecord>> records_; // order of insertion
-    QHash<quint64, TRecord *> bySerial_;
     quint64 nextSerial_ = 1;
-    qint64 maxRowId_ = 0;               // highest row id in the file the data came from
-    std::vector<qint64> deletedRowIds_; // removed since the file was read or written
-    QSet<TRecord *> changed_;           // added or edited since then
-    QString loadedFrom_;                // file whose content the data mirrors
-    FileStamp loadedStamp_;             // that file as it was then
-    bool hasData_ = false;              // records_ hold data of loadedFrom_ (also when inactive)
+    std::unique_ptr<TFileSync> sync_; // the file the records mirror and the changes since
 
     QString indexName_;
-    mutable std::map<QString, std::unique_ptr<IndexCache>> indexCaches_;
+    mutable std::map<QString, std::unique_ptr<TIndexSort>> indexCaches_;
     bool filtered_ = false;
     QString filterText_;
     int filterField_ = -1;
@@ -268,7 +267,9 @@ private:
     mutable TRecord *evaluating_ = nullptr; // record seen by FieldByName during filtering
 
     TRecord *current_ = nullptr;
-    mutable int currentRow_ = -1; // cached position of current_ in visible_, -1 unknown
+    int currentRow_ = -1;   // position of current_ in visible_ (-1 unknown), or where it was
+    mutable Placed placed_; // the cursor as placed over visible_, while placedValid_
+    mutable bool placedValid_ = false;
     bool eof_ = true;
     bool bof_ = true;
     TDataSetState state_ = dsInactive;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -60,7 +61,9 @@ public:
     {
         static std::once_flag limited;
         std::call_once(limited, [] { sqlite3_hard_heap_limit64(kSqliteHeapLimit); });
-        const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db_, flags, nullptr);
+        // A connection lives in one call on one thread: no locking per call.
+        const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db_,
+                                       flags | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK)
             Fail(rc);
         sqlite3_extended_result_codes(db_, 1);
@@ -186,8 +189,9 @@ QDate DecodeDate(const char *text, int size)
     const int year = Digits(text, 4), month = Digits(text + 5, 2), day = Digits(text + 8, 2);
     if (year < 0 || month < 0 || day < 0)
         return QDate();
+    // Four digits make a year of at most 9999; year 0 is not one.
     const QDate date(year, month, day);
-    return IsStorableDate(date) ? date : QDate();
+    return year >= 1 && date.isValid() ? date : QDate();
 }
 
 QTime DecodeTime(const char *text, int size)
@@ -244,7 +248,8 @@ void Bind(sqlite3_stmt *stmt, int column, const TFieldDef &field, const QVariant
         break;
     case ftString:
     case ftMemo:
-        text = value.toString().toUtf8();
+        // A text never read is still the bytes it was read as.
+        text = value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
         break;
     }
     sqlite3_bind_text(stmt, column, text.constData(), int(text.size()), SQLITE_TRANSIENT);
@@ -295,6 +300,20 @@ void CheckSchema(const Database &db, const QString &tableName, const QString &cr
 
 } // namespace
 
+TFileStamp TFileStamp::Of(const QString &fileName)
+{
+    TFileStamp stamp;
+    struct stat info {};
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
+        return stamp;
+    stamp.size = info.st_size;
+    stamp.mtimeNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.ctimeNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    stamp.inode = info.st_ino;
+    stamp.device = info.st_dev;
+    return stamp;
+}
+
 TTableFile::TTableFile(const QString &tableName, const QList<TFieldDef> &fields)
     : tableName_(tableName), fields_(fields)
 {
@@ -309,8 +328,12 @@ QString TTableFile::CreateTableSql() const
            columns.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
-TRecords TTableFile::Load(const QString &fileName) const
+TRecords TTableFile::Load(const QString &fileName, const QList<int> &decodedTexts) const
 {
+    std::vector<bool> decodeNow(size_t(fields_.size()));
+    for (int field : decodedTexts)
+        if (field >= 0 && field < fields_.size())
+            decodeNow[size_t(field)] = true;
     if (!QFileInfo(fileName).isFile())
         throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName));
     try {
@@ -347,6 +370,15 @@ TRecords TTableFile::Load(const QString &fileName) const
                                  QStringLiteral(" ORDER BY rowid"));
         sqlite3_stmt *stmt = select.Handle();
         TRecords records;
+        {
+            // The highest row id is the number of rows of a file written
+            // whole, found without a scan; the list is allocated once. A
+            // row takes more than eight bytes of the file, which bounds it.
+            Statement last(db, QStringLiteral("SELECT max(rowid) FROM ") + Quoted(tableName_));
+            if (last.Step())
+                records.reserve(size_t(std::clamp<sqlite3_int64>(sqlite3_column_int64(last.Handle(), 0), 0,
+                                                                 QFileInfo(fileName).size() / 8)));
+        }
         while (select.Step()) {
             auto record = std::make_unique<TRecord>();
             record->rowId = sqlite3_column_int64(stmt, 0);
@@ -375,14 +407,25 @@ TRecords TTableFile::Load(const QString &fileName) const
                 const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
                 const int bytes = sqlite3_column_bytes(stmt, col);
                 if (field.type == ftDate || field.type == ftTime) {
-                    value = field.type == ftDate ? QVariant(DecodeDate(text, bytes))
-                                                 : QVariant(DecodeTime(text, bytes));
-                    if (!(field.type == ftDate ? value.toDate().isValid() : value.toTime().isValid()))
+                    bool valid = false;
+                    if (field.type == ftDate) {
+                        const QDate date = DecodeDate(text, bytes);
+                        valid = date.isValid();
+                        value = QVariant(date);
+                    } else {
+                        const QTime time = DecodeTime(text, bytes);
+                        valid = time.isValid();
+                        value = QVariant(time);
+                    }
+                    if (!valid)
                         throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
                                            .arg(field.name));
                     continue;
                 }
-                value = QString::fromUtf8(text, bytes);
+                if (decodeNow[size_t(i)])
+                    value = QString::fromUtf8(text, bytes);
+                else
+                    value = QByteArray(text, bytes); // decoded on first read
             }
             records.push_back(std::move(record));
         }
@@ -453,10 +496,8 @@ void TTableFile::WriteAll(const QString &fileName, const TRecords &records) cons
         throw AppError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, error.message()));
     }
     qint64 rowId = 0;
-    for (const auto &record : records) {
+    for (const auto &record : records)
         record->rowId = ++rowId;
-        record->dirty = false;
-    }
 }
 
 void TTableFile::WriteChanges(const QString &fileName, const std::vector<TRecord *> &changed,
@@ -523,6 +564,4 @@ void TTableFile::WriteChanges(const QString &fileName, const std::vector<TRecord
         record->rowId = rowId;
         maxRowId = std::max(maxRowId, rowId);
     }
-    for (TRecord *record : changed)
-        record->dirty = false;
 }

@@ -481,7 +481,6 @@ void TFormAction::JumpToFollowUp()
             data.FilterLogByAction();
             data.FilterDecisionsByAction();
             data.FilterStatementsByAction();
-            actions->FreeBookmark(bookmark);
             actions->EnableControls();
             actions->Edit();
             // The edits the jump dropped, or the action it found, are shown.

@@ -155,8 +155,7 @@ bool SaveAsDravelinFileCommand()
     {
         BusyCursor busy;
         TTables &tables = DataModuleMain().Tables;
-        for (int code = 0; code < TTables::kTableCount; ++code)
-            tables.Table(code)->SaveToFile();
+        tables.SaveToFiles();
         // With no Action File open there is nothing to pack.
         result = tables.FileName().isEmpty() ? TCDSParser::PackCannotOpenMember
                                              : TCDSParser(tables.FileName(), container).Pack();

@@ -185,6 +185,46 @@ private Q_SLOTS:
         QCOMPARE(table->FieldByName("NAME").AsString(), QStringLiteral("by another"));
     }
 
+    // Texts of a file are kept as read until something reads them: records
+    // written back untouched, in a change or in a copy, keep every character,
+    // and an edit that changes nothing leaves the table unmodified.
+    void textsNeverReadSurviveWrites()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("items.tbl");
+        {
+            auto table = MakeTable(file);
+            table->CreateDataSet();
+            table->AppendRecord({1, QStringLiteral("Żółw 𝄞"), QDate(2025, 2, 28), QTime(8, 0, 0),
+                                 QStringLiteral("ünïcode\nmemo ✓")});
+            table->AppendRecord(
+                {2, QStringLiteral("plain"), QVariant(), QVariant(), QStringLiteral("ëxtra")});
+            table->Close();
+        }
+        const QStringList expected{QStringLiteral("1|Żółw 𝄞|28/02/2025|08:00:00|ünïcode\nmemo ✓"),
+                                   QStringLiteral("7|plain|<null>|<null>|ëxtra")};
+
+        auto table = MakeTable(file);
+        table->Open();
+        table->Edit();
+        for (int i = 0; i < table->FieldCount(); ++i)
+            table->Fields(i).AsString(); // as an editor shows them
+        table->Post();
+        QCOMPARE(table->Modified(), false);
+        table->Next();
+        table->Edit();
+        table->FieldByName("ID").SetAsInteger(7); // the texts of this record stay unread
+        table->Post();
+        table->SaveToFile(dir.filePath("copy.tbl"));
+        table->Close();
+
+        for (const QString &name : {file, dir.filePath("copy.tbl")}) {
+            auto fresh = MakeTable(name);
+            fresh->Open();
+            QCOMPARE(Dump(*fresh), expected);
+        }
+    }
+
     void saveToAnotherFileLeavesOwnFileAlone()
     {
         QTemporaryDir dir;

@@ -1,0 +1,238 @@
+#include "TIndexSort.h"
+
+#include <QDate>
+#include <QTime>
+#include <algorithm>
+
+// Sorting works on small items holding a few leading units of the key,
+// packed into two words so that comparing the words never contradicts
+// Compare: numbers biased to unsigned, text as 17-bit UTF-16 units plus
+// one (the order QString::compare uses; padding sorts before any unit).
+// Runs of equal words are sorted again on the next units of the text, so
+// each text is read a few units at a time instead of in every comparison.
+struct TIndexSort::SortItem {
+    quint64 high = 0, low = 0;
+    quint32 position = 0; // in the records, which are in order of insertion
+    bool exact = false;   // the words hold the whole key
+};
+
+namespace {
+constexpr int kUnitsPerWord = 3;
+constexpr int kMaxLevels = 64;
+} // namespace
+
+TIndexSort::TIndexSort(std::vector<int> fields, std::vector<bool> text, bool descending, bool caseInsensitive)
+    : fields_(std::move(fields)), text_(std::move(text)), descending_(descending),
+      caseInsensitive_(caseInsensitive)
+{
+}
+
+const std::vector<TIndexSort::ColumnValue> &TIndexSort::Column(int field)
+{
+    if (columnField_ != field) {
+        column_.resize(order_.size());
+        for (size_t i = 0; i < order_.size(); ++i) {
+            const QVariant &value = order_[i]->Value(size_t(field));
+            column_[i] = value.isValid() ? ColumnValue{StoredNumber(value), true} : ColumnValue{};
+        }
+        columnField_ = field;
+    }
+    return column_;
+}
+
+TKey TIndexSort::MakeKey(std::vector<QVariant> &values, int count) const
+{
+    TKey key;
+    const int n = std::min(count < 0 ? int(fields_.size()) : count, kMaxKeyParts);
+    for (int i = 0; i < n; ++i) {
+        const QVariant &value = ReadValue(values[size_t(fields_[size_t(i)])]);
+        TKeyPart part;
+        if (text_[size_t(i)]) {
+            if (value.isValid())
+                part.text = caseInsensitive_ ? value.toString().toCaseFolded() : value.toString();
+        } else if (value.isValid()) {
+            switch (value.typeId()) {
+            case QMetaType::QDate:
+                part.number = value.toDate().toJulianDay();
+                break;
+            case QMetaType::QTime:
+                part.number = value.toTime().msecsSinceStartOfDay();
+                break;
+            default:
+                part.number = StoredNumber(value);
+            }
+        }
+        key[size_t(i)] = std::move(part);
+    }
+    return key;
+}
+
+int TIndexSort::Compare(const TKey &a, const TKey &b, int count) const
+{
+    for (int i = 0; i < count; ++i) {
+        int c;
+        const TKeyPart &x = a[size_t(i)], &y = b[size_t(i)];
+        if (text_[size_t(i)])
+            c = QString::compare(x.text, y.text);
+        else
+            c = x.number < y.number ? -1 : (x.number > y.number ? 1 : 0);
+        if (c != 0)
+            return descending_ ? -c : c;
+    }
+    return 0;
+}
+
+int TIndexSort::Parts() const
+{
+    return std::min(int(fields_.size()), kMaxKeyParts);
+}
+
+bool TIndexSort::LessRecord(TRecord *a, TRecord *b) const
+{
+    const int c = Compare(MakeKey(a->values), MakeKey(b->values), Parts());
+    return c != 0 ? c < 0 : a->serial < b->serial;
+}
+
+// Where a record with this key and serial belongs in the order.
+size_t TIndexSort::Position(const TKey &key, quint64 serial) const
+{
+    const int parts = Parts();
+    return size_t(std::lower_bound(order_.begin(), order_.end(), key,
+                                   [&](TRecord *record, const TKey &probe) {
+                                       const int c = Compare(MakeKey(record->values), probe, parts);
+                                       return c != 0 ? c < 0 : record->serial < serial;
+                                   }) -
+                  order_.begin());
+}
+
+void TIndexSort::Add(TRecord *record)
+{
+    columnField_ = -1;
+    const size_t at = Position(MakeKey(record->values), record->serial);
+    order_.insert(order_.begin() + qsizetype(at), record);
+}
+
+void TIndexSort::Remove(TRecord *record, std::vector<QVariant> &values)
+{
+    columnField_ = -1;
+    size_t at = Position(MakeKey(values), record->serial);
+    if (at >= order_.size() || order_[at] != record) // keys out of step: find it plainly
+        at = size_t(std::find(order_.begin(), order_.end(), record) - order_.begin());
+    if (at < order_.size())
+        order_.erase(order_.begin() + qsizetype(at));
+}
+
+// Packs text units from `from` into words[word..1]; true when the text ends
+// within them.
+bool TIndexSort::PackText(const QString &value, qsizetype from, quint64 *words, int word)
+{
+    const qsizetype room = qsizetype(kUnitsPerWord) * (2 - word);
+    const qsizetype n = std::clamp<qsizetype>(value.size() - from, 0, room);
+    for (qsizetype k = 0; k < n; ++k)
+        words[word + k / kUnitsPerWord] |= quint64(value[from + k].unicode() + 1u)
+                                           << (34 - 17 * (k % kUnitsPerWord));
+    return value.size() - from <= room;
+}
+
+void TIndexSort::Finish(SortItem &item, const quint64 *words, bool exact) const
+{
+    item.high = descending_ ? ~words[0] : words[0];
+    item.low = descending_ ? ~words[1] : words[1];
+    item.exact = exact;
+}
+
+void TIndexSort::PackFirst(SortItem &item, const TKey &key, int parts) const
+{
+    quint64 words[2] = {0, 0};
+    int word = 0;
+    bool exact = true;
+    for (int i = 0; i < parts && exact; ++i) {
+        const TKeyPart &part = key[size_t(i)];
+        if (word >= 2) {
+            exact = false;
+        } else if (text_[size_t(i)]) {
+            exact = PackText(part.text, 0, words, word);
+            // Room for at least one padding unit, which ends the text
+            // before the next part.
+            word += int(part.text.size() / kUnitsPerWord) + 1;
+        } else {
+            words[word++] = quint64(part.number) ^ (quint64(1) << 63);
+        }
+    }
+    Finish(item, words, exact);
+}
+
+// Only a last text part after whole numbers continues at a fixed unit.
+int TIndexSort::TextStartWord(int parts) const
+{
+    if (!text_[size_t(parts - 1)] || parts > 2)
+        return -1;
+    for (int i = 0; i < parts - 1; ++i)
+        if (text_[size_t(i)])
+            return -1;
+    return parts - 1;
+}
+
+void TIndexSort::PackLevel(SortItem &item, const TKey &key, int parts, int startWord, int level) const
+{
+    const QString &value = key[size_t(parts - 1)].text;
+    const qsizetype from = qsizetype(kUnitsPerWord) * (2 - startWord + 2 * (level - 1));
+    quint64 words[2] = {0, 0};
+    Finish(item, words, PackText(value, from, words, 0));
+}
+
+void TIndexSort::SortRange(SortItem *begin, SortItem *end, const std::vector<TKey> &keys, int parts,
+                           int startWord, int level) const
+{
+    std::sort(begin, end, [](const SortItem &a, const SortItem &b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        return a.position < b.position;
+    });
+    for (SortItem *run = begin; run != end;) {
+        SortItem *next = run + 1;
+        bool exact = run->exact;
+        for (; next != end && next->high == run->high && next->low == run->low; ++next)
+            exact = exact && next->exact;
+        // Equal exact words are equal keys, already in order of insertion.
+        if (next - run > 1 && !exact) {
+            if (startWord >= 0 && level < kMaxLevels) {
+                for (SortItem *item = run; item != next; ++item)
+                    PackLevel(*item, keys[item->position], parts, startWord, level + 1);
+                SortRange(run, next, keys, parts, startWord, level + 1);
+            } else {
+                std::sort(run, next, [&](const SortItem &a, const SortItem &b) {
+                    const int c = Compare(keys[a.position], keys[b.position], parts);
+                    return c != 0 ? c < 0 : a.position < b.position;
+                });
+            }
+        }
+        run = next;
+    }
+}
+
+void TIndexSort::Build(const std::vector<std::unique_ptr<TRecord>> &records)
+{
+    columnField_ = -1;
+    const int parts = Parts();
+    order_.resize(records.size());
+    if (parts == 0) {
+        // Order of insertion.
+        for (size_t i = 0; i < records.size(); ++i)
+            order_[i] = records[i].get();
+        return;
+    }
+    std::vector<TKey> keys;
+    keys.reserve(records.size());
+    std::vector<SortItem> items(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        keys.push_back(MakeKey(records[i]->values));
+        items[i].position = quint32(i);
+        PackFirst(items[i], keys.back(), parts);
+    }
+    SortRange(items.data(), items.data() + items.size(), keys, parts, TextStartWord(parts), 0);
+    for (size_t i = 0; i < items.size(); ++i)
+        order_[i] = records[items[i].position].get();
+}
