@@ -45,6 +45,8 @@ QString TFileLock::InUseText(const QString &what, const QString &fileName, const
         .arg(what, QDir::toNativeSeparators(fileName), holder.appName, QString::number(holder.pid), host);
 }
 
+namespace {
+// Asks whether to open the file that another program holds read-only.
 bool AskOpenReadOnly(const QString &what, const QString &fileName, const TFileLock::Holder &holder)
 {
     const QString text =
@@ -52,4 +54,21 @@ bool AskOpenReadOnly(const QString &what, const QString &fileName, const TFileLo
         QStringLiteral("\n\nChanges made here could overwrite that program's work, so it can only be "
                        "opened read-only.\n\nDo you want to open it read-only? Choose No to cancel.");
     return Ui().MessageBox(text, QStringLiteral("Action File in use"), MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+} // namespace
+
+std::optional<bool> LockForOpening(TFileLock &lock, const QString &what, const QString &fileName)
+{
+    switch (lock.TryLock()) {
+    case TFileLock::Locked:
+        return false;
+    case TFileLock::HeldElsewhere:
+        if (!AskOpenReadOnly(what, fileName, lock.HeldBy()))
+            return std::nullopt;
+        return true;
+    case TFileLock::CannotLock:
+        // A folder without write access: the window says it is read-only.
+        return true;
+    }
+    return true;
 }

@@ -43,6 +43,9 @@ private:
     QLockFile lock_;
 };
 
-// Asks, with caption "Action File in use", whether to open the file that
-// another program holds read-only. true: open it read-only; false: cancel.
-bool AskOpenReadOnly(const QString &what, const QString &fileName, const TFileLock::Holder &holder);
+// Takes the lock of fileName (`what`: "Action File" or "Dravelin File") for
+// opening it. The result tells whether to open it read-only: when another
+// program holds the lock and the user chose read-only, or when no lock can be
+// made there (read-only folder); nothing when the user cancelled. The user is
+// asked under the caption "Action File in use".
+std::optional<bool> LockForOpening(TFileLock &lock, const QString &what, const QString &fileName);

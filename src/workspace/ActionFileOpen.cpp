@@ -124,19 +124,10 @@ bool OpenActionFile(TActionListView &view, const QString &actFile, bool fromCont
     // The lock is held until the action list has closed the file.
     TFileLock lock(actFile);
     if (!readOnly) {
-        switch (lock.TryLock()) {
-        case TFileLock::Locked:
-            break;
-        case TFileLock::HeldElsewhere:
-            if (!AskOpenReadOnly(QStringLiteral("Action File"), actFile, lock.HeldBy()))
-                return false;
-            readOnly = true;
-            break;
-        case TFileLock::CannotLock:
-            // A folder without write access: the window says it is read-only.
-            readOnly = true;
-            break;
-        }
+        const std::optional<bool> lockedReadOnly = LockForOpening(lock, QStringLiteral("Action File"), actFile);
+        if (!lockedReadOnly)
+            return false;
+        readOnly = *lockedReadOnly;
     }
     TDataModuleMain &data = DataModuleMain();
     if (data.Tables.IsOpen())

@@ -77,19 +77,11 @@ bool OpenDravelinFile(TActionListView &view, const QString &containerFileName)
     // The unpacked copy is private to this program, so the container itself
     // is locked: a second program's write-back would erase this one's work.
     TFileLock lock(containerFileName);
-    bool readOnly = false;
-    switch (lock.TryLock()) {
-    case TFileLock::Locked:
-        break;
-    case TFileLock::HeldElsewhere:
-        if (!AskOpenReadOnly(QStringLiteral("Dravelin File"), containerFileName, lock.HeldBy()))
-            return false;
-        readOnly = true;
-        break;
-    case TFileLock::CannotLock:
-        readOnly = true;
-        break;
-    }
+    const std::optional<bool> lockedReadOnly =
+        LockForOpening(lock, QStringLiteral("Dravelin File"), containerFileName);
+    if (!lockedReadOnly)
+        return false;
+    const bool readOnly = *lockedReadOnly;
 
     QString actFile;
     TCDSParser::UnpackResult result = TCDSParser::UnpackOk;
