@@ -5,6 +5,7 @@
 #include "ActionListColumns.h"
 #include "ActionListEditors.h"
 #include "ActionListOps.h"
+#include "ActionRules.h"
 #include "ContainerCommands.h"
 #include "Formats.h"
 #include "QtColors.h"
@@ -624,10 +625,8 @@ void TFormActions::ShowWhichAction(TActionFilter chosen)
 
 void TFormActions::MenuItemMineClick()
 {
-    const QString home = data_.cdsAction->Active()
-                             ? data_.cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString()
-                             : QString();
-    if (!home.trimmed().isEmpty())
+    // Without a home actor the list is the same either way.
+    if (MineApplies(data_.HomeActor()))
         Reload();
 }
 
