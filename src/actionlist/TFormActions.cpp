@@ -13,6 +13,7 @@
 #include "ScopeGuards.h"
 #include "TSettings.h"
 #include "UiServices.h"
+#include "WindowActions.h"
 
 #include <QAction>
 #include <QDir>
@@ -153,13 +154,7 @@ TFormActions::~TFormActions()
 QAction *TFormActions::CreateAction(const char *name, const QString &caption, const QString &menuCaption,
                                     const QString &hint, const QList<QKeySequence> &shortcuts)
 {
-    auto *action = new QAction(menuCaption, this);
-    action->setObjectName(QLatin1String(name));
-    action->setIconText(caption);
-    action->setToolTip(hint);
-    action->setStatusTip(hint);
-    action->setShortcuts(shortcuts);
-    action->setShortcutContext(Qt::WindowShortcut);
+    QAction *action = NewWindowAction(this, name, caption, menuCaption, hint, shortcuts);
     addAction(action);
     return action;
 }
