@@ -484,7 +484,6 @@ void TFormMain::OpenListEntry()
     const QString path = SelectedFile();
     if (path.isEmpty())
         return;
-    Q_EMIT ActionFileChosen(path);
     if (OpenActionFile(*actionList_, path, false))
         RefreshFileList();
 }
