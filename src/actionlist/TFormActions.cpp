@@ -5,6 +5,7 @@
 #include "ActionListColumns.h"
 #include "ActionListEditors.h"
 #include "ActionListOps.h"
+#include "ActionRules.h"
 #include "ContainerCommands.h"
 #include "Formats.h"
 #include "QtColors.h"
@@ -12,6 +13,7 @@
 #include "ScopeGuards.h"
 #include "TSettings.h"
 #include "UiServices.h"
+#include "WindowActions.h"
 
 #include <QAction>
 #include <QDir>
@@ -152,13 +154,7 @@ TFormActions::~TFormActions()
 QAction *TFormActions::CreateAction(const char *name, const QString &caption, const QString &menuCaption,
                                     const QString &hint, const QList<QKeySequence> &shortcuts)
 {
-    auto *action = new QAction(menuCaption, this);
-    action->setObjectName(QLatin1String(name));
-    action->setIconText(caption);
-    action->setToolTip(hint);
-    action->setStatusTip(hint);
-    action->setShortcuts(shortcuts);
-    action->setShortcutContext(Qt::WindowShortcut);
+    QAction *action = NewWindowAction(this, name, caption, menuCaption, hint, shortcuts);
     addAction(action);
     return action;
 }
@@ -624,10 +620,8 @@ void TFormActions::ShowWhichAction(TActionFilter chosen)
 
 void TFormActions::MenuItemMineClick()
 {
-    const QString home = data_.cdsAction->Active()
-                             ? data_.cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString()
-                             : QString();
-    if (!home.trimmed().isEmpty())
+    // Without a home actor the list is the same either way.
+    if (MineApplies(data_.HomeActor()))
         Reload();
 }
 

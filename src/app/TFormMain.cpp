@@ -16,6 +16,7 @@
 #include "TFormSettings.h"
 #include "TSettings.h"
 #include "UiServices.h"
+#include "WindowActions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -92,12 +93,7 @@ QAction *TFormMain::CreateAction(const char *name, const QString &caption, const
                                  const QString &hint, const QKeySequence &shortcut,
                                  QStyle::StandardPixmap icon)
 {
-    auto *action = new QAction(menuEntry, this);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setIconText(caption);
-    action->setStatusTip(hint);
-    action->setToolTip(hint);
-    action->setShortcut(shortcut);
+    QAction *action = NewWindowAction(this, name, caption, menuEntry, hint, {shortcut});
     action->setIcon(style()->standardIcon(icon));
     return action;
 }
@@ -488,7 +484,6 @@ void TFormMain::OpenListEntry()
     const QString path = SelectedFile();
     if (path.isEmpty())
         return;
-    Q_EMIT ActionFileChosen(path);
     if (OpenActionFile(*actionList_, path, false))
         RefreshFileList();
 }

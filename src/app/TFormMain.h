@@ -67,11 +67,6 @@ public Q_SLOTS:
     // Dravelin Files back, then this window, which saves the settings.
     void EndWithoutQuestions();
 
-Q_SIGNALS:
-    // The user chose an entry of the list to open (click, double click or
-    // keyboard, depending on the "Select" toggle).
-    void ActionFileChosen(const QString &path);
-
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

@@ -8,10 +8,21 @@ bool IsMine(const QString &actorOwner, const QString &actorHome)
     return UpperCase(actorOwner.trimmed()) == UpperCase(actorHome.trimmed());
 }
 
+bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDate &dateDue,
+                     const QDate &today)
+{
+    return !IsResolved(dateFinished) && UpperCase(status) != QLatin1String("ON HOLD") && dateDue.isValid() &&
+           today > dateDue;
+}
+
+bool FiltersMine(const TActionFilterInput &input)
+{
+    return input.showMine && MineApplies(input.actorHome);
+}
+
 bool AcceptAction(const TActionFilterInput &input, bool resolved, const QString &actorOwner)
 {
-    const bool mine = input.hasWindow && input.showMineChecked && !input.actorHome.trimmed().isEmpty();
-    const bool ownerOk = !mine || IsMine(actorOwner, input.actorHome);
+    const bool ownerOk = !FiltersMine(input) || IsMine(actorOwner, input.actorHome);
     switch (static_cast<TActionFilter>(input.filter)) {
     case TActionFilter::All:
         return ownerOk;
@@ -106,7 +117,7 @@ TRowColors ActionRowColors(const QDate &dateFinished, const QString &status, con
         colors = {black, TRgb(120, 255, 192)};
     else if (UpperCase(status) == QLatin1String("ON HOLD"))
         colors = {black, TRgb(255, 213, 170)};
-    else if (dateDue.isValid() && today > dateDue)
+    else if (IsActionOverdue(dateFinished, status, dateDue, today))
         colors = {white, TRgb(255, 0, 0)};
     else if (dateDue.isValid() && dateDue.addDays(-dueDateIndicator) <= today && today <= dateDue)
         colors = {black, TRgb(255, 255, 0)};

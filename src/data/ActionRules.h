@@ -51,15 +51,27 @@ inline bool IsResolved(const QDate &dateFinished)
 // Owner equals the home actor, both trimmed and upper-cased.
 bool IsMine(const QString &actorOwner, const QString &actorHome);
 
+// True when an open action (no finished date) that is not on hold is past
+// its due date; the status is compared upper-cased and untrimmed.
+bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDate &dateDue,
+                     const QDate &today);
+
 // The list filter. `filter` is the setting Actions.Filter, a TActionFilter
-// value (any other number: all, "mine" ignored); showMine is only honoured with an action list
-// window whose "Show Mine" is checked and a non-blank home actor.
+// value (any other number: all, "mine" ignored); showMine is the state of
+// the action list's "Show Mine" (off while no list is open) and is only
+// honoured with a non-blank home actor.
 struct TActionFilterInput {
     int filter = 0;
-    bool hasWindow = false;
-    bool showMineChecked = false;
+    bool showMine = false;
     QString actorHome; // header ACTOR_HOME
 };
+// "Show Mine" takes effect only with a non-blank home actor.
+inline bool MineApplies(const QString &actorHome)
+{
+    return !actorHome.trimmed().isEmpty();
+}
+// Whether the filter keeps only the actions owned by the home actor.
+bool FiltersMine(const TActionFilterInput &input);
 bool AcceptAction(const TActionFilterInput &input, bool resolved, const QString &actorOwner);
 
 struct TSeverityIndicator {

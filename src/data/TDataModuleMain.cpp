@@ -153,14 +153,15 @@ QString TDataModuleMain::LoginName()
     return qEnvironmentVariable("USER");
 }
 
+QString TDataModuleMain::HomeActor() const
+{
+    return cdsAction->Active() ? cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString() : QString();
+}
+
 QString TDataModuleMain::DefaultActor() const
 {
-    if (cdsAction->Active()) {
-        const QString home = cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString();
-        if (!home.isEmpty())
-            return home;
-    }
-    return LoginName();
+    const QString home = HomeActor();
+    return home.isEmpty() ? LoginName() : home;
 }
 
 void TDataModuleMain::FilterLogByAction()
@@ -227,15 +228,12 @@ bool TDataModuleMain::cdsActionsFilterRecord(TTable &table) const
     // and fetches texts only when "mine" needs them.
     TActionFilterInput input;
     input.filter = Settings().Actions.Filter;
-    // The rule honours "Show Mine" only with an action list; the state comes
-    // from that list and is cleared when it closes, so it stands for both.
-    input.hasWindow = showMine_;
-    input.showMineChecked = showMine_;
-    if (input.showMineChecked && cdsAction->Active())
-        input.actorHome = cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString();
-    const bool mine = input.hasWindow && input.showMineChecked && !input.actorHome.trimmed().isEmpty();
+    // The state comes from the action list and is cleared when it closes.
+    input.showMine = showMine_;
+    if (input.showMine)
+        input.actorHome = HomeActor();
     return AcceptAction(input, !table.Fields(actionsFinished_).IsNull(),
-                        mine ? table.Fields(actionsOwner_).AsString() : QString());
+                        FiltersMine(input) ? table.Fields(actionsOwner_).AsString() : QString());
 }
 
 TRowColors TDataModuleMain::ActionRowColors(TTable &table, int row, bool selected) const

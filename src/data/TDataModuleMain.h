@@ -36,6 +36,8 @@ public:
     // Header ACTOR_HOME when set, else the login name of the current user
     // (empty when the system cannot tell it).
     QString DefaultActor() const;
+    // The header's home actor; empty while no Action File is open.
+    QString HomeActor() const;
     static QString LoginName();
 
     void FilterLogByAction();

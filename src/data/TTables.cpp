@@ -4,28 +4,32 @@
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 
+#include <iterator>
 #include <limits>
 #include <optional>
 
 namespace {
 
 struct TableRole {
-    const char *suffix;
     const char *loadingIndex;
     const char *openIndex;
     const char *message;
 };
 
-// In the order in which the tables are opened and closed; the position is
-// the table's error code.
-constexpr TableRole kRoles[TTables::kTableCount] = {
-    {"", "", "", "The Action File cannot be opened!"},
-    {"._actions", "ID_DESC", "ATTRIBUTE_DESC", "The Actions File cannot be opened!"},
-    {"._actor", "", "ID_ASC", "The Actor File cannot be opened!"},
-    {"._log", "ID_DESC", "LOG_DATE_TIME", "The Log File cannot be opened!"},
-    {"._decision", "ID_DESC", "DATE_ENTERED_DESC", "The Decision File cannot be opened!"},
-    {"._statement", "ID_DESC", "DATE_ENTERED_DESC", "The Statement File cannot be opened!"},
+// In the order of TableMember.
+constexpr TableRole kRoles[kTableMemberCount] = {
+    {"", "", "The Action File cannot be opened!"},
+    {"ID_DESC", "ATTRIBUTE_DESC", "The Actions File cannot be opened!"},
+    {"", "ID_ASC", "The Actor File cannot be opened!"},
+    {"ID_DESC", "LOG_DATE_TIME", "The Log File cannot be opened!"},
+    {"ID_DESC", "DATE_ENTERED_DESC", "The Decision File cannot be opened!"},
+    {"ID_DESC", "DATE_ENTERED_DESC", "The Statement File cannot be opened!"},
 };
+
+const TableRole &Role(TableMember member)
+{
+    return kRoles[MemberIndex(member)];
+}
 
 } // namespace
 
@@ -33,60 +37,63 @@ TTables::TTables(TDataModuleMain &data) : data_(data)
 {
 }
 
-TTable *TTables::Table(int code) const
+TTable *TTables::Table(TableMember member) const
 {
-    switch (code) {
-    case 0:
+    switch (member) {
+    case TableMember::Header:
         return data_.cdsAction;
-    case 1:
+    case TableMember::Actions:
         return data_.cdsActions;
-    case 2:
+    case TableMember::Actor:
         return data_.cdsActor;
-    case 3:
+    case TableMember::Log:
         return data_.cdsLog;
-    case 4:
+    case TableMember::Decision:
         return data_.cdsDecision;
-    case 5:
+    case TableMember::Statement:
         return data_.cdsStatement;
     }
     return nullptr;
 }
 
-QString TTables::TableFileName(const QString &fileName, int code)
+QString TTables::TableFileName(const QString &fileName, TableMember member)
 {
-    return fileName + QLatin1String(kRoles[code].suffix);
+    return fileName + MemberSuffix(member);
 }
 
-QString TTables::OpenErrorMessage(int code)
+QString TTables::OpenErrorMessage(TableMember member)
 {
-    return QLatin1String(kRoles[code].message);
+    return QLatin1String(Role(member).message);
 }
 
-int *TTables::Counter(int code)
+int *TTables::Counter(TableMember member)
 {
-    switch (code) {
-    case 1:
+    switch (member) {
+    case TableMember::Actions:
         return &lastActionId_;
-    case 3:
+    case TableMember::Log:
         return &lastLogId_;
-    case 4:
+    case TableMember::Decision:
         return &lastDecisionId_;
-    case 5:
+    case TableMember::Statement:
         return &lastStatementId_;
+    case TableMember::Header:
+    case TableMember::Actor:
+        break;
     }
     return nullptr;
 }
 
-void TTables::OpenTable(int code, bool create)
+void TTables::OpenTable(TableMember member, bool create)
 {
-    TTable *table = Table(code);
-    const TableRole &role = kRoles[code];
-    table->SetFileName(TableFileName(fileName_, code));
+    TTable *table = Table(member);
+    const TableRole &role = Role(member);
+    table->SetFileName(TableFileName(fileName_, member));
     table->SetIndexName(QLatin1String(role.loadingIndex));
-    int *counter = Counter(code);
+    int *counter = Counter(member);
     if (create) {
         table->CreateDataSet();
-        if (code == 0) {
+        if (member == TableMember::Header) {
             table->Append();
             // The header defaults come from the new-record handler.
             UndoOnError([&] { table->Post(); }, [&] { table->Cancel(); });
@@ -101,7 +108,7 @@ void TTables::OpenTable(int code, bool create)
             *counter = table->MaxInteger(QStringLiteral("ID"), 0);
     }
     table->SetLogChanges(false);
-    if (code == 1)
+    if (member == TableMember::Actions)
         table->SetFiltered(true);
     table->SetIndexName(QLatin1String(role.openIndex));
     table->First();
@@ -112,15 +119,16 @@ bool TTables::Open(const QString &fileName, bool create, QString *error)
     if (isOpen_)
         Close();
     fileName_ = fileName;
-    int failed = -1;
-    for (int code = 0; code < kTableCount && failed < 0; ++code) {
+    std::optional<TableMember> failed;
+    for (TableMember member : kTableMembers) {
         try {
-            OpenTable(code, create);
+            OpenTable(member, create);
         } catch (const std::exception &) {
-            failed = code;
+            failed = member;
+            break;
         }
     }
-    if (failed < 0) {
+    if (!failed) {
         actionsChange_ = QObject::connect(data_.cdsActions, &TTable::DataChange, &data_,
                                           &TDataModuleMain::DataSourceActionsDataChange);
         isOpen_ = true;
@@ -130,11 +138,11 @@ bool TTables::Open(const QString &fileName, bool create, QString *error)
     fileName_.clear();
     isOpen_ = false;
     if (error)
-        *error = OpenErrorMessage(failed);
+        *error = OpenErrorMessage(*failed);
     // Nothing of a set that did not open is written: the files stay as
     // they were.
-    for (int code = 0; code < kTableCount; ++code)
-        Table(code)->Abandon();
+    for (TableMember member : kTableMembers)
+        Table(member)->Abandon();
     CloseTables();
     return false;
 }
@@ -145,9 +153,9 @@ void TTables::Close()
     // write the set stays open with the unwritten changes, so the user can
     // remove the cause and close or save again.
     std::optional<AppError> firstError;
-    for (int code = 0; code < kTableCount; ++code) {
+    for (TableMember member : kTableMembers) {
         try {
-            Table(code)->WriteIfChanged();
+            Table(member)->WriteIfChanged();
         } catch (const AppError &error) {
             if (!firstError)
                 firstError = error;
@@ -212,8 +220,8 @@ void TTables::CloseTables()
 
 void TTables::SaveToFiles()
 {
-    for (int code = 0; code < kTableCount; ++code)
-        Table(code)->SaveToFile();
+    for (TableMember member : kTableMembers)
+        Table(member)->SaveToFile();
 }
 
 void TTables::Reset()
@@ -226,9 +234,12 @@ void TTables::Reset()
 
 int TTables::NextId(int kind)
 {
-    int *counter = Counter(kind == 0 ? 1 : kind + 2);
-    if (!counter)
+    // The record kinds in their order: action, log, decision, statement.
+    static constexpr TableMember kByKind[] = {TableMember::Actions, TableMember::Log, TableMember::Decision,
+                                              TableMember::Statement};
+    if (kind < 0 || kind >= static_cast<int>(std::size(kByKind)))
         return -1;
+    int *counter = Counter(kByKind[kind]);
     // Identifiers are 32-bit numbers; past the largest none is handed out.
     if (*counter == std::numeric_limits<int>::max())
         throw AppError(QStringLiteral("No more identifiers can be given in this Action File."));

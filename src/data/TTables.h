@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TableMember.h"
+
 #include <QMetaObject>
 #include <QString>
 
@@ -38,16 +40,15 @@ public:
     int LastStatementId() const { return lastStatementId_; }
 
     // The six tables in the order in which they are opened and closed.
-    TTable *Table(int code) const;
-    static constexpr int kTableCount = 6;
-    // Member file of table `code` for the header file fileName.
-    static QString TableFileName(const QString &fileName, int code);
-    static QString OpenErrorMessage(int code);
+    TTable *Table(TableMember member) const;
+    // Member file of the table `member` for the header file fileName.
+    static QString TableFileName(const QString &fileName, TableMember member);
+    static QString OpenErrorMessage(TableMember member);
 
 private:
-    void OpenTable(int code, bool create);
+    void OpenTable(TableMember member, bool create);
     void CloseTables();
-    int *Counter(int code);
+    int *Counter(TableMember member);
 
     TDataModuleMain &data_;
     bool isOpen_ = false;

@@ -64,13 +64,6 @@ const QStringList &SearchFieldOrder()
 
 } // namespace
 
-bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDate &dateDue,
-                     const QDate &today)
-{
-    return !dateFinished.isValid() && UpperCase(status) != QStringLiteral("ON HOLD") && dateDue.isValid() &&
-           today > dateDue;
-}
-
 TFormAction::TFormAction(TEditorMode mode, QWidget *parent, TEditorServices *services)
     : TFormEditorBase(mode, DataModuleMain().cdsActions, parent, services)
 {

@@ -12,11 +12,6 @@ class QPushButton;
 class QTabWidget;
 class QToolButton;
 
-// True when an open action (no finished date) that is not on hold is past
-// its due date; the status is compared upper-cased and untrimmed.
-bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDate &dateDue,
-                     const QDate &today);
-
 // The window in which one action is created, edited or viewed. It works on
 // the current record of cdsActions, which the caller has put into insert
 // (emNew) or edit state (emEdit, emView), and posts into the table only.

@@ -211,10 +211,10 @@ void ImportActor(const QString &workspace, const QString &selected)
     TFileLock lock(selected);
     if (!LockForOperation(lock, selected, QStringLiteral("changed"), caption))
         return;
-    const QString from = TACTFiles(source).Name(TACTFiles::Actor);
+    const QString from = TACTFiles(source).Name(TableMember::Actor);
     if (!QFileInfo::exists(from))
         return;
-    const QString to = TACTFiles(selected).Name(TACTFiles::Actor);
+    const QString to = TACTFiles(selected).Name(TableMember::Actor);
     QString error;
     bool copied = false;
     {

@@ -26,13 +26,22 @@ QString AuxiliaryFolder(const QString &actFile)
     return AuxiliaryFolder(actFile, Settings().Folders.Auxiliary);
 }
 
+QString ReplaceExtension(const QString &fileName, QLatin1String extension, ExtensionRules rules)
+{
+    qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
+    if (rules.backslashSeparates)
+        slash = std::max(slash, fileName.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot <= slash)
+        return fileName + extension;
+    if (rules.keepExtensionInAnyCase && fileName.mid(dot).compare(extension, Qt::CaseInsensitive) == 0)
+        return fileName;
+    return fileName.left(dot) + extension;
+}
+
 QString WithActExtension(const QString &fileName)
 {
-    const qsizetype slash =
-        std::max(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot > slash ? fileName.left(dot) : fileName;
-    return stem + QStringLiteral(".act");
+    return ReplaceExtension(fileName, QLatin1String(".act"), {.backslashSeparates = true});
 }
 
 QString FileNameProblem(const QString &name)

@@ -11,6 +11,19 @@ QString AuxiliaryFolder(const QString &actFile, const QString &auxiliaryRoot);
 // The same under Settings().Folders.Auxiliary.
 QString AuxiliaryFolder(const QString &actFile);
 
+// How ReplaceExtension reads the name it is given.
+struct ExtensionRules {
+    // A backslash ends a folder name as a slash does.
+    bool backslashSeparates = false;
+    // A name already ending in the extension, in any case, is kept as it is.
+    bool keepExtensionInAnyCase = false;
+};
+
+// fileName with its last extension replaced by extension (which starts with
+// its dot), or extension appended when it has none. Only a dot in the file's
+// own name starts an extension, not one in a folder name.
+QString ReplaceExtension(const QString &fileName, QLatin1String extension, ExtensionRules rules);
+
 // fileName with its last extension replaced by ".act", or ".act" appended
 // when it has none: Report.txt and Report both give Report.act.
 QString WithActExtension(const QString &fileName);

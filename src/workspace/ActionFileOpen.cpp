@@ -66,8 +66,8 @@ void CloseTables(TTables &tables)
     // Without file names the tables have nowhere to write: a file opened
     // read-only is never written, not even a member that went missing.
     if (ActionFileReadOnly())
-        for (int code = 0; code < TTables::kTableCount; ++code)
-            tables.Table(code)->SetFileName(QString());
+        for (TableMember member : kTableMembers)
+            tables.Table(member)->SetFileName(QString());
     tables.Close();
 }
 

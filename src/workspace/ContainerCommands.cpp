@@ -1,6 +1,7 @@
 #include "ContainerCommands.h"
 
 #include "ActionFileLock.h"
+#include "ActionFileNames.h"
 #include "ActionFileOpen.h"
 #include "ScopeGuards.h"
 #include "TACTFiles.h"
@@ -62,14 +63,7 @@ QString WithDravelinExtension(const QString &fileName)
 {
     // A name that already ends in the extension, in any case, is the file
     // the user chose: file names are case-sensitive here.
-    if (QFileInfo(fileName).suffix().compare(QLatin1String("dravelin"), Qt::CaseInsensitive) == 0)
-        return fileName;
-    // Only a dot in the file's own name starts an extension, not one in a
-    // folder name.
-    const QString name = QFileInfo(fileName).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot < 0 ? fileName : fileName.chopped(name.size() - dot);
-    return stem + QStringLiteral(".dravelin");
+    return ReplaceExtension(fileName, QLatin1String(".dravelin"), {.keepExtensionInAnyCase = true});
 }
 
 bool OpenDravelinFile(TActionListView &view, const QString &containerFileName)

@@ -2,14 +2,12 @@
 
 const std::array<QString, TACTFiles::Count> &TACTFiles::Suffixes()
 {
-    static const std::array<QString, Count> suffixes = {
-        QString(),
-        QStringLiteral("._actions"),
-        QStringLiteral("._actor"),
-        QStringLiteral("._log"),
-        QStringLiteral("._decision"),
-        QStringLiteral("._statement"),
-    };
+    static const std::array<QString, Count> suffixes = [] {
+        std::array<QString, Count> all;
+        for (TableMember member : kTableMembers)
+            all[static_cast<size_t>(MemberIndex(member))] = MemberSuffix(member);
+        return all;
+    }();
     return suffixes;
 }
 

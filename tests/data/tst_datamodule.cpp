@@ -127,8 +127,8 @@ private Q_SLOTS:
         dm.Tables.Close();
         QVERIFY(!dm.Tables.IsOpen());
         QCOMPARE(dm.LastActionId(), -1);
-        for (int code = 0; code < TTables::kTableCount; ++code)
-            QVERIFY2(QFileInfo::exists(TTables::TableFileName(Plan(), code)),
+        for (int code = 0; code < kTableMemberCount; ++code)
+            QVERIFY2(QFileInfo::exists(TTables::TableFileName(Plan(), TableMember(code))),
                      qPrintable(QString::number(code)));
 
         QVERIFY(dm.Tables.Open(Plan(), false));
@@ -267,8 +267,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("missing");
         QTest::addColumn<QString>("message");
-        for (int code = 0; code < TTables::kTableCount; ++code)
-            QTest::addRow("missing %d", code) << code << true << TTables::OpenErrorMessage(code);
+        for (int code = 0; code < kTableMemberCount; ++code)
+            QTest::addRow("missing %d", code) << code << true << TTables::OpenErrorMessage(TableMember(code));
         QTest::newRow("log missing") << 3 << true << "The Log File cannot be opened!";
         QTest::newRow("actions file holds the log") << 1 << false << "The Actions File cannot be opened!";
     }
@@ -283,12 +283,12 @@ private Q_SLOTS:
             SaveNewAction(dm);
             dm.Tables.Close();
         }
-        const QString broken = TTables::TableFileName(Plan(), code);
+        const QString broken = TTables::TableFileName(Plan(), TableMember(code));
         if (missing)
             QFile::remove(broken);
         else
-            QFile::copy(TTables::TableFileName(Plan(), 3), broken + ".tmp"), QFile::remove(broken),
-                QFile::rename(broken + ".tmp", broken);
+            QFile::copy(TTables::TableFileName(Plan(), TableMember::Log), broken + ".tmp"),
+                QFile::remove(broken), QFile::rename(broken + ".tmp", broken);
         QMap<QString, QByteArray> before;
         for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
             before[name] = ReadFileBytes(dir_.filePath(name));
@@ -302,8 +302,8 @@ private Q_SLOTS:
         QVERIFY(!dm.Tables.IsOpen());
         QVERIFY(dm.Tables.FileName().isEmpty());
         QCOMPARE(dm.LastActionId(), -1);
-        for (int i = 0; i < TTables::kTableCount; ++i)
-            QVERIFY(!dm.Tables.Table(i)->Active());
+        for (int i = 0; i < kTableMemberCount; ++i)
+            QVERIFY(!dm.Tables.Table(TableMember(i))->Active());
         QMap<QString, QByteArray> after;
         for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
             after[name] = ReadFileBytes(dir_.filePath(name));
@@ -317,7 +317,7 @@ private Q_SLOTS:
         TDataModuleMain dm;
         QString error;
         QVERIFY(!dm.Tables.Open(dir_.filePath("Missing.act"), false, &error));
-        QCOMPARE(error, TTables::OpenErrorMessage(0));
+        QCOMPARE(error, TTables::OpenErrorMessage(TableMember::Header));
         QVERIFY(ui_.calls.isEmpty());
         QVERIFY(!dm.Tables.IsOpen());
     }
@@ -326,7 +326,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("leftover");
-        for (int code = 1; code < TTables::kTableCount; ++code) {
+        for (int code = 1; code < kTableMemberCount; ++code) {
             QTest::addRow("member %d of another file", code) << code << "other";
             QTest::addRow("member %d not a table file", code) << code << "text";
         }
@@ -342,22 +342,22 @@ private Q_SLOTS:
             for (int i = 0; i < 3; ++i)
                 SaveNewAction(dm);
             for (int i = 0; i < 3; ++i)
-                dm.Tables.Table(code)->AppendRecord({100 + i});
+                dm.Tables.Table(TableMember(code))->AppendRecord({100 + i});
             dm.Tables.Close();
         }
-        const QString member = TTables::TableFileName(Plan(), code);
+        const QString member = TTables::TableFileName(Plan(), TableMember(code));
         if (leftover == "other")
-            QVERIFY(QFile::copy(TTables::TableFileName(other, code), member));
+            QVERIFY(QFile::copy(TTables::TableFileName(other, TableMember(code)), member));
         else
             QVERIFY(WriteFileBytes(member, "not a table file\n"));
 
         TDataModuleMain dm;
         QVERIFY(dm.Tables.Open(Plan(), true));
-        dm.Tables.Table(code)->SetFiltered(false);
-        const int created = dm.Tables.Table(code)->RecordCount();
+        dm.Tables.Table(TableMember(code))->SetFiltered(false);
+        const int created = dm.Tables.Table(TableMember(code))->RecordCount();
         dm.Tables.Close();
         QVERIFY(dm.Tables.Open(Plan(), false));
-        TTable *table = dm.Tables.Table(code);
+        TTable *table = dm.Tables.Table(TableMember(code));
         table->SetFiltered(false);
         QCOMPARE(table->RecordCount(), created);
         QCOMPARE(table->MaxInteger("ID", 0) < 100, true);
@@ -379,7 +379,7 @@ private Q_SLOTS:
             SaveNewAction(dm);
             dm.Tables.Close();
         }
-        const QString actions = TTables::TableFileName(Plan(), 1);
+        const QString actions = TTables::TableFileName(Plan(), TableMember::Actions);
         TDataModuleMain dm;
         QVERIFY(dm.Tables.Open(Plan(), false));
         for (int i = 0; i < 20; ++i)
@@ -407,8 +407,8 @@ private Q_SLOTS:
             QVERIFY(dm.Tables.IsOpen());
             QCOMPARE(dm.Tables.FileName(), Plan());
             QCOMPARE(dm.LastActionId(), 21);
-            for (int code = 0; code < TTables::kTableCount; ++code)
-                QVERIFY(dm.Tables.Table(code)->Active());
+            for (int code = 0; code < kTableMemberCount; ++code)
+                QVERIFY(dm.Tables.Table(TableMember(code))->Active());
             QVERIFY(dm.cdsActions->Modified());
             QCOMPARE(ReadFileBytes(actions), before);
         }
@@ -427,7 +427,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("sql");
-        for (int code = 0; code < TTables::kTableCount; ++code) {
+        for (int code = 0; code < kTableMemberCount; ++code) {
             QTest::addRow("view in member %d", code) << code << QByteArray("CREATE VIEW v AS SELECT 1");
             QTest::addRow("trigger in member %d", code)
                 << code << QByteArray("CREATE TRIGGER t AFTER UPDATE ON %1 BEGIN DELETE FROM %1; END");
@@ -442,10 +442,10 @@ private Q_SLOTS:
             TDataModuleMain dm;
             QVERIFY(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
-            tableName = dm.Tables.Table(code)->TableName();
+            tableName = dm.Tables.Table(TableMember(code))->TableName();
             dm.Tables.Close();
         }
-        const QString member = TTables::TableFileName(Plan(), code);
+        const QString member = TTables::TableFileName(Plan(), TableMember(code));
         QVERIFY(ExecSql(member, QString::fromLatin1(sql).arg(tableName).toUtf8()));
         QMap<QString, QByteArray> before;
         for (const QString &name : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))
@@ -454,7 +454,7 @@ private Q_SLOTS:
         TDataModuleMain dm;
         QVERIFY(!OpenTables(dm.Tables, Plan(), false));
         QCOMPARE(ui_.messages().size(), 1);
-        QCOMPARE(ui_.messages()[0].text, TTables::OpenErrorMessage(code));
+        QCOMPARE(ui_.messages()[0].text, TTables::OpenErrorMessage(TableMember(code)));
         QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
         QMap<QString, QByteArray> after;
         for (const QString &name : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))

@@ -1,3 +1,4 @@
+#include "ActionRules.h"
 #include "FakeUiServices.h"
 #include "Formats.h"
 #include "TDataModuleMain.h"

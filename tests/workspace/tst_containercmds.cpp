@@ -207,7 +207,8 @@ void TestContainerCommands::unusableContainersAreRefused_data()
     // Well formed, but the members are no tables: the tables refuse them
     // and the write-back puts the same bytes back.
     QTest::newRow("members are no tables")
-        << ("qzvrtk5208" + sizes + members) << true << TTables::OpenErrorMessage(0) << "File open Error";
+        << ("qzvrtk5208" + sizes + members) << true << TTables::OpenErrorMessage(TableMember::Header)
+        << "File open Error";
 }
 
 void TestContainerCommands::unusableContainersAreRefused()

@@ -242,7 +242,7 @@ void TestCrashConsistency::killedSavesLeaveWholeStates()
         QVERIFY2(contacts >= 0, qPrintable(ReadState(renamed + "._actor", kActor).join(' ')));
         QCOMPARE(ReadState(backup + "._actions", kActions), StateAfter(actions));
         QCOMPARE(ReadState(backup + "._actor", kActor), StateAfter(contacts));
-        QCOMPARE(ReadState(target.Name(TACTFiles::Actor), kActor), StateAfter(contacts));
+        QCOMPARE(ReadState(target.Name(TableMember::Actor), kActor), StateAfter(contacts));
         // A save once done is never undone by a later kill.
         QVERIFY(actions >= lastActions && contacts >= lastContacts);
         lastActions = actions;
