@@ -4,6 +4,7 @@
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TestWorkspace.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -88,24 +89,23 @@ private:
 class TestDataModule : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    FakeUiServices ui_;
+    TestWorkspace fixture_;
+    std::unique_ptr<QTemporaryDir> &dir_ = fixture_.dir;
+    FakeUiServices &ui_ = fixture_.ui;
 
-    QString Plan() const { return dir_.filePath("Plan.act"); }
+    QString Plan() const { return dir_->filePath("Plan.act"); }
 
 private Q_SLOTS:
     void initTestCase() { UseTestStandardPaths(); }
 
     void init()
     {
-        Settings() = TSettings();
+        fixture_.Start(TestWorkspace::WithoutDataModule);
         Settings().Actions.AtributeSeparator = "_";
         Settings().Actions.TransferData = true;
         Settings().Actions.DueDateIndicator = 1;
-        ui_.clear();
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
-            QFile::remove(dir_.filePath(name));
     }
+    void cleanup() { fixture_.Finish(); }
 
     void newFileWritesSixFilesAndNumbersFromOne()
     {
@@ -290,8 +290,8 @@ private Q_SLOTS:
             QFile::copy(TTables::TableFileName(Plan(), 3), broken + ".tmp"), QFile::remove(broken),
                 QFile::rename(broken + ".tmp", broken);
         QMap<QString, QByteArray> before;
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
-            before[name] = ReadFileBytes(dir_.filePath(name));
+        for (const QString &name : QDir(dir_->path()).entryList(QDir::Files))
+            before[name] = ReadFileBytes(dir_->filePath(name));
 
         TDataModuleMain dm;
         QVERIFY(!OpenTables(dm.Tables, Plan(), false));
@@ -305,8 +305,8 @@ private Q_SLOTS:
         for (int i = 0; i < TTables::kTableCount; ++i)
             QVERIFY(!dm.Tables.Table(i)->Active());
         QMap<QString, QByteArray> after;
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
-            after[name] = ReadFileBytes(dir_.filePath(name));
+        for (const QString &name : QDir(dir_->path()).entryList(QDir::Files))
+            after[name] = ReadFileBytes(dir_->filePath(name));
         QCOMPARE(after, before);
     }
 
@@ -316,7 +316,7 @@ private Q_SLOTS:
     {
         TDataModuleMain dm;
         QString error;
-        QVERIFY(!dm.Tables.Open(dir_.filePath("Missing.act"), false, &error));
+        QVERIFY(!dm.Tables.Open(dir_->filePath("Missing.act"), false, &error));
         QCOMPARE(error, TTables::OpenErrorMessage(0));
         QVERIFY(ui_.calls.isEmpty());
         QVERIFY(!dm.Tables.IsOpen());
@@ -335,7 +335,7 @@ private Q_SLOTS:
     {
         QFETCH(int, code);
         QFETCH(QString, leftover);
-        const QString other = dir_.filePath("Other.act");
+        const QString other = dir_->filePath("Other.act");
         {
             TDataModuleMain dm;
             QVERIFY(dm.Tables.Open(other, true));
@@ -448,8 +448,8 @@ private Q_SLOTS:
         const QString member = TTables::TableFileName(Plan(), code);
         QVERIFY(ExecSql(member, QString::fromLatin1(sql).arg(tableName).toUtf8()));
         QMap<QString, QByteArray> before;
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))
-            before[name] = ReadFileBytes(dir_.filePath(name));
+        for (const QString &name : QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden))
+            before[name] = ReadFileBytes(dir_->filePath(name));
 
         TDataModuleMain dm;
         QVERIFY(!OpenTables(dm.Tables, Plan(), false));
@@ -457,8 +457,8 @@ private Q_SLOTS:
         QCOMPARE(ui_.messages()[0].text, TTables::OpenErrorMessage(code));
         QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
         QMap<QString, QByteArray> after;
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))
-            after[name] = ReadFileBytes(dir_.filePath(name));
+        for (const QString &name : QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden))
+            after[name] = ReadFileBytes(dir_->filePath(name));
         QCOMPARE(after, before);
     }
 

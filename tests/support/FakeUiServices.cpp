@@ -15,9 +15,29 @@ std::optional<T> takeFront(std::deque<T> &queue)
 }
 } // namespace
 
-FakeUiServices::FakeUiServices() { SetUi(this); }
+namespace {
+// The fake installed last, so a fake made inside a test hands the seam back to
+// the one of the fixture when it goes.
+FakeUiServices *current = nullptr;
+} // namespace
 
-FakeUiServices::~FakeUiServices() { SetUi(nullptr); }
+FakeUiServices::FakeUiServices() : previous_(current)
+{
+    current = this;
+    SetUi(this);
+}
+
+FakeUiServices::~FakeUiServices()
+{
+    current = previous_;
+    SetUi(previous_);
+}
+
+void FakeUiServices::install()
+{
+    current = this;
+    SetUi(this);
+}
 
 QList<UiCall> FakeUiServices::messages() const
 {
