@@ -122,7 +122,10 @@ void TestActionList::init()
     file_ = dir_->filePath(QStringLiteral("Work.act"));
 }
 
-void TestActionList::cleanup() { fixture_.Finish(); }
+void TestActionList::cleanup()
+{
+    fixture_.Finish();
+}
 
 void TestActionList::CreateFile(const Values &header, const QList<Values> &actions, const QList<Values> &logs,
                                 const QList<Values> &decisions, const QList<Values> &statements)

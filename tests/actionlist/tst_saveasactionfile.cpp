@@ -76,7 +76,10 @@ void TestSaveAsActionFile::init()
     QVERIFY(NewActionFile(ScriptedList(), unpacked_));
 }
 
-void TestSaveAsActionFile::cleanup() { fixture_.Finish(); }
+void TestSaveAsActionFile::cleanup()
+{
+    fixture_.Finish();
+}
 
 bool TestSaveAsActionFile::RunCommandIn(const QString &workspace, bool *refresh)
 {

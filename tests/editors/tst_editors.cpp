@@ -111,7 +111,10 @@ void TestEditors::init()
     QVERIFY(data_->Tables.Open(file_, true));
 }
 
-void TestEditors::cleanup() { fixture_.Finish(); }
+void TestEditors::cleanup()
+{
+    fixture_.Finish();
+}
 
 int TestEditors::AddAction(int id, const QString &idAction, int chain)
 {

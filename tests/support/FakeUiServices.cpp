@@ -4,8 +4,7 @@
 #include <QWidget>
 
 namespace {
-template <typename T>
-std::optional<T> takeFront(std::deque<T> &queue)
+template <typename T> std::optional<T> takeFront(std::deque<T> &queue)
 {
     if (queue.empty())
         return std::nullopt;
@@ -125,7 +124,10 @@ std::optional<QString> FakeUiServices::SelectFolder(const QString &caption, cons
     return *answer;
 }
 
-void FakeUiServices::ShellOpen(const QString &target) { calls.append({UiCall::Shell, target, {}, 0, {}, {}}); }
+void FakeUiServices::ShellOpen(const QString &target)
+{
+    calls.append({UiCall::Shell, target, {}, 0, {}, {}});
+}
 
 void FakeUiServices::CopyWindowPicture(QWidget *window)
 {
@@ -134,8 +136,12 @@ void FakeUiServices::CopyWindowPicture(QWidget *window)
 
 int FakeUiServices::ExecModal(QWidget *window)
 {
-    calls.append({UiCall::Modal, QString::fromLatin1(window->metaObject()->className()), window->windowTitle(), 0,
-                  {}, {}});
+    calls.append({UiCall::Modal,
+                  QString::fromLatin1(window->metaObject()->className()),
+                  window->windowTitle(),
+                  0,
+                  {},
+                  {}});
     auto *dialog = qobject_cast<QDialog *>(window);
     if (dialog)
         dialog->setResult(QDialog::Rejected);
@@ -162,4 +168,7 @@ void FakeUiServices::BeginBusy()
     ++busyCount;
 }
 
-void FakeUiServices::EndBusy() { --busyDepth; }
+void FakeUiServices::EndBusy()
+{
+    --busyDepth;
+}

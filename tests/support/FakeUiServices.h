@@ -15,7 +15,7 @@ struct UiCall {
     QString text;    // message text, input prompt, shell target, window class
     QString caption; // message caption, input caption, dialog title
     unsigned flags = 0;
-    QString value;   // initial value of an input query, start folder of a picker
+    QString value; // initial value of an input query, start folder of a picker
     FileDialogOptions dialog;
 };
 

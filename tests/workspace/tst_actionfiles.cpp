@@ -166,7 +166,10 @@ void TestActionFiles::init()
     Settings().Folders.Auxiliary = aux_;
 }
 
-void TestActionFiles::cleanup() { fixture_.Finish(); }
+void TestActionFiles::cleanup()
+{
+    fixture_.Finish();
+}
 
 void TestActionFiles::CreateActionFile(const QString &actFile)
 {
