@@ -6,8 +6,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -31,8 +31,8 @@ QStringList nameFilters(const QString &filter)
     QStringList result;
     const QStringList parts = filter.split(QLatin1Char('|'));
     for (int i = 0; i + 1 < parts.size(); i += 2)
-        result << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '))
-                      + QLatin1Char(')');
+        result << parts[i] + QStringLiteral(" (") +
+                      QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
     return result;
 }
 
@@ -46,8 +46,7 @@ std::optional<QString> runFileDialog(const FileDialogOptions &options, QFileDial
         // be typeable.
         if (!options.mustExist)
             dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    }
-    else
+    } else
         dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.overwritePrompt);
     dialog.setNameFilters(nameFilters(options.filter));
@@ -71,16 +70,16 @@ public:
         const QStringList chosen = selectedFiles();
         if (chosen.size() == 1 && !QFileInfo(chosen.constFirst()).exists()) {
             const QString folder = QDir::cleanPath(chosen.constFirst());
-            const auto answer = QMessageBox::question(
-                this, windowTitle(),
-                tr("The folder \"%1\" does not exist.\n\nDo you want to create it?")
-                    .arg(QDir::toNativeSeparators(folder)));
+            const auto answer =
+                QMessageBox::question(this, windowTitle(),
+                                      tr("The folder \"%1\" does not exist.\n\nDo you want to create it?")
+                                          .arg(QDir::toNativeSeparators(folder)));
             if (answer != QMessageBox::Yes)
                 return;
             if (!QDir().mkpath(folder)) {
-                QMessageBox::critical(this, windowTitle(),
-                                      tr("The folder \"%1\" cannot be created.")
-                                          .arg(QDir::toNativeSeparators(folder)));
+                QMessageBox::critical(
+                    this, windowTitle(),
+                    tr("The folder \"%1\" cannot be created.").arg(QDir::toNativeSeparators(folder)));
                 return;
             }
             setDirectory(QFileInfo(folder).absolutePath());
@@ -98,11 +97,21 @@ MbResult QtUiServices::MessageBox(const QString &text, const QString &caption, u
     box.setWindowTitle(caption);
     box.setText(text);
     switch (flags & 0xF0u) {
-    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case MB_ICONERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MB_ICONWARNING:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     }
     if (flags & MB_YESNO) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -152,8 +161,8 @@ void QtUiServices::ShellOpen(const QString &target)
     // Existing paths open as files (relative ones from the current folder);
     // anything else, such as "www.example.org", as what the user meant.
     const QUrl url = scheme.match(target).hasMatch() ? QUrl(target)
-                     : QFileInfo::exists(target)     ? QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())
-                                                     : QUrl::fromUserInput(target);
+                     : QFileInfo::exists(target) ? QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())
+                                                 : QUrl::fromUserInput(target);
     QDesktopServices::openUrl(url);
 }
 
@@ -193,6 +202,12 @@ int QtUiServices::ExecModal(QWidget *window)
     return 0;
 }
 
-void QtUiServices::BeginBusy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void QtUiServices::BeginBusy()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-void QtUiServices::EndBusy() { QApplication::restoreOverrideCursor(); }
+void QtUiServices::EndBusy()
+{
+    QApplication::restoreOverrideCursor();
+}

@@ -7,8 +7,7 @@
 // cannot go on, caught by the program-wide handler that shows its message.
 class AppError : public std::runtime_error {
 public:
-    explicit AppError(const QString &message)
-        : std::runtime_error(message.toStdString()), message_(message)
+    explicit AppError(const QString &message) : std::runtime_error(message.toStdString()), message_(message)
     {
     }
     const QString &message() const { return message_; }

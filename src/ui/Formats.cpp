@@ -43,6 +43,12 @@ QTime ParseTime(const QString &text)
     return time;
 }
 
-QString UpperCase(const QString &text) { return QLocale().toUpper(text); }
+QString UpperCase(const QString &text)
+{
+    return QLocale().toUpper(text);
+}
 
-bool SameText(const QString &a, const QString &b) { return UpperCase(a) == UpperCase(b); }
+bool SameText(const QString &a, const QString &b)
+{
+    return UpperCase(a) == UpperCase(b);
+}

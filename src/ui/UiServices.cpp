@@ -1,7 +1,7 @@
 #include "UiServices.h"
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 UiServices *installed = nullptr;
@@ -16,4 +16,7 @@ UiServices &Ui()
     return *installed;
 }
 
-void SetUi(UiServices *services) { installed = services; }
+void SetUi(UiServices *services)
+{
+    installed = services;
+}

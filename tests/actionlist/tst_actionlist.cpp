@@ -8,6 +8,7 @@
 #include "TFormActions.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TestWorkspace.h"
 
 #include <QAction>
 #include <QBrush>
@@ -102,9 +103,10 @@ private:
                     const QList<Values> &decisions = {}, const QList<Values> &statements = {});
     std::unique_ptr<TFormActions> ShowForm();
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<FakeUiServices> ui_;
-    std::unique_ptr<TDataModuleMain> data_;
+    TestWorkspace fixture_;
+    std::unique_ptr<QTemporaryDir> &dir_ = fixture_.dir;
+    FakeUiServices *const ui_ = &fixture_.ui;
+    std::unique_ptr<TDataModuleMain> &data_ = fixture_.data;
     QString file_;
 };
 
@@ -115,22 +117,14 @@ void TestActionList::initTestCase()
 
 void TestActionList::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    ui_ = std::make_unique<FakeUiServices>();
-    data_ = std::make_unique<TDataModuleMain>();
-    Settings() = TSettings();
+    fixture_.Start();
     Settings().Actions.DueDateIndicator = 1;
     file_ = dir_->filePath(QStringLiteral("Work.act"));
 }
 
 void TestActionList::cleanup()
 {
-    if (data_->Tables.IsOpen())
-        data_->Tables.Close();
-    data_.reset();
-    ui_.reset();
-    dir_.reset();
+    fixture_.Finish();
 }
 
 void TestActionList::CreateFile(const Values &header, const QList<Values> &actions, const QList<Values> &logs,
@@ -645,8 +639,11 @@ void TestActionList::shortcutsRunCommands()
     auto form = ShowForm();
     QApplication::setActiveWindow(form.get());
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    ui_->onModal([](QWidget *) {});
-    ui_->answer(IDNO);
+    // Each command either opens its editor or asks before it removes.
+    if (kind == UiCall::Modal)
+        ui_->onModal([](QWidget *) {});
+    else
+        ui_->answer(IDNO);
 
     QTest::keySequence(form->RzDBGridActions, keys);
 

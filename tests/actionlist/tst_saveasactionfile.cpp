@@ -11,6 +11,7 @@
 #include "TFormActions.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TestWorkspace.h"
 #include "TornTableFile.h"
 
 #include <QAction>
@@ -29,6 +30,7 @@ class TestSaveAsActionFile : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void init();
+    void cleanup();
 
     void copiesTheUnpackedFileIntoTheWorkspace();
     void namesAreCheckedAndAskedAgain_data();
@@ -46,7 +48,8 @@ private:
     bool RunCommand(bool *refresh = nullptr) { return RunCommandIn(work_, refresh); }
     bool RunCommandIn(const QString &workspace, bool *refresh);
 
-    std::unique_ptr<TDataModuleMain> data_;
+    TestWorkspace fixture_;
+    std::unique_ptr<TDataModuleMain> &data_ = fixture_.data;
     QTemporaryDir temp_;
     QString work_;
     QString unpacked_;
@@ -58,22 +61,24 @@ void TestSaveAsActionFile::initTestCase()
     QVERIFY(temp_.isValid());
     QVERIFY(QDir().mkpath(temp_.filePath("tmp")));
     qputenv("TMPDIR", temp_.filePath("tmp").toLocal8Bit());
-    data_ = std::make_unique<TDataModuleMain>();
 }
 
 void TestSaveAsActionFile::init()
 {
-    static int run = 0;
-    const QString base = temp_.filePath(QString::number(++run));
+    fixture_.Start();
+    const QString base = fixture_.dir->path();
     work_ = base + "/Work";
     QVERIFY(QDir().mkpath(work_));
     QVERIFY(QDir().mkpath(base + "/Elsewhere"));
     unpacked_ = base + "/Elsewhere/Unpacked.act";
-    Settings() = TSettings();
     Settings().Folders.Actions = work_;
     FakeUiServices fake;
-    ScriptedList().Set({});
     QVERIFY(NewActionFile(ScriptedList(), unpacked_));
+}
+
+void TestSaveAsActionFile::cleanup()
+{
+    fixture_.Finish();
 }
 
 bool TestSaveAsActionFile::RunCommandIn(const QString &workspace, bool *refresh)

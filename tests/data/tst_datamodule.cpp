@@ -1,17 +1,17 @@
 #include "ActionFileOpen.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
+#include "FullDisk.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TestWorkspace.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <limits>
 #include <sqlite3.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -61,51 +61,28 @@ bool ExecSql(const QString &fileName, const QByteArray &sql)
     return ok;
 }
 
-// Lets writes to any file of this process fail beyond `bytes`, like a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit old_{};
-    void (*previous_)(int) = nullptr;
-};
-
 } // namespace
 
 class TestDataModule : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    FakeUiServices ui_;
+    TestWorkspace fixture_;
+    std::unique_ptr<QTemporaryDir> &dir_ = fixture_.dir;
+    FakeUiServices &ui_ = fixture_.ui;
 
-    QString Plan() const { return dir_.filePath("Plan.act"); }
+    QString Plan() const { return dir_->filePath("Plan.act"); }
 
 private Q_SLOTS:
     void initTestCase() { UseTestStandardPaths(); }
 
     void init()
     {
-        Settings() = TSettings();
+        fixture_.Start(TestWorkspace::WithoutDataModule);
         Settings().Actions.AtributeSeparator = "_";
         Settings().Actions.TransferData = true;
         Settings().Actions.DueDateIndicator = 1;
-        ui_.clear();
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
-            QFile::remove(dir_.filePath(name));
     }
+    void cleanup() { fixture_.Finish(); }
 
     void newFileWritesSixFilesAndNumbersFromOne()
     {
@@ -290,8 +267,8 @@ private Q_SLOTS:
             QFile::copy(TTables::TableFileName(Plan(), TableMember::Log), broken + ".tmp"),
                 QFile::remove(broken), QFile::rename(broken + ".tmp", broken);
         QMap<QString, QByteArray> before;
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
-            before[name] = ReadFileBytes(dir_.filePath(name));
+        for (const QString &name : QDir(dir_->path()).entryList(QDir::Files))
+            before[name] = ReadFileBytes(dir_->filePath(name));
 
         TDataModuleMain dm;
         QVERIFY(!OpenTables(dm.Tables, Plan(), false));
@@ -305,8 +282,8 @@ private Q_SLOTS:
         for (int i = 0; i < kTableMemberCount; ++i)
             QVERIFY(!dm.Tables.Table(TableMember(i))->Active());
         QMap<QString, QByteArray> after;
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))
-            after[name] = ReadFileBytes(dir_.filePath(name));
+        for (const QString &name : QDir(dir_->path()).entryList(QDir::Files))
+            after[name] = ReadFileBytes(dir_->filePath(name));
         QCOMPARE(after, before);
     }
 
@@ -316,7 +293,7 @@ private Q_SLOTS:
     {
         TDataModuleMain dm;
         QString error;
-        QVERIFY(!dm.Tables.Open(dir_.filePath("Missing.act"), false, &error));
+        QVERIFY(!dm.Tables.Open(dir_->filePath("Missing.act"), false, &error));
         QCOMPARE(error, TTables::OpenErrorMessage(TableMember::Header));
         QVERIFY(ui_.calls.isEmpty());
         QVERIFY(!dm.Tables.IsOpen());
@@ -335,7 +312,7 @@ private Q_SLOTS:
     {
         QFETCH(int, code);
         QFETCH(QString, leftover);
-        const QString other = dir_.filePath("Other.act");
+        const QString other = dir_->filePath("Other.act");
         {
             TDataModuleMain dm;
             QVERIFY(dm.Tables.Open(other, true));
@@ -392,9 +369,9 @@ private Q_SLOTS:
         if (fault == "readonly")
             QVERIFY(QFile::setPermissions(actions, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         for (int attempt = 0; attempt < 2; ++attempt) {
-            std::unique_ptr<FileSizeLimit> limit;
+            std::unique_ptr<FullDisk> limit;
             if (fault == "full")
-                limit = std::make_unique<FileSizeLimit>(rlim_t(before.size() + 4096));
+                limit = std::make_unique<FullDisk>(before.size() + 4096);
             try {
                 dm.Tables.Close();
                 QFAIL("the failed write was reported as success");
@@ -448,8 +425,8 @@ private Q_SLOTS:
         const QString member = TTables::TableFileName(Plan(), TableMember(code));
         QVERIFY(ExecSql(member, QString::fromLatin1(sql).arg(tableName).toUtf8()));
         QMap<QString, QByteArray> before;
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))
-            before[name] = ReadFileBytes(dir_.filePath(name));
+        for (const QString &name : QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden))
+            before[name] = ReadFileBytes(dir_->filePath(name));
 
         TDataModuleMain dm;
         QVERIFY(!OpenTables(dm.Tables, Plan(), false));
@@ -457,8 +434,8 @@ private Q_SLOTS:
         QCOMPARE(ui_.messages()[0].text, TTables::OpenErrorMessage(TableMember(code)));
         QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
         QMap<QString, QByteArray> after;
-        for (const QString &name : QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden))
-            after[name] = ReadFileBytes(dir_.filePath(name));
+        for (const QString &name : QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden))
+            after[name] = ReadFileBytes(dir_->filePath(name));
         QCOMPARE(after, before);
     }
 

@@ -1,14 +1,13 @@
 #include "AppError.h"
+#include "FullDisk.h"
 #include "TTable.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <limits>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -67,28 +66,6 @@ bool ExecSql(const QString &fileName, const char *sql)
     sqlite3_close(db);
     return ok;
 }
-
-// Lets writes to any file of this process fail beyond `bytes`, like a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit old_{};
-    void (*previous_)(int) = nullptr;
-};
 
 // The stored values of every record, in file order, as typed values.
 QList<QVariantList> Values(TTable &table)
@@ -460,9 +437,9 @@ private Q_SLOTS:
         if (fault == "folder")
             QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
         {
-            std::unique_ptr<FileSizeLimit> limit;
+            std::unique_ptr<FullDisk> limit;
             if (fault == "full")
-                limit = std::make_unique<FileSizeLimit>(rlim_t(before.size()));
+                limit = std::make_unique<FullDisk>(before.size());
             try {
                 table->Close();
                 QFAIL("the failed write was reported as success");

@@ -6,6 +6,7 @@
 #include "TFormLog.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TestWorkspace.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -90,9 +91,10 @@ private:
         return child;
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<TDataModuleMain> data_;
-    std::unique_ptr<FakeUiServices> ui_;
+    TestWorkspace fixture_;
+    std::unique_ptr<QTemporaryDir> &dir_ = fixture_.dir;
+    std::unique_ptr<TDataModuleMain> &data_ = fixture_.data;
+    FakeUiServices *const ui_ = &fixture_.ui;
     QString file_;
 };
 
@@ -103,11 +105,7 @@ void TestEditors::initTestCase()
 
 void TestEditors::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    ui_ = std::make_unique<FakeUiServices>();
-    data_ = std::make_unique<TDataModuleMain>();
-    Settings() = TSettings();
+    fixture_.Start();
     Settings().Actions.AtributeSeparator = QStringLiteral("_");
     Settings().Actions.TransferData = true;
     file_ = dir_->filePath(QStringLiteral("Test.act"));
@@ -116,11 +114,7 @@ void TestEditors::init()
 
 void TestEditors::cleanup()
 {
-    if (data_->Tables.IsOpen())
-        data_->Tables.Close();
-    data_.reset();
-    ui_.reset();
-    dir_.reset();
+    fixture_.Finish();
 }
 
 int TestEditors::AddAction(int id, const QString &idAction, int chain)

@@ -4,8 +4,7 @@
 #include <QWidget>
 
 namespace {
-template <typename T>
-std::optional<T> takeFront(std::deque<T> &queue)
+template <typename T> std::optional<T> takeFront(std::deque<T> &queue)
 {
     if (queue.empty())
         return std::nullopt;
@@ -15,9 +14,29 @@ std::optional<T> takeFront(std::deque<T> &queue)
 }
 } // namespace
 
-FakeUiServices::FakeUiServices() { SetUi(this); }
+namespace {
+// The fake installed last, so a fake made inside a test hands the seam back to
+// the one of the fixture when it goes.
+FakeUiServices *current = nullptr;
+} // namespace
 
-FakeUiServices::~FakeUiServices() { SetUi(nullptr); }
+FakeUiServices::FakeUiServices() : previous_(current)
+{
+    current = this;
+    SetUi(this);
+}
+
+FakeUiServices::~FakeUiServices()
+{
+    current = previous_;
+    SetUi(previous_);
+}
+
+void FakeUiServices::install()
+{
+    current = this;
+    SetUi(this);
+}
 
 QList<UiCall> FakeUiServices::messages() const
 {
@@ -105,7 +124,10 @@ std::optional<QString> FakeUiServices::SelectFolder(const QString &caption, cons
     return *answer;
 }
 
-void FakeUiServices::ShellOpen(const QString &target) { calls.append({UiCall::Shell, target, {}, 0, {}, {}}); }
+void FakeUiServices::ShellOpen(const QString &target)
+{
+    calls.append({UiCall::Shell, target, {}, 0, {}, {}});
+}
 
 void FakeUiServices::CopyWindowPicture(QWidget *window)
 {
@@ -114,8 +136,12 @@ void FakeUiServices::CopyWindowPicture(QWidget *window)
 
 int FakeUiServices::ExecModal(QWidget *window)
 {
-    calls.append({UiCall::Modal, QString::fromLatin1(window->metaObject()->className()), window->windowTitle(), 0,
-                  {}, {}});
+    calls.append({UiCall::Modal,
+                  QString::fromLatin1(window->metaObject()->className()),
+                  window->windowTitle(),
+                  0,
+                  {},
+                  {}});
     auto *dialog = qobject_cast<QDialog *>(window);
     if (dialog)
         dialog->setResult(QDialog::Rejected);
@@ -142,4 +168,7 @@ void FakeUiServices::BeginBusy()
     ++busyCount;
 }
 
-void FakeUiServices::EndBusy() { --busyDepth; }
+void FakeUiServices::EndBusy()
+{
+    --busyDepth;
+}

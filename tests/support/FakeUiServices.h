@@ -15,7 +15,7 @@ struct UiCall {
     QString text;    // message text, input prompt, shell target, window class
     QString caption; // message caption, input caption, dialog title
     unsigned flags = 0;
-    QString value;   // initial value of an input query, start folder of a picker
+    QString value; // initial value of an input query, start folder of a picker
     FileDialogOptions dialog;
 };
 
@@ -42,6 +42,8 @@ public:
     QList<UiCall> messages() const;
     const UiCall *lastMessage() const;
     void clear();
+    // Makes this fake the one the program talks to again.
+    void install();
     int unscripted = 0;
     int busyDepth = 0;
     int busyCount = 0;
@@ -64,5 +66,5 @@ public:
     void EndBusy() override;
 
 private:
-    UiServices *previous_ = nullptr;
+    FakeUiServices *previous_ = nullptr;
 };

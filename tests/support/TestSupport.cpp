@@ -23,4 +23,7 @@ QStringList FolderEntries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-void UseTestStandardPaths() { QStandardPaths::setTestModeEnabled(true); }
+void UseTestStandardPaths()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}

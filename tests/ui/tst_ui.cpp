@@ -1,5 +1,5 @@
-#include "Formats.h"
 #include "FakeUiServices.h"
+#include "Formats.h"
 
 #include <QtTest>
 

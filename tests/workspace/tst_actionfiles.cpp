@@ -9,6 +9,7 @@
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"
+#include "TestWorkspace.h"
 #include "TornTableFile.h"
 
 #include <QDir>
@@ -86,6 +87,7 @@ class TestActionFiles : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void init();
+    void cleanup();
 
     void actExtensionReplacesTheLastExtension_data();
     void actExtensionReplacesTheLastExtension();
@@ -141,8 +143,8 @@ private:
     // Creates an Action File on disk through NewActionFile.
     void CreateActionFile(const QString &actFile);
 
-    std::unique_ptr<TDataModuleMain> data_;
-    QTemporaryDir temp_;
+    TestWorkspace fixture_;
+    std::unique_ptr<TDataModuleMain> &data_ = fixture_.data;
     QString work_;
     QString aux_;
 };
@@ -150,23 +152,23 @@ private:
 void TestActionFiles::initTestCase()
 {
     UseTestStandardPaths();
-    QVERIFY(temp_.isValid());
-    data_ = std::make_unique<TDataModuleMain>();
 }
 
 void TestActionFiles::init()
 {
-    // Every test gets fresh folders inside the one temporary directory.
-    static int run = 0;
-    const QString base = temp_.filePath(QString::number(++run));
+    fixture_.Start();
+    const QString base = fixture_.dir->path();
     work_ = base + "/Work";
     aux_ = base + "/Data/Auxiliary";
     QVERIFY(QDir().mkpath(work_));
     QVERIFY(QDir().mkpath(aux_));
-    Settings() = TSettings();
     Settings().Folders.Actions = work_;
     Settings().Folders.Auxiliary = aux_;
-    ScriptedList().Set({});
+}
+
+void TestActionFiles::cleanup()
+{
+    fixture_.Finish();
 }
 
 void TestActionFiles::CreateActionFile(const QString &actFile)

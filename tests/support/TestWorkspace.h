@@ -1,0 +1,24 @@
+#pragma once
+
+#include "FakeUiServices.h"
+#include "TDataModuleMain.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+// What every test case of a suite over the data starts from: a fresh temporary
+// folder, the scripted UI installed with an empty script, a fresh data module
+// and every global (settings, scripted action list) reset. Call Start() from
+// init() and Finish() from cleanup(); Finish() fails the test when a scripted
+// answer was left unused or a question came without one.
+class TestWorkspace {
+public:
+    enum DataModule { WithDataModule, WithoutDataModule };
+
+    FakeUiServices ui;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TDataModuleMain> data;
+
+    void Start(DataModule module = WithDataModule);
+    void Finish();
+};
