@@ -124,7 +124,8 @@ bool OpenActionFile(TActionListView &view, const QString &actFile, bool fromCont
     // The lock is held until the action list has closed the file.
     TFileLock lock(actFile);
     if (!readOnly) {
-        const std::optional<bool> lockedReadOnly = LockForOpening(lock, QStringLiteral("Action File"), actFile);
+        const std::optional<bool> lockedReadOnly =
+            LockForOpening(lock, QStringLiteral("Action File"), actFile);
         if (!lockedReadOnly)
             return false;
         readOnly = *lockedReadOnly;
