@@ -39,8 +39,8 @@ QString ActionFile(int actions)
 double FilesMiB(const QString &fileName)
 {
     qint64 bytes = 0;
-    for (int code = 0; code < TTables::kTableCount; ++code)
-        bytes += QFileInfo(TTables::TableFileName(fileName, code)).size();
+    for (const TableMember member : kTableMembers)
+        bytes += QFileInfo(TTables::TableFileName(fileName, member)).size();
     return double(bytes) / (1024.0 * 1024.0);
 }
 
@@ -60,10 +60,10 @@ double ResidentMiB()
 void ReadWithSqlite(const QString &fileName)
 {
     TDataModuleMain data; // for the table names only
-    for (int code = 0; code < TTables::kTableCount; ++code) {
-        const TTable *table = data.Tables.Table(code);
+    for (const TableMember member : kTableMembers) {
+        const TTable *table = data.Tables.Table(member);
         sqlite3 *db = nullptr;
-        sqlite3_open_v2(QFile::encodeName(TTables::TableFileName(fileName, code)).constData(), &db,
+        sqlite3_open_v2(QFile::encodeName(TTables::TableFileName(fileName, member)).constData(), &db,
                         SQLITE_OPEN_READONLY, nullptr);
         sqlite3_stmt *stmt = nullptr;
         const QByteArray sql = "SELECT * FROM \"" + table->TableName().toUtf8() + '"';
