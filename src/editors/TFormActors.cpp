@@ -110,6 +110,9 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
     model_ = new TActorsGridModel(actors_, this);
     model_->BindView(RzDBGridActors);
     connect(RzDBGridActors, &QAbstractItemView::doubleClicked, ActionEdit, &QAction::trigger);
+    // Phone numbers and addresses are wider than the other columns.
+    for (int column = 10; column < ActorGridColumns().size(); ++column)
+        RzDBGridActors->setColumnWidth(column, column >= 13 ? 220 : 130);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
