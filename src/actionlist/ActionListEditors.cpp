@@ -2,20 +2,21 @@
 
 #include "ActionListOps.h"
 #include "EditorServices.h"
+#include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 #include "TFormAction.h"
+#include "TFormActor.h"
+#include "TFormActors.h"
 #include "TFormLog.h"
+#include "TFormProperties.h"
 #include "UiServices.h"
 
 namespace {
 
-// What the editors opened from the action list get from it. There is no
-// contact editor yet, so its buttons stay disabled.
-class TActionListEditorServices final : public TEditorServices {
+// What the editors opened from the action list get from it: the contact
+// editor, and the reload after a log entry was carried over.
+class TActionListEditorServices final : public TContactEditorServices {
 public:
-    bool HasContactEditor() const override { return false; }
-    QString NewContact(QWidget *) override { return QStringLiteral("0"); }
-    void FindContact(QWidget *, const QString &) override {}
     void ReloadActionFile() override { ::ReloadActionFile(DataModuleMain()); }
 };
 
@@ -32,5 +33,30 @@ void ShowLogEditor(TEditorMode mode, QWidget *parent)
 {
     TActionListEditorServices services;
     TFormLog form(mode, parent, &services);
+    Ui().ExecModal(&form);
+}
+
+void ShowContactsList(QWidget *parent)
+{
+    TTable *actors = DataModuleMain().cdsActor;
+    const QString previousIndex = actors->IndexName();
+    actors->SetIndexName(QStringLiteral("ID_ASC"));
+    actors->First();
+    TryFinally(
+        [&] {
+            TFormActors form(parent);
+            Ui().ExecModal(&form);
+        },
+        [&] {
+            actors->SetIndexName(previousIndex);
+            actors->First();
+        });
+}
+
+void ShowPropertiesEditor(QWidget *parent)
+{
+    DataModuleMain().cdsAction->Edit();
+    TActionListEditorServices services;
+    TFormProperties form(parent, &services);
     Ui().ExecModal(&form);
 }

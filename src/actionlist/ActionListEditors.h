@@ -9,3 +9,9 @@ class QWidget;
 // the editor carries over into its action reloads the Action File.
 void ShowActionEditor(TEditorMode mode, QWidget *parent);
 void ShowLogEditor(TEditorMode mode, QWidget *parent);
+
+// The contacts list, in the order of Contact ID from the first contact; the
+// contacts' order and cursor are set back afterwards, also after an error.
+void ShowContactsList(QWidget *parent);
+// The properties window on the header record, which it puts in edit state.
+void ShowPropertiesEditor(QWidget *parent);

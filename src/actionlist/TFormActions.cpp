@@ -125,6 +125,13 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
     connect(&data_, &TDataModuleMain::DueDateChanged, this, &TFormActions::ShowDueDate);
     MenuItemSaveasActionFile->setEnabled(fromContainer_);
 
+    ShowCaption();
+    if (readOnly_)
+        DisableChanges();
+}
+
+void TFormActions::ShowCaption()
+{
     const QString title = data_.cdsAction->Active()
                               ? data_.cdsAction->FieldByName(QStringLiteral("TITLE")).AsString()
                               : QString();
@@ -132,8 +139,6 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
         title.trimmed().isEmpty() ? QDir::toNativeSeparators(data_.Tables.FileName()) : title;
     setWindowTitle(QStringLiteral("Actions File \"") + shown + QLatin1Char('"') +
                    (readOnly_ ? QStringLiteral(" [READ ONLY]") : QString()));
-    if (readOnly_)
-        DisableChanges();
 }
 
 void TFormActions::DisableChanges()
@@ -257,7 +262,7 @@ void TFormActions::CreateActions()
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
-    for (QAction *notYet : {ActionActors, ActionProperties, ActionSearch, ActionPrintList, ActionDigest})
+    for (QAction *notYet : {ActionSearch, ActionPrintList, ActionDigest})
         notYet->setEnabled(false);
 }
 
@@ -542,16 +547,23 @@ void TFormActions::ActionDeleteLogExecute()
         data_.cdsLog->Delete();
 }
 
-// The contacts list, the properties window, the search and the two reports
-// are not part of the program yet: their commands stay disabled and do
-// nothing when called.
 void TFormActions::ActionActorsExecute()
 {
+    if (readOnly_ || !data_.Tables.IsOpen())
+        return;
+    ShowContactsList(this);
 }
 
 void TFormActions::ActionPropertiesExecute()
 {
+    if (readOnly_ || !data_.Tables.IsOpen())
+        return;
+    // The title may have changed; when it did not, the caption stays.
+    TryFinally([&] { ShowPropertiesEditor(this); }, [&] { ShowCaption(); });
 }
+
+// The search and the two reports are not part of the program yet: their
+// commands stay disabled and do nothing when called.
 
 void TFormActions::ActionSearchExecute()
 {

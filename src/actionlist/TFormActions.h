@@ -26,7 +26,7 @@ class TTableModel;
 //
 // Each command's iconText() is its toolbar caption and its text() the entry
 // of the context menu. The commands of windows that are not part of the
-// program yet (contacts, properties, search, the two reports) stay disabled.
+// program yet (search, the two reports) stay disabled.
 class TFormActions : public QDialog {
     Q_OBJECT
 public:
@@ -124,6 +124,9 @@ private:
     void FormShow();
     bool FormCloseQuery();
     void CheckShowItem(int filter);
+    // "Actions File" with the header's title, or the file's path when the
+    // title is blank.
+    void ShowCaption();
     // A read-only Action File: every command that changes data is disabled.
     void DisableChanges();
     void Reload();

@@ -37,9 +37,21 @@ void TFieldBinder::Load()
     }
 }
 
+void TFieldBinder::Load(const QString &field)
+{
+    if (const Binding *binding = Find(field)) {
+        const QSignalBlocker blocker(binding->widget);
+        SetWidgetText(binding->widget, table_->FieldByName(field).AsString());
+    }
+}
+
 void TFieldBinder::Store()
 {
     for (const Binding &binding : bindings_) {
+        // A fixed list showing no item keeps the value it could not show.
+        if (const auto *combo = qobject_cast<const QComboBox *>(binding.widget);
+            combo && !combo->isEditable() && combo->currentIndex() < 0)
+            continue;
         TField field = table_->FieldByName(binding.field);
         QString text = WidgetText(binding.widget);
         if (field.Def().type == ftDate || field.Def().type == ftTime)
@@ -83,6 +95,15 @@ QWidget *TFieldBinder::Widget(const QString &field) const
     return binding ? binding->widget : nullptr;
 }
 
+QString TFieldBinder::Field(const QWidget *widget) const
+{
+    for (const Binding &binding : bindings_) {
+        if (binding.widget == widget)
+            return binding.field;
+    }
+    return QString();
+}
+
 QString TFieldBinder::Text(const QString &field) const
 {
     const Binding *binding = Find(field);
@@ -114,6 +135,10 @@ void TFieldBinder::SetWidgetText(QWidget *widget, const QString &text)
         edit->setText(text);
     else if (auto *memo = qobject_cast<QPlainTextEdit *>(widget))
         memo->setPlainText(text);
-    else if (auto *combo = qobject_cast<QComboBox *>(widget))
-        combo->setEditText(text);
+    else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        if (combo->isEditable())
+            combo->setEditText(text);
+        else
+            combo->setCurrentIndex(combo->findText(text));
+    }
 }

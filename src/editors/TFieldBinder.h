@@ -26,6 +26,8 @@ public:
 
     // Shows the current record; widgets send no change signals meanwhile.
     void Load();
+    // Shows one field of the current record.
+    void Load(const QString &field);
     // Writes every widget whose text differs from its field; the table must
     // be in edit or insert state. Throws AppError on text that does not fit
     // its field's type: call Invalid first to catch that with a message.
@@ -35,6 +37,8 @@ public:
     QWidget *Invalid(QString *message) const;
 
     QWidget *Widget(const QString &field) const;
+    // The field a widget is bound to; empty when it is bound to none.
+    QString Field(const QWidget *widget) const;
     QString Text(const QString &field) const;
     void SetText(const QString &field, const QString &text);
 

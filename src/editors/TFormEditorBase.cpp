@@ -2,11 +2,12 @@
 
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
+#include "TFormActor.h"
+#include "TFormZoomMemo.h"
 #include "UiServices.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -113,7 +114,7 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
     contact.newButton->setObjectName(QStringLiteral("ButtonNew") + field);
     contact.newButton->setText(QStringLiteral("..."));
     contact.newButton->setToolTip(QStringLiteral("Enter a new Contact"));
-    const bool contacts = services_ && services_->HasContactEditor();
+    const bool contacts = ContactServices().HasContactEditor();
     // A record only shown may not add contacts.
     contact.newButton->setEnabled(contacts && mode_ != emView);
 
@@ -136,8 +137,8 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
     connect(contact.newButton, &QToolButton::clicked, this, [this, index] { NewContactClicked(index); });
     QComboBox *combo = contact.combo;
     connect(contact.findButton, &QToolButton::clicked, this, [this, combo] {
-        if (services_ && services_->HasContactEditor())
-            services_->FindContact(this, combo->currentText());
+        if (ContactServices().HasContactEditor())
+            ContactServices().FindContact(this, combo->currentText());
     });
     contactFields_.append(contact);
     return contactFields_.last();
@@ -145,11 +146,12 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
 
 void TFormEditorBase::NewContactClicked(int index)
 {
-    if (!services_ || !services_->HasContactEditor())
+    if (!ContactServices().HasContactEditor())
         return;
-    const QString id = services_->NewContact(this);
-    if (id == QStringLiteral("0"))
+    const std::optional<QString> created = ContactServices().NewContact(this);
+    if (!created)
         return;
+    const QString &id = *created;
     // The other fields learn the new ID first, then the field whose button
     // was pressed takes it and shows it selected.
     for (int i = 0; i < contactFields_.size(); ++i) {
@@ -163,10 +165,18 @@ void TFormEditorBase::NewContactClicked(int index)
     combo->setFocus();
 }
 
+TEditorServices &TFormEditorBase::ContactServices() const
+{
+    static TContactEditorServices contactEditor;
+    return services_ ? *services_ : contactEditor;
+}
+
 void TFormEditorBase::FillContactChoices()
 {
+    // Without contact fields the contacts' cursor is left alone: the contact
+    // editor works on it.
     TTable *actors = DataModuleMain().cdsActor;
-    if (!actors->Active())
+    if (contactFields_.isEmpty() || !actors->Active())
         return;
     BusyCursor busy;
     QStringList ids;
@@ -372,21 +382,18 @@ bool TFormEditorBase::eventFilter(QObject *watched, QEvent *event)
 
 void TFormEditorBase::ZoomMemo(QPlainTextEdit *memo, const QString &caption)
 {
-    QDialog zoom(this);
-    zoom.setObjectName(QStringLiteral("FormZoomMemo"));
-    zoom.setWindowTitle(caption);
-    auto *text = new QPlainTextEdit(&zoom);
-    text->setObjectName(QStringLiteral("MemoZoom"));
-    text->setPlainText(memo->toPlainText());
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &zoom);
-    connect(buttons, &QDialogButtonBox::accepted, &zoom, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &zoom, &QDialog::reject);
-    auto *layout = new QVBoxLayout(&zoom);
-    layout->addWidget(text);
-    layout->addWidget(buttons);
-    zoom.resize(640, 480);
-    if (Ui().ExecModal(&zoom) == QDialog::Accepted)
-        memo->setPlainText(text->toPlainText());
+    // The zoom window works on the record buffer: it starts from the text
+    // pending in the memo and hands its own back to the memo.
+    const QString field = binder_.Field(memo);
+    TTable *table = binder_.Table();
+    TField value = table->FieldByName(field);
+    const bool editing = table->State() == dsEdit || table->State() == dsInsert;
+    if (editing && memo->toPlainText() != value.AsString())
+        value.SetAsString(memo->toPlainText());
+    {
+        TFormZoomMemo zoom(this, caption, field, table);
+        TryFinally([&] { Ui().ExecModal(&zoom); }, [&] { binder_.Load(field); });
+    }
     QTextCursor cursor = memo->textCursor();
     cursor.movePosition(QTextCursor::Start);
     memo->setTextCursor(cursor);

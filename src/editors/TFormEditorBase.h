@@ -50,6 +50,9 @@ protected:
     TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent, TEditorServices *services);
 
     TEditorServices *Services() const { return services_; }
+    // The services' contact commands, or the contact editor's own when the
+    // editor was opened without services.
+    TEditorServices &ContactServices() const;
 
     TFieldBinder &Binder() { return binder_; }
     void SetMode(TEditorMode mode) { mode_ = mode; }

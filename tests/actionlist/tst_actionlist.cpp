@@ -14,6 +14,8 @@
 #include <QBrush>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -94,6 +96,9 @@ private Q_SLOTS:
     void shortcutsRunCommands_data();
     void shortcutsRunCommands();
     void readOnlyFileChangesNothing();
+    void contactsOpenSortedByIdAndOrderComesBack();
+    void propertiesRenewCaption_data();
+    void propertiesRenewCaption();
     void screenshot();
 
 private:
@@ -650,6 +655,72 @@ void TestActionList::shortcutsRunCommands()
     QVERIFY(!ui_->calls.isEmpty());
     QCOMPARE(int(ui_->calls.first().kind), kind);
     QCOMPARE(ui_->calls.first().text, text);
+}
+
+void TestActionList::contactsOpenSortedByIdAndOrderComesBack()
+{
+    CreateFile({}, {});
+    for (const char *id : {"carter", "Adams", "baker"})
+        AppendTo(data_->cdsActor, {{"ID", QString::fromLatin1(id)}, {"COMPANY", QStringLiteral("Acme")}});
+    TTable *actors = data_->cdsActor;
+    actors->SetIndexName("LAST_NAME_DESC");
+    actors->Last();
+    auto form = ShowForm();
+    QVERIFY(form->ActionActors->isEnabled());
+    QString index, firstShown;
+    int currentRow = -1;
+    ui_->onModal([&](QWidget *window) {
+        QCOMPARE(window->windowTitle(), QStringLiteral("Edit Action Contacts"));
+        index = actors->IndexName();
+        auto *grid = window->findChild<QTableView *>("RzDBGridActors");
+        QVERIFY(grid);
+        firstShown = grid->model()->index(0, 0).data().toString();
+        currentRow = grid->currentIndex().row();
+        // The user sorts otherwise and moves on before closing.
+        actors->SetIndexName("COMPANY_DESC");
+        actors->Last();
+    });
+    form->ActionActors->trigger();
+    QCOMPARE(index, QStringLiteral("ID_ASC"));
+    QCOMPARE(firstShown, QStringLiteral("Adams"));
+    QCOMPARE(currentRow, 0);
+    QCOMPARE(actors->IndexName(), QStringLiteral("LAST_NAME_DESC"));
+    QCOMPARE(actors->RecNo(), 0);
+}
+
+void TestActionList::propertiesRenewCaption_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("new title") << " Quay wall" << true << " Quay wall";
+    QTest::newRow("blank title") << "   " << true << QString();
+    QTest::newRow("cancelled") << "Quay wall" << false << "Old title";
+}
+
+void TestActionList::propertiesRenewCaption()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, ok);
+    QFETCH(QString, shown);
+    CreateFile({{"TITLE", "Old title"}}, {});
+    auto form = ShowForm();
+    QVERIFY(form->ActionProperties->isEnabled());
+    ui_->onModal([&](QWidget *window) {
+        QCOMPARE(window->windowTitle(), QStringLiteral("Edit Properties of the Action File"));
+        auto *title = window->findChild<QLineEdit *>("EditTITLE");
+        QVERIFY(title);
+        title->setText(typed);
+        auto *button = window->findChild<QPushButton *>(ok ? "ButtonOK" : "ButtonCancel");
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+    });
+    form->ActionProperties->trigger();
+    QCOMPARE(form->windowTitle(),
+             QStringLiteral("Actions File \"") + (shown.isEmpty() ? file_ : shown) + QLatin1Char('"'));
+    QCOMPARE(data_->cdsAction->State(), dsBrowse);
+    QCOMPARE(data_->cdsAction->FieldByName("TITLE").AsString(),
+             ok ? typed.trimmed().isEmpty() ? QString() : typed : QStringLiteral("Old title"));
 }
 
 void TestActionList::screenshot()

@@ -1,0 +1,167 @@
+#include "TFormActors.h"
+
+#include "TDataModuleMain.h"
+#include "TFormActor.h"
+#include "UiServices.h"
+#include "WindowActions.h"
+
+#include <QAction>
+#include <QBrush>
+#include <QFont>
+#include <QHeaderView>
+#include <QStyle>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+const QList<TColumn> &ActorGridColumns()
+{
+    static const QList<TColumn> columns{{"ID", "Contact ID"},           {"COMPANY", "Company"},
+                                        {"DEPARTMENT", "Department"},   {"TITLE", "Title"},
+                                        {"PREFIX", "Prefix"},           {"FIRST_NAME", "First Name"},
+                                        {"INSERTION", "Insertion"},     {"LAST_NAME", "Last Name"},
+                                        {"SUFFIX", "Suffix"},           {"GENDER", "Gender"},
+                                        {"PHONE_1", "Phone #1"},        {"PHONE_2", "Phone #2"},
+                                        {"PHONE_MOBILE", "Cell Phone"}, {"EMAIL_1", "Email Address #1"},
+                                        {"EMAIL_2", "Email Address #2"}};
+    return columns;
+}
+
+TActorsGridModel::TActorsGridModel(TTable *table, QObject *parent)
+    : TTableModel(table, ActorGridColumns(), parent)
+{
+}
+
+QVariant TActorsGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::FontRole) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (orientation == Qt::Horizontal && role == Qt::ForegroundRole)
+        return QBrush(section == 0 ? Qt::black : Qt::blue);
+    return TTableModel::headerData(section, orientation, role);
+}
+
+TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleMain().cdsActor)
+{
+    setObjectName(QStringLiteral("FormActors"));
+    setWindowTitle(QStringLiteral("Edit Action Contacts"));
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    resize(900, 480);
+
+    ActionNew = CreateAction("ActionNew", QStringLiteral("New"), QStringLiteral("Create a new Contact"),
+                             {QKeySequence(Qt::Key_F9)});
+    ActionEdit = CreateAction(
+        "ActionEdit", QStringLiteral("Edit"), QStringLiteral("Edit the currently selected Contact"),
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    ActionDelete = CreateAction("ActionDelete", QStringLiteral("Delete"),
+                                QStringLiteral("Delete the currently selected Contact"),
+                                {QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    ActionFirst =
+        CreateAction("ActionFirst", QStringLiteral("First"), QStringLiteral("Go to the first Contact"));
+    ActionPrior =
+        CreateAction("ActionPrior", QStringLiteral("Prior"), QStringLiteral("Go to the previous Contact"));
+    ActionNext = CreateAction("ActionNext", QStringLiteral("Next"), QStringLiteral("Go to the next Contact"));
+    ActionLast = CreateAction("ActionLast", QStringLiteral("Last"), QStringLiteral("Go to the last Contact"));
+    ActionPrint = CreateAction("ActionPrint", QStringLiteral("Print"), QStringLiteral("Print List Actors"));
+    ActionClose =
+        CreateAction("ActionClose", QStringLiteral("Close"), QStringLiteral("Close the Contacts Screen"));
+    // The contacts report is not part of the program yet.
+    ActionPrint->setEnabled(false);
+
+    const struct {
+        QAction *action;
+        QStyle::StandardPixmap icon;
+    } icons[] = {{ActionNew, QStyle::SP_FileIcon},
+                 {ActionEdit, QStyle::SP_FileDialogDetailedView},
+                 {ActionDelete, QStyle::SP_TrashIcon},
+                 {ActionFirst, QStyle::SP_MediaSkipBackward},
+                 {ActionPrior, QStyle::SP_MediaSeekBackward},
+                 {ActionNext, QStyle::SP_MediaSeekForward},
+                 {ActionLast, QStyle::SP_MediaSkipForward},
+                 {ActionPrint, QStyle::SP_DialogSaveButton},
+                 {ActionClose, QStyle::SP_DialogCloseButton}};
+    for (const auto &[action, icon] : icons)
+        action->setIcon(style()->standardIcon(icon));
+
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBar->setIconSize(QSize(20, 20));
+    ToolBar->addActions({ActionNew, ActionEdit, ActionDelete});
+    ToolBar->addSeparator();
+    ToolBar->addActions({ActionFirst, ActionPrior, ActionNext, ActionLast});
+    ToolBar->addSeparator();
+    ToolBar->addAction(ActionPrint);
+    ToolBar->addSeparator();
+    ToolBar->addAction(ActionClose);
+
+    RzDBGridActors = new QTableView(this);
+    RzDBGridActors->setObjectName(QStringLiteral("RzDBGridActors"));
+    RzDBGridActors->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    RzDBGridActors->setSelectionBehavior(QAbstractItemView::SelectRows);
+    RzDBGridActors->setSelectionMode(QAbstractItemView::SingleSelection);
+    RzDBGridActors->verticalHeader()->setDefaultSectionSize(RzDBGridActors->fontMetrics().height() + 6);
+    RzDBGridActors->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    RzDBGridActors->horizontalHeader()->setSectionsClickable(true);
+    RzDBGridActors->horizontalHeader()->setHighlightSections(false);
+    model_ = new TActorsGridModel(actors_, this);
+    model_->BindView(RzDBGridActors);
+    connect(RzDBGridActors, &QAbstractItemView::doubleClicked, ActionEdit, &QAction::trigger);
+    // Phone numbers and addresses are wider than the other columns.
+    for (int column = 10; column < ActorGridColumns().size(); ++column)
+        RzDBGridActors->setColumnWidth(column, column >= 13 ? 220 : 130);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ToolBar);
+    layout->addWidget(RzDBGridActors, 1);
+
+    connect(ActionNew, &QAction::triggered, this, &TFormActors::ActionNewExecute);
+    connect(ActionEdit, &QAction::triggered, this, &TFormActors::ActionEditExecute);
+    connect(ActionDelete, &QAction::triggered, this, &TFormActors::ActionDeleteExecute);
+    connect(ActionFirst, &QAction::triggered, this, [this] { actors_->First(); });
+    connect(ActionPrior, &QAction::triggered, this, [this] { actors_->Prior(); });
+    connect(ActionNext, &QAction::triggered, this, [this] { actors_->Next(); });
+    connect(ActionLast, &QAction::triggered, this, [this] { actors_->Last(); });
+    connect(ActionClose, &QAction::triggered, this, &QDialog::reject);
+    RzDBGridActors->setFocus();
+}
+
+QAction *TFormActors::CreateAction(const char *name, const QString &caption, const QString &hint,
+                                   const QList<QKeySequence> &shortcuts)
+{
+    QAction *action = NewWindowAction(this, name, caption, caption, hint, shortcuts);
+    addAction(action);
+    return action;
+}
+
+void TFormActors::ActionNewExecute()
+{
+    actors_->Insert();
+    TFormActor form(cmNew, this);
+    Ui().ExecModal(&form);
+}
+
+void TFormActors::ActionEditExecute()
+{
+    if (actors_->RecordCount() == 0)
+        return;
+    actors_->Edit();
+    TFormActor form(cmEdit, this);
+    Ui().ExecModal(&form);
+}
+
+void TFormActors::ActionDeleteExecute()
+{
+    if (actors_->RecordCount() < 1)
+        return;
+    const QString id = actors_->FieldByName(QStringLiteral("ID")).AsString().trimmed();
+    if (Ui().MessageBox(QStringLiteral("Do you really want to remove Contact \"%1\"?").arg(id),
+                        QStringLiteral("Remove Contact"),
+                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+        actors_->Delete();
+}

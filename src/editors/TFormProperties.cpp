@@ -1,0 +1,83 @@
+#include "TFormProperties.h"
+
+#include "TDataModuleMain.h"
+
+#include <QAction>
+#include <QFormLayout>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+TFormProperties::TFormProperties(QWidget *parent, TEditorServices *services)
+    : TFormEditorBase(emEdit, DataModuleMain().cdsAction, parent, services)
+{
+    setObjectName(QStringLiteral("FormProperties"));
+    setWindowTitle(QStringLiteral("Edit Properties of the Action File"));
+
+    auto *form = new QFormLayout;
+    AddTextField(form, QStringLiteral("&Title:"), QStringLiteral("TITLE"));
+    AddTextField(form, QStringLiteral("Co&mpany:"), QStringLiteral("COMPANY"));
+    AddTextField(form, QStringLiteral("&Department:"), QStringLiteral("DEPARTMENT"));
+    AddTextField(form, QStringLiteral("&Project:"), QStringLiteral("PROJECT"));
+    AddTextField(form, QStringLiteral("&Home ID:"), QStringLiteral("HOME_ID"));
+    AddTextField(form, QStringLiteral("&Foreign ID:"), QStringLiteral("FOREIGN_ID"));
+    AddContactField(form, QStringLiteral("Home &Actor:"), QStringLiteral("ACTOR_HOME"));
+    AddContactField(form, QStringLiteral("Fo&reign Actor:"), QStringLiteral("ACTOR_FOREIGN"));
+    AddTextField(form, QStringLiteral("Date E&ntered:"), QStringLiteral("DATE_ENTERED"));
+    AddMemoField(form, QStringLiteral("Context:"), QStringLiteral("CONTEXT"),
+                 QStringLiteral("Edit Action Context"));
+    AddMemoField(form, QStringLiteral("Reason:"), QStringLiteral("REASON"),
+                 QStringLiteral("Edit Action Reason"));
+    AddMemoField(form, QStringLiteral("Remarks:"), QStringLiteral("REMARKS"),
+                 QStringLiteral("Edit Action Remarks"));
+
+    // The properties sheet is not part of the program yet: its command stays
+    // disabled.
+    auto *toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("ToolBarRecord"));
+    ActionPrint = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
+    ActionPrint->setObjectName(QStringLiteral("ActionPrint"));
+    ActionPrint->setToolTip(QStringLiteral("Print the Properties of the current Action File"));
+    ActionPrint->setEnabled(false);
+    toolBar->addAction(ActionPrint);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(toolBar);
+    layout->addLayout(form);
+    layout->addWidget(CreateButtons(false));
+    ShowRecord();
+}
+
+TFormProperties::~TFormProperties()
+{
+    CloseOnceQuietly();
+}
+
+QString TFormProperties::EditCaption() const
+{
+    return windowTitle();
+}
+
+void TFormProperties::showEvent(QShowEvent *event)
+{
+    TFormEditorBase::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    FocusField(QStringLiteral("TITLE"), false);
+}
+
+void TFormProperties::OkClicked()
+{
+    // Nothing is required; a date that does not parse keeps the window open.
+    if (!CheckTypedValues())
+        return;
+    Binder().Store();
+    DataModuleMain().cdsAction->Post();
+    accept();
+}
+
+void TFormProperties::EditorClosing()
+{
+    DataModuleMain().cdsAction->Cancel();
+}
