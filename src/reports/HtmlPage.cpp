@@ -128,8 +128,13 @@ QString WriteTemporaryPage(TGlobalTempFiles &temp, const QStringList &lines)
 
 void ShowPage(TGlobalTempFiles &temp, const QStringList &lines)
 {
+    ShowPage(temp, [&lines](THtmlPage &page) { page.Add(lines); });
+}
+
+void ShowPage(TGlobalTempFiles &temp, const std::function<void(THtmlPage &)> &build)
+{
     BusyCursor busy;
-    const QString fileName = WriteTemporaryPage(temp, lines);
+    const QString fileName = WriteTemporaryPage(temp, build);
     Ui().ShellOpen(fileName);
 }
 

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void pageIsAsciiWithCrLf_data();
     void pageIsAsciiWithCrLf();
     void pageStreamsToItsDevice();
+    void unwritablePageIsReportedAndNotShown();
 
     void sheetsMatchExpectedPages_data();
     void sheetsMatchExpectedPages();
@@ -200,6 +201,14 @@ void TestReports::pageStreamsToItsDevice()
     page.Flush();
     QCOMPARE(buffer.data(), expected);
     QVERIFY(page.Bytes().isEmpty());
+}
+
+void TestReports::unwritablePageIsReportedAndNotShown()
+{
+    TGlobalTempFiles temp(fixture_.dir->filePath(QStringLiteral("missing/folder")));
+    QVERIFY_THROWS_EXCEPTION(AppError, ShowPage(temp, QStringList{QStringLiteral("<HTML>")}));
+    QVERIFY(fixture_.ui.calls.isEmpty());
+    QCOMPARE(fixture_.ui.busyDepth, 0);
 }
 
 void TestReports::sheetsMatchExpectedPages_data()
