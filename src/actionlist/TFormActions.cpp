@@ -11,6 +11,7 @@
 #include "QtColors.h"
 #include "SaveAsActionFile.h"
 #include "ScopeGuards.h"
+#include "TFormDigest.h"
 #include "TSettings.h"
 #include "UiServices.h"
 #include "WindowActions.h"
@@ -262,7 +263,7 @@ void TFormActions::CreateActions()
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
-    for (QAction *notYet : {ActionSearch, ActionPrintList, ActionDigest})
+    for (QAction *notYet : {ActionSearch, ActionPrintList})
         notYet->setEnabled(false);
 }
 
@@ -575,6 +576,10 @@ void TFormActions::ActionPrintListExecute()
 
 void TFormActions::ActionDigestExecute()
 {
+    if (data_.cdsActions->RecordCount() == 0)
+        return;
+    TFormDigest digest(TFormDigest::ListMode, data_, this);
+    Ui().ExecModal(&digest);
 }
 
 void TFormActions::ActionAuxiliaryExecute()

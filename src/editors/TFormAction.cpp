@@ -3,6 +3,7 @@
 #include "ActionRules.h"
 #include "Formats.h"
 #include "TDataModuleMain.h"
+#include "TFormDigest.h"
 #include "TSettings.h"
 #include "UiServices.h"
 
@@ -175,6 +176,11 @@ void TFormAction::BuildWindow()
         QStringLiteral("Go to the Previous Action"), QStringLiteral("Go to the Next Action"),
         QStringLiteral("ActionPrintDigest"), QStringLiteral("Print the Current Action Digest"));
     ActionPrintDigest = RecordPrintAction();
+    ActionPrintDigest->setEnabled(Mode() == emEdit);
+    connect(ActionPrintDigest, &QAction::triggered, this, [this] {
+        TFormDigest digest(TFormDigest::ActionMode, DataModuleMain(), this);
+        Ui().ExecModal(&digest);
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(topBar);
@@ -203,6 +209,7 @@ void TFormAction::EnableRecordCommands(bool enabled)
     ActionPrevious->setEnabled(enabled);
     ActionNext->setEnabled(enabled);
     ActionCopyClipBoard->setEnabled(enabled);
+    ActionPrintDigest->setEnabled(enabled);
     ActionFollowUp->setEnabled(enabled);
     ActionFinish->setEnabled(enabled);
 }

@@ -73,8 +73,8 @@ protected:
     void FillContactChoices();
 
     // The toolbar in the order previous, next, spacer, print, copy. The
-    // print action is named and hinted by the subclass and starts disabled
-    // (the printed sheets are not part of the program yet).
+    // print action is named and hinted by the subclass and starts disabled;
+    // the subclass connects it and enables it in the modes that print.
     QToolBar *CreateRecordToolBar(const QString &previousHint, const QString &nextHint,
                                   const QString &printName, const QString &printHint);
     QToolBar *RecordToolBar() const { return recordToolBar_; }

@@ -2,6 +2,7 @@
 
 #include "ActionRules.h"
 #include "Formats.h"
+#include "RecordSheets.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "UiServices.h"
@@ -59,6 +60,8 @@ TFormLog::TFormLog(TEditorMode mode, QWidget *parent, TEditorServices *services)
         QStringLiteral("Go to the Previous Log Entry"), QStringLiteral("Go to the Next Log Entry"),
         QStringLiteral("ActionPrint"), QStringLiteral("Print the current Status Log"));
     ActionPrint = RecordPrintAction();
+    ActionPrint->setEnabled(mode != emNew);
+    connect(ActionPrint, &QAction::triggered, this, [] { PrintLogSheet(DataModuleMain()); });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(toolBar);

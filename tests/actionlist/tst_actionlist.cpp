@@ -6,6 +6,7 @@
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TFormActions.h"
+#include "TFormDigest.h"
 #include "TSettings.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
@@ -85,6 +86,7 @@ private Q_SLOTS:
     void showMineEndsWithTheWindow();
     void showItemsSetFilterAndReloadOnlyOnChange();
     void newStatusLogWithoutActionsIsRefused();
+    void digestOpensInListModeOnlyWithActions();
     void captionNamesTitleOrPath_data();
     void captionNamesTitleOrPath();
     void closeQueryKeepsOrClosesFile_data();
@@ -456,6 +458,24 @@ void TestActionList::newStatusLogWithoutActionsIsRefused()
     QVERIFY(form->RzPanelStatus->isHidden());
     QVERIFY(form->RzPanelStatusLog->isHidden());
     QCOMPARE(form->StatusBar->currentMessage(), QStringLiteral(" "));
+}
+
+void TestActionList::digestOpensInListModeOnlyWithActions()
+{
+    CreateFile({}, {});
+    auto form = ShowForm();
+    QVERIFY(form->ActionDigest->isEnabled());
+    form->ActionDigest->trigger();
+    QVERIFY(ui_->calls.isEmpty());
+
+    AppendTo(data_->cdsActions, {{"ID", 1}, {"ID_ACTION", "One"}});
+    int mode = 0;
+    ui_->onModal([&mode](QWidget *window) {
+        if (auto *digest = qobject_cast<TFormDigest *>(window))
+            mode = digest->Mode();
+    });
+    form->ActionDigest->trigger();
+    QCOMPARE(mode, int(TFormDigest::ListMode));
 }
 
 void TestActionList::captionNamesTitleOrPath_data()

@@ -1,14 +1,18 @@
 #include "ActionRules.h"
 #include "FakeUiServices.h"
 #include "Formats.h"
+#include "HtmlPage.h"
+#include "RecordSheets.h"
 #include "TDataModuleMain.h"
 #include "TFormAction.h"
+#include "TFormDigest.h"
 #include "TFormLog.h"
 #include "TSettings.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -76,6 +80,9 @@ private Q_SLOTS:
     void editingLogEntryNeverChangesAction();
     void logValidation_data();
     void logValidation();
+    void logPrintOpensSheetOfEntry_data();
+    void logPrintOpensSheetOfEntry();
+    void actionPrintDigestOpensDigestOfCurrentAction();
 
 private:
     int AddAction(int id, const QString &idAction, int chain = 0);
@@ -828,3 +835,45 @@ void TestEditors::logValidation()
 
 QTEST_MAIN(TestEditors)
 #include "tst_editors.moc"
+
+void TestEditors::logPrintOpensSheetOfEntry_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("edit") << int(emEdit);
+    QTest::newRow("view") << int(emView);
+}
+
+void TestEditors::logPrintOpensSheetOfEntry()
+{
+    QFETCH(int, mode);
+    AddAction(5, QStringLiteral("Call <5>"));
+    data_->FilterLogByAction();
+    data_->cdsLog->AppendRecord({1, 5, QDate(2024, 3, 1), QTime(9, 0), "Old line", "Active"});
+    data_->cdsLog->First();
+    data_->cdsLog->Edit();
+    TFormLog form{TEditorMode(mode)};
+    form.show();
+    QVERIFY(form.ActionPrint->isEnabled());
+    form.ActionPrint->trigger();
+    QCOMPARE(ui_->calls.size(), 1);
+    QCOMPARE(ui_->calls[0].kind, UiCall::Shell);
+    QFile page(ui_->calls[0].text);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QCOMPARE(page.readAll(), HtmlPageBytes(LogSheetLines(*data_->cdsLog, QStringLiteral("Call <5>"))));
+}
+
+void TestEditors::actionPrintDigestOpensDigestOfCurrentAction()
+{
+    AddAction(1, QStringLiteral("First"));
+    data_->cdsActions->Edit();
+    TFormAction form(emEdit);
+    form.show();
+    QVERIFY(form.ActionPrintDigest->isEnabled());
+    int mode = 0;
+    ui_->onModal([&mode](QWidget *window) {
+        if (auto *digest = qobject_cast<TFormDigest *>(window))
+            mode = digest->Mode();
+    });
+    form.ActionPrintDigest->trigger();
+    QCOMPARE(mode, int(TFormDigest::ActionMode));
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The two transformations that make a field value safe and visible in a
+// table cell of a page. Non-ASCII characters pass unchanged here; the page
+// writer (HtmlPage.h) turns them into character references.
+
+// "&", "<" and ">" as entities (the ampersand first, so the other entities
+// are not escaped again), then every line feed as "<BR>". Carriage returns,
+// quotes and every other character stay.
+QString HtmlEncodeText(const QString &text);
+
+// "&nbsp;" when text holds nothing above U+0020, so the cell keeps its border
+// and height; otherwise text unchanged, surrounding blanks included.
+QString HtmlNonBlank(const QString &text);
+
+// A field value as cell text: HtmlNonBlank over HtmlEncodeText.
+QString HtmlCellText(const QString &text);
