@@ -1,0 +1,202 @@
+#include "TextMatcher.h"
+
+#include "FieldValue.h"
+#include "Formats.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+bool IsAsciiBytes(const char *text, qsizetype size)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, text + i, 8);
+        if (word & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; i < size; ++i)
+        if (uchar(text[i]) & 0x80)
+            return false;
+    return true;
+}
+
+bool IsAsciiUtf16(const char16_t *text, qsizetype size)
+{
+    qsizetype i = 0;
+    for (; i + 4 <= size; i += 4) {
+        quint64 word;
+        std::memcpy(&word, text + i, 8);
+        if (word & 0xFF80FF80FF80FF80ULL)
+            return false;
+    }
+    for (; i < size; ++i)
+        if (text[i] & 0xFF80)
+            return false;
+    return true;
+}
+
+// The locale upper-cases every ASCII character to its ASCII capital (not so
+// in Turkish, where i becomes a dotted capital I).
+bool LocaleKeepsAscii()
+{
+    for (char16_t c = 0; c < 0x80; ++c) {
+        const char16_t capital = c >= u'a' && c <= u'z' ? char16_t(c - 0x20) : c;
+        const QString upper = UpperCase(QString(QChar(c)));
+        if (upper.size() != 1 || upper[0].unicode() != capital)
+            return false;
+    }
+    return true;
+}
+
+// "dd/mm/yyyy" of a date with a four-digit year, as the date format gives it.
+void DateText(const QDate &date, char *out)
+{
+    int day = date.day(), month = date.month(), year = date.year();
+    out[0] = char('0' + day / 10);
+    out[1] = char('0' + day % 10);
+    out[2] = '/';
+    out[3] = char('0' + month / 10);
+    out[4] = char('0' + month % 10);
+    out[5] = '/';
+    for (int k = 9; k >= 6; --k, year /= 10)
+        out[k] = char('0' + year % 10);
+}
+
+void TimeText(const QTime &time, char *out)
+{
+    const int parts[3] = {time.hour(), time.minute(), time.second()};
+    for (int k = 0; k < 3; ++k) {
+        out[3 * k] = char('0' + parts[k] / 10);
+        out[3 * k + 1] = char('0' + parts[k] % 10);
+        if (k < 2)
+            out[3 * k + 2] = ':';
+    }
+}
+
+} // namespace
+
+TTextMatcher::TTextMatcher(const QString &search) : upper_(UpperCase(search))
+{
+    asciiInPlace_ = LocaleKeepsAscii();
+    searchAscii_ = true;
+    for (QChar c : upper_) {
+        if (c.unicode() >= 0x80) {
+            searchAscii_ = false;
+            break;
+        }
+        const char byte = char(c.unicode());
+        const bool letter = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+        caseBits_.push_back(letter ? char(0x20) : char(0));
+        folded_.push_back(char(byte | caseBits_.back()));
+    }
+}
+
+bool TTextMatcher::ByRule(const QString &text) const
+{
+    return UpperCase(text).contains(upper_);
+}
+
+template <typename Char> bool TTextMatcher::FindAscii(const Char *text, qsizetype size) const
+{
+    const qsizetype length = qsizetype(folded_.size());
+    if (length == 0)
+        return true;
+    const auto equalAt = [&](qsizetype at) {
+        for (qsizetype k = 0; k < length; ++k)
+            if ((unsigned(text[at + k]) | uchar(caseBits_[size_t(k)])) != uchar(folded_[size_t(k)]))
+                return false;
+        return true;
+    };
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: the places where the first two characters
+    // fit are checked in full.
+    constexpr qsizetype lanes = 16 / qsizetype(sizeof(Char));
+    const qsizetype second = length > 1 ? 1 : 0;
+    const auto splat = [](char byte) {
+        if constexpr (sizeof(Char) == 1)
+            return _mm_set1_epi8(byte);
+        else
+            return _mm_set1_epi16(short(uchar(byte)));
+    };
+    const auto equal = [](__m128i a, __m128i b) {
+        if constexpr (sizeof(Char) == 1)
+            return _mm_cmpeq_epi8(a, b);
+        else
+            return _mm_cmpeq_epi16(a, b);
+    };
+    const __m128i first = splat(folded_[0]), firstBits = splat(caseBits_[0]);
+    const __m128i next = splat(folded_[size_t(second)]), nextBits = splat(caseBits_[size_t(second)]);
+    for (; i + lanes + second <= size; i += lanes) {
+        const __m128i a =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i)), firstBits);
+        const __m128i b =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + second)), nextBits);
+        unsigned bits = unsigned(_mm_movemask_epi8(_mm_and_si128(equal(a, first), equal(b, next))));
+        if constexpr (sizeof(Char) == 2)
+            bits &= 0x5555u;
+        while (bits) {
+            const qsizetype at = i + qsizetype(__builtin_ctz(bits)) / qsizetype(sizeof(Char));
+            if (at + length <= size && equalAt(at))
+                return true;
+            bits &= bits - 1;
+        }
+    }
+#endif
+    for (; i + length <= size; ++i)
+        if (equalAt(i))
+            return true;
+    return false;
+}
+
+bool TTextMatcher::Matches(QStringView text) const
+{
+    if (!asciiInPlace_ || !IsAsciiUtf16(text.utf16(), text.size()))
+        return ByRule(text.toString());
+    // An ASCII text upper-cases to ASCII, which cannot hold anything else.
+    return searchAscii_ && FindAscii(text.utf16(), text.size());
+}
+
+bool TTextMatcher::MatchesUtf8(QByteArrayView text) const
+{
+    if (!asciiInPlace_ || !IsAsciiBytes(text.data(), text.size()))
+        return ByRule(QString::fromUtf8(text));
+    return searchAscii_ && FindAscii(text.data(), text.size());
+}
+
+bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) const
+{
+    if (!value.isValid())
+        return false;
+    const int type = value.typeId();
+    if (type == QMetaType::QString)
+        return Matches(*static_cast<const QString *>(value.constData()));
+    if (type == QMetaType::QByteArray)
+        return MatchesUtf8(*static_cast<const QByteArray *>(value.constData()));
+    char text[10];
+    qsizetype size = 0;
+    if (field.type == ftDate && type == QMetaType::QDate) {
+        const QDate date = *static_cast<const QDate *>(value.constData());
+        if (date.year() >= 1000 && date.year() <= 9999) {
+            DateText(date, text);
+            size = 10;
+        }
+    } else if (field.type == ftTime && type == QMetaType::QTime) {
+        const QTime time = *static_cast<const QTime *>(value.constData());
+        if (time.isValid()) {
+            TimeText(time, text);
+            size = 8;
+        }
+    }
+    if (size == 0)
+        return Matches(FormatValue(field, value));
+    if (!asciiInPlace_)
+        return ByRule(QString::fromLatin1(text, size));
+    return searchAscii_ && FindAscii(text, size);
+}
