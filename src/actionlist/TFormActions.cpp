@@ -6,6 +6,7 @@
 #include "ActionListEditors.h"
 #include "ActionListOps.h"
 #include "ActionRules.h"
+#include "ActionSearch.h"
 #include "ContainerCommands.h"
 #include "Formats.h"
 #include "QtColors.h"
@@ -257,7 +258,7 @@ void TFormActions::CreateActions()
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
-    for (QAction *notYet : {ActionActors, ActionProperties, ActionSearch, ActionPrintList, ActionDigest})
+    for (QAction *notYet : {ActionActors, ActionProperties, ActionPrintList, ActionDigest})
         notYet->setEnabled(false);
 }
 
@@ -542,9 +543,8 @@ void TFormActions::ActionDeleteLogExecute()
         data_.cdsLog->Delete();
 }
 
-// The contacts list, the properties window, the search and the two reports
-// are not part of the program yet: their commands stay disabled and do
-// nothing when called.
+// The contacts list, the properties window and the two reports are not part
+// of the program yet: their commands stay disabled and do nothing when called.
 void TFormActions::ActionActorsExecute()
 {
 }
@@ -555,6 +555,8 @@ void TFormActions::ActionPropertiesExecute()
 
 void TFormActions::ActionSearchExecute()
 {
+    if (data_.Tables.IsOpen())
+        ::ActionSearch(data_, this);
 }
 
 void TFormActions::ActionPrintListExecute()

@@ -26,7 +26,7 @@ class TTableModel;
 //
 // Each command's iconText() is its toolbar caption and its text() the entry
 // of the context menu. The commands of windows that are not part of the
-// program yet (contacts, properties, search, the two reports) stay disabled.
+// program yet (contacts, properties, the two reports) stay disabled.
 class TFormActions : public QDialog {
     Q_OBJECT
 public:
