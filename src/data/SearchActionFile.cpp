@@ -1,6 +1,5 @@
 #include "SearchActionFile.h"
 
-#include "FieldValue.h"
 #include "ScopeGuards.h"
 #include "TTableFile.h"
 #include "TextMatcher.h"
@@ -170,7 +169,7 @@ private:
             fill(hit);
             const TFieldDef &def = defs[position];
             hit[scTextFound] =
-                def.type == ftString || def.type == ftMemo ? value : QVariant(FormatValue(def, value));
+                def.type == ftString || def.type == ftMemo ? value : QVariant(DisplayText(def, value));
             hit[scInFieldName] = fields.captions[number];
             hit[scInFieldNumber] = int(number);
             hits_.push_back(std::move(hit));

@@ -3,6 +3,7 @@
 #include "FieldValue.h"
 #include "Formats.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -57,7 +58,8 @@ bool LocaleKeepsAscii()
 // "dd/mm/yyyy" of a date with a four-digit year, as the date format gives it.
 void DateText(const QDate &date, char *out)
 {
-    int day = date.day(), month = date.month(), year = date.year();
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
     out[0] = char('0' + day / 10);
     out[1] = char('0' + day % 10);
     out[2] = '/';
@@ -81,6 +83,25 @@ void TimeText(const QTime &time, char *out)
 
 } // namespace
 
+QString DisplayText(const TFieldDef &field, const QVariant &value)
+{
+    char text[10];
+    if (field.type == ftDate && value.typeId() == QMetaType::QDate) {
+        const QDate date = *static_cast<const QDate *>(value.constData());
+        if (date.year() >= 1000 && date.year() <= 9999) {
+            DateText(date, text);
+            return QString::fromLatin1(text, 10);
+        }
+    } else if (field.type == ftTime && value.typeId() == QMetaType::QTime) {
+        const QTime time = *static_cast<const QTime *>(value.constData());
+        if (time.isValid()) {
+            TimeText(time, text);
+            return QString::fromLatin1(text, 8);
+        }
+    }
+    return FormatValue(field, value);
+}
+
 TTextMatcher::TTextMatcher(const QString &search) : upper_(UpperCase(search))
 {
     asciiInPlace_ = LocaleKeepsAscii();
@@ -95,6 +116,12 @@ TTextMatcher::TTextMatcher(const QString &search) : upper_(UpperCase(search))
         caseBits_.push_back(letter ? char(0x20) : char(0));
         folded_.push_back(char(byte | caseBits_.back()));
     }
+    const auto onlyOf = [&](const char *allowed) {
+        return searchAscii_ && std::all_of(folded_.begin(), folded_.end(),
+                                           [&](char c) { return std::strchr(allowed, c) && c != 0; });
+    };
+    dateFits_ = onlyOf("0123456789/");
+    timeFits_ = onlyOf("0123456789:");
 }
 
 bool TTextMatcher::ByRule(const QString &text) const
@@ -102,11 +129,17 @@ bool TTextMatcher::ByRule(const QString &text) const
     return UpperCase(text).contains(upper_);
 }
 
-template <typename Char> bool TTextMatcher::FindAscii(const Char *text, qsizetype size) const
+template <typename Char> TTextMatcher::TScan TTextMatcher::Scan(const Char *text, qsizetype size) const
 {
+    const auto isAscii = [](const Char *from, qsizetype count) {
+        if constexpr (sizeof(Char) == 1)
+            return IsAsciiBytes(from, count);
+        else
+            return IsAsciiUtf16(from, count);
+    };
     const qsizetype length = qsizetype(folded_.size());
     if (length == 0)
-        return true;
+        return isAscii(text, size) ? TScan::Found : TScan::NotAscii;
     const auto equalAt = [&](qsizetype at) {
         for (qsizetype k = 0; k < length; ++k)
             if ((unsigned(text[at + k]) | uchar(caseBits_[size_t(k)])) != uchar(folded_[size_t(k)]))
@@ -115,8 +148,8 @@ template <typename Char> bool TTextMatcher::FindAscii(const Char *text, qsizetyp
     };
     qsizetype i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time: the places where the first two characters
-    // fit are checked in full.
+    // Sixteen bytes at a time, each checked for being ASCII; the places
+    // where the first two characters fit are compared in full.
     constexpr qsizetype lanes = 16 / qsizetype(sizeof(Char));
     const qsizetype second = length > 1 ? 1 : 0;
     const auto splat = [](char byte) {
@@ -133,41 +166,66 @@ template <typename Char> bool TTextMatcher::FindAscii(const Char *text, qsizetyp
     };
     const __m128i first = splat(folded_[0]), firstBits = splat(caseBits_[0]);
     const __m128i next = splat(folded_[size_t(second)]), nextBits = splat(caseBits_[size_t(second)]);
+    const __m128i beyondAscii = _mm_set1_epi16(short(0xFF80)), zero = _mm_setzero_si128();
     for (; i + lanes + second <= size; i += lanes) {
-        const __m128i a =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i)), firstBits);
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        if constexpr (sizeof(Char) == 1) {
+            if (_mm_movemask_epi8(raw))
+                return TScan::NotAscii;
+        } else {
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(raw, beyondAscii), zero)) != 0xFFFF)
+                return TScan::NotAscii;
+        }
         const __m128i b =
             _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + second)), nextBits);
-        unsigned bits = unsigned(_mm_movemask_epi8(_mm_and_si128(equal(a, first), equal(b, next))));
+        unsigned bits = unsigned(
+            _mm_movemask_epi8(_mm_and_si128(equal(_mm_or_si128(raw, firstBits), first), equal(b, next))));
         if constexpr (sizeof(Char) == 2)
             bits &= 0x5555u;
         while (bits) {
             const qsizetype at = i + qsizetype(__builtin_ctz(bits)) / qsizetype(sizeof(Char));
+            // The block was ASCII; so must the rest be.
             if (at + length <= size && equalAt(at))
-                return true;
+                return isAscii(text + i + lanes, size - i - lanes) ? TScan::Found : TScan::NotAscii;
             bits &= bits - 1;
         }
     }
 #endif
+    if (!isAscii(text + i, size - i))
+        return TScan::NotAscii;
     for (; i + length <= size; ++i)
         if (equalAt(i))
-            return true;
-    return false;
+            return TScan::Found;
+    return TScan::NotFound;
 }
 
 bool TTextMatcher::Matches(QStringView text) const
 {
-    if (!asciiInPlace_ || !IsAsciiUtf16(text.utf16(), text.size()))
-        return ByRule(text.toString());
-    // An ASCII text upper-cases to ASCII, which cannot hold anything else.
-    return searchAscii_ && FindAscii(text.utf16(), text.size());
+    if (asciiInPlace_) {
+        // An ASCII text upper-cases to ASCII, which cannot hold anything else.
+        if (!searchAscii_ && IsAsciiUtf16(text.utf16(), text.size()))
+            return false;
+        if (searchAscii_) {
+            const TScan scan = Scan(text.utf16(), text.size());
+            if (scan != TScan::NotAscii)
+                return scan == TScan::Found;
+        }
+    }
+    return ByRule(text.toString());
 }
 
 bool TTextMatcher::MatchesUtf8(QByteArrayView text) const
 {
-    if (!asciiInPlace_ || !IsAsciiBytes(text.data(), text.size()))
-        return ByRule(QString::fromUtf8(text));
-    return searchAscii_ && FindAscii(text.data(), text.size());
+    if (asciiInPlace_) {
+        if (!searchAscii_ && IsAsciiBytes(text.data(), text.size()))
+            return false;
+        if (searchAscii_) {
+            const TScan scan = Scan(text.data(), text.size());
+            if (scan != TScan::NotAscii)
+                return scan == TScan::Found;
+        }
+    }
+    return ByRule(QString::fromUtf8(text));
 }
 
 bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) const
@@ -179,6 +237,10 @@ bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) 
         return Matches(*static_cast<const QString *>(value.constData()));
     if (type == QMetaType::QByteArray)
         return MatchesUtf8(*static_cast<const QByteArray *>(value.constData()));
+    // The display form of a date holds digits and slashes only, that of a
+    // time digits and colons: most search texts cannot be in it.
+    if (asciiInPlace_ && ((field.type == ftDate && !dateFits_) || (field.type == ftTime && !timeFits_)))
+        return false;
     char text[10];
     qsizetype size = 0;
     if (field.type == ftDate && type == QMetaType::QDate) {
@@ -198,5 +260,5 @@ bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) 
         return Matches(FormatValue(field, value));
     if (!asciiInPlace_)
         return ByRule(QString::fromLatin1(text, size));
-    return searchAscii_ && FindAscii(text, size);
+    return searchAscii_ && Scan(text, size) == TScan::Found;
 }

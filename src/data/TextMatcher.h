@@ -7,6 +7,10 @@
 #include <QStringView>
 #include <string>
 
+// The text FormatValue gives for a stored value, without its cost for the
+// dates and times a search shows by the thousand.
+QString DisplayText(const TFieldDef &field, const QVariant &value);
+
 // Whether a text, upper-cased the locale-aware way (UpperCase), contains a
 // search text upper-cased the same way. Gives exactly the answer of
 // UpperCase(text).contains(UpperCase(search)), but texts made of ASCII
@@ -28,7 +32,9 @@ public:
 
 private:
     bool ByRule(const QString &text) const;
-    template <typename Char> bool FindAscii(const Char *text, qsizetype size) const;
+    enum class TScan { NotFound, Found, NotAscii };
+    // Compares an ASCII text in place; NotAscii when it is not one.
+    template <typename Char> TScan Scan(const Char *text, qsizetype size) const;
 
     QString upper_;
     // The search text upper-cased, as ASCII bytes, and per byte 0x20 where it
@@ -39,4 +45,7 @@ private:
     // ASCII character to its ASCII capital.
     bool asciiInPlace_ = false;
     bool searchAscii_ = false;
+    // The search text can be in the display form of a date, of a time.
+    bool dateFits_ = false;
+    bool timeFits_ = false;
 };

@@ -299,6 +299,7 @@ void TestSearch::datesAndTimesMatchInDisplayForm()
     const bool isDate = value.typeId() == QMetaType::QDate;
     const TFieldDef field{QStringLiteral("F"), isDate ? ftDate : ftTime, 0};
     const QString shown = isDate ? FormatDate(value.toDate()) : FormatTime(value.toTime());
+    QCOMPARE(DisplayText(field, value), shown);
     QCOMPARE(TTextMatcher(search).MatchesStored(field, value), ByRule(shown, search));
     QVERIFY(TTextMatcher(shown).MatchesStored(field, value));
 }
