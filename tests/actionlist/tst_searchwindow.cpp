@@ -62,6 +62,7 @@ private Q_SLOTS:
     void openOfVanishedRecordSaysSoAndStays();
     void gotoActionMakesItCurrentWithItsLog();
     void gotoActionFromContextMenu();
+    void screenshot();
 
 private:
     void CreateFile();
@@ -434,6 +435,20 @@ void TestSearchWindow::gotoActionFromContextMenu()
     QCOMPARE(list.RzDBGridLog->model()->rowCount(), 2);
     QVERIFY(!data_->cdsActionsSearch->Active());
     list.CloseWithoutQuestions();
+}
+
+void TestSearchWindow::screenshot()
+{
+    const QString shots = qEnvironmentVariable("DRAVELIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("DRAVELIN_SHOTS names no folder");
+    Settings().Actions.ColorCoding = true;
+    Search(QStringLiteral("walrus"), [&](TFormSearch *form) {
+        form->DBGridSearch->setFocus();
+        QTest::mouseClick(Child<QToolButton>(form, "ButtonNext"), Qt::LeftButton);
+        QTest::qWait(200);
+        QVERIFY(form->grab().save(shots + QStringLiteral("/search-results.png")));
+    });
 }
 
 QTEST_MAIN(TestSearchWindow)
