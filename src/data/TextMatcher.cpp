@@ -3,6 +3,7 @@
 #include "FieldValue.h"
 #include "Formats.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <cstring>
 
@@ -44,7 +45,7 @@ bool IsAsciiUtf16(const char16_t *text, qsizetype size)
 
 // The locale upper-cases every ASCII character to its ASCII capital (not so
 // in Turkish, where i becomes a dotted capital I).
-bool LocaleKeepsAscii()
+bool AsciiToAscii()
 {
     for (char16_t c = 0; c < 0x80; ++c) {
         const char16_t capital = c >= u'a' && c <= u'z' ? char16_t(c - 0x20) : c;
@@ -55,11 +56,39 @@ bool LocaleKeepsAscii()
     return true;
 }
 
+bool LocaleKeepsAscii()
+{
+    // Asked once per locale: upper-casing may load the locale's data.
+    static QString checkedLocale;
+    static bool keeps = false;
+    const QString locale = QLocale().name();
+    if (locale == checkedLocale)
+        return keeps;
+    keeps = AsciiToAscii();
+    checkedLocale = locale;
+    return keeps;
+}
+
+bool HasFourDigitYear(const QDate &date)
+{
+    static const qint64 first = QDate(1000, 1, 1).toJulianDay(), last = QDate(9999, 12, 31).toJulianDay();
+    return date.isValid() && date.toJulianDay() >= first && date.toJulianDay() <= last;
+}
+
 // "dd/mm/yyyy" of a date with a four-digit year, as the date format gives it.
 void DateText(const QDate &date, char *out)
 {
-    int year = 0, month = 0, day = 0;
-    date.getDate(&year, &month, &day);
+    // Day, month and year from the day number (days from civil, in reverse),
+    // which costs less than asking the calendar for each part.
+    const qint64 z = date.toJulianDay() - 1721120;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 dayOfEra = z - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 shifted = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * shifted + 2) / 5 + 1);
+    const int month = int(shifted < 10 ? shifted + 3 : shifted - 9);
+    int year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
     out[0] = char('0' + day / 10);
     out[1] = char('0' + day % 10);
     out[2] = '/';
@@ -88,7 +117,7 @@ QString DisplayText(const TFieldDef &field, const QVariant &value)
     char text[10];
     if (field.type == ftDate && value.typeId() == QMetaType::QDate) {
         const QDate date = *static_cast<const QDate *>(value.constData());
-        if (date.year() >= 1000 && date.year() <= 9999) {
+        if (HasFourDigitYear(date)) {
             DateText(date, text);
             return QString::fromLatin1(text, 10);
         }
@@ -245,7 +274,7 @@ bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) 
     qsizetype size = 0;
     if (field.type == ftDate && type == QMetaType::QDate) {
         const QDate date = *static_cast<const QDate *>(value.constData());
-        if (date.year() >= 1000 && date.year() <= 9999) {
+        if (HasFourDigitYear(date)) {
             DateText(date, text);
             size = 10;
         }

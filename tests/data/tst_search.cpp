@@ -287,6 +287,10 @@ void TestSearch::datesAndTimesMatchInDisplayForm_data()
     QTest::newRow("early year") << QVariant(QDate(5, 12, 31)) << "31/12/0005";
     QTest::newRow("three-digit year") << QVariant(QDate(999, 1, 1)) << "0999";
     QTest::newRow("last year") << QVariant(QDate(9999, 12, 31)) << "31/12/9999";
+    QTest::newRow("leap day") << QVariant(QDate(2024, 2, 29)) << "29/02/2024";
+    QTest::newRow("new year") << QVariant(QDate(2000, 1, 1)) << "01/01/2000";
+    QTest::newRow("year's end") << QVariant(QDate(1999, 12, 31)) << "31/12/1999";
+    QTest::newRow("first of March") << QVariant(QDate(1900, 3, 1)) << "01/03/1900";
     QTest::newRow("time") << QVariant(QTime(9, 5, 7)) << "09:05:07";
     QTest::newRow("time part") << QVariant(QTime(23, 59, 0)) << "9:00";
     QTest::newRow("time short") << QVariant(QTime(9, 5, 7)) << "9:5";
@@ -300,6 +304,13 @@ void TestSearch::datesAndTimesMatchInDisplayForm()
     const TFieldDef field{QStringLiteral("F"), isDate ? ftDate : ftTime, 0};
     const QString shown = isDate ? FormatDate(value.toDate()) : FormatTime(value.toTime());
     QCOMPARE(DisplayText(field, value), shown);
+    if (isDate) {
+        // Every day of some years, around the leap rules.
+        for (int year : {1000, 1600, 1900, 2000, 2023, 2024, 9999})
+            for (QDate day(year, 1, 1); day.year() == year; day = day.addDays(1))
+                if (DisplayText(field, day) != FormatDate(day))
+                    QFAIL(qPrintable(FormatDate(day)));
+    }
     QCOMPARE(TTextMatcher(search).MatchesStored(field, value), ByRule(shown, search));
     QVERIFY(TTextMatcher(shown).MatchesStored(field, value));
 }
