@@ -6,6 +6,7 @@
 #include "ActionListEditors.h"
 #include "ActionListOps.h"
 #include "ActionRules.h"
+#include "ActionSearch.h"
 #include "ContainerCommands.h"
 #include "Formats.h"
 #include "QtColors.h"
@@ -263,7 +264,7 @@ void TFormActions::CreateActions()
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
-    for (QAction *notYet : {ActionSearch, ActionPrintList})
+    for (QAction *notYet : {ActionPrintList})
         notYet->setEnabled(false);
 }
 
@@ -563,13 +564,14 @@ void TFormActions::ActionPropertiesExecute()
     TryFinally([&] { ShowPropertiesEditor(this); }, [&] { ShowCaption(); });
 }
 
-// The search and the two reports are not part of the program yet: their
-// commands stay disabled and do nothing when called.
-
 void TFormActions::ActionSearchExecute()
 {
+    if (data_.Tables.IsOpen())
+        ::ActionSearch(data_, this);
 }
 
+// The list report is not part of the program yet: its command stays
+// disabled and does nothing when called.
 void TFormActions::ActionPrintListExecute()
 {
 }

@@ -25,8 +25,8 @@ class TTableModel;
 // without letting them change and the commands that change data are off.
 //
 // Each command's iconText() is its toolbar caption and its text() the entry
-// of the context menu. The commands of windows that are not part of the
-// program yet (search, the two reports) stay disabled.
+// of the context menu. The command of the list report, not part of the
+// program yet, stays disabled.
 class TFormActions : public QDialog {
     Q_OBJECT
 public:

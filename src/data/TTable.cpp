@@ -777,6 +777,39 @@ void TTable::AppendRecord(const QVariantList &values)
     }
 }
 
+void TTable::AppendStoredRecords(std::vector<std::vector<QVariant>> rows)
+{
+    CheckActive();
+    AutoPost();
+    if (rows.empty())
+        return;
+    CommitCursor();
+    records_.reserve(records_.size() + rows.size());
+    for (std::vector<QVariant> &values : rows) {
+        auto record = std::make_unique<TRecord>();
+        values.resize(size_t(fields_.size()));
+        record->values = std::move(values);
+        record->serial = nextSerial_++;
+        // Only a table that mirrors a file writes its changes alone.
+        if (sync_->hasData)
+            sync_->changed.insert(record.get());
+        records_.push_back(std::move(record));
+    }
+    // Sorted again when next looked at, in one pass.
+    indexCaches_.clear();
+    modified_ = true;
+    ++dataVersion_;
+    InvalidateVisible();
+    NotifyLayout();
+    NotifyData();
+}
+
+const std::vector<TRecord *> &TTable::RecordsInOrder(const QString &indexName) const
+{
+    static const std::vector<TRecord *> none;
+    return active_ ? BuiltIndex(indexName).Order() : none;
+}
+
 const QVariant &TTable::CurrentRef(int field) const
 {
     static const QVariant null;

@@ -151,6 +151,11 @@ public:
     // Appends a record from values in field order; a missing or null value
     // leaves the field as the new-record handler set it.
     void AppendRecord(const QVariantList &values);
+    // Appends records whose values are already in stored form, in field
+    // order (as read from another table's records), without the new-record
+    // handler; for filling a table with many records at once. The cursor
+    // stays where it was.
+    void AppendStoredRecords(std::vector<std::vector<QVariant>> rows);
 
     // Order: an index name, or empty for order of insertion. Keeps the record.
     const QString &IndexName() const { return indexName_; }
@@ -177,6 +182,12 @@ public:
     void DisableControls();
     void EnableControls();
     bool ControlsDisabled() const { return disableCount_ > 0; }
+
+    // The visible records in their order, and all records in the order of
+    // indexName whatever the filter says, for readers that walk many records
+    // without moving the cursor. Valid until the table next changes.
+    const std::vector<TRecord *> &VisibleRecords() const { return Visible(); }
+    const std::vector<TRecord *> &RecordsInOrder(const QString &indexName) const;
 
     // Random access to the visible records, for grids.
     QVariant ValueAt(int row, int field) const;

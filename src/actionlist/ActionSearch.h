@@ -1,0 +1,24 @@
+#pragma once
+
+#include "TDataModuleMain.h"
+
+class QWidget;
+
+// The action list's "Search" command: asks for a text until one that is not
+// blank is given, searches the listed actions and their log entries,
+// decisions and statements for it, and shows the results modally over
+// parent, or says that nothing was found. The results are closed in every
+// case.
+void ActionSearch(TDataModuleMain &data, QWidget *parent);
+
+// Opens the record of the current search result read-only in its editor,
+// over parent, with the focus on the field where the text was found; says
+// so when the record is gone. The list's order, current action and log are
+// as before afterwards.
+void OpenSearchResult(TDataModuleMain &data, QWidget *parent);
+
+// Where a decision or statement result opens its editor read-only, on the
+// current record of cdsDecision (kind rkDecision) or cdsStatement
+// (rkStatement). Those editors are not part of the program yet: the record
+// is located and nothing opens.
+void ShowDecisionStatementEditor(TRecordKind kind, QWidget *parent);

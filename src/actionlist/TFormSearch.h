@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <optional>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class TDataModuleMain;
+class TTableModel;
+
+// The results of a search (cdsActionsSearch, active): a grid of where the
+// text was found, the found text and field of the selected result, Open,
+// which shows the result's record read-only, and Go to the Action, which
+// closes the window and makes the result's action current in the list.
+class TFormSearch : public QDialog {
+    Q_OBJECT
+public:
+    // text: what was searched for, shown in the caption.
+    explicit TFormSearch(const QString &text, QWidget *parent = nullptr);
+
+    QTableView *DBGridSearch;
+    QPlainTextEdit *DBMemoTextFound;
+    QLineEdit *DBEditFieldName;
+    QPushButton *ButtonOpen;
+    QPushButton *ButtonGotoAction;
+    QPushButton *ButtonClose;
+    QMenu *PopupMenu;
+    QAction *ActionOpen;
+    QAction *ActionGotoAction;
+
+    // The ID of the action chosen with Go to the Action, once the window
+    // closed for it.
+    std::optional<int> ChosenAction() const { return chosenAction_; }
+
+public Q_SLOTS:
+    void ActionOpenExecute();
+    void ActionGotoActionExecute();
+
+private:
+    QWidget *CreateNavigator();
+    void ShowCurrent();
+
+    TDataModuleMain &data_;
+    TTableModel *model_ = nullptr;
+    std::optional<int> chosenAction_;
+};

@@ -1,0 +1,293 @@
+#include "TextMatcher.h"
+
+#include "FieldValue.h"
+#include "Formats.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+bool IsAsciiBytes(const char *text, qsizetype size)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, text + i, 8);
+        if (word & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; i < size; ++i)
+        if (uchar(text[i]) & 0x80)
+            return false;
+    return true;
+}
+
+bool IsAsciiUtf16(const char16_t *text, qsizetype size)
+{
+    qsizetype i = 0;
+    for (; i + 4 <= size; i += 4) {
+        quint64 word;
+        std::memcpy(&word, text + i, 8);
+        if (word & 0xFF80FF80FF80FF80ULL)
+            return false;
+    }
+    for (; i < size; ++i)
+        if (text[i] & 0xFF80)
+            return false;
+    return true;
+}
+
+// The locale upper-cases every ASCII character to its ASCII capital (not so
+// in Turkish, where i becomes a dotted capital I).
+bool AsciiToAscii()
+{
+    for (char16_t c = 0; c < 0x80; ++c) {
+        const char16_t capital = c >= u'a' && c <= u'z' ? char16_t(c - 0x20) : c;
+        const QString upper = UpperCase(QString(QChar(c)));
+        if (upper.size() != 1 || upper[0].unicode() != capital)
+            return false;
+    }
+    return true;
+}
+
+bool LocaleKeepsAscii()
+{
+    // Asked once per locale: upper-casing may load the locale's data.
+    static QString checkedLocale;
+    static bool keeps = false;
+    const QString locale = QLocale().name();
+    if (locale == checkedLocale)
+        return keeps;
+    keeps = AsciiToAscii();
+    checkedLocale = locale;
+    return keeps;
+}
+
+bool HasFourDigitYear(const QDate &date)
+{
+    static const qint64 first = QDate(1000, 1, 1).toJulianDay(), last = QDate(9999, 12, 31).toJulianDay();
+    return date.isValid() && date.toJulianDay() >= first && date.toJulianDay() <= last;
+}
+
+// "dd/mm/yyyy" of a date with a four-digit year, as the date format gives it.
+void DateText(const QDate &date, char *out)
+{
+    // Day, month and year from the day number (days from civil, in reverse),
+    // which costs less than asking the calendar for each part.
+    const qint64 z = date.toJulianDay() - 1721120;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 dayOfEra = z - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 shifted = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * shifted + 2) / 5 + 1);
+    const int month = int(shifted < 10 ? shifted + 3 : shifted - 9);
+    int year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+    out[0] = char('0' + day / 10);
+    out[1] = char('0' + day % 10);
+    out[2] = '/';
+    out[3] = char('0' + month / 10);
+    out[4] = char('0' + month % 10);
+    out[5] = '/';
+    for (int k = 9; k >= 6; --k, year /= 10)
+        out[k] = char('0' + year % 10);
+}
+
+void TimeText(const QTime &time, char *out)
+{
+    const int parts[3] = {time.hour(), time.minute(), time.second()};
+    for (int k = 0; k < 3; ++k) {
+        out[3 * k] = char('0' + parts[k] / 10);
+        out[3 * k + 1] = char('0' + parts[k] % 10);
+        if (k < 2)
+            out[3 * k + 2] = ':';
+    }
+}
+
+} // namespace
+
+QString DisplayText(const TFieldDef &field, const QVariant &value)
+{
+    char text[10];
+    if (field.type == ftDate && value.typeId() == QMetaType::QDate) {
+        const QDate date = *static_cast<const QDate *>(value.constData());
+        if (HasFourDigitYear(date)) {
+            DateText(date, text);
+            return QString::fromLatin1(text, 10);
+        }
+    } else if (field.type == ftTime && value.typeId() == QMetaType::QTime) {
+        const QTime time = *static_cast<const QTime *>(value.constData());
+        if (time.isValid()) {
+            TimeText(time, text);
+            return QString::fromLatin1(text, 8);
+        }
+    }
+    return FormatValue(field, value);
+}
+
+TTextMatcher::TTextMatcher(const QString &search) : upper_(UpperCase(search))
+{
+    asciiInPlace_ = LocaleKeepsAscii();
+    searchAscii_ = true;
+    for (QChar c : upper_) {
+        if (c.unicode() >= 0x80) {
+            searchAscii_ = false;
+            break;
+        }
+        const char byte = char(c.unicode());
+        const bool letter = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+        caseBits_.push_back(letter ? char(0x20) : char(0));
+        folded_.push_back(char(byte | caseBits_.back()));
+    }
+    const auto onlyOf = [&](const char *allowed) {
+        return searchAscii_ && std::all_of(folded_.begin(), folded_.end(),
+                                           [&](char c) { return std::strchr(allowed, c) && c != 0; });
+    };
+    dateFits_ = onlyOf("0123456789/");
+    timeFits_ = onlyOf("0123456789:");
+}
+
+bool TTextMatcher::ByRule(const QString &text) const
+{
+    return UpperCase(text).contains(upper_);
+}
+
+template <typename Char> TTextMatcher::TScan TTextMatcher::Scan(const Char *text, qsizetype size) const
+{
+    const auto isAscii = [](const Char *from, qsizetype count) {
+        if constexpr (sizeof(Char) == 1)
+            return IsAsciiBytes(from, count);
+        else
+            return IsAsciiUtf16(from, count);
+    };
+    const qsizetype length = qsizetype(folded_.size());
+    if (length == 0)
+        return isAscii(text, size) ? TScan::Found : TScan::NotAscii;
+    const auto equalAt = [&](qsizetype at) {
+        for (qsizetype k = 0; k < length; ++k)
+            if ((unsigned(text[at + k]) | uchar(caseBits_[size_t(k)])) != uchar(folded_[size_t(k)]))
+                return false;
+        return true;
+    };
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, each checked for being ASCII; the places
+    // where the first two characters fit are compared in full.
+    constexpr qsizetype lanes = 16 / qsizetype(sizeof(Char));
+    const qsizetype second = length > 1 ? 1 : 0;
+    const auto splat = [](char byte) {
+        if constexpr (sizeof(Char) == 1)
+            return _mm_set1_epi8(byte);
+        else
+            return _mm_set1_epi16(short(uchar(byte)));
+    };
+    const auto equal = [](__m128i a, __m128i b) {
+        if constexpr (sizeof(Char) == 1)
+            return _mm_cmpeq_epi8(a, b);
+        else
+            return _mm_cmpeq_epi16(a, b);
+    };
+    const __m128i first = splat(folded_[0]), firstBits = splat(caseBits_[0]);
+    const __m128i next = splat(folded_[size_t(second)]), nextBits = splat(caseBits_[size_t(second)]);
+    const __m128i beyondAscii = _mm_set1_epi16(short(0xFF80)), zero = _mm_setzero_si128();
+    for (; i + lanes + second <= size; i += lanes) {
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        if constexpr (sizeof(Char) == 1) {
+            if (_mm_movemask_epi8(raw))
+                return TScan::NotAscii;
+        } else {
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(raw, beyondAscii), zero)) != 0xFFFF)
+                return TScan::NotAscii;
+        }
+        const __m128i b =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + second)), nextBits);
+        unsigned bits = unsigned(
+            _mm_movemask_epi8(_mm_and_si128(equal(_mm_or_si128(raw, firstBits), first), equal(b, next))));
+        if constexpr (sizeof(Char) == 2)
+            bits &= 0x5555u;
+        while (bits) {
+            const qsizetype at = i + qsizetype(__builtin_ctz(bits)) / qsizetype(sizeof(Char));
+            // The block was ASCII; so must the rest be.
+            if (at + length <= size && equalAt(at))
+                return isAscii(text + i + lanes, size - i - lanes) ? TScan::Found : TScan::NotAscii;
+            bits &= bits - 1;
+        }
+    }
+#endif
+    if (!isAscii(text + i, size - i))
+        return TScan::NotAscii;
+    for (; i + length <= size; ++i)
+        if (equalAt(i))
+            return TScan::Found;
+    return TScan::NotFound;
+}
+
+bool TTextMatcher::Matches(QStringView text) const
+{
+    if (asciiInPlace_) {
+        // An ASCII text upper-cases to ASCII, which cannot hold anything else.
+        if (!searchAscii_ && IsAsciiUtf16(text.utf16(), text.size()))
+            return false;
+        if (searchAscii_) {
+            const TScan scan = Scan(text.utf16(), text.size());
+            if (scan != TScan::NotAscii)
+                return scan == TScan::Found;
+        }
+    }
+    return ByRule(text.toString());
+}
+
+bool TTextMatcher::MatchesUtf8(QByteArrayView text) const
+{
+    if (asciiInPlace_) {
+        if (!searchAscii_ && IsAsciiBytes(text.data(), text.size()))
+            return false;
+        if (searchAscii_) {
+            const TScan scan = Scan(text.data(), text.size());
+            if (scan != TScan::NotAscii)
+                return scan == TScan::Found;
+        }
+    }
+    return ByRule(QString::fromUtf8(text));
+}
+
+bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) const
+{
+    if (!value.isValid())
+        return false;
+    const int type = value.typeId();
+    if (type == QMetaType::QString)
+        return Matches(*static_cast<const QString *>(value.constData()));
+    if (type == QMetaType::QByteArray)
+        return MatchesUtf8(*static_cast<const QByteArray *>(value.constData()));
+    // The display form of a date holds digits and slashes only, that of a
+    // time digits and colons: most search texts cannot be in it.
+    if (asciiInPlace_ && ((field.type == ftDate && !dateFits_) || (field.type == ftTime && !timeFits_)))
+        return false;
+    char text[10];
+    qsizetype size = 0;
+    if (field.type == ftDate && type == QMetaType::QDate) {
+        const QDate date = *static_cast<const QDate *>(value.constData());
+        if (HasFourDigitYear(date)) {
+            DateText(date, text);
+            size = 10;
+        }
+    } else if (field.type == ftTime && type == QMetaType::QTime) {
+        const QTime time = *static_cast<const QTime *>(value.constData());
+        if (time.isValid()) {
+            TimeText(time, text);
+            size = 8;
+        }
+    }
+    if (size == 0)
+        return Matches(FormatValue(field, value));
+    if (!asciiInPlace_)
+        return ByRule(QString::fromLatin1(text, size));
+    return searchAscii_ && Scan(text, size) == TScan::Found;
+}
