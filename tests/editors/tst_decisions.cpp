@@ -415,7 +415,7 @@ void TestDecisions::editStepsInTheTabsOrder()
     page->Grid->horizontalHeader()->sectionClicked(1);
     TTable *table = DecisionKind().Table();
     QCOMPARE(Synopses(table), (QStringList{"alpha", "bravo", "charlie"}));
-    table->First();
+    table->Last();
     ui_->onModal([&](QWidget *window) {
         auto *editor = static_cast<TFormDecision *>(window);
         QCOMPARE(editor->windowTitle(), QStringLiteral("Edit Decision \"alpha\""));
@@ -430,7 +430,10 @@ void TestDecisions::editStepsInTheTabsOrder()
         QCOMPARE(editor->windowTitle(), QStringLiteral("Edit Decision \"bravo\""));
         Child<QPushButton>(window, QStringLiteral("ButtonCancel"))->click();
     });
-    page->ActionEdit->trigger();
+    // A double-click on a row edits it.
+    const QRect row = page->Grid->visualRect(page->Grid->model()->index(0, 1));
+    QTest::mouseClick(page->Grid->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(page->Grid->viewport(), Qt::LeftButton, {}, row.center());
     QCOMPARE(ui_->calls.size(), 1);
     QCOMPARE(Synopses(table), (QStringList{"alpha", "bravo", "charlie"}));
     QCOMPARE(table->FieldByName("SYNOPSIS").AsString(), QStringLiteral("bravo"));
