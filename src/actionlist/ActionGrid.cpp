@@ -1,18 +1,10 @@
 #include "ActionGrid.h"
 
 #include "ActionListColumns.h"
-#include "TActionSort.h"
 
-#include <QBrush>
-
-TActionsGridModel::TActionsGridModel(TTable *table, const TActionSort &sort, QObject *parent)
-    : TTableModel(table, ActionGridColumns(), parent), sort_(sort)
+TActionsGridModel::TActionsGridModel(TTable *table, QObject *parent)
+    : TTableModel(table, ActionGridColumns(), parent)
 {
-}
-
-void TActionsGridModel::TitlesChanged()
-{
-    Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
 QVariant TActionsGridModel::data(const QModelIndex &index, int role) const
@@ -20,13 +12,6 @@ QVariant TActionsGridModel::data(const QModelIndex &index, int role) const
     if (role == Qt::ToolTipRole)
         return hint_.isEmpty() ? QVariant() : QVariant(hint_);
     return TTableModel::data(index, role);
-}
-
-QVariant TActionsGridModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::ForegroundRole)
-        return QBrush(sort_.TitleColor(section));
-    return TTableModel::headerData(section, orientation, role);
 }
 
 QVariant TPlainHintModel::data(const QModelIndex &index, int role) const

@@ -4,25 +4,19 @@
 
 #include <QStyledItemDelegate>
 
-class TActionSort;
-
-// The actions grid's model: the titles take the colours of the sort state,
-// and every cell's hint is the due-date text of the current action.
+// The actions grid's model: every cell's hint is the due-date text of the
+// current action.
 class TActionsGridModel : public TTableModel {
     Q_OBJECT
 public:
-    TActionsGridModel(TTable *table, const TActionSort &sort, QObject *parent = nullptr);
+    explicit TActionsGridModel(TTable *table, QObject *parent = nullptr);
 
     void SetHint(const QString &hint) { hint_ = hint; }
     const QString &Hint() const { return hint_; }
-    // The sort state changed: repaint the titles.
-    void TitlesChanged();
 
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    const TActionSort &sort_;
     QString hint_;
 };
 

@@ -380,11 +380,13 @@ QWidget *TFormActions::CreateSideBar()
 void TFormActions::CreateGrids()
 {
     RzDBGridActions = CreateGrid("RzDBGridActions", this);
-    actionsModel_ = new TActionsGridModel(data_.cdsActions, sort_, this);
+    actionsModel_ = new TActionsGridModel(data_.cdsActions, this);
     actionsModel_->BindView(RzDBGridActions);
     RzDBGridActions->setColumnWidth(3, 240);
-    connect(RzDBGridActions->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &TFormActions::RzDBGridActionsTitleClick);
+    // A fresh window shows the Attribute column descending, as the table set
+    // leaves the actions after opening.
+    sort_ = new TTitleSort(TTitleSort::FieldsOf(ActionGridColumns()), false, this);
+    sort_->Attach(RzDBGridActions, actionsModel_);
     connect(RzDBGridActions, &QAbstractItemView::doubleClicked, ActionEdit, &QAction::trigger);
 
     RzDBGridLog = CreateGrid("RzDBGridLog", this);
@@ -642,20 +644,6 @@ void TFormActions::MenuItemMineClick()
     // Without a home actor the list is the same either way.
     if (MineApplies(data_.HomeActor()))
         Reload();
-}
-
-void TFormActions::RzDBGridActionsTitleClick(int column)
-{
-    if (column < 0 || column >= ActionGridColumns().size())
-        return;
-    BusyCursor busy;
-    TTable *actions = data_.cdsActions;
-    const QString indexName = sort_.TitleClick(column);
-    actionsModel_->TitlesChanged();
-    if (!actions->Active())
-        return;
-    const TControlsDisabled disabled(actions);
-    actions->SetIndexName(indexName);
 }
 
 void TFormActions::RzDBGridLogTitleClick()

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "ActionFileOpen.h"
-#include "TActionSort.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
+#include "TTitleSort.h"
 
 #include <QDialog>
 #include <QKeySequence>
@@ -67,7 +67,7 @@ public:
     QAction *MenuItemSaveasActionFile;
     QAction *MenuItemAbout;
 
-    const TActionSort &Sort() const { return sort_; }
+    const TTitleSort &Sort() const { return *sort_; }
     // Whether the Workspace's list of Action Files changed while the file was
     // open, as read when the window closed the table set.
     bool ListChanged() const { return listChanged_; }
@@ -107,7 +107,6 @@ public Q_SLOTS:
     void ActionRefreshTableExecute();
     void ShowWhichAction(TActionFilter chosen);
     void MenuItemMineClick();
-    void RzDBGridActionsTitleClick(int column);
     void RzDBGridLogTitleClick();
 
 protected:
@@ -138,7 +137,7 @@ private:
     TDataModuleMain &data_;
     bool fromContainer_;
     bool readOnly_;
-    TActionSort sort_;
+    TTitleSort *sort_ = nullptr;
     TActionsGridModel *actionsModel_ = nullptr;
     TTableModel *logModel_ = nullptr;
     QMetaObject::Connection logChange_;

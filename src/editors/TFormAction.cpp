@@ -3,6 +3,8 @@
 #include "ActionRules.h"
 #include "Formats.h"
 #include "TDataModuleMain.h"
+#include "TDecisionsPage.h"
+#include "TFormDecision.h"
 #include "TFormDigest.h"
 #include "TSettings.h"
 #include "UiServices.h"
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
@@ -171,6 +174,7 @@ void TFormAction::BuildWindow()
     form->addRow(followUpPanel_);
     followUpPanel_->hide();
     pages_->addTab(actionPage, QStringLiteral("Action"));
+    BuildRecordPages(topBar);
 
     QToolBar *lowerBar = CreateRecordToolBar(
         QStringLiteral("Go to the Previous Action"), QStringLiteral("Go to the Next Action"),
@@ -197,6 +201,68 @@ void TFormAction::BuildWindow()
     connect(status, &QComboBox::editTextChanged, this,
             [this] { Binder().SetText(kDateStatus, FormatDate(QDate::currentDate())); });
     idAction->setFocus();
+}
+
+void TFormAction::BuildRecordPages(QToolBar *topBar)
+{
+    DecisionsPage = new TDecisionsPage(DecisionKind(), this, Services());
+    pages_->addTab(DecisionsPage, QStringLiteral("Decisions"));
+    StatementsPage = new TDecisionsPage(StatementKind(), this, Services());
+    pages_->addTab(StatementsPage, QStringLiteral("Statements"));
+
+    pageSpacer_ = topBar->addSeparator();
+    for (const char *name : {"ButtonNew", "ButtonEdit", "ButtonDelete"}) {
+        auto *tool = new QToolButton(topBar);
+        tool->setObjectName(QLatin1String(name));
+        tool->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        pageTools_.append(tool);
+        pageButtons_.append(topBar->addWidget(tool));
+    }
+    PageChanged(0);
+    connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (PageAllowed(index)) {
+            PageChanged(index);
+            return;
+        }
+        // Back to the tab that was in front before the user is told why.
+        {
+            const QSignalBlocker blocker(pages_);
+            pages_->setCurrentIndex(shownPage_);
+        }
+        if (Mode() == emNew)
+            Ui().MessageBox(
+                QStringLiteral("Please either commit or deny the newly entered Action, before moving to the "
+                               "additional data"),
+                QStringLiteral("Uncommitted Data"), MB_OK | MB_ICONINFORMATION);
+        else
+            Ui().MessageBox(QStringLiteral("You cannot edit the Additional Data in Search Mode"),
+                            QStringLiteral("No Access"), MB_OK | MB_ICONINFORMATION);
+    });
+}
+
+bool TFormAction::PageAllowed(int index) const
+{
+    return index <= 0 || Mode() == emEdit;
+}
+
+void TFormAction::PageChanged(int index)
+{
+    shownPage_ = index;
+    TDecisionsPage *front = index == 1 ? DecisionsPage : index == 2 ? StatementsPage : nullptr;
+    DecisionsPage->SetCommandsEnabled(front == DecisionsPage);
+    StatementsPage->SetCommandsEnabled(front == StatementsPage);
+    const QList<QAction *> commands =
+        front ? QList<QAction *>{front->ActionNew, front->ActionEdit, front->ActionDelete}
+              : QList<QAction *>{};
+    for (int i = 0; i < pageTools_.size(); ++i) {
+        QToolButton *tool = pageTools_[i];
+        for (QAction *old : tool->actions())
+            tool->removeAction(old);
+        if (front)
+            tool->setDefaultAction(commands[i]);
+        pageButtons_[i]->setVisible(front != nullptr);
+    }
+    pageSpacer_->setVisible(front != nullptr);
 }
 
 QString TFormAction::EditCaption() const

@@ -11,6 +11,7 @@ class QLabel;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
+class TDecisionsPage;
 
 // The window in which one action is created, edited or viewed. It works on
 // the current record of cdsActions, which the caller has put into insert
@@ -27,6 +28,9 @@ public:
     QAction *ActionFinish = nullptr;
     QAction *ActionFollowUp = nullptr;
     QAction *ActionPrintDigest = nullptr;
+    // The "Decisions" and "Statements" tabs with their commands.
+    TDecisionsPage *DecisionsPage = nullptr;
+    TDecisionsPage *StatementsPage = nullptr;
 
     // Validates nothing: gives a new action its ID, writes the pending
     // "Action Resolved" log entry and posts.
@@ -45,6 +49,11 @@ protected:
 
 private:
     void BuildWindow();
+    void BuildRecordPages(QToolBar *topBar);
+    // The tab guard: the decisions and statements of an action can be
+    // changed only while the action itself is being edited.
+    bool PageAllowed(int index) const;
+    void PageChanged(int index);
     void ShowNewMode();
     void EnableRecordCommands(bool enabled);
     bool CheckActionId();
@@ -68,6 +77,12 @@ private:
     bool ResolvePending = false;
     bool shown_ = false;
     QTabWidget *pages_ = nullptr;
+    int shownPage_ = 0;
+    // The top toolbar's New, Edit and Delete, carrying the commands of the
+    // tab in front, and the spacer before them.
+    QList<QAction *> pageButtons_;
+    QList<QToolButton *> pageTools_;
+    QAction *pageSpacer_ = nullptr;
     QWidget *followUpPanel_ = nullptr;
     QPushButton *followUpLabel_ = nullptr;
     QToolButton *removeFollowUp_ = nullptr;

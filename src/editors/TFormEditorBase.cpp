@@ -317,6 +317,30 @@ bool TFormEditorBase::CheckTypedValues()
     return false;
 }
 
+bool TFormEditorBase::RequireValues(const QList<QPair<QString, QString>> &fieldsAndNames)
+{
+    for (const auto &[field, name] : fieldsAndNames) {
+        if (binder_.Text(field).trimmed().isEmpty()) {
+            RefuseField(binder_.Widget(field), QStringLiteral("Please enter a Value for \"%1\"").arg(name),
+                        QStringLiteral("Missing Information"));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TFormEditorBase::SaveAndClose(const std::function<bool()> &valid, const std::function<void()> &save)
+{
+    if (mode_ == emView) {
+        binder_.Table()->Cancel();
+        accept();
+        return;
+    }
+    if (!valid())
+        return;
+    TryFinally([&] { save(); }, [&] { accept(); });
+}
+
 void TFormEditorBase::FocusField(const QString &field, bool selectAll)
 {
     QWidget *widget = binder_.Widget(field);
@@ -332,8 +356,12 @@ void TFormEditorBase::FocusSearchHit(const QStringList &fieldOrder)
     TTable *hits = DataModuleMain().cdsActionsSearch;
     if (mode_ != emView || !hits->Active() || hits->RecordCount() == 0)
         return;
-    const int number = hits->FieldByName(QStringLiteral("IN_FIELD_NUMBER")).AsInteger();
-    if (number >= 0 && number < fieldOrder.size())
+    FocusSearchField(fieldOrder, hits->FieldByName(QStringLiteral("IN_FIELD_NUMBER")).AsInteger());
+}
+
+void TFormEditorBase::FocusSearchField(const QStringList &fieldOrder, int number)
+{
+    if (mode_ == emView && number >= 0 && number < fieldOrder.size())
         FocusField(fieldOrder[number], true);
 }
 

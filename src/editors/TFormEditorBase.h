@@ -92,12 +92,22 @@ protected:
     // Checks the typed dates and times; on a bad one tells the user, focuses
     // it and returns false.
     bool CheckTypedValues();
+    // Checks that each field, in the given order, holds more than blanks;
+    // the first one that does not is reported by its name ("Please enter a
+    // Value for "<name>"") and focused, and false returned.
+    bool RequireValues(const QList<QPair<QString, QString>> &fieldsAndNames);
+    // OK of an editor that closes on OK: in emView closes without saving;
+    // otherwise, when valid, saves and closes, also when saving failed.
+    void SaveAndClose(const std::function<bool()> &valid, const std::function<void()> &save);
 
     // Focuses the widget of a field; memos get their whole text selected.
     void FocusField(const QString &field, bool selectAll);
     // In emView: focuses the field in which the search found its text, by
     // the hit's IN_FIELD_NUMBER, an index into fieldOrder.
     void FocusSearchHit(const QStringList &fieldOrder);
+    // In emView: focuses the field numbered number in fieldOrder; other
+    // numbers leave the focus where it is.
+    void FocusSearchField(const QStringList &fieldOrder, int number);
     // Fills the contact choices and shows the current record.
     void ShowRecord();
 

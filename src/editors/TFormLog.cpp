@@ -111,31 +111,15 @@ void TFormLog::showEvent(QShowEvent *event)
 
 bool TFormLog::Validate()
 {
-    const struct {
-        const QString &field;
-        const char *name;
-    } required[] = {{kStatusLine, "Status Line"}, {kDateLog, "Date Log"}, {kTimeLog, "Time Log"}};
-    for (const auto &[field, name] : required) {
-        if (Binder().Text(field).trimmed().isEmpty()) {
-            RefuseField(Binder().Widget(field),
-                        QStringLiteral("Please enter a Value for \"%1\"").arg(QLatin1String(name)),
-                        QStringLiteral("Missing Information"));
-            return false;
-        }
-    }
-    return CheckTypedValues();
+    return RequireValues({{kStatusLine, QStringLiteral("Status Line")},
+                          {kDateLog, QStringLiteral("Date Log")},
+                          {kTimeLog, QStringLiteral("Time Log")}}) &&
+           CheckTypedValues();
 }
 
 void TFormLog::OkClicked()
 {
-    if (Mode() == emView) {
-        Log()->Cancel();
-        accept();
-        return;
-    }
-    if (!Validate())
-        return;
-    TryFinally([&] { SaveEntry(); }, [&] { accept(); });
+    SaveAndClose([this] { return Validate(); }, [this] { SaveEntry(); });
 }
 
 void TFormLog::SaveEntry()

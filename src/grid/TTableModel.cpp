@@ -2,9 +2,11 @@
 
 #include "QtColors.h"
 #include "TTable.h"
+#include "TTitleSort.h"
 
 #include <QAbstractItemView>
 #include <QBrush>
+#include <QFont>
 #include <QItemSelectionModel>
 
 TTableModel::TTableModel(TTable *table, QList<TColumn> columns, QObject *parent)
@@ -59,9 +61,29 @@ QVariant TTableModel::data(const QModelIndex &index, int role) const
 
 QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columns_.size())
+    if (orientation != Qt::Horizontal || section < 0 || section >= columns_.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (role) {
+    case Qt::DisplayRole:
         return columns_[section].title;
-    return QAbstractTableModel::headerData(section, orientation, role);
+    case Qt::ForegroundRole:
+        return titleSort_ ? QVariant(QBrush(titleSort_->TitleColor(section))) : QVariant();
+    case Qt::FontRole:
+        if (boldTitles_) {
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
+        return QVariant();
+    default:
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+}
+
+void TTableModel::TitlesChanged()
+{
+    if (!columns_.isEmpty())
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, int(columns_.size()) - 1);
 }
 
 void TTableModel::TableLayoutChanged()

@@ -10,6 +10,7 @@
 
 class QAbstractItemView;
 class TTable;
+class TTitleSort;
 
 struct TColumn {
     QString field;
@@ -34,6 +35,11 @@ public:
     void SetRowColorRule(RowColorRule rule);
     // Keeps view's current row and the table's cursor in step.
     void BindView(QAbstractItemView *view);
+    // The titles take the colours of sort (see TTitleSort::Attach).
+    void SetTitleSort(const TTitleSort *sort) { titleSort_ = sort; }
+    void SetBoldTitles(bool bold) { boldTitles_ = bold; }
+    // The sort state changed: repaint the titles.
+    void TitlesChanged();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -49,6 +55,8 @@ private:
     QList<TColumn> columns_;
     QList<int> fieldIndexes_;
     RowColorRule rowColors_;
+    const TTitleSort *titleSort_ = nullptr;
+    bool boldTitles_ = false;
     QPointer<QAbstractItemView> view_;
     int shownRows_ = 0;
     int lastCurrent_ = -1;
