@@ -155,19 +155,6 @@ QJsonObject ObjectAt(const QJsonArray &array, int position, const QString &what)
     return value.toObject();
 }
 
-QString CsvField(const QString &text)
-{
-    static const QString special = QStringLiteral(",\"\r\n");
-    for (QChar c : text) {
-        if (special.contains(c)) {
-            QString quoted = text;
-            quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            return QLatin1Char('"') + quoted + QLatin1Char('"');
-        }
-    }
-    return text;
-}
-
 icaltimetype IcalDate(const QDate &date)
 {
     icaltimetype time = icaltime_null_date();
@@ -220,6 +207,19 @@ void AddRelation(icalcomponent *todo, const QString &uid, icalparameter_reltype 
 }
 
 } // namespace
+
+QString CsvField(const QString &text)
+{
+    static const QString special = QStringLiteral(",\"\r\n");
+    for (QChar c : text) {
+        if (special.contains(c)) {
+            QString quoted = text;
+            quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+            return QLatin1Char('"') + quoted + QLatin1Char('"');
+        }
+    }
+    return text;
+}
 
 QJsonObject RecordToJson(TTable &table, int row)
 {

@@ -30,6 +30,10 @@ void ImportJson(TDataModuleMain &data, const QByteArray &json);
 // CRLF line ends, fields with a comma, quote or line break quoted.
 QByteArray ExportCsv(TDataModuleMain &data);
 
+// One field of a csv line (RFC 4180): quoted, its quotes doubled, when it
+// holds a comma, quote or line break.
+QString CsvField(const QString &text);
+
 // One RFC 5545 VTODO per action in a VCALENDAR. uidPrefix makes the UIDs of
 // one Action File differ from another's: "<uidPrefix>-<ID>@dravelin".
 QByteArray ExportIcal(TDataModuleMain &data, const QString &uidPrefix);

@@ -389,13 +389,8 @@ void PrintCsv(TTable &actions, const QList<int> &fields)
     QString out;
     const auto addLine = [&](const QStringList &line) {
         QStringList quoted;
-        for (QString text : line) {
-            if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
-                text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-                text = QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                       QLatin1Char('"');
-            quoted.append(text);
-        }
+        for (const QString &text : line)
+            quoted.append(CsvField(text));
         out += quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     };
     QStringList names;
