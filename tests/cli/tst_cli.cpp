@@ -116,6 +116,8 @@ private:
         header->FieldByName(QStringLiteral("ACTOR_HOME")).SetAsString(QStringLiteral("Moreau"));
         header->FieldByName(QStringLiteral("DATE_ENTERED")).SetAsDate(Day(2026, 1, 5));
         header->FieldByName(QStringLiteral("CONTEXT")).SetAsString(QStringLiteral("Two lines\nof context"));
+        header->FieldByName(QStringLiteral("REMARKS"))
+            .SetAsString(QStringLiteral("Bell \x07, tab \t, slash \\ / and a ship \U0001F6A2 ahoy"));
         header->Post();
 
         AddRecord(data.cdsActor, {{"ID", "Moreau"},
@@ -208,6 +210,8 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.err, QByteArray());
         QCOMPARE(run.out, ReadAll(Expected(QStringLiteral("fixture.json"))));
+        // Laid out as Qt lays out the same document.
+        QCOMPARE(QJsonDocument::fromJson(run.out).toJson(QJsonDocument::Indented), run.out);
     }
 
     void importRoundTripIsIdentical_data()
