@@ -1,22 +1,15 @@
 #include "ActionListColumns.h"
 
+#include "ActionRules.h"
+
 const QList<TColumn> &ActionGridColumns()
 {
-    static const QList<TColumn> columns{
-        {QStringLiteral("ATTRIBUTE"), QStringLiteral("Attribute")},
-        {QStringLiteral("DATE_ACTION"), QStringLiteral("Date Action")},
-        {QStringLiteral("ID_ACTION"), QStringLiteral("ID")},
-        {QStringLiteral("SYNOPSIS"), QStringLiteral("Synopsis")},
-        {QStringLiteral("DATE_DUE"), QStringLiteral("Date Due")},
-        {QStringLiteral("ACTOR_OWNER"), QStringLiteral("Owner")},
-        {QStringLiteral("ACTOR_ORGANIZOR"), QStringLiteral("Organizor")},
-        {QStringLiteral("STATUS"), QStringLiteral("Status")},
-        {QStringLiteral("SEVERITY"), QStringLiteral("Severity")},
-        {QStringLiteral("DATE_STATUS"), QStringLiteral("Date Status")},
-        {QStringLiteral("DATE_FINISHED"), QStringLiteral("Date Finished")},
-        {QStringLiteral("RELATIONS"), QStringLiteral("Relations")},
-        {QStringLiteral("FUNCTIONAL_AREA"), QStringLiteral("Functional Area")},
-    };
+    static const QList<TColumn> columns = [] {
+        QList<TColumn> result;
+        for (const TActionListColumn &column : ActionListColumns())
+            result.append({column.field, column.title});
+        return result;
+    }();
     return columns;
 }
 

@@ -1,5 +1,6 @@
 #include "ActionListOps.h"
 
+#include "ActionEdits.h"
 #include "ActionFileNames.h"
 #include "ActionFileOpen.h"
 #include "ScopeGuards.h"
@@ -108,11 +109,7 @@ void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
 {
     TTable *actions = data.cdsActions;
     const QVariant id = actions->FieldByName(kId).Value();
-    EditAndPost(actions, [&] {
-        actions->FieldByName(QStringLiteral("DATE_STATUS")).SetAsDate(today);
-        actions->FieldByName(QStringLiteral("DATE_FINISHED")).SetAsDate(today);
-        actions->FieldByName(QStringLiteral("STATUS")).SetAsString(QStringLiteral("Resolved"));
-    });
+    EditAndPost(actions, [&] { MarkActionResolved(*actions, today); });
     if (!id.isValid())
         return;
     // Under the open-actions filter the resolved action leaves the list and

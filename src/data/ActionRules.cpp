@@ -3,6 +3,26 @@
 #include "Formats.h"
 #include "TSettings.h"
 
+const QList<TActionListColumn> &ActionListColumns()
+{
+    static const QList<TActionListColumn> columns{
+        {QStringLiteral("ATTRIBUTE"), QStringLiteral("Attribute")},
+        {QStringLiteral("DATE_ACTION"), QStringLiteral("Date Action")},
+        {QStringLiteral("ID_ACTION"), QStringLiteral("ID")},
+        {QStringLiteral("SYNOPSIS"), QStringLiteral("Synopsis")},
+        {QStringLiteral("DATE_DUE"), QStringLiteral("Date Due")},
+        {QStringLiteral("ACTOR_OWNER"), QStringLiteral("Owner")},
+        {QStringLiteral("ACTOR_ORGANIZOR"), QStringLiteral("Organizor")},
+        {QStringLiteral("STATUS"), QStringLiteral("Status")},
+        {QStringLiteral("SEVERITY"), QStringLiteral("Severity")},
+        {QStringLiteral("DATE_STATUS"), QStringLiteral("Date Status")},
+        {QStringLiteral("DATE_FINISHED"), QStringLiteral("Date Finished")},
+        {QStringLiteral("RELATIONS"), QStringLiteral("Relations")},
+        {QStringLiteral("FUNCTIONAL_AREA"), QStringLiteral("Functional Area")},
+    };
+    return columns;
+}
+
 bool IsMine(const QString &actorOwner, const QString &actorHome)
 {
     return UpperCase(actorOwner.trimmed()) == UpperCase(actorHome.trimmed());

@@ -23,6 +23,15 @@ inline const QStringList &SeverityWords()
     return words;
 }
 
+// A column of the action list: the field it shows and its title.
+struct TActionListColumn {
+    QString field;
+    QString title;
+};
+// The columns of the action list in their order, the same for the window's
+// grid and every other listing of the actions.
+const QList<TActionListColumn> &ActionListColumns();
+
 // A colour as red, green and blue, so the rules need no GUI library; the
 // windows turn it into a QColor (ToQColor). The default value is no colour,
 // which leaves the window's own.

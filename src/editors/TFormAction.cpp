@@ -1,5 +1,6 @@
 #include "TFormAction.h"
 
+#include "ActionEdits.h"
 #include "ActionRules.h"
 #include "Formats.h"
 #include "TDataModuleMain.h"
@@ -355,8 +356,7 @@ void TFormAction::SaveAction()
         [&] {
             Binder().Store();
             if (Mode() == emNew) {
-                ActionField(QStringLiteral("ID")).SetAsInteger(data.NextId(rkAction));
-                ActionField(QStringLiteral("ID_CHAIN")).SetAsInteger(data.LastActionId());
+                AssignNewActionId(data);
                 // The action followed up now points at this one for good.
                 followedUp_.reset();
                 EnableRecordCommands(true);
@@ -378,26 +378,7 @@ void TFormAction::SaveAction()
 
 void TFormAction::AddResolvedLogEntry()
 {
-    TDataModuleMain &data = DataModuleMain();
-    TTable *log = data.cdsLog;
-    TryFinally(
-        [&] {
-            log->Append();
-            log->FieldByName(QStringLiteral("ID")).SetAsInteger(data.NextId(rkLog));
-            log->FieldByName(QStringLiteral("ID_ACTION"))
-                .SetAsInteger(ActionField(QStringLiteral("ID")).AsInteger());
-            log->FieldByName(QStringLiteral("STATUS_LINE")).SetAsString(QStringLiteral("Action Resolved"));
-            const QString signOff = ActionField(kSignOff).AsString();
-            if (!signOff.trimmed().isEmpty())
-                log->FieldByName(QStringLiteral("DESCRIPTION")).SetAsString(signOff);
-        },
-        [&] {
-            if (log->State() == dsInsert && log->FieldByName(QStringLiteral("ID")).IsNull())
-                log->Cancel();
-            else
-                log->Post();
-            ResolvePending = false;
-        });
+    TryFinally([&] { ::AddResolvedLogEntry(DataModuleMain()); }, [&] { ResolvePending = false; });
 }
 
 void TFormAction::OkClicked()

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+class TDataModuleMain;
+class TTable;
+
+// The open Action File in the formats of other programs. Each export reads
+// every record of the tables, whatever filter the action list would apply.
+
+// One record of table as a JSON object: every field under its name, null
+// when empty, numbers as numbers, dates as "yyyy-mm-dd" and times as
+// "hh:mm:ss" (ISO 8601).
+QJsonObject RecordToJson(TTable &table, int row);
+
+// The whole Action File: the header, the contacts, and the actions in the
+// order of their identifiers with their log entries, decisions and
+// statements nested. Children whose action is missing are kept under
+// "unattached", so nothing of the file is lost.
+QByteArray ExportJson(TDataModuleMain &data);
+
+// Fills the table set, open and newly created, from an ExportJson document.
+// Every record is stored with exactly the values of the document. Throws
+// AppError naming the first thing that does not fit.
+void ImportJson(TDataModuleMain &data, const QByteArray &json);
+
+// The actions, one line each, in RFC 4180 form: a title line of field names,
+// CRLF line ends, fields with a comma, quote or line break quoted.
+QByteArray ExportCsv(TDataModuleMain &data);
+
+// One field of a csv line (RFC 4180): quoted, its quotes doubled, when it
+// holds a comma, quote or line break.
+QString CsvField(const QString &text);
+
+// One RFC 5545 VTODO per action in a VCALENDAR. uidPrefix makes the UIDs of
+// one Action File differ from another's: "<uidPrefix>-<ID>@dravelin".
+QByteArray ExportIcal(TDataModuleMain &data, const QString &uidPrefix);
+
+// The UID of an action in ExportIcal.
+QString IcalUid(const QString &uidPrefix, int actionId);

@@ -1,0 +1,130 @@
+#include "ActionFileSession.h"
+
+#include "AppError.h"
+#include "MemberFiles.h"
+#include "TCDSParser.h"
+#include "TDataModuleMain.h"
+#include "TTables.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString Quoted(const QString &fileName)
+{
+    return QLatin1Char('"') + fileName + QLatin1Char('"');
+}
+
+// The member file whose table failed to open, from the table set's message.
+QString FailedMember(const QString &actFile, const QString &message)
+{
+    for (TableMember member : kTableMembers)
+        if (TTables::OpenErrorMessage(member) == message)
+            return TTables::TableFileName(actFile, member);
+    return actFile;
+}
+
+} // namespace
+
+bool TActionFileSession::IsDravelinFile(const QString &fileName)
+{
+    return fileName.endsWith(QStringLiteral(".dravelin"), Qt::CaseInsensitive);
+}
+
+std::unique_ptr<TFileLock> TActionFileSession::LockForChange(const QString &fileName)
+{
+    const QString what =
+        IsDravelinFile(fileName) ? QStringLiteral("Dravelin File") : QStringLiteral("Action File");
+    auto lock = std::make_unique<TFileLock>(fileName);
+    switch (lock->TryLock()) {
+    case TFileLock::Locked:
+        return lock;
+    case TFileLock::HeldElsewhere:
+        throw AppError(TFileLock::InUseText(what, fileName, lock->HeldBy()) +
+                       QStringLiteral("; it is not changed"));
+    case TFileLock::CannotLock:
+        break;
+    }
+    throw AppError(
+        QStringLiteral("The %1 %2 cannot be locked (no lock file can be made beside it); it is not "
+                       "changed")
+            .arg(what, Quoted(fileName)));
+}
+
+void TActionFileSession::ThrowUnpackError(int unpackResult, const QString &fileName)
+{
+    if (unpackResult == TCDSParser::UnpackNotValid)
+        throw AppError(QStringLiteral("This is not a valid Dravelin File: ") + Quoted(fileName));
+    throw AppError(QStringLiteral("Cannot open Files: ") + Quoted(fileName));
+}
+
+void TActionFileSession::Pack(const QString &actFile, const QString &container)
+{
+    // A journal left by an interrupted write is rolled back first, so the
+    // container gets whole files.
+    QString error;
+    if (!SettleActionFile(actFile, &error))
+        throw AppError(error);
+    if (TCDSParser(actFile, container).Pack() != TCDSParser::PackOk)
+        throw AppError(QStringLiteral("The Action File could not be saved as a Dravelin File: ") +
+                       Quoted(container));
+}
+
+TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access)
+    : data_(data), fileName_(fileName)
+{
+    // A folder named like an Action File is none.
+    if (!QFileInfo(fileName).isFile())
+        throw AppError(QStringLiteral("The file ") + Quoted(fileName) + QStringLiteral(" cannot be opened"));
+    if (access == Change)
+        lock_ = LockForChange(fileName);
+    if (IsDravelinFile(fileName)) {
+        TCDSParser parser(fileName, data.TempFiles);
+        const TCDSParser::UnpackResult result = parser.Unpack();
+        if (result != TCDSParser::UnpackOk)
+            ThrowUnpackError(result, fileName);
+        actFile_ = parser.ActFileName();
+    } else {
+        actFile_ = fileName;
+        // The writer's leftovers are only ours to remove while we hold the lock.
+        if (lock_)
+            RemoveWriterLeftovers(actFile_);
+    }
+    QString error;
+    if (!data.Tables.Open(actFile_, false, &error)) {
+        // The unpacked members are temporary files: the container is named.
+        const QString where = IsDravelinFile(fileName) ? fileName : FailedMember(actFile_, error);
+        throw AppError(error + QLatin1Char(' ') + Quoted(where));
+    }
+    open_ = true;
+    // Commands see every action unless they set a filter of their own.
+    data.cdsActions->SetFiltered(false);
+}
+
+TActionFileSession::~TActionFileSession()
+{
+    Close();
+}
+
+void TActionFileSession::Close() noexcept
+{
+    if (!open_)
+        return;
+    open_ = false;
+    try {
+        for (TableMember member : kTableMembers)
+            data_.Tables.Table(member)->Abandon();
+        data_.Tables.Close();
+    } catch (...) {
+    }
+    data_.Tables.Reset();
+}
+
+void TActionFileSession::Commit()
+{
+    data_.Tables.Close();
+    data_.Tables.Reset();
+    open_ = false;
+    if (IsDravelinFile(fileName_))
+        Pack(actFile_, fileName_);
+}

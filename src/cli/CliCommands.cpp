@@ -1,0 +1,916 @@
+#include "CliCommands.h"
+
+#include "ActionEdits.h"
+#include "ActionExport.h"
+#include "ActionFileLock.h"
+#include "ActionFileNames.h"
+#include "ActionFileSession.h"
+#include "AppError.h"
+#include "CliError.h"
+#include "DurableFile.h"
+#include "Formats.h"
+#include "MemberFiles.h"
+#include "ScopeGuards.h"
+#include "TACTFiles.h"
+#include "TCDSParser.h"
+#include "TDataModuleMain.h"
+#include "TSettings.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kProgram = QStringLiteral("dravelin-cli");
+
+void WriteOut(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+void WriteOut(const QString &text)
+{
+    WriteOut(text.toUtf8());
+}
+
+// The columns the terminal shows; 0 when standard output is no terminal.
+int TerminalWidth()
+{
+    bool ok = false;
+    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
+    if (ok && columns > 0)
+        return columns;
+    winsize size{};
+    if (::isatty(STDOUT_FILENO) && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 0;
+}
+
+// One command's options and arguments, parsed from its part of the command
+// line; --help prints the command's help.
+class TCommandLine {
+public:
+    TCommandLine(const QString &command, const QString &description) : command_(command)
+    {
+        parser_.setApplicationDescription(description);
+        parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser_.addPositionalArgument(command, QStringLiteral("The command."), command);
+    }
+    QCommandLineParser &Parser() { return parser_; }
+    void Positional(const QString &name, const QString &description, const QString &syntax = QString())
+    {
+        parser_.addPositionalArgument(name, description, syntax);
+    }
+    // Parses; false when the help was printed and the command is done.
+    // At least `required` and, unless `more`, at most `required` arguments.
+    bool Parse(const QStringList &arguments, int required, bool more = false)
+    {
+        const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                      QStringLiteral("Shows this help."));
+        parser_.addOption(help);
+        if (!parser_.parse(QStringList{kProgram, command_} + arguments))
+            throw UsageError(parser_.errorText());
+        if (parser_.isSet(help)) {
+            // The help names the program as it is called, not by its path.
+            QString text = parser_.helpText();
+            text.replace(QCoreApplication::arguments().constFirst(), kProgram);
+            WriteOut(text);
+            return false;
+        }
+        args_ = parser_.positionalArguments().mid(1);
+        if (args_.size() < required)
+            throw UsageError(
+                QStringLiteral("%1: missing arguments (see %2 %1 --help)").arg(command_, kProgram));
+        if (!more && args_.size() > required)
+            throw UsageError(
+                QStringLiteral("%1: too many arguments (see %2 %1 --help)").arg(command_, kProgram));
+        return true;
+    }
+    const QStringList &Args() const { return args_; }
+    QString Value(const QCommandLineOption &option) const { return parser_.value(option); }
+    bool IsSet(const QCommandLineOption &option) const { return parser_.isSet(option); }
+    // The option's value, one of choices (compared without case), or empty
+    // when not given.
+    QString Choice(const QCommandLineOption &option, const QStringList &choices) const
+    {
+        if (!parser_.isSet(option))
+            return QString();
+        const QString value = parser_.value(option).toLower();
+        if (!choices.contains(value))
+            throw UsageError(QStringLiteral("%1: --%2 must be one of %3, not \"%4\"")
+                                 .arg(command_, option.names().constLast(),
+                                      choices.join(QStringLiteral(", ")), parser_.value(option)));
+        return value;
+    }
+
+private:
+    QString command_;
+    QCommandLineParser parser_;
+    QStringList args_;
+};
+
+QCommandLineOption ValueOption(const QString &name, const QString &description, const QString &valueName)
+{
+    return QCommandLineOption(name, description, valueName);
+}
+
+QString Quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+void WriteResult(const QByteArray &bytes, const QString &outFile)
+{
+    if (outFile.isEmpty()) {
+        WriteOut(bytes);
+        return;
+    }
+    QString error;
+    if (!WriteFileDurably(outFile, bytes, &error))
+        throw AppError(QStringLiteral("Cannot write ") + Quoted(outFile) + QStringLiteral(": ") + error);
+}
+
+// Finds the action named on the command line: by its Action ID, else by the
+// number that identifies it in the file. The cursor of cdsActions is put on it.
+void GotoAction(TDataModuleMain &data, const QString &name)
+{
+    TTable &actions = *data.cdsActions;
+    actions.SetFiltered(false);
+    const int idAction = actions.FieldIndex(QStringLiteral("ID_ACTION"));
+    const int id = actions.FieldIndex(QStringLiteral("ID"));
+    QList<int> rows;
+    for (int row = 0; row < actions.RecordCount(); ++row)
+        if (actions.ValueAt(row, idAction).toString() == name)
+            rows.append(row);
+    if (rows.isEmpty()) {
+        bool isNumber = false;
+        const int number = name.toInt(&isNumber);
+        for (int row = 0; isNumber && row < actions.RecordCount(); ++row)
+            if (actions.ValueAt(row, id) == QVariant(number))
+                rows.append(row);
+    }
+    if (rows.isEmpty())
+        throw AppError(QStringLiteral("No action has the Action ID ") + Quoted(name));
+    if (rows.size() > 1) {
+        QStringList numbers;
+        for (int row : rows)
+            numbers.append(actions.ValueAt(row, id).toString());
+        throw AppError(QStringLiteral("%1 actions have the Action ID %2; name one by its number: %3")
+                           .arg(rows.size())
+                           .arg(Quoted(name), numbers.join(QStringLiteral(", "))));
+    }
+    actions.SetRecNo(rows.first());
+}
+
+// Sets a field of the current action from text typed on the command line;
+// dates are taken as yyyy-mm-dd or dd/mm/yyyy, empty text clears the field.
+void SetFieldText(TTable &table, const QString &name, const QString &text)
+{
+    const int index = table.FieldIndex(name.toUpper());
+    if (index < 0)
+        throw AppError(QStringLiteral("Unknown field ") + Quoted(name));
+    TField field = table.Fields(index);
+    if (field.FieldName() == QLatin1String("ID"))
+        throw AppError(QStringLiteral("The field ID cannot be changed: the log entries, decisions and "
+                                      "statements of the action refer to it"));
+    if (text.isEmpty()) {
+        field.Clear();
+        return;
+    }
+    switch (field.Def().type) {
+    case ftDate: {
+        QDate date = QDate::fromString(text, Qt::ISODate);
+        if (!date.isValid())
+            date = ParseDate(text);
+        if (!IsStorableDate(date))
+            throw AppError(QStringLiteral("%1 is not a date for %2 (yyyy-mm-dd or dd/mm/yyyy)")
+                               .arg(Quoted(text), field.FieldName()));
+        field.SetAsDate(date);
+        return;
+    }
+    case ftTime:
+    case ftInteger:
+        try {
+            field.SetAsString(text);
+        } catch (const AppError &) {
+            throw AppError(
+                QStringLiteral("%1 is not a valid value for %2").arg(Quoted(text), field.FieldName()));
+        }
+        return;
+    case ftString:
+    case ftMemo:
+        field.SetAsString(text);
+        return;
+    }
+}
+
+// FIELD=VALUE pairs in the order given.
+QList<QPair<QString, QString>> Assignments(const QStringList &arguments, const QString &command)
+{
+    QList<QPair<QString, QString>> result;
+    for (const QString &argument : arguments) {
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            throw UsageError(QStringLiteral("%1: %2 is not FIELD=VALUE").arg(command, Quoted(argument)));
+        result.append({argument.left(equals), argument.mid(equals + 1)});
+    }
+    return result;
+}
+
+// Sets the fields of the current action as the action editor does: a change
+// of the status also makes today its status date, unless a status date is
+// given too.
+void ApplyAssignments(TTable &actions, const QList<QPair<QString, QString>> &assignments)
+{
+    bool statusChanged = false, statusDateGiven = false;
+    for (const auto &[name, value] : assignments) {
+        const QString field = name.toUpper();
+        if (field == QLatin1String("STATUS"))
+            statusChanged = true;
+        if (field == QLatin1String("DATE_STATUS"))
+            statusDateGiven = true;
+        SetFieldText(actions, name, value);
+    }
+    if (statusChanged && !statusDateGiven)
+        actions.FieldByName(QStringLiteral("DATE_STATUS")).SetAsDate(QDate::currentDate());
+}
+
+// Edits the current action, runs change and posts; a failure cancels it.
+template <typename Change> void EditAction(TTable &actions, Change change)
+{
+    actions.Edit();
+    UndoOnError(
+        [&] {
+            change();
+            actions.Post();
+        },
+        [&] { actions.Cancel(); });
+}
+
+const QStringList &ListFilters()
+{
+    static const QStringList filters{QStringLiteral("all"), QStringLiteral("open"),
+                                     QStringLiteral("resolved"), QStringLiteral("mine")};
+    return filters;
+}
+
+// The options list and count share.
+struct TListOptions {
+    QCommandLineOption filter = ValueOption(
+        QStringLiteral("filter"),
+        QStringLiteral("Which actions: all, open, resolved, or mine (those of the header's home actor). "
+                       "Default: the action list's filter of the settings."),
+        QStringLiteral("which"));
+    QCommandLineOption actor =
+        ValueOption(QStringLiteral("actor"), QStringLiteral("Only the actions owned by this actor."),
+                    QStringLiteral("name"));
+
+    void Add(TCommandLine &line)
+    {
+        line.Parser().addOption(filter);
+        line.Parser().addOption(actor);
+    }
+    // Refuses a filter that is none of the choices before any file is opened.
+    void Check(const TCommandLine &line) const { line.Choice(filter, ListFilters()); }
+    // Filters cdsActions as the action list does, with the chosen filter.
+    void Apply(const TCommandLine &line, TDataModuleMain &data) const
+    {
+        const QString which = line.Choice(filter, ListFilters());
+        if (which == QLatin1String("mine")) {
+            Settings().Actions.Filter = int(TActionFilter::All);
+            data.SetShowMine(true);
+        } else if (!which.isEmpty()) {
+            Settings().Actions.Filter = int(ListFilters().indexOf(which));
+        }
+        TTable &actions = *data.cdsActions;
+        if (line.IsSet(actor)) {
+            const QString name = line.Value(actor);
+            const int owner = actions.FieldIndex(QStringLiteral("ACTOR_OWNER"));
+            actions.OnFilterRecord = [&data, owner, name](TTable &table) {
+                return data.cdsActionsFilterRecord(table) && IsMine(table.Fields(owner).AsString(), name);
+            };
+        }
+        actions.SetFiltered(true);
+        actions.RefreshFilter();
+    }
+};
+
+QString FieldText(TTable &table, int row, int field, bool iso)
+{
+    const QVariant value = table.ValueAt(row, field);
+    if (!iso || !value.isValid())
+        return table.DisplayTextAt(row, field);
+    if (table.FieldDefs()[field].type == ftDate)
+        return value.toDate().toString(Qt::ISODate);
+    return value.toString();
+}
+
+// Fits the columns into width: columns that do not fit at a short width
+// each are left out from the right, then the widest is narrowed until the
+// rest fits.
+QList<int> FitWidths(QList<int> widths, int width)
+{
+    constexpr int kGap = 2, kShort = 10;
+    if (width <= 0)
+        return widths;
+    const auto total = [&](auto widthOf) {
+        int sum = -kGap;
+        for (int w : widths)
+            sum += widthOf(w) + kGap;
+        return sum;
+    };
+    const auto shortWidth = [&](int w) { return std::min(w, kShort); };
+    while (widths.size() > 1 && total(shortWidth) > width)
+        widths.removeLast();
+    const auto natural = [](int w) { return w; };
+    while (total(natural) > width) {
+        auto widest = std::max_element(widths.begin(), widths.end());
+        if (*widest <= kShort)
+            break;
+        --*widest;
+    }
+    return widths;
+}
+
+QString Cell(const QString &text, int width)
+{
+    QString flat = text;
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    if (flat.size() > width)
+        return flat.left(width - 1) + QChar(0x2026);
+    return flat.leftJustified(width);
+}
+
+void PrintTable(TTable &actions, const QList<int> &fields, const QStringList &titles)
+{
+    const int rows = actions.RecordCount();
+    QList<QStringList> cells;
+    cells.reserve(rows);
+    QList<int> widths;
+    for (const QString &title : titles)
+        widths.append(int(title.size()));
+    for (int row = 0; row < rows; ++row) {
+        QStringList line;
+        for (int column = 0; column < fields.size(); ++column) {
+            line.append(FieldText(actions, row, fields[column], false));
+            widths[column] = std::max(widths[column], int(line.last().size()));
+        }
+        cells.append(line);
+    }
+    widths = FitWidths(widths, TerminalWidth());
+    QString out;
+    const auto addLine = [&](const QStringList &line) {
+        QStringList shown;
+        for (int column = 0; column < widths.size(); ++column)
+            shown.append(Cell(line[column], widths[column]));
+        QString text = shown.join(QStringLiteral("  "));
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        out += text + QLatin1Char('\n');
+    };
+    addLine(titles);
+    for (const QStringList &line : cells)
+        addLine(line);
+    WriteOut(out);
+}
+
+void PrintCsv(TTable &actions, const QList<int> &fields)
+{
+    QString out;
+    const auto addLine = [&](const QStringList &line) {
+        QStringList quoted;
+        for (const QString &text : line)
+            quoted.append(CsvField(text));
+        out += quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    };
+    QStringList names;
+    for (int field : fields)
+        names.append(actions.FieldDefs()[field].name);
+    addLine(names);
+    for (int row = 0; row < actions.RecordCount(); ++row) {
+        QStringList line;
+        for (int field : fields)
+            line.append(FieldText(actions, row, field, true));
+        addLine(line);
+    }
+    WriteOut(out);
+}
+
+void PrintJson(TTable &actions, const QList<int> &fields)
+{
+    QJsonArray list;
+    for (int row = 0; row < actions.RecordCount(); ++row) {
+        const QJsonObject record = RecordToJson(actions, row);
+        QJsonObject shown;
+        for (int field : fields)
+            shown.insert(actions.FieldDefs()[field].name, record.value(actions.FieldDefs()[field].name));
+        list.append(shown);
+    }
+    WriteOut(QJsonDocument(list).toJson(QJsonDocument::Indented));
+}
+
+int CmdList(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(
+        QStringLiteral("list"),
+        QStringLiteral("Lists the actions as the action list shows them: its columns, filter and "
+                       "index names."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    TListOptions options;
+    options.Add(line);
+    const QCommandLineOption sort = ValueOption(
+        QStringLiteral("sort"),
+        QStringLiteral("The index that orders the list, e.g. DATE_DUE_ASC. Default: ATTRIBUTE_DESC."),
+        QStringLiteral("index"));
+    const QCommandLineOption format = ValueOption(
+        QStringLiteral("format"), QStringLiteral("table (default; fits the terminal), json or csv."),
+        QStringLiteral("format"));
+    line.Parser().addOption(sort);
+    line.Parser().addOption(format);
+    if (!line.Parse(arguments, 1))
+        return ExitOk;
+    options.Check(line);
+    const QString shape =
+        line.Choice(format, {QStringLiteral("table"), QStringLiteral("json"), QStringLiteral("csv")});
+    TTable &actions = *data.cdsActions;
+    QString index = QStringLiteral("ATTRIBUTE_DESC");
+    if (line.IsSet(sort)) {
+        index = line.Value(sort).toUpper();
+        QStringList names;
+        for (const TIndexDef &def : actions.IndexDefs())
+            names.append(def.name);
+        if (!names.contains(index))
+            throw UsageError(QStringLiteral("list: no index %1; the indexes are %2")
+                                 .arg(Quoted(line.Value(sort)), names.join(QStringLiteral(", "))));
+    }
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
+    options.Apply(line, data);
+    actions.SetIndexName(index);
+    QList<int> fields;
+    QStringList titles;
+    for (const TActionListColumn &column : ActionListColumns()) {
+        fields.append(actions.FieldIndex(column.field));
+        titles.append(column.title);
+    }
+    if (shape == QLatin1String("json"))
+        PrintJson(actions, fields);
+    else if (shape == QLatin1String("csv"))
+        PrintCsv(actions, fields);
+    else
+        PrintTable(actions, fields, titles);
+    return ExitOk;
+}
+
+int CmdCount(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(QStringLiteral("count"), QStringLiteral("Prints how many actions list would show."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    TListOptions options;
+    options.Add(line);
+    if (!line.Parse(arguments, 1))
+        return ExitOk;
+    options.Check(line);
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
+    options.Apply(line, data);
+    WriteOut(QString::number(data.cdsActions->RecordCount()) + QLatin1Char('\n'));
+    return ExitOk;
+}
+
+void PrintRecord(TTable &table, int row, const QString &indent, QString &out)
+{
+    for (int field = 0; field < table.FieldCount(); ++field) {
+        const QString text = table.DisplayTextAt(row, field);
+        if (text.isEmpty())
+            continue;
+        QString value = text;
+        value.replace(QLatin1Char('\n'), QLatin1Char('\n') + indent + QStringLiteral("    "));
+        out += indent + table.FieldDefs()[field].name + QStringLiteral(": ") + value + QLatin1Char('\n');
+    }
+}
+
+int CmdShow(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(QStringLiteral("show"),
+                      QStringLiteral("Shows one action with its log entries, decisions and statements."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    line.Positional(QStringLiteral("ACTION_ID"),
+                    QStringLiteral("The action's Action ID, or its number (the field ID) in the file."));
+    const QCommandLineOption format = ValueOption(
+        QStringLiteral("format"), QStringLiteral("text (default) or json."), QStringLiteral("format"));
+    line.Parser().addOption(format);
+    if (!line.Parse(arguments, 2))
+        return ExitOk;
+    const bool json =
+        line.Choice(format, {QStringLiteral("text"), QStringLiteral("json")}) == QLatin1String("json");
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
+    GotoAction(data, line.Args().at(1));
+    TTable &actions = *data.cdsActions;
+    const int actionId = actions.FieldByName(QStringLiteral("ID")).AsInteger();
+    const int row = actions.RecNo();
+    struct Child {
+        const char *key;
+        const char *title;
+        TTable *table;
+        const char *order;
+    };
+    const Child children[] = {{"log", "Log entry", data.cdsLog, "LOG_DATE_TIME"},
+                              {"decisions", "Decision", data.cdsDecision, "DATE_ENTERED_DESC"},
+                              {"statements", "Statement", data.cdsStatement, "DATE_ENTERED_DESC"}};
+    QJsonObject object = RecordToJson(actions, row);
+    QString text;
+    PrintRecord(actions, row, QString(), text);
+    for (const Child &child : children) {
+        TTable &table = *child.table;
+        table.SetFilter(QStringLiteral("ID_ACTION = ") + QString::number(actionId));
+        table.SetFiltered(true);
+        table.SetIndexName(QLatin1String(child.order));
+        QJsonArray entries;
+        for (int entry = 0; entry < table.RecordCount(); ++entry) {
+            entries.append(RecordToJson(table, entry));
+            text += QStringLiteral("\n%1 %2 of %3:\n")
+                        .arg(QLatin1String(child.title))
+                        .arg(entry + 1)
+                        .arg(table.RecordCount());
+            PrintRecord(table, entry, QStringLiteral("  "), text);
+        }
+        object.insert(QLatin1String(child.key), entries);
+    }
+    WriteOut(json ? QJsonDocument(object).toJson(QJsonDocument::Indented) : text.toUtf8());
+    return ExitOk;
+}
+
+int CmdExport(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(
+        QStringLiteral("export"),
+        QStringLiteral("Exports the Action File: json (all of it), csv (the actions) or ical (one "
+                       "VTODO per action)."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    const QCommandLineOption format =
+        ValueOption(QStringLiteral("format"), QStringLiteral("json, csv or ical."), QStringLiteral("format"));
+    const QCommandLineOption output =
+        ValueOption(QStringLiteral("o"), QStringLiteral("Write to this file instead of standard output."),
+                    QStringLiteral("out"));
+    line.Parser().addOption(format);
+    line.Parser().addOption(output);
+    if (!line.Parse(arguments, 1))
+        return ExitOk;
+    const QString shape =
+        line.Choice(format, {QStringLiteral("json"), QStringLiteral("csv"), QStringLiteral("ical")});
+    if (shape.isEmpty())
+        throw UsageError(QStringLiteral("export: --format is required (json, csv or ical)"));
+    const QString fileName = line.Args().at(0);
+    TActionFileSession session(data, fileName, TActionFileSession::Read);
+    QByteArray bytes;
+    if (shape == QLatin1String("json"))
+        bytes = ExportJson(data);
+    else if (shape == QLatin1String("csv"))
+        bytes = ExportCsv(data);
+    else
+        bytes = ExportIcal(data, QFileInfo(fileName).completeBaseName());
+    WriteResult(bytes, line.Value(output));
+    return ExitOk;
+}
+
+// Refuses a new file whose name exists in any case, as New Action File does.
+void RefuseExisting(const QString &fileName)
+{
+    const QString existing = ExistingNameInAnyCase(fileName);
+    if (!existing.isEmpty())
+        throw AppError(QStringLiteral("The file ") + Quoted(existing) + QStringLiteral(" already exists"));
+}
+
+int CmdImport(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(QStringLiteral("import"),
+                      QStringLiteral("Creates a new Action File (or Dravelin File) from a json export."));
+    line.Positional(QStringLiteral("FILE"), QStringLiteral("The new file; it must not exist."));
+    line.Positional(QStringLiteral("IN"), QStringLiteral("The json file made by export --format json."));
+    const QCommandLineOption format =
+        ValueOption(QStringLiteral("format"), QStringLiteral("json."), QStringLiteral("format"));
+    line.Parser().addOption(format);
+    if (!line.Parse(arguments, 2))
+        return ExitOk;
+    if (line.Choice(format, {QStringLiteral("json")}).isEmpty())
+        throw UsageError(QStringLiteral("import: --format json is required"));
+    const QString target = line.Args().at(0);
+    if (!target.endsWith(QStringLiteral(".act"), Qt::CaseInsensitive) &&
+        !TActionFileSession::IsDravelinFile(target))
+        throw UsageError(QStringLiteral("import: FILE must end in .act or .dravelin"));
+    QFile in(line.Args().at(1));
+    if (!in.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("The file ") + Quoted(in.fileName()) +
+                       QStringLiteral(" cannot be opened"));
+    const QByteArray json = in.readAll();
+    RefuseExisting(target);
+    const auto lock = TActionFileSession::LockForChange(target);
+    const bool container = TActionFileSession::IsDravelinFile(target);
+    QString actFile = target;
+    if (container) {
+        actFile = data.TempFiles.NewFileName(QStringLiteral("act"));
+        for (const QString &member : TACTFiles(actFile).Names())
+            if (member != actFile)
+                data.TempFiles.Files.append(member);
+    } else {
+        // A journal left under one of the new names would be rolled back into the new file.
+        RemoveJournals(actFile);
+    }
+    QString error;
+    if (!data.Tables.Open(actFile, true, &error))
+        throw AppError(error + QLatin1Char(' ') + Quoted(target));
+    try {
+        ImportJson(data, json);
+        data.Tables.Close();
+    } catch (...) {
+        for (TableMember member : kTableMembers)
+            data.Tables.Table(member)->Abandon();
+        data.Tables.Close();
+        data.Tables.Reset();
+        // Nothing of a failed import is left behind.
+        if (!container)
+            for (const QString &member : TACTFiles(actFile).Names())
+                QFile::remove(member);
+        throw;
+    }
+    data.Tables.Reset();
+    if (container)
+        TActionFileSession::Pack(actFile, target);
+    return ExitOk;
+}
+
+int CmdAdd(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(
+        QStringLiteral("add"),
+        QStringLiteral("Adds an action as the action editor does: the defaults of a new action, "
+                       "its number from the file's counter."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    line.Positional(QStringLiteral("FIELD=VALUE"), QStringLiteral("Further fields of the action."),
+                    QStringLiteral("[FIELD=VALUE...]"));
+    struct Named {
+        QCommandLineOption option;
+        const char *field;
+    };
+    const Named named[] = {
+        {ValueOption(QStringLiteral("id"), QStringLiteral("The Action ID (required)."), QStringLiteral("id")),
+         "ID_ACTION"},
+        {ValueOption(QStringLiteral("synopsis"), QStringLiteral("The synopsis. Default: the Action ID."),
+                     QStringLiteral("text")),
+         "SYNOPSIS"},
+        {ValueOption(QStringLiteral("description"), QStringLiteral("The description."),
+                     QStringLiteral("text")),
+         "DESCRIPTION"},
+        {ValueOption(QStringLiteral("due"), QStringLiteral("The due date, yyyy-mm-dd or dd/mm/yyyy."),
+                     QStringLiteral("date")),
+         "DATE_DUE"},
+        {ValueOption(QStringLiteral("owner"),
+                     QStringLiteral("The owner. Default: the home actor or your login."),
+                     QStringLiteral("name")),
+         "ACTOR_OWNER"},
+        {ValueOption(QStringLiteral("organizer"), QStringLiteral("The organizer. Default: as the owner's."),
+                     QStringLiteral("name")),
+         "ACTOR_ORGANIZOR"},
+        {ValueOption(QStringLiteral("status"), QStringLiteral("The status word. Default: Void."),
+                     QStringLiteral("word")),
+         "STATUS"},
+        {ValueOption(QStringLiteral("severity"), QStringLiteral("The severity word. Default: Medium."),
+                     QStringLiteral("word")),
+         "SEVERITY"},
+    };
+    for (const Named &entry : named)
+        line.Parser().addOption(entry.option);
+    if (!line.Parse(arguments, 1, true))
+        return ExitOk;
+    if (line.Value(named[0].option).trimmed().isEmpty())
+        throw UsageError(QStringLiteral("add: --id is required"));
+    QList<QPair<QString, QString>> assignments;
+    for (const Named &entry : named)
+        if (line.IsSet(entry.option))
+            assignments.append({QLatin1String(entry.field), line.Value(entry.option)});
+    assignments += Assignments(line.Args().mid(1), QStringLiteral("add"));
+
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change);
+    TTable &actions = *data.cdsActions;
+    actions.Insert();
+    UndoOnError(
+        [&] {
+            for (const auto &[name, value] : assignments)
+                SetFieldText(actions, name, value);
+            // As leaving the editor's Action ID field does.
+            if (actions.FieldByName(QStringLiteral("SYNOPSIS")).AsString().trimmed().isEmpty())
+                actions.FieldByName(QStringLiteral("SYNOPSIS"))
+                    .SetAsString(actions.FieldByName(QStringLiteral("ID_ACTION")).AsString());
+            AssignNewActionId(data);
+            actions.Post();
+        },
+        [&] { actions.Cancel(); });
+    const QString added = actions.FieldByName(QStringLiteral("ID")).AsString() + QLatin1Char('\t') +
+                          actions.FieldByName(QStringLiteral("ATTRIBUTE")).AsString() + QLatin1Char('\n');
+    session.Commit();
+    WriteOut(added);
+    return ExitOk;
+}
+
+int CmdSet(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(
+        QStringLiteral("set"),
+        QStringLiteral("Changes fields of an action. A new status makes today its status date, as in "
+                       "the action editor. An empty VALUE clears the field."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    line.Positional(QStringLiteral("ACTION_ID"),
+                    QStringLiteral("The action's Action ID, or its number (the field ID) in the file."));
+    line.Positional(QStringLiteral("FIELD=VALUE"),
+                    QStringLiteral("Field names as in export, e.g. STATUS=Active DATE_DUE=2027-01-31."),
+                    QStringLiteral("FIELD=VALUE..."));
+    if (!line.Parse(arguments, 3, true))
+        return ExitOk;
+    const auto assignments = Assignments(line.Args().mid(2), QStringLiteral("set"));
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change);
+    GotoAction(data, line.Args().at(1));
+    EditAction(*data.cdsActions, [&] { ApplyAssignments(*data.cdsActions, assignments); });
+    session.Commit();
+    return ExitOk;
+}
+
+int CmdResolve(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(QStringLiteral("resolve"),
+                      QStringLiteral("Resolves an action today as the action editor's Resolve does, with the "
+                                     "\"Action Resolved\" log entry when Actions.TransferData is on."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    line.Positional(QStringLiteral("ACTION_ID"),
+                    QStringLiteral("The action's Action ID, or its number (the field ID) in the file."));
+    const QCommandLineOption signOff =
+        ValueOption(QStringLiteral("sign-off"), QStringLiteral("The sign-off text."), QStringLiteral("text"));
+    line.Parser().addOption(signOff);
+    if (!line.Parse(arguments, 2))
+        return ExitOk;
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change);
+    GotoAction(data, line.Args().at(1));
+    TTable &actions = *data.cdsActions;
+    EditAction(actions, [&] {
+        MarkActionResolved(actions, QDate::currentDate());
+        if (line.IsSet(signOff))
+            actions.FieldByName(QStringLiteral("SIGN_OFF")).SetAsString(line.Value(signOff));
+        if (Settings().Actions.TransferData)
+            AddResolvedLogEntry(data);
+    });
+    session.Commit();
+    return ExitOk;
+}
+
+int CmdPack(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(QStringLiteral("pack"), QStringLiteral("Packs an Action File into a Dravelin File."));
+    line.Positional(QStringLiteral("FILE"), QStringLiteral("The Action File (.act)."));
+    line.Positional(QStringLiteral("OUT"), QStringLiteral("The Dravelin File to write (.dravelin)."));
+    if (!line.Parse(arguments, 2))
+        return ExitOk;
+    const QString actFile = line.Args().at(0), container = line.Args().at(1);
+    if (TActionFileSession::IsDravelinFile(actFile))
+        throw UsageError(QStringLiteral("pack: FILE must be an Action File (.act)"));
+    const auto lock = TActionFileSession::LockForChange(actFile);
+    const auto containerLock = TActionFileSession::LockForChange(container);
+    {
+        // Only an Action File that opens is packed.
+        TActionFileSession session(data, actFile, TActionFileSession::Read);
+    }
+    TActionFileSession::Pack(actFile, container);
+    return ExitOk;
+}
+
+int CmdUnpack(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(
+        QStringLiteral("unpack"),
+        QStringLiteral("Unpacks a Dravelin File into a new Action File and its five companions."));
+    line.Positional(QStringLiteral("IN"), QStringLiteral("The Dravelin File (.dravelin)."));
+    line.Positional(QStringLiteral("OUT"), QStringLiteral("The new Action File (.act); it must not exist."));
+    if (!line.Parse(arguments, 2))
+        return ExitOk;
+    const QString container = line.Args().at(0), actFile = line.Args().at(1);
+    if (!actFile.endsWith(QStringLiteral(".act"), Qt::CaseInsensitive))
+        throw UsageError(QStringLiteral("unpack: OUT must end in .act"));
+    if (!QFileInfo(container).isFile())
+        throw AppError(QStringLiteral("The file ") + Quoted(container) + QStringLiteral(" cannot be opened"));
+    const TACTFiles targets(actFile);
+    for (const QString &member : targets.Names())
+        RefuseExisting(member);
+    const auto lock = TActionFileSession::LockForChange(actFile);
+    TCDSParser parser(container, data.TempFiles);
+    if (const TCDSParser::UnpackResult result = parser.Unpack(); result != TCDSParser::UnpackOk)
+        TActionFileSession::ThrowUnpackError(result, container);
+    {
+        // Only members that open as an Action File are written out.
+        TActionFileSession session(data, parser.ActFileName(), TActionFileSession::Read);
+    }
+    const TACTFiles sources(parser.ActFileName());
+    for (int member = 0; member < TACTFiles::Count; ++member) {
+        QString error;
+        if (!CopyFileDurably(sources.Name(member), targets.Name(member), &error)) {
+            for (int written = 0; written < member; ++written)
+                QFile::remove(targets.Name(written));
+            throw AppError(QStringLiteral("Cannot write ") + Quoted(targets.Name(member)) +
+                           QStringLiteral(": ") + error);
+        }
+    }
+    return ExitOk;
+}
+
+int NotYet(const QString &command)
+{
+    throw UsageError(command + QStringLiteral(" is not available yet in this version of dravelin-cli"));
+}
+
+struct TCommand {
+    const char *name;
+    const char *summary;
+    std::function<int(TDataModuleMain &, const QStringList &)> run;
+};
+
+const QList<TCommand> &Commands()
+{
+    static const QList<TCommand> commands{
+        {"list",
+         "FILE [--filter all|open|resolved|mine] [--actor NAME] [--sort INDEX] [--format table|json|csv]",
+         CmdList},
+        {"count", "FILE [--filter all|open|resolved|mine] [--actor NAME]", CmdCount},
+        {"show", "FILE ACTION_ID [--format text|json]", CmdShow},
+        {"export", "FILE --format json|csv|ical [-o OUT]", CmdExport},
+        {"import", "FILE --format json IN", CmdImport},
+        {"add", "FILE --id ID [--synopsis TEXT] [--due DATE] [--owner NAME] ... [FIELD=VALUE...]", CmdAdd},
+        {"set", "FILE ACTION_ID FIELD=VALUE...", CmdSet},
+        {"resolve", "FILE ACTION_ID [--sign-off TEXT]", CmdResolve},
+        {"pack", "FILE OUT.dravelin", CmdPack},
+        {"unpack", "IN.dravelin OUT.act", CmdUnpack},
+        {"search", "(not available yet)",
+         [](TDataModuleMain &, const QStringList &) { return NotYet("search"); }},
+        {"report", "(not available yet)",
+         [](TDataModuleMain &, const QStringList &) { return NotYet("report"); }},
+    };
+    return commands;
+}
+
+QString Usage()
+{
+    QString text =
+        QStringLiteral("Usage: dravelin-cli COMMAND ARGUMENTS...\n\nThe Action File (.act) or Dravelin "
+                       "File (.dravelin) from scripts.\n\nCommands:\n");
+    for (const TCommand &command : Commands())
+        text += QStringLiteral("  %1 %2\n").arg(QLatin1String(command.name), QLatin1String(command.summary));
+    text += QStringLiteral("\n'dravelin-cli COMMAND --help' describes a command.\n");
+    return text;
+}
+
+} // namespace
+
+int RunCommandLine(TDataModuleMain &data, const QStringList &arguments)
+{
+    const auto fail = [](const QString &message, int code) {
+        QString line = message.simplified();
+        std::fputs(qPrintable(kProgram + QStringLiteral(": ") + line + QLatin1Char('\n')), stderr);
+        return code;
+    };
+    try {
+        if (arguments.isEmpty())
+            throw UsageError(QStringLiteral("no command given (see dravelin-cli --help)"));
+        const QString name = arguments.first();
+        if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
+            WriteOut(Usage());
+            return ExitOk;
+        }
+        if (name == QLatin1String("--version")) {
+            WriteOut(QStringLiteral("dravelin-cli " DRAVELIN_VERSION "\n"));
+            return ExitOk;
+        }
+        for (const TCommand &command : Commands())
+            if (name == QLatin1String(command.name))
+                return command.run(data, arguments.mid(1));
+        throw UsageError(QStringLiteral("unknown command ") + Quoted(name) +
+                         QStringLiteral(" (see dravelin-cli --help)"));
+    } catch (const UsageError &error) {
+        return fail(error.message(), ExitUsageError);
+    } catch (const AppError &error) {
+        return fail(error.message(), ExitUserError);
+    } catch (const std::exception &error) {
+        return fail(QString::fromLocal8Bit(error.what()), ExitUserError);
+    }
+}

@@ -1,0 +1,588 @@
+#include "ActionFileLock.h"
+#include "TACTFiles.h"
+#include "TDataModuleMain.h"
+#include "TSettings.h"
+#include "TestWorkspace.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+#include <libical/ical.h>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray ReadAll(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+// Every file under folder with a hash of its bytes, to show nothing changed.
+QMap<QString, QByteArray> Snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString name = it.next();
+        files.insert(name, QCryptographicHash::hash(ReadAll(name), QCryptographicHash::Sha256));
+    }
+    return files;
+}
+
+// Appends a record with exactly the given values; every other field empty.
+void AddRecord(TTable *table, const QVariantMap &values)
+{
+    table->Append();
+    for (int field = 0; field < table->FieldCount(); ++field)
+        table->Fields(field).Clear();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        table->FieldByName(it.key()).SetValue(it.value());
+    table->Post();
+}
+
+QDate Day(int year, int month, int day)
+{
+    return QDate(year, month, day);
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private:
+    TestWorkspace ws;
+
+    QString Path(const QString &name) const { return ws.dir->filePath(name); }
+
+    Run Cli(const QStringList &arguments, const QMap<QString, QString> &extraEnv = {})
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // The settings of the run are those of this test's folder only.
+        env.insert(QStringLiteral("HOME"), ws.dir->path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Path(QStringLiteral("share")));
+        env.remove(QStringLiteral("COLUMNS"));
+        for (auto it = extraEnv.begin(); it != extraEnv.end(); ++it)
+            env.insert(it.key(), it.value());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(DRAVELIN_CLI), arguments);
+        Run run;
+        if (!process.waitForFinished(120000))
+            return run;
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput();
+        run.err = process.readAllStandardError();
+        return run;
+    }
+
+    void WriteSettings(const QByteArray &ini)
+    {
+        QDir().mkpath(Path(QStringLiteral("config")));
+        QFile file(Path(QStringLiteral("config/dravelin.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+    }
+
+    // The fixture: a header, two contacts, three actions (the first followed
+    // up by the second, the second resolved, the third with commas, quotes,
+    // line breaks and accents), their children and one log entry whose
+    // action is gone.
+    QString MakeFixture(const QString &name = QStringLiteral("fixture.act"))
+    {
+        const QString actFile = Path(name);
+        TDataModuleMain &data = *ws.data;
+        if (!data.Tables.Open(actFile, true))
+            return QString();
+        TTable *header = data.cdsAction;
+        header->Edit();
+        for (int field = 0; field < header->FieldCount(); ++field)
+            header->Fields(field).Clear();
+        header->FieldByName(QStringLiteral("TITLE")).SetAsString(QStringLiteral("Harbour works"));
+        header->FieldByName(QStringLiteral("COMPANY")).SetAsString(QStringLiteral("Quayside Ltd"));
+        header->FieldByName(QStringLiteral("HOME_ID")).SetAsString(QStringLiteral("HW"));
+        header->FieldByName(QStringLiteral("ACTOR_HOME")).SetAsString(QStringLiteral("Moreau"));
+        header->FieldByName(QStringLiteral("DATE_ENTERED")).SetAsDate(Day(2026, 1, 5));
+        header->FieldByName(QStringLiteral("CONTEXT")).SetAsString(QStringLiteral("Two lines\nof context"));
+        header->FieldByName(QStringLiteral("REMARKS"))
+            .SetAsString(QStringLiteral("Bell \x07, tab \t, slash \\ / and a ship \U0001F6A2 ahoy"));
+        header->Post();
+
+        AddRecord(data.cdsActor, {{"ID", "Moreau"},
+                                  {"FIRST_NAME", "Anne"},
+                                  {"LAST_NAME", "Moreau"},
+                                  {"GENDER", "F"},
+                                  {"EMAIL_1", "anne@example.org"}});
+        AddRecord(data.cdsActor, {{"ID", "Okafor"}, {"FIRST_NAME", "Chidi"}, {"GENDER", "M"}});
+
+        AddRecord(data.cdsActions, {{"ID", 1},
+                                    {"ID_CHAIN", 2},
+                                    {"ATTRIBUTE", "HW-00001"},
+                                    {"ID_ACTION", "QUAY-1"},
+                                    {"DATE_ACTION", Day(2026, 1, 10)},
+                                    {"DATE_DUE", Day(2026, 2, 1)},
+                                    {"DATE_STATUS", Day(2026, 1, 12)},
+                                    {"SYNOPSIS", "Inspect the quay wall"},
+                                    {"DESCRIPTION", "Cracks near berth 4"},
+                                    {"ACTOR_OWNER", "Moreau"},
+                                    {"ACTOR_ORGANIZOR", "Okafor"},
+                                    {"STATUS", "Active"},
+                                    {"SEVERITY", "Red Alert"},
+                                    {"FUNCTIONAL_AREA", "Civil"}});
+        AddRecord(data.cdsActions, {{"ID", 2},
+                                    {"ID_CHAIN", 2},
+                                    {"ATTRIBUTE", "HW-00002"},
+                                    {"ID_ACTION", "QUAY-2"},
+                                    {"DATE_ACTION", Day(2026, 1, 20)},
+                                    {"DATE_DUE", Day(2026, 3, 1)},
+                                    {"DATE_STATUS", Day(2026, 2, 2)},
+                                    {"DATE_FINISHED", Day(2026, 2, 2)},
+                                    {"SYNOPSIS", "Repair the quay wall"},
+                                    {"ACTOR_OWNER", "Okafor"},
+                                    {"STATUS", "Resolved"},
+                                    {"SEVERITY", "Low"},
+                                    {"RELATIONS", "QUAY-1"},
+                                    {"SIGN_OFF", "Done"}});
+        AddRecord(data.cdsActions,
+                  {{"ID", 3},
+                   {"ID_CHAIN", 3},
+                   {"ATTRIBUTE", "HW-00003"},
+                   {"ID_ACTION", "QUAY-3"},
+                   {"DATE_ACTION", Day(2026, 1, 21)},
+                   {"SYNOPSIS", "Buy \"fenders\", ropes"},
+                   {"DESCRIPTION", "Überprüfung: first line\nsecond, \"quoted\" line\r\nthird"},
+                   {"ACTOR_OWNER", "Moreau"},
+                   {"STATUS", "Void"},
+                   {"SEVERITY", "Medium"},
+                   {"FUNCTIONAL_AREA", "Supplies"}});
+        AddRecord(data.cdsLog, {{"ID", 1},
+                                {"ID_ACTION", 1},
+                                {"DATE_LOG", Day(2026, 1, 11)},
+                                {"TIME_LOG", QTime(9, 30, 0)},
+                                {"STATUS_LINE", "Divers booked"},
+                                {"STATUS", "Assigned"},
+                                {"ACTOR_STATUS", "Moreau"}});
+        AddRecord(data.cdsLog, {{"ID", 2},
+                                {"ID_ACTION", 1},
+                                {"DATE_LOG", Day(2026, 1, 12)},
+                                {"TIME_LOG", QTime(14, 5, 7)},
+                                {"STATUS_LINE", "Survey started"},
+                                {"STATUS", "Active"}});
+        AddRecord(data.cdsLog, {{"ID", 3}, {"ID_ACTION", 99}, {"STATUS_LINE", "Left from a deleted action"}});
+        AddRecord(data.cdsDecision, {{"ID", 1},
+                                     {"ID_ACTION", 1},
+                                     {"DATE_ENTERED", Day(2026, 1, 13)},
+                                     {"SYNOPSIS", "Close berth 4"},
+                                     {"ACTOR_DECISION", "Okafor"}});
+        AddRecord(data.cdsStatement, {{"ID", 1},
+                                      {"ID_ACTION", 2},
+                                      {"DATE_ENTERED", Day(2026, 2, 2)},
+                                      {"SYNOPSIS", "Wall holds"},
+                                      {"DESCRIPTION", "Load test passed"}});
+        data.Tables.Close();
+        data.Tables.Reset();
+        return actFile;
+    }
+
+    QString Expected(const QString &name) const { return QStringLiteral(DRAVELIN_CLI_DATA "/") + name; }
+
+private Q_SLOTS:
+    void init() { ws.Start(); }
+    void cleanup() { ws.Finish(); }
+
+    void exportJsonMatchesExpectedFile()
+    {
+        const QString actFile = MakeFixture();
+        const Run run =
+            Cli({QStringLiteral("export"), actFile, QStringLiteral("--format"), QStringLiteral("json")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.out, ReadAll(Expected(QStringLiteral("fixture.json"))));
+        // Laid out as Qt lays out the same document.
+        QCOMPARE(QJsonDocument::fromJson(run.out).toJson(QJsonDocument::Indented), run.out);
+    }
+
+    void importRoundTripIsIdentical_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("action file") << QStringLiteral("copy.act");
+        QTest::newRow("dravelin file") << QStringLiteral("copy.dravelin");
+    }
+    void importRoundTripIsIdentical()
+    {
+        QFETCH(QString, target);
+        const QString json = Expected(QStringLiteral("fixture.json"));
+        const Run import = Cli({QStringLiteral("import"), Path(target), QStringLiteral("--format"),
+                                QStringLiteral("json"), json});
+        QCOMPARE(import.err, QByteArray());
+        QCOMPARE(import.exitCode, 0);
+        const Run again =
+            Cli({QStringLiteral("export"), Path(target), QStringLiteral("--format"), QStringLiteral("json")});
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(again.out, ReadAll(json));
+
+        // FILE must not exist: a second import changes nothing.
+        const auto before = Snapshot(ws.dir->path());
+        const Run refused = Cli({QStringLiteral("import"), Path(target), QStringLiteral("--format"),
+                                 QStringLiteral("json"), json});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY(refused.err.contains("already exists"));
+        QCOMPARE(Snapshot(ws.dir->path()), before);
+    }
+
+    void icalHasOneTodoPerActionWithMappedFields()
+    {
+        const QString actFile = MakeFixture();
+        const QString out = Path(QStringLiteral("fixture.ics"));
+        const Run run = Cli({QStringLiteral("export"), actFile, QStringLiteral("--format"),
+                             QStringLiteral("ical"), QStringLiteral("-o"), out});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QByteArray());
+        icalcomponent *calendar = icalparser_parse_string(ReadAll(out).constData());
+        QVERIFY(calendar);
+        QCOMPARE(icalcomponent_count_components(calendar, ICAL_VTODO_COMPONENT), 3);
+
+        QMap<QString, icalcomponent *> byUid;
+        for (icalcomponent *todo = icalcomponent_get_first_component(calendar, ICAL_VTODO_COMPONENT); todo;
+             todo = icalcomponent_get_next_component(calendar, ICAL_VTODO_COMPONENT))
+            byUid.insert(QString::fromUtf8(icalcomponent_get_uid(todo)), todo);
+        QCOMPARE(byUid.keys(),
+                 (QStringList{QStringLiteral("fixture-1@dravelin"), QStringLiteral("fixture-2@dravelin"),
+                              QStringLiteral("fixture-3@dravelin")}));
+
+        icalcomponent *first = byUid.value(QStringLiteral("fixture-1@dravelin"));
+        QCOMPARE(QString::fromUtf8(icalcomponent_get_summary(first)),
+                 QStringLiteral("Inspect the quay wall"));
+        QCOMPARE(QString::fromUtf8(icalcomponent_get_description(first)),
+                 QStringLiteral("Cracks near berth 4"));
+        QCOMPARE(icalcomponent_get_status(first), ICAL_STATUS_INPROCESS);
+        const icaltimetype start = icalcomponent_get_dtstart(first);
+        QCOMPARE(QDate(start.year, start.month, start.day), Day(2026, 1, 10));
+        QVERIFY(start.is_date);
+        const icaltimetype due = icalcomponent_get_due(first);
+        QCOMPARE(QDate(due.year, due.month, due.day), Day(2026, 2, 1));
+        icalproperty *priority = icalcomponent_get_first_property(first, ICAL_PRIORITY_PROPERTY);
+        QVERIFY(priority);
+        QCOMPARE(icalproperty_get_priority(priority), 1);
+        icalproperty *category = icalcomponent_get_first_property(first, ICAL_CATEGORIES_PROPERTY);
+        QVERIFY(category);
+        QCOMPARE(QString::fromUtf8(icalproperty_get_categories(category)), QStringLiteral("Civil"));
+        icalproperty *related = icalcomponent_get_first_property(first, ICAL_RELATEDTO_PROPERTY);
+        QVERIFY(related);
+        QCOMPARE(QString::fromUtf8(icalproperty_get_relatedto(related)),
+                 QStringLiteral("fixture-2@dravelin"));
+        QCOMPARE(icalparameter_get_reltype(icalproperty_get_first_parameter(related, ICAL_RELTYPE_PARAMETER)),
+                 ICAL_RELTYPE_CHILD);
+
+        icalcomponent *second = byUid.value(QStringLiteral("fixture-2@dravelin"));
+        QCOMPARE(icalcomponent_get_status(second), ICAL_STATUS_COMPLETED);
+        icalproperty *completed = icalcomponent_get_first_property(second, ICAL_COMPLETED_PROPERTY);
+        QVERIFY(completed);
+        const icaltimetype done = icalproperty_get_completed(completed);
+        QCOMPARE(QDate(done.year, done.month, done.day), Day(2026, 2, 2));
+        QCOMPARE(icalproperty_get_priority(icalcomponent_get_first_property(second, ICAL_PRIORITY_PROPERTY)),
+                 7);
+        related = icalcomponent_get_first_property(second, ICAL_RELATEDTO_PROPERTY);
+        QVERIFY(related);
+        QCOMPARE(QString::fromUtf8(icalproperty_get_relatedto(related)),
+                 QStringLiteral("fixture-1@dravelin"));
+        QCOMPARE(icalparameter_get_reltype(icalproperty_get_first_parameter(related, ICAL_RELTYPE_PARAMETER)),
+                 ICAL_RELTYPE_PARENT);
+
+        icalcomponent *third = byUid.value(QStringLiteral("fixture-3@dravelin"));
+        QCOMPARE(icalcomponent_get_status(third), ICAL_STATUS_CANCELLED);
+        QCOMPARE(QString::fromUtf8(icalcomponent_get_summary(third)),
+                 QStringLiteral("Buy \"fenders\", ropes"));
+        QCOMPARE(QString::fromUtf8(icalcomponent_get_description(third)),
+                 QStringLiteral("Überprüfung: first line\nsecond, \"quoted\" line\nthird"));
+        QVERIFY(!icalcomponent_get_first_property(third, ICAL_DUE_PROPERTY));
+        icalcomponent_free(calendar);
+    }
+
+    void addSetResolveFollowTheEditorRules_data()
+    {
+        QTest::addColumn<bool>("transferData");
+        QTest::newRow("transfer data on") << true;
+        QTest::newRow("transfer data off") << false;
+    }
+    void addSetResolveFollowTheEditorRules()
+    {
+        QFETCH(bool, transferData);
+        WriteSettings(QByteArray("[Actions]\nTransferData=") + (transferData ? "1" : "0") +
+                      "\nAtributeSeparator=-\n");
+        const QString actFile = MakeFixture();
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+
+        const Run add =
+            Cli({QStringLiteral("add"), actFile, QStringLiteral("--id"), QStringLiteral("QUAY-4"),
+                 QStringLiteral("--due"), QStringLiteral("2026-12-24"), QStringLiteral("RELATIONS=QUAY-3")});
+        QCOMPARE(add.err, QByteArray());
+        QCOMPARE(add.exitCode, 0);
+        QCOMPARE(add.out, QByteArray("4\tHW-00004\n"));
+        const Run set = Cli({QStringLiteral("set"), actFile, QStringLiteral("QUAY-4"),
+                             QStringLiteral("STATUS=Pending"), QStringLiteral("severity=High")});
+        QCOMPARE(set.err, QByteArray());
+        QCOMPARE(set.exitCode, 0);
+        const Run resolve = Cli({QStringLiteral("resolve"), actFile, QStringLiteral("QUAY-4"),
+                                 QStringLiteral("--sign-off"), QStringLiteral("Fenders fitted")});
+        QCOMPARE(resolve.err, QByteArray());
+        QCOMPARE(resolve.exitCode, 0);
+
+        TDataModuleMain &data = *ws.data;
+        QVERIFY(data.Tables.Open(actFile, false));
+        TTable *actions = data.cdsActions;
+        actions->SetFiltered(false);
+        QCOMPARE(actions->RecordCount(), 4);
+        actions->SetIndexName(QStringLiteral("ID_DESC"));
+        actions->First();
+        const auto field = [&](TTable *table, const char *name) {
+            return table->FieldByName(QLatin1String(name)).Value();
+        };
+        QCOMPARE(field(actions, "ID").toInt(), 4);
+        QCOMPARE(field(actions, "ID_CHAIN").toInt(), 4);
+        QCOMPARE(field(actions, "ATTRIBUTE").toString(), QStringLiteral("HW-00004"));
+        QCOMPARE(field(actions, "SYNOPSIS").toString(), QStringLiteral("QUAY-4"));
+        QCOMPARE(field(actions, "ACTOR_OWNER").toString(), QStringLiteral("Moreau"));
+        QCOMPARE(field(actions, "ACTOR_ORGANIZOR").toString(), QStringLiteral("Moreau"));
+        QCOMPARE(field(actions, "SEVERITY").toString(), QStringLiteral("High"));
+        QCOMPARE(field(actions, "RELATIONS").toString(), QStringLiteral("QUAY-3"));
+        QCOMPARE(field(actions, "DATE_DUE").toDate(), Day(2026, 12, 24));
+        QCOMPARE(field(actions, "STATUS").toString(), QStringLiteral("Resolved"));
+        QCOMPARE(field(actions, "DATE_STATUS").toDate().toString(Qt::ISODate), today);
+        QCOMPARE(field(actions, "DATE_FINISHED").toDate().toString(Qt::ISODate), today);
+        QCOMPARE(field(actions, "SIGN_OFF").toString(), QStringLiteral("Fenders fitted"));
+
+        TTable *log = data.cdsLog;
+        log->SetFiltered(false);
+        log->SetIndexName(QStringLiteral("ID_DESC"));
+        QCOMPARE(log->RecordCount(), transferData ? 4 : 3);
+        if (transferData) {
+            log->First();
+            QCOMPARE(field(log, "ID").toInt(), 4);
+            QCOMPARE(field(log, "ID_ACTION").toInt(), 4);
+            QCOMPARE(field(log, "STATUS_LINE").toString(), QStringLiteral("Action Resolved"));
+            QCOMPARE(field(log, "DESCRIPTION").toString(), QStringLiteral("Fenders fitted"));
+            QCOMPARE(field(log, "STATUS").toString(), QStringLiteral("Resolved"));
+            QCOMPARE(field(log, "ACTOR_STATUS").toString(), QStringLiteral("Moreau"));
+            QCOMPARE(field(log, "DATE_LOG").toDate().toString(Qt::ISODate), today);
+        }
+        data.Tables.Close();
+    }
+
+    void setOnADravelinFilePacksItBack()
+    {
+        const QString actFile = MakeFixture();
+        const QString container = Path(QStringLiteral("harbour.dravelin"));
+        QCOMPARE(Cli({QStringLiteral("pack"), actFile, container}).exitCode, 0);
+        const Run set = Cli({QStringLiteral("set"), container, QStringLiteral("QUAY-3"),
+                             QStringLiteral("STATUS=Active"), QStringLiteral("DATE_STATUS=01/02/2026")});
+        QCOMPARE(set.err, QByteArray());
+        QCOMPARE(set.exitCode, 0);
+        const QString unpacked = Path(QStringLiteral("unpacked.act"));
+        QCOMPARE(Cli({QStringLiteral("unpack"), container, unpacked}).exitCode, 0);
+        const Run shown = Cli({QStringLiteral("list"), unpacked, QStringLiteral("--filter"),
+                               QStringLiteral("all"), QStringLiteral("--sort"), QStringLiteral("id_asc"),
+                               QStringLiteral("--format"), QStringLiteral("csv")});
+        QCOMPARE(shown.exitCode, 0);
+        const QList<QByteArray> lines = shown.out.split('\n');
+        QVERIFY2(lines.value(3).startsWith("HW-00003,2026-01-21,QUAY-3,"), lines.value(3).constData());
+        QVERIFY2(lines.value(3).contains(",Moreau,,Active,Medium,2026-02-01,,"), lines.value(3).constData());
+        // Unpacking over an existing Action File is refused.
+        const auto before = Snapshot(ws.dir->path());
+        const Run again = Cli({QStringLiteral("unpack"), container, unpacked});
+        QCOMPARE(again.exitCode, 1);
+        QCOMPARE(Snapshot(ws.dir->path()), before);
+    }
+
+    void listAppliesFilterActorAndIndex_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("ids");
+        QTest::newRow("all by attribute, descending")
+            << QStringList{QStringLiteral("--filter"), QStringLiteral("all")}
+            << QStringList{QStringLiteral("QUAY-3"), QStringLiteral("QUAY-2"), QStringLiteral("QUAY-1")};
+        QTest::newRow("open by due date")
+            << QStringList{QStringLiteral("--filter"), QStringLiteral("open"), QStringLiteral("--sort"),
+                           QStringLiteral("DATE_DUE_ASC")}
+            << QStringList{QStringLiteral("QUAY-3"), QStringLiteral("QUAY-1")};
+        QTest::newRow("resolved") << QStringList{QStringLiteral("--filter"), QStringLiteral("resolved")}
+                                  << QStringList{QStringLiteral("QUAY-2")};
+        QTest::newRow("mine: the home actor's")
+            << QStringList{QStringLiteral("--filter"), QStringLiteral("mine"), QStringLiteral("--sort"),
+                           QStringLiteral("ID_ASC")}
+            << QStringList{QStringLiteral("QUAY-1"), QStringLiteral("QUAY-3")};
+        QTest::newRow("one actor, open") << QStringList{QStringLiteral("--filter"), QStringLiteral("open"),
+                                                        QStringLiteral("--actor"), QStringLiteral(" okafor ")}
+                                         << QStringList{};
+    }
+    void listAppliesFilterActorAndIndex()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, ids);
+        const QString actFile = MakeFixture();
+        const Run run = Cli(
+            QStringList{QStringLiteral("list"), actFile, QStringLiteral("--format"), QStringLiteral("json")} +
+            options);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+        QStringList listed;
+        for (const QJsonValue &action : QJsonDocument::fromJson(run.out).array())
+            listed.append(action.toObject().value(QStringLiteral("ID_ACTION")).toString());
+        QCOMPARE(listed, ids);
+        const Run count = Cli(QStringList{QStringLiteral("count"), actFile} + options.mid(0, 2));
+        QCOMPARE(count.exitCode, 0);
+        QVERIFY(count.out.endsWith('\n'));
+        if (!options.contains(QStringLiteral("--actor")))
+            QCOMPARE(count.out.trimmed().toInt(), int(ids.size()));
+    }
+
+    void tableFitsTheTerminalWidth()
+    {
+        const QString actFile = MakeFixture();
+        const Run run =
+            Cli({QStringLiteral("list"), actFile}, {{QStringLiteral("COLUMNS"), QStringLiteral("60")}});
+        QCOMPARE(run.exitCode, 0);
+        const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].startsWith(QStringLiteral("Attribute")));
+        for (const QString &line : lines)
+            QVERIFY2(line.size() <= 60, qPrintable(line));
+    }
+
+    void failuresExitOneWithOneLineAndChangeNothing_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const QString fixture = QStringLiteral("fixture.act");
+        QTest::newRow("missing file")
+            << QString() << QStringList{QStringLiteral("list"), QStringLiteral("absent.act")}
+            << QStringLiteral("absent.act\" cannot be opened");
+        QTest::newRow("missing file, add") << QString()
+                                           << QStringList{QStringLiteral("add"), QStringLiteral("absent.act"),
+                                                          QStringLiteral("--id"), QStringLiteral("X")}
+                                           << QStringLiteral("absent.act\" cannot be opened");
+        QTest::newRow("corrupt table file, list")
+            << QStringLiteral("corrupt") << QStringList{QStringLiteral("list"), fixture}
+            << QStringLiteral("The Actions File cannot be opened! \"%1._actions\"");
+        QTest::newRow("corrupt table file, set")
+            << QStringLiteral("corrupt")
+            << QStringList{QStringLiteral("set"), fixture, QStringLiteral("QUAY-1"),
+                           QStringLiteral("STATUS=Void")}
+            << QStringLiteral("The Actions File cannot be opened! \"%1._actions\"");
+        QTest::newRow("unknown action, show")
+            << QString() << QStringList{QStringLiteral("show"), fixture, QStringLiteral("QUAY-9")}
+            << QStringLiteral("No action has the Action ID \"QUAY-9\"");
+        QTest::newRow("unknown action, resolve")
+            << QString() << QStringList{QStringLiteral("resolve"), fixture, QStringLiteral("QUAY-9")}
+            << QStringLiteral("No action has the Action ID \"QUAY-9\"");
+        QTest::newRow("unknown field") << QString()
+                                       << QStringList{QStringLiteral("set"), fixture,
+                                                      QStringLiteral("QUAY-1"), QStringLiteral("COLOUR=red")}
+                                       << QStringLiteral("Unknown field \"COLOUR\"");
+        QTest::newRow("bad date") << QString()
+                                  << QStringList{QStringLiteral("set"), fixture, QStringLiteral("QUAY-1"),
+                                                 QStringLiteral("DATE_DUE=soon")}
+                                  << QStringLiteral("\"soon\" is not a date for DATE_DUE");
+        QTest::newRow("held by another program")
+            << QStringLiteral("lock")
+            << QStringList{QStringLiteral("resolve"), fixture, QStringLiteral("QUAY-1")}
+            << QStringLiteral("is in use by the program");
+        QTest::newRow("not a dravelin file")
+            << QStringLiteral("container")
+            << QStringList{QStringLiteral("list"), QStringLiteral("bad.dravelin")}
+            << QStringLiteral("This is not a valid Dravelin File");
+    }
+    void failuresExitOneWithOneLineAndChangeNothing()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const QString actFile = MakeFixture();
+        if (damage == QLatin1String("corrupt")) {
+            QFile file(actFile + QStringLiteral("._actions"));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("this is no table file");
+        }
+        if (damage == QLatin1String("container")) {
+            QFile file(Path(QStringLiteral("bad.dravelin")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("qzvrtk5208 too short");
+        }
+        std::unique_ptr<TFileLock> lock;
+        if (damage == QLatin1String("lock")) {
+            lock = std::make_unique<TFileLock>(actFile);
+            QCOMPARE(lock->TryLock(), TFileLock::Locked);
+        }
+        for (QString &argument : arguments)
+            if (argument.endsWith(QStringLiteral(".act")) || argument.endsWith(QStringLiteral(".dravelin")))
+                argument = Path(argument);
+        const auto before = Snapshot(ws.dir->path());
+        const Run run = Cli(arguments);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.out, QByteArray());
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY(run.err.endsWith('\n'));
+        QVERIFY2(run.err.startsWith("dravelin-cli: "), run.err.constData());
+        QVERIFY2(QString::fromUtf8(run.err).contains(
+                     message.contains(QStringLiteral("%1")) ? message.arg(actFile) : message),
+                 run.err.constData());
+        QCOMPARE(Snapshot(ws.dir->path()), before);
+    }
+
+    void usageErrorsExitTwo_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")};
+        QTest::newRow("missing file") << QStringList{QStringLiteral("list")};
+        QTest::newRow("unknown option")
+            << QStringList{QStringLiteral("list"), QStringLiteral("a.act"), QStringLiteral("--colour")};
+        QTest::newRow("bad format") << QStringList{QStringLiteral("export"), QStringLiteral("a.act"),
+                                                   QStringLiteral("--format"), QStringLiteral("xml")};
+        QTest::newRow("bad filter") << QStringList{QStringLiteral("list"), QStringLiteral("a.act"),
+                                                   QStringLiteral("--filter"), QStringLiteral("some")};
+        QTest::newRow("unknown index") << QStringList{QStringLiteral("list"), QStringLiteral("a.act"),
+                                                      QStringLiteral("--sort"), QStringLiteral("COLOUR_ASC")};
+        QTest::newRow("set without FIELD=VALUE") << QStringList{
+            QStringLiteral("set"), QStringLiteral("a.act"), QStringLiteral("A"), QStringLiteral("STATUS")};
+        QTest::newRow("search") << QStringList{QStringLiteral("search"), QStringLiteral("a.act"),
+                                               QStringLiteral("x")};
+        QTest::newRow("report") << QStringList{QStringLiteral("report"), QStringLiteral("digest"),
+                                               QStringLiteral("a.act")};
+    }
+    void usageErrorsExitTwo()
+    {
+        QFETCH(QStringList, arguments);
+        const Run run = Cli(arguments);
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(run.err.startsWith("dravelin-cli: "), run.err.constData());
+    }
+
+    void helpOfEachCommandExitsZero()
+    {
+        for (const char *command :
+             {"list", "count", "show", "export", "import", "add", "set", "resolve", "pack", "unpack"}) {
+            const Run run = Cli({QLatin1String(command), QStringLiteral("--help")});
+            QCOMPARE(run.exitCode, 0);
+            QVERIFY2(run.out.startsWith("Usage: dravelin-cli "), run.out.constData());
+            QVERIFY2(run.out.contains(QByteArray(" " + QByteArray(command) + " ")), command);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
