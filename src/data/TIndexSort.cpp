@@ -40,29 +40,41 @@ const std::vector<TIndexSort::ColumnValue> &TIndexSort::Column(int field)
     return column_;
 }
 
+namespace {
+
+// What a number, date or time sorts by; false for null.
+bool KeyNumber(const QVariant &value, qint64 &number)
+{
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        return false;
+    // Read in place: a conversion through QVariant costs more than the
+    // rest of the key.
+    case QMetaType::QDate:
+        number = static_cast<const QDate *>(value.constData())->toJulianDay();
+        return true;
+    case QMetaType::QTime:
+        number = static_cast<const QTime *>(value.constData())->msecsSinceStartOfDay();
+        return true;
+    default:
+        number = StoredNumber(value);
+        return true;
+    }
+}
+
+} // namespace
+
 TKey TIndexSort::MakeKey(std::vector<QVariant> &values, int count) const
 {
     TKey key;
     const int n = std::min(count < 0 ? int(fields_.size()) : count, kMaxKeyParts);
     for (int i = 0; i < n; ++i) {
         const QVariant &value = ReadValue(values[size_t(fields_[size_t(i)])]);
-        TKeyPart part;
-        if (text_[size_t(i)]) {
-            if (value.isValid())
-                part.text = caseInsensitive_ ? value.toString().toCaseFolded() : value.toString();
-        } else if (value.isValid()) {
-            switch (value.typeId()) {
-            case QMetaType::QDate:
-                part.number = value.toDate().toJulianDay();
-                break;
-            case QMetaType::QTime:
-                part.number = value.toTime().msecsSinceStartOfDay();
-                break;
-            default:
-                part.number = StoredNumber(value);
-            }
-        }
-        key[size_t(i)] = std::move(part);
+        TKeyPart &part = key[size_t(i)];
+        if (!text_[size_t(i)])
+            KeyNumber(value, part.number);
+        else if (value.isValid())
+            part.text = caseInsensitive_ ? value.toString().toCaseFolded() : value.toString();
     }
     return key;
 }
@@ -224,9 +236,27 @@ void TIndexSort::Build(const std::vector<std::unique_ptr<TRecord>> &records)
             order_[i] = records[i].get();
         return;
     }
-    std::vector<TKey> keys;
-    keys.reserve(records.size());
     std::vector<SortItem> items(records.size());
+    std::vector<TKey> keys;
+    if (std::none_of(text_.begin(), text_.begin() + parts, [](bool text) { return text; })) {
+        // Numbers only: the words hold every key whole, so the sort needs
+        // no keys beside them.
+        for (size_t i = 0; i < records.size(); ++i) {
+            quint64 words[2] = {0, 0};
+            for (int part = 0; part < parts; ++part) {
+                qint64 number = std::numeric_limits<qint64>::min();
+                KeyNumber(records[i]->values[size_t(fields_[size_t(part)])], number);
+                words[part] = quint64(number) ^ (quint64(1) << 63);
+            }
+            items[i].position = quint32(i);
+            Finish(items[i], words, true);
+        }
+        SortRange(items.data(), items.data() + items.size(), keys, parts, -1, 0);
+        for (size_t i = 0; i < items.size(); ++i)
+            order_[i] = records[items[i].position].get();
+        return;
+    }
+    keys.reserve(records.size());
     for (size_t i = 0; i < records.size(); ++i) {
         keys.push_back(MakeKey(records[i]->values));
         items[i].position = quint32(i);

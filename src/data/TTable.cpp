@@ -69,7 +69,7 @@ void TField::Clear()
 
 TTable::TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> indexes, QObject *parent)
     : QObject(parent), name_(name), fields_(std::move(fields)), indexes_(std::move(indexes)),
-      sync_(std::make_unique<TFileSync>())
+      sync_(std::make_unique<TFileSync>()), texts_(std::make_unique<TTextArena>())
 {
     setObjectName(name);
     for (int i = 0; i < fields_.size(); ++i) {
@@ -110,6 +110,7 @@ void TTable::ForgetData()
     ++dataVersion_;
     sync_->Forget();
     records_.clear();
+    texts_->Clear();
     indexCaches_.clear();
     DropVisible();
     SetCursor(nullptr, currentRow_);
@@ -141,16 +142,11 @@ void TTable::LoadFile()
     // and nobody changed it since): keep it instead of reading it again.
     if (sync_->hasData && sync_->loadedFrom == fileName_ && sync_->loadedStamp == stamp)
         return;
-    // The keys of the indexes are decoded at once: sorting reads every one
-    // of them, and does so faster from texts read in file order.
-    QList<int> keys;
-    for (const TIndexDef &index : indexes_)
-        for (const QString &field : index.fields)
-            if (const int at = FieldIndex(field); at >= 0 && !keys.contains(at))
-                keys << at;
-    TRecords records = TTableFile(name_, fields_).Load(fileName_, keys);
+    TTextArena texts;
+    TRecords records = TTableFile(name_, fields_).Load(fileName_, texts);
     ForgetData();
     records_ = std::move(records);
+    *texts_ = std::move(texts);
     for (const auto &record : records_) {
         record->serial = nextSerial_++;
         sync_->maxRowId = std::max(sync_->maxRowId, record->rowId);
@@ -596,8 +592,11 @@ int TTable::MaxInteger(const QString &field, int fallback) const
         cached = MaxCache{dataVersion_, false, 0};
         for (const auto &record : records_) {
             const QVariant &value = record->Value(size_t(index));
-            if (value.isValid() && (!cached.found || value.toInt() > cached.highest)) {
-                cached.highest = value.toInt();
+            if (!value.isValid())
+                continue;
+            const int number = int(StoredNumber(value));
+            if (!cached.found || number > cached.highest) {
+                cached.highest = number;
                 cached.found = true;
             }
         }

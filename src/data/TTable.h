@@ -41,6 +41,7 @@ class TTable;
 class TIndexSort;
 struct TRecord;
 struct TFileSync;
+class TTextArena;
 
 // Accessor of one field of a table's current record (the edit buffer while
 // editing or inserting). Cheap to copy; valid while the table lives.
@@ -255,7 +256,8 @@ private:
 
     std::vector<std::unique_ptr<TRecord>> records_; // order of insertion
     quint64 nextSerial_ = 1;
-    std::unique_ptr<TFileSync> sync_; // the file the records mirror and the changes since
+    std::unique_ptr<TFileSync> sync_;   // the file the records mirror and the changes since
+    std::unique_ptr<TTextArena> texts_; // the bytes of the texts not yet read
 
     QString indexName_;
     mutable std::map<QString, std::unique_ptr<TIndexSort>> indexCaches_;

@@ -328,12 +328,34 @@ QString TTableFile::CreateTableSql() const
            columns.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
-TRecords TTableFile::Load(const QString &fileName, const QList<int> &decodedTexts) const
+QByteArray TTextArena::Hold(const char *text, int size)
 {
-    std::vector<bool> decodeNow(size_t(fields_.size()));
-    for (int field : decodedTexts)
-        if (field >= 0 && field < fields_.size())
-            decodeNow[size_t(field)] = true;
+    // Blocks of 256 KiB hold the many short texts with no overhead each; a
+    // long text gets a block of its own, so no block wastes much room.
+    constexpr size_t kBlock = size_t(256) << 10;
+    if (size <= 0)
+        return text ? QByteArray(text, 0) : QByteArray();
+    const size_t bytes = size_t(size);
+    char *at;
+    if (bytes > kBlock / 4) {
+        blocks_.emplace_back(new char[bytes]);
+        at = blocks_.back().get();
+    } else {
+        if (room_ - used_ < bytes) {
+            blocks_.emplace_back(new char[kBlock]);
+            open_ = blocks_.back().get();
+            used_ = 0;
+            room_ = kBlock;
+        }
+        at = open_ + used_;
+        used_ += bytes;
+    }
+    std::memcpy(at, text, bytes);
+    return QByteArray::fromRawData(at, size);
+}
+
+TRecords TTableFile::Load(const QString &fileName, TTextArena &texts) const
+{
     if (!QFileInfo(fileName).isFile())
         throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName));
     try {
@@ -379,16 +401,23 @@ TRecords TTableFile::Load(const QString &fileName, const QList<int> &decodedText
                 records.reserve(size_t(std::clamp<sqlite3_int64>(sqlite3_column_int64(last.Handle(), 0), 0,
                                                                  QFileInfo(fileName).size() / 8)));
         }
+        const qsizetype count = fields_.size();
         while (select.Step()) {
             auto record = std::make_unique<TRecord>();
             record->rowId = sqlite3_column_int64(stmt, 0);
-            record->values.resize(size_t(fields_.size()));
-            for (int i = 0; i < fields_.size(); ++i) {
-                const int col = i + 1;
-                const int type = sqlite3_column_type(stmt, col);
-                if (type == SQLITE_NULL)
+            // Each value is made in its place, once.
+            std::vector<QVariant> &values = record->values;
+            values.reserve(size_t(count));
+            for (int i = 0; i < count; ++i) {
+                // The cell is read through its value, which spares each
+                // access the checks of the column functions; the connection
+                // is used by this thread alone.
+                sqlite3_value *cell = sqlite3_column_value(stmt, i + 1);
+                const int type = sqlite3_value_type(cell);
+                if (type == SQLITE_NULL) {
+                    values.emplace_back();
                     continue;
-                QVariant &value = record->values[size_t(i)];
+                }
                 const TFieldDef &field = fields_[i];
                 if (field.type == ftInteger) {
                     if (type != SQLITE_INTEGER)
@@ -397,35 +426,30 @@ TRecords TTableFile::Load(const QString &fileName, const QList<int> &decodedText
                     // The record store keeps 32-bit numbers (as every
                     // identifier of the program is); a larger one is not
                     // this program's and is refused rather than cut.
-                    const sqlite3_int64 number = sqlite3_column_int64(stmt, col);
+                    const sqlite3_int64 number = sqlite3_value_int64(cell);
                     if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
                         throw AppError(
                             QStringLiteral("field %1 holds a number out of range").arg(field.name));
-                    value = int(number);
+                    values.emplace_back(int(number));
                     continue;
                 }
-                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
-                const int bytes = sqlite3_column_bytes(stmt, col);
-                if (field.type == ftDate || field.type == ftTime) {
-                    bool valid = false;
-                    if (field.type == ftDate) {
-                        const QDate date = DecodeDate(text, bytes);
-                        valid = date.isValid();
-                        value = QVariant(date);
-                    } else {
-                        const QTime time = DecodeTime(text, bytes);
-                        valid = time.isValid();
-                        value = QVariant(time);
-                    }
-                    if (!valid)
+                const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(cell));
+                const int bytes = sqlite3_value_bytes(cell);
+                if (field.type == ftDate) {
+                    const QDate date = DecodeDate(text, bytes);
+                    if (!date.isValid())
                         throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
                                            .arg(field.name));
-                    continue;
+                    values.emplace_back(date);
+                } else if (field.type == ftTime) {
+                    const QTime time = DecodeTime(text, bytes);
+                    if (!time.isValid())
+                        throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
+                                           .arg(field.name));
+                    values.emplace_back(time);
+                } else {
+                    values.emplace_back(texts.Hold(text, bytes)); // decoded on first read
                 }
-                if (decodeNow[size_t(i)])
-                    value = QString::fromUtf8(text, bytes);
-                else
-                    value = QByteArray(text, bytes); // decoded on first read
             }
             records.push_back(std::move(record));
         }

@@ -8,9 +8,10 @@
 #include <memory>
 #include <vector>
 
-// A stored value as it is read. Texts come from a file as their UTF-8 bytes
-// and are decoded on first read, which keeps opening lean and the texts
-// never read (most memos) at half the memory.
+// A stored value as it is read. Texts come from a file as their UTF-8 bytes,
+// held in the table's text arena without a copy (see TTextArena), and are
+// decoded on first read, which keeps opening lean and the texts never read
+// (most memos) at half the memory.
 inline const QVariant &ReadValue(QVariant &value)
 {
     if (value.typeId() == QMetaType::QByteArray)
@@ -47,6 +48,23 @@ struct TRecord {
 };
 
 using TRecords = std::vector<std::unique_ptr<TRecord>>;
+
+// The UTF-8 bytes of the texts of a loaded table, kept together in large
+// blocks instead of one allocation per text. A text not yet read is a
+// QByteArray over its bytes here (QByteArray::fromRawData), so the arena
+// must outlive every record loaded with it; blocks never move.
+class TTextArena {
+public:
+    // A QByteArray over a copy of the bytes that stays valid while the arena
+    // lives.
+    QByteArray Hold(const char *text, int size);
+    void Clear() { *this = TTextArena(); }
+
+private:
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char *open_ = nullptr; // the block being filled
+    size_t used_ = 0, room_ = 0;
+};
 
 // A file as it is on disk (size, times, inode); size -1 when it is missing.
 // Equal stamps mean nobody changed the file in between.
@@ -98,9 +116,8 @@ public:
     // Reads every record in file order. Never creates or changes the file;
     // refuses a file that is not such a database, holds another table or
     // layout, or has a newer format version. Texts are kept as their UTF-8
-    // bytes until first read (see ReadValue), except those of the fields
-    // decodedTexts, which are decoded at once.
-    TRecords Load(const QString &fileName, const QList<int> &decodedTexts = {}) const;
+    // bytes in `texts` until first read (see ReadValue).
+    TRecords Load(const QString &fileName, TTextArena &texts) const;
 
     // Writes a complete new file beside fileName and renames it over the old
     // one, so a crash or a full disk leaves the old file or the new one.

@@ -114,7 +114,7 @@ void TTables::OpenTable(TableMember member, bool create)
     table->First();
 }
 
-bool TTables::Open(const QString &fileName, bool create, QString *error)
+void TTables::Open(const QString &fileName, bool create)
 {
     if (isOpen_)
         Close();
@@ -133,18 +133,16 @@ bool TTables::Open(const QString &fileName, bool create, QString *error)
                                           &TDataModuleMain::DataSourceActionsDataChange);
         isOpen_ = true;
         data_.DataSourceActionsDataChange();
-        return true;
+        return;
     }
     fileName_.clear();
     isOpen_ = false;
-    if (error)
-        *error = OpenErrorMessage(*failed);
     // Nothing of a set that did not open is written: the files stay as
     // they were.
     for (TableMember member : kTableMembers)
         Table(member)->Abandon();
     CloseTables();
-    return false;
+    throw AppError(OpenErrorMessage(*failed));
 }
 
 void TTables::Close()

@@ -15,10 +15,9 @@ public:
     explicit TTables(TDataModuleMain &data);
 
     // Opens (create: makes new and empty) the six tables of the Action File
-    // whose header file is fileName. On failure closes everything, sets
-    // error (when given) to the failing table's message and returns false;
-    // the caller tells the user.
-    bool Open(const QString &fileName, bool create, QString *error = nullptr);
+    // whose header file is fileName. On failure closes everything and throws
+    // AppError with the failing table's message; the caller tells the user.
+    void Open(const QString &fileName, bool create);
     // Closes all six tables; changed tables are written first. A failed
     // write is thrown after the other tables were written, and leaves the
     // set open with that table's changes pending.

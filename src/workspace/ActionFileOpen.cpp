@@ -2,6 +2,7 @@
 
 #include "ActionFileLock.h"
 #include "ActionFileNames.h"
+#include "AppError.h"
 #include "Backup.h"
 #include "MemberFiles.h"
 #include "TDataModuleMain.h"
@@ -49,11 +50,13 @@ bool ShowOpenedFile(TActionListView &view, bool fromContainer)
 
 bool OpenTables(TTables &tables, const QString &actFile, bool create)
 {
-    QString error;
-    if (tables.Open(actFile, create, &error))
+    try {
+        tables.Open(actFile, create);
         return true;
-    Ui().MessageBox(error, QStringLiteral("File open Error"), MB_OK | MB_ICONERROR);
-    return false;
+    } catch (const AppError &error) {
+        Ui().MessageBox(error.message(), QStringLiteral("File open Error"), MB_OK | MB_ICONERROR);
+        return false;
+    }
 }
 
 bool ActionFileReadOnly()

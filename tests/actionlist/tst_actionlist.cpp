@@ -137,7 +137,7 @@ void TestActionList::cleanup()
 void TestActionList::CreateFile(const Values &header, const QList<Values> &actions, const QList<Values> &logs,
                                 const QList<Values> &decisions, const QList<Values> &statements)
 {
-    QVERIFY(data_->Tables.Open(file_, true));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, true));
     data_->cdsAction->Edit();
     for (auto it = header.cbegin(); it != header.cend(); ++it)
         data_->cdsAction->FieldByName(it.key()).SetValue(it.value());
@@ -151,7 +151,7 @@ void TestActionList::CreateFile(const Values &header, const QList<Values> &actio
     for (const Values &values : statements)
         AppendTo(data_->cdsStatement, values);
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     data_->FilterLogByAction();
 }
 
@@ -379,7 +379,7 @@ void TestActionList::showMineEndsWithTheWindow()
     form.reset();
 
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     QCOMPARE(ListedIds(data_->cdsActions), QStringList({"a", "z"}));
 }
 
@@ -573,7 +573,7 @@ void TestActionList::failedCloseKeepsWindowAndChanges()
     QVERIFY(!data_->Tables.IsOpen());
     QVERIFY(form->ListChanged());
 
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     data_->cdsActions->SetFiltered(false);
     QCOMPARE(CountWhere(data_->cdsActions, "ID_ACTION", "added"), 1);
 }

@@ -670,7 +670,7 @@ private Q_SLOTS:
             written = parser.ActFileName();
             QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackOk));
         }
-        QVERIFY(data.Tables.Open(written, false));
+        QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(written, false));
         QCOMPARE(data.cdsActions->RecordCount(), 1);
         data.Tables.Close();
     }

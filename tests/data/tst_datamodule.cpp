@@ -88,7 +88,7 @@ private Q_SLOTS:
     {
         Settings().Company.Name = "ACME";
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), true));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         QVERIFY(dm.Tables.IsOpen());
         QCOMPARE(dm.Tables.FileName(), Plan());
         QCOMPARE(dm.LastActionId(), 0);
@@ -108,7 +108,7 @@ private Q_SLOTS:
             QVERIFY2(QFileInfo::exists(TTables::TableFileName(Plan(), TableMember(code))),
                      qPrintable(QString::number(code)));
 
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.cdsAction->RecordCount(), 1);
         QCOMPARE(dm.cdsAction->FieldByName("DATE_ENTERED").AsDate(), QDate::currentDate());
         QCOMPARE(dm.cdsAction->FieldByName("COMPANY").AsString(), QStringLiteral("ACME"));
@@ -140,7 +140,7 @@ private Q_SLOTS:
         QFETCH(QString, attribute);
         Settings().Actions.AtributeSeparator = separator;
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), true));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.cdsAction->Edit();
         dm.cdsAction->FieldByName("HOME_ID").SetAsString(homeId);
         dm.cdsAction->Post();
@@ -158,7 +158,7 @@ private Q_SLOTS:
     {
         {
             TDataModuleMain dm;
-            QVERIFY(dm.Tables.Open(Plan(), true));
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             for (const QVariant &id : {QVariant(5), QVariant(17), QVariant(), QVariant(3)})
                 dm.cdsActions->AppendRecord({id});
             dm.cdsLog->AppendRecord({9, 17});
@@ -166,7 +166,7 @@ private Q_SLOTS:
             dm.Tables.Close();
         }
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.LastActionId(), 17);
         QCOMPARE(dm.Tables.LastLogId(), 9);
         QCOMPARE(dm.Tables.LastDecisionId(), 0);
@@ -187,13 +187,13 @@ private Q_SLOTS:
         const int largest = std::numeric_limits<int>::max();
         {
             TDataModuleMain dm;
-            QVERIFY(dm.Tables.Open(Plan(), true));
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             dm.cdsActions->AppendRecord({largest - 1});
             dm.cdsLog->AppendRecord({largest, largest - 1});
             dm.Tables.Close();
         }
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.LastActionId(), largest - 1);
         QCOMPARE(dm.Tables.LastLogId(), largest);
         QCOMPARE(dm.NextId(rkAction), largest);
@@ -207,7 +207,7 @@ private Q_SLOTS:
     {
         {
             TDataModuleMain dm;
-            QVERIFY(dm.Tables.Open(Plan(), true));
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             dm.cdsActions->AppendRecord({1, 1, "B"});
             dm.cdsActions->AppendRecord({2, 2, "c"});
             dm.cdsActions->AppendRecord({3, 3, "a"});
@@ -221,7 +221,7 @@ private Q_SLOTS:
             dm.Tables.Close();
         }
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.cdsActions->IndexName(), QStringLiteral("ATTRIBUTE_DESC"));
         QVERIFY(dm.cdsActions->Filtered());
         QCOMPARE(Column(dm.cdsActions, "ATTRIBUTE"), QStringList({"c", "B", "a"}));
@@ -256,7 +256,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         {
             TDataModuleMain dm;
-            QVERIFY(dm.Tables.Open(Plan(), true));
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
             dm.Tables.Close();
         }
@@ -289,11 +289,15 @@ private Q_SLOTS:
 
     // The table set reports a failed open to its caller and tells the user
     // nothing itself.
-    void failedOpenReturnsTheMessageWithoutShowingIt()
+    void failedOpenThrowsTheMessageWithoutShowingIt()
     {
         TDataModuleMain dm;
         QString error;
-        QVERIFY(!dm.Tables.Open(dir_->filePath("Missing.act"), false, &error));
+        try {
+            dm.Tables.Open(dir_->filePath("Missing.act"), false);
+        } catch (const AppError &e) {
+            error = e.message();
+        }
         QCOMPARE(error, TTables::OpenErrorMessage(TableMember::Header));
         QVERIFY(ui_.calls.isEmpty());
         QVERIFY(!dm.Tables.IsOpen());
@@ -315,7 +319,7 @@ private Q_SLOTS:
         const QString other = dir_->filePath("Other.act");
         {
             TDataModuleMain dm;
-            QVERIFY(dm.Tables.Open(other, true));
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(other, true));
             for (int i = 0; i < 3; ++i)
                 SaveNewAction(dm);
             for (int i = 0; i < 3; ++i)
@@ -329,11 +333,11 @@ private Q_SLOTS:
             QVERIFY(WriteFileBytes(member, "not a table file\n"));
 
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), true));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.Tables.Table(TableMember(code))->SetFiltered(false);
         const int created = dm.Tables.Table(TableMember(code))->RecordCount();
         dm.Tables.Close();
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         TTable *table = dm.Tables.Table(TableMember(code));
         table->SetFiltered(false);
         QCOMPARE(table->RecordCount(), created);
@@ -352,13 +356,13 @@ private Q_SLOTS:
         QFETCH(QString, fault);
         {
             TDataModuleMain dm;
-            QVERIFY(dm.Tables.Open(Plan(), true));
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
             dm.Tables.Close();
         }
         const QString actions = TTables::TableFileName(Plan(), TableMember::Actions);
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         for (int i = 0; i < 20; ++i)
             SaveNewAction(dm);
         dm.cdsActions->Edit();
@@ -395,7 +399,7 @@ private Q_SLOTS:
         QVERIFY(!dm.cdsActions->Modified());
         dm.Tables.Close();
         QVERIFY(!dm.Tables.IsOpen());
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.LastActionId(), 21);
         dm.Tables.Close();
     }
@@ -417,7 +421,7 @@ private Q_SLOTS:
         QString tableName;
         {
             TDataModuleMain dm;
-            QVERIFY(dm.Tables.Open(Plan(), true));
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
             tableName = dm.Tables.Table(TableMember(code))->TableName();
             dm.Tables.Close();
@@ -442,7 +446,7 @@ private Q_SLOTS:
     void logFollowsCurrentAction()
     {
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), true));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.cdsActions->AppendRecord({1, 1, "A1"});
         dm.cdsActions->AppendRecord({2, 2, "A2"});
         dm.cdsLog->AppendRecord({1, 1});
@@ -450,7 +454,7 @@ private Q_SLOTS:
         dm.cdsLog->AppendRecord({3, 2});
         dm.cdsLog->AppendRecord({4, 99}); // belongs to no action
         dm.Tables.Close();
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         dm.cdsActions->First();
         QCOMPARE(dm.cdsLog->Filter(), QStringLiteral("ID_ACTION = 2"));
         QCOMPARE(dm.cdsLog->RecordCount(), 2);
@@ -461,12 +465,12 @@ private Q_SLOTS:
         dm.cdsActions->Cancel();
         QCOMPARE(dm.cdsLog->RecordCount(), 1);
         dm.Tables.Close();
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         dm.UnfilterLog();
         QCOMPARE(dm.cdsLog->RecordCount(), 4);
         Settings().Actions.Filter = 2; // resolved only: none
         dm.Tables.Close();
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.cdsActions->RecordCount(), 0);
         QCOMPARE(dm.cdsLog->Filter(), QStringLiteral("ID_ACTION = -1000"));
         QCOMPARE(dm.cdsLog->RecordCount(), 0);
@@ -490,7 +494,7 @@ private Q_SLOTS:
         QFETCH(QString, actor);
         Settings().Actions.TransferData = transfer;
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), true));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.cdsAction->Edit();
         dm.cdsAction->FieldByName("ACTOR_HOME").SetAsString("HOME");
         dm.cdsAction->Post();
@@ -519,7 +523,7 @@ private Q_SLOTS:
     {
         FakeWindow window;
         TDataModuleMain dm;
-        QVERIFY(dm.Tables.Open(Plan(), true));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.cdsAction->Edit();
         dm.cdsAction->FieldByName("ACTOR_HOME").SetAsString("ABC");
         dm.cdsAction->Post();
@@ -529,7 +533,7 @@ private Q_SLOTS:
 
         window.Watch(dm);
         dm.SetShowMine(true);
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(Column(dm.cdsActions, "ACTOR_OWNER"), QStringList({" ABC", "abc"}));
         QVERIFY(window.severity.visible);
         QCOMPARE(window.status.text, QStringLiteral("V"));
@@ -537,7 +541,7 @@ private Q_SLOTS:
         dm.Tables.Close();
 
         Settings().Actions.Filter = 2;
-        QVERIFY(dm.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QVERIFY(!window.severity.visible);
         QVERIFY(!window.status.visible);
         dm.DataSourceLogDataChange();
@@ -551,7 +555,7 @@ private Q_SLOTS:
     {
         {
             TDataModuleMain dm;
-            QVERIFY(dm.Tables.Open(Plan(), true));
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             for (int i = 0; i < 30; ++i)
                 SaveNewAction(dm);
             dm.Tables.Close();
@@ -564,7 +568,7 @@ private Q_SLOTS:
             return rows;
         };
         auto dm = std::make_unique<TDataModuleMain>();
-        QVERIFY(dm->Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm->Tables.Open(Plan(), false));
         dm->cdsActions->SetRecNo(4);
         dm->cdsActions->Edit();
         dm->cdsActions->FieldByName("ATTRIBUTE").SetAsString("ZZZ");
@@ -573,12 +577,12 @@ private Q_SLOTS:
         dm->cdsActions->Delete();
         SaveNewAction(*dm);
         dm->Tables.Close();
-        QVERIFY(dm->Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(dm->Tables.Open(Plan(), false));
         const QStringList reloaded = dump(*dm);
         dm->Tables.Close();
         dm.reset();
         TDataModuleMain fresh;
-        QVERIFY(fresh.Tables.Open(Plan(), false));
+        QVERIFY_THROWS_NO_EXCEPTION(fresh.Tables.Open(Plan(), false));
         QCOMPARE(reloaded, dump(fresh));
         QVERIFY(reloaded.first().endsWith("ZZZ"));
         QCOMPARE(fresh.LastActionId(), 31);

@@ -116,7 +116,7 @@ void TestEditors::init()
     Settings().Actions.AtributeSeparator = QStringLiteral("_");
     Settings().Actions.TransferData = true;
     file_ = dir_->filePath(QStringLiteral("Test.act"));
-    QVERIFY(data_->Tables.Open(file_, true));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, true));
 }
 
 void TestEditors::cleanup()
@@ -140,7 +140,7 @@ int TestEditors::AddAction(int id, const QString &idAction, int chain)
 void TestEditors::Reopen()
 {
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     data_->cdsActions->SetIndexName(QStringLiteral("ID_ASC"));
 }
 

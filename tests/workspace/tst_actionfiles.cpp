@@ -783,7 +783,7 @@ void TestActionFiles::refusedNewOrOpenLeavesTheTableSetAsItWas()
     Settings().General.MakeBackup = true;
     const QStringList before = Entries(work_);
     FakeUiServices fake;
-    QVERIFY(data_->Tables.Open(work_ + "/Open.act", false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(work_ + "/Open.act", false));
     ScriptedList().Set([](bool) {
         QTest::qFail("the action list must not be shown", __FILE__, __LINE__);
         return false;

@@ -1,5 +1,6 @@
 #include "ActionFileCommands.h"
 #include "ActionFileOpen.h"
+#include "AppError.h"
 #include "Backup.h"
 #include "FakeUiServices.h"
 #include "ScriptedActionList.h"
@@ -114,8 +115,11 @@ int RunSaver(int argc, char **argv, const QString &actFile)
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
     for (;;) {
-        if (!data.Tables.Open(actFile, false))
+        try {
+            data.Tables.Open(actFile, false);
+        } catch (const AppError &) {
             return 2;
+        }
         ChangeTable(*data.cdsActions, kActions);
         ChangeTable(*data.cdsActor, kActor);
         data.Tables.Close();
@@ -161,7 +165,7 @@ void TestCrashConsistency::killedSavesLeaveWholeStates()
     Settings().Folders.Actions = work;
     {
         FakeUiServices ui;
-        QVERIFY(data.Tables.Open(actFile, true));
+        QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(actFile, true));
         for (int k = 0; k < kRecords; ++k) {
             QVariantList action(data.cdsActions->FieldCount());
             action[0] = k + 1;

@@ -261,7 +261,7 @@ void TestLock::staleLockIsTakenOver()
     QVERIFY(fake.messages().isEmpty());
     QVERIFY(!QFileInfo::exists(TFileLock::LockFileName(actFile)));
     // Not read-only: the change was written.
-    QVERIFY(data_->Tables.Open(actFile, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(actFile, false));
     QCOMPARE(data_->cdsActions->RecordCount(), 1);
     data_->Tables.Close();
 }
