@@ -90,11 +90,12 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
         if (lock_)
             RemoveWriterLeftovers(actFile_);
     }
-    QString error;
-    if (!data.Tables.Open(actFile_, false, &error)) {
+    try {
+        data.Tables.Open(actFile_, false);
+    } catch (const AppError &e) {
         // The unpacked members are temporary files: the container is named.
-        const QString where = IsDravelinFile(fileName) ? fileName : FailedMember(actFile_, error);
-        throw AppError(error + QLatin1Char(' ') + Quoted(where));
+        const QString where = IsDravelinFile(fileName) ? fileName : FailedMember(actFile_, e.message());
+        throw AppError(e.message() + QLatin1Char(' ') + Quoted(where));
     }
     open_ = true;
     // Commands see every action unless they set a filter of their own.

@@ -629,9 +629,11 @@ int CmdImport(TDataModuleMain &data, const QStringList &arguments)
         // A journal left under one of the new names would be rolled back into the new file.
         RemoveJournals(actFile);
     }
-    QString error;
-    if (!data.Tables.Open(actFile, true, &error))
-        throw AppError(error + QLatin1Char(' ') + Quoted(target));
+    try {
+        data.Tables.Open(actFile, true);
+    } catch (const AppError &e) {
+        throw AppError(e.message() + QLatin1Char(' ') + Quoted(target));
+    }
     try {
         ImportJson(data, json);
         data.Tables.Close();

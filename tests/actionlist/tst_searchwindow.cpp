@@ -96,7 +96,7 @@ void TestSearchWindow::cleanup()
 void TestSearchWindow::CreateFile()
 {
     const QString file = fixture_.dir->filePath(QStringLiteral("Work.act"));
-    QVERIFY(data_->Tables.Open(file, true));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file, true));
     AppendTo(data_->cdsActions,
              {{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}, {"DESCRIPTION", "first walrus"}});
     AppendTo(data_->cdsActions, {{"ID", 2}, {"ATTRIBUTE", "C"}, {"ID_ACTION", "two"}, {"SYNOPSIS", "solo"}});
@@ -110,7 +110,7 @@ void TestSearchWindow::CreateFile()
     AppendTo(data_->cdsDecision, {{"ID", 20}, {"ID_ACTION", 2}, {"SYNOPSIS", "walrus decided"}});
     AppendTo(data_->cdsStatement, {{"ID", 30}, {"ID_ACTION", 1}, {"BACKED_BY", "walrus the statement"}});
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file, false));
     data_->cdsActions->Last();
     data_->FilterLogByAction();
 }

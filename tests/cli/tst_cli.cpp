@@ -104,8 +104,7 @@ private:
     {
         const QString actFile = Path(name);
         TDataModuleMain &data = *ws.data;
-        if (!data.Tables.Open(actFile, true))
-            return QString();
+        data.Tables.Open(actFile, true);
         TTable *header = data.cdsAction;
         header->Edit();
         for (int field = 0; field < header->FieldCount(); ++field)
@@ -341,7 +340,7 @@ private Q_SLOTS:
         QCOMPARE(resolve.exitCode, 0);
 
         TDataModuleMain &data = *ws.data;
-        QVERIFY(data.Tables.Open(actFile, false));
+        QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(actFile, false));
         TTable *actions = data.cdsActions;
         actions->SetFiltered(false);
         QCOMPARE(actions->RecordCount(), 4);

@@ -106,7 +106,7 @@ void TestSearch::CreateFile(const QList<Values> &actions, const QList<Values> &l
                             const QList<Values> &decisions, const QList<Values> &statements)
 {
     const QString file = fixture_.dir->filePath(QStringLiteral("Work.act"));
-    QVERIFY(data_->Tables.Open(file, true));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file, true));
     for (const Values &values : actions)
         AppendTo(data_->cdsActions, values);
     for (const Values &values : logs)
@@ -116,7 +116,7 @@ void TestSearch::CreateFile(const QList<Values> &actions, const QList<Values> &l
     for (const Values &values : statements)
         AppendTo(data_->cdsStatement, values);
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file, false));
     data_->FilterLogByAction();
 }
 

@@ -89,7 +89,7 @@ void TestContacts::init()
 {
     fixture_.Start();
     file_ = fixture_.dir->filePath(QStringLiteral("Contacts.act"));
-    QVERIFY(data_->Tables.Open(file_, true));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, true));
 }
 
 void TestContacts::cleanup()
@@ -766,7 +766,7 @@ void TestContacts::contactsAndPropertiesSurviveReopening()
         Click(&form, "ButtonOK");
     }
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     TTable *actors = data_->cdsActor;
     QCOMPARE(actors->RecordCount(), 1);
     QCOMPARE(actors->FieldByName("ID").AsString(), QStringLiteral("Evans"));

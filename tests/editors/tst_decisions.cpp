@@ -101,7 +101,7 @@ void TestDecisions::init()
 {
     fixture_.Start();
     file_ = dir_->filePath(QStringLiteral("Test.act"));
-    QVERIFY(data_->Tables.Open(file_, true));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, true));
 }
 
 void TestDecisions::cleanup()
@@ -244,7 +244,7 @@ void TestDecisions::newRecordIsListedAndSurvivesReopening()
     // The other action's record sets the counter the new one goes past.
     AddRecord(*kind, 7, 1, QDate(2026, 1, 5), QStringLiteral("earlier"));
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
 
     {
         auto form = EditAction(2, kind == &DecisionKind() ? 1 : 2);
@@ -271,7 +271,7 @@ void TestDecisions::newRecordIsListedAndSurvivesReopening()
         Child<QPushButton>(form.get(), QStringLiteral("ButtonOK"))->click();
     }
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
 
     TTable *table = kind->Table();
     QCOMPARE(table->RecordCount(), 2);
@@ -297,7 +297,7 @@ void TestDecisions::newRecordWithoutIdIsNeverPosted()
     // The largest identifier is taken, so none is left for a new record.
     AddRecord(*kind, std::numeric_limits<int>::max(), 1, QDate(2026, 1, 5), QStringLiteral("last"));
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     QVERIFY(GotoAction(1));
     data_->FilterDecisionsByAction();
     data_->FilterStatementsByAction();
@@ -608,7 +608,7 @@ void TestDecisions::titleClicksSortAndColourTitles()
     AddRecord(*kind, 2, 1, QDate(2026, 1, 3), QStringLiteral("alpha"));
     AddRecord(*kind, 3, 1, QDate(2026, 1, 1), QStringLiteral("charlie"));
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     auto form = EditAction(1, kind == &DecisionKind() ? 1 : 2);
     TDecisionsPage *page = kind == &DecisionKind() ? form->DecisionsPage : form->StatementsPage;
     QHeaderView *header = page->Grid->horizontalHeader();
@@ -751,7 +751,7 @@ void TestDecisions::screenshots()
         }
     }
     data_->Tables.Close();
-    QVERIFY(data_->Tables.Open(file_, false));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     auto form = EditAction(1, 1);
     form->resize(860, 560);
     QTest::qWait(200);

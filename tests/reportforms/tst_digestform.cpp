@@ -46,7 +46,8 @@ void TestDigestForm::init()
 {
     fixture_.Start();
     data_ = fixture_.data.get();
-    QVERIFY(data_->Tables.Open(fixture_.dir->filePath(QStringLiteral("Digest.act")), true));
+    QVERIFY_THROWS_NO_EXCEPTION(
+        data_->Tables.Open(fixture_.dir->filePath(QStringLiteral("Digest.act")), true));
     Fill(*data_);
 }
 

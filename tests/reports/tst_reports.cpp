@@ -76,7 +76,7 @@ void TestReports::init()
     fixture_.Start();
     data_ = fixture_.data.get();
     file_ = fixture_.dir->filePath(QStringLiteral("Report.act"));
-    QVERIFY(data_->Tables.Open(file_, true));
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, true));
     Fill(*data_);
 }
 
