@@ -95,6 +95,7 @@ private Q_SLOTS:
     void gridAndIndicatorsFollowCurrentAction();
     void shortcutsRunCommands_data();
     void shortcutsRunCommands();
+    void navigationButtonsShowIconsNotText();
     void readOnlyFileChangesNothing();
     void contactsOpenSortedByIdAndOrderComesBack();
     void propertiesRenewCaption_data();
@@ -721,6 +722,21 @@ void TestActionList::propertiesRenewCaption()
     QCOMPARE(data_->cdsAction->State(), dsBrowse);
     QCOMPARE(data_->cdsAction->FieldByName("TITLE").AsString(),
              ok ? typed.trimmed().isEmpty() ? QString() : typed : QStringLiteral("Old title"));
+}
+
+void TestActionList::navigationButtonsShowIconsNotText()
+{
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}}});
+    auto form = ShowForm();
+    for (const char *what : {"Action", "LogEntry"})
+        for (const char *step : {"First", "Previous", "Next", "Last"}) {
+            const QString name = QStringLiteral("Button%1%2").arg(QLatin1String(step), QLatin1String(what));
+            const auto *button = form->findChild<QToolButton *>(name);
+            QVERIFY2(button, qPrintable(name));
+            QVERIFY2(button->text().isEmpty(), qPrintable(name));
+            QVERIFY2(!button->icon().isNull(), qPrintable(name));
+            QVERIFY(button->toolTip().startsWith(QStringLiteral("Go to the %1 ").arg(QLatin1String(step))));
+        }
 }
 
 void TestActionList::screenshot()
