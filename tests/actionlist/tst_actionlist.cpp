@@ -763,6 +763,7 @@ void TestActionList::screenshot()
         {"HW-009", "Drainage outfall", "Resolved", "Low", 4, true},
         {"HW-010", "Mooring layout review", "Active", "High", 2, false},
         {"HW-011", "Paint schedule", "Void", "Medium", 999, false},
+        {"HW-012", "Gangway handrails", "Assigned", "Medium to High", 7, false},
     };
     QList<Values> actions;
     int id = 0;
