@@ -1,5 +1,7 @@
 // Opens the program's main windows one after the other, as a user does, and
-// saves a picture of each with its window manager frame into a folder:
+// saves a picture of each with its window manager frame into a folder (the
+// main window, settings, action list, action editor, log editor, About window
+// and Rename query):
 //   dravelin-screenshots <folder>
 // Run it on a display with a window manager and a Workspace holding one Action
 // File (scripts/screenshots prepares both). Every window but the main window is
@@ -120,6 +122,24 @@ void Trigger(QAction *action, const char *name)
         ++failures;
     }
 }
+// The About window and the Rename query of the main window, then the end.
+void ShootAboutAndRename()
+{
+    auto *main = qobject_cast<TFormMain *>(TopWindow("TFormMain"));
+    After(kSettle, [main] {
+        Shoot("TFormAbout", QStringLiteral("about"));
+        After(kSettle / 2, [main] {
+            After(kSettle, [] {
+                Shoot("QInputDialog", QStringLiteral("rename-query"));
+                After(kSettle / 2, [] { QApplication::exit(failures ? 1 : 0); });
+                CloseModal("QInputDialog");
+            });
+            Trigger(main ? main->ActionRename : nullptr, "ActionRename");
+        });
+        CloseModal("TFormAbout");
+    });
+    Trigger(main ? main->ActionAbout : nullptr, "ActionAbout");
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -159,7 +179,7 @@ int main(int argc, char *argv[])
                         After(kSettle / 2, [] {
                             if (QWidget *list = TopWindow("TFormActions"))
                                 list->close();
-                            After(kSettle / 2, [] { QApplication::exit(failures ? 1 : 0); });
+                            After(kSettle / 2, ShootAboutAndRename);
                         });
                         CloseModal("TFormLog");
                     });
