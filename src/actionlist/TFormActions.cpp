@@ -7,6 +7,7 @@
 #include "ActionListOps.h"
 #include "ActionRules.h"
 #include "ActionSearch.h"
+#include "AppIcon.h"
 #include "ContainerCommands.h"
 #include "Formats.h"
 #include "QtColors.h"
@@ -345,19 +346,19 @@ QWidget *TFormActions::CreateSideBar()
     const auto navigation = [&](const QString &what, TTable *table) {
         struct Step {
             const char *name;
-            const char *text;
+            const char *icon;
             const char *hint;
             void (TTable::*move)();
         };
-        const Step steps[] = {{"First", "|<", "Go to the First ", &TTable::First},
-                              {"Previous", "<", "Go to the Previous ", &TTable::Prior},
-                              {"Next", ">", "Go to the Next ", &TTable::Next},
-                              {"Last", ">|", "Go to the Last ", &TTable::Last}};
+        const Step steps[] = {{"First", "go-first", "Go to the First ", &TTable::First},
+                              {"Previous", "go-previous", "Go to the Previous ", &TTable::Prior},
+                              {"Next", "go-next", "Go to the Next ", &TTable::Next},
+                              {"Last", "go-last", "Go to the Last ", &TTable::Last}};
         for (const Step &step : steps) {
             auto *button = new QToolButton(bar);
             button->setObjectName(QStringLiteral("Button") + QLatin1String(step.name) +
                                   QString(what).remove(QLatin1Char(' ')));
-            button->setText(QLatin1String(step.text));
+            button->setIcon(AppIcon(QLatin1String(step.icon)));
             button->setToolTip(QLatin1String(step.hint) + what);
             button->setFixedWidth(36);
             const auto move = step.move;

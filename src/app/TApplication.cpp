@@ -1,6 +1,7 @@
 #include "TApplication.h"
 
 #include "AppError.h"
+#include "AppIcon.h"
 #include "UiServices.h"
 
 #include <exception>
@@ -10,6 +11,10 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
     // The title users see; the application name stays the program file's,
     // so the per-user data folder keeps its place.
     setApplicationDisplayName(QStringLiteral("Dravelin"));
+    // The desktop matches the windows to the installed .desktop entry and its
+    // icon; every window without an icon of its own shows the program's.
+    setDesktopFileName(QLatin1String(kApplicationId));
+    setWindowIcon(ProgramIcon());
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

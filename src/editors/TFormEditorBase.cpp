@@ -1,5 +1,6 @@
 #include "TFormEditorBase.h"
 
+#include "AppIcon.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
@@ -211,13 +212,13 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     recordToolBar_->setObjectName(QStringLiteral("ToolBarRecord"));
     recordToolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
-    ActionPrevious = new QAction(style()->standardIcon(QStyle::SP_ArrowUp), QString(), this);
+    ActionPrevious = new QAction(AppIcon(QStringLiteral("go-previous")), QString(), this);
     ActionPrevious->setObjectName(QStringLiteral("ActionPrevious"));
     ActionPrevious->setToolTip(previousHint);
     ActionPrevious->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
     connect(ActionPrevious, &QAction::triggered, this, [this] { StepRecord(false); });
 
-    ActionNext = new QAction(style()->standardIcon(QStyle::SP_ArrowDown), QString(), this);
+    ActionNext = new QAction(AppIcon(QStringLiteral("go-next")), QString(), this);
     ActionNext->setObjectName(QStringLiteral("ActionNext"));
     ActionNext->setToolTip(nextHint);
     ActionNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));

@@ -97,6 +97,7 @@ private Q_SLOTS:
     void gridAndIndicatorsFollowCurrentAction();
     void shortcutsRunCommands_data();
     void shortcutsRunCommands();
+    void navigationButtonsShowIconsNotText();
     void readOnlyFileChangesNothing();
     void contactsOpenSortedByIdAndOrderComesBack();
     void propertiesRenewCaption_data();
@@ -743,6 +744,21 @@ void TestActionList::propertiesRenewCaption()
              ok ? typed.trimmed().isEmpty() ? QString() : typed : QStringLiteral("Old title"));
 }
 
+void TestActionList::navigationButtonsShowIconsNotText()
+{
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}}});
+    auto form = ShowForm();
+    for (const char *what : {"Action", "LogEntry"})
+        for (const char *step : {"First", "Previous", "Next", "Last"}) {
+            const QString name = QStringLiteral("Button%1%2").arg(QLatin1String(step), QLatin1String(what));
+            const auto *button = form->findChild<QToolButton *>(name);
+            QVERIFY2(button, qPrintable(name));
+            QVERIFY2(button->text().isEmpty(), qPrintable(name));
+            QVERIFY2(!button->icon().isNull(), qPrintable(name));
+            QVERIFY(button->toolTip().startsWith(QStringLiteral("Go to the %1 ").arg(QLatin1String(step))));
+        }
+}
+
 void TestActionList::screenshot()
 {
     const QString shots = qEnvironmentVariable("DRAVELIN_SHOTS");
@@ -767,6 +783,7 @@ void TestActionList::screenshot()
         {"HW-009", "Drainage outfall", "Resolved", "Low", 4, true},
         {"HW-010", "Mooring layout review", "Active", "High", 2, false},
         {"HW-011", "Paint schedule", "Void", "Medium", 999, false},
+        {"HW-012", "Gangway handrails", "Assigned", "Medium to High", 7, false},
     };
     QList<Values> actions;
     int id = 0;
