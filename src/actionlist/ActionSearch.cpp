@@ -3,6 +3,7 @@
 #include "ActionListEditors.h"
 #include "ScopeGuards.h"
 #include "SearchActionFile.h"
+#include "TFormDecision.h"
 #include "TFormSearch.h"
 #include "UiServices.h"
 
@@ -103,8 +104,12 @@ void OpenHitRecord(TDataModuleMain &data, QWidget *parent)
 
 } // namespace
 
-void ShowDecisionStatementEditor(TRecordKind, QWidget *)
+void ShowDecisionStatementEditor(TRecordKind kind, QWidget *parent)
 {
+    // The editor takes the field to focus from the current search result.
+    const TDecisionKind &editorKind = kind == rkStatement ? StatementKind() : DecisionKind();
+    editorKind.Table()->Edit();
+    ShowDecisionEditor(editorKind, emView, parent, nullptr);
 }
 
 void OpenSearchResult(TDataModuleMain &data, QWidget *parent)

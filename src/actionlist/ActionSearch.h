@@ -19,6 +19,5 @@ void OpenSearchResult(TDataModuleMain &data, QWidget *parent);
 
 // Where a decision or statement result opens its editor read-only, on the
 // current record of cdsDecision (kind rkDecision) or cdsStatement
-// (rkStatement). Those editors are not part of the program yet: the record
-// is located and nothing opens.
+// (rkStatement), with the focus on the field of the current search result.
 void ShowDecisionStatementEditor(TRecordKind kind, QWidget *parent);

@@ -7,10 +7,13 @@
 #include "ActionFileSession.h"
 #include "AppError.h"
 #include "CliError.h"
+#include "Digest.h"
 #include "DurableFile.h"
 #include "Formats.h"
+#include "HtmlPage.h"
 #include "MemberFiles.h"
 #include "ScopeGuards.h"
+#include "SearchActionFile.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
@@ -419,6 +422,23 @@ void PrintJson(TTable &actions, const QList<int> &fields)
     WriteOut(QJsonDocument(list).toJson(QJsonDocument::Indented));
 }
 
+// The index named by --sort (upper-cased), ATTRIBUTE_DESC when not given;
+// an unknown name is a usage error of command.
+QString ListIndex(TTable &actions, const TCommandLine &line, const QCommandLineOption &sort,
+                  const QString &command)
+{
+    if (!line.IsSet(sort))
+        return QStringLiteral("ATTRIBUTE_DESC");
+    const QString index = line.Value(sort).toUpper();
+    QStringList names;
+    for (const TIndexDef &def : actions.IndexDefs())
+        names.append(def.name);
+    if (!names.contains(index))
+        throw UsageError(QStringLiteral("%1: no index %2; the indexes are %3")
+                             .arg(command, Quoted(line.Value(sort)), names.join(QStringLiteral(", "))));
+    return index;
+}
+
 int CmdList(TDataModuleMain &data, const QStringList &arguments)
 {
     TCommandLine line(
@@ -444,16 +464,7 @@ int CmdList(TDataModuleMain &data, const QStringList &arguments)
     const QString shape =
         line.Choice(format, {QStringLiteral("table"), QStringLiteral("json"), QStringLiteral("csv")});
     TTable &actions = *data.cdsActions;
-    QString index = QStringLiteral("ATTRIBUTE_DESC");
-    if (line.IsSet(sort)) {
-        index = line.Value(sort).toUpper();
-        QStringList names;
-        for (const TIndexDef &def : actions.IndexDefs())
-            names.append(def.name);
-        if (!names.contains(index))
-            throw UsageError(QStringLiteral("list: no index %1; the indexes are %2")
-                                 .arg(Quoted(line.Value(sort)), names.join(QStringLiteral(", "))));
-    }
+    const QString index = ListIndex(actions, line, sort, QStringLiteral("list"));
     TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
     options.Apply(line, data);
     actions.SetIndexName(index);
@@ -842,6 +853,171 @@ int NotYet(const QString &command)
     throw UsageError(command + QStringLiteral(" is not available yet in this version of dravelin-cli"));
 }
 
+int CmdSearch(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(
+        QStringLiteral("search"),
+        QStringLiteral("Searches the listed actions, their log entries, decisions and statements for a text, "
+                       "as the action list's Search does: one result per matching field. FOUND_IN is 0 for "
+                       "an action, 1 a log entry, 2 a decision, 3 a statement; IN_FIELD_NUMBER is the "
+                       "field's place in its record kind."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    line.Positional(QStringLiteral("TEXT"),
+                    QStringLiteral("The text to find, compared without case; blanks count."));
+    TListOptions options;
+    options.Add(line);
+    const QCommandLineOption sort = ValueOption(
+        QStringLiteral("sort"),
+        QStringLiteral("The index whose order the actions are searched in. Default: ATTRIBUTE_DESC."),
+        QStringLiteral("index"));
+    const QCommandLineOption format = ValueOption(
+        QStringLiteral("format"), QStringLiteral("table (default; fits the terminal), json or csv."),
+        QStringLiteral("format"));
+    line.Parser().addOption(sort);
+    line.Parser().addOption(format);
+    if (!line.Parse(arguments, 2))
+        return ExitOk;
+    options.Check(line);
+    const QString shape =
+        line.Choice(format, {QStringLiteral("table"), QStringLiteral("json"), QStringLiteral("csv")});
+    const QString text = line.Args().at(1);
+    if (text.trimmed().isEmpty())
+        throw UsageError(QStringLiteral("search: TEXT is blank"));
+    const QString index = ListIndex(*data.cdsActions, line, sort, QStringLiteral("search"));
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
+    options.Apply(line, data);
+    data.cdsActions->SetIndexName(index);
+    TryFinally(
+        [&] {
+            SearchActionFile(data, text);
+            TTable &hits = *data.cdsActionsSearch;
+            if (shape == QLatin1String("json") || shape == QLatin1String("csv")) {
+                QList<int> fields;
+                for (int field = 0; field < hits.FieldCount(); ++field)
+                    fields.append(field);
+                if (shape == QLatin1String("json"))
+                    PrintJson(hits, fields);
+                else
+                    PrintCsv(hits, fields);
+                return;
+            }
+            QList<int> fields;
+            for (const char *name : {"FOUND_IN", "ID_ACTION", "IN_FIELD_NAME", "TEXT_FOUND"})
+                fields.append(hits.FieldIndex(QLatin1String(name)));
+            PrintTable(hits, fields,
+                       {QStringLiteral("Found In"), QStringLiteral("Action ID"), QStringLiteral("Field"),
+                        QStringLiteral("Text Found")});
+        },
+        [&] { CloseSearchResults(data); });
+    return ExitOk;
+}
+
+int CmdReportDigest(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(
+        QStringLiteral("report digest"),
+        QStringLiteral("Writes the action digest, the same page as the digest window makes for the same "
+                       "options: every listed action (with index and separator) or one action."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    TListOptions listOptions;
+    listOptions.Add(line);
+    const QCommandLineOption sort = ValueOption(
+        QStringLiteral("sort"), QStringLiteral("The index that orders the actions. Default: ATTRIBUTE_DESC."),
+        QStringLiteral("index"));
+    const QCommandLineOption action = ValueOption(
+        QStringLiteral("action"),
+        QStringLiteral("Only this action (its Action ID or number): the window's \"Current Action\"."),
+        QStringLiteral("ACTION_ID"));
+    const QCommandLineOption noIndex(QStringLiteral("no-index"), QStringLiteral("No index of the actions."));
+    const QCommandLineOption noSeparator(QStringLiteral("no-separator"),
+                                         QStringLiteral("No rule between the actions."));
+    const QCommandLineOption properties(QStringLiteral("properties"),
+                                        QStringLiteral("Include the Action File's properties."));
+    const QCommandLineOption headers(QStringLiteral("headers"),
+                                     QStringLiteral("Include only action headers."));
+    const QCommandLineOption noLogs(QStringLiteral("no-logs"), QStringLiteral("Leave out the log entries."));
+    const QCommandLineOption limitedLog(QStringLiteral("limited-log"),
+                                        QStringLiteral("Log entries with date, time and status line only."));
+    const QCommandLineOption decisions(QStringLiteral("decisions"), QStringLiteral("Include the decisions."));
+    const QCommandLineOption statements(QStringLiteral("statements"),
+                                        QStringLiteral("Include the statements."));
+    const QCommandLineOption blackWhite(QStringLiteral("black-white"),
+                                        QStringLiteral("Black and white instead of colours."));
+    const QCommandLineOption date =
+        ValueOption(QStringLiteral("date"),
+                    QStringLiteral("The day the digest is made on (yyyy-mm-dd), which decides what is "
+                                   "overdue. Default: today."),
+                    QStringLiteral("date"));
+    const QCommandLineOption output =
+        ValueOption(QStringLiteral("o"), QStringLiteral("Write to this file instead of standard output."),
+                    QStringLiteral("out"));
+    for (const QCommandLineOption &option : {sort, action, noIndex, noSeparator, properties, headers, noLogs,
+                                             limitedLog, decisions, statements, blackWhite, date, output})
+        line.Parser().addOption(option);
+    if (!line.Parse(arguments, 1))
+        return ExitOk;
+    listOptions.Check(line);
+    TDigestOptions options;
+    options.allActions = !line.IsSet(action);
+    options.index = options.allActions && !line.IsSet(noIndex);
+    options.separate = options.allActions && !line.IsSet(noSeparator);
+    options.properties = line.IsSet(properties);
+    options.headers = line.IsSet(headers);
+    options.logs = !line.IsSet(noLogs);
+    options.limitedLog = line.IsSet(limitedLog);
+    options.decisions = line.IsSet(decisions);
+    options.statements = line.IsSet(statements);
+    options.colors = !line.IsSet(blackWhite);
+    // The window allows these only where they mean something.
+    if (!options.logs && options.limitedLog)
+        throw UsageError(
+            QStringLiteral("report digest: --limited-log needs the log entries (drop --no-logs)"));
+    if (!options.allActions && (line.IsSet(noIndex) || line.IsSet(noSeparator)))
+        throw UsageError(QStringLiteral("report digest: one action has no index or separator"));
+    QDate today = QDate::currentDate();
+    if (line.IsSet(date)) {
+        today = QDate::fromString(line.Value(date), Qt::ISODate);
+        if (!today.isValid())
+            throw UsageError(QStringLiteral("report digest: --date %1 is no date yyyy-mm-dd")
+                                 .arg(Quoted(line.Value(date))));
+    }
+    const QString index = ListIndex(*data.cdsActions, line, sort, QStringLiteral("report digest"));
+    const QString fileName = line.Args().at(0);
+    TActionFileSession session(data, fileName, TActionFileSession::Read);
+    if (options.allActions) {
+        listOptions.Apply(line, data);
+        data.cdsActions->SetIndexName(index);
+        data.cdsActions->First();
+    } else {
+        GotoAction(data, line.Value(action));
+    }
+    if (data.cdsActions->RecordCount() == 0)
+        throw AppError(Quoted(fileName) + QStringLiteral(": no listed action to report"));
+    THtmlPage page;
+    BuildDigest(data, options, today, page);
+    WriteResult(page.Bytes(), line.Value(output));
+    return ExitOk;
+}
+
+int CmdReport(TDataModuleMain &data, const QStringList &arguments)
+{
+    const QString kind = arguments.value(0);
+    if (kind == QLatin1String("digest"))
+        return CmdReportDigest(data, arguments.mid(1));
+    if (kind == QLatin1String("--help") || kind == QLatin1String("-h")) {
+        WriteOut(QStringLiteral("Usage: dravelin-cli report digest FILE [options]\n\n"
+                                "'dravelin-cli report digest --help' describes the options.\n"));
+        return ExitOk;
+    }
+    if (kind == QLatin1String("list") || kind == QLatin1String("contacts"))
+        return NotYet(QStringLiteral("report ") + kind);
+    throw UsageError(kind.isEmpty() ? QStringLiteral("report: which report? (digest)")
+                                    : QStringLiteral("report: unknown report ") + Quoted(kind) +
+                                          QStringLiteral(" (digest)"));
+}
+
 struct TCommand {
     const char *name;
     const char *summary;
@@ -863,10 +1039,10 @@ const QList<TCommand> &Commands()
         {"resolve", "FILE ACTION_ID [--sign-off TEXT]", CmdResolve},
         {"pack", "FILE OUT.dravelin", CmdPack},
         {"unpack", "IN.dravelin OUT.act", CmdUnpack},
-        {"search", "(not available yet)",
-         [](TDataModuleMain &, const QStringList &) { return NotYet("search"); }},
-        {"report", "(not available yet)",
-         [](TDataModuleMain &, const QStringList &) { return NotYet("report"); }},
+        {"search", "FILE TEXT [--filter ...] [--actor NAME] [--sort INDEX] [--format table|json|csv]",
+         CmdSearch},
+        {"report", "digest FILE [-o OUT.html] [--action ACTION_ID] [--properties] [--decisions] ...",
+         CmdReport},
     };
     return commands;
 }

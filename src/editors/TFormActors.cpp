@@ -2,12 +2,11 @@
 
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
+#include "TTitleSort.h"
 #include "UiServices.h"
 #include "WindowActions.h"
 
 #include <QAction>
-#include <QBrush>
-#include <QFont>
 #include <QHeaderView>
 #include <QStyle>
 #include <QTableView>
@@ -25,23 +24,6 @@ const QList<TColumn> &ActorGridColumns()
                                         {"PHONE_MOBILE", "Cell Phone"}, {"EMAIL_1", "Email Address #1"},
                                         {"EMAIL_2", "Email Address #2"}};
     return columns;
-}
-
-TActorsGridModel::TActorsGridModel(TTable *table, QObject *parent)
-    : TTableModel(table, ActorGridColumns(), parent)
-{
-}
-
-QVariant TActorsGridModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && role == Qt::FontRole) {
-        QFont bold;
-        bold.setBold(true);
-        return bold;
-    }
-    if (orientation == Qt::Horizontal && role == Qt::ForegroundRole)
-        return QBrush(section == 0 ? Qt::black : Qt::blue);
-    return TTableModel::headerData(section, orientation, role);
 }
 
 TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleMain().cdsActor)
@@ -105,10 +87,13 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
     RzDBGridActors->setSelectionMode(QAbstractItemView::SingleSelection);
     RzDBGridActors->verticalHeader()->setDefaultSectionSize(RzDBGridActors->fontMetrics().height() + 6);
     RzDBGridActors->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    RzDBGridActors->horizontalHeader()->setSectionsClickable(true);
     RzDBGridActors->horizontalHeader()->setHighlightSections(false);
-    model_ = new TActorsGridModel(actors_, this);
+    model_ = new TTableModel(actors_, ActorGridColumns(), this);
+    model_->SetBoldTitles(true);
     model_->BindView(RzDBGridActors);
+    // The list starts in the order its caller sets: Contact ID ascending.
+    sort_ = new TTitleSort(TTitleSort::FieldsOf(ActorGridColumns()), true, this);
+    sort_->Attach(RzDBGridActors, model_);
     connect(RzDBGridActors, &QAbstractItemView::doubleClicked, ActionEdit, &QAction::trigger);
     // Phone numbers and addresses are wider than the other columns.
     for (int column = 10; column < ActorGridColumns().size(); ++column)

@@ -7,19 +7,12 @@
 class QAction;
 class QTableView;
 class QToolBar;
+class TTitleSort;
 
-// The contacts grid: its fifteen columns, fields ID to EMAIL_2. Each column
-// sorts by the index named after its field with "_ASC" or "_DESC" appended.
+// The contacts grid: its fifteen columns, fields ID to EMAIL_2, with bold
+// titles. A click on a title sorts by the index named after its field with
+// "_ASC" or "_DESC" appended (see TTitleSort).
 const QList<TColumn> &ActorGridColumns();
-
-// The contacts grid's model: bold titles, "Contact ID" (the order the list
-// starts in, ascending) in black and the others in blue.
-class TActorsGridModel : public TTableModel {
-    Q_OBJECT
-public:
-    explicit TActorsGridModel(TTable *table, QObject *parent = nullptr);
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-};
 
 // The list of the open Action File's contacts, with the commands to create,
 // edit, delete and step through them. It works on cdsActor in the order its
@@ -31,6 +24,7 @@ public:
 
     QTableView *RzDBGridActors = nullptr;
     QToolBar *ToolBar = nullptr;
+    const TTitleSort &Sort() const { return *sort_; }
 
     QAction *ActionNew = nullptr;
     QAction *ActionEdit = nullptr;
@@ -52,5 +46,6 @@ private:
                           const QList<QKeySequence> &shortcuts = {});
 
     TTable *actors_;
-    TActorsGridModel *model_ = nullptr;
+    TTableModel *model_ = nullptr;
+    TTitleSort *sort_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "TFormDecision.h"
 
+#include "RecordSheets.h"
 #include "UiServices.h"
 
 #include <QAction>
@@ -77,6 +78,13 @@ TFormDecision::TFormDecision(const TDecisionKind &kind, TEditorMode mode, QWidge
                             QStringLiteral("Go to the Next %1").arg(kind.noun), QStringLiteral("ActionPrint"),
                             QStringLiteral("Print the current %1").arg(kind.noun));
     ActionPrint = RecordPrintAction();
+    ActionPrint->setEnabled(mode != emNew);
+    connect(ActionPrint, &QAction::triggered, this, [this] {
+        if (kind_.recordKind == rkStatement)
+            PrintStatementSheet(DataModuleMain());
+        else
+            PrintDecisionSheet(DataModuleMain());
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(toolBar);

@@ -47,8 +47,8 @@ public:
     ~TFormDecision() override;
 
     const TDecisionKind &Kind() const { return kind_; }
-    // The print action stays disabled until the printed sheets are part of
-    // the program.
+    // Prints the decision or statement sheet of the current record (edit and
+    // view); does nothing when the table holds no record.
     QAction *ActionPrint = nullptr;
 
     // In emView: the field to focus when the window shows, by the number the

@@ -1,5 +1,6 @@
 #include "TFormProperties.h"
 
+#include "RecordSheets.h"
 #include "TDataModuleMain.h"
 
 #include <QAction>
@@ -31,14 +32,12 @@ TFormProperties::TFormProperties(QWidget *parent, TEditorServices *services)
     AddMemoField(form, QStringLiteral("Remarks:"), QStringLiteral("REMARKS"),
                  QStringLiteral("Edit Action Remarks"));
 
-    // The properties sheet is not part of the program yet: its command stays
-    // disabled.
     auto *toolBar = new QToolBar(this);
     toolBar->setObjectName(QStringLiteral("ToolBarRecord"));
     ActionPrint = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
     ActionPrint->setObjectName(QStringLiteral("ActionPrint"));
     ActionPrint->setToolTip(QStringLiteral("Print the Properties of the current Action File"));
-    ActionPrint->setEnabled(false);
+    connect(ActionPrint, &QAction::triggered, this, [] { PrintPropertiesSheet(DataModuleMain()); });
     toolBar->addAction(ActionPrint);
 
     auto *layout = new QVBoxLayout(this);

@@ -285,6 +285,10 @@ void TestSearchWindow::openShowsRecordReadOnlyOnFoundField_data()
                                      << "EditSTATUS_LINE";
     QTest::newRow("log description") << "walrus" << 1 << 7 << "FormLog"
                                      << "MemoDESCRIPTION";
+    QTest::newRow("decision synopsis") << "walrus" << 2 << 1 << "FormDecision"
+                                       << "EditSYNOPSIS";
+    QTest::newRow("statement backed by") << "walrus" << 3 << 3 << "FormStatement"
+                                         << "EditBACKED_BY";
 }
 
 void TestSearchWindow::openShowsRecordReadOnlyOnFoundField()
@@ -325,6 +329,8 @@ void TestSearchWindow::openShowsRecordReadOnlyOnFoundField()
             QVERIFY(form->isVisible());
             QCOMPARE(actions->State(), dsBrowse);
             QCOMPARE(data_->cdsLog->State(), dsBrowse);
+            QCOMPARE(data_->cdsDecision->State(), dsBrowse);
+            QCOMPARE(data_->cdsStatement->State(), dsBrowse);
         }
     });
     QVERIFY(byDoubleClick);
@@ -343,13 +349,35 @@ void TestSearchWindow::openLocatesDecisionAndStatement()
     Search(QStringLiteral("walrus"), [&](TFormSearch *form) {
         for (int kind : {int(rkDecision), int(rkStatement)}) {
             SelectResult(form, kind, kind == rkDecision ? 1 : 3);
+            TTable *table = kind == rkDecision ? data_->cdsDecision : data_->cdsStatement;
+            QString shownEditor, caption;
+            int shownId = 0, shownAction = 0;
+            ui_->onModal([&](QWidget *window) {
+                shownEditor = window->objectName();
+                caption = window->windowTitle();
+                shownId = table->FieldByName("ID").AsInteger();
+                shownAction = data_->cdsActions->FieldByName("ID").AsInteger();
+            });
             QTest::mouseClick(form->ButtonOpen, Qt::LeftButton);
             QVERIFY(form->isVisible());
+            if (kind == rkDecision) {
+                QCOMPARE(shownEditor, QStringLiteral("FormDecision"));
+                QCOMPARE(caption, QStringLiteral("View Decision \"walrus decided\" [READ ONLY]"));
+                QCOMPARE(shownId, 20);
+                QCOMPARE(shownAction, 2);
+            } else {
+                QCOMPARE(shownEditor, QStringLiteral("FormStatement"));
+                QCOMPARE(caption, QStringLiteral("View Statement \"\" [READ ONLY]"));
+                QCOMPARE(shownId, 30);
+                QCOMPARE(shownAction, 1);
+            }
+            QCOMPARE(table->State(), dsBrowse);
         }
     });
-    // Found: no message; the editors open once they are part of the program.
     QVERIFY(ui_->messages().isEmpty());
     QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("one"));
+    QVERIFY(!data_->cdsDecision->Filtered());
+    QVERIFY(!data_->cdsStatement->Filtered());
 }
 
 void TestSearchWindow::openOfVanishedRecordSaysSoAndStays_data()

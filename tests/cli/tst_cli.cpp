@@ -1,4 +1,7 @@
 #include "ActionFileLock.h"
+#include "Digest.h"
+#include "HtmlPage.h"
+#include "SearchActionFile.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
@@ -49,6 +52,12 @@ void AddRecord(TTable *table, const QVariantMap &values)
     for (auto it = values.begin(); it != values.end(); ++it)
         table->FieldByName(it.key()).SetValue(it.value());
     table->Post();
+}
+
+// One search result as a line of its fields, empty for a null value.
+QString HitLine(const QStringList &values)
+{
+    return values.join(QLatin1Char('|'));
 }
 
 QDate Day(int year, int month, int day)
@@ -541,6 +550,168 @@ private Q_SLOTS:
         QCOMPARE(Snapshot(ws.dir->path()), before);
     }
 
+    void searchGivesTheResultsOfTheTextSearch_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<int>("count");
+        QTest::newRow("action and decision") << "berth"
+                                             << "all" << 2;
+        QTest::newRow("dates in display form") << "2026"
+                                               << "all" << -1;
+        QTest::newRow("accents without case") << QString::fromUtf8("\xc3\xbc"
+                                                                   "BERPR\xc3\x9c"
+                                                                   "F")
+                                              << "all" << 1;
+        QTest::newRow("open filter leaves out the resolved") << "wall"
+                                                             << "open" << 1;
+        QTest::newRow("every filter") << "wall"
+                                      << "all" << 3;
+        QTest::newRow("nothing") << "walrus"
+                                 << "all" << 0;
+    }
+    void searchGivesTheResultsOfTheTextSearch()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, filter);
+        QFETCH(int, count);
+        const QString actFile = MakeFixture();
+        const Run run = Cli({QStringLiteral("search"), actFile, text, QStringLiteral("--filter"), filter,
+                             QStringLiteral("--format"), QStringLiteral("json")});
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+        const QStringList names{"FOUND_IN",    "ID_ACTION_ID",  "ID_LOG",
+                                "ID_DECISION", "ID_STATEMENT",  "ID_ACTION",
+                                "TEXT_FOUND",  "IN_FIELD_NAME", "IN_FIELD_NUMBER"};
+        QStringList printed;
+        for (const QJsonValue &hit : QJsonDocument::fromJson(run.out).array()) {
+            QStringList values;
+            for (const QString &name : names) {
+                const QJsonValue value = hit.toObject().value(name);
+                values.append(value.isDouble() ? QString::number(value.toInteger()) : value.toString());
+            }
+            printed.append(HitLine(values));
+        }
+
+        // The same search in the program's own data layer, on the list as
+        // the action list shows it with that filter.
+        TDataModuleMain &data = *ws.data;
+        data.Tables.Open(actFile, false);
+        Settings().Actions.Filter =
+            int(filter == QLatin1String("open") ? TActionFilter::Open : TActionFilter::All);
+        data.cdsActions->SetFiltered(true);
+        data.cdsActions->RefreshFilter();
+        data.cdsActions->SetIndexName(QStringLiteral("ATTRIBUTE_DESC"));
+        QStringList expected;
+        if (SearchActionFile(data, text)) {
+            TTable &hits = *data.cdsActionsSearch;
+            for (hits.First(); !hits.Eof(); hits.Next()) {
+                QStringList values;
+                for (const QString &name : names)
+                    values.append(hits.FieldByName(name).IsNull() ? QString()
+                                                                  : hits.FieldByName(name).AsString());
+                expected.append(HitLine(values));
+            }
+        }
+        CloseSearchResults(data);
+        data.Tables.Close();
+        QCOMPARE(printed, expected);
+        if (count >= 0)
+            QCOMPARE(int(printed.size()), count);
+        else
+            QVERIFY(printed.size() > 3);
+
+        // The table shows a title line and one line per result.
+        const Run table = Cli({QStringLiteral("search"), actFile, text, QStringLiteral("--filter"), filter});
+        QCOMPARE(table.exitCode, 0);
+        const QStringList lines = QString::fromUtf8(table.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), printed.size() + 1);
+        QVERIFY(lines[0].startsWith(QStringLiteral("Found In")));
+    }
+
+    void reportDigestIsTheDigestWindowsPage_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("allActions");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("flags");
+        enum {
+            Index = 1,
+            Separate = 2,
+            Properties = 4,
+            Headers = 8,
+            NoLogs = 16,
+            Limited = 32,
+            Decisions = 64,
+            Statements = 128,
+            BlackWhite = 256
+        };
+        QTest::newRow("all listed, as the list opens it")
+            << QStringList{} << true << QString() << int(Index | Separate);
+        QTest::newRow("all, every part, black and white")
+            << QStringList{"--no-index",  "--properties", "--limited-log",
+                           "--decisions", "--statements", "--black-white"}
+            << true << QString()
+            << int(Separate | Properties | Limited | Decisions | Statements | BlackWhite);
+        QTest::newRow("all, headers only, no separator")
+            << QStringList{"--no-separator", "--headers", "--no-logs"} << true << QString()
+            << int(Index | Headers | NoLogs);
+        QTest::newRow("one action with decisions")
+            << QStringList{"--action", "QUAY-1", "--decisions", "--properties"} << false << "QUAY-1"
+            << int(Decisions | Properties);
+        QTest::newRow("one action by number, statements")
+            << QStringList{"--action", "2", "--statements", "--limited-log"} << false << "QUAY-2"
+            << int(Statements | Limited);
+    }
+    void reportDigestIsTheDigestWindowsPage()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, allActions);
+        QFETCH(QString, action);
+        QFETCH(int, flags);
+        const QString actFile = MakeFixture();
+        const QString out = Path(QStringLiteral("digest.html"));
+        const QStringList common{
+            QStringLiteral("report"),    QStringLiteral("digest"), actFile,
+            QStringLiteral("--filter"),  QStringLiteral("all"),    QStringLiteral("--date"),
+            QStringLiteral("2026-02-15")};
+        const Run toFile = Cli(common + options + QStringList{QStringLiteral("-o"), out});
+        QCOMPARE(toFile.err, QByteArray());
+        QCOMPARE(toFile.exitCode, 0);
+        QCOMPARE(toFile.out, QByteArray());
+        const Run toStdout = Cli(common + options);
+        QCOMPARE(toStdout.exitCode, 0);
+
+        // The page the digest window builds for the same options.
+        TDigestOptions digest;
+        digest.allActions = allActions;
+        digest.index = flags & 1;
+        digest.separate = flags & 2;
+        digest.properties = flags & 4;
+        digest.headers = flags & 8;
+        digest.logs = !(flags & 16);
+        digest.limitedLog = flags & 32;
+        digest.decisions = flags & 64;
+        digest.statements = flags & 128;
+        digest.colors = !(flags & 256);
+        TDataModuleMain &data = *ws.data;
+        data.Tables.Open(actFile, false);
+        TTable &actions = *data.cdsActions;
+        Settings().Actions.Filter = int(TActionFilter::All);
+        actions.SetFiltered(true);
+        actions.RefreshFilter();
+        actions.SetIndexName(QStringLiteral("ATTRIBUTE_DESC"));
+        for (actions.First(); !action.isEmpty() && !actions.Eof(); actions.Next())
+            if (actions.FieldByName(QStringLiteral("ID_ACTION")).AsString() == action)
+                break;
+        THtmlPage page;
+        BuildDigest(data, digest, Day(2026, 2, 15), page);
+        data.Tables.Close();
+        QVERIFY(page.Bytes().contains("Harbour works"));
+        QCOMPARE(ReadAll(out), page.Bytes());
+        QCOMPARE(toStdout.out, page.Bytes());
+    }
+
     void usageErrorsExitTwo_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -557,10 +728,19 @@ private Q_SLOTS:
                                                       QStringLiteral("--sort"), QStringLiteral("COLOUR_ASC")};
         QTest::newRow("set without FIELD=VALUE") << QStringList{
             QStringLiteral("set"), QStringLiteral("a.act"), QStringLiteral("A"), QStringLiteral("STATUS")};
-        QTest::newRow("search") << QStringList{QStringLiteral("search"), QStringLiteral("a.act"),
-                                               QStringLiteral("x")};
-        QTest::newRow("report") << QStringList{QStringLiteral("report"), QStringLiteral("digest"),
-                                               QStringLiteral("a.act")};
+        QTest::newRow("blank search text")
+            << QStringList{QStringLiteral("search"), QStringLiteral("a.act"), QStringLiteral("  ")};
+        QTest::newRow("unknown report")
+            << QStringList{QStringLiteral("report"), QStringLiteral("agenda"), QStringLiteral("a.act")};
+        QTest::newRow("limited log without logs")
+            << QStringList{QStringLiteral("report"), QStringLiteral("digest"), QStringLiteral("a.act"),
+                           QStringLiteral("--no-logs"), QStringLiteral("--limited-log")};
+        QTest::newRow("one action has no index") << QStringList{
+            QStringLiteral("report"),   QStringLiteral("digest"), QStringLiteral("a.act"),
+            QStringLiteral("--action"), QStringLiteral("A"),      QStringLiteral("--no-index")};
+        QTest::newRow("digest date") << QStringList{QStringLiteral("report"), QStringLiteral("digest"),
+                                                    QStringLiteral("a.act"), QStringLiteral("--date"),
+                                                    QStringLiteral("15/02/2026")};
     }
     void usageErrorsExitTwo()
     {
@@ -573,13 +753,18 @@ private Q_SLOTS:
 
     void helpOfEachCommandExitsZero()
     {
-        for (const char *command :
-             {"list", "count", "show", "export", "import", "add", "set", "resolve", "pack", "unpack"}) {
+        for (const char *command : {"list", "count", "show", "export", "import", "add", "set", "resolve",
+                                    "pack", "unpack", "search"}) {
             const Run run = Cli({QLatin1String(command), QStringLiteral("--help")});
             QCOMPARE(run.exitCode, 0);
             QVERIFY2(run.out.startsWith("Usage: dravelin-cli "), run.out.constData());
             QVERIFY2(run.out.contains(QByteArray(" " + QByteArray(command) + " ")), command);
         }
+        const Run digest =
+            Cli({QStringLiteral("report"), QStringLiteral("digest"), QStringLiteral("--help")});
+        QCOMPARE(digest.exitCode, 0);
+        QVERIFY2(digest.out.startsWith("Usage: dravelin-cli "), digest.out.constData());
+        QVERIFY2(digest.out.contains(" report digest "), digest.out.constData());
     }
 };
 

@@ -1,5 +1,7 @@
 #include "AppError.h"
 #include "FakeUiServices.h"
+#include "HtmlPage.h"
+#include "RecordSheets.h"
 #include "TDataModuleMain.h"
 #include "TFormAction.h"
 #include "TFormActor.h"
@@ -14,6 +16,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
@@ -45,6 +48,7 @@ private Q_SLOTS:
     void emailLabelOpensMailto();
     void previousAndNextDropEditsAndMove();
     void contactsListColumnsAndCommands();
+    void contactsTitleClicksSort();
     void deleteAsksWithNoAsDefault_data();
     void deleteAsksWithNoAsDefault();
     void newContactFromEditor_data();
@@ -52,6 +56,7 @@ private Q_SLOTS:
     void findButtonOpensContactOfField();
     void propertiesOkWithEveryFieldEmpty();
     void propertiesCancelLeavesHeader();
+    void propertiesPrintOpensSheet();
     void zoomOpenersAndCaptions_data();
     void zoomOpenersAndCaptions();
     void zoomTextDiscardedWithTheEdit_data();
@@ -401,6 +406,55 @@ void TestContacts::contactsListColumnsAndCommands()
     QVERIFY(!form.isVisible());
 }
 
+void TestContacts::contactsTitleClicksSort()
+{
+    AddContact("Carter", "zu");
+    AddContact("adams", "Young");
+    AddContact("Baker", "xavier");
+    data_->cdsActor->SetIndexName("ID_ASC");
+    data_->cdsActor->First();
+    TFormActors form;
+    form.show();
+    QHeaderView *header = form.RzDBGridActors->horizontalHeader();
+    QAbstractItemModel *model = form.RzDBGridActors->model();
+    const auto titleColor = [&](int column) {
+        return model->headerData(column, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color();
+    };
+    const auto shownIds = [&] {
+        QStringList ids;
+        for (int row = 0; row < model->rowCount(); ++row)
+            ids << model->index(row, 0).data().toString();
+        return ids;
+    };
+    const QColor black(0, 0, 0), red(255, 0, 0), blue(0, 0, 255);
+    QCOMPARE(shownIds(), (QStringList{"adams", "Baker", "Carter"}));
+    QCOMPARE(titleColor(0), black);
+    QCOMPARE(titleColor(7), blue);
+
+    struct Step {
+        int column;
+        const char *index;
+        QStringList ids;
+        QColor id, lastName;
+    };
+    const QList<Step> steps{
+        {0, "ID_DESC", {"Carter", "Baker", "adams"}, red, blue},
+        {7, "LAST_NAME_ASC", {"Baker", "adams", "Carter"}, blue, black},
+        {7, "LAST_NAME_DESC", {"Carter", "adams", "Baker"}, blue, red},
+        {0, "ID_ASC", {"adams", "Baker", "Carter"}, black, blue},
+    };
+    for (const Step &step : steps) {
+        const QPoint at(header->sectionViewportPosition(step.column) + header->sectionSize(step.column) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(data_->cdsActor->IndexName(), QLatin1String(step.index));
+        QCOMPARE(shownIds(), step.ids);
+        QCOMPARE(titleColor(0), step.id);
+        QCOMPARE(titleColor(7), step.lastName);
+        QVERIFY(model->headerData(step.column, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
+    }
+}
+
 void TestContacts::deleteAsksWithNoAsDefault_data()
 {
     QTest::addColumn<int>("answer");
@@ -564,7 +618,6 @@ void TestContacts::propertiesOkWithEveryFieldEmpty()
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Edit Properties of the Action File"));
     QCOMPARE(form.focusWidget(), Child<QLineEdit>(&form, "EditTITLE"));
-    QVERIFY(!form.ActionPrint->isEnabled());
     QCOMPARE(form.ActionPrint->toolTip(), QStringLiteral("Print the Properties of the current Action File"));
     for (QLineEdit *edit : form.findChildren<QLineEdit *>())
         edit->clear();
@@ -588,6 +641,30 @@ void TestContacts::propertiesCancelLeavesHeader()
     Click(&form, "ButtonCancel");
     QCOMPARE(data_->cdsAction->State(), dsBrowse);
     QCOMPARE(data_->cdsAction->FieldByName("TITLE").AsString(), QString());
+}
+
+void TestContacts::propertiesPrintOpensSheet()
+{
+    data_->cdsAction->Edit();
+    data_->cdsAction->FieldByName("TITLE").SetAsString("Harbour <works>");
+    data_->cdsAction->FieldByName("COMPANY").SetAsString(QString::fromUtf8("M\u00fcller & S\u00f6hne"));
+    data_->cdsAction->Post();
+    data_->cdsAction->Edit();
+    TFormProperties form;
+    form.show();
+    QVERIFY(form.ActionPrint->isEnabled());
+    form.ActionPrint->trigger();
+    QCOMPARE(ui_->calls.size(), 1);
+    QCOMPARE(ui_->calls[0].kind, UiCall::Shell);
+    QFile page(ui_->calls[0].text);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QByteArray bytes = page.readAll();
+    QCOMPARE(bytes, HtmlPageBytes(PropertiesSheetLines(*data_->cdsAction, file_, QDate::currentDate())));
+    QVERIFY(bytes.contains("Harbour &lt;works&gt;"));
+    QVERIFY(bytes.contains("M&#252;ller &amp; S&#246;hne"));
+    // Printing leaves the header in the edit the window started.
+    QCOMPARE(data_->cdsAction->State(), dsEdit);
+    form.reject();
 }
 
 void TestContacts::zoomOpenersAndCaptions_data()

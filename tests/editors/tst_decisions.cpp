@@ -1,6 +1,8 @@
 #include "AppError.h"
 #include "FakeUiServices.h"
 #include "Formats.h"
+#include "HtmlPage.h"
+#include "RecordSheets.h"
 #include "TDataModuleMain.h"
 #include "TDecisionsPage.h"
 #include "TFormAction.h"
@@ -12,6 +14,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
@@ -44,6 +47,10 @@ private Q_SLOTS:
     void newRecordWithoutIdIsNeverPosted();
     void viewClosesWithoutSaving_data();
     void viewClosesWithoutSaving();
+    void printOpensSheetOfRecord_data();
+    void printOpensSheetOfRecord();
+    void printWithoutRecordDoesNothing_data();
+    void printWithoutRecordDoesNothing();
     void viewFocusesFieldByNumber_data();
     void viewFocusesFieldByNumber();
     void editStepsInTheTabsOrder();
@@ -344,9 +351,6 @@ void TestDecisions::viewClosesWithoutSaving()
     QVERIFY(form.ActionCopyClipBoard->isEnabled());
     QCOMPARE(form.ActionPrint->toolTip(), QStringLiteral("Print the current ") + kind->noun);
     QCOMPARE(form.ActionPrevious->toolTip(), QStringLiteral("Go to the Previous ") + kind->noun);
-    // Print is not there yet: it shows and writes nothing.
-    form.ActionPrint->trigger();
-    QVERIFY(ui_->calls.isEmpty());
     Type(Child<QLineEdit>(&form, QStringLiteral("EditBACKED_BY")), QStringLiteral("changed"));
 
     Child<QPushButton>(&form, QStringLiteral("ButtonOK"))->click();
@@ -356,6 +360,61 @@ void TestDecisions::viewClosesWithoutSaving()
     QCOMPARE(table->State(), dsBrowse);
     QVERIFY(table->FieldByName("BACKED_BY").IsNull());
     QVERIFY(table->FieldByName("SYNOPSIS").IsNull());
+}
+
+void TestDecisions::printOpensSheetOfRecord_data()
+{
+    AddKindColumn();
+    QTest::addColumn<int>("mode");
+    QTest::newRow("decision edit") << &DecisionKind() << int(emEdit);
+    QTest::newRow("decision view") << &DecisionKind() << int(emView);
+    QTest::newRow("statement edit") << &StatementKind() << int(emEdit);
+    QTest::newRow("statement view") << &StatementKind() << int(emView);
+}
+
+void TestDecisions::printOpensSheetOfRecord()
+{
+    QFETCH(const TDecisionKind *, kind);
+    QFETCH(int, mode);
+    AddAction(1, QStringLiteral("Quay <1>"));
+    AddRecord(*kind, 1, 1, QDate(2026, 1, 5), QStringLiteral("first"));
+    AddRecord(*kind, 2, 1, QDate(2026, 1, 6), QStringLiteral("second & last"));
+    TTable *table = kind->Table();
+    table->Edit();
+    TFormDecision form(*kind, TEditorMode(mode));
+    form.show();
+    QVERIFY(form.ActionPrint->isEnabled());
+    form.ActionPrint->trigger();
+    QCOMPARE(ui_->calls.size(), 1);
+    QCOMPARE(ui_->calls[0].kind, UiCall::Shell);
+    QFile page(ui_->calls[0].text);
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QStringList expected = kind == &StatementKind()
+                                     ? StatementSheetLines(*table, QStringLiteral("Quay <1>"))
+                                     : DecisionSheetLines(*table, QStringLiteral("Quay <1>"));
+    QCOMPARE(page.readAll(), HtmlPageBytes(expected));
+    QVERIFY(expected.join(QString()).contains(QStringLiteral("second &amp; last")));
+    form.reject();
+}
+
+void TestDecisions::printWithoutRecordDoesNothing_data()
+{
+    AddKindColumn();
+    QTest::newRow("decision") << &DecisionKind();
+    QTest::newRow("statement") << &StatementKind();
+}
+
+void TestDecisions::printWithoutRecordDoesNothing()
+{
+    QFETCH(const TDecisionKind *, kind);
+    AddAction(1, QStringLiteral("one"));
+    TFormDecision form(*kind, emView);
+    form.show();
+    QVERIFY(form.ActionPrint->isEnabled());
+    form.ActionPrint->trigger();
+    QVERIFY(ui_->calls.isEmpty());
+    QVERIFY(data_->TempFiles.Files.isEmpty());
+    form.reject();
 }
 
 void TestDecisions::viewFocusesFieldByNumber_data()
