@@ -6,15 +6,28 @@
 #include "UiServices.h"
 
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// Keeps the dialog wide enough that the title bar shows the whole caption,
+// with room for the title bar's icon and buttons.
+void ShowWholeCaption(QDialog *dialog, const QString &caption)
+{
+    dialog->setWindowTitle(caption);
+    dialog->setMinimumWidth(QFontMetrics(dialog->font()).horizontalAdvance(caption) + 160);
+}
+
+} // namespace
+
 TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FormAbout"));
-    setWindowTitle(choice_.Caption());
+    ShowWholeCaption(this, choice_.Caption());
 
     auto *layout = new QVBoxLayout(this);
     auto *top = new QHBoxLayout;
@@ -65,7 +78,7 @@ TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent)
 void TFormAbout::ButtonLocalIniClick()
 {
     choice_.Toggle();
-    setWindowTitle(choice_.Caption());
+    ShowWholeCaption(this, choice_.Caption());
 }
 
 void TFormAbout::LabelSplashClick()

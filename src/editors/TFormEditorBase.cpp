@@ -1,5 +1,6 @@
 #include "TFormEditorBase.h"
 
+#include "DateEntry.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolBar>
@@ -59,13 +61,18 @@ QLineEdit *TFormEditorBase::AddTextField(QFormLayout *form, const QString &label
     const TTable *table = binder_.Table();
     if (const int index = table->FieldIndex(field); index >= 0) {
         const TFieldType type = table->FieldDefs()[index].type;
-        if (type == ftDate)
+        if (type == ftDate) {
             edit->setPlaceholderText(QStringLiteral("dd/mm/yyyy"));
-        else if (type == ftTime)
+            AddCalendarDropDown(edit);
+        } else if (type == ftTime)
             edit->setPlaceholderText(QStringLiteral("hh:mm:ss"));
+        if (type == ftDate || type == ftTime)
+            MarkInvalidEntries(edit, type == ftDate);
     }
     form->addRow(label, edit);
     binder_.Bind(field, edit);
+    binder_.SetName(field,
+                    QString(label).remove(QLatin1Char('&')).remove(QRegularExpression(QStringLiteral(":$"))));
     return edit;
 }
 
@@ -210,6 +217,11 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     recordToolBar_ = new QToolBar(this);
     recordToolBar_->setObjectName(QStringLiteral("ToolBarRecord"));
     recordToolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Hidden while a new record is entered, the bar keeps its room, so the
+    // window does not change height between its modes.
+    QSizePolicy keepRoom = recordToolBar_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    recordToolBar_->setSizePolicy(keepRoom);
 
     ActionPrevious = new QAction(style()->standardIcon(QStyle::SP_ArrowUp), QString(), this);
     ActionPrevious->setObjectName(QStringLiteral("ActionPrevious"));

@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,8 +16,12 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
+
+// Room a title bar needs besides the caption: icon, buttons and margins.
+constexpr int kTitleBarExtra = 160;
 
 QWidget *dialogParent()
 {
@@ -126,12 +131,20 @@ MbResult QtUiServices::MessageBox(const QString &text, const QString &caption, u
 
 bool QtUiServices::InputQuery(const QString &caption, const QString &prompt, QString &value)
 {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(dialogParent(), caption, prompt, QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = answer;
-    return ok;
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    // Wide enough for the whole caption in the title bar (with room for its
+    // buttons) and for a long file name in the entry.
+    const QFontMetrics metrics(dialog.font());
+    dialog.setMinimumWidth(
+        std::max({metrics.horizontalAdvance(caption) + kTitleBarExtra, metrics.horizontalAdvance(prompt) + 40,
+                  metrics.averageCharWidth() * 64}));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = dialog.textValue();
+    return true;
 }
 
 std::optional<QString> QtUiServices::OpenFileDialog(const FileDialogOptions &options)
