@@ -2,11 +2,11 @@
 
 #include "MainWidgets.h"
 #include "ProductInfo.h"
+#include "QtUiServices.h"
 #include "TFormSplash.h"
 #include "UiServices.h"
 
 #include <QDialogButtonBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -14,12 +14,11 @@
 
 namespace {
 
-// Keeps the dialog wide enough that the title bar shows the whole caption,
-// with room for the title bar's icon and buttons.
+// Keeps the dialog wide enough that the title bar shows the whole caption.
 void ShowWholeCaption(QDialog *dialog, const QString &caption)
 {
     dialog->setWindowTitle(caption);
-    dialog->setMinimumWidth(QFontMetrics(dialog->font()).horizontalAdvance(caption) + 160);
+    dialog->setMinimumWidth(WholeCaptionWidth(dialog, caption));
 }
 
 } // namespace
