@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
@@ -86,7 +87,11 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
 {
     setObjectName(QStringLiteral("FormActions"));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
-    resize(1000, 640);
+    // The default size, within a small screen.
+    QSize size(1000, 640);
+    if (const QScreen *shownOn = screen())
+        size = size.boundedTo(shownOn->availableGeometry().size() - QSize(24, 48));
+    resize(size);
 
     CreateActions();
     CreateGrids();

@@ -17,11 +17,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -48,6 +50,18 @@ TFormEditorBase::TFormEditorBase(TEditorMode mode, TTable *table, QWidget *paren
 }
 
 TFormEditorBase::~TFormEditorBase() = default;
+
+void TFormEditorBase::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    const QScreen *shownOn = screen();
+    if (!shownOn)
+        return;
+    // Room for the title bar and frame the desktop adds.
+    const int room = shownOn->availableGeometry().height() - (frameGeometry().height() - height());
+    if (height() > room)
+        resize(width(), std::max(room, minimumSizeHint().height()));
+}
 
 void TFormEditorBase::SetCaption(const QString &caption)
 {
