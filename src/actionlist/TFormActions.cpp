@@ -19,11 +19,14 @@
 #include "WindowActions.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
@@ -85,7 +88,11 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
 {
     setObjectName(QStringLiteral("FormActions"));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
-    resize(1000, 640);
+    // The default size, within a small screen.
+    QSize size(1000, 640);
+    if (const QScreen *shownOn = screen())
+        size = size.boundedTo(shownOn->availableGeometry().size() - QSize(24, 48));
+    resize(size);
 
     CreateActions();
     CreateGrids();
@@ -94,6 +101,8 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    CreateMenuBar();
+    layout->setMenuBar(MenuBar);
     CreateToolBar();
     layout->addWidget(ToolBar);
 
@@ -111,6 +120,9 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
+    FilterPanel = new QLabel(StatusBar);
+    FilterPanel->setObjectName(QStringLiteral("FilterPanel"));
+    StatusBar->addPermanentWidget(FilterPanel);
     layout->addWidget(StatusBar);
 
     // Colour coding is chosen when the window is made; without it the rule
@@ -260,6 +272,7 @@ void TFormActions::CreateActions()
     // The data module's filter follows the check mark, however it is set.
     connect(MenuItemMine, &QAction::toggled, &data_, &TDataModuleMain::SetShowMine);
     connect(MenuItemMine, &QAction::triggered, this, &TFormActions::MenuItemMineClick);
+    connect(MenuItemMine, &QAction::toggled, this, &TFormActions::ShowFilter);
 
     connect(MenuItemSaveasDravelinFile, &QAction::triggered, this, [] { SaveAsDravelinFileCommand(); });
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
@@ -327,6 +340,63 @@ void TFormActions::CreateMenu()
     for (QTableView *grid : {RzDBGridActions, RzDBGridLog})
         connect(grid, &QWidget::customContextMenuRequested, this,
                 [this, grid](const QPoint &at) { PopupMenu->popup(grid->viewport()->mapToGlobal(at)); });
+}
+
+void TFormActions::CreateMenuBar()
+{
+    MenuBar = new QMenuBar(this);
+    MenuBar->setObjectName(QStringLiteral("MenuBar"));
+    const auto addMenu = [this](const QString &title, const QList<QList<QAction *>> &groups) {
+        QMenu *menu = MenuBar->addMenu(title);
+        for (const QList<QAction *> &group : groups) {
+            if (!menu->actions().isEmpty())
+                menu->addSeparator();
+            menu->addActions(group);
+        }
+    };
+    addMenu(
+        QStringLiteral("&Action"),
+        {{ActionNew, ActionEdit, ActionDelete}, {ActionResolveCurrent}, {ActionActors, ActionProperties}});
+    addMenu(QStringLiteral("&Log"), {{ActionNewLog, ActionEditLog, ActionDeleteLog}});
+    addMenu(QStringLiteral("&File"), {{ActionSaveTable, ActionRefreshTable},
+                                      {MenuItemSaveasDravelinFile, MenuItemSaveasActionFile},
+                                      {ActionAuxiliary},
+                                      {ActionActionClose}});
+    // The filters are one choice: radio items. A stored filter outside the
+    // three leaves all of them unmarked, which the optional exclusion allows.
+    auto *filters = new QActionGroup(this);
+    filters->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction *item : {MenuItemShowAll, MenuItemShowOpen, MenuItemShowResolved})
+        filters->addAction(item);
+    addMenu(QStringLiteral("&View"),
+            {{MenuItemShowAll, MenuItemShowOpen, MenuItemShowResolved}, {MenuItemMine}});
+    addMenu(QStringLiteral("&Reports"), {{ActionSearch}, {ActionPrintList, ActionDigest}});
+    addMenu(QStringLiteral("&Help"), {{MenuItemAbout}});
+}
+
+void TFormActions::ShowFilter()
+{
+    QString shown;
+    switch (static_cast<TActionFilter>(Settings().Actions.Filter)) {
+    case TActionFilter::Open:
+        shown = QStringLiteral("open actions");
+        break;
+    case TActionFilter::Resolved:
+        shown = QStringLiteral("resolved actions");
+        break;
+    default:
+        shown = QStringLiteral("all actions");
+        break;
+    }
+    TActionFilterInput input;
+    input.filter = Settings().Actions.Filter;
+    input.showMine = MenuItemMine->isChecked();
+    input.actorHome = data_.HomeActor();
+    const int filter = Settings().Actions.Filter;
+    const bool known = filter >= int(TActionFilter::All) && filter <= int(TActionFilter::Resolved);
+    if (known && FiltersMine(input))
+        shown += QStringLiteral(" \u00b7 mine");
+    FilterPanel->setText(QStringLiteral("Showing: ") + shown);
 }
 
 QWidget *TFormActions::CreateSideBar()
@@ -431,6 +501,7 @@ void TFormActions::CheckShowItem(int filter)
     MenuItemShowAll->setChecked(shown == TActionFilter::All);
     MenuItemShowOpen->setChecked(shown == TActionFilter::Open);
     MenuItemShowResolved->setChecked(shown == TActionFilter::Resolved);
+    ShowFilter();
 }
 
 void TFormActions::ShowSeverity(const TSeverityIndicator &indicator)
@@ -635,8 +706,8 @@ void TFormActions::ShowWhichAction(TActionFilter chosen)
         CheckShowItem(filter);
         return;
     }
-    CheckShowItem(filter);
     Settings().Actions.Filter = filter;
+    CheckShowItem(filter);
     Reload();
 }
 

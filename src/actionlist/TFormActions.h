@@ -12,6 +12,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QStatusBar;
 class QTableView;
 class QToolBar;
@@ -42,6 +43,11 @@ public:
     QStatusBar *StatusBar;
     QToolBar *ToolBar;
     QMenu *PopupMenu;
+    // Every command of the toolbar and the context menu, grouped by what it
+    // works on, so that none is reachable only by a right-click.
+    QMenuBar *MenuBar;
+    // The status bar's note of which actions the list shows.
+    QLabel *FilterPanel;
 
     QAction *ActionNew;
     QAction *ActionEdit;
@@ -118,6 +124,9 @@ private:
     void CreateActions();
     void CreateToolBar();
     void CreateMenu();
+    void CreateMenuBar();
+    // "Showing: open actions · mine" for the current filter.
+    void ShowFilter();
     QWidget *CreateSideBar();
     void CreateGrids();
     void FormShow();

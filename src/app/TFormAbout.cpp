@@ -2,6 +2,7 @@
 
 #include "MainWidgets.h"
 #include "ProductInfo.h"
+#include "QtUiServices.h"
 #include "TFormSplash.h"
 #include "UiServices.h"
 
@@ -11,10 +12,21 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+// Keeps the dialog wide enough that the title bar shows the whole caption.
+void ShowWholeCaption(QDialog *dialog, const QString &caption)
+{
+    dialog->setWindowTitle(caption);
+    dialog->setMinimumWidth(WholeCaptionWidth(dialog, caption));
+}
+
+} // namespace
+
 TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FormAbout"));
-    setWindowTitle(choice_.Caption());
+    ShowWholeCaption(this, choice_.Caption());
 
     auto *layout = new QVBoxLayout(this);
     auto *top = new QHBoxLayout;
@@ -65,7 +77,7 @@ TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent)
 void TFormAbout::ButtonLocalIniClick()
 {
     choice_.Toggle();
-    setWindowTitle(choice_.Caption());
+    ShowWholeCaption(this, choice_.Caption());
 }
 
 void TFormAbout::LabelSplashClick()

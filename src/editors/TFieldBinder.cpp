@@ -68,14 +68,21 @@ QWidget *TFieldBinder::Invalid(QString *message) const
         if (text.isEmpty())
             continue;
         const TFieldType type = table_->FieldDefs()[table_->FieldIndex(binding.field)].type;
-        if (type == ftDate && !ParseDate(text).isValid()) {
-            *message = QStringLiteral("'%1' is not a valid date").arg(text);
-            return binding.widget;
+        QString problem;
+        if (type == ftDate && !ParseDate(text).isValid())
+            problem = QStringLiteral("'%1' is not a valid date").arg(text);
+        else if (type == ftTime && !ParseTime(text).isValid())
+            problem = QStringLiteral("'%1' is not a valid time").arg(text);
+        if (problem.isEmpty())
+            continue;
+        for (const auto &[field, name] : names_) {
+            if (field == binding.field && !name.isEmpty()) {
+                problem += QStringLiteral(" for \"%1\"").arg(name);
+                break;
+            }
         }
-        if (type == ftTime && !ParseTime(text).isValid()) {
-            *message = QStringLiteral("'%1' is not a valid time").arg(text);
-            return binding.widget;
-        }
+        *message = problem;
+        return binding.widget;
     }
     return nullptr;
 }

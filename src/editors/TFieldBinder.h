@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <utility>
 
 class QComboBox;
 class QLineEdit;
@@ -23,6 +24,8 @@ public:
     void Bind(const QString &field, QLineEdit *edit);
     void Bind(const QString &field, QPlainTextEdit *memo);
     void Bind(const QString &field, QComboBox *combo);
+    // The name a message uses for the field, as its label shows it.
+    void SetName(const QString &field, const QString &name) { names_.append({field, name}); }
 
     // Shows the current record; widgets send no change signals meanwhile.
     void Load();
@@ -33,7 +36,8 @@ public:
     // its field's type: call Invalid first to catch that with a message.
     void Store();
     // The first widget whose text is no valid date or time for its field,
-    // with the message for the user; null when all texts fit.
+    // with the message for the user, which names the field when it has a
+    // name; null when all texts fit.
     QWidget *Invalid(QString *message) const;
 
     QWidget *Widget(const QString &field) const;
@@ -53,4 +57,5 @@ private:
 
     TTable *table_;
     QList<Binding> bindings_;
+    QList<std::pair<QString, QString>> names_;
 };

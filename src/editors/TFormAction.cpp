@@ -160,6 +160,14 @@ void TFormAction::BuildWindow()
     followUpLabel_->setFlat(true);
     followUpLabel_->setAutoDefault(false);
     followUpLabel_->setCursor(Qt::PointingHandCursor);
+    // Drawn as a link (the theme's link colour, underlined), so it is seen to
+    // be clickable, in a dark theme too.
+    QPalette linkColors = followUpLabel_->palette();
+    linkColors.setColor(QPalette::ButtonText, linkColors.color(QPalette::Link));
+    followUpLabel_->setPalette(linkColors);
+    QFont linkFont = followUpLabel_->font();
+    linkFont.setUnderline(true);
+    followUpLabel_->setFont(linkFont);
     followUpLabel_->setToolTip(QStringLiteral("Move to the Follow Up Action of this Action"));
     connect(followUpLabel_, &QPushButton::clicked, this, [this] { JumpToFollowUp(); });
     removeFollowUp_ = new QToolButton(followUpPanel_);
@@ -173,6 +181,11 @@ void TFormAction::BuildWindow()
     followUpRow->addWidget(removeFollowUp_);
     followUpRow->addStretch();
     form->addRow(followUpPanel_);
+    // The row keeps its room while hidden, so the window is as high in every
+    // mode and for every action.
+    QSizePolicy keepRoom = followUpPanel_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    followUpPanel_->setSizePolicy(keepRoom);
     followUpPanel_->hide();
     pages_->addTab(actionPage, QStringLiteral("Action"));
     BuildRecordPages(topBar);

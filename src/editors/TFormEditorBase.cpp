@@ -1,6 +1,7 @@
 #include "TFormEditorBase.h"
 
 #include "AppIcon.h"
+#include "DateEntry.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
@@ -16,11 +17,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -48,6 +52,18 @@ TFormEditorBase::TFormEditorBase(TEditorMode mode, TTable *table, QWidget *paren
 
 TFormEditorBase::~TFormEditorBase() = default;
 
+void TFormEditorBase::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    const QScreen *shownOn = screen();
+    if (!shownOn)
+        return;
+    // Room for the title bar and frame the desktop adds.
+    const int room = shownOn->availableGeometry().height() - (frameGeometry().height() - height());
+    if (height() > room)
+        resize(width(), std::max(room, minimumSizeHint().height()));
+}
+
 void TFormEditorBase::SetCaption(const QString &caption)
 {
     setWindowTitle(mode_ == emView ? caption + QStringLiteral(" [READ ONLY]") : caption);
@@ -60,13 +76,18 @@ QLineEdit *TFormEditorBase::AddTextField(QFormLayout *form, const QString &label
     const TTable *table = binder_.Table();
     if (const int index = table->FieldIndex(field); index >= 0) {
         const TFieldType type = table->FieldDefs()[index].type;
-        if (type == ftDate)
+        if (type == ftDate) {
             edit->setPlaceholderText(QStringLiteral("dd/mm/yyyy"));
-        else if (type == ftTime)
+            AddCalendarDropDown(edit);
+        } else if (type == ftTime)
             edit->setPlaceholderText(QStringLiteral("hh:mm:ss"));
+        if (type == ftDate || type == ftTime)
+            MarkInvalidEntries(edit, type == ftDate);
     }
     form->addRow(label, edit);
     binder_.Bind(field, edit);
+    binder_.SetName(field,
+                    QString(label).remove(QLatin1Char('&')).remove(QRegularExpression(QStringLiteral(":$"))));
     return edit;
 }
 
@@ -211,6 +232,11 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     recordToolBar_ = new QToolBar(this);
     recordToolBar_->setObjectName(QStringLiteral("ToolBarRecord"));
     recordToolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Hidden while a new record is entered, the bar keeps its room, so the
+    // window does not change height between its modes.
+    QSizePolicy keepRoom = recordToolBar_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    recordToolBar_->setSizePolicy(keepRoom);
 
     ActionPrevious = new QAction(AppIcon(QStringLiteral("go-previous")), QString(), this);
     ActionPrevious->setObjectName(QStringLiteral("ActionPrevious"));

@@ -48,6 +48,9 @@ public:
 protected:
     // services: what the window that opens the editor offers; may be null.
     TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent, TEditorServices *services);
+    // A window taller than the screen gives up height in its memos, so its
+    // buttons stay on the screen.
+    void showEvent(QShowEvent *event) override;
 
     TEditorServices *Services() const { return services_; }
     // The services' contact commands, or the contact editor's own when the

@@ -7,7 +7,18 @@
 #include <QAbstractItemView>
 #include <QBrush>
 #include <QFont>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
+#include <QTableView>
+
+namespace {
+
+// A column sized to its content grows no wider than this, so one long text
+// does not push the other columns out of sight.
+constexpr int kMaxContentWidth = 320;
+
+} // namespace
 
 TTableModel::TTableModel(TTable *table, QList<TColumn> columns, QObject *parent)
     : QAbstractTableModel(parent), table_(table), columns_(std::move(columns))
@@ -80,19 +91,57 @@ QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int r
     }
 }
 
+void TTableModel::SetTitleSort(const TTitleSort *sort)
+{
+    titleSort_ = sort;
+    ShowSortIndicator();
+}
+
 void TTableModel::TitlesChanged()
 {
     if (!columns_.isEmpty())
         Q_EMIT headerDataChanged(Qt::Horizontal, 0, int(columns_.size()) - 1);
+    ShowSortIndicator();
+}
+
+void TTableModel::ShowSortIndicator()
+{
+    auto *grid = qobject_cast<QTableView *>(view_.data());
+    if (!grid || !titleSort_)
+        return;
+    // The arrow only shows the order; the table sorts itself, never the view.
+    QHeaderView *header = grid->horizontalHeader();
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(titleSort_->SortColumn(),
+                             titleSort_->SortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void TTableModel::SizeColumnsOnce()
+{
+    auto *grid = qobject_cast<QTableView *>(view_.data());
+    if (!grid || columnsSized_ || shownRows_ == 0)
+        return;
+    columnsSized_ = true;
+    for (int column = 0; column < columns_.size(); ++column) {
+        grid->resizeColumnToContents(column);
+        if (grid->columnWidth(column) > kMaxContentWidth)
+            grid->setColumnWidth(column, kMaxContentWidth);
+    }
 }
 
 void TTableModel::TableLayoutChanged()
 {
+    // A reset leaves the view without a current cell and may scroll it; the
+    // user keeps the columns in view and the current column.
+    const int scrollX = view_ ? view_->horizontalScrollBar()->value() : 0;
     beginResetModel();
     shownRows_ = table_->RecordCount();
     lastCurrent_ = -1;
     endResetModel();
+    SizeColumnsOnce();
     SyncViewToTable();
+    if (view_)
+        view_->horizontalScrollBar()->setValue(scrollX);
 }
 
 void TTableModel::TableDataChanged()
@@ -117,6 +166,14 @@ void TTableModel::BindView(QAbstractItemView *view)
 {
     view_ = view;
     view->setModel(this);
+    // Tab moves the focus to the next control instead of walking the cells
+    // (which would change the current record unasked).
+    view->setTabKeyNavigation(false);
+    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    currentColumn_ = current.column();
+            });
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (syncing_ || !current.isValid() || !table_->Active() || current.row() == table_->RecNo())
@@ -130,6 +187,8 @@ void TTableModel::BindView(QAbstractItemView *view)
                 }
                 syncing_ = false;
             });
+    ShowSortIndicator();
+    SizeColumnsOnce();
     SyncViewToTable();
 }
 
@@ -142,9 +201,14 @@ void TTableModel::SyncViewToTable()
     if (row < 0 || (current.isValid() && current.row() == row))
         return;
     syncing_ = true;
-    const QModelIndex target = index(row, current.isValid() ? current.column() : 0);
+    const int column = current.isValid() ? current.column() : qBound(0, currentColumn_, columnCount() - 1);
+    const QModelIndex target = index(row, column);
     view_->selectionModel()->setCurrentIndex(target,
                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // Only the rows scroll to show the current record; the columns stay where
+    // the user scrolled them.
+    const int scrollX = view_->horizontalScrollBar()->value();
     view_->scrollTo(target);
+    view_->horizontalScrollBar()->setValue(scrollX);
     syncing_ = false;
 }

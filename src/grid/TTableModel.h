@@ -20,7 +20,11 @@ struct TColumn {
 // Item model over a table's visible records in their current order. Rows are
 // read on demand from the table, so it scales to any number of records. With
 // a bound view, the table's cursor and the view's current row follow each
-// other.
+// other, and the view behaves as every grid of the program does: Tab and
+// Shift+Tab leave it (arrow keys move within it), its columns are sized to
+// their content once the first rows are shown, its sorted column shows a sort
+// arrow, and a reload of the rows (sort, filter, refresh) keeps its
+// horizontal scroll position and current column.
 class TTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -33,10 +37,11 @@ public:
     TTable *Table() const { return table_; }
     const QList<TColumn> &Columns() const { return columns_; }
     void SetRowColorRule(RowColorRule rule);
-    // Keeps view's current row and the table's cursor in step.
+    // Keeps view's current row and the table's cursor in step and gives the
+    // view the grid behaviour described above.
     void BindView(QAbstractItemView *view);
     // The titles take the colours of sort (see TTitleSort::Attach).
-    void SetTitleSort(const TTitleSort *sort) { titleSort_ = sort; }
+    void SetTitleSort(const TTitleSort *sort);
     void SetBoldTitles(bool bold) { boldTitles_ = bold; }
     // The sort state changed: repaint the titles.
     void TitlesChanged();
@@ -50,6 +55,10 @@ private:
     void TableLayoutChanged();
     void TableDataChanged();
     void SyncViewToTable();
+    // Sizes each column to its title and the shown rows, up to a maximum, the
+    // first time the view shows rows; later widths are the user's.
+    void SizeColumnsOnce();
+    void ShowSortIndicator();
 
     TTable *table_;
     QList<TColumn> columns_;
@@ -60,5 +69,8 @@ private:
     QPointer<QAbstractItemView> view_;
     int shownRows_ = 0;
     int lastCurrent_ = -1;
+    // The view's current column, kept while a reset leaves it no current cell.
+    int currentColumn_ = 0;
+    bool columnsSized_ = false;
     bool syncing_ = false;
 };

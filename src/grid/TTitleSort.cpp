@@ -51,9 +51,11 @@ void TTitleSort::SortByTitle(TTableModel *model, int column)
 {
     BusyCursor busy;
     const QString indexName = TitleClick(column);
+    // Also for a column outside the list: the header moved its sort arrow on
+    // the click, and the titles put it back where the sort is.
+    model->TitlesChanged();
     if (indexName.isEmpty())
         return;
-    model->TitlesChanged();
     TTable *table = model->Table();
     if (!table->Active())
         return;

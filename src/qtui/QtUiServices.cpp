@@ -8,13 +8,18 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -91,6 +96,18 @@ public:
 
 } // namespace
 
+int WholeCaptionWidth(const QWidget *window, const QString &caption)
+{
+    // Room a title bar needs besides the caption: icon, buttons and margins.
+    constexpr int titleBarExtra = 160;
+    QFont titleFont = window->font();
+    titleFont.setBold(true);
+    QString shown = caption;
+    if (const QString program = QGuiApplication::applicationDisplayName(); !program.isEmpty())
+        shown += QStringLiteral(" \u2014 ") + program;
+    return QFontMetrics(titleFont).horizontalAdvance(shown) + titleBarExtra;
+}
+
 MbResult QtUiServices::MessageBox(const QString &text, const QString &caption, unsigned flags)
 {
     QMessageBox box(dialogParent());
@@ -126,12 +143,22 @@ MbResult QtUiServices::MessageBox(const QString &text, const QString &caption, u
 
 bool QtUiServices::InputQuery(const QString &caption, const QString &prompt, QString &value)
 {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(dialogParent(), caption, prompt, QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = answer;
-    return ok;
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    // Wide enough for the whole caption in the title bar (with room for its
+    // buttons) and for a long file name in the entry. The dialog's layout
+    // sets its minimum size, so the entry is given the width.
+    const QFontMetrics metrics(dialog.font());
+    const int width = std::max({WholeCaptionWidth(&dialog, caption), metrics.horizontalAdvance(prompt) + 40,
+                                metrics.averageCharWidth() * 64});
+    if (auto *entry = dialog.findChild<QLineEdit *>())
+        entry->setMinimumWidth(width - 2 * dialog.style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = dialog.textValue();
+    return true;
 }
 
 std::optional<QString> QtUiServices::OpenFileDialog(const FileDialogOptions &options)

@@ -2,6 +2,13 @@
 
 #include "UiServices.h"
 
+class QWidget;
+
+// The width a window needs for its title bar to show the whole caption: the
+// caption as the desktop shows it (with the program's name after it, in a
+// bold title font) and room for the title bar's icon and buttons.
+int WholeCaptionWidth(const QWidget *window, const QString &caption);
+
 // The real desktop behind UiServices: Qt message boxes, dialogs, desktop
 // services and the application's override cursor.
 class QtUiServices final : public UiServices {

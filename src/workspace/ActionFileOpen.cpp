@@ -154,8 +154,10 @@ bool OpenActionFile(TActionListView &view, const QString &actFile, bool fromCont
 
 bool NewActionFileCommand(TActionListView &view, const QString &workspace)
 {
+    // A file is created, so the desktop's save dialog is shown; it need not
+    // ask about replacing, as an existing name is refused below.
     const std::optional<QString> chosen =
-        Ui().OpenFileDialog(ActionFileDialog(QStringLiteral("Create a new Action File"), workspace, false));
+        Ui().SaveFileDialog(ActionFileDialog(QStringLiteral("Create a new Action File"), workspace, false));
     if (!chosen || chosen->isEmpty())
         return false;
     // A name typed as "." or ".." would otherwise yield a file outside the

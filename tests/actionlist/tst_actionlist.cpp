@@ -12,14 +12,19 @@
 #include "TestWorkspace.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QBrush>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
@@ -98,6 +103,13 @@ private Q_SLOTS:
     void shortcutsRunCommands_data();
     void shortcutsRunCommands();
     void navigationButtonsShowIconsNotText();
+    void menuBarHoldsEveryCommand();
+    void statusBarShowsTheFilter_data();
+    void statusBarShowsTheFilter();
+    void tabMovesFocusOutOfTheGrid_data();
+    void tabMovesFocusOutOfTheGrid();
+    void reloadKeepsHorizontalScrollAndColumn_data();
+    void reloadKeepsHorizontalScrollAndColumn();
     void readOnlyFileChangesNothing();
     void contactsOpenSortedByIdAndOrderComesBack();
     void propertiesRenewCaption_data();
@@ -676,6 +688,152 @@ void TestActionList::shortcutsRunCommands()
     QVERIFY(!ui_->calls.isEmpty());
     QCOMPARE(int(ui_->calls.first().kind), kind);
     QCOMPARE(ui_->calls.first().text, text);
+}
+
+void TestActionList::menuBarHoldsEveryCommand()
+{
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}}});
+    auto form = ShowForm();
+    QStringList titles;
+    QList<QAction *> inMenus;
+    for (QAction *menu : form->MenuBar->actions()) {
+        titles.append(menu->text());
+        QVERIFY(menu->menu());
+        inMenus += menu->menu()->actions();
+    }
+    QCOMPARE(titles, QStringList({"&Action", "&Log", "&File", "&View", "&Reports", "&Help"}));
+    for (QAction *command : form->ToolBar->actions() + form->PopupMenu->actions()) {
+        if (!command->isSeparator())
+            QVERIFY2(inMenus.contains(command), qPrintable(command->text()));
+    }
+    // The filters are radio items of one group, Show Mine a check item.
+    QActionGroup *filters = form->MenuItemShowAll->actionGroup();
+    QVERIFY(filters);
+    QCOMPARE(filters->actions(),
+             QList<QAction *>({form->MenuItemShowAll, form->MenuItemShowOpen, form->MenuItemShowResolved}));
+    QVERIFY(!form->MenuItemMine->actionGroup());
+    QVERIFY(form->MenuItemMine->isCheckable());
+}
+
+void TestActionList::statusBarShowsTheFilter_data()
+{
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("choose");
+    QTest::addColumn<bool>("mine");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("all") << "ABC"
+                         << "all" << false << "Showing: all actions";
+    QTest::newRow("open, mine") << "ABC"
+                                << "open" << true << "Showing: open actions \u00b7 mine";
+    QTest::newRow("resolved") << "ABC"
+                              << "resolved" << false << "Showing: resolved actions";
+    QTest::newRow("mine without home actor") << ""
+                                             << "open" << true << "Showing: open actions";
+}
+
+void TestActionList::statusBarShowsTheFilter()
+{
+    QFETCH(QString, home);
+    QFETCH(QString, choose);
+    QFETCH(bool, mine);
+    QFETCH(QString, shown);
+    CreateFile({{"ACTOR_HOME", home}}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}}});
+    auto form = ShowForm();
+    QCOMPARE(form->FilterPanel->text(), QStringLiteral("Showing: all actions"));
+    if (choose == "open")
+        form->MenuItemShowOpen->trigger();
+    else if (choose == "resolved")
+        form->MenuItemShowResolved->trigger();
+    if (mine)
+        form->MenuItemMine->trigger();
+    QCOMPARE(form->FilterPanel->text(), shown);
+}
+
+void TestActionList::tabMovesFocusOutOfTheGrid_data()
+{
+    QTest::addColumn<bool>("forward");
+    QTest::newRow("Tab") << true;
+    QTest::newRow("Shift+Tab") << false;
+}
+
+void TestActionList::tabMovesFocusOutOfTheGrid()
+{
+    QFETCH(bool, forward);
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "one"}},
+                    {{"ID", 2}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "two"}}});
+    auto form = ShowForm();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QTableView *grid = form->RzDBGridActions;
+    grid->setFocus();
+    QVERIFY(grid->hasFocus());
+    const QModelIndex before = grid->currentIndex();
+
+    if (forward)
+        QTest::keyClick(grid, Qt::Key_Tab);
+    else
+        QTest::keyClick(grid, Qt::Key_Backtab, Qt::ShiftModifier);
+
+    // The focus left the grid; neither the current cell nor the action moved.
+    QVERIFY(!grid->hasFocus());
+    QVERIFY(QApplication::focusWidget() != nullptr);
+    QCOMPARE(grid->currentIndex(), before);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("one"));
+    // Arrow keys still move within the grid.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), QStringLiteral("two"));
+}
+
+void TestActionList::reloadKeepsHorizontalScrollAndColumn_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("sort") << "sort";
+    QTest::newRow("filter") << "filter";
+    QTest::newRow("reload") << "reload";
+}
+
+void TestActionList::reloadKeepsHorizontalScrollAndColumn()
+{
+    QFETCH(QString, operation);
+    QList<Values> actions;
+    for (int id = 1; id <= 12; ++id)
+        actions.append(
+            {{"ID", id},
+             {"ATTRIBUTE", QString(QChar('A' + id % 3))},
+             {"ID_ACTION", QStringLiteral("action %1").arg(id)},
+             {"SYNOPSIS", QStringLiteral("a synopsis long enough to need a wide column %1").arg(id)},
+             {"DATE_DUE", QDate(2030, 1, id)}});
+    CreateFile({}, actions);
+    auto form = ShowForm();
+    form->resize(640, 480);
+    QTableView *grid = form->RzDBGridActions;
+    QScrollBar *scroll = grid->horizontalScrollBar();
+    QApplication::processEvents();
+    QVERIFY(scroll->maximum() > 0);
+    const int column = grid->model()->columnCount() - 1;
+    grid->setCurrentIndex(grid->model()->index(2, column));
+    scroll->setValue(scroll->maximum());
+    const int scrolled = scroll->value();
+    QVERIFY(scrolled > 0);
+    const QString current = data_->cdsActions->FieldByName("ID_ACTION").AsString();
+
+    if (operation == "sort") {
+        QHeaderView *header = grid->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+        QCOMPARE(header->sortIndicatorSection(), column);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    } else if (operation == "filter") {
+        form->MenuItemShowOpen->trigger();
+    } else {
+        form->ActionRefreshTable->trigger();
+    }
+
+    QCOMPARE(scroll->value(), scrolled);
+    QCOMPARE(grid->currentIndex().column(), column);
+    QCOMPARE(data_->cdsActions->FieldByName("ID_ACTION").AsString(), current);
+    QCOMPARE(grid->currentIndex().row(), data_->cdsActions->RecNo());
 }
 
 void TestActionList::contactsOpenSortedByIdAndOrderComesBack()

@@ -11,6 +11,8 @@
 #include "TestSupport.h"
 #include "TestWorkspace.h"
 
+#include <QAction>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -67,6 +69,8 @@ private Q_SLOTS:
     void previousDiscardsEditsAndMoves();
     void leavingActionIdFillsEmptySynopsis();
     void statusChangeAndDueDateColours();
+    void dateEntriesMarkBadTextAndOfferACalendar();
+    void actionEditorKeepsItsHeightInEveryMode();
     void contactChoicesAreSortedIds();
     void newContactFillsItsField_data();
     void newContactFillsItsField();
@@ -353,6 +357,57 @@ void TestEditors::resolveThenCancelLeavesActionOpen()
     QCOMPARE(CountLogs(QStringLiteral("Action Resolved")), 0);
 }
 
+void TestEditors::dateEntriesMarkBadTextAndOfferACalendar()
+{
+    AddAction(1, QStringLiteral("Dated"));
+    data_->cdsActions->Edit();
+    TFormAction form(emEdit);
+    form.show();
+    auto *due = Child<QLineEdit>(&form, "EditDATE_DUE");
+    QVERIFY(!due->property("invalid").toBool());
+
+    // Marked while typing, without waiting for OK; empty is a valid value.
+    Type(due, QStringLiteral("31/13"));
+    QVERIFY(due->property("invalid").toBool());
+    Type(due, QStringLiteral("31/12/2026"));
+    QVERIFY(!due->property("invalid").toBool());
+    Type(due, QString());
+    QVERIFY(!due->property("invalid").toBool());
+
+    // The calendar opens on the typed date and a chosen day replaces it.
+    Type(due, QStringLiteral("15/03/2027"));
+    auto *drop = due->findChild<QAction *>(QStringLiteral("ActionCalendar"));
+    QVERIFY(drop);
+    drop->trigger();
+    auto *calendar = due->findChild<QCalendarWidget *>(QStringLiteral("CalendarPopup"));
+    QVERIFY(calendar);
+    QVERIFY(calendar->isVisible());
+    QCOMPARE(calendar->selectedDate(), QDate(2027, 3, 15));
+    Q_EMIT calendar->activated(QDate(2027, 4, 2));
+    QCOMPARE(due->text(), QStringLiteral("02/04/2027"));
+    QVERIFY(!calendar->isVisible());
+    form.reject();
+}
+
+void TestEditors::actionEditorKeepsItsHeightInEveryMode()
+{
+    AddAction(1, QStringLiteral("Dated"));
+    const auto height = [&](TEditorMode mode) {
+        if (mode == emNew)
+            data_->cdsActions->Insert();
+        else
+            data_->cdsActions->Edit();
+        TFormAction form(mode);
+        form.show();
+        const int result = form.sizeHint().height();
+        form.reject();
+        return result;
+    };
+    const int edit = height(emEdit);
+    QCOMPARE(height(emNew), edit);
+    QCOMPARE(height(emView), edit);
+}
+
 void TestEditors::followUpChainsAndJumpFindsIt()
 {
     AddAction(7, QStringLiteral("Original"));
@@ -388,6 +443,9 @@ void TestEditors::followUpChainsAndJumpFindsIt()
     form.show();
     auto *jump = Child<QPushButton>(&form, "LabelFollowUp");
     QVERIFY(jump->isVisible());
+    // It looks like a link: underlined, in the theme's link colour.
+    QVERIFY(jump->font().underline());
+    QCOMPARE(jump->palette().color(QPalette::ButtonText), jump->palette().color(QPalette::Link));
     Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("dropped"));
     QTest::mouseClick(jump, Qt::LeftButton);
     QCOMPARE(ui_->messages().size(), 1);
@@ -468,7 +526,7 @@ void TestEditors::jumpToMissingFollowUpStaysPut()
     auto *remove = Child<QToolButton>(&form, "ButtonRemoveFollowUp");
     Type(Child<QLineEdit>(&form, "EditDATE_DUE"), QStringLiteral("31/13/2026"));
     QTest::mouseClick(remove, Qt::LeftButton);
-    QCOMPARE(ui_->lastMessage()->text, QStringLiteral("'31/13/2026' is not a valid date"));
+    QCOMPARE(ui_->lastMessage()->text, QStringLiteral("'31/13/2026' is not a valid date for \"Date Due\""));
     QVERIFY(Child<QWidget>(&form, "PanelFollowUp")->isVisible());
     QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), 13);
 
@@ -803,7 +861,7 @@ void TestEditors::logValidation_data()
     QTest::newRow("bad date") << "Line"
                               << "31/02/2025"
                               << "10:00:00"
-                              << "'31/02/2025' is not a valid date"
+                              << "'31/02/2025' is not a valid date for \"Date Log\""
                               << "EditDATE_LOG";
 }
 

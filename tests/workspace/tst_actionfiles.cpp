@@ -730,6 +730,9 @@ void TestActionFiles::newCreatesTheActionFileAndItsAuxiliaryFolder()
     QVERIFY(NewActionFileCommand(ScriptedList(), work_));
     QVERIFY(shown);
     const UiCall &dialog = fake.calls.first();
+    // A save dialog: its accept button reads "Save", not "Open".
+    QCOMPARE(dialog.kind, UiCall::SaveFile);
+    QVERIFY(!dialog.dialog.overwritePrompt);
     QCOMPARE(dialog.caption, QString("Create a new Action File"));
     QCOMPARE(dialog.dialog.filter, QString("Action Files|*.act"));
     QCOMPARE(dialog.dialog.initialDir, work_);
