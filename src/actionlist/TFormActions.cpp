@@ -13,6 +13,7 @@
 #include "SaveAsActionFile.h"
 #include "ScopeGuards.h"
 #include "TFormDigest.h"
+#include "TFormPrintColumns.h"
 #include "TSettings.h"
 #include "UiServices.h"
 #include "WindowActions.h"
@@ -264,8 +265,6 @@ void TFormActions::CreateActions()
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
-    for (QAction *notYet : {ActionPrintList})
-        notYet->setEnabled(false);
 }
 
 void TFormActions::CreateToolBar()
@@ -576,6 +575,10 @@ void TFormActions::ActionSearchExecute()
 // disabled and does nothing when called.
 void TFormActions::ActionPrintListExecute()
 {
+    if (data_.cdsActions->RecordCount() == 0)
+        return;
+    TFormPrintList form(data_, this);
+    Ui().ExecModal(&form);
 }
 
 void TFormActions::ActionDigestExecute()
