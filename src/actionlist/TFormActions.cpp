@@ -14,6 +14,7 @@
 #include "SaveAsActionFile.h"
 #include "ScopeGuards.h"
 #include "TFormDigest.h"
+#include "TFormPrintColumns.h"
 #include "TSettings.h"
 #include "UiServices.h"
 #include "WindowActions.h"
@@ -278,8 +279,6 @@ void TFormActions::CreateActions()
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
-    for (QAction *notYet : {ActionPrintList})
-        notYet->setEnabled(false);
 }
 
 void TFormActions::CreateToolBar()
@@ -648,6 +647,10 @@ void TFormActions::ActionSearchExecute()
 // disabled and does nothing when called.
 void TFormActions::ActionPrintListExecute()
 {
+    if (data_.cdsActions->RecordCount() == 0)
+        return;
+    TFormPrintList form(data_, this);
+    Ui().ExecModal(&form);
 }
 
 void TFormActions::ActionDigestExecute()

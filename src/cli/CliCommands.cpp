@@ -7,6 +7,7 @@
 #include "ActionFileSession.h"
 #include "AppError.h"
 #include "CliError.h"
+#include "ColumnReport.h"
 #include "Digest.h"
 #include "DurableFile.h"
 #include "Formats.h"
@@ -848,11 +849,6 @@ int CmdUnpack(TDataModuleMain &data, const QStringList &arguments)
     return ExitOk;
 }
 
-int NotYet(const QString &command)
-{
-    throw UsageError(command + QStringLiteral(" is not available yet in this version of dravelin-cli"));
-}
-
 int CmdSearch(TDataModuleMain &data, const QStringList &arguments)
 {
     TCommandLine line(
@@ -1001,21 +997,147 @@ int CmdReportDigest(TDataModuleMain &data, const QStringList &arguments)
     return ExitOk;
 }
 
+// report list / report contacts: the page the "Print Action List" and
+// "Print List Actors" windows make, with the same options and defaults.
+int CmdReportTable(TDataModuleMain &data, bool contacts, const QStringList &arguments)
+{
+    const QString command = contacts ? QStringLiteral("report contacts") : QStringLiteral("report list");
+    TCommandLine line(command, contacts
+                                   ? QStringLiteral("Writes the contacts report: a table of the chosen "
+                                                    "contact fields, addresses as mail links.")
+                                   : QStringLiteral("Writes the action list report: a table of the chosen "
+                                                    "action fields, in the action list's order and filter."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
+    const QList<TReportColumn> &all = contacts ? ContactReportColumns() : ActionReportColumns();
+    QStringList fieldNames;
+    for (const TReportColumn &column : all)
+        fieldNames.append(column.sourceField);
+    const QCommandLineOption columns = ValueOption(
+        QStringLiteral("columns"),
+        QStringLiteral(
+            "The columns in their order, as field names separated by commas, or \"all\". Fields: ") +
+            fieldNames.join(QStringLiteral(", ")) + QStringLiteral(". Default: the window's."),
+        QStringLiteral("fields"));
+    const QCommandLineOption title =
+        ValueOption(QStringLiteral("title"), QStringLiteral("The report title. Default: the window's."),
+                    QStringLiteral("text"));
+    const QCommandLineOption align = ValueOption(
+        QStringLiteral("align"), QStringLiteral("The title's alignment: left, center (default) or right."),
+        QStringLiteral("where"));
+    const QCommandLineOption width =
+        ValueOption(QStringLiteral("width"),
+                    QStringLiteral("The table width in percent, %1 to %2. Default: %3.")
+                        .arg(kReportWidthMin)
+                        .arg(kReportWidthMax)
+                        .arg(kReportWidthDefault),
+                    QStringLiteral("percent"));
+    const QCommandLineOption fontSize =
+        ValueOption(QStringLiteral("font-size"),
+                    QStringLiteral("The HTML font size: ") + ReportFontSizes().join(QStringLiteral(", ")) +
+                        QStringLiteral(". Default: -1."),
+                    QStringLiteral("size"));
+    const QCommandLineOption noColors(QStringLiteral("no-colors"), QStringLiteral("Black and white."));
+    const QCommandLineOption sort =
+        ValueOption(QStringLiteral("sort"),
+                    QStringLiteral("The index that orders the rows. Default: ATTRIBUTE_DESC for the "
+                                   "actions, ID_ASC for the contacts."),
+                    QStringLiteral("index"));
+    const QCommandLineOption output =
+        ValueOption(QStringLiteral("o"), QStringLiteral("Write to this file instead of standard output."),
+                    QStringLiteral("out"));
+    TListOptions filter;
+    if (!contacts)
+        filter.Add(line);
+    for (const QCommandLineOption &option : {columns, title, align, width, fontSize, noColors, sort, output})
+        line.Parser().addOption(option);
+    if (!line.Parse(arguments, 1))
+        return ExitOk;
+    if (!contacts)
+        filter.Check(line);
+
+    TColumnReportOptions options;
+    if (!line.IsSet(columns)) {
+        for (const TReportColumn &column : all)
+            if (column.checkedAtFirst)
+                options.columns.append(column);
+    } else if (line.Value(columns).compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
+        options.columns = all;
+    } else {
+        for (const QString &name : line.Value(columns).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const qsizetype at = fieldNames.indexOf(name.trimmed().toUpper());
+            if (at < 0)
+                throw UsageError(QStringLiteral("%1: no column %2; the columns are %3")
+                                     .arg(command, Quoted(name), fieldNames.join(QStringLiteral(", "))));
+            options.columns.append(all[at]);
+        }
+    }
+    const QString where =
+        line.Choice(align, {QStringLiteral("left"), QStringLiteral("center"), QStringLiteral("right")});
+    options.align = where == QLatin1String("left")    ? TTitleAlign::Left
+                    : where == QLatin1String("right") ? TTitleAlign::Right
+                                                      : TTitleAlign::Center;
+    if (line.IsSet(width)) {
+        bool ok = false;
+        options.width = line.Value(width).toInt(&ok);
+        if (!ok || options.width < kReportWidthMin || options.width > kReportWidthMax)
+            throw UsageError(QStringLiteral("%1: --width must be a number from %2 to %3, not %4")
+                                 .arg(command)
+                                 .arg(kReportWidthMin)
+                                 .arg(kReportWidthMax)
+                                 .arg(Quoted(line.Value(width))));
+    }
+    if (line.IsSet(fontSize)) {
+        options.fontSize = line.Value(fontSize);
+        if (!ReportFontSizes().contains(options.fontSize))
+            throw UsageError(
+                QStringLiteral("%1: --font-size must be one of %2, not %3")
+                    .arg(command, ReportFontSizes().join(QStringLiteral(", ")), Quoted(options.fontSize)));
+    }
+    options.colors = !line.IsSet(noColors);
+
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
+    TTable &table = contacts ? *data.cdsActor : *data.cdsActions;
+    if (!contacts)
+        filter.Apply(line, data);
+    const QString index = line.IsSet(sort)
+                              ? line.Value(sort).toUpper()
+                              : (contacts ? QStringLiteral("ID_ASC") : QStringLiteral("ATTRIBUTE_DESC"));
+    QStringList indexes;
+    for (const TIndexDef &def : table.IndexDefs())
+        indexes.append(def.name);
+    if (!indexes.contains(index))
+        throw UsageError(QStringLiteral("%1: no index %2; the indexes are %3")
+                             .arg(command, Quoted(line.Value(sort)), indexes.join(QStringLiteral(", "))));
+    table.SetIndexName(index);
+    table.First();
+    const QDate today = QDate::currentDate();
+    options.title = line.IsSet(title) ? line.Value(title)
+                    : contacts        ? ContactsReportTitle(data, today)
+                                      : ActionListReportTitle(data, today);
+    THtmlPage page;
+    BuildColumnReport(table, options, today, page);
+    WriteResult(page.Bytes(), line.Value(output));
+    return ExitOk;
+}
+
+// The report command: its kinds of page.
 int CmdReport(TDataModuleMain &data, const QStringList &arguments)
 {
     const QString kind = arguments.value(0);
     if (kind == QLatin1String("digest"))
         return CmdReportDigest(data, arguments.mid(1));
+    if (kind == QLatin1String("list") || kind == QLatin1String("contacts"))
+        return CmdReportTable(data, kind == QLatin1String("contacts"), arguments.mid(1));
     if (kind == QLatin1String("--help") || kind == QLatin1String("-h")) {
-        WriteOut(QStringLiteral("Usage: dravelin-cli report digest FILE [options]\n\n"
-                                "'dravelin-cli report digest --help' describes the options.\n"));
+        WriteOut(QStringLiteral(
+            "Usage: dravelin-cli report digest|list|contacts FILE [options]\n\n"
+            "'dravelin-cli report digest --help' (or list, contacts) describes the options.\n"));
         return ExitOk;
     }
-    if (kind == QLatin1String("list") || kind == QLatin1String("contacts"))
-        return NotYet(QStringLiteral("report ") + kind);
-    throw UsageError(kind.isEmpty() ? QStringLiteral("report: which report? (digest)")
+    throw UsageError(kind.isEmpty() ? QStringLiteral("report: which report? (digest, list or contacts)")
                                     : QStringLiteral("report: unknown report ") + Quoted(kind) +
-                                          QStringLiteral(" (digest)"));
+                                          QStringLiteral(" (digest, list or contacts)"));
 }
 
 struct TCommand {
@@ -1041,8 +1163,7 @@ const QList<TCommand> &Commands()
         {"unpack", "IN.dravelin OUT.act", CmdUnpack},
         {"search", "FILE TEXT [--filter ...] [--actor NAME] [--sort INDEX] [--format table|json|csv]",
          CmdSearch},
-        {"report", "digest FILE [-o OUT.html] [--action ACTION_ID] [--properties] [--decisions] ...",
-         CmdReport},
+        {"report", "digest|list|contacts FILE [-o OUT.html] [options of the report's window]", CmdReport},
     };
     return commands;
 }

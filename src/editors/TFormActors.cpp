@@ -2,6 +2,7 @@
 
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
+#include "TFormPrintColumns.h"
 #include "TTitleSort.h"
 #include "UiServices.h"
 #include "WindowActions.h"
@@ -50,8 +51,6 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
     ActionPrint = CreateAction("ActionPrint", QStringLiteral("Print"), QStringLiteral("Print List Actors"));
     ActionClose =
         CreateAction("ActionClose", QStringLiteral("Close"), QStringLiteral("Close the Contacts Screen"));
-    // The contacts report is not part of the program yet.
-    ActionPrint->setEnabled(false);
 
     const struct {
         QAction *action;
@@ -112,6 +111,7 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
     connect(ActionPrior, &QAction::triggered, this, [this] { actors_->Prior(); });
     connect(ActionNext, &QAction::triggered, this, [this] { actors_->Next(); });
     connect(ActionLast, &QAction::triggered, this, [this] { actors_->Last(); });
+    connect(ActionPrint, &QAction::triggered, this, &TFormActors::ActionPrintExecute);
     connect(ActionClose, &QAction::triggered, this, &QDialog::reject);
     RzDBGridActors->setFocus();
 }
@@ -128,6 +128,14 @@ void TFormActors::ActionNewExecute()
 {
     actors_->Insert();
     TFormActor form(cmNew, this);
+    Ui().ExecModal(&form);
+}
+
+void TFormActors::ActionPrintExecute()
+{
+    if (actors_->RecordCount() == 0)
+        return;
+    TFormPrintActor form(DataModuleMain(), this);
     Ui().ExecModal(&form);
 }
 

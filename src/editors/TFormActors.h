@@ -40,6 +40,7 @@ public Q_SLOTS:
     void ActionNewExecute();
     void ActionEditExecute();
     void ActionDeleteExecute();
+    void ActionPrintExecute();
 
 private:
     QAction *CreateAction(const char *name, const QString &caption, const QString &hint,

@@ -7,6 +7,7 @@
 #include "TDataModuleMain.h"
 #include "TFormActions.h"
 #include "TFormDigest.h"
+#include "TFormPrintColumns.h"
 #include "TSettings.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
@@ -92,6 +93,7 @@ private Q_SLOTS:
     void showItemsSetFilterAndReloadOnlyOnChange();
     void newStatusLogWithoutActionsIsRefused();
     void digestOpensInListModeOnlyWithActions();
+    void printListOpensOnlyWithActions();
     void captionNamesTitleOrPath_data();
     void captionNamesTitleOrPath();
     void closeQueryKeepsOrClosesFile_data();
@@ -489,6 +491,25 @@ void TestActionList::digestOpensInListModeOnlyWithActions()
     });
     form->ActionDigest->trigger();
     QCOMPARE(mode, int(TFormDigest::ListMode));
+}
+
+void TestActionList::printListOpensOnlyWithActions()
+{
+    CreateFile({}, {});
+    auto form = ShowForm();
+    QVERIFY(form->ActionPrintList->isEnabled());
+    QCOMPARE(form->ActionPrintList->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    form->ActionPrintList->trigger();
+    QVERIFY(ui_->calls.isEmpty());
+
+    AppendTo(data_->cdsActions, {{"ID", 1}, {"ID_ACTION", "One"}});
+    QString caption;
+    ui_->onModal([&caption](QWidget *window) {
+        if (qobject_cast<TFormPrintList *>(window))
+            caption = window->windowTitle();
+    });
+    form->ActionPrintList->trigger();
+    QCOMPARE(caption, QStringLiteral("Print Action List"));
 }
 
 void TestActionList::captionNamesTitleOrPath_data()

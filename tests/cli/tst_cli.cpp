@@ -1,4 +1,5 @@
 #include "ActionFileLock.h"
+#include "ColumnReport.h"
 #include "Digest.h"
 #include "HtmlPage.h"
 #include "SearchActionFile.h"
@@ -14,6 +15,8 @@
 #include <QProcess>
 #include <QtTest>
 #include <libical/ical.h>
+
+Q_DECLARE_METATYPE(TColumnReportOptions)
 
 namespace {
 
@@ -712,6 +715,104 @@ private Q_SLOTS:
         QCOMPARE(toStdout.out, page.Bytes());
     }
 
+    // The report pages are those the options windows build for the same
+    // options (the windows hand their options to the same builder).
+    void reportPagesAreTheWindowsPages_data()
+    {
+        QTest::addColumn<bool>("contacts");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<TColumnReportOptions>("expected");
+        const auto checked = [](const QList<TReportColumn> &columns) {
+            QList<TReportColumn> result;
+            for (const TReportColumn &column : columns)
+                if (column.checkedAtFirst)
+                    result.append(column);
+            return result;
+        };
+        const QString today = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
+        TColumnReportOptions list;
+        list.title = QStringLiteral("Action List \"Harbour works\" on ") + today;
+        list.columns = checked(ActionReportColumns());
+        TColumnReportOptions every = list;
+        every.columns = ActionReportColumns();
+        every.colors = false;
+        every.align = TTitleAlign::Left;
+        every.fontSize = QStringLiteral("1");
+        every.width = 50;
+        every.title = QStringLiteral("<b>Quay</b> & \"co\"");
+        TColumnReportOptions chosen = list;
+        chosen.columns = {ActionReportColumns()[11], ActionReportColumns()[5], ActionReportColumns()[1],
+                          ActionReportColumns()[3]};
+        chosen.align = TTitleAlign::Right;
+        chosen.fontSize = QStringLiteral("+2");
+        chosen.width = 2000;
+        TColumnReportOptions contacts;
+        contacts.title = QStringLiteral("Contacts of Action List \"Harbour works\" on ") + today;
+        contacts.columns = checked(ContactReportColumns());
+        TColumnReportOptions contactsAll = contacts;
+        contactsAll.columns = ContactReportColumns();
+        contactsAll.colors = false;
+        contactsAll.title.clear();
+
+        QTest::newRow("list, defaults")
+            << false << QStringList{"--filter", "all"} << 0 << "ATTRIBUTE_DESC" << list;
+        QTest::newRow("list, every column, open, by due date")
+            << false
+            << QStringList{"--filter", "open",        "--sort",  "date_due_asc", "--columns",
+                           "all",      "--no-colors", "--align", "left",         "--font-size",
+                           "1",        "--width",     "50",      "--title",      "<b>Quay</b> & \"co\""}
+            << 1 << "DATE_DUE_ASC" << every;
+        QTest::newRow("list, chosen columns in their order")
+            << false
+            << QStringList{"--filter", "all",   "--columns",   "severity, DATE_FINISHED,ID_ACTION,date_due",
+                           "--align",  "right", "--font-size", "+2",
+                           "--width",  "2000"}
+            << 0 << "ATTRIBUTE_DESC" << chosen;
+        QTest::newRow("contacts, defaults") << true << QStringList{} << 0 << "ID_ASC" << contacts;
+        QTest::newRow("contacts, every column, empty title, descending")
+            << true
+            << QStringList{"--columns", "all", "--no-colors", "--title", "", "--sort", "LAST_NAME_DESC"} << 0
+            << "LAST_NAME_DESC" << contactsAll;
+    }
+    void reportPagesAreTheWindowsPages()
+    {
+        QFETCH(bool, contacts);
+        QFETCH(QStringList, options);
+        QFETCH(int, filter);
+        QFETCH(QString, index);
+        QFETCH(TColumnReportOptions, expected);
+        const QString actFile = MakeFixture();
+        const QString out = Path(QStringLiteral("report.html"));
+        const QString kind = contacts ? QStringLiteral("contacts") : QStringLiteral("list");
+        const Run toStandardOutput = Cli(QStringList{QStringLiteral("report"), kind, actFile} + options);
+        QCOMPARE(toStandardOutput.err, QByteArray());
+        QCOMPARE(toStandardOutput.exitCode, 0);
+        const Run toFile =
+            Cli(QStringList{QStringLiteral("report"), kind, actFile, QStringLiteral("-o"), out} + options);
+        QCOMPARE(toFile.exitCode, 0);
+        QCOMPARE(toFile.out, QByteArray());
+
+        TDataModuleMain &data = *ws.data;
+        data.Tables.Open(actFile, false);
+        TTable &table = contacts ? *data.cdsActor : *data.cdsActions;
+        if (!contacts) {
+            Settings().Actions.Filter = filter;
+            table.SetFiltered(true);
+            table.RefreshFilter();
+        }
+        table.SetIndexName(index);
+        table.First();
+        THtmlPage page;
+        BuildColumnReport(table, expected, QDate::currentDate(), page);
+        data.Tables.Close();
+        data.Tables.Reset();
+        QVERIFY(page.Bytes().startsWith("<HTML>\r\n"));
+        QCOMPARE(toStandardOutput.out, page.Bytes());
+        QCOMPARE(ReadAll(out), page.Bytes());
+    }
+
     void usageErrorsExitTwo_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -741,6 +842,15 @@ private Q_SLOTS:
         QTest::newRow("digest date") << QStringList{QStringLiteral("report"), QStringLiteral("digest"),
                                                     QStringLiteral("a.act"), QStringLiteral("--date"),
                                                     QStringLiteral("15/02/2026")};
+        QTest::newRow("report without its kind")
+            << QStringList{QStringLiteral("report"), QStringLiteral("a.act")};
+        QTest::newRow("report, unknown column")
+            << QStringList{"report", "list", "a.act", "--columns", "COLOUR"};
+        QTest::newRow("report, width out of range")
+            << QStringList{"report", "list", "a.act", "--width", "40"};
+        QTest::newRow("report, unknown font size")
+            << QStringList{"report", "contacts", "a.act", "--font-size", "3"};
+        QTest::newRow("report, bad alignment") << QStringList{"report", "list", "a.act", "--align", "middle"};
     }
     void usageErrorsExitTwo()
     {

@@ -7,6 +7,7 @@
 #include "TFormActor.h"
 #include "TFormActors.h"
 #include "TFormLog.h"
+#include "TFormPrintColumns.h"
 #include "TFormProperties.h"
 #include "TFormZoomMemo.h"
 #include "TSettings.h"
@@ -370,7 +371,14 @@ void TestContacts::contactsListColumnsAndCommands()
         QCOMPARE(command.action->toolTip(), QLatin1String(command.hint));
         QCOMPARE(command.action->shortcut(), command.shortcut);
     }
-    QVERIFY(!form.ActionPrint->isEnabled());
+    QVERIFY(form.ActionPrint->isEnabled());
+    QString printCaption;
+    ui_->onModal([&printCaption](QWidget *window) {
+        if (qobject_cast<TFormPrintActor *>(window))
+            printCaption = window->windowTitle();
+    });
+    form.ActionPrint->trigger();
+    QCOMPARE(printCaption, QStringLiteral("Print List Actors"));
 
     form.ActionLast->trigger();
     QCOMPARE(form.RzDBGridActors->currentIndex().row(), 2);

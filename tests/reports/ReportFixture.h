@@ -125,6 +125,32 @@ inline void Fill(TDataModuleMain &data)
     data.FilterStatementsByAction();
 }
 
+// Three contacts in cdsActor, ordered by ID: addresses plain, with "&",
+// none, blank, with leading blanks and with a double quote.
+inline void FillContacts(TDataModuleMain &data)
+{
+    Put(data.cdsActor, {{"ID", QStringLiteral("ann")},
+                        {"COMPANY", kWorld},
+                        {"FIRST_NAME", QStringLiteral("Ann")},
+                        {"INSERTION", QStringLiteral("van")},
+                        {"LAST_NAME", QStringLiteral("Dyke <jr>")},
+                        {"GENDER", QStringLiteral("F")},
+                        {"PHONE_1", QStringLiteral("+31 10 555")},
+                        {"EMAIL_1", QStringLiteral("ann@example.org")},
+                        {"EMAIL_2", QStringLiteral("ann&co@example.org")}});
+    Put(data.cdsActor, {{"ID", QStringLiteral("bob")},
+                        {"FIRST_NAME", QStringLiteral("Bob")},
+                        {"LAST_NAME", QStringLiteral("Stone")},
+                        {"EMAIL_2", QStringLiteral("   ")}});
+    Put(data.cdsActor, {{"ID", QStringLiteral("carl")},
+                        {"TITLE", QStringLiteral("Dr.")},
+                        {"LAST_NAME", QStringLiteral("Berg")},
+                        {"EMAIL_1", QStringLiteral("  carl@example.org")},
+                        {"EMAIL_2", QStringLiteral("x\"><b>@example.org")}});
+    data.cdsActor->SetIndexName(QStringLiteral("ID_ASC"));
+    data.cdsActor->First();
+}
+
 // Moves cdsActions to the action with this ID and filters its details.
 inline void GoToAction(TDataModuleMain &data, int id)
 {

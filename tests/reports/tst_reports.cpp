@@ -1,4 +1,5 @@
 #include "AppError.h"
+#include "ColumnReport.h"
 #include "Digest.h"
 #include "FakeUiServices.h"
 #include "HtmlPage.h"
@@ -21,6 +22,7 @@
 using namespace report_fixture;
 
 Q_DECLARE_METATYPE(TDigestOptions)
+Q_DECLARE_METATYPE(TColumnReportOptions)
 
 class TestReports : public QObject {
     Q_OBJECT
@@ -56,6 +58,16 @@ private Q_SLOTS:
     void cancelledSaveSavesNothing();
 
     void browserShowsTextAsStored();
+
+    void fontSizeAttribute_data();
+    void fontSizeAttribute();
+    void defaultTitlesTrimTheFileTitle_data();
+    void defaultTitlesTrimTheFileTitle();
+    void columnReportMatchesExpectedPages_data();
+    void columnReportMatchesExpectedPages();
+    void columnReportKeepsCurrentRecord_data();
+    void columnReportKeepsCurrentRecord();
+    void columnReportOfNothingWritesNothing();
 
 private:
     QByteArray Expected(const QString &name);
@@ -534,6 +546,182 @@ void TestReports::browserShowsTextAsStored()
     QVERIFY(!dom.contains(QStringLiteral("<script"), Qt::CaseInsensitive));
     QVERIFY(!dom.contains(QStringLiteral(">INJECTED")));
     QVERIFY(dom.contains(QStringLiteral("A&lt;1")));
+}
+
+void TestReports::fontSizeAttribute_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("attribute");
+    QTest::newRow("-2") << "-2"
+                        << " SIZE=\"-2\"";
+    QTest::newRow("-1") << "-1"
+                        << " SIZE=\"-1\"";
+    QTest::newRow("1 gives none") << "1"
+                                  << "";
+    QTest::newRow("+1") << "+1"
+                        << " SIZE=\"+1\"";
+    QTest::newRow("+2") << "+2"
+                        << " SIZE=\"+2\"";
+}
+
+void TestReports::fontSizeAttribute()
+{
+    QFETCH(QString, size);
+    QFETCH(QString, attribute);
+    QCOMPARE(FontSizeAttribute(size), attribute);
+    QCOMPARE(ReportFontSizes().indexOf(size) >= 0, true);
+}
+
+void TestReports::defaultTitlesTrimTheFileTitle_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("contacts");
+    QTest::newRow("surrounded by blanks") << "  Harbour works \t"
+                                          << "Action List \"Harbour works\" on 15/03/2026"
+                                          << "Contacts of Action List \"Harbour works\" on 15/03/2026";
+    QTest::newRow("empty") << ""
+                           << "Action List \"\" on 15/03/2026"
+                           << "Contacts of Action List \"\" on 15/03/2026";
+}
+
+void TestReports::defaultTitlesTrimTheFileTitle()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, list);
+    QFETCH(QString, contacts);
+    data_->cdsAction->Edit();
+    data_->cdsAction->FieldByName(QStringLiteral("TITLE")).SetAsString(title);
+    data_->cdsAction->Post();
+    QCOMPARE(ActionListReportTitle(*data_, kToday), list);
+    QCOMPARE(ContactsReportTitle(*data_, kToday), contacts);
+}
+
+namespace {
+
+QList<TReportColumn> Checked(const QList<TReportColumn> &columns)
+{
+    QList<TReportColumn> checked;
+    for (const TReportColumn &column : columns)
+        if (column.checkedAtFirst)
+            checked.append(column);
+    return checked;
+}
+
+} // namespace
+
+void TestReports::columnReportMatchesExpectedPages_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("contacts");
+    QTest::addColumn<TColumnReportOptions>("options");
+
+    TColumnReportOptions list;
+    list.title = QStringLiteral("Action List \"\" on 15/03/2026");
+    list.columns = Checked(ActionReportColumns());
+    TColumnReportOptions allColour = list;
+    allColour.columns = ActionReportColumns();
+    TColumnReportOptions allBlackAndWhite = allColour;
+    allBlackAndWhite.colors = false;
+    // A typed title with markup stays text; size "1" leaves the attribute
+    // out; the width at its lower bound.
+    TColumnReportOptions leftMarkup = list;
+    leftMarkup.title = QStringLiteral("<b>Bold</b> & \"quoted\"");
+    leftMarkup.align = TTitleAlign::Left;
+    leftMarkup.fontSize = QStringLiteral("1");
+    leftMarkup.width = kReportWidthMin;
+    TColumnReportOptions rightWide = list;
+    rightWide.title.clear();
+    rightWide.align = TTitleAlign::Right;
+    rightWide.fontSize = QStringLiteral("+2");
+    rightWide.width = kReportWidthMax;
+    // Highlight columns moved: the tests read their own fields, whatever
+    // column they decorate.
+    TColumnReportOptions moved = list;
+    moved.columns = {ActionReportColumns()[11], ActionReportColumns()[5], ActionReportColumns()[1],
+                     ActionReportColumns()[3]};
+
+    TColumnReportOptions contacts;
+    contacts.title = QStringLiteral("Contacts of Action List \"\" on 15/03/2026");
+    contacts.columns = Checked(ContactReportColumns());
+    TColumnReportOptions contactsAll = contacts;
+    contactsAll.columns = ContactReportColumns();
+    contactsAll.colors = false;
+
+    QTest::newRow("list, default columns") << "list-default.html" << false << list;
+    QTest::newRow("list, every column, colour") << "list-all-colour.html" << false << allColour;
+    QTest::newRow("list, every column, black and white") << "list-all-bw.html" << false << allBlackAndWhite;
+    QTest::newRow("list, left, markup title, size 1, width 50")
+        << "list-left-markup.html" << false << leftMarkup;
+    QTest::newRow("list, right, empty title, size +2, width 2000")
+        << "list-right-wide.html" << false << rightWide;
+    QTest::newRow("list, highlight columns reordered") << "list-reordered.html" << false << moved;
+    QTest::newRow("contacts, default columns") << "contacts-default.html" << true << contacts;
+    QTest::newRow("contacts, every column, black and white") << "contacts-all-bw.html" << true << contactsAll;
+}
+
+void TestReports::columnReportMatchesExpectedPages()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, contacts);
+    QFETCH(TColumnReportOptions, options);
+    FillContacts(*data_);
+    THtmlPage page;
+    BuildColumnReport(contacts ? *data_->cdsActor : *data_->cdsActions, options, kToday, page);
+    Compare(page.Bytes(), name);
+}
+
+void TestReports::columnReportKeepsCurrentRecord_data()
+{
+    QTest::addColumn<bool>("contacts");
+    QTest::newRow("actions") << false;
+    QTest::newRow("contacts") << true;
+}
+
+void TestReports::columnReportKeepsCurrentRecord()
+{
+    QFETCH(bool, contacts);
+    FillContacts(*data_);
+    TTable &table = contacts ? *data_->cdsActor : *data_->cdsActions;
+    table.First();
+    table.Next();
+    const QString current = table.FieldByName(QStringLiteral("ID")).AsString();
+    TColumnReportOptions options;
+    options.columns = contacts ? ContactReportColumns() : ActionReportColumns();
+    ProduceColumnReport(table, data_->TempFiles, options, kToday);
+    QCOMPARE(table.FieldByName(QStringLiteral("ID")).AsString(), current);
+    QVERIFY(!table.ControlsDisabled());
+    QCOMPARE(fixture_.ui.calls.size(), 1);
+    QCOMPARE(fixture_.ui.calls[0].kind, UiCall::Shell);
+    QVERIFY(fixture_.ui.calls[0].text.endsWith(QLatin1String(".html")));
+    QCOMPARE(fixture_.ui.busyDepth, 0);
+    QCOMPARE(fixture_.ui.busyCount, 1);
+
+    // A column the table lacks is an error: the table comes back all the same.
+    options.columns.append({QStringLiteral("Missing"), QStringLiteral("NO_SUCH_FIELD"),
+                            QStringLiteral("Missing"), TCellKind::Plain, true});
+    QVERIFY_THROWS_EXCEPTION(AppError, ProduceColumnReport(table, data_->TempFiles, options, kToday));
+    QCOMPARE(table.FieldByName(QStringLiteral("ID")).AsString(), current);
+    QVERIFY(!table.ControlsDisabled());
+    QCOMPARE(fixture_.ui.calls.size(), 1);
+    QCOMPARE(fixture_.ui.busyDepth, 0);
+}
+
+void TestReports::columnReportOfNothingWritesNothing()
+{
+    TColumnReportOptions noColumns;
+    THtmlPage page;
+    BuildColumnReport(*data_->cdsActions, noColumns, kToday, page);
+    QVERIFY(page.Bytes().isEmpty());
+    ProduceColumnReport(*data_->cdsActions, data_->TempFiles, noColumns, kToday);
+
+    // The fixture has no contacts.
+    TColumnReportOptions contacts;
+    contacts.columns = ContactReportColumns();
+    BuildColumnReport(*data_->cdsActor, contacts, kToday, page);
+    QVERIFY(page.Bytes().isEmpty());
+    ProduceColumnReport(*data_->cdsActor, data_->TempFiles, contacts, kToday);
+    QVERIFY(fixture_.ui.calls.isEmpty());
 }
 
 QTEST_MAIN(TestReports)
