@@ -70,7 +70,8 @@ void TActionFileSession::Pack(const QString &actFile, const QString &container)
                        Quoted(container));
 }
 
-TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access)
+TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access,
+                                       TMemberSet members)
     : data_(data), fileName_(fileName)
 {
     // A folder named like an Action File is none.
@@ -91,7 +92,7 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
             RemoveWriterLeftovers(actFile_);
     }
     try {
-        data.Tables.Open(actFile_, false);
+        data.Tables.Open(actFile_, false, members);
     } catch (const AppError &e) {
         // The unpacked members are temporary files: the container is named.
         const QString where = IsDravelinFile(fileName) ? fileName : FailedMember(actFile_, e.message());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ActionFileLock.h"
+#include "TableMember.h"
 
 #include <QString>
 #include <memory>
@@ -18,7 +19,10 @@ class TActionFileSession {
 public:
     enum Access { Read, Change };
 
-    TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access);
+    // Only the tables in `members` are read, and only those can be changed;
+    // the others stay closed and their files as they are.
+    TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access,
+                       TMemberSet members = kAllMembers);
     // Closes the tables without writing when the session was not committed.
     ~TActionFileSession();
     TActionFileSession(const TActionFileSession &) = delete;

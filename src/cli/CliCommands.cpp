@@ -268,6 +268,10 @@ const QStringList &ListFilters()
     return filters;
 }
 
+// The tables list and count read: the actions, and the header for the home
+// actor of "mine".
+constexpr TMemberSet kListMembers = MemberBit(TableMember::Header) | MemberBit(TableMember::Actions);
+
 // The options list and count share.
 struct TListOptions {
     QCommandLineOption filter = ValueOption(
@@ -466,7 +470,7 @@ int CmdList(TDataModuleMain &data, const QStringList &arguments)
         line.Choice(format, {QStringLiteral("table"), QStringLiteral("json"), QStringLiteral("csv")});
     TTable &actions = *data.cdsActions;
     const QString index = ListIndex(actions, line, sort, QStringLiteral("list"));
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers);
     options.Apply(line, data);
     actions.SetIndexName(index);
     QList<int> fields;
@@ -494,7 +498,7 @@ int CmdCount(TDataModuleMain &data, const QStringList &arguments)
     if (!line.Parse(arguments, 1))
         return ExitOk;
     options.Check(line);
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers);
     options.Apply(line, data);
     WriteOut(QString::number(data.cdsActions->RecordCount()) + QLatin1Char('\n'));
     return ExitOk;
@@ -718,7 +722,9 @@ int CmdAdd(TDataModuleMain &data, const QStringList &arguments)
             assignments.append({QLatin1String(entry.field), line.Value(entry.option)});
     assignments += Assignments(line.Args().mid(1), QStringLiteral("add"));
 
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change);
+    // A new action takes its defaults from the header.
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
+                               MemberBit(TableMember::Header) | MemberBit(TableMember::Actions));
     TTable &actions = *data.cdsActions;
     actions.Insert();
     UndoOnError(
@@ -756,7 +762,8 @@ int CmdSet(TDataModuleMain &data, const QStringList &arguments)
     if (!line.Parse(arguments, 3, true))
         return ExitOk;
     const auto assignments = Assignments(line.Args().mid(2), QStringLiteral("set"));
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change);
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
+                               MemberBit(TableMember::Actions));
     GotoAction(data, line.Args().at(1));
     EditAction(*data.cdsActions, [&] { ApplyAssignments(*data.cdsActions, assignments); });
     session.Commit();
@@ -777,14 +784,17 @@ int CmdResolve(TDataModuleMain &data, const QStringList &arguments)
     line.Parser().addOption(signOff);
     if (!line.Parse(arguments, 2))
         return ExitOk;
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change);
+    // The log is read only when a log entry is written.
+    const bool logged = Settings().Actions.TransferData;
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
+                               MemberBit(TableMember::Actions) | (logged ? MemberBit(TableMember::Log) : 0u));
     GotoAction(data, line.Args().at(1));
     TTable &actions = *data.cdsActions;
     EditAction(actions, [&] {
         MarkActionResolved(actions, QDate::currentDate());
         if (line.IsSet(signOff))
             actions.FieldByName(QStringLiteral("SIGN_OFF")).SetAsString(line.Value(signOff));
-        if (Settings().Actions.TransferData)
+        if (logged)
             AddResolvedLogEntry(data);
     });
     session.Commit();

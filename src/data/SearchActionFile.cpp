@@ -28,18 +28,28 @@ enum SearchColumn {
 
 // The searched fields of one kind, resolved to positions in its table, with
 // their names as results show them.
+// Fields whose values cannot hold the search text (dates, when the text is
+// no part of a date's display form) are left out, so their values are never
+// read; each field keeps its number.
 struct TKindFields {
     TRecordKind kind;
     std::vector<int> positions;
+    std::vector<int> numbers;
     std::vector<QVariant> captions;
 };
 
-TKindFields Resolve(TTable *table, TRecordKind kind)
+TKindFields Resolve(TTable *table, TRecordKind kind, const TTextMatcher &matcher)
 {
-    TKindFields fields{kind, {}, {}};
+    TKindFields fields{kind, {}, {}, {}};
+    int number = 0;
     for (const TSearchField &field : SearchFields(kind)) {
-        fields.positions.push_back(table->FieldIndex(QLatin1String(field.field)));
-        fields.captions.push_back(QString(QLatin1String(field.caption)));
+        const int position = table->FieldIndex(QLatin1String(field.field));
+        if (position >= 0 && matcher.CanMatchType(table->FieldDefs()[position].type)) {
+            fields.positions.push_back(position);
+            fields.numbers.push_back(number);
+            fields.captions.push_back(QString(QLatin1String(field.caption)));
+        }
+        ++number;
     }
     return fields;
 }
@@ -91,10 +101,10 @@ public:
         TTable *actions = data_.cdsActions;
         if (!actions->Active())
             return {};
-        const TKindFields actionFields = Resolve(actions, rkAction);
-        const TKindFields logFields = Resolve(data_.cdsLog, rkLog);
-        const TKindFields decisionFields = Resolve(data_.cdsDecision, rkDecision);
-        const TKindFields statementFields = Resolve(data_.cdsStatement, rkStatement);
+        const TKindFields actionFields = Resolve(actions, rkAction, matcher_);
+        const TKindFields logFields = Resolve(data_.cdsLog, rkLog, matcher_);
+        const TKindFields decisionFields = Resolve(data_.cdsDecision, rkDecision, matcher_);
+        const TKindFields statementFields = Resolve(data_.cdsStatement, rkStatement, matcher_);
         const TChildren logs(data_.cdsLog, "LOG_DATE_TIME");
         const TChildren decisions(data_.cdsDecision, "DATE_ENTERED_DESC");
         const TChildren statements(data_.cdsStatement, "DATE_ENTERED_DESC");
@@ -171,7 +181,7 @@ private:
             hit[scTextFound] =
                 def.type == ftString || def.type == ftMemo ? value : QVariant(DisplayText(def, value));
             hit[scInFieldName] = fields.captions[number];
-            hit[scInFieldNumber] = int(number);
+            hit[scInFieldNumber] = fields.numbers[number];
             hits_.push_back(std::move(hit));
         }
     }

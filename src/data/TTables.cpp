@@ -114,13 +114,15 @@ void TTables::OpenTable(TableMember member, bool create)
     table->First();
 }
 
-void TTables::Open(const QString &fileName, bool create)
+void TTables::Open(const QString &fileName, bool create, TMemberSet members)
 {
     if (isOpen_)
         Close();
     fileName_ = fileName;
     std::optional<TableMember> failed;
     for (TableMember member : kTableMembers) {
+        if (!(members & MemberBit(member)))
+            continue;
         try {
             OpenTable(member, create);
         } catch (const std::exception &) {

@@ -17,7 +17,10 @@ public:
     // Opens (create: makes new and empty) the six tables of the Action File
     // whose header file is fileName. On failure closes everything and throws
     // AppError with the failing table's message; the caller tells the user.
-    void Open(const QString &fileName, bool create);
+    // Only the members in `members` are opened (a command that reads or
+    // changes a few tables need not load the others); the rest stay
+    // inactive, their counters -1, and are neither read nor written.
+    void Open(const QString &fileName, bool create, TMemberSet members = kAllMembers);
     // Closes all six tables; changed tables are written first. A failed
     // write is thrown after the other tables were written, and leaves the
     // set open with that table's changes pending.

@@ -21,6 +21,15 @@ constexpr int MemberIndex(TableMember member)
     return static_cast<int>(member);
 }
 
+// A set of members, one bit per member at its position in the fixed order.
+using TMemberSet = unsigned;
+inline constexpr TMemberSet kAllMembers = (1u << kTableMemberCount) - 1;
+
+constexpr TMemberSet MemberBit(TableMember member)
+{
+    return 1u << static_cast<unsigned>(MemberIndex(member));
+}
+
 // What follows the header file's name in the member's file name.
 inline QLatin1String MemberSuffix(TableMember member)
 {

@@ -29,6 +29,12 @@ public:
     // times "hh:mm:ss"); texts may still be their undecoded UTF-8 bytes.
     // Null never matches.
     bool MatchesStored(const TFieldDef &field, const QVariant &value) const;
+    // False when no value of a field of this type can match, so a walk over
+    // many records need not read those values at all.
+    bool CanMatchType(TFieldType type) const
+    {
+        return !asciiInPlace_ || ((type != ftDate || dateFits_) && (type != ftTime || timeFits_));
+    }
 
 private:
     bool ByRule(const QString &text) const;

@@ -287,6 +287,44 @@ private Q_SLOTS:
         QCOMPARE(after, before);
     }
 
+    // A set opened with some members reads and writes only those: the
+    // others are neither read (a broken one does not stop the open) nor
+    // written, and a change of an opened one is saved as usual.
+    void openingSomeMembersLeavesTheOthersAlone()
+    {
+        {
+            TDataModuleMain dm;
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
+            SaveNewAction(dm);
+            dm.Tables.Close();
+        }
+        const QString log = TTables::TableFileName(Plan(), TableMember::Log);
+        QFile::remove(log);
+        const QString actor = TTables::TableFileName(Plan(), TableMember::Actor);
+        const QByteArray actorBytes = ReadFileBytes(actor);
+
+        TDataModuleMain dm;
+        QVERIFY_THROWS_NO_EXCEPTION(
+            dm.Tables.Open(Plan(), false, MemberBit(TableMember::Header) | MemberBit(TableMember::Actions)));
+        QVERIFY(dm.Tables.IsOpen());
+        QVERIFY(dm.cdsAction->Active());
+        QVERIFY(dm.cdsActions->Active());
+        for (TableMember member :
+             {TableMember::Actor, TableMember::Log, TableMember::Decision, TableMember::Statement})
+            QVERIFY(!dm.Tables.Table(member)->Active());
+        QCOMPARE(dm.LastActionId(), 1);
+        QCOMPARE(dm.Tables.LastLogId(), -1);
+        QCOMPARE(SaveNewAction(dm), 2);
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Close());
+        QVERIFY(!QFileInfo::exists(log));
+        QCOMPARE(ReadFileBytes(actor), actorBytes);
+
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false, MemberBit(TableMember::Actions)));
+        QCOMPARE(dm.cdsActions->RecordCount(), 2);
+        QVERIFY(!dm.cdsAction->Active());
+        dm.Tables.Close();
+    }
+
     // The table set reports a failed open to its caller and tells the user
     // nothing itself.
     void failedOpenThrowsTheMessageWithoutShowingIt()
