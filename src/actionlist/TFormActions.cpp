@@ -643,8 +643,6 @@ void TFormActions::ActionSearchExecute()
         ::ActionSearch(data_, this);
 }
 
-// The list report is not part of the program yet: its command stays
-// disabled and does nothing when called.
 void TFormActions::ActionPrintListExecute()
 {
     if (data_.cdsActions->RecordCount() == 0)

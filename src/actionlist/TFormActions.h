@@ -26,8 +26,7 @@ class TTableModel;
 // without letting them change and the commands that change data are off.
 //
 // Each command's iconText() is its toolbar caption and its text() the entry
-// of the context menu. The command of the list report, not part of the
-// program yet, stays disabled.
+// of the context menu.
 class TFormActions : public QDialog {
     Q_OBJECT
 public:
