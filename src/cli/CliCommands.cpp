@@ -444,6 +444,23 @@ QString ListIndex(TTable &actions, const TCommandLine &line, const QCommandLineO
     return index;
 }
 
+// The --sort and --format options of the commands that print listed actions.
+struct TSortAndFormat {
+    QCommandLineOption sort;
+    QCommandLineOption format;
+};
+
+TSortAndFormat AddSortAndFormat(TCommandLine &line, const QString &sortHelp)
+{
+    TSortAndFormat options{ValueOption(QStringLiteral("sort"), sortHelp, QStringLiteral("index")),
+                           ValueOption(QStringLiteral("format"),
+                                       QStringLiteral("table (default; fits the terminal), json or csv."),
+                                       QStringLiteral("format"))};
+    line.Parser().addOption(options.sort);
+    line.Parser().addOption(options.format);
+    return options;
+}
+
 int CmdList(TDataModuleMain &data, const QStringList &arguments)
 {
     TCommandLine line(
@@ -454,15 +471,10 @@ int CmdList(TDataModuleMain &data, const QStringList &arguments)
                     QStringLiteral("The Action File (.act) or Dravelin File (.dravelin)."));
     TListOptions options;
     options.Add(line);
-    const QCommandLineOption sort = ValueOption(
-        QStringLiteral("sort"),
-        QStringLiteral("The index that orders the list, e.g. DATE_DUE_ASC. Default: ATTRIBUTE_DESC."),
-        QStringLiteral("index"));
-    const QCommandLineOption format = ValueOption(
-        QStringLiteral("format"), QStringLiteral("table (default; fits the terminal), json or csv."),
-        QStringLiteral("format"));
-    line.Parser().addOption(sort);
-    line.Parser().addOption(format);
+    const TSortAndFormat shown = AddSortAndFormat(
+        line, QStringLiteral("The index that orders the list, e.g. DATE_DUE_ASC. Default: ATTRIBUTE_DESC."));
+    const QCommandLineOption &sort = shown.sort;
+    const QCommandLineOption &format = shown.format;
     if (!line.Parse(arguments, 1))
         return ExitOk;
     options.Check(line);
@@ -873,15 +885,10 @@ int CmdSearch(TDataModuleMain &data, const QStringList &arguments)
                     QStringLiteral("The text to find, compared without case; blanks count."));
     TListOptions options;
     options.Add(line);
-    const QCommandLineOption sort = ValueOption(
-        QStringLiteral("sort"),
-        QStringLiteral("The index whose order the actions are searched in. Default: ATTRIBUTE_DESC."),
-        QStringLiteral("index"));
-    const QCommandLineOption format = ValueOption(
-        QStringLiteral("format"), QStringLiteral("table (default; fits the terminal), json or csv."),
-        QStringLiteral("format"));
-    line.Parser().addOption(sort);
-    line.Parser().addOption(format);
+    const TSortAndFormat shown = AddSortAndFormat(
+        line, QStringLiteral("The index whose order the actions are searched in. Default: ATTRIBUTE_DESC."));
+    const QCommandLineOption &sort = shown.sort;
+    const QCommandLineOption &format = shown.format;
     if (!line.Parse(arguments, 2))
         return ExitOk;
     options.Check(line);

@@ -1,5 +1,6 @@
 #include "TFormDigest.h"
 
+#include "OptionButtons.h"
 #include "TDataModuleMain.h"
 
 #include <QButtonGroup>
@@ -78,14 +79,7 @@ TFormDigest::TFormDigest(int mode, TDataModuleMain &data, QWidget *parent)
     CheckBoxShowInBrowser->setToolTip(
         QStringLiteral("Show the Output in the default Browser, or save the Output to a File"));
 
-    RzBitBtnOK =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"), this);
-    RzBitBtnOK->setObjectName(QStringLiteral("RzBitBtnOK"));
-    RzBitBtnOK->setDefault(true);
-    RzBitBtnCancel =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("&Close"), this);
-    RzBitBtnCancel->setObjectName(QStringLiteral("RzBitBtnCancel"));
-    RzBitBtnCancel->setAutoDefault(false);
+    CreateOkCloseButtons(this, RzBitBtnOK, RzBitBtnCancel);
 
     auto *options = new QVBoxLayout;
     for (QCheckBox *box :

@@ -1,5 +1,6 @@
 #include "TFormPrintColumns.h"
 
+#include "OptionButtons.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
 
@@ -103,14 +104,7 @@ TFormPrintColumns::TFormPrintColumns(const QString &caption, const QList<TReport
     CheckBoxColor = new QCheckBox(QStringLiteral("&Use Colors"), this);
     CheckBoxColor->setObjectName(QStringLiteral("CheckBoxColor"));
 
-    RzBitBtnOK =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"), this);
-    RzBitBtnOK->setObjectName(QStringLiteral("RzBitBtnOK"));
-    RzBitBtnOK->setDefault(true);
-    RzBitBtnCancel =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("&Close"), this);
-    RzBitBtnCancel->setObjectName(QStringLiteral("RzBitBtnCancel"));
-    RzBitBtnCancel->setAutoDefault(false);
+    CreateOkCloseButtons(this, RzBitBtnOK, RzBitBtnCancel);
 
     auto *listButtons = new QVBoxLayout;
     for (QToolButton *button :
