@@ -29,14 +29,6 @@ void AppendTo(TTable *table, const Values &values)
     table->Post();
 }
 
-template <typename T> T *Child(QWidget *parent, const char *name)
-{
-    auto *child = parent->findChild<T *>(QLatin1String(name));
-    if (!child)
-        qWarning("no child %s", name);
-    return child;
-}
-
 } // namespace
 
 class TestSearchWindow : public QObject {

@@ -72,13 +72,6 @@ private:
     QStringList ContactIds();
     static void Type(QWidget *widget, const QString &text);
     static void Click(QWidget *window, const char *button);
-    template <typename T> static T *Child(QObject *window, const char *name)
-    {
-        T *child = window->findChild<T *>(QLatin1String(name));
-        if (!child)
-            qFatal("no child %s", name);
-        return child;
-    }
 
     TestWorkspace fixture_;
     std::unique_ptr<TDataModuleMain> &data_ = fixture_.data;

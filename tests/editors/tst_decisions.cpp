@@ -75,13 +75,6 @@ private:
     static void Type(QWidget *widget, const QString &text);
     // The action editor on action id, in emEdit, with tab `page` in front.
     std::unique_ptr<TFormAction> EditAction(int id, int page);
-    template <typename T> static T *Child(QWidget *window, const QString &name)
-    {
-        T *child = window->findChild<T *>(name);
-        if (!child)
-            qFatal("no child %s", qPrintable(name));
-        return child;
-    }
 
     TestWorkspace fixture_;
     std::unique_ptr<QTemporaryDir> &dir_ = fixture_.dir;

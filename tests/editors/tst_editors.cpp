@@ -94,13 +94,6 @@ private:
     int CountLogs(const QString &statusLine);
     bool LocateAction(int id);
     static void Type(QWidget *widget, const QString &text);
-    template <typename T> static T *Child(QWidget *window, const char *name)
-    {
-        T *child = window->findChild<T *>(QLatin1String(name));
-        if (!child)
-            qFatal("no child %s", name);
-        return child;
-    }
 
     TestWorkspace fixture_;
     std::unique_ptr<QTemporaryDir> &dir_ = fixture_.dir;

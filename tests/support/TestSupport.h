@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -13,3 +14,13 @@ QStringList FolderEntries(const QString &folder);
 // Makes QStandardPaths point into a throw-away test location, so no suite
 // touches the real configuration of the user running it.
 void UseTestStandardPaths();
+
+// The child of window named name; ends the suite when there is none, so a
+// renamed control is reported by its name rather than as a crash.
+template <typename T> T *Child(const QObject *window, const QString &name)
+{
+    T *child = window->findChild<T *>(name);
+    if (!child)
+        qFatal("no child %s", qPrintable(name));
+    return child;
+}
