@@ -3,6 +3,7 @@
 #include "ActionEdits.h"
 #include "ActionRules.h"
 #include "Formats.h"
+#include "ScreenFit.h"
 #include "TDataModuleMain.h"
 #include "TDecisionsPage.h"
 #include "TFormDecision.h"
@@ -187,7 +188,8 @@ void TFormAction::BuildWindow()
     keepRoom.setRetainSizeWhenHidden(true);
     followUpPanel_->setSizePolicy(keepRoom);
     followUpPanel_->hide();
-    pages_->addTab(actionPage, QStringLiteral("Action"));
+    // The fields scroll where the screen is too small for all of them.
+    pages_->addTab(new TScrollPage(actionPage, pages_), QStringLiteral("Action"));
     BuildRecordPages(topBar);
 
     QToolBar *lowerBar = CreateRecordToolBar(
@@ -309,7 +311,7 @@ void TFormAction::UpdateFollowUpPanel()
 
 void TFormAction::showEvent(QShowEvent *event)
 {
-    TFormEditorBase::showEvent(event);
+    QDialog::showEvent(event);
     if (shown_)
         return;
     shown_ = true;

@@ -69,7 +69,7 @@ TFormActor::TFormActor(TContactEditorMode mode, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(toolBar);
-    layout->addLayout(form);
+    layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 
     switch (mode) {
