@@ -3,6 +3,7 @@
 #include "ActionEdits.h"
 #include "ActionRules.h"
 #include "Formats.h"
+#include "ReadableColors.h"
 #include "ScreenFit.h"
 #include "TDataModuleMain.h"
 #include "TDecisionsPage.h"
@@ -51,10 +52,11 @@ TField ActionField(const QString &name)
     return Actions()->FieldByName(name);
 }
 
+// Sets a text colour of a field or label, as readable on the window's palette.
 void SetTextColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(role, colour);
+    palette.setColor(role, ReadableTextColor(colour, widget->window()->palette(), role));
     widget->setPalette(palette);
 }
 
