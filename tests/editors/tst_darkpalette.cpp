@@ -1,6 +1,7 @@
 #include "ReadableColors.h"
 #include "TDataModuleMain.h"
 #include "TFormAction.h"
+#include "TFormActor.h"
 #include "TTableModel.h"
 #include "TTitleSort.h"
 #include "TestSupport.h"
@@ -8,7 +9,9 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QtTest>
 #include <memory>
@@ -147,6 +150,30 @@ private Q_SLOTS:
             const QPalette due = Child<QLineEdit>(&form, "EditDATE_DUE")->palette();
             QVERIFY(ContrastRatio(due.color(QPalette::Text), due.color(QPalette::Base)) >= 4.5);
             QCOMPARE(due.color(QPalette::Text).hslHue(), 0);
+            form.reject();
+        }
+        fixture_.Finish();
+    }
+
+    // The email captions of the contact editor, drawn as links, on a dark
+    // desktop theme.
+    void contactEmailLinksOnADarkTheme()
+    {
+        fixture_.Start();
+        QVERIFY_THROWS_NO_EXCEPTION(fixture_.data->Tables.Open(fixture_.dir->filePath("Dark.act"), true));
+        const auto restore =
+            qScopeGuard([before = QApplication::palette()] { QApplication::setPalette(before); });
+        QApplication::setPalette(DarkPalette());
+        fixture_.data->cdsActor->Insert();
+        {
+            TFormActor form(cmNew);
+            form.show();
+            for (const char *name : {"LabelEmail1", "LabelEmail2"}) {
+                const QPalette link = Child<QLabel>(&form, QLatin1String(name))->palette();
+                QVERIFY2(ContrastRatio(link.color(QPalette::WindowText), link.color(QPalette::Window)) >= 4.5,
+                         name);
+                QCOMPARE(link.color(QPalette::WindowText).hslHue(), 240);
+            }
             form.reject();
         }
         fixture_.Finish();
