@@ -25,8 +25,9 @@ class TestWindowSizes : public QObject {
     TestWorkspace fixture_;
 
     // One action with its log, decisions and statements filtered to it, and
-    // the table of the window in the state its caller leaves it in.
-    std::unique_ptr<QWidget> MakeWindow(const QString &window)
+    // the table of the window in the state its caller leaves it in: a new
+    // record for mode "new", else the first record edited.
+    std::unique_ptr<QWidget> MakeWindow(const QString &window, const QString &mode)
     {
         TDataModuleMain &data = *fixture_.data;
         TTable *actions = data.cdsActions;
@@ -38,26 +39,34 @@ class TestWindowSizes : public QObject {
         data.FilterLogByAction();
         data.FilterDecisionsByAction();
         data.FilterStatementsByAction();
-        if (window == "action new") {
-            actions->Insert();
-            return std::make_unique<TFormAction>(emNew);
-        }
-        if (window == "action edit" || window == "action view") {
-            actions->Edit();
-            return std::make_unique<TFormAction>(window == "action edit" ? emEdit : emView);
+        const TEditorMode editorMode = mode == "new" ? emNew : mode == "edit" ? emEdit : emView;
+        const auto prepare = [&](TTable *table) {
+            if (editorMode == emNew) {
+                table->Insert();
+                return;
+            }
+            if (table != actions) {
+                table->Append();
+                table->Post();
+            }
+            table->Edit();
+        };
+        if (window == "action") {
+            prepare(actions);
+            return std::make_unique<TFormAction>(editorMode);
         }
         if (window == "log") {
-            data.cdsLog->Insert();
-            return std::make_unique<TFormLog>(emNew);
+            prepare(data.cdsLog);
+            return std::make_unique<TFormLog>(editorMode);
         }
         if (window == "decision" || window == "statement") {
             const TDecisionKind &kind = window == "decision" ? DecisionKind() : StatementKind();
-            kind.Table()->Insert();
-            return std::make_unique<TFormDecision>(kind, emNew);
+            prepare(kind.Table());
+            return std::make_unique<TFormDecision>(kind, editorMode);
         }
         if (window == "contact") {
-            data.cdsActor->Insert();
-            return std::make_unique<TFormActor>(cmNew);
+            prepare(data.cdsActor);
+            return std::make_unique<TFormActor>(editorMode == emNew ? cmNew : cmEdit);
         }
         if (window == "properties")
             return std::make_unique<TFormProperties>();
@@ -96,20 +105,26 @@ private Q_SLOTS:
     void windowFitsTheScreen_data()
     {
         QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("mode");
         QTest::addColumn<QRect>("screen");
-        for (const char *window :
-             {"action new", "action edit", "action view", "log", "decision", "statement", "contact",
-              "properties", "settings", "digest", "list report", "contacts report"}) {
-            QTest::addRow("%s, 1024x640", window) << QString::fromLatin1(window) << QRect(0, 0, 1024, 640);
-            QTest::addRow("%s, 1920x1080", window) << QString::fromLatin1(window) << QRect(0, 0, 1920, 1080);
+        const QList<std::pair<const char *, const char *>> windows{
+            {"action", "new"},   {"action", "edit"},   {"action", "view"},  {"log", "new"},
+            {"decision", "new"}, {"statement", "new"}, {"contact", "new"},  {"properties", ""},
+            {"settings", ""},    {"digest", ""},       {"list report", ""}, {"contacts report", ""}};
+        for (const auto &[window, mode] : windows) {
+            for (const QRect &screen : {QRect(0, 0, 1024, 640), QRect(0, 0, 1920, 1080)})
+                QTest::addRow("%s%s%s, %dx%d", window, *mode ? " " : "", mode, screen.width(),
+                              screen.height())
+                    << QString::fromLatin1(window) << QString::fromLatin1(mode) << screen;
         }
     }
 
     void windowFitsTheScreen()
     {
         QFETCH(QString, window);
+        QFETCH(QString, mode);
         QFETCH(QRect, screen);
-        const std::unique_ptr<QWidget> form = MakeWindow(window);
+        const std::unique_ptr<QWidget> form = MakeWindow(window, mode);
         const QSize natural =
             form->sizeHint().expandedTo(form->minimumSizeHint()).expandedTo(form->minimumSize());
         FitWindowToScreen(form.get(), screen);
@@ -131,6 +146,37 @@ private Q_SLOTS:
         }
         if (screen.height() >= 1080)
             QVERIFY2(form->size() == natural, "a large screen shows the whole window");
+    }
+
+    // An editor opens as large in every mode, on a small screen and a large.
+    void editorKeepsItsSizeInEveryMode_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("modes");
+        const QStringList all{"new", "edit", "view"};
+        QTest::newRow("action") << "action" << all;
+        QTest::newRow("log") << "log" << all;
+        QTest::newRow("decision") << "decision" << all;
+        QTest::newRow("statement") << "statement" << all;
+        QTest::newRow("contact") << "contact" << QStringList{"new", "edit"};
+    }
+
+    void editorKeepsItsSizeInEveryMode()
+    {
+        QFETCH(QString, window);
+        QFETCH(QStringList, modes);
+        QList<QSize> sizes;
+        for (const QString &mode : modes) {
+            fixture_.Finish();
+            init();
+            const std::unique_ptr<QWidget> form = MakeWindow(window, mode);
+            for (const QRect &screen : {QRect(0, 0, 1024, 640), QRect(0, 0, 1920, 1080)})
+                sizes.append(FittedWindowSize(form.get(), screen));
+            if (auto *dialog = qobject_cast<QDialog *>(form.get()))
+                dialog->reject();
+        }
+        for (int at = 2; at < sizes.size(); ++at)
+            QCOMPARE(sizes[at], sizes[at % 2]);
     }
 };
 
