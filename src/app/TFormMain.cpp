@@ -135,8 +135,9 @@ void TFormMain::CreateActions()
         QStringLiteral("Copy Contacts from another Action File into the currently selected Action File"),
         QKeySequence(), QStyle::SP_FileDialogContentsView);
     const QString renameCaption = QStringLiteral("Rename the selected Action File");
-    ActionRename = CreateAction("ActionRename", renameCaption, renameCaption, renameCaption, QKeySequence(),
-                                QStyle::SP_FileLinkIcon);
+    // F2 renames, as in the desktop's file managers.
+    ActionRename = CreateAction("ActionRename", renameCaption, renameCaption, renameCaption,
+                                QKeySequence(Qt::Key_F2), QStyle::SP_FileLinkIcon);
     const QString moveCaption = QStringLiteral("Move the selected Action File");
     ActionMove = CreateAction("ActionMove", moveCaption, moveCaption, moveCaption, QKeySequence(),
                               QStyle::SP_ArrowForward);
@@ -173,6 +174,14 @@ void TFormMain::CreateMenus()
     file->addAction(ActionOpenDravelin);
     file->addSeparator();
     file->addAction(ActionDeleteAction);
+    // The commands of the file list's context menu, so that none is
+    // reachable by the right mouse button only.
+    file->addAction(ActionRename);
+    file->addAction(ActionMove);
+    file->addSeparator();
+    file->addAction(ActionImportActor);
+    file->addSeparator();
+    file->addAction(ActionChangeWorkSpace);
     file->addSeparator();
     file->addAction(ActionExit);
 

@@ -3,6 +3,8 @@
 #include "ActionEdits.h"
 #include "ActionRules.h"
 #include "Formats.h"
+#include "ReadableColors.h"
+#include "ScreenFit.h"
 #include "TDataModuleMain.h"
 #include "TDecisionsPage.h"
 #include "TFormDecision.h"
@@ -50,10 +52,11 @@ TField ActionField(const QString &name)
     return Actions()->FieldByName(name);
 }
 
+// Sets a text colour of a field or label, as readable on the window's palette.
 void SetTextColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(role, colour);
+    palette.setColor(role, ReadableTextColor(colour, widget->window()->palette(), role));
     widget->setPalette(palette);
 }
 
@@ -187,7 +190,8 @@ void TFormAction::BuildWindow()
     keepRoom.setRetainSizeWhenHidden(true);
     followUpPanel_->setSizePolicy(keepRoom);
     followUpPanel_->hide();
-    pages_->addTab(actionPage, QStringLiteral("Action"));
+    // The fields scroll where the screen is too small for all of them.
+    pages_->addTab(new TScrollPage(actionPage, pages_), QStringLiteral("Action"));
     BuildRecordPages(topBar);
 
     QToolBar *lowerBar = CreateRecordToolBar(
@@ -309,7 +313,7 @@ void TFormAction::UpdateFollowUpPanel()
 
 void TFormAction::showEvent(QShowEvent *event)
 {
-    TFormEditorBase::showEvent(event);
+    QDialog::showEvent(event);
     if (shown_)
         return;
     shown_ = true;

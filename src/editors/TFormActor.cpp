@@ -1,5 +1,6 @@
 #include "TFormActor.h"
 
+#include "ReadableColors.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
@@ -69,7 +70,7 @@ TFormActor::TFormActor(TContactEditorMode mode, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(toolBar);
-    layout->addLayout(form);
+    layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 
     switch (mode) {
@@ -106,7 +107,9 @@ QLabel *TFormActor::AddEmailField(QFormLayout *form, const char *name, const QSt
     caption->setObjectName(QLatin1String(name));
     caption->setToolTip(QStringLiteral("Send an email to the Address displayed"));
     caption->setCursor(Qt::PointingHandCursor);
-    caption->setStyleSheet(QStringLiteral("QLabel { color: blue; text-decoration: underline; }"));
+    // Blue and underlined like a link, a lighter blue on a dark desktop theme.
+    caption->setStyleSheet(QStringLiteral("QLabel { color: %1; text-decoration: underline; }")
+                               .arg(ReadableTextColor(QColor(0, 0, 255), palette()).name()));
     caption->installEventFilter(this);
     auto *edit = new QLineEdit(this);
     edit->setObjectName(QStringLiteral("Edit") + field);

@@ -88,7 +88,7 @@ TFormDecision::TFormDecision(const TDecisionKind &kind, TEditorMode mode, QWidge
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(toolBar);
-    layout->addLayout(form);
+    layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 
     switch (mode) {

@@ -3,6 +3,7 @@
 #include "AppIcon.h"
 #include "DateEntry.h"
 #include "ScopeGuards.h"
+#include "ScreenFit.h"
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
 #include "TFormZoomMemo.h"
@@ -18,7 +19,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolBar>
@@ -51,18 +51,6 @@ TFormEditorBase::TFormEditorBase(TEditorMode mode, TTable *table, QWidget *paren
 }
 
 TFormEditorBase::~TFormEditorBase() = default;
-
-void TFormEditorBase::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    const QScreen *shownOn = screen();
-    if (!shownOn)
-        return;
-    // Room for the title bar and frame the desktop adds.
-    const int room = shownOn->availableGeometry().height() - (frameGeometry().height() - height());
-    if (height() > room)
-        resize(width(), std::max(room, minimumSizeHint().height()));
-}
 
 void TFormEditorBase::SetCaption(const QString &caption)
 {
@@ -297,6 +285,15 @@ void TFormEditorBase::SetNavigationVisible(bool visible)
     ActionPrevious->setVisible(visible);
     ActionNext->setVisible(visible);
     navigationSpacer_->setVisible(visible);
+}
+
+QWidget *TFormEditorBase::ScrollingFields(QFormLayout *form)
+{
+    auto *page = new QWidget(this);
+    page->setObjectName(QStringLiteral("PageFields"));
+    form->setContentsMargins(0, 0, 0, 0);
+    page->setLayout(form);
+    return new TScrollPage(page, this);
 }
 
 QWidget *TFormEditorBase::CreateButtons(bool withApply)

@@ -48,9 +48,6 @@ public:
 protected:
     // services: what the window that opens the editor offers; may be null.
     TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent, TEditorServices *services);
-    // A window taller than the screen gives up height in its memos, so its
-    // buttons stay on the screen.
-    void showEvent(QShowEvent *event) override;
 
     TEditorServices *Services() const { return services_; }
     // The services' contact commands, or the contact editor's own when the
@@ -83,6 +80,10 @@ protected:
     QToolBar *RecordToolBar() const { return recordToolBar_; }
     QAction *RecordPrintAction() const { return printAction_; }
     void SetNavigationVisible(bool visible);
+
+    // The form's rows on a page of their own that scrolls where the screen is
+    // too small for them, so the buttons below stay on the screen.
+    QWidget *ScrollingFields(QFormLayout *form);
 
     // OK, Apply (hidden in emView or when not wanted) and Cancel.
     QWidget *CreateButtons(bool withApply);

@@ -65,7 +65,7 @@ TFormLog::TFormLog(TEditorMode mode, QWidget *parent, TEditorServices *services)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(toolBar);
-    layout->addLayout(form);
+    layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 
     switch (mode) {

@@ -42,7 +42,7 @@ TFormProperties::TFormProperties(QWidget *parent, TEditorServices *services)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(toolBar);
-    layout->addLayout(form);
+    layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
     ShowRecord();
 }

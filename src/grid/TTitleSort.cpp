@@ -1,8 +1,10 @@
 #include "TTitleSort.h"
 
+#include "ReadableColors.h"
 #include "ScopeGuards.h"
 #include "UiServices.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QTableView>
 
@@ -21,9 +23,11 @@ QStringList TTitleSort::FieldsOf(const QList<TColumn> &columns)
 
 QColor TTitleSort::TitleColor(int column) const
 {
-    if (column != sortColumn_)
-        return QColor(0, 0, 255);
-    return sortAscending_ ? QColor(0, 0, 0) : QColor(255, 0, 0);
+    QColor colour(0, 0, 255);
+    if (column == sortColumn_)
+        colour = sortAscending_ ? QColor(0, 0, 0) : QColor(255, 0, 0);
+    return ReadableTextColor(colour, header_ ? header_->palette() : QGuiApplication::palette(),
+                             QPalette::ButtonText);
 }
 
 QString TTitleSort::TitleClick(int column)
@@ -41,6 +45,7 @@ QString TTitleSort::TitleClick(int column)
 
 void TTitleSort::Attach(QTableView *grid, TTableModel *model)
 {
+    header_ = grid->horizontalHeader();
     model->SetTitleSort(this);
     grid->horizontalHeader()->setSectionsClickable(true);
     connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, model,

@@ -4,8 +4,10 @@
 
 #include <QColor>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
+class QHeaderView;
 class QTableView;
 
 // Column-title sorting, shared by every grid that sorts its table by a click
@@ -20,7 +22,8 @@ class QTableView;
 // table must define for every listed field.
 //
 // The titles show the state: the sorted column's title is red when
-// descending and black when ascending, every other title blue.
+// descending and black when ascending, every other title blue; on a dark
+// palette black is the header's text colour and red and blue lighter shades.
 //
 // Use:
 //     sort_ = new TTitleSort(TTitleSort::FieldsOf(columns), false, this);
@@ -40,6 +43,8 @@ public:
     const QStringList &Fields() const { return fields_; }
     int SortColumn() const { return sortColumn_; }
     bool SortAscending() const { return sortAscending_; }
+    // The title colour of column on the header of the attached grid (the
+    // application's palette before Attach).
     QColor TitleColor(int column) const;
 
     // The state change of a click on the title of column; returns the index
@@ -57,4 +62,5 @@ private:
     QStringList fields_;
     int sortColumn_ = 0;
     bool sortAscending_;
+    QPointer<QHeaderView> header_;
 };

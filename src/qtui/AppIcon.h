@@ -7,7 +7,8 @@
 // The icon of a command under its freedesktop name ("document-new",
 // "go-next", ...): the desktop's icon theme draws it when it has that name, so
 // the program looks like the rest of the desktop; on a desktop without a theme
-// the bundled picture of the same name stands in. Names neither has give a
+// the bundled picture of the same name stands in, its lines in the palette's
+// text colour when the application's palette is dark. Names neither has give a
 // null icon.
 QIcon AppIcon(const QString &name);
 

@@ -1,5 +1,7 @@
 #include "QtUiServices.h"
 
+#include "ScreenFit.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -201,6 +203,9 @@ void QtUiServices::CopyWindowPicture(QWidget *window)
 
 int QtUiServices::ExecModal(QWidget *window)
 {
+    // Every window opens fitted to the screen it opens on.
+    if (!window->isVisible())
+        FitWindowToScreen(window);
     if (auto *dialog = qobject_cast<QDialog *>(window))
         return dialog->exec();
 

@@ -20,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -110,7 +112,7 @@ private Q_SLOTS:
         row("ActionAbout", "About", "About Dravelin® Ostravine", "F1");
         row("ActionImportActor", "Copy Contacts from another Action File",
             "Copy Contacts from another Action File into the currently selected Action File", "");
-        row("ActionRename", "Rename the selected Action File", "Rename the selected Action File", "");
+        row("ActionRename", "Rename the selected Action File", "Rename the selected Action File", "F2");
         row("ActionMove", "Move the selected Action File", "Move the selected Action File", "");
         row("ActionChangeWorkSpace", "Change the current Workspace", "Change the current Workspace", "");
         row("ActionSaveDravelin", "Save as Dravelin File", "Save the current Action File as a Dravelin File",
@@ -134,6 +136,32 @@ private Q_SLOTS:
         QCOMPARE(command->iconText().remove(QLatin1Char('&')), caption);
         QCOMPARE(command->statusTip(), hint);
         QCOMPARE(command->shortcut().toString(), shortcut);
+    }
+
+    // The file list's context menu holds nothing the menu bar lacks, and F2
+    // on the list renames, as in a file manager.
+    void contextMenuCommandsAreInTheMenuBar()
+    {
+        FakeUiServices ui;
+        PrepareSettings([](TSettings &) {});
+        TFormMain window({QStringLiteral("dravelin")});
+        QList<QAction *> inMenus;
+        for (QAction *menu : window.menuBar()->actions()) {
+            QVERIFY(menu->menu());
+            inMenus += menu->menu()->actions();
+        }
+        const auto *popup = window.findChild<QMenu *>(QStringLiteral("PopupMenuFileList"));
+        QVERIFY(popup);
+        for (QAction *command : popup->actions()) {
+            if (!command->isSeparator())
+                QVERIFY2(inMenus.contains(command), qPrintable(command->text()));
+        }
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QSignalSpy renamed(window.findChild<QAction *>(QStringLiteral("ActionRename")), &QAction::triggered);
+        QTest::keyClick(FileList(window), Qt::Key_F2);
+        QCOMPARE(renamed.count(), 1);
     }
 
     // New and a click on the new entry, as a user does them: the file is

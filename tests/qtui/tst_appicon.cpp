@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -54,6 +55,8 @@ private Q_SLOTS:
     void bundledIconStandsInWithoutTheme();
     void themeIconWinsOverBundled();
     void bundledSetSharesOneGridAndNoPicture();
+    void bundledLinesShowOnEitherPalette_data();
+    void bundledLinesShowOnEitherPalette();
 
 private:
     QString themeName_;
@@ -111,6 +114,46 @@ void TestAppIcon::bundledIconStandsInWithoutTheme()
             inked = qAlpha(image.pixel(x, y)) > 0;
     QVERIFY(inked);
     QVERIFY(BundledIconNames().contains(name));
+}
+
+void TestAppIcon::bundledLinesShowOnEitherPalette_data()
+{
+    QTest::addColumn<QColor>("window");
+    QTest::addColumn<QColor>("text");
+    QTest::newRow("light") << QColor(239, 239, 239) << QColor(0, 0, 0);
+    QTest::newRow("dark") << QColor(53, 53, 53) << QColor(238, 238, 238);
+}
+
+// The bundled arrows stand out from the window behind them, on a light and
+// on a dark desktop theme, at every size a toolbar asks for.
+void TestAppIcon::bundledLinesShowOnEitherPalette()
+{
+    QFETCH(QColor, window);
+    QFETCH(QColor, text);
+    QTemporaryDir empty;
+    UseNoTheme(empty);
+    const QPalette before = QGuiApplication::palette();
+    const auto restore = qScopeGuard([&] { QGuiApplication::setPalette(before); });
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    QGuiApplication::setPalette(palette);
+    for (const char *name : {"go-next", "go-first", "edit-delete"}) {
+        for (const int side : {16, 24, 32}) {
+            const QImage image = AppIcon(QLatin1String(name)).pixmap(side, side).toImage();
+            QVERIFY(!image.isNull());
+            // The most distinct inked pixel differs from the window by more
+            // than half the range of lightness.
+            int farthest = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qAlpha(image.pixel(x, y)) > 128)
+                        farthest = std::max(
+                            farthest, std::abs(QColor(image.pixel(x, y)).lightness() - window.lightness()));
+            QVERIFY2(farthest > 128,
+                     qPrintable(QStringLiteral("%1 at %2").arg(QLatin1String(name)).arg(side)));
+        }
+    }
 }
 
 void TestAppIcon::themeIconWinsOverBundled()
