@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 #include <string>
+#include <vector>
 
 // The text FormatValue gives for a stored value, without its cost for the
 // dates and times a search shows by the thousand.
@@ -33,8 +34,20 @@ public:
     // many records need not read those values at all.
     bool CanMatchType(TFieldType type) const
     {
-        return !asciiInPlace_ || ((type != ftDate || dateFits_) && (type != ftTime || timeFits_));
+        return !asciiInPlace_ ||
+               ((type != ftDate || !dateFits_.empty()) && (type != ftTime || !timeFits_.empty()));
     }
+
+    // The values of the three parts of a fixed display form ("dd/mm/yyyy":
+    // day, month, year; "hh:mm:ss": hour, minute, second) that fit the
+    // search text standing at one place of the form, by value.
+    struct TPlaceFit {
+        std::vector<bool> parts[3];
+        bool Holds(int a, int b, int c) const
+        {
+            return parts[0][size_t(a)] && parts[1][size_t(b)] && parts[2][size_t(c)];
+        }
+    };
 
 private:
     bool ByRule(const QString &text) const;
@@ -51,7 +64,9 @@ private:
     // ASCII character to its ASCII capital.
     bool asciiInPlace_ = false;
     bool searchAscii_ = false;
-    // The search text can be in the display form of a date, of a time.
-    bool dateFits_ = false;
-    bool timeFits_ = false;
+    // Where the search text can stand in the display form of a date, of a
+    // time, so a date or time is matched from its parts without being
+    // written out; empty when nowhere.
+    std::vector<TPlaceFit> dateFits_;
+    std::vector<TPlaceFit> timeFits_;
 };

@@ -63,6 +63,8 @@ private Q_SLOTS:
     void matcherFollowsTurkishLocale();
     void datesAndTimesMatchInDisplayForm_data();
     void datesAndTimesMatchInDisplayForm();
+    void everyDateAndTimeMatchesAsItsDisplayText_data();
+    void everyDateAndTimeMatchesAsItsDisplayText();
 
     void mediumFindsSeverityOfEveryListedAction();
     void resultsFollowListOrderThenLogDecisionsStatements();
@@ -313,6 +315,46 @@ void TestSearch::datesAndTimesMatchInDisplayForm()
     }
     QCOMPARE(TTextMatcher(search).MatchesStored(field, value), ByRule(shown, search));
     QVERIFY(TTextMatcher(shown).MatchesStored(field, value));
+}
+
+void TestSearch::everyDateAndTimeMatchesAsItsDisplayText_data()
+{
+    // Texts that stand in one part, across the separators, over a part's
+    // ends, in more than one place, or nowhere.
+    QTest::addColumn<QString>("search");
+    for (const char *search : {"2021",  "1/20",     "/2021", "12/2",       "31/1",       "9/19", "0/0",
+                               "1/1/2", "29/02",    "02/20", "01/01/2000", "31/12/9999", "/",    "1",
+                               "00",    "0",        "//",    "2021 ",      "x",          "9:",   ":5",
+                               "3:0",   "23:59:59", "00:00", "0:00:0",     ":",          "59",   ""})
+        QTest::newRow(search) << QString::fromLatin1(search);
+}
+
+void TestSearch::everyDateAndTimeMatchesAsItsDisplayText()
+{
+    QFETCH(QString, search);
+    const TTextMatcher matcher(search);
+    const TFieldDef date{QStringLiteral("D"), ftDate, 0};
+    // Every day around the ends of months, years, centuries and the years
+    // of four digits.
+    const QList<QPair<QDate, QDate>> spans{{QDate(999, 12, 20), QDate(1000, 2, 5)},
+                                           {QDate(1899, 12, 20), QDate(1900, 3, 5)},
+                                           {QDate(1999, 12, 20), QDate(2000, 3, 5)},
+                                           {QDate(2019, 12, 1), QDate(2022, 1, 31)},
+                                           {QDate(9999, 11, 25), QDate(9999, 12, 31)}};
+    for (const auto &[from, to] : spans)
+        for (QDate day = from; day <= to; day = day.addDays(1))
+            if (matcher.MatchesStored(date, day) != ByRule(FormatDate(day), search))
+                QFAIL(qPrintable(FormatDate(day)));
+    const TFieldDef time{QStringLiteral("T"), ftTime, 0};
+    for (int hour = 0; hour < 24; ++hour)
+        for (int minute = 0; minute < 60; ++minute)
+            for (int second : {0, 1, 9, 10, 30, 59}) {
+                const QTime moment(hour, minute, second, 999);
+                if (matcher.MatchesStored(time, moment) != ByRule(FormatTime(moment), search))
+                    QFAIL(qPrintable(FormatTime(moment)));
+            }
+    QVERIFY(!matcher.MatchesStored(date, QVariant()));
+    QVERIFY(!matcher.MatchesStored(time, QVariant()));
 }
 
 void TestSearch::mediumFindsSeverityOfEveryListedAction()
