@@ -5,6 +5,7 @@
 #include "TextMatcher.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace {
@@ -56,7 +57,9 @@ TKindFields Resolve(TTable *table, TRecordKind kind, const TTextMatcher &matcher
 
 // The child records of one kind with their action, grouped by action and in
 // the kind's order within each action, so each action finds its own without
-// a filter over the whole table.
+// a filter over the whole table. Action IDs lie close together as a rule,
+// so the groups are made by counting, in one pass; IDs far apart are
+// sorted instead.
 class TChildren {
 public:
     TChildren(TTable *table, const char *order)
@@ -65,22 +68,54 @@ public:
             return;
         const int idAction = table->FieldIndex(QStringLiteral("ID_ACTION"));
         const std::vector<TRecord *> &records = table->RecordsInOrder(QLatin1String(order));
-        entries_.reserve(records.size());
+        std::vector<Entry> entries;
+        entries.reserve(records.size());
+        qint64 highest = 0;
         for (TRecord *record : records) {
             const QVariant &value = record->Value(size_t(idAction));
             // A record without an action passes no action's filter.
-            if (value.isValid())
-                entries_.push_back({StoredNumber(value), record});
+            if (!value.isValid())
+                continue;
+            const qint64 action = StoredNumber(value);
+            if (entries.empty() || action < lowest_)
+                lowest_ = action;
+            if (entries.empty() || action > highest)
+                highest = action;
+            entries.push_back({action, record});
         }
-        std::stable_sort(entries_.begin(), entries_.end(),
-                         [](const Entry &a, const Entry &b) { return a.action < b.action; });
+        if (entries.empty())
+            return;
+        if (quint64(highest - lowest_) < 4 * entries.size() + 1024) {
+            // starts_[a - lowest_] is where the children of action a begin.
+            starts_.assign(size_t(highest - lowest_) + 2, 0);
+            for (const Entry &entry : entries)
+                ++starts_[size_t(entry.action - lowest_) + 1];
+            for (size_t k = 1; k < starts_.size(); ++k)
+                starts_[k] += starts_[k - 1];
+            std::vector<size_t> next(starts_.begin(), starts_.end() - 1);
+            records_.resize(entries.size());
+            for (const Entry &entry : entries)
+                records_[next[size_t(entry.action - lowest_)]++] = entry.record;
+        } else {
+            std::stable_sort(entries.begin(), entries.end(),
+                             [](const Entry &a, const Entry &b) { return a.action < b.action; });
+            sorted_ = std::move(entries);
+        }
     }
 
     template <typename Visit> void ForAction(qint64 action, Visit &&visit) const
     {
-        auto at = std::lower_bound(entries_.begin(), entries_.end(), action,
+        if (!starts_.empty()) {
+            if (action < lowest_ || quint64(action - lowest_) + 1 >= starts_.size())
+                return;
+            const size_t group = size_t(action - lowest_);
+            for (size_t k = starts_[group]; k < starts_[group + 1]; ++k)
+                visit(records_[k]);
+            return;
+        }
+        auto at = std::lower_bound(sorted_.begin(), sorted_.end(), action,
                                    [](const Entry &entry, qint64 id) { return entry.action < id; });
-        for (; at != entries_.end() && at->action == action; ++at)
+        for (; at != sorted_.end() && at->action == action; ++at)
             visit(at->record);
     }
 
@@ -89,7 +124,20 @@ private:
         qint64 action;
         TRecord *record;
     };
-    std::vector<Entry> entries_;
+    qint64 lowest_ = 0;
+    std::vector<size_t> starts_;
+    std::vector<TRecord *> records_;
+    std::vector<Entry> sorted_;
+};
+
+// What a result carries of the record it was found in: its action's ID and
+// ID text, and for a log entry, decision or statement its ID and the text
+// shown with it (status line or synopsis).
+struct TOwner {
+    const QVariant *actionId;
+    const QVariant *actionIdText;
+    const QVariant *childId = nullptr;
+    const QVariant *childText = nullptr;
 };
 
 class TSearchWalk {
@@ -116,6 +164,11 @@ public:
         const int decisionSynopsis = data_.cdsDecision->FieldIndex(QStringLiteral("SYNOPSIS"));
         const int statementId = data_.cdsStatement->FieldIndex(QStringLiteral("ID"));
         const int statementSynopsis = data_.cdsStatement->FieldIndex(QStringLiteral("SYNOPSIS"));
+        const auto childOf = [](TOwner owner, const TRecord *child, int id, int text) {
+            owner.childId = &child->values[size_t(id)];
+            owner.childText = &child->values[size_t(text)];
+            return owner;
+        };
 
         const std::vector<TRecord *> &listed = actions->VisibleRecords();
         for (size_t row = 0; row < listed.size(); ++row) {
@@ -123,71 +176,79 @@ public:
                 progress->Step();
             const TRecord *action = listed[row];
             const QVariant &id = action->Value(size_t(actionId));
-            const QVariant &idText = action->values[size_t(actionIdText)];
+            const TOwner owner{&id, &action->values[size_t(actionIdText)]};
             // An action without an ID owns the children of the filter that
             // stands for no action.
-            const qint64 owner = id.isValid() ? StoredNumber(id) : kNoActionId;
+            const qint64 ownerId = id.isValid() ? StoredNumber(id) : kNoActionId;
 
-            Examine(actions, actionFields, action, [&](std::vector<QVariant> &hit) {
-                hit[scIdActionId] = id;
-                hit[scIdAction] = idText;
+            Examine(actions, actionFields, action, owner);
+            logs.ForAction(ownerId, [&](const TRecord *log) {
+                Examine(data_.cdsLog, logFields, log, childOf(owner, log, logId, logLine));
             });
-            logs.ForAction(owner, [&](const TRecord *log) {
-                Examine(data_.cdsLog, logFields, log, [&](std::vector<QVariant> &hit) {
-                    hit[scIdActionId] = id;
-                    hit[scIdAction] = idText;
-                    hit[scIdLog] = log->values[size_t(logId)];
-                    hit[scLogStatusLine] = log->values[size_t(logLine)];
-                });
+            decisions.ForAction(ownerId, [&](const TRecord *decision) {
+                Examine(data_.cdsDecision, decisionFields, decision,
+                        childOf(owner, decision, decisionId, decisionSynopsis));
             });
-            decisions.ForAction(owner, [&](const TRecord *decision) {
-                Examine(data_.cdsDecision, decisionFields, decision, [&](std::vector<QVariant> &hit) {
-                    hit[scIdActionId] = id;
-                    hit[scIdAction] = idText;
-                    hit[scIdDecision] = decision->values[size_t(decisionId)];
-                    hit[scDecisionSynopsis] = decision->values[size_t(decisionSynopsis)];
-                });
-            });
-            statements.ForAction(owner, [&](const TRecord *statement) {
-                Examine(data_.cdsStatement, statementFields, statement, [&](std::vector<QVariant> &hit) {
-                    hit[scIdActionId] = id;
-                    hit[scIdAction] = idText;
-                    hit[scIdStatement] = statement->values[size_t(statementId)];
-                    hit[scStatementSynopsis] = statement->values[size_t(statementSynopsis)];
-                });
+            statements.ForAction(ownerId, [&](const TRecord *statement) {
+                Examine(data_.cdsStatement, statementFields, statement,
+                        childOf(owner, statement, statementId, statementSynopsis));
             });
         }
         return std::move(hits_);
     }
 
 private:
-    // One result per field of the record whose text holds the search text.
-    template <typename Fill>
-    void Examine(TTable *table, const TKindFields &fields, const TRecord *record, Fill &&fill)
+    // One result per field of the record whose text holds the search text,
+    // its values made in the order of the fields of cdsActionsSearch.
+    void Examine(TTable *table, const TKindFields &fields, const TRecord *record, const TOwner &owner)
     {
+        static const QVariant none;
         const QList<TFieldDef> &defs = table->FieldDefs();
         for (size_t number = 0; number < fields.positions.size(); ++number) {
             const int position = fields.positions[number];
             // Texts are read as stored, undecoded bytes included, so a
             // search decodes nothing it keeps.
             const QVariant &value = record->values[size_t(position)];
-            if (!matcher_.MatchesStored(defs[position], value))
-                continue;
-            std::vector<QVariant> hit(scColumnCount);
-            hit[scFoundIn] = int(fields.kind);
-            hit[scIdLog] = hit[scIdDecision] = hit[scIdStatement] = -1;
-            fill(hit);
             const TFieldDef &def = defs[position];
-            hit[scTextFound] =
-                def.type == ftString || def.type == ftMemo ? value : QVariant(DisplayText(def, value));
-            hit[scInFieldName] = fields.captions[number];
-            hit[scInFieldNumber] = fields.numbers[number];
+            if (!matcher_.MatchesStored(def, value))
+                continue;
+            std::vector<QVariant> hit;
+            hit.reserve(scColumnCount);
+            hit.emplace_back(int(fields.kind));
+            hit.push_back(*owner.actionId);
+            for (TRecordKind child : {rkLog, rkDecision, rkStatement})
+                hit.push_back(child == fields.kind ? *owner.childId : noChild_);
+            hit.push_back(*owner.actionIdText);
+            for (TRecordKind child : {rkLog, rkDecision, rkStatement})
+                hit.push_back(child == fields.kind ? *owner.childText : none);
+            hit.push_back(def.type == ftString || def.type == ftMemo ? value : Shown(def, value));
+            hit.push_back(fields.captions[number]);
+            hit.emplace_back(fields.numbers[number]);
             hits_.push_back(std::move(hit));
         }
     }
 
+    // The display text of a date or time found; the results of one day
+    // share one text.
+    QVariant Shown(const TFieldDef &def, const QVariant &value)
+    {
+        if (def.type != ftDate || value.typeId() != QMetaType::QDate)
+            return QVariant(DisplayText(def, value));
+        const qint64 day = static_cast<const QDate *>(value.constData())->toJulianDay();
+        TShownDay &shown = shownDays_[size_t(day) % shownDays_.size()];
+        if (!shown.text.isValid() || shown.day != day)
+            shown = {day, QVariant(DisplayText(def, value))};
+        return shown.text;
+    }
+
     TDataModuleMain &data_;
     TTextMatcher matcher_;
+    const QVariant noChild_{-1};
+    struct TShownDay {
+        qint64 day = 0;
+        QVariant text;
+    };
+    std::array<TShownDay, 256> shownDays_;
     std::vector<std::vector<QVariant>> hits_;
 };
 

@@ -68,6 +68,8 @@ private Q_SLOTS:
 
     void mediumFindsSeverityOfEveryListedAction();
     void resultsFollowListOrderThenLogDecisionsStatements();
+    void childrenFoundWhateverTheActionIds_data();
+    void childrenFoundWhateverTheActionIds();
     void resultRecordsCarryTheirRecord();
     void logMatchInStatusLineAndDescriptionGivesTwo();
     void searchKeepsListFilterCurrentAndIndex();
@@ -389,6 +391,39 @@ void TestSearch::resultsFollowListOrderThenLogDecisionsStatements()
     CloseSearchResults(*data_);
     QVERIFY(SearchActionFile(*data_, QStringLiteral("needle")));
     QCOMPARE(Results(data_->cdsActionsSearch).first(), QStringLiteral("0/one/13/"));
+}
+
+void TestSearch::childrenFoundWhateverTheActionIds_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::newRow("close together") << 1 << 3;
+    QTest::newRow("far apart") << 3 << 2000000000;
+    QTest::newRow("below zero") << -7 << 0;
+    QTest::newRow("listed in reverse") << 50 << 9;
+}
+
+void TestSearch::childrenFoundWhateverTheActionIds()
+{
+    // Each action's log entries, newest first, then its decision; a log
+    // entry of an action that is not listed, between the two IDs, is not
+    // found.
+    QFETCH(int, first);
+    QFETCH(int, second);
+    const int between = first + (second - first) / 2;
+    const auto log = [](int id, int action, int day) {
+        return Values{
+            {"ID", id}, {"ID_ACTION", action}, {"DATE_LOG", QDate(2021, 1, day)}, {"REMARKS", "needle"}};
+    };
+    CreateFile(
+        {{{"ID", first}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "first"}},
+         {{"ID", second}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "second"}}},
+        {log(10, first, 1), log(11, first, 2), log(20, second, 2), log(21, second, 1), log(30, between, 1)},
+        {{{"ID", 40}, {"ID_ACTION", first}, {"DESCRIPTION", "needle"}},
+         {{"ID", 41}, {"ID_ACTION", second}, {"DESCRIPTION", "needle"}}});
+    QVERIFY(SearchActionFile(*data_, QStringLiteral("needle")));
+    QCOMPARE(Results(data_->cdsActionsSearch), QStringList({"1/second/8/20", "1/second/8/21", "2/second/4/41",
+                                                            "1/first/8/11", "1/first/8/10", "2/first/4/40"}));
 }
 
 void TestSearch::resultRecordsCarryTheirRecord()
