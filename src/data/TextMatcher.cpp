@@ -99,36 +99,49 @@ bool LocaleKeepsAscii()
     return keeps;
 }
 
-bool HasFourDigitYear(const QDate &date)
-{
-    static const qint64 first = QDate(1000, 1, 1).toJulianDay(), last = QDate(9999, 12, 31).toJulianDay();
-    return date.isValid() && date.toJulianDay() >= first && date.toJulianDay() <= last;
-}
-
 struct TCivilDate {
-    int day, month, year;
+    unsigned day, month, year;
 };
 
-// Day, month and year from the day number (days from civil, in reverse),
-// which costs less than asking the calendar for each part.
+// The day number of a date (days from civil), for the years that are not
+// before the common era.
+constexpr qint64 DayNumber(unsigned year, unsigned month, unsigned day)
+{
+    const unsigned shiftedYear = month <= 2 ? year - 1 : year;
+    const unsigned era = shiftedYear / 400, yearOfEra = shiftedYear - era * 400;
+    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return qint64(era) * 146097 + dayOfEra + 1721120;
+}
+constexpr qint64 kFirstFourDigitDay = DayNumber(1000, 1, 1), kLastFourDigitDay = DayNumber(9999, 12, 31);
+
+bool HasFourDigitYear(const QDate &date)
+{
+    const qint64 day = date.toJulianDay();
+    return date.isValid() && day >= kFirstFourDigitDay && day <= kLastFourDigitDay;
+}
+
+// Day, month and year of a date with a four-digit year from its day number
+// (days from civil, in reverse), which costs less than asking the calendar
+// for each part.
 TCivilDate CivilDate(const QDate &date)
 {
-    const qint64 z = date.toJulianDay() - 1721120;
-    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
-    const qint64 dayOfEra = z - era * 146097;
-    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const qint64 shifted = (5 * dayOfYear + 2) / 153;
-    const int day = int(dayOfYear - (153 * shifted + 2) / 5 + 1);
-    const int month = int(shifted < 10 ? shifted + 3 : shifted - 9);
-    return {day, month, int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0))};
+    const unsigned z = unsigned(date.toJulianDay() - 1721120);
+    const unsigned era = z / 146097;
+    const unsigned dayOfEra = z - era * 146097;
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned shifted = (5 * dayOfYear + 2) / 153;
+    const unsigned day = dayOfYear - (153 * shifted + 2) / 5 + 1;
+    const unsigned month = shifted < 10 ? shifted + 3 : shifted - 9;
+    return {day, month, yearOfEra + era * 400 + (month <= 2 ? 1 : 0)};
 }
 
 // "dd/mm/yyyy" of a date with a four-digit year, as the date format gives it.
 void DateText(const QDate &date, char *out)
 {
     const TCivilDate civil = CivilDate(date);
-    int year = civil.year;
+    unsigned year = civil.year;
     out[0] = char('0' + civil.day / 10);
     out[1] = char('0' + civil.day % 10);
     out[2] = '/';
@@ -182,17 +195,26 @@ std::vector<TTextMatcher::TPlaceFit> PlaceFits(const TFixedForm &form, const std
         if (!fitsHere)
             continue;
         TTextMatcher::TPlaceFit fit;
+        fit.third.assign(size_t(form.parts[2].highest) / 64 + 1, 0);
         for (int p = 0; p < 3; ++p) {
             const TFixedForm::Part &part = form.parts[p];
-            std::vector<bool> &values = fit.parts[p];
-            values.assign(size_t(part.highest) + 1, true);
             for (int value = 0; value <= part.highest; ++value) {
+                bool agrees = true;
                 int rest = value;
                 for (int digit = part.digits - 1; digit >= 0; --digit, rest /= 10) {
                     const int k = part.at + digit - place;
                     if (k >= 0 && k < length && search[size_t(k)] != char('0' + rest % 10))
-                        values[size_t(value)] = false;
+                        agrees = false;
                 }
+                if (!agrees)
+                    continue;
+                const quint64 bit = quint64(1) << value % 64;
+                if (p == 0)
+                    fit.first |= bit;
+                else if (p == 1)
+                    fit.second |= bit;
+                else
+                    fit.third[size_t(value) / 64] |= bit;
             }
         }
         fits.push_back(std::move(fit));
@@ -374,13 +396,14 @@ bool TTextMatcher::MatchesUtf8(QByteArrayView text) const
 
 bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) const
 {
-    if (!value.isValid())
-        return false;
+    // Texts first, most of them still their stored bytes.
     const int type = value.typeId();
-    if (type == QMetaType::QString)
-        return Matches(*static_cast<const QString *>(value.constData()));
     if (type == QMetaType::QByteArray)
         return MatchesUtf8(*static_cast<const QByteArray *>(value.constData()));
+    if (type == QMetaType::QString)
+        return Matches(*static_cast<const QString *>(value.constData()));
+    if (type == QMetaType::UnknownType)
+        return false;
     // The display form of a date holds digits and slashes only, that of a
     // time digits and colons: most search texts cannot be in it.
     if (!CanMatchType(field.type))
@@ -406,7 +429,7 @@ bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) 
                 TimeText(time, text);
                 return ByRule(QString::fromLatin1(text, 8));
             }
-            const int seconds = time.msecsSinceStartOfDay() / 1000;
+            const unsigned seconds = unsigned(time.msecsSinceStartOfDay()) / 1000;
             return std::any_of(timeFits_.begin(), timeFits_.end(), [&](const TPlaceFit &fit) {
                 return fit.Holds(seconds / 3600, seconds / 60 % 60, seconds % 60);
             });

@@ -40,12 +40,13 @@ public:
 
     // The values of the three parts of a fixed display form ("dd/mm/yyyy":
     // day, month, year; "hh:mm:ss": hour, minute, second) that fit the
-    // search text standing at one place of the form, by value.
+    // search text standing at one place of the form, one bit per value.
     struct TPlaceFit {
-        std::vector<bool> parts[3];
-        bool Holds(int a, int b, int c) const
+        quint64 first = 0, second = 0;
+        std::vector<quint64> third;
+        bool Holds(unsigned a, unsigned b, unsigned c) const
         {
-            return parts[0][size_t(a)] && parts[1][size_t(b)] && parts[2][size_t(c)];
+            return (first >> a & second >> b & third[c / 64] >> c % 64) & 1;
         }
     };
 
