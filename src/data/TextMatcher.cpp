@@ -305,38 +305,59 @@ template <typename Char> TTextMatcher::TScan TTextMatcher::Scan(const Char *text
     const __m128i first = splat(folded_[0]), firstBits = splat(caseBits_[0]);
     const __m128i next = splat(folded_[size_t(second)]), nextBits = splat(caseBits_[size_t(second)]);
     const __m128i beyondAscii = _mm_set1_epi16(short(0xFF80)), zero = _mm_setzero_si128();
-    // The places in a block of text (raw) where the first two characters
-    // fit, given the block one character on (along), one bit per byte; ~0u
-    // when the block is not ASCII.
-    const auto candidates = [&](__m128i raw, __m128i along) -> unsigned {
-        if constexpr (sizeof(Char) == 1) {
-            if (_mm_movemask_epi8(raw))
-                return ~0u;
-        } else {
-            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(raw, beyondAscii), zero)) != 0xFFFF)
-                return ~0u;
-        }
-        unsigned bits = unsigned(_mm_movemask_epi8(_mm_and_si128(
-            equal(_mm_or_si128(raw, firstBits), first), equal(_mm_or_si128(along, nextBits), next))));
-        if constexpr (sizeof(Char) == 2)
-            bits &= 0x5555u;
-        return bits;
+    // Whether a block (or blocks or-ed together) holds a character beyond
+    // ASCII.
+    const auto beyond = [&](__m128i raw) {
+        if constexpr (sizeof(Char) == 1)
+            return _mm_movemask_epi8(raw) != 0;
+        else
+            return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(raw, beyondAscii), zero)) != 0xFFFF;
     };
+    // The places in a block of text (raw) where the first two characters
+    // fit, given the block one character on (along), one bit per byte.
+    const auto candidates = [&](__m128i raw, __m128i along) -> unsigned {
+        return unsigned(_mm_movemask_epi8(_mm_and_si128(equal(_mm_or_si128(raw, firstBits), first),
+                                                        equal(_mm_or_si128(along, nextBits), next))));
+    };
+    // Character positions only: a UTF-16 character sets two bits.
+    constexpr unsigned everyChar = sizeof(Char) == 1 ? ~0u : 0x55555555u;
     const auto load = [](const Char *from) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
     };
-    qsizetype i = 0;
-    for (; i + lanes + second <= size; i += lanes) {
-        unsigned bits = candidates(load(text + i), load(text + i + second));
-        if (bits == ~0u)
-            return TScan::NotAscii;
-        while (bits) {
-            const qsizetype at = i + qsizetype(__builtin_ctz(bits)) / qsizetype(sizeof(Char));
-            // The block was ASCII; so must the rest be.
+    // The places in bits (one per byte from text + from) compared in full;
+    // ASCII up to from + blocks * lanes, so must the rest be.
+    const auto foundAmong = [&](unsigned bits, qsizetype from, qsizetype blocks) {
+        for (; bits; bits &= bits - 1) {
+            const qsizetype at = from + qsizetype(__builtin_ctz(bits)) / qsizetype(sizeof(Char));
             if (at + length <= size && equalAt(at))
-                return isAscii(text + i + lanes, size - i - lanes) ? TScan::Found : TScan::NotAscii;
-            bits &= bits - 1;
+                return isAscii(text + from + blocks * lanes, size - from - blocks * lanes) ? TScan::Found
+                                                                                           : TScan::NotAscii;
         }
+        return TScan::NotFound;
+    };
+    qsizetype i = 0;
+    // Two blocks at a time, with one test for both.
+    for (; i + 2 * lanes + second <= size; i += 2 * lanes) {
+        const __m128i low = load(text + i), high = load(text + i + lanes);
+        if (beyond(_mm_or_si128(low, high)))
+            return TScan::NotAscii;
+        const unsigned bits = (candidates(low, load(text + i + second)) |
+                               candidates(high, load(text + i + lanes + second)) << 16) &
+                              everyChar;
+        if (bits) {
+            const TScan scan = foundAmong(bits, i, 2);
+            if (scan != TScan::NotFound)
+                return scan;
+        }
+    }
+    if (i + lanes + second <= size) {
+        const __m128i raw = load(text + i);
+        if (beyond(raw))
+            return TScan::NotAscii;
+        const TScan scan = foundAmong(candidates(raw, load(text + i + second)) & everyChar, i, 1);
+        if (scan != TScan::NotFound)
+            return scan;
+        i += lanes;
     }
     if (i == size)
         return TScan::NotFound;
@@ -346,10 +367,10 @@ template <typename Char> TTextMatcher::TScan TTextMatcher::Scan(const Char *text
     // fit before the end.
     const qsizetype start = size >= lanes ? size - lanes : 0;
     const __m128i raw = size >= lanes ? load(text + start) : LoadShort(text, size_t(size) * sizeof(Char));
-    unsigned bits = candidates(raw, second ? _mm_srli_si128(raw, sizeof(Char)) : raw);
-    if (bits == ~0u)
+    if (beyond(raw))
         return TScan::NotAscii;
-    for (; bits; bits &= bits - 1) {
+    for (unsigned bits = candidates(raw, second ? _mm_srli_si128(raw, sizeof(Char)) : raw) & everyChar; bits;
+         bits &= bits - 1) {
         const qsizetype at = start + qsizetype(__builtin_ctz(bits)) / qsizetype(sizeof(Char));
         if (at >= i && at + length <= size && equalAt(at))
             return TScan::Found;
@@ -398,8 +419,15 @@ bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) 
 {
     // Texts first, most of them still their stored bytes.
     const int type = value.typeId();
-    if (type == QMetaType::QByteArray)
-        return MatchesUtf8(*static_cast<const QByteArray *>(value.constData()));
+    if (type == QMetaType::QByteArray) {
+        const QByteArray &bytes = *static_cast<const QByteArray *>(value.constData());
+        if (asciiInPlace_ && searchAscii_) {
+            const TScan scan = Scan(bytes.constData(), bytes.size());
+            if (scan != TScan::NotAscii)
+                return scan == TScan::Found;
+        }
+        return MatchesUtf8(bytes);
+    }
     if (type == QMetaType::QString)
         return Matches(*static_cast<const QString *>(value.constData()));
     if (type == QMetaType::UnknownType)
