@@ -72,7 +72,8 @@ public:
         entries.reserve(records.size());
         qint64 highest = 0;
         for (TRecord *record : records) {
-            const QVariant &value = record->Value(size_t(idAction));
+            // A number, read as stored.
+            const QVariant &value = record->values[size_t(idAction)];
             // A record without an action passes no action's filter.
             if (!value.isValid())
                 continue;

@@ -198,10 +198,12 @@ std::vector<TTextMatcher::TPlaceFit> PlaceFits(const TFixedForm &form, const std
         fit.third.assign(size_t(form.parts[2].highest) / 64 + 1, 0);
         for (int p = 0; p < 3; ++p) {
             const TFixedForm::Part &part = form.parts[p];
+            // A part the search text does not reach takes any value.
+            const bool reached = part.at < place + length && place < part.at + part.digits;
             for (int value = 0; value <= part.highest; ++value) {
                 bool agrees = true;
                 int rest = value;
-                for (int digit = part.digits - 1; digit >= 0; --digit, rest /= 10) {
+                for (int digit = part.digits - 1; digit >= 0 && reached; --digit, rest /= 10) {
                     const int k = part.at + digit - place;
                     if (k >= 0 && k < length && search[size_t(k)] != char('0' + rest % 10))
                         agrees = false;
@@ -444,10 +446,20 @@ bool TTextMatcher::MatchesStored(const TFieldDef &field, const QVariant &value) 
                 DateText(date, text);
                 return ByRule(QString::fromLatin1(text, 10));
             }
-            const TCivilDate civil = CivilDate(date);
-            return std::any_of(dateFits_.begin(), dateFits_.end(), [&](const TPlaceFit &fit) {
-                return fit.Holds(civil.day, civil.month, civil.year);
-            });
+            // A file's dates gather on few days: each day is worked out
+            // once and its answer kept.
+            const qint64 day = date.toJulianDay();
+            if (dayAnswers_.empty())
+                dayAnswers_.resize(1024);
+            TDayAnswer &answer = dayAnswers_[size_t(day) % dayAnswers_.size()];
+            if (answer.day != day) {
+                const TCivilDate civil = CivilDate(date);
+                answer.day = day;
+                answer.found = std::any_of(dateFits_.begin(), dateFits_.end(), [&](const TPlaceFit &fit) {
+                    return fit.Holds(civil.day, civil.month, civil.year);
+                });
+            }
+            return answer.found;
         }
     } else if (field.type == ftTime && type == QMetaType::QTime) {
         const QTime time = *static_cast<const QTime *>(value.constData());

@@ -70,4 +70,10 @@ private:
     // written out; empty when nowhere.
     std::vector<TPlaceFit> dateFits_;
     std::vector<TPlaceFit> timeFits_;
+    // The answers for the dates last seen, by day number modulo the size.
+    struct TDayAnswer {
+        qint64 day = -1;
+        bool found = false;
+    };
+    mutable std::vector<TDayAnswer> dayAnswers_;
 };
