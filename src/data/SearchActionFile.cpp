@@ -55,6 +55,10 @@ TKindFields Resolve(TTable *table, TRecordKind kind, const TTextMatcher &matcher
     return fields;
 }
 
+// How many records ahead a walk asks for the memory of the records it is
+// about to read.
+constexpr size_t kAhead = 8;
+
 // The child records of one kind with their action, grouped by action and in
 // the kind's order within each action, so each action finds its own without
 // a filter over the whole table. Action IDs lie close together as a rule,
@@ -71,7 +75,12 @@ public:
         std::vector<Entry> entries;
         entries.reserve(records.size());
         qint64 highest = 0;
-        for (TRecord *record : records) {
+        for (size_t k = 0; k < records.size(); ++k) {
+            // The records are spread over the memory: the one a few on is
+            // fetched while this one is read.
+            if (k + kAhead < records.size())
+                __builtin_prefetch(&records[k + kAhead]->values[size_t(idAction)]);
+            TRecord *record = records[k];
             // A number, read as stored.
             const QVariant &value = record->values[size_t(idAction)];
             // A record without an action passes no action's filter.
@@ -103,6 +112,8 @@ public:
             sorted_ = std::move(entries);
         }
     }
+
+    size_t Size() const { return records_.size() + sorted_.size(); }
 
     template <typename Visit> void ForAction(qint64 action, Visit &&visit) const
     {
@@ -165,35 +176,56 @@ public:
         const int decisionSynopsis = data_.cdsDecision->FieldIndex(QStringLiteral("SYNOPSIS"));
         const int statementId = data_.cdsStatement->FieldIndex(QStringLiteral("ID"));
         const int statementSynopsis = data_.cdsStatement->FieldIndex(QStringLiteral("SYNOPSIS"));
-        const auto childOf = [](TOwner owner, const TRecord *child, int id, int text) {
-            owner.childId = &child->values[size_t(id)];
-            owner.childText = &child->values[size_t(text)];
-            return owner;
+        // The records in the order their results come: each listed action,
+        // then its log entries, decisions and statements.
+        struct TVisit {
+            const TRecord *record;
+            TRecordKind kind;
+            quint32 row; // of the listed action
         };
-
         const std::vector<TRecord *> &listed = actions->VisibleRecords();
+        std::vector<TVisit> visits;
+        visits.reserve(listed.size() + logs.Size() + decisions.Size() + statements.Size());
         for (size_t row = 0; row < listed.size(); ++row) {
-            if (progress && row % 1024 == 1023)
-                progress->Step();
+            if (row + kAhead < listed.size())
+                __builtin_prefetch(&listed[row + kAhead]->values[size_t(actionId)]);
             const TRecord *action = listed[row];
-            const QVariant &id = action->Value(size_t(actionId));
-            const TOwner owner{&id, &action->values[size_t(actionIdText)]};
+            const QVariant &id = action->values[size_t(actionId)];
             // An action without an ID owns the children of the filter that
             // stands for no action.
             const qint64 ownerId = id.isValid() ? StoredNumber(id) : kNoActionId;
+            visits.push_back({action, rkAction, quint32(row)});
+            for (const auto &[children, kind] : {std::pair(&logs, rkLog), std::pair(&decisions, rkDecision),
+                                                 std::pair(&statements, rkStatement)})
+                children->ForAction(ownerId, [&](const TRecord *child) {
+                    visits.push_back({child, kind, quint32(row)});
+                });
+        }
 
-            Examine(actions, actionFields, action, owner);
-            logs.ForAction(ownerId, [&](const TRecord *log) {
-                Examine(data_.cdsLog, logFields, log, childOf(owner, log, logId, logLine));
-            });
-            decisions.ForAction(ownerId, [&](const TRecord *decision) {
-                Examine(data_.cdsDecision, decisionFields, decision,
-                        childOf(owner, decision, decisionId, decisionSynopsis));
-            });
-            statements.ForAction(ownerId, [&](const TRecord *statement) {
-                Examine(data_.cdsStatement, statementFields, statement,
-                        childOf(owner, statement, statementId, statementSynopsis));
-            });
+        const TKindFields *fieldsOf[] = {&actionFields, &logFields, &decisionFields, &statementFields};
+        TTable *tableOf[] = {actions, data_.cdsLog, data_.cdsDecision, data_.cdsStatement};
+        const int childIdOf[] = {-1, logId, decisionId, statementId};
+        const int childTextOf[] = {-1, logLine, decisionSynopsis, statementSynopsis};
+        for (size_t k = 0; k < visits.size(); ++k) {
+            // The records are spread over the memory: the values of the
+            // records a few visits on are fetched while this one is read.
+            if (k + 2 * kAhead < visits.size())
+                __builtin_prefetch(visits[k + 2 * kAhead].record);
+            if (k + kAhead < visits.size()) {
+                const TVisit &ahead = visits[k + kAhead];
+                for (const int position : fieldsOf[ahead.kind]->positions)
+                    __builtin_prefetch(&ahead.record->values[size_t(position)]);
+            }
+            const TVisit &visit = visits[k];
+            if (visit.kind == rkAction && progress && visit.row % 1024 == 1023)
+                progress->Step();
+            const TRecord *action = listed[visit.row];
+            TOwner owner{&action->Value(size_t(actionId)), &action->values[size_t(actionIdText)]};
+            if (visit.kind != rkAction) {
+                owner.childId = &visit.record->values[size_t(childIdOf[visit.kind])];
+                owner.childText = &visit.record->values[size_t(childTextOf[visit.kind])];
+            }
+            Examine(tableOf[visit.kind], *fieldsOf[visit.kind], visit.record, owner);
         }
         return std::move(hits_);
     }
