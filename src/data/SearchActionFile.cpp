@@ -216,6 +216,18 @@ public:
                 for (const int position : fieldsOf[ahead.kind]->positions)
                     __builtin_prefetch(&ahead.record->values[size_t(position)]);
             }
+            // Then the texts of those a little nearer.
+            if (k + kAhead / 2 < visits.size()) {
+                const TVisit &ahead = visits[k + kAhead / 2];
+                for (const int position : fieldsOf[ahead.kind]->positions) {
+                    const QVariant &value = ahead.record->values[size_t(position)];
+                    const int type = value.typeId();
+                    if (type == QMetaType::QByteArray)
+                        __builtin_prefetch(static_cast<const QByteArray *>(value.constData())->constData());
+                    else if (type == QMetaType::QString)
+                        __builtin_prefetch(static_cast<const QString *>(value.constData())->constData());
+                }
+            }
             const TVisit &visit = visits[k];
             if (visit.kind == rkAction && progress && visit.row % 1024 == 1023)
                 progress->Step();
