@@ -77,7 +77,9 @@ public:
         qint64 highest = 0;
         for (size_t k = 0; k < records.size(); ++k) {
             // The records are spread over the memory: the one a few on is
-            // fetched while this one is read.
+            // fetched while this one is read, then where its action is.
+            if (k + 2 * kAhead < records.size())
+                __builtin_prefetch(records[k + 2 * kAhead]);
             if (k + kAhead < records.size())
                 __builtin_prefetch(&records[k + kAhead]->values[size_t(idAction)]);
             TRecord *record = records[k];
@@ -187,6 +189,9 @@ public:
         std::vector<TVisit> visits;
         visits.reserve(listed.size() + logs.Size() + decisions.Size() + statements.Size());
         for (size_t row = 0; row < listed.size(); ++row) {
+            // The record a few on, then where its ID is.
+            if (row + 2 * kAhead < listed.size())
+                __builtin_prefetch(listed[row + 2 * kAhead]);
             if (row + kAhead < listed.size())
                 __builtin_prefetch(&listed[row + kAhead]->values[size_t(actionId)]);
             const TRecord *action = listed[row];
@@ -244,7 +249,7 @@ public:
 
 private:
     // One result per field of the record whose text holds the search text,
-    // its values made in the order of the fields of cdsActionsSearch.
+    // its values made in the order of SearchColumn.
     void Examine(TTable *table, const TKindFields &fields, const TRecord *record, const TOwner &owner)
     {
         static const QVariant none;
