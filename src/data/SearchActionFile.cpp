@@ -5,6 +5,7 @@
 #include "TextMatcher.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace {
@@ -54,9 +55,15 @@ TKindFields Resolve(TTable *table, TRecordKind kind, const TTextMatcher &matcher
     return fields;
 }
 
+// How many records ahead a walk asks for the memory of the records it is
+// about to read.
+constexpr size_t kAhead = 8;
+
 // The child records of one kind with their action, grouped by action and in
 // the kind's order within each action, so each action finds its own without
-// a filter over the whole table.
+// a filter over the whole table. Action IDs lie close together as a rule,
+// so the groups are made by counting, in one pass; IDs far apart are
+// sorted instead.
 class TChildren {
 public:
     TChildren(TTable *table, const char *order)
@@ -65,22 +72,64 @@ public:
             return;
         const int idAction = table->FieldIndex(QStringLiteral("ID_ACTION"));
         const std::vector<TRecord *> &records = table->RecordsInOrder(QLatin1String(order));
-        entries_.reserve(records.size());
-        for (TRecord *record : records) {
-            const QVariant &value = record->Value(size_t(idAction));
+        std::vector<Entry> entries;
+        entries.reserve(records.size());
+        qint64 highest = 0;
+        for (size_t k = 0; k < records.size(); ++k) {
+            // The records are spread over the memory: the one a few on is
+            // fetched while this one is read, then where its action is.
+            if (k + 2 * kAhead < records.size())
+                __builtin_prefetch(records[k + 2 * kAhead]);
+            if (k + kAhead < records.size())
+                __builtin_prefetch(&records[k + kAhead]->values[size_t(idAction)]);
+            TRecord *record = records[k];
+            // A number, read as stored.
+            const QVariant &value = record->values[size_t(idAction)];
             // A record without an action passes no action's filter.
-            if (value.isValid())
-                entries_.push_back({StoredNumber(value), record});
+            if (!value.isValid())
+                continue;
+            const qint64 action = StoredNumber(value);
+            if (entries.empty() || action < lowest_)
+                lowest_ = action;
+            if (entries.empty() || action > highest)
+                highest = action;
+            entries.push_back({action, record});
         }
-        std::stable_sort(entries_.begin(), entries_.end(),
-                         [](const Entry &a, const Entry &b) { return a.action < b.action; });
+        if (entries.empty())
+            return;
+        if (quint64(highest - lowest_) < 4 * entries.size() + 1024) {
+            // starts_[a - lowest_] is where the children of action a begin.
+            starts_.assign(size_t(highest - lowest_) + 2, 0);
+            for (const Entry &entry : entries)
+                ++starts_[size_t(entry.action - lowest_) + 1];
+            for (size_t k = 1; k < starts_.size(); ++k)
+                starts_[k] += starts_[k - 1];
+            std::vector<size_t> next(starts_.begin(), starts_.end() - 1);
+            records_.resize(entries.size());
+            for (const Entry &entry : entries)
+                records_[next[size_t(entry.action - lowest_)]++] = entry.record;
+        } else {
+            std::stable_sort(entries.begin(), entries.end(),
+                             [](const Entry &a, const Entry &b) { return a.action < b.action; });
+            sorted_ = std::move(entries);
+        }
     }
+
+    size_t Size() const { return records_.size() + sorted_.size(); }
 
     template <typename Visit> void ForAction(qint64 action, Visit &&visit) const
     {
-        auto at = std::lower_bound(entries_.begin(), entries_.end(), action,
+        if (!starts_.empty()) {
+            if (action < lowest_ || quint64(action - lowest_) + 1 >= starts_.size())
+                return;
+            const size_t group = size_t(action - lowest_);
+            for (size_t k = starts_[group]; k < starts_[group + 1]; ++k)
+                visit(records_[k]);
+            return;
+        }
+        auto at = std::lower_bound(sorted_.begin(), sorted_.end(), action,
                                    [](const Entry &entry, qint64 id) { return entry.action < id; });
-        for (; at != entries_.end() && at->action == action; ++at)
+        for (; at != sorted_.end() && at->action == action; ++at)
             visit(at->record);
     }
 
@@ -89,8 +138,44 @@ private:
         qint64 action;
         TRecord *record;
     };
-    std::vector<Entry> entries_;
+    qint64 lowest_ = 0;
+    std::vector<size_t> starts_;
+    std::vector<TRecord *> records_;
+    std::vector<Entry> sorted_;
 };
+
+// What a result carries of the record it was found in: its action's ID and
+// ID text, and for a log entry, decision or statement its ID and the text
+// shown with it (status line or synopsis).
+struct TOwner {
+    const QVariant *actionId;
+    const QVariant *actionIdText;
+    const QVariant *childId = nullptr;
+    const QVariant *childText = nullptr;
+};
+
+// Asks for the memory of a stored text, every cache line of it, so that it
+// is there when the text is compared; other values are left alone.
+void PrefetchText(const QVariant &value)
+{
+    const char *text = nullptr;
+    qsizetype size = 0;
+    const int type = value.typeId();
+    if (type == QMetaType::QByteArray) {
+        const QByteArray &bytes = *static_cast<const QByteArray *>(value.constData());
+        text = bytes.constData();
+        size = bytes.size();
+    } else if (type == QMetaType::QString) {
+        const QString &string = *static_cast<const QString *>(value.constData());
+        text = reinterpret_cast<const char *>(string.constData());
+        size = string.size() * qsizetype(sizeof(QChar));
+    }
+    constexpr qsizetype line = 64;
+    for (qsizetype at = 0; at < size; at += line)
+        __builtin_prefetch(text + at);
+    if (size > 0)
+        __builtin_prefetch(text + size - 1);
+}
 
 class TSearchWalk {
 public:
@@ -116,78 +201,121 @@ public:
         const int decisionSynopsis = data_.cdsDecision->FieldIndex(QStringLiteral("SYNOPSIS"));
         const int statementId = data_.cdsStatement->FieldIndex(QStringLiteral("ID"));
         const int statementSynopsis = data_.cdsStatement->FieldIndex(QStringLiteral("SYNOPSIS"));
-
+        // The records in the order their results come: each listed action,
+        // then its log entries, decisions and statements.
+        struct TVisit {
+            const TRecord *record;
+            TRecordKind kind;
+            quint32 row; // of the listed action
+        };
         const std::vector<TRecord *> &listed = actions->VisibleRecords();
+        std::vector<TVisit> visits;
+        visits.reserve(listed.size() + logs.Size() + decisions.Size() + statements.Size());
         for (size_t row = 0; row < listed.size(); ++row) {
-            if (progress && row % 1024 == 1023)
-                progress->Step();
+            // The record a few on, then where its ID is.
+            if (row + 2 * kAhead < listed.size())
+                __builtin_prefetch(listed[row + 2 * kAhead]);
+            if (row + kAhead < listed.size())
+                __builtin_prefetch(&listed[row + kAhead]->values[size_t(actionId)]);
             const TRecord *action = listed[row];
-            const QVariant &id = action->Value(size_t(actionId));
-            const QVariant &idText = action->values[size_t(actionIdText)];
+            const QVariant &id = action->values[size_t(actionId)];
             // An action without an ID owns the children of the filter that
             // stands for no action.
-            const qint64 owner = id.isValid() ? StoredNumber(id) : kNoActionId;
+            const qint64 ownerId = id.isValid() ? StoredNumber(id) : kNoActionId;
+            visits.push_back({action, rkAction, quint32(row)});
+            for (const auto &[children, kind] : {std::pair(&logs, rkLog), std::pair(&decisions, rkDecision),
+                                                 std::pair(&statements, rkStatement)})
+                children->ForAction(ownerId, [&](const TRecord *child) {
+                    visits.push_back({child, kind, quint32(row)});
+                });
+        }
 
-            Examine(actions, actionFields, action, [&](std::vector<QVariant> &hit) {
-                hit[scIdActionId] = id;
-                hit[scIdAction] = idText;
-            });
-            logs.ForAction(owner, [&](const TRecord *log) {
-                Examine(data_.cdsLog, logFields, log, [&](std::vector<QVariant> &hit) {
-                    hit[scIdActionId] = id;
-                    hit[scIdAction] = idText;
-                    hit[scIdLog] = log->values[size_t(logId)];
-                    hit[scLogStatusLine] = log->values[size_t(logLine)];
-                });
-            });
-            decisions.ForAction(owner, [&](const TRecord *decision) {
-                Examine(data_.cdsDecision, decisionFields, decision, [&](std::vector<QVariant> &hit) {
-                    hit[scIdActionId] = id;
-                    hit[scIdAction] = idText;
-                    hit[scIdDecision] = decision->values[size_t(decisionId)];
-                    hit[scDecisionSynopsis] = decision->values[size_t(decisionSynopsis)];
-                });
-            });
-            statements.ForAction(owner, [&](const TRecord *statement) {
-                Examine(data_.cdsStatement, statementFields, statement, [&](std::vector<QVariant> &hit) {
-                    hit[scIdActionId] = id;
-                    hit[scIdAction] = idText;
-                    hit[scIdStatement] = statement->values[size_t(statementId)];
-                    hit[scStatementSynopsis] = statement->values[size_t(statementSynopsis)];
-                });
-            });
+        const TKindFields *fieldsOf[] = {&actionFields, &logFields, &decisionFields, &statementFields};
+        TTable *tableOf[] = {actions, data_.cdsLog, data_.cdsDecision, data_.cdsStatement};
+        const int childIdOf[] = {-1, logId, decisionId, statementId};
+        const int childTextOf[] = {-1, logLine, decisionSynopsis, statementSynopsis};
+        for (size_t k = 0; k < visits.size(); ++k) {
+            // The records are spread over the memory: the values of the
+            // records a few visits on are fetched while this one is read.
+            if (k + 2 * kAhead < visits.size())
+                __builtin_prefetch(visits[k + 2 * kAhead].record);
+            if (k + kAhead < visits.size()) {
+                const TVisit &ahead = visits[k + kAhead];
+                for (const int position : fieldsOf[ahead.kind]->positions)
+                    __builtin_prefetch(&ahead.record->values[size_t(position)]);
+            }
+            // Then the texts of those a little nearer, whole.
+            if (k + kAhead / 2 < visits.size()) {
+                const TVisit &ahead = visits[k + kAhead / 2];
+                for (const int position : fieldsOf[ahead.kind]->positions)
+                    PrefetchText(ahead.record->values[size_t(position)]);
+            }
+            const TVisit &visit = visits[k];
+            if (visit.kind == rkAction && progress && visit.row % 1024 == 1023)
+                progress->Step();
+            const TRecord *action = listed[visit.row];
+            TOwner owner{&action->Value(size_t(actionId)), &action->values[size_t(actionIdText)]};
+            if (visit.kind != rkAction) {
+                owner.childId = &visit.record->values[size_t(childIdOf[visit.kind])];
+                owner.childText = &visit.record->values[size_t(childTextOf[visit.kind])];
+            }
+            Examine(tableOf[visit.kind], *fieldsOf[visit.kind], visit.record, owner);
         }
         return std::move(hits_);
     }
 
 private:
-    // One result per field of the record whose text holds the search text.
-    template <typename Fill>
-    void Examine(TTable *table, const TKindFields &fields, const TRecord *record, Fill &&fill)
+    // One result per field of the record whose text holds the search text,
+    // its values made in the order of SearchColumn.
+    void Examine(TTable *table, const TKindFields &fields, const TRecord *record, const TOwner &owner)
     {
+        static const QVariant none;
         const QList<TFieldDef> &defs = table->FieldDefs();
         for (size_t number = 0; number < fields.positions.size(); ++number) {
             const int position = fields.positions[number];
             // Texts are read as stored, undecoded bytes included, so a
             // search decodes nothing it keeps.
             const QVariant &value = record->values[size_t(position)];
-            if (!matcher_.MatchesStored(defs[position], value))
-                continue;
-            std::vector<QVariant> hit(scColumnCount);
-            hit[scFoundIn] = int(fields.kind);
-            hit[scIdLog] = hit[scIdDecision] = hit[scIdStatement] = -1;
-            fill(hit);
             const TFieldDef &def = defs[position];
-            hit[scTextFound] =
-                def.type == ftString || def.type == ftMemo ? value : QVariant(DisplayText(def, value));
-            hit[scInFieldName] = fields.captions[number];
-            hit[scInFieldNumber] = fields.numbers[number];
+            if (!matcher_.MatchesStored(def, value))
+                continue;
+            std::vector<QVariant> hit;
+            hit.reserve(scColumnCount);
+            hit.emplace_back(int(fields.kind));
+            hit.push_back(*owner.actionId);
+            for (TRecordKind child : {rkLog, rkDecision, rkStatement})
+                hit.push_back(child == fields.kind ? *owner.childId : noChild_);
+            hit.push_back(*owner.actionIdText);
+            for (TRecordKind child : {rkLog, rkDecision, rkStatement})
+                hit.push_back(child == fields.kind ? *owner.childText : none);
+            hit.push_back(def.type == ftString || def.type == ftMemo ? value : Shown(def, value));
+            hit.push_back(fields.captions[number]);
+            hit.emplace_back(fields.numbers[number]);
             hits_.push_back(std::move(hit));
         }
     }
 
+    // The display text of a date or time found; the results of one day
+    // share one text.
+    QVariant Shown(const TFieldDef &def, const QVariant &value)
+    {
+        if (def.type != ftDate || value.typeId() != QMetaType::QDate)
+            return QVariant(DisplayText(def, value));
+        const qint64 day = static_cast<const QDate *>(value.constData())->toJulianDay();
+        TShownDay &shown = shownDays_[size_t(day) % shownDays_.size()];
+        if (!shown.text.isValid() || shown.day != day)
+            shown = {day, QVariant(DisplayText(def, value))};
+        return shown.text;
+    }
+
     TDataModuleMain &data_;
     TTextMatcher matcher_;
+    const QVariant noChild_{-1};
+    struct TShownDay {
+        qint64 day = 0;
+        QVariant text;
+    };
+    std::array<TShownDay, 256> shownDays_;
     std::vector<std::vector<QVariant>> hits_;
 };
 

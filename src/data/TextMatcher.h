@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 #include <string>
+#include <vector>
 
 // The text FormatValue gives for a stored value, without its cost for the
 // dates and times a search shows by the thousand.
@@ -33,8 +34,21 @@ public:
     // many records need not read those values at all.
     bool CanMatchType(TFieldType type) const
     {
-        return !asciiInPlace_ || ((type != ftDate || dateFits_) && (type != ftTime || timeFits_));
+        return !asciiInPlace_ ||
+               ((type != ftDate || !dateFits_.empty()) && (type != ftTime || !timeFits_.empty()));
     }
+
+    // The values of the three parts of a fixed display form ("dd/mm/yyyy":
+    // day, month, year; "hh:mm:ss": hour, minute, second) that fit the
+    // search text standing at one place of the form, one bit per value.
+    struct TPlaceFit {
+        quint64 first = 0, second = 0;
+        std::vector<quint64> third;
+        bool Holds(unsigned a, unsigned b, unsigned c) const
+        {
+            return (first >> a & second >> b & third[c / 64] >> c % 64) & 1;
+        }
+    };
 
 private:
     bool ByRule(const QString &text) const;
@@ -51,7 +65,15 @@ private:
     // ASCII character to its ASCII capital.
     bool asciiInPlace_ = false;
     bool searchAscii_ = false;
-    // The search text can be in the display form of a date, of a time.
-    bool dateFits_ = false;
-    bool timeFits_ = false;
+    // Where the search text can stand in the display form of a date, of a
+    // time, so a date or time is matched from its parts without being
+    // written out; empty when nowhere.
+    std::vector<TPlaceFit> dateFits_;
+    std::vector<TPlaceFit> timeFits_;
+    // The answers for the dates last seen, by day number modulo the size.
+    struct TDayAnswer {
+        qint64 day = -1;
+        bool found = false;
+    };
+    mutable std::vector<TDayAnswer> dayAnswers_;
 };

@@ -63,9 +63,13 @@ private Q_SLOTS:
     void matcherFollowsTurkishLocale();
     void datesAndTimesMatchInDisplayForm_data();
     void datesAndTimesMatchInDisplayForm();
+    void everyDateAndTimeMatchesAsItsDisplayText_data();
+    void everyDateAndTimeMatchesAsItsDisplayText();
 
     void mediumFindsSeverityOfEveryListedAction();
     void resultsFollowListOrderThenLogDecisionsStatements();
+    void childrenFoundWhateverTheActionIds_data();
+    void childrenFoundWhateverTheActionIds();
     void resultRecordsCarryTheirRecord();
     void logMatchInStatusLineAndDescriptionGivesTwo();
     void searchKeepsListFilterCurrentAndIndex();
@@ -315,6 +319,46 @@ void TestSearch::datesAndTimesMatchInDisplayForm()
     QVERIFY(TTextMatcher(shown).MatchesStored(field, value));
 }
 
+void TestSearch::everyDateAndTimeMatchesAsItsDisplayText_data()
+{
+    // Texts that stand in one part, across the separators, over a part's
+    // ends, in more than one place, or nowhere.
+    QTest::addColumn<QString>("search");
+    for (const char *search : {"2021",  "1/20",     "/2021", "12/2",       "31/1",       "9/19", "0/0",
+                               "1/1/2", "29/02",    "02/20", "01/01/2000", "31/12/9999", "/",    "1",
+                               "00",    "0",        "//",    "2021 ",      "x",          "9:",   ":5",
+                               "3:0",   "23:59:59", "00:00", "0:00:0",     ":",          "59",   ""})
+        QTest::newRow(search) << QString::fromLatin1(search);
+}
+
+void TestSearch::everyDateAndTimeMatchesAsItsDisplayText()
+{
+    QFETCH(QString, search);
+    const TTextMatcher matcher(search);
+    const TFieldDef date{QStringLiteral("D"), ftDate, 0};
+    // Every day around the ends of months, years, centuries and the years
+    // of four digits.
+    const QList<QPair<QDate, QDate>> spans{{QDate(999, 12, 20), QDate(1000, 2, 5)},
+                                           {QDate(1899, 12, 20), QDate(1900, 3, 5)},
+                                           {QDate(1999, 12, 20), QDate(2000, 3, 5)},
+                                           {QDate(2019, 12, 1), QDate(2022, 1, 31)},
+                                           {QDate(9999, 11, 25), QDate(9999, 12, 31)}};
+    for (const auto &[from, to] : spans)
+        for (QDate day = from; day <= to; day = day.addDays(1))
+            if (matcher.MatchesStored(date, day) != ByRule(FormatDate(day), search))
+                QFAIL(qPrintable(FormatDate(day)));
+    const TFieldDef time{QStringLiteral("T"), ftTime, 0};
+    for (int hour = 0; hour < 24; ++hour)
+        for (int minute = 0; minute < 60; ++minute)
+            for (int second : {0, 1, 9, 10, 30, 59}) {
+                const QTime moment(hour, minute, second, 999);
+                if (matcher.MatchesStored(time, moment) != ByRule(FormatTime(moment), search))
+                    QFAIL(qPrintable(FormatTime(moment)));
+            }
+    QVERIFY(!matcher.MatchesStored(date, QVariant()));
+    QVERIFY(!matcher.MatchesStored(time, QVariant()));
+}
+
 void TestSearch::mediumFindsSeverityOfEveryListedAction()
 {
     StandardFile();
@@ -347,6 +391,39 @@ void TestSearch::resultsFollowListOrderThenLogDecisionsStatements()
     CloseSearchResults(*data_);
     QVERIFY(SearchActionFile(*data_, QStringLiteral("needle")));
     QCOMPARE(Results(data_->cdsActionsSearch).first(), QStringLiteral("0/one/13/"));
+}
+
+void TestSearch::childrenFoundWhateverTheActionIds_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::newRow("close together") << 1 << 3;
+    QTest::newRow("far apart") << 3 << 2000000000;
+    QTest::newRow("below zero") << -7 << 0;
+    QTest::newRow("listed in reverse") << 50 << 9;
+}
+
+void TestSearch::childrenFoundWhateverTheActionIds()
+{
+    // Each action's log entries, newest first, then its decision; a log
+    // entry of an action that is not listed, between the two IDs, is not
+    // found.
+    QFETCH(int, first);
+    QFETCH(int, second);
+    const int between = first + (second - first) / 2;
+    const auto log = [](int id, int action, int day) {
+        return Values{
+            {"ID", id}, {"ID_ACTION", action}, {"DATE_LOG", QDate(2021, 1, day)}, {"REMARKS", "needle"}};
+    };
+    CreateFile(
+        {{{"ID", first}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "first"}},
+         {{"ID", second}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "second"}}},
+        {log(10, first, 1), log(11, first, 2), log(20, second, 2), log(21, second, 1), log(30, between, 1)},
+        {{{"ID", 40}, {"ID_ACTION", first}, {"DESCRIPTION", "needle"}},
+         {{"ID", 41}, {"ID_ACTION", second}, {"DESCRIPTION", "needle"}}});
+    QVERIFY(SearchActionFile(*data_, QStringLiteral("needle")));
+    QCOMPARE(Results(data_->cdsActionsSearch), QStringList({"1/second/8/20", "1/second/8/21", "2/second/4/41",
+                                                            "1/first/8/11", "1/first/8/10", "2/first/4/40"}));
 }
 
 void TestSearch::resultRecordsCarryTheirRecord()
