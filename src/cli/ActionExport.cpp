@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <libical/ical.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -214,55 +215,79 @@ void AddRelation(icalcomponent *todo, const QString &uid, icalparameter_reltype 
 // name, as QJsonObject keeps them.
 class TJsonWriter {
 public:
-    QByteArray &Out() { return out_; }
+    std::string &Out() { return out_; }
 
     void String(const QString &text)
     {
         out_ += '"';
         const QChar *c = text.constData(), *end = c + text.size();
-        for (; c != end; ++c) {
+        while (c != end) {
+            // Plain characters go in runs, the others one by one.
+            const QChar *run = c;
+            while (c != end && Plain(c->unicode()))
+                ++c;
+            if (c != run)
+                AppendPlain(run, c - run);
+            if (c == end)
+                break;
             const char16_t u = c->unicode();
-            if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
-                out_ += char(u);
-                continue;
-            }
             switch (u) {
             case '"':
                 out_ += "\\\"";
-                continue;
+                break;
             case '\\':
                 out_ += "\\\\";
-                continue;
+                break;
             case '\b':
                 out_ += "\\b";
-                continue;
+                break;
             case '\f':
                 out_ += "\\f";
-                continue;
+                break;
             case '\n':
                 out_ += "\\n";
-                continue;
+                break;
             case '\r':
                 out_ += "\\r";
-                continue;
+                break;
             case '\t':
                 out_ += "\\t";
-                continue;
-            default:
                 break;
+            default:
+                if (u < 0x20) {
+                    Escape(u);
+                } else if (c->isHighSurrogate() && c + 1 != end && c[1].isLowSurrogate()) {
+                    out_ += QString(c, 2).toStdString();
+                    ++c;
+                } else if (c->isSurrogate()) {
+                    Escape(u);
+                } else {
+                    out_ += QString(c, 1).toStdString();
+                }
             }
-            if (u < 0x20) {
-                Escape(u);
-            } else if (c->isHighSurrogate() && c + 1 != end && c[1].isLowSurrogate()) {
-                out_ += QString(c, 2).toUtf8();
-                ++c;
-            } else if (c->isSurrogate()) {
-                Escape(u);
-            } else {
-                out_ += QString(c, 1).toUtf8();
-            }
+            ++c;
         }
         out_ += '"';
+    }
+    // A date as "yyyy-mm-dd" and a time as "hh:mm:ss", as Qt writes them
+    // in ISO 8601 for the years 1 to 9999 the record store keeps.
+    void Date(const QDate &date)
+    {
+        int year = 0, month = 0, day = 0;
+        date.getDate(&year, &month, &day);
+        char text[] = "\"0000-00-00\"";
+        Digits(text + 1, year, 4);
+        Digits(text + 6, month, 2);
+        Digits(text + 9, day, 2);
+        out_.append(text, 12);
+    }
+    void Time(const QTime &time)
+    {
+        char text[] = "\"00:00:00\"";
+        Digits(text + 1, time.hour(), 2);
+        Digits(text + 4, time.minute(), 2);
+        Digits(text + 7, time.second(), 2);
+        out_.append(text, 10);
     }
     void Key(int indent, const QString &name)
     {
@@ -270,7 +295,7 @@ public:
         String(name);
         out_ += ": ";
     }
-    void Indent(int indent) { out_.append(4 * indent, ' '); }
+    void Indent(int indent) { out_.append(size_t(4 * indent), ' '); }
     // A record of table as RecordToJson gives it, at indent, with extra
     // members (already sorted after the fields) written by more.
     template <typename More>
@@ -288,11 +313,11 @@ public:
             if (!value.isValid())
                 out_ += "null";
             else if (def.type == ftInteger)
-                out_ += QByteArray::number(value.toInt());
+                out_ += std::to_string(value.toInt());
             else if (def.type == ftDate)
-                String(value.toDate().toString(Qt::ISODate));
+                Date(value.toDate());
             else if (def.type == ftTime)
-                String(value.toTime().toString(QStringLiteral("hh:mm:ss")));
+                Time(value.toTime());
             else
                 String(value.toString());
         }
@@ -303,6 +328,17 @@ public:
     }
 
 private:
+    static bool Plain(char16_t u) { return u >= 0x20 && u < 0x80 && u != '"' && u != '\\'; }
+    void AppendPlain(const QChar *text, qsizetype count)
+    {
+        for (qsizetype i = 0; i < count; ++i)
+            out_ += char(text[i].unicode());
+    }
+    static void Digits(char *to, int value, int count)
+    {
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            to[i] = char('0' + value % 10);
+    }
     void Escape(char16_t u)
     {
         static const char digits[] = "0123456789abcdef";
@@ -311,7 +347,7 @@ private:
             out_ += digits[(u >> shift) & 0xf];
     }
 
-    QByteArray out_;
+    std::string out_;
 };
 
 // The fields of table in the order of their names.
@@ -358,7 +394,7 @@ QJsonObject RecordToJson(TTable &table, int row)
     return object;
 }
 
-QByteArray ExportJson(TDataModuleMain &data)
+std::string ExportJson(TDataModuleMain &data)
 {
     ShowAllRecords(data);
     TTable &actions = *data.cdsActions;
@@ -392,7 +428,10 @@ QByteArray ExportJson(TDataModuleMain &data)
     }
 
     TJsonWriter json;
-    QByteArray &out = json.Out();
+    std::string &out = json.Out();
+    // More than an action usually takes, so the text is seldom moved as it
+    // grows; the room not used costs no memory.
+    out.reserve(size_t(actions.RecordCount() + 1) * 1024);
     const auto records = [&](TTable &table, const QList<int> &fields, const QList<int> &rows, int indent) {
         out += "[\n";
         for (qsizetype i = 0; i < rows.size(); ++i) {
@@ -464,9 +503,9 @@ QByteArray ExportJson(TDataModuleMain &data)
         out += "\n    },\n";
     }
     json.Key(1, QStringLiteral("version"));
-    out += QByteArray::number(kFormatVersion);
+    out += std::to_string(kFormatVersion);
     out += "\n}\n";
-    return out;
+    return std::move(out);
 }
 
 void ImportJson(TDataModuleMain &data, const QByteArray &json)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <string>
 
 class TDataModuleMain;
 class TTable;
@@ -19,7 +20,8 @@ QJsonObject RecordToJson(TTable &table, int row);
 // order of their identifiers with their log entries, decisions and
 // statements nested. Children whose action is missing are kept under
 // "unattached", so nothing of the file is lost.
-QByteArray ExportJson(TDataModuleMain &data);
+// Made as one text, written out as it is.
+std::string ExportJson(TDataModuleMain &data);
 
 // Fills the table set, open and newly created, from an ExportJson document.
 // Every record is stored with exactly the values of the document. Throws

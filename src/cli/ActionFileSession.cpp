@@ -2,11 +2,14 @@
 
 #include "AppError.h"
 #include "MemberFiles.h"
+#include "RecordPatch.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
 #include "TTables.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -22,6 +25,19 @@ QString FailedMember(const QString &actFile, const QString &message)
         if (TTables::OpenErrorMessage(member) == message)
             return TTables::TableFileName(actFile, member);
     return actFile;
+}
+
+// Whether the folder of actFile holds a hidden file named after it, as the
+// temporary files of an interrupted table write are: most often there is
+// none, and nothing to look for name by name.
+bool HasHiddenNamesake(const QString &actFile)
+{
+    const QFileInfo header(actFile);
+    const QString prefix = QLatin1Char('.') + header.fileName();
+    const QStringList hidden =
+        header.dir().entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
+    return std::any_of(hidden.begin(), hidden.end(),
+                       [&](const QString &name) { return name.startsWith(prefix); });
 }
 
 } // namespace
@@ -71,7 +87,7 @@ void TActionFileSession::Pack(const QString &actFile, const QString &container)
 }
 
 TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access,
-                                       TMemberSet members)
+                                       TMemberSet members, bool inOrder)
     : data_(data), fileName_(fileName)
 {
     // A folder named like an Action File is none.
@@ -88,10 +104,11 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
     } else {
         actFile_ = fileName;
         // The writer's leftovers are only ours to remove while we hold the lock.
-        if (lock_)
+        if (lock_ && HasHiddenNamesake(actFile_))
             RemoveWriterLeftovers(actFile_);
     }
     try {
+        data.Tables.SetOpenInOrder(inOrder);
         data.Tables.Open(actFile_, false, members);
     } catch (const AppError &e) {
         // The unpacked members are temporary files: the container is named.
@@ -108,11 +125,42 @@ TActionFileSession::~TActionFileSession()
     Close();
 }
 
+void TActionFileSession::ThrowOpenError(TableMember member) const
+{
+    // As a table of the set that does not open: the member file is named,
+    // or the container it was unpacked from.
+    const QString where = IsDravelinFile(fileName_) ? fileName_ : TTables::TableFileName(actFile_, member);
+    throw AppError(TTables::OpenErrorMessage(member) + QLatin1Char(' ') + Quoted(where));
+}
+
+void TActionFileSession::OpenNarrow(TableMember member, bool withCounter)
+{
+    try {
+        auto patch = std::make_unique<TRecordPatch>(*data_.Tables.Table(member),
+                                                    TTables::TableFileName(actFile_, member));
+        if (withCounter)
+            data_.Tables.SeedCounter(member, patch->MaxInteger(QStringLiteral("ID"), 0));
+        patches_[member] = std::move(patch);
+    } catch (const AppError &) {
+        ThrowOpenError(member);
+    }
+}
+
+int TActionFileSession::ReadRecords(TableMember member, const QString &field, const QVariant &value)
+{
+    try {
+        return patches_.at(member)->Read(field, value);
+    } catch (const AppError &) {
+        ThrowOpenError(member);
+    }
+}
+
 void TActionFileSession::Close() noexcept
 {
     if (!open_)
         return;
     open_ = false;
+    patches_.clear();
     try {
         for (TableMember member : kTableMembers)
             data_.Tables.Table(member)->Abandon();
@@ -124,6 +172,11 @@ void TActionFileSession::Close() noexcept
 
 void TActionFileSession::Commit()
 {
+    // The narrow tables first, in the order in which the set writes its
+    // tables; they have no file name, so the set does not write them again.
+    for (auto &[member, patch] : patches_)
+        patch->Write();
+    patches_.clear();
     data_.Tables.Close();
     data_.Tables.Reset();
     open_ = false;

@@ -19,6 +19,7 @@
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
+#include "TextMatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -176,6 +177,21 @@ void GotoAction(TDataModuleMain &data, const QString &name)
     actions.SetRecNo(rows.first());
 }
 
+// Reads into the narrow actions table of session the actions GotoAction
+// looks among for name: those with that Action ID, else those with that
+// number. The table lists them as the action list does.
+void ReadNamedAction(TDataModuleMain &data, TActionFileSession &session, const QString &name)
+{
+    session.OpenNarrow(TableMember::Actions, false);
+    if (session.ReadRecords(TableMember::Actions, QStringLiteral("ID_ACTION"), name) == 0) {
+        bool isNumber = false;
+        const int number = name.toInt(&isNumber);
+        if (isNumber)
+            session.ReadRecords(TableMember::Actions, QStringLiteral("ID"), number);
+    }
+    data.cdsActions->SetIndexName(QStringLiteral("ATTRIBUTE_DESC"));
+}
+
 // Sets a field of the current action from text typed on the command line;
 // dates are taken as yyyy-mm-dd or dd/mm/yyyy, empty text clears the field.
 void SetFieldText(TTable &table, const QString &name, const QString &text)
@@ -317,7 +333,7 @@ QString FieldText(TTable &table, int row, int field, bool iso)
 {
     const QVariant value = table.ValueAt(row, field);
     if (!iso || !value.isValid())
-        return table.DisplayTextAt(row, field);
+        return DisplayText(table.FieldDefs()[field], value);
     if (table.FieldDefs()[field].type == ftDate)
         return value.toDate().toString(Qt::ISODate);
     return value.toString();
@@ -369,6 +385,7 @@ void PrintTable(TTable &actions, const QList<int> &fields, const QStringList &ti
         widths.append(int(title.size()));
     for (int row = 0; row < rows; ++row) {
         QStringList line;
+        line.reserve(fields.size());
         for (int column = 0; column < fields.size(); ++column) {
             line.append(FieldText(actions, row, fields[column], false));
             widths[column] = std::max(widths[column], int(line.last().size()));
@@ -379,6 +396,7 @@ void PrintTable(TTable &actions, const QList<int> &fields, const QStringList &ti
     QString out;
     const auto addLine = [&](const QStringList &line) {
         QStringList shown;
+        shown.reserve(widths.size());
         for (int column = 0; column < widths.size(); ++column)
             shown.append(Cell(line[column], widths[column]));
         QString text = shown.join(QStringLiteral("  "));
@@ -482,7 +500,7 @@ int CmdList(TDataModuleMain &data, const QStringList &arguments)
         line.Choice(format, {QStringLiteral("table"), QStringLiteral("json"), QStringLiteral("csv")});
     TTable &actions = *data.cdsActions;
     const QString index = ListIndex(actions, line, sort, QStringLiteral("list"));
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers);
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers, false);
     options.Apply(line, data);
     actions.SetIndexName(index);
     QList<int> fields;
@@ -510,7 +528,7 @@ int CmdCount(TDataModuleMain &data, const QStringList &arguments)
     if (!line.Parse(arguments, 1))
         return ExitOk;
     options.Check(line);
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers);
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers, false);
     options.Apply(line, data);
     WriteOut(QString::number(data.cdsActions->RecordCount()) + QLatin1Char('\n'));
     return ExitOk;
@@ -602,11 +620,13 @@ int CmdExport(TDataModuleMain &data, const QStringList &arguments)
     if (shape.isEmpty())
         throw UsageError(QStringLiteral("export: --format is required (json, csv or ical)"));
     const QString fileName = line.Args().at(0);
-    TActionFileSession session(data, fileName, TActionFileSession::Read);
+    TActionFileSession session(data, fileName, TActionFileSession::Read, kAllMembers, false);
     QByteArray bytes;
-    if (shape == QLatin1String("json"))
-        bytes = ExportJson(data);
-    else if (shape == QLatin1String("csv"))
+    std::string json;
+    if (shape == QLatin1String("json")) {
+        json = ExportJson(data);
+        bytes = QByteArray::fromRawData(json.data(), qsizetype(json.size()));
+    } else if (shape == QLatin1String("csv"))
         bytes = ExportCsv(data);
     else
         bytes = ExportIcal(data, QFileInfo(fileName).completeBaseName());
@@ -734,9 +754,11 @@ int CmdAdd(TDataModuleMain &data, const QStringList &arguments)
             assignments.append({QLatin1String(entry.field), line.Value(entry.option)});
     assignments += Assignments(line.Args().mid(1), QStringLiteral("add"));
 
-    // A new action takes its defaults from the header.
+    // A new action takes its defaults from the header; the actions are not
+    // loaded, only their highest number read, and the new one appended.
     TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
-                               MemberBit(TableMember::Header) | MemberBit(TableMember::Actions));
+                               MemberBit(TableMember::Header));
+    session.OpenNarrow(TableMember::Actions, true);
     TTable &actions = *data.cdsActions;
     actions.Insert();
     UndoOnError(
@@ -774,8 +796,8 @@ int CmdSet(TDataModuleMain &data, const QStringList &arguments)
     if (!line.Parse(arguments, 3, true))
         return ExitOk;
     const auto assignments = Assignments(line.Args().mid(2), QStringLiteral("set"));
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
-                               MemberBit(TableMember::Actions));
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change, 0);
+    ReadNamedAction(data, session, line.Args().at(1));
     GotoAction(data, line.Args().at(1));
     EditAction(*data.cdsActions, [&] { ApplyAssignments(*data.cdsActions, assignments); });
     session.Commit();
@@ -798,8 +820,10 @@ int CmdResolve(TDataModuleMain &data, const QStringList &arguments)
         return ExitOk;
     // The log is read only when a log entry is written.
     const bool logged = Settings().Actions.TransferData;
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
-                               MemberBit(TableMember::Actions) | (logged ? MemberBit(TableMember::Log) : 0u));
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change, 0);
+    ReadNamedAction(data, session, line.Args().at(1));
+    if (logged)
+        session.OpenNarrow(TableMember::Log, true);
     GotoAction(data, line.Args().at(1));
     TTable &actions = *data.cdsActions;
     EditAction(actions, [&] {
