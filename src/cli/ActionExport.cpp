@@ -295,7 +295,15 @@ public:
         String(name);
         out_ += ": ";
     }
-    void Indent(int indent) { out_.append(size_t(4 * indent), ' '); }
+    void Indent(int indent)
+    {
+        static constexpr char kSpaces[] = "                                ";
+        for (size_t left = size_t(4 * indent); left > 0;) {
+            const size_t part = std::min(left, sizeof kSpaces - 1);
+            out_.append(kSpaces, part);
+            left -= part;
+        }
+    }
     // A record of table as RecordToJson gives it, at indent, with extra
     // members (already sorted after the fields) written by more.
     template <typename More>
