@@ -4,14 +4,17 @@
 #include "Formats.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
+#include "TTableFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <libical/ical.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -215,7 +218,29 @@ void AddRelation(icalcomponent *todo, const QString &uid, icalparameter_reltype 
 // name, as QJsonObject keeps them.
 class TJsonWriter {
 public:
+    using Sink = std::function<void(const char *, size_t)>;
+    // The text is handed to sink piece by piece, when Spill and Flush say;
+    // without one it stays in Out().
+    explicit TJsonWriter(Sink sink = {}) : sink_(std::move(sink))
+    {
+        if (sink_)
+            out_.reserve(kPiece + kPiece / 2);
+    }
     std::string &Out() { return out_; }
+    // Hands the text so far to the sink once it makes a piece, so the text
+    // of a large file never waits whole in memory.
+    void Spill()
+    {
+        if (out_.size() >= kPiece)
+            Flush();
+    }
+    void Flush()
+    {
+        if (sink_ && !out_.empty())
+            sink_(out_.data(), out_.size());
+        if (sink_)
+            out_.clear();
+    }
 
     void String(const QString &text)
     {
@@ -269,6 +294,20 @@ public:
         }
         out_ += '"';
     }
+    // A text given as UTF-8, as String writes it once decoded; texts of
+    // plain characters alone, most of them, go as they are.
+    void Utf8String(const QByteArray &text)
+    {
+        const bool plain = std::all_of(text.begin(), text.end(),
+                                       [](char c) { return Plain(char16_t(static_cast<unsigned char>(c))); });
+        if (!plain) {
+            String(QString::fromUtf8(text));
+            return;
+        }
+        out_ += '"';
+        out_.append(text.constData(), size_t(text.size()));
+        out_ += '"';
+    }
     // A date as "yyyy-mm-dd" and a time as "hh:mm:ss", as Qt writes them
     // in ISO 8601 for the years 1 to 9999 the record store keeps.
     void Date(const QDate &date)
@@ -310,22 +349,36 @@ public:
     void Record(TTable &table, const QList<int> &sortedFields, int row, int indent, More more)
     {
         out_ += "{\n";
+        // The keys of a table's records at an indent, each written once.
+        std::vector<std::string> &keys = keys_[{&table, indent}];
+        if (keys.empty()) {
+            for (int field : sortedFields) {
+                TJsonWriter key;
+                key.Key(indent + 1, table.FieldDefs()[field].name);
+                keys.push_back(std::move(key.out_));
+            }
+        }
         bool first = true;
-        for (int field : sortedFields) {
+        for (qsizetype i = 0; i < sortedFields.size(); ++i) {
             if (!first)
                 out_ += ",\n";
             first = false;
+            const int field = sortedFields[i];
             const TFieldDef &def = table.FieldDefs()[field];
-            Key(indent + 1, def.name);
-            const QVariant value = table.ValueAt(row, field);
+            out_ += keys[size_t(i)];
+            // The stored value, read in place: a text may still be the
+            // UTF-8 bytes it was read as.
+            const QVariant &value = table.VisibleRecords()[size_t(row)]->values[size_t(field)];
             if (!value.isValid())
                 out_ += "null";
             else if (def.type == ftInteger)
-                out_ += std::to_string(value.toInt());
+                out_ += std::to_string(StoredNumber(value));
             else if (def.type == ftDate)
                 Date(value.toDate());
             else if (def.type == ftTime)
                 Time(value.toTime());
+            else if (value.typeId() == QMetaType::QByteArray)
+                Utf8String(*static_cast<const QByteArray *>(value.constData()));
             else
                 String(value.toString());
         }
@@ -355,7 +408,10 @@ private:
             out_ += digits[(u >> shift) & 0xf];
     }
 
+    static constexpr size_t kPiece = size_t(64) << 10;
+    Sink sink_;
     std::string out_;
+    std::map<std::pair<const TTable *, int>, std::vector<std::string>> keys_;
 };
 
 // The fields of table in the order of their names.
@@ -402,7 +458,7 @@ QJsonObject RecordToJson(TTable &table, int row)
     return object;
 }
 
-std::string ExportJson(TDataModuleMain &data)
+void ExportJson(TDataModuleMain &data, const std::function<void(const char *, size_t)> &write)
 {
     ShowAllRecords(data);
     TTable &actions = *data.cdsActions;
@@ -435,17 +491,15 @@ std::string ExportJson(TDataModuleMain &data)
         children.push_back(std::move(rows));
     }
 
-    TJsonWriter json;
+    TJsonWriter json(write);
     std::string &out = json.Out();
-    // More than an action usually takes, so the text is seldom moved as it
-    // grows; the room not used costs no memory.
-    out.reserve(size_t(actions.RecordCount() + 1) * 1024);
     const auto records = [&](TTable &table, const QList<int> &fields, const QList<int> &rows, int indent) {
         out += "[\n";
         for (qsizetype i = 0; i < rows.size(); ++i) {
             json.Indent(indent + 1);
             json.Record(table, fields, rows[i], indent + 1, [](bool) {});
             out += i + 1 < rows.size() ? ",\n" : "\n";
+            json.Spill();
         }
         json.Indent(indent);
         out += ']';
@@ -475,6 +529,7 @@ std::string ExportJson(TDataModuleMain &data)
             }
         });
         out += row + 1 < actions.RecordCount() ? ",\n" : "\n";
+        json.Spill();
     }
     json.Indent(1);
     out += "],\n";
@@ -513,7 +568,7 @@ std::string ExportJson(TDataModuleMain &data)
     json.Key(1, QStringLiteral("version"));
     out += std::to_string(kFormatVersion);
     out += "\n}\n";
-    return std::move(out);
+    json.Flush();
 }
 
 void ImportJson(TDataModuleMain &data, const QByteArray &json)

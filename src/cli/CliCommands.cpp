@@ -145,6 +145,23 @@ void WriteResult(const QByteArray &bytes, const QString &outFile)
         throw AppError(QStringLiteral("Cannot write ") + Quoted(outFile) + QStringLiteral(": ") + error);
 }
 
+// Writes what make hands its write function to standard output, or to
+// outFile as WriteResult does: whole or not at all.
+template <typename Make> void WriteStreamed(const QString &outFile, Make make)
+{
+    if (outFile.isEmpty()) {
+        make([](const char *data, size_t size) { std::fwrite(data, 1, size, stdout); });
+        return;
+    }
+    TDurableFile file(outFile);
+    bool ok = file.Open();
+    if (ok)
+        make([&](const char *data, size_t size) { ok = ok && file.Write(data, qint64(size)); });
+    if (!ok || !file.Commit())
+        throw AppError(QStringLiteral("Cannot write ") + Quoted(outFile) + QStringLiteral(": ") +
+                       file.ErrorString());
+}
+
 // Finds the action named on the command line: by its Action ID, else by the
 // number that identifies it in the file. The cursor of cdsActions is put on it.
 void GotoAction(TDataModuleMain &data, const QString &name)
@@ -621,12 +638,12 @@ int CmdExport(TDataModuleMain &data, const QStringList &arguments)
         throw UsageError(QStringLiteral("export: --format is required (json, csv or ical)"));
     const QString fileName = line.Args().at(0);
     TActionFileSession session(data, fileName, TActionFileSession::Read, kAllMembers, false);
-    QByteArray bytes;
-    std::string json;
     if (shape == QLatin1String("json")) {
-        json = ExportJson(data);
-        bytes = QByteArray::fromRawData(json.data(), qsizetype(json.size()));
-    } else if (shape == QLatin1String("csv"))
+        WriteStreamed(line.Value(output), [&](const auto &write) { ExportJson(data, write); });
+        return ExitOk;
+    }
+    QByteArray bytes;
+    if (shape == QLatin1String("csv"))
         bytes = ExportCsv(data);
     else
         bytes = ExportIcal(data, QFileInfo(fileName).completeBaseName());

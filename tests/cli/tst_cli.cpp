@@ -213,28 +213,65 @@ private Q_SLOTS:
     void init() { ws.Start(); }
     void cleanup() { ws.Finish(); }
 
+    void exportJsonMatchesExpectedFile_data()
+    {
+        QTest::addColumn<bool>("toFile");
+        QTest::newRow("standard output") << false;
+        QTest::newRow("-o file") << true;
+    }
     void exportJsonMatchesExpectedFile()
     {
+        QFETCH(bool, toFile);
         const QString actFile = MakeFixture();
-        const Run run =
-            Cli({QStringLiteral("export"), actFile, QStringLiteral("--format"), QStringLiteral("json")});
+        const QString out = Path(QStringLiteral("fixture.json"));
+        const Run run = Cli(QStringList{QStringLiteral("export"), actFile, QStringLiteral("--format"),
+                                        QStringLiteral("json")} +
+                            (toFile ? QStringList{QStringLiteral("-o"), out} : QStringList{}));
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.err, QByteArray());
-        QCOMPARE(run.out, ReadAll(Expected(QStringLiteral("fixture.json"))));
+        const QByteArray json = toFile ? ReadAll(out) : run.out;
+        if (toFile)
+            QCOMPARE(run.out, QByteArray());
+        QCOMPARE(json, ReadAll(Expected(QStringLiteral("fixture.json"))));
         // Laid out as Qt lays out the same document.
-        QCOMPARE(QJsonDocument::fromJson(run.out).toJson(QJsonDocument::Indented), run.out);
+        QCOMPARE(QJsonDocument::fromJson(json).toJson(QJsonDocument::Indented), json);
     }
 
     void importRoundTripIsIdentical_data()
     {
         QTest::addColumn<QString>("target");
-        QTest::newRow("action file") << QStringLiteral("copy.act");
-        QTest::newRow("dravelin file") << QStringLiteral("copy.dravelin");
+        QTest::addColumn<int>("copies");
+        QTest::newRow("action file") << QStringLiteral("copy.act") << 0;
+        QTest::newRow("dravelin file") << QStringLiteral("copy.dravelin") << 0;
+        // More text than the export writes out at once.
+        QTest::newRow("many actions") << QStringLiteral("copy.act") << 400;
     }
     void importRoundTripIsIdentical()
     {
         QFETCH(QString, target);
-        const QString json = Expected(QStringLiteral("fixture.json"));
+        QFETCH(int, copies);
+        QString json = Expected(QStringLiteral("fixture.json"));
+        if (copies > 0) {
+            // The fixture's actions again under further numbers, with long
+            // descriptions and without children.
+            QJsonObject document = QJsonDocument::fromJson(ReadAll(json)).object();
+            QJsonArray actions = document.value(QStringLiteral("actions")).toArray();
+            const QJsonArray originals = actions;
+            for (int copy = 1; copy <= copies; ++copy) {
+                QJsonObject action = originals.at(copy % originals.size()).toObject();
+                action.insert(QStringLiteral("ID"), 100 + copy);
+                action.insert(QStringLiteral("DESCRIPTION"), QString(QStringLiteral("Copy %1: ").arg(copy) +
+                                                                     QString(200, QLatin1Char('x'))));
+                for (const char *children : {"log", "decisions", "statements"})
+                    action.insert(QLatin1String(children), QJsonArray());
+                actions.append(action);
+            }
+            document.insert(QStringLiteral("actions"), actions);
+            json = Path(QStringLiteral("many.json"));
+            QFile file(json);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QJsonDocument(document).toJson(QJsonDocument::Indented));
+        }
         const Run import = Cli({QStringLiteral("import"), Path(target), QStringLiteral("--format"),
                                 QStringLiteral("json"), json});
         QCOMPARE(import.err, QByteArray());
