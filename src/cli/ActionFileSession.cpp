@@ -7,9 +7,8 @@
 #include "TDataModuleMain.h"
 #include "TTables.h"
 
-#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
-#include <algorithm>
 
 namespace {
 
@@ -34,10 +33,10 @@ bool HasHiddenNamesake(const QString &actFile)
 {
     const QFileInfo header(actFile);
     const QString prefix = QLatin1Char('.') + header.fileName();
-    const QStringList hidden =
-        header.dir().entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
-    return std::any_of(hidden.begin(), hidden.end(),
-                       [&](const QString &name) { return name.startsWith(prefix); });
+    for (QDirIterator it(header.path(), QDir::Files | QDir::Hidden | QDir::System); it.hasNext();)
+        if (it.nextFileInfo().fileName().startsWith(prefix))
+            return true;
+    return false;
 }
 
 } // namespace

@@ -225,19 +225,17 @@ int TRecordPatch::MaxInteger(const QString &field, int fallback)
 {
     const QString column = Quoted(field);
     try {
-        // A value that is no 32-bit number makes the file one a load
-        // refuses, so it is refused here too.
-        Connection::Query query(*db_,
-                                QStringLiteral("SELECT max(%1), min(%1), count(%1) - "
-                                               "count(CASE WHEN typeof(%1)='integer' THEN 1 END) FROM %2")
-                                    .arg(column, Quoted(table_.TableName())));
-        if (!query.Step())
+        // The highest and lowest values must be 32-bit whole numbers, as a
+        // load wants every value: a text, which sorts above every number,
+        // or a fraction at either end is refused.
+        Connection::Query query(
+            *db_,
+            QStringLiteral("SELECT max(%1), min(%1) FROM %2").arg(Quoted(field), Quoted(table_.TableName())));
+        if (!query.Step() || sqlite3_column_type(query.Handle(), 0) == SQLITE_NULL)
             return fallback;
         sqlite3_stmt *stmt = query.Handle();
-        if (sqlite3_column_int64(stmt, 2) != 0)
+        if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER || sqlite3_column_type(stmt, 1) != SQLITE_INTEGER)
             throw AppError(QStringLiteral("field %1 holds a value that is not a number").arg(field));
-        if (sqlite3_column_type(stmt, 0) == SQLITE_NULL)
-            return fallback;
         const sqlite3_int64 highest = sqlite3_column_int64(stmt, 0), lowest = sqlite3_column_int64(stmt, 1);
         if (highest > std::numeric_limits<int>::max() || lowest < std::numeric_limits<int>::min())
             throw AppError(QStringLiteral("field %1 holds a number out of range").arg(field));
