@@ -134,6 +134,12 @@ void TActionFileSession::ThrowOpenError(TableMember member) const
 
 void TActionFileSession::OpenNarrow(TableMember member, bool withCounter)
 {
+    // The few actions of a narrow table are not browsed: the action list's
+    // follow-up of the current action (its log filter, the indicators) has
+    // nothing to show, and the table set reconnects it when it next opens.
+    if (member == TableMember::Actions)
+        QObject::disconnect(data_.cdsActions, &TTable::DataChange, &data_,
+                            &TDataModuleMain::DataSourceActionsDataChange);
     try {
         auto patch = std::make_unique<TRecordPatch>(*data_.Tables.Table(member),
                                                     TTables::TableFileName(actFile_, member));
