@@ -110,6 +110,7 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
         data.Tables.SetOpenInOrder(inOrder);
         data.Tables.Open(actFile_, false, members);
     } catch (const AppError &e) {
+        data.Tables.SetOpenInOrder(true);
         // The unpacked members are temporary files: the container is named.
         const QString where = IsDravelinFile(fileName) ? fileName : FailedMember(actFile_, e.message());
         throw AppError(e.message() + QLatin1Char(' ') + Quoted(where));

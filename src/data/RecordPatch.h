@@ -36,7 +36,8 @@ public:
     // read form does: an empty value matches an empty or null text.
     int Read(const QString &field, const QVariant &value);
     // Stores the records read and changed since and the records added to
-    // the table; writes nothing when there are none.
+    // the table; writes nothing when there are none. The last call: the
+    // file is not read again afterwards.
     void Write();
 
 private:
