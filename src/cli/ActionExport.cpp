@@ -4,14 +4,18 @@
 #include "Formats.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
+#include "TTableFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <libical/ical.h>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -214,55 +218,115 @@ void AddRelation(icalcomponent *todo, const QString &uid, icalparameter_reltype 
 // name, as QJsonObject keeps them.
 class TJsonWriter {
 public:
-    QByteArray &Out() { return out_; }
+    using Sink = std::function<void(const char *, size_t)>;
+    // The text is handed to sink piece by piece, when Spill and Flush say;
+    // without one it stays in Out().
+    explicit TJsonWriter(Sink sink = {}) : sink_(std::move(sink))
+    {
+        if (sink_)
+            out_.reserve(kPiece + kPiece / 2);
+    }
+    std::string &Out() { return out_; }
+    // Hands the text so far to the sink once it makes a piece, so the text
+    // of a large file never waits whole in memory.
+    void Spill()
+    {
+        if (out_.size() >= kPiece)
+            Flush();
+    }
+    void Flush()
+    {
+        if (sink_ && !out_.empty())
+            sink_(out_.data(), out_.size());
+        if (sink_)
+            out_.clear();
+    }
 
     void String(const QString &text)
     {
         out_ += '"';
         const QChar *c = text.constData(), *end = c + text.size();
-        for (; c != end; ++c) {
+        while (c != end) {
+            // Plain characters go in runs, the others one by one.
+            const QChar *run = c;
+            while (c != end && Plain(c->unicode()))
+                ++c;
+            if (c != run)
+                AppendPlain(run, c - run);
+            if (c == end)
+                break;
             const char16_t u = c->unicode();
-            if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
-                out_ += char(u);
-                continue;
-            }
             switch (u) {
             case '"':
                 out_ += "\\\"";
-                continue;
+                break;
             case '\\':
                 out_ += "\\\\";
-                continue;
+                break;
             case '\b':
                 out_ += "\\b";
-                continue;
+                break;
             case '\f':
                 out_ += "\\f";
-                continue;
+                break;
             case '\n':
                 out_ += "\\n";
-                continue;
+                break;
             case '\r':
                 out_ += "\\r";
-                continue;
+                break;
             case '\t':
                 out_ += "\\t";
-                continue;
-            default:
                 break;
+            default:
+                if (u < 0x20) {
+                    Escape(u);
+                } else if (c->isHighSurrogate() && c + 1 != end && c[1].isLowSurrogate()) {
+                    out_ += QString(c, 2).toStdString();
+                    ++c;
+                } else if (c->isSurrogate()) {
+                    Escape(u);
+                } else {
+                    out_ += QString(c, 1).toStdString();
+                }
             }
-            if (u < 0x20) {
-                Escape(u);
-            } else if (c->isHighSurrogate() && c + 1 != end && c[1].isLowSurrogate()) {
-                out_ += QString(c, 2).toUtf8();
-                ++c;
-            } else if (c->isSurrogate()) {
-                Escape(u);
-            } else {
-                out_ += QString(c, 1).toUtf8();
-            }
+            ++c;
         }
         out_ += '"';
+    }
+    // A text given as UTF-8, as String writes it once decoded; texts of
+    // plain characters alone, most of them, go as they are.
+    void Utf8String(const QByteArray &text)
+    {
+        const bool plain = std::all_of(text.begin(), text.end(),
+                                       [](char c) { return Plain(char16_t(static_cast<unsigned char>(c))); });
+        if (!plain) {
+            String(QString::fromUtf8(text));
+            return;
+        }
+        out_ += '"';
+        out_.append(text.constData(), size_t(text.size()));
+        out_ += '"';
+    }
+    // A date as "yyyy-mm-dd" and a time as "hh:mm:ss", as Qt writes them
+    // in ISO 8601 for the years 1 to 9999 the record store keeps.
+    void Date(const QDate &date)
+    {
+        int year = 0, month = 0, day = 0;
+        date.getDate(&year, &month, &day);
+        char text[] = "\"0000-00-00\"";
+        Digits(text + 1, year, 4);
+        Digits(text + 6, month, 2);
+        Digits(text + 9, day, 2);
+        out_.append(text, 12);
+    }
+    void Time(const QTime &time)
+    {
+        char text[] = "\"00:00:00\"";
+        Digits(text + 1, time.hour(), 2);
+        Digits(text + 4, time.minute(), 2);
+        Digits(text + 7, time.second(), 2);
+        out_.append(text, 10);
     }
     void Key(int indent, const QString &name)
     {
@@ -270,29 +334,51 @@ public:
         String(name);
         out_ += ": ";
     }
-    void Indent(int indent) { out_.append(4 * indent, ' '); }
+    void Indent(int indent)
+    {
+        static constexpr char kSpaces[] = "                                ";
+        for (size_t left = size_t(4 * indent); left > 0;) {
+            const size_t part = std::min(left, sizeof kSpaces - 1);
+            out_.append(kSpaces, part);
+            left -= part;
+        }
+    }
     // A record of table as RecordToJson gives it, at indent, with extra
     // members (already sorted after the fields) written by more.
     template <typename More>
     void Record(TTable &table, const QList<int> &sortedFields, int row, int indent, More more)
     {
         out_ += "{\n";
+        // The keys of a table's records at an indent, each written once.
+        std::vector<std::string> &keys = keys_[{&table, indent}];
+        if (keys.empty()) {
+            for (int field : sortedFields) {
+                TJsonWriter key;
+                key.Key(indent + 1, table.FieldDefs()[field].name);
+                keys.push_back(std::move(key.out_));
+            }
+        }
         bool first = true;
-        for (int field : sortedFields) {
+        for (qsizetype i = 0; i < sortedFields.size(); ++i) {
             if (!first)
                 out_ += ",\n";
             first = false;
+            const int field = sortedFields[i];
             const TFieldDef &def = table.FieldDefs()[field];
-            Key(indent + 1, def.name);
-            const QVariant value = table.ValueAt(row, field);
+            out_ += keys[size_t(i)];
+            // The stored value, read in place: a text may still be the
+            // UTF-8 bytes it was read as.
+            const QVariant &value = table.VisibleRecords()[size_t(row)]->values[size_t(field)];
             if (!value.isValid())
                 out_ += "null";
             else if (def.type == ftInteger)
-                out_ += QByteArray::number(value.toInt());
+                out_ += std::to_string(StoredNumber(value));
             else if (def.type == ftDate)
-                String(value.toDate().toString(Qt::ISODate));
+                Date(value.toDate());
             else if (def.type == ftTime)
-                String(value.toTime().toString(QStringLiteral("hh:mm:ss")));
+                Time(value.toTime());
+            else if (value.typeId() == QMetaType::QByteArray)
+                Utf8String(*static_cast<const QByteArray *>(value.constData()));
             else
                 String(value.toString());
         }
@@ -303,6 +389,17 @@ public:
     }
 
 private:
+    static bool Plain(char16_t u) { return u >= 0x20 && u < 0x80 && u != '"' && u != '\\'; }
+    void AppendPlain(const QChar *text, qsizetype count)
+    {
+        for (qsizetype i = 0; i < count; ++i)
+            out_ += char(text[i].unicode());
+    }
+    static void Digits(char *to, int value, int count)
+    {
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            to[i] = char('0' + value % 10);
+    }
     void Escape(char16_t u)
     {
         static const char digits[] = "0123456789abcdef";
@@ -311,7 +408,10 @@ private:
             out_ += digits[(u >> shift) & 0xf];
     }
 
-    QByteArray out_;
+    static constexpr size_t kPiece = size_t(64) << 10;
+    Sink sink_;
+    std::string out_;
+    std::map<std::pair<const TTable *, int>, std::vector<std::string>> keys_;
 };
 
 // The fields of table in the order of their names.
@@ -358,7 +458,7 @@ QJsonObject RecordToJson(TTable &table, int row)
     return object;
 }
 
-QByteArray ExportJson(TDataModuleMain &data)
+void ExportJson(TDataModuleMain &data, const std::function<void(const char *, size_t)> &write)
 {
     ShowAllRecords(data);
     TTable &actions = *data.cdsActions;
@@ -391,14 +491,15 @@ QByteArray ExportJson(TDataModuleMain &data)
         children.push_back(std::move(rows));
     }
 
-    TJsonWriter json;
-    QByteArray &out = json.Out();
+    TJsonWriter json(write);
+    std::string &out = json.Out();
     const auto records = [&](TTable &table, const QList<int> &fields, const QList<int> &rows, int indent) {
         out += "[\n";
         for (qsizetype i = 0; i < rows.size(); ++i) {
             json.Indent(indent + 1);
             json.Record(table, fields, rows[i], indent + 1, [](bool) {});
             out += i + 1 < rows.size() ? ",\n" : "\n";
+            json.Spill();
         }
         json.Indent(indent);
         out += ']';
@@ -428,6 +529,7 @@ QByteArray ExportJson(TDataModuleMain &data)
             }
         });
         out += row + 1 < actions.RecordCount() ? ",\n" : "\n";
+        json.Spill();
     }
     json.Indent(1);
     out += "],\n";
@@ -464,9 +566,9 @@ QByteArray ExportJson(TDataModuleMain &data)
         out += "\n    },\n";
     }
     json.Key(1, QStringLiteral("version"));
-    out += QByteArray::number(kFormatVersion);
+    out += std::to_string(kFormatVersion);
     out += "\n}\n";
-    return out;
+    json.Flush();
 }
 
 void ImportJson(TDataModuleMain &data, const QByteArray &json)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <functional>
 
 class TDataModuleMain;
 class TTable;
@@ -19,7 +20,8 @@ QJsonObject RecordToJson(TTable &table, int row);
 // order of their identifiers with their log entries, decisions and
 // statements nested. Children whose action is missing are kept under
 // "unattached", so nothing of the file is lost.
-QByteArray ExportJson(TDataModuleMain &data);
+// The text is handed to write piece by piece as it is made.
+void ExportJson(TDataModuleMain &data, const std::function<void(const char *, size_t)> &write);
 
 // Fills the table set, open and newly created, from an ExportJson document.
 // Every record is stored with exactly the values of the document. Throws

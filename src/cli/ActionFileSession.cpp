@@ -2,10 +2,12 @@
 
 #include "AppError.h"
 #include "MemberFiles.h"
+#include "RecordPatch.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
 #include "TTables.h"
 
+#include <QDirIterator>
 #include <QFileInfo>
 
 namespace {
@@ -22,6 +24,19 @@ QString FailedMember(const QString &actFile, const QString &message)
         if (TTables::OpenErrorMessage(member) == message)
             return TTables::TableFileName(actFile, member);
     return actFile;
+}
+
+// Whether the folder of actFile holds a hidden file named after it, as the
+// temporary files of an interrupted table write are: most often there is
+// none, and nothing to look for name by name.
+bool HasHiddenNamesake(const QString &actFile)
+{
+    const QFileInfo header(actFile);
+    const QString prefix = QLatin1Char('.') + header.fileName();
+    for (QDirIterator it(header.path(), QDir::Files | QDir::Hidden | QDir::System); it.hasNext();)
+        if (it.nextFileInfo().fileName().startsWith(prefix))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -71,7 +86,7 @@ void TActionFileSession::Pack(const QString &actFile, const QString &container)
 }
 
 TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access,
-                                       TMemberSet members)
+                                       TMemberSet members, bool inOrder)
     : data_(data), fileName_(fileName)
 {
     // A folder named like an Action File is none.
@@ -88,12 +103,14 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
     } else {
         actFile_ = fileName;
         // The writer's leftovers are only ours to remove while we hold the lock.
-        if (lock_)
+        if (lock_ && HasHiddenNamesake(actFile_))
             RemoveWriterLeftovers(actFile_);
     }
     try {
+        data.Tables.SetOpenInOrder(inOrder);
         data.Tables.Open(actFile_, false, members);
     } catch (const AppError &e) {
+        data.Tables.SetOpenInOrder(true);
         // The unpacked members are temporary files: the container is named.
         const QString where = IsDravelinFile(fileName) ? fileName : FailedMember(actFile_, e.message());
         throw AppError(e.message() + QLatin1Char(' ') + Quoted(where));
@@ -108,11 +125,48 @@ TActionFileSession::~TActionFileSession()
     Close();
 }
 
+void TActionFileSession::ThrowOpenError(TableMember member) const
+{
+    // As a table of the set that does not open: the member file is named,
+    // or the container it was unpacked from.
+    const QString where = IsDravelinFile(fileName_) ? fileName_ : TTables::TableFileName(actFile_, member);
+    throw AppError(TTables::OpenErrorMessage(member) + QLatin1Char(' ') + Quoted(where));
+}
+
+void TActionFileSession::OpenNarrow(TableMember member, bool withCounter)
+{
+    // The few actions of a narrow table are not browsed: the action list's
+    // follow-up of the current action (its log filter, the indicators) has
+    // nothing to show, and the table set reconnects it when it next opens.
+    if (member == TableMember::Actions)
+        QObject::disconnect(data_.cdsActions, &TTable::DataChange, &data_,
+                            &TDataModuleMain::DataSourceActionsDataChange);
+    try {
+        auto patch = std::make_unique<TRecordPatch>(*data_.Tables.Table(member),
+                                                    TTables::TableFileName(actFile_, member));
+        if (withCounter)
+            data_.Tables.SeedCounter(member, patch->MaxInteger(QStringLiteral("ID"), 0));
+        patches_[member] = std::move(patch);
+    } catch (const AppError &) {
+        ThrowOpenError(member);
+    }
+}
+
+int TActionFileSession::ReadRecords(TableMember member, const QString &field, const QVariant &value)
+{
+    try {
+        return patches_.at(member)->Read(field, value);
+    } catch (const AppError &) {
+        ThrowOpenError(member);
+    }
+}
+
 void TActionFileSession::Close() noexcept
 {
     if (!open_)
         return;
     open_ = false;
+    patches_.clear();
     try {
         for (TableMember member : kTableMembers)
             data_.Tables.Table(member)->Abandon();
@@ -124,6 +178,11 @@ void TActionFileSession::Close() noexcept
 
 void TActionFileSession::Commit()
 {
+    // The narrow tables first, in the order in which the set writes its
+    // tables; they have no file name, so the set does not write them again.
+    for (auto &[member, patch] : patches_)
+        patch->Write();
+    patches_.clear();
     data_.Tables.Close();
     data_.Tables.Reset();
     open_ = false;

@@ -4,9 +4,12 @@
 #include "TableMember.h"
 
 #include <QString>
+#include <QVariant>
+#include <map>
 #include <memory>
 
 class TDataModuleMain;
+class TRecordPatch;
 
 // One Action File (".act") or Dravelin File (".dravelin") opened by a
 // command into the data module's table set. A Dravelin File is unpacked to
@@ -21,12 +24,24 @@ public:
 
     // Only the tables in `members` are read, and only those can be changed;
     // the others stay closed and their files as they are.
+    // inOrder: the tables are put in the order the windows show them; a
+    // command that orders them itself, or needs no order, spares that.
     TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access,
-                       TMemberSet members = kAllMembers);
+                       TMemberSet members = kAllMembers, bool inOrder = true);
     // Closes the tables without writing when the session was not committed.
     ~TActionFileSession();
     TActionFileSession(const TActionFileSession &) = delete;
     TActionFileSession &operator=(const TActionFileSession &) = delete;
+
+    // Opens the table of a member the session did not open empty, to take
+    // only the records ReadRecords reads and those added, without loading
+    // its file; Commit writes just those (see TRecordPatch). withCounter:
+    // the member's identifier counter is taken from its file, for adding.
+    // A file that cannot be read fails as a table that does not open.
+    void OpenNarrow(TableMember member, bool withCounter);
+    // Reads into the member's narrow table the records whose field holds
+    // value; returns how many.
+    int ReadRecords(TableMember member, const QString &field, const QVariant &value);
 
     // Writes the changed tables and packs a Dravelin File back.
     void Commit();
@@ -42,10 +57,12 @@ public:
 
 private:
     void Close() noexcept;
+    [[noreturn]] void ThrowOpenError(TableMember member) const;
 
     TDataModuleMain &data_;
     QString fileName_;
     QString actFile_;
     std::unique_ptr<TFileLock> lock_;
     bool open_ = false;
+    std::map<TableMember, std::unique_ptr<TRecordPatch>> patches_;
 };

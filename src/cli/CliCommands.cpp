@@ -19,6 +19,7 @@
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
+#include "TextMatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -144,6 +145,23 @@ void WriteResult(const QByteArray &bytes, const QString &outFile)
         throw AppError(QStringLiteral("Cannot write ") + Quoted(outFile) + QStringLiteral(": ") + error);
 }
 
+// Writes what make hands its write function to standard output, or to
+// outFile as WriteResult does: whole or not at all.
+template <typename Make> void WriteStreamed(const QString &outFile, Make make)
+{
+    if (outFile.isEmpty()) {
+        make([](const char *data, size_t size) { std::fwrite(data, 1, size, stdout); });
+        return;
+    }
+    TDurableFile file(outFile);
+    bool ok = file.Open();
+    if (ok)
+        make([&](const char *data, size_t size) { ok = ok && file.Write(data, qint64(size)); });
+    if (!ok || !file.Commit())
+        throw AppError(QStringLiteral("Cannot write ") + Quoted(outFile) + QStringLiteral(": ") +
+                       file.ErrorString());
+}
+
 // Finds the action named on the command line: by its Action ID, else by the
 // number that identifies it in the file. The cursor of cdsActions is put on it.
 void GotoAction(TDataModuleMain &data, const QString &name)
@@ -174,6 +192,21 @@ void GotoAction(TDataModuleMain &data, const QString &name)
                            .arg(Quoted(name), numbers.join(QStringLiteral(", "))));
     }
     actions.SetRecNo(rows.first());
+}
+
+// Reads into the narrow actions table of session the actions GotoAction
+// looks among for name: those with that Action ID, else those with that
+// number. The table lists them as the action list does.
+void ReadNamedAction(TDataModuleMain &data, TActionFileSession &session, const QString &name)
+{
+    session.OpenNarrow(TableMember::Actions, false);
+    if (session.ReadRecords(TableMember::Actions, QStringLiteral("ID_ACTION"), name) == 0) {
+        bool isNumber = false;
+        const int number = name.toInt(&isNumber);
+        if (isNumber)
+            session.ReadRecords(TableMember::Actions, QStringLiteral("ID"), number);
+    }
+    data.cdsActions->SetIndexName(QStringLiteral("ATTRIBUTE_DESC"));
 }
 
 // Sets a field of the current action from text typed on the command line;
@@ -317,7 +350,7 @@ QString FieldText(TTable &table, int row, int field, bool iso)
 {
     const QVariant value = table.ValueAt(row, field);
     if (!iso || !value.isValid())
-        return table.DisplayTextAt(row, field);
+        return DisplayText(table.FieldDefs()[field], value);
     if (table.FieldDefs()[field].type == ftDate)
         return value.toDate().toString(Qt::ISODate);
     return value.toString();
@@ -369,6 +402,7 @@ void PrintTable(TTable &actions, const QList<int> &fields, const QStringList &ti
         widths.append(int(title.size()));
     for (int row = 0; row < rows; ++row) {
         QStringList line;
+        line.reserve(fields.size());
         for (int column = 0; column < fields.size(); ++column) {
             line.append(FieldText(actions, row, fields[column], false));
             widths[column] = std::max(widths[column], int(line.last().size()));
@@ -379,6 +413,7 @@ void PrintTable(TTable &actions, const QList<int> &fields, const QStringList &ti
     QString out;
     const auto addLine = [&](const QStringList &line) {
         QStringList shown;
+        shown.reserve(widths.size());
         for (int column = 0; column < widths.size(); ++column)
             shown.append(Cell(line[column], widths[column]));
         QString text = shown.join(QStringLiteral("  "));
@@ -482,7 +517,7 @@ int CmdList(TDataModuleMain &data, const QStringList &arguments)
         line.Choice(format, {QStringLiteral("table"), QStringLiteral("json"), QStringLiteral("csv")});
     TTable &actions = *data.cdsActions;
     const QString index = ListIndex(actions, line, sort, QStringLiteral("list"));
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers);
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers, false);
     options.Apply(line, data);
     actions.SetIndexName(index);
     QList<int> fields;
@@ -510,7 +545,7 @@ int CmdCount(TDataModuleMain &data, const QStringList &arguments)
     if (!line.Parse(arguments, 1))
         return ExitOk;
     options.Check(line);
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers);
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read, kListMembers, false);
     options.Apply(line, data);
     WriteOut(QString::number(data.cdsActions->RecordCount()) + QLatin1Char('\n'));
     return ExitOk;
@@ -602,11 +637,13 @@ int CmdExport(TDataModuleMain &data, const QStringList &arguments)
     if (shape.isEmpty())
         throw UsageError(QStringLiteral("export: --format is required (json, csv or ical)"));
     const QString fileName = line.Args().at(0);
-    TActionFileSession session(data, fileName, TActionFileSession::Read);
+    TActionFileSession session(data, fileName, TActionFileSession::Read, kAllMembers, false);
+    if (shape == QLatin1String("json")) {
+        WriteStreamed(line.Value(output), [&](const auto &write) { ExportJson(data, write); });
+        return ExitOk;
+    }
     QByteArray bytes;
-    if (shape == QLatin1String("json"))
-        bytes = ExportJson(data);
-    else if (shape == QLatin1String("csv"))
+    if (shape == QLatin1String("csv"))
         bytes = ExportCsv(data);
     else
         bytes = ExportIcal(data, QFileInfo(fileName).completeBaseName());
@@ -734,9 +771,11 @@ int CmdAdd(TDataModuleMain &data, const QStringList &arguments)
             assignments.append({QLatin1String(entry.field), line.Value(entry.option)});
     assignments += Assignments(line.Args().mid(1), QStringLiteral("add"));
 
-    // A new action takes its defaults from the header.
+    // A new action takes its defaults from the header; the actions are not
+    // loaded, only their highest number read, and the new one appended.
     TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
-                               MemberBit(TableMember::Header) | MemberBit(TableMember::Actions));
+                               MemberBit(TableMember::Header));
+    session.OpenNarrow(TableMember::Actions, true);
     TTable &actions = *data.cdsActions;
     actions.Insert();
     UndoOnError(
@@ -774,8 +813,8 @@ int CmdSet(TDataModuleMain &data, const QStringList &arguments)
     if (!line.Parse(arguments, 3, true))
         return ExitOk;
     const auto assignments = Assignments(line.Args().mid(2), QStringLiteral("set"));
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
-                               MemberBit(TableMember::Actions));
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change, 0);
+    ReadNamedAction(data, session, line.Args().at(1));
     GotoAction(data, line.Args().at(1));
     EditAction(*data.cdsActions, [&] { ApplyAssignments(*data.cdsActions, assignments); });
     session.Commit();
@@ -798,8 +837,10 @@ int CmdResolve(TDataModuleMain &data, const QStringList &arguments)
         return ExitOk;
     // The log is read only when a log entry is written.
     const bool logged = Settings().Actions.TransferData;
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change,
-                               MemberBit(TableMember::Actions) | (logged ? MemberBit(TableMember::Log) : 0u));
+    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Change, 0);
+    ReadNamedAction(data, session, line.Args().at(1));
+    if (logged)
+        session.OpenNarrow(TableMember::Log, true);
     GotoAction(data, line.Args().at(1));
     TTable &actions = *data.cdsActions;
     EditAction(actions, [&] {

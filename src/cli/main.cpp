@@ -19,6 +19,11 @@ int main(int argc, char *argv[])
 
     ConsoleUiServices ui;
     SetUi(&ui);
-    TDataModuleMain data;
-    return RunCommandLine(data, QCoreApplication::arguments().mid(1));
+    // The data module is left to the system when the command ends: freeing
+    // every record of a large file one by one takes longer than much of a
+    // command. Its temporary files go all the same.
+    auto *data = new TDataModuleMain;
+    const int code = RunCommandLine(*data, QCoreApplication::arguments().mid(1));
+    data->TempFiles.DeleteAll();
+    return code;
 }

@@ -110,7 +110,7 @@ void TTables::OpenTable(TableMember member, bool create)
     table->SetLogChanges(false);
     if (member == TableMember::Actions)
         table->SetFiltered(true);
-    table->SetIndexName(QLatin1String(role.openIndex));
+    table->SetIndexName(QLatin1String(openInOrder_ ? role.openIndex : ""));
     table->First();
 }
 
@@ -228,8 +228,15 @@ void TTables::Reset()
 {
     isOpen_ = false;
     refreshListOnClose_ = false;
+    openInOrder_ = true;
     fileName_.clear();
     lastActionId_ = lastLogId_ = lastDecisionId_ = lastStatementId_ = -1;
+}
+
+void TTables::SeedCounter(TableMember member, int lastId)
+{
+    if (int *counter = Counter(member))
+        *counter = lastId;
 }
 
 int TTables::NextId(int kind)

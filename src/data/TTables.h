@@ -29,6 +29,12 @@ public:
     // Writes all six tables to their files, in order (the save commands).
     void SaveToFiles();
 
+    // Whether Open puts each table in the order the windows show it (on by
+    // default, and again after Reset). A command that orders the records
+    // itself, or needs no order, turns it off and the tables stay in file
+    // order, sparing the sort of every record.
+    void SetOpenInOrder(bool on) { openInOrder_ = on; }
+
     bool IsOpen() const { return isOpen_; }
     const QString &FileName() const { return fileName_; }
     bool RefreshListOnClose() const { return refreshListOnClose_; }
@@ -40,6 +46,10 @@ public:
     int LastLogId() const { return lastLogId_; }
     int LastDecisionId() const { return lastDecisionId_; }
     int LastStatementId() const { return lastStatementId_; }
+    // Sets the counter of a member that was not opened, for a command that
+    // adds to that member's file without loading it: lastId is the highest
+    // identifier in the file. Closing the set clears it again.
+    void SeedCounter(TableMember member, int lastId);
 
     // The six tables in the order in which they are opened and closed.
     TTable *Table(TableMember member) const;
@@ -55,6 +65,7 @@ private:
     TDataModuleMain &data_;
     bool isOpen_ = false;
     bool refreshListOnClose_ = false;
+    bool openInOrder_ = true;
     QString fileName_;
     int lastActionId_ = -1;
     int lastLogId_ = -1;

@@ -213,28 +213,65 @@ private Q_SLOTS:
     void init() { ws.Start(); }
     void cleanup() { ws.Finish(); }
 
+    void exportJsonMatchesExpectedFile_data()
+    {
+        QTest::addColumn<bool>("toFile");
+        QTest::newRow("standard output") << false;
+        QTest::newRow("-o file") << true;
+    }
     void exportJsonMatchesExpectedFile()
     {
+        QFETCH(bool, toFile);
         const QString actFile = MakeFixture();
-        const Run run =
-            Cli({QStringLiteral("export"), actFile, QStringLiteral("--format"), QStringLiteral("json")});
+        const QString out = Path(QStringLiteral("fixture.json"));
+        const Run run = Cli(QStringList{QStringLiteral("export"), actFile, QStringLiteral("--format"),
+                                        QStringLiteral("json")} +
+                            (toFile ? QStringList{QStringLiteral("-o"), out} : QStringList{}));
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.err, QByteArray());
-        QCOMPARE(run.out, ReadAll(Expected(QStringLiteral("fixture.json"))));
+        const QByteArray json = toFile ? ReadAll(out) : run.out;
+        if (toFile)
+            QCOMPARE(run.out, QByteArray());
+        QCOMPARE(json, ReadAll(Expected(QStringLiteral("fixture.json"))));
         // Laid out as Qt lays out the same document.
-        QCOMPARE(QJsonDocument::fromJson(run.out).toJson(QJsonDocument::Indented), run.out);
+        QCOMPARE(QJsonDocument::fromJson(json).toJson(QJsonDocument::Indented), json);
     }
 
     void importRoundTripIsIdentical_data()
     {
         QTest::addColumn<QString>("target");
-        QTest::newRow("action file") << QStringLiteral("copy.act");
-        QTest::newRow("dravelin file") << QStringLiteral("copy.dravelin");
+        QTest::addColumn<int>("copies");
+        QTest::newRow("action file") << QStringLiteral("copy.act") << 0;
+        QTest::newRow("dravelin file") << QStringLiteral("copy.dravelin") << 0;
+        // More text than the export writes out at once.
+        QTest::newRow("many actions") << QStringLiteral("copy.act") << 400;
     }
     void importRoundTripIsIdentical()
     {
         QFETCH(QString, target);
-        const QString json = Expected(QStringLiteral("fixture.json"));
+        QFETCH(int, copies);
+        QString json = Expected(QStringLiteral("fixture.json"));
+        if (copies > 0) {
+            // The fixture's actions again under further numbers, with long
+            // descriptions and without children.
+            QJsonObject document = QJsonDocument::fromJson(ReadAll(json)).object();
+            QJsonArray actions = document.value(QStringLiteral("actions")).toArray();
+            const QJsonArray originals = actions;
+            for (int copy = 1; copy <= copies; ++copy) {
+                QJsonObject action = originals.at(copy % originals.size()).toObject();
+                action.insert(QStringLiteral("ID"), 100 + copy);
+                action.insert(QStringLiteral("DESCRIPTION"), QString(QStringLiteral("Copy %1: ").arg(copy) +
+                                                                     QString(200, QLatin1Char('x'))));
+                for (const char *children : {"log", "decisions", "statements"})
+                    action.insert(QLatin1String(children), QJsonArray());
+                actions.append(action);
+            }
+            document.insert(QStringLiteral("actions"), actions);
+            json = Path(QStringLiteral("many.json"));
+            QFile file(json);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QJsonDocument(document).toJson(QJsonDocument::Indented));
+        }
         const Run import = Cli({QStringLiteral("import"), Path(target), QStringLiteral("--format"),
                                 QStringLiteral("json"), json});
         QCOMPARE(import.err, QByteArray());
@@ -392,6 +429,85 @@ private Q_SLOTS:
         data.Tables.Close();
     }
 
+    // A file long in use: the highest numbers are not in the last rows and
+    // rows were deleted. Changing one action neither loses nor moves the
+    // others, and new records take the numbers after the highest anywhere
+    // and go after the last row, as when the program writes them.
+    void changesFollowTheNumbersAndRowsOfAFileInUse()
+    {
+        WriteSettings(QByteArray("[Actions]\nTransferData=1\nAtributeSeparator=-\n"));
+        const QString actFile = MakeFixture();
+        TDataModuleMain &data = *ws.data;
+        TTable *actions = data.cdsActions;
+        TTable *log = data.cdsLog;
+        const auto renumber = [](TTable *table, int from, int to) {
+            table->SetFiltered(false);
+            table->SetIndexName(QStringLiteral("ID_ASC"));
+            QVERIFY(table->FindKey({from}));
+            table->Edit();
+            table->FieldByName(QStringLiteral("ID")).SetAsInteger(to);
+            table->Post();
+        };
+        data.Tables.Open(actFile, false);
+        renumber(actions, 1, 9);
+        QVERIFY(actions->FindKey({2}));
+        actions->Delete();
+        renumber(log, 1, 7);
+        data.Tables.Close();
+        data.Tables.Reset();
+        // Every record of the table in file order, with its values.
+        const auto rows = [](TTable *table) {
+            table->SetFiltered(false);
+            table->SetIndexName(QString());
+            QList<QVariantList> values;
+            for (int row = 0; row < table->RecordCount(); ++row) {
+                QVariantList record;
+                for (int field = 0; field < table->FieldCount(); ++field)
+                    record.append(table->ValueAt(row, field));
+                values.append(record);
+            }
+            return values;
+        };
+        data.Tables.Open(actFile, false);
+        const QList<QVariantList> actionsBefore = rows(actions);
+        const QList<QVariantList> logBefore = rows(log);
+        data.Tables.Close();
+        data.Tables.Reset();
+
+        const Run add =
+            Cli({QStringLiteral("add"), actFile, QStringLiteral("--id"), QStringLiteral("QUAY-4")});
+        QCOMPARE(add.err, QByteArray());
+        QCOMPARE(add.out, QByteArray("10\tHW-00010\n"));
+        // No action has the Action ID "9": the action numbered 9 is meant.
+        const Run set =
+            Cli({QStringLiteral("set"), actFile, QStringLiteral("9"), QStringLiteral("SEVERITY=Low")});
+        QCOMPARE(set.err, QByteArray());
+        const Run resolve = Cli({QStringLiteral("resolve"), actFile, QStringLiteral("QUAY-4")});
+        QCOMPARE(resolve.err, QByteArray());
+
+        data.Tables.Open(actFile, false);
+        const QList<QVariantList> actionsAfter = rows(actions);
+        const QList<QVariantList> logAfter = rows(log);
+        const int severity = actions->FieldIndex(QStringLiteral("SEVERITY"));
+        QCOMPARE(actionsAfter.size(), 3);
+        QVariantList changed = actionsBefore[0];
+        changed[severity] = QStringLiteral("Low");
+        QCOMPARE(actionsAfter[0], changed);
+        QCOMPARE(actionsAfter[1], actionsBefore[1]);
+        const auto value = [](TTable *table, const QVariantList &record, const char *field) {
+            return record.value(table->FieldIndex(QLatin1String(field)));
+        };
+        QCOMPARE(value(actions, actionsAfter[2], "ID").toInt(), 10);
+        QCOMPARE(value(actions, actionsAfter[2], "ID_CHAIN").toInt(), 10);
+        QCOMPARE(value(actions, actionsAfter[2], "ID_ACTION").toString(), QStringLiteral("QUAY-4"));
+        QCOMPARE(value(actions, actionsAfter[2], "STATUS").toString(), QStringLiteral("Resolved"));
+        QCOMPARE(logAfter.mid(0, logBefore.size()), logBefore);
+        QCOMPARE(logAfter.size(), logBefore.size() + 1);
+        QCOMPARE(value(log, logAfter.last(), "ID").toInt(), 8);
+        QCOMPARE(value(log, logAfter.last(), "ID_ACTION").toInt(), 10);
+        data.Tables.Close();
+    }
+
     void setOnADravelinFilePacksItBack()
     {
         const QString actFile = MakeFixture();
@@ -499,6 +615,11 @@ private Q_SLOTS:
         QTest::newRow("unknown action, resolve")
             << QString() << QStringList{QStringLiteral("resolve"), fixture, QStringLiteral("QUAY-9")}
             << QStringLiteral("No action has the Action ID \"QUAY-9\"");
+        QTest::newRow("Action ID of two actions, listed as the action list orders them")
+            << QStringLiteral("shared")
+            << QStringList{QStringLiteral("set"), fixture, QStringLiteral("QUAY-1"),
+                           QStringLiteral("STATUS=Void")}
+            << QStringLiteral("2 actions have the Action ID \"QUAY-1\"; name one by its number: 3, 1");
         QTest::newRow("unknown field") << QString()
                                        << QStringList{QStringLiteral("set"), fixture,
                                                       QStringLiteral("QUAY-1"), QStringLiteral("COLOUR=red")}
@@ -526,6 +647,18 @@ private Q_SLOTS:
             QFile file(actFile + QStringLiteral("._actions"));
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write("this is no table file");
+        }
+        if (damage == QLatin1String("shared")) {
+            TDataModuleMain &data = *ws.data;
+            data.Tables.Open(actFile, false);
+            TTable *actions = data.cdsActions;
+            actions->SetIndexName(QStringLiteral("ID_ASC"));
+            QVERIFY(actions->FindKey({3}));
+            actions->Edit();
+            actions->FieldByName(QStringLiteral("ID_ACTION")).SetAsString(QStringLiteral("QUAY-1"));
+            actions->Post();
+            data.Tables.Close();
+            data.Tables.Reset();
         }
         if (damage == QLatin1String("container")) {
             QFile file(Path(QStringLiteral("bad.dravelin")));
