@@ -64,7 +64,7 @@ bool KeyNumber(const QVariant &value, qint64 &number)
 
 } // namespace
 
-TKey TIndexSort::MakeKey(std::vector<QVariant> &values, int count) const
+TKey TIndexSort::MakeKey(TValues &values, int count) const
 {
     TKey key;
     const int n = std::min(count < 0 ? int(fields_.size()) : count, kMaxKeyParts);
@@ -124,7 +124,7 @@ void TIndexSort::Add(TRecord *record)
     order_.insert(order_.begin() + qsizetype(at), record);
 }
 
-void TIndexSort::Remove(TRecord *record, std::vector<QVariant> &values)
+void TIndexSort::Remove(TRecord *record, TValues &values)
 {
     columnField_ = -1;
     size_t at = Position(MakeKey(values), record->serial);
@@ -147,7 +147,7 @@ bool IsAscii(const QByteArray &bytes)
 
 } // namespace
 
-TIndexSort::KeyView TIndexSort::MakeView(std::vector<QVariant> &values, std::vector<QString> &held) const
+TIndexSort::KeyView TIndexSort::MakeView(TValues &values, std::vector<QString> &held) const
 {
     KeyView key;
     for (int i = 0; i < Parts(); ++i) {
@@ -361,7 +361,7 @@ void TIndexSort::SortRange(SortItem *begin, SortItem *end, const std::vector<Key
     }
 }
 
-void TIndexSort::Build(const std::vector<std::unique_ptr<TRecord>> &records)
+void TIndexSort::Build(const TRecords &records)
 {
     columnField_ = -1;
     const int parts = Parts();

@@ -31,13 +31,13 @@ public:
     const std::vector<TRecord *> &Order() const { return order_; }
 
     // Sorts all records (given in order of insertion).
-    void Build(const std::vector<std::unique_ptr<TRecord>> &records);
+    void Build(const TRecords &records);
     void Add(TRecord *record);
     // `values` are the record's values when it was added.
-    void Remove(TRecord *record, std::vector<QVariant> &values);
+    void Remove(TRecord *record, TValues &values);
 
     // The key of the first `count` index fields (all when negative).
-    TKey MakeKey(std::vector<QVariant> &values, int count = -1) const;
+    TKey MakeKey(TValues &values, int count = -1) const;
     // Compares the first `count` parts of two keys in index direction.
     int Compare(const TKey &a, const TKey &b, int count) const;
     // Ties keep the order of insertion, so every order is deterministic.
@@ -81,7 +81,7 @@ private:
         std::array<Part, kMaxKeyParts> parts;
     };
 
-    KeyView MakeView(std::vector<QVariant> &values, std::vector<QString> &held) const;
+    KeyView MakeView(TValues &values, std::vector<QString> &held) const;
     int CompareViews(const KeyView &a, const KeyView &b) const;
     static void SortItems(SortItem *begin, SortItem *end);
     int Parts() const;
