@@ -188,11 +188,19 @@ QDate DecodeDate(const char *text, int size)
     if (size != 10 || text[4] != '-' || text[7] != '-')
         return QDate();
     const int year = Digits(text, 4), month = Digits(text + 5, 2), day = Digits(text + 8, 2);
-    if (year < 0 || month < 0 || day < 0)
-        return QDate();
     // Four digits make a year of at most 9999; year 0 is not one.
-    const QDate date(year, month, day);
-    return year >= 1 && date.isValid() ? date : QDate();
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return QDate();
+    static constexpr int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day > kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0))
+        return QDate();
+    // The Julian day of a Gregorian date, in integers (every date of a file
+    // is read here, and this spares the calendar's general path).
+    const int march = (14 - month) / 12; // 1 for January and February
+    const qint64 y = year + 4800 - march;
+    const int m = month + 12 * march - 3;
+    return QDate::fromJulianDay(day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045);
 }
 
 QTime DecodeTime(const char *text, int size)
@@ -200,9 +208,9 @@ QTime DecodeTime(const char *text, int size)
     if (size != 8 || text[2] != ':' || text[5] != ':')
         return QTime();
     const int hour = Digits(text, 2), minute = Digits(text + 3, 2), second = Digits(text + 6, 2);
-    if (hour < 0 || minute < 0 || second < 0)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         return QTime();
-    return QTime(hour, minute, second);
+    return QTime::fromMSecsSinceStartOfDay(((hour * 60 + minute) * 60 + second) * 1000);
 }
 
 QByteArray EncodeDate(const QDate &date)
