@@ -30,8 +30,17 @@ TIndexSort::TIndexSort(std::vector<int> fields, std::vector<bool> text, bool des
 const std::vector<TIndexSort::ColumnValue> &TIndexSort::Column(int field)
 {
     if (columnField_ != field) {
-        column_.resize(order_.size());
-        for (size_t i = 0; i < order_.size(); ++i) {
+        const size_t n = order_.size();
+        column_.resize(n);
+        // The records lie in the order of the file, so walking them in
+        // another order would wait on memory at every one: each record, then
+        // its value, is asked for some steps ahead.
+        constexpr size_t kAhead = 8;
+        for (size_t i = 0; i < n; ++i) {
+            if (i + 2 * kAhead < n)
+                __builtin_prefetch(order_[i + 2 * kAhead]);
+            if (i + kAhead < n)
+                __builtin_prefetch(&order_[i + kAhead]->values[size_t(field)]);
             const QVariant &value = order_[i]->Value(size_t(field));
             column_[i] = value.isValid() ? ColumnValue{StoredNumber(value), true} : ColumnValue{};
         }
