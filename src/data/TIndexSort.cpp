@@ -370,6 +370,26 @@ void TIndexSort::SortRange(SortItem *begin, SortItem *end, const std::vector<Key
     }
 }
 
+// Asks for the memory of the key values of the record `at` (and of its
+// texts' bytes, `textAt`) a few steps before a walk over the records needs
+// them; the walk otherwise waits on memory at every record.
+void TIndexSort::Prefetch(const TRecords &records, size_t at) const
+{
+    constexpr size_t kAhead = 8;
+    const size_t n = records.size();
+    if (at + 2 * kAhead < n)
+        __builtin_prefetch(records[at + 2 * kAhead].get());
+    if (at + kAhead < n)
+        for (int part = 0; part < Parts(); ++part)
+            __builtin_prefetch(&records[at + kAhead]->values[size_t(fields_[size_t(part)])]);
+    if (at + kAhead / 2 < n)
+        for (int part = 0; part < Parts(); ++part) {
+            const QVariant &value = records[at + kAhead / 2]->values[size_t(fields_[size_t(part)])];
+            if (text_[size_t(part)] && value.typeId() == QMetaType::QByteArray)
+                __builtin_prefetch(static_cast<const QByteArray *>(value.constData())->constData());
+        }
+}
+
 void TIndexSort::Build(const TRecords &records)
 {
     columnField_ = -1;
@@ -383,10 +403,19 @@ void TIndexSort::Build(const TRecords &records)
     }
     std::vector<SortItem> items(records.size());
     std::vector<KeyView> keys;
+    const auto fillOrder = [&] {
+        constexpr size_t kAhead = 16;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i + kAhead < items.size())
+                __builtin_prefetch(&records[items[i + kAhead].position]);
+            order_[i] = records[items[i].position].get();
+        }
+    };
     if (std::none_of(text_.begin(), text_.begin() + parts, [](bool text) { return text; })) {
         // Numbers only: the words hold every key whole, so the sort needs
         // no keys beside them.
         for (size_t i = 0; i < records.size(); ++i) {
+            Prefetch(records, i);
             quint64 words[2] = {0, 0};
             for (int part = 0; part < parts; ++part) {
                 qint64 number = std::numeric_limits<qint64>::min();
@@ -397,18 +426,17 @@ void TIndexSort::Build(const TRecords &records)
             Finish(items[i], words, true);
         }
         SortRange(items.data(), items.data() + items.size(), keys, parts, -1, 0);
-        for (size_t i = 0; i < items.size(); ++i)
-            order_[i] = records[items[i].position].get();
+        fillOrder();
         return;
     }
     keys.reserve(records.size());
     std::vector<QString> held; // texts decoded or folded for the sort
     for (size_t i = 0; i < records.size(); ++i) {
+        Prefetch(records, i);
         keys.push_back(MakeView(records[i]->values, held));
         items[i].position = quint32(i);
         PackFirst(items[i], keys.back(), parts);
     }
     SortRange(items.data(), items.data() + items.size(), keys, parts, TextStartWord(parts), 0);
-    for (size_t i = 0; i < items.size(); ++i)
-        order_[i] = records[items[i].position].get();
+    fillOrder();
 }

@@ -84,6 +84,7 @@ private:
     KeyView MakeView(TValues &values, std::vector<QString> &held) const;
     int CompareViews(const KeyView &a, const KeyView &b) const;
     static void SortItems(SortItem *begin, SortItem *end);
+    void Prefetch(const TRecords &records, size_t at) const;
     int Parts() const;
     size_t Position(const TKey &key, quint64 serial) const;
     static bool PackText(const KeyView::Part &text, qsizetype from, quint64 *words, int word);
