@@ -594,8 +594,14 @@ int TTable::MaxInteger(const QString &field, int fallback) const
     MaxCache &cached = maxCache_[index];
     if (cached.version != dataVersion_) {
         cached = MaxCache{dataVersion_, false, 0};
-        for (const auto &record : records_) {
-            const QVariant &value = record->Value(size_t(index));
+        // The value of a record some steps ahead is asked for early, so the
+        // walk does not wait on memory at every record.
+        constexpr size_t kAhead = 8;
+        const size_t count = records_.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count)
+                __builtin_prefetch(&records_[i + kAhead]->values[size_t(index)]);
+            const QVariant &value = records_[i]->Value(size_t(index));
             if (!value.isValid())
                 continue;
             const int number = int(StoredNumber(value));
