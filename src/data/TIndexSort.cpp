@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QTime>
 #include <algorithm>
+#include <utility>
 
 // Sorting works on small items holding a few leading units of the key,
 // packed into two words so that comparing the words never contradicts
@@ -10,8 +11,7 @@
 // one (the order QString::compare uses; padding sorts before any unit).
 // Runs of equal words are sorted again on the next units of the text, so
 // each text is read a few units at a time instead of in every comparison.
-struct TIndexSort::SortItem {
-    quint64 high = 0, low = 0;
+struct TIndexSort::SortItem : SortItemWords {
     quint32 position = 0; // in the records, which are in order of insertion
     bool exact = false;   // the words hold the whole key
 };
@@ -30,8 +30,17 @@ TIndexSort::TIndexSort(std::vector<int> fields, std::vector<bool> text, bool des
 const std::vector<TIndexSort::ColumnValue> &TIndexSort::Column(int field)
 {
     if (columnField_ != field) {
-        column_.resize(order_.size());
-        for (size_t i = 0; i < order_.size(); ++i) {
+        const size_t n = order_.size();
+        column_.resize(n);
+        // The records lie in the order of the file, so walking them in
+        // another order would wait on memory at every one: each record, then
+        // its value, is asked for some steps ahead.
+        constexpr size_t kAhead = 8;
+        for (size_t i = 0; i < n; ++i) {
+            if (i + 2 * kAhead < n)
+                __builtin_prefetch(order_[i + 2 * kAhead]);
+            if (i + kAhead < n)
+                __builtin_prefetch(&order_[i + kAhead]->values[size_t(field)]);
             const QVariant &value = order_[i]->Value(size_t(field));
             column_[i] = value.isValid() ? ColumnValue{StoredNumber(value), true} : ColumnValue{};
         }
@@ -64,7 +73,7 @@ bool KeyNumber(const QVariant &value, qint64 &number)
 
 } // namespace
 
-TKey TIndexSort::MakeKey(std::vector<QVariant> &values, int count) const
+TKey TIndexSort::MakeKey(TValues &values, int count) const
 {
     TKey key;
     const int n = std::min(count < 0 ? int(fields_.size()) : count, kMaxKeyParts);
@@ -124,7 +133,7 @@ void TIndexSort::Add(TRecord *record)
     order_.insert(order_.begin() + qsizetype(at), record);
 }
 
-void TIndexSort::Remove(TRecord *record, std::vector<QVariant> &values)
+void TIndexSort::Remove(TRecord *record, TValues &values)
 {
     columnField_ = -1;
     size_t at = Position(MakeKey(values), record->serial);
@@ -134,16 +143,87 @@ void TIndexSort::Remove(TRecord *record, std::vector<QVariant> &values)
         order_.erase(order_.begin() + qsizetype(at));
 }
 
+namespace {
+
+// ASCII text needs no decoding: each byte is one UTF-16 unit.
+bool IsAscii(const QByteArray &bytes)
+{
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+TIndexSort::KeyView TIndexSort::MakeView(TValues &values, std::vector<QString> &held) const
+{
+    KeyView key;
+    for (int i = 0; i < Parts(); ++i) {
+        const QVariant &value = values[size_t(fields_[size_t(i)])];
+        KeyView::Part &part = key.parts[size_t(i)];
+        if (!text_[size_t(i)]) {
+            KeyNumber(value, part.number);
+            continue;
+        }
+        if (!value.isValid())
+            continue;
+        if (value.typeId() == QMetaType::QByteArray) {
+            const QByteArray &bytes = *static_cast<const QByteArray *>(value.constData());
+            if (IsAscii(bytes)) {
+                part.data = bytes.constData();
+                part.size = bytes.size();
+                part.bytes = true;
+                part.fold = caseInsensitive_;
+                continue;
+            }
+            // Decoded for the sort alone; the record keeps its bytes.
+            held.push_back(QString::fromUtf8(bytes));
+            if (caseInsensitive_)
+                held.back() = std::move(held.back()).toCaseFolded();
+        } else if (caseInsensitive_) {
+            held.push_back(value.toString().toCaseFolded());
+        } else {
+            held.push_back(value.toString()); // shares the record's text
+        }
+        part.data = held.back().utf16();
+        part.size = held.back().size();
+    }
+    return key;
+}
+
+int TIndexSort::CompareViews(const KeyView &a, const KeyView &b) const
+{
+    for (int i = 0; i < Parts(); ++i) {
+        const KeyView::Part &x = a.parts[size_t(i)], &y = b.parts[size_t(i)];
+        int c = 0;
+        if (text_[size_t(i)]) {
+            const qsizetype n = std::min(x.size, y.size);
+            for (qsizetype k = 0; k < n && c == 0; ++k) {
+                const char16_t u = x.Unit(k), v = y.Unit(k);
+                c = u < v ? -1 : (u > v ? 1 : 0);
+            }
+            if (c == 0)
+                c = x.size < y.size ? -1 : (x.size > y.size ? 1 : 0);
+        } else {
+            c = x.number < y.number ? -1 : (x.number > y.number ? 1 : 0);
+        }
+        if (c != 0)
+            return descending_ ? -c : c;
+    }
+    return 0;
+}
+
 // Packs text units from `from` into words[word..1]; true when the text ends
 // within them.
-bool TIndexSort::PackText(const QString &value, qsizetype from, quint64 *words, int word)
+bool TIndexSort::PackText(const KeyView::Part &text, qsizetype from, quint64 *words, int word)
 {
     const qsizetype room = qsizetype(kUnitsPerWord) * (2 - word);
-    const qsizetype n = std::clamp<qsizetype>(value.size() - from, 0, room);
+    const qsizetype n = std::clamp<qsizetype>(text.size - from, 0, room);
     for (qsizetype k = 0; k < n; ++k)
-        words[word + k / kUnitsPerWord] |= quint64(value[from + k].unicode() + 1u)
+        words[word + k / kUnitsPerWord] |= quint64(text.Unit(from + k) + 1u)
                                            << (34 - 17 * (k % kUnitsPerWord));
-    return value.size() - from <= room;
+    return text.size - from <= room;
 }
 
 void TIndexSort::Finish(SortItem &item, const quint64 *words, bool exact) const
@@ -153,20 +233,20 @@ void TIndexSort::Finish(SortItem &item, const quint64 *words, bool exact) const
     item.exact = exact;
 }
 
-void TIndexSort::PackFirst(SortItem &item, const TKey &key, int parts) const
+void TIndexSort::PackFirst(SortItem &item, const KeyView &key, int parts) const
 {
     quint64 words[2] = {0, 0};
     int word = 0;
     bool exact = true;
     for (int i = 0; i < parts && exact; ++i) {
-        const TKeyPart &part = key[size_t(i)];
+        const KeyView::Part &part = key.parts[size_t(i)];
         if (word >= 2) {
             exact = false;
         } else if (text_[size_t(i)]) {
-            exact = PackText(part.text, 0, words, word);
+            exact = PackText(part, 0, words, word);
             // Room for at least one padding unit, which ends the text
             // before the next part.
-            word += int(part.text.size() / kUnitsPerWord) + 1;
+            word += int(part.size / kUnitsPerWord) + 1;
         } else {
             words[word++] = quint64(part.number) ^ (quint64(1) << 63);
         }
@@ -185,24 +265,89 @@ int TIndexSort::TextStartWord(int parts) const
     return parts - 1;
 }
 
-void TIndexSort::PackLevel(SortItem &item, const TKey &key, int parts, int startWord, int level) const
+void TIndexSort::PackLevel(SortItem &item, const KeyView &key, int parts, int startWord, int level) const
 {
-    const QString &value = key[size_t(parts - 1)].text;
     const qsizetype from = qsizetype(kUnitsPerWord) * (2 - startWord + 2 * (level - 1));
     quint64 words[2] = {0, 0};
-    Finish(item, words, PackText(value, from, words, 0));
+    Finish(item, words, PackText(key.parts[size_t(parts - 1)], from, words, 0));
 }
 
-void TIndexSort::SortRange(SortItem *begin, SortItem *end, const std::vector<TKey> &keys, int parts,
+namespace {
+
+bool WordsLess(const TIndexSort::SortItemWords &a, const TIndexSort::SortItemWords &b)
+{
+    return a.high != b.high ? a.high < b.high : a.low < b.low;
+}
+
+} // namespace
+
+// Sorts items by their words, ties in order of position, given them in
+// order of position. A file is often already in the order, or in its
+// reverse (a descending index over records added in ascending order), which
+// one pass finds; otherwise a radix sort over the bytes of the words that
+// differ, which is stable and so keeps ties in order of position.
+void TIndexSort::SortItems(SortItem *begin, SortItem *end)
+{
+    const size_t n = size_t(end - begin);
+    if (n < 2)
+        return;
+    bool ascending = true, descending = true;
+    for (size_t i = 1; i < n && (ascending || descending); ++i) {
+        if (WordsLess(begin[i], begin[i - 1]))
+            ascending = false;
+        if (WordsLess(begin[i - 1], begin[i]))
+            descending = false;
+    }
+    if (ascending)
+        return;
+    if (descending) {
+        std::reverse(begin, end);
+        // Ties came out last first: back to order of position.
+        for (SortItem *run = begin; run != end;) {
+            SortItem *next = run + 1;
+            while (next != end && next->high == run->high && next->low == run->low)
+                ++next;
+            std::reverse(run, next);
+            run = next;
+        }
+        return;
+    }
+    constexpr size_t kRadixFrom = 64;
+    if (n < kRadixFrom) {
+        std::sort(begin, end, [](const SortItem &a, const SortItem &b) {
+            return WordsLess(a, b) || (!WordsLess(b, a) && a.position < b.position);
+        });
+        return;
+    }
+    // Byte d of the 128-bit key, least significant first.
+    const auto digit = [](const SortItem &item, int d) {
+        return unsigned((d < 8 ? item.low >> (8 * d) : item.high >> (8 * (d - 8))) & 0xFF);
+    };
+    std::vector<std::array<size_t, 256>> counts(16);
+    for (const SortItem *item = begin; item != end; ++item)
+        for (int d = 0; d < 16; ++d)
+            ++counts[size_t(d)][digit(*item, d)];
+    std::vector<SortItem> buffer(n);
+    SortItem *from = begin, *to = buffer.data();
+    for (int d = 0; d < 16; ++d) {
+        std::array<size_t, 256> &count = counts[size_t(d)];
+        if (count[digit(*from, d)] == n) // every item has this byte
+            continue;
+        size_t at = 0;
+        for (size_t &c : count)
+            at += std::exchange(c, at);
+        for (const SortItem *item = from; item != from + n; ++item)
+            to[count[digit(*item, d)]++] = *item;
+        std::swap(from, to);
+    }
+    if (from != begin)
+        std::copy(from, from + n, begin);
+}
+
+void TIndexSort::SortRange(SortItem *begin, SortItem *end, const std::vector<KeyView> &keys, int parts,
                            int startWord, int level) const
 {
-    std::sort(begin, end, [](const SortItem &a, const SortItem &b) {
-        if (a.high != b.high)
-            return a.high < b.high;
-        if (a.low != b.low)
-            return a.low < b.low;
-        return a.position < b.position;
-    });
+    SortItems(begin, end);
     for (SortItem *run = begin; run != end;) {
         SortItem *next = run + 1;
         bool exact = run->exact;
@@ -216,7 +361,7 @@ void TIndexSort::SortRange(SortItem *begin, SortItem *end, const std::vector<TKe
                 SortRange(run, next, keys, parts, startWord, level + 1);
             } else {
                 std::sort(run, next, [&](const SortItem &a, const SortItem &b) {
-                    const int c = Compare(keys[a.position], keys[b.position], parts);
+                    const int c = CompareViews(keys[a.position], keys[b.position]);
                     return c != 0 ? c < 0 : a.position < b.position;
                 });
             }
@@ -225,7 +370,27 @@ void TIndexSort::SortRange(SortItem *begin, SortItem *end, const std::vector<TKe
     }
 }
 
-void TIndexSort::Build(const std::vector<std::unique_ptr<TRecord>> &records)
+// Asks for the memory of the key values of the record `at` (and of its
+// texts' bytes, `textAt`) a few steps before a walk over the records needs
+// them; the walk otherwise waits on memory at every record.
+void TIndexSort::Prefetch(const TRecords &records, size_t at) const
+{
+    constexpr size_t kAhead = 8;
+    const size_t n = records.size();
+    if (at + 2 * kAhead < n)
+        __builtin_prefetch(records[at + 2 * kAhead].get());
+    if (at + kAhead < n)
+        for (int part = 0; part < Parts(); ++part)
+            __builtin_prefetch(&records[at + kAhead]->values[size_t(fields_[size_t(part)])]);
+    if (at + kAhead / 2 < n)
+        for (int part = 0; part < Parts(); ++part) {
+            const QVariant &value = records[at + kAhead / 2]->values[size_t(fields_[size_t(part)])];
+            if (text_[size_t(part)] && value.typeId() == QMetaType::QByteArray)
+                __builtin_prefetch(static_cast<const QByteArray *>(value.constData())->constData());
+        }
+}
+
+void TIndexSort::Build(const TRecords &records)
 {
     columnField_ = -1;
     const int parts = Parts();
@@ -237,11 +402,20 @@ void TIndexSort::Build(const std::vector<std::unique_ptr<TRecord>> &records)
         return;
     }
     std::vector<SortItem> items(records.size());
-    std::vector<TKey> keys;
+    std::vector<KeyView> keys;
+    const auto fillOrder = [&] {
+        constexpr size_t kAhead = 16;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i + kAhead < items.size())
+                __builtin_prefetch(&records[items[i + kAhead].position]);
+            order_[i] = records[items[i].position].get();
+        }
+    };
     if (std::none_of(text_.begin(), text_.begin() + parts, [](bool text) { return text; })) {
         // Numbers only: the words hold every key whole, so the sort needs
         // no keys beside them.
         for (size_t i = 0; i < records.size(); ++i) {
+            Prefetch(records, i);
             quint64 words[2] = {0, 0};
             for (int part = 0; part < parts; ++part) {
                 qint64 number = std::numeric_limits<qint64>::min();
@@ -252,17 +426,17 @@ void TIndexSort::Build(const std::vector<std::unique_ptr<TRecord>> &records)
             Finish(items[i], words, true);
         }
         SortRange(items.data(), items.data() + items.size(), keys, parts, -1, 0);
-        for (size_t i = 0; i < items.size(); ++i)
-            order_[i] = records[items[i].position].get();
+        fillOrder();
         return;
     }
     keys.reserve(records.size());
+    std::vector<QString> held; // texts decoded or folded for the sort
     for (size_t i = 0; i < records.size(); ++i) {
-        keys.push_back(MakeKey(records[i]->values));
+        Prefetch(records, i);
+        keys.push_back(MakeView(records[i]->values, held));
         items[i].position = quint32(i);
         PackFirst(items[i], keys.back(), parts);
     }
     SortRange(items.data(), items.data() + items.size(), keys, parts, TextStartWord(parts), 0);
-    for (size_t i = 0; i < items.size(); ++i)
-        order_[i] = records[items[i].position].get();
+    fillOrder();
 }

@@ -69,7 +69,7 @@ void TField::Clear()
 
 TTable::TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> indexes, QObject *parent)
     : QObject(parent), name_(name), fields_(std::move(fields)), indexes_(std::move(indexes)),
-      sync_(std::make_unique<TFileSync>()), texts_(std::make_unique<TTextArena>())
+      sync_(std::make_unique<TFileSync>()), arena_(std::make_unique<TRecordArena>())
 {
     setObjectName(name);
     for (int i = 0; i < fields_.size(); ++i) {
@@ -78,7 +78,12 @@ TTable::TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> in
     }
 }
 
-TTable::~TTable() = default;
+TTable::~TTable()
+{
+    // Records made in the arena end before the arena goes.
+    buffer_.reset();
+    records_.clear();
+}
 
 int TTable::FieldIndex(const QString &name) const
 {
@@ -109,13 +114,13 @@ void TTable::ForgetData()
 {
     ++dataVersion_;
     sync_->Forget();
+    editing_ = nullptr;
+    buffer_.reset();
     records_.clear();
-    texts_->Clear();
+    arena_->Clear();
     indexCaches_.clear();
     DropVisible();
     SetCursor(nullptr, currentRow_);
-    editing_ = nullptr;
-    buffer_.reset();
 }
 
 void TTable::CreateDataSet()
@@ -142,11 +147,11 @@ void TTable::LoadFile()
     // and nobody changed it since): keep it instead of reading it again.
     if (sync_->hasData && sync_->loadedFrom == fileName_ && sync_->loadedStamp == stamp)
         return;
-    TTextArena texts;
-    TRecords records = TTableFile(name_, fields_).Load(fileName_, texts);
+    TRecordArena arena;
+    TRecords records = TTableFile(name_, fields_).Load(fileName_, arena);
     ForgetData();
     records_ = std::move(records);
-    *texts_ = std::move(texts);
+    *arena_ = std::move(arena);
     for (const auto &record : records_) {
         record->serial = nextSerial_++;
         sync_->maxRowId = std::max(sync_->maxRowId, record->rowId);
@@ -231,7 +236,7 @@ void TTable::WriteFile(const QString &fileName, bool allowDelta)
         TRecords copy;
         copy.reserve(records_.size());
         for (const auto &record : records_)
-            copy.push_back(std::make_unique<TRecord>(*record));
+            copy.emplace_back(new TRecord(*record));
         file.WriteAll(fileName, copy);
         return;
     }
@@ -555,9 +560,8 @@ void TTable::GotoBookmark(TBookmark bookmark)
 TRecord *TTable::BySerial(quint64 serial) const
 {
     // Records are kept in order of insertion, which is the order of serials.
-    const auto at =
-        std::lower_bound(records_.begin(), records_.end(), serial,
-                         [](const std::unique_ptr<TRecord> &r, quint64 s) { return r->serial < s; });
+    const auto at = std::lower_bound(records_.begin(), records_.end(), serial,
+                                     [](const TRecordPtr &r, quint64 s) { return r->serial < s; });
     return at != records_.end() && (*at)->serial == serial ? at->get() : nullptr;
 }
 
@@ -590,8 +594,14 @@ int TTable::MaxInteger(const QString &field, int fallback) const
     MaxCache &cached = maxCache_[index];
     if (cached.version != dataVersion_) {
         cached = MaxCache{dataVersion_, false, 0};
-        for (const auto &record : records_) {
-            const QVariant &value = record->Value(size_t(index));
+        // The value of a record some steps ahead is asked for early, so the
+        // walk does not wait on memory at every record.
+        constexpr size_t kAhead = 8;
+        const size_t count = records_.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count)
+                __builtin_prefetch(&records_[i + kAhead]->values[size_t(index)]);
+            const QVariant &value = records_[i]->Value(size_t(index));
             if (!value.isValid())
                 continue;
             const int number = int(StoredNumber(value));
@@ -616,7 +626,7 @@ void TTable::StartNew()
     CheckActive();
     AutoPost();
     buffer_ = std::make_unique<TRecord>();
-    buffer_->values.resize(size_t(fields_.size()));
+    buffer_->values = TValues(size_t(fields_.size()));
     editing_ = nullptr;
     state_ = dsInsert;
     if (OnNewRecord) {
@@ -667,7 +677,7 @@ void TTable::Post()
     TRecord *posted = nullptr;
     const bool isNew = state_ == dsInsert;
     if (state_ == dsInsert) {
-        std::unique_ptr<TRecord> record = std::move(buffer_);
+        TRecordPtr record(buffer_.release());
         record->serial = nextSerial_++;
         record->rowId = 0;
         TRecord *added = record.get();
@@ -745,7 +755,7 @@ void TTable::Delete()
     sync_->changed.remove(record);
     SetCursor(nullptr, row);
     records_.erase(std::find_if(records_.begin(), records_.end(),
-                                [record](const std::unique_ptr<TRecord> &r) { return r.get() == record; }));
+                                [record](const TRecordPtr &r) { return r.get() == record; }));
     modified_ = true;
     ++dataVersion_;
     if (visibleValid_)
@@ -785,9 +795,10 @@ void TTable::AppendStoredRecords(std::vector<std::vector<QVariant>> rows)
     CommitCursor();
     records_.reserve(records_.size() + rows.size());
     for (std::vector<QVariant> &values : rows) {
-        auto record = std::make_unique<TRecord>();
-        values.resize(size_t(fields_.size()));
-        record->values = std::move(values);
+        TRecordPtr record(new TRecord);
+        record->values = TValues(size_t(fields_.size()));
+        std::move(values.begin(), values.begin() + qsizetype(std::min(values.size(), record->values.size())),
+                  record->values.begin());
         record->serial = nextSerial_++;
         // Only a table that mirrors a file writes its changes alone.
         if (sync_->hasData)
@@ -926,7 +937,7 @@ bool TTable::FindKey(const QVariantList &values)
         return false;
     TIndexSort &cache = BuiltIndex(indexName_);
     const int count = std::min({int(values.size()), int(cache.Fields().size()), kMaxKeyParts});
-    std::vector<QVariant> probeValues(size_t(fields_.size()));
+    TValues probeValues(size_t(fields_.size()));
     for (int i = 0; i < count; ++i)
         probeValues[size_t(cache.Fields()[size_t(i)])] =
             NormalizeValue(fields_[cache.Fields()[size_t(i)]], values[i]);

@@ -41,7 +41,8 @@ class TTable;
 class TIndexSort;
 struct TRecord;
 struct TFileSync;
-class TTextArena;
+struct TRecordDelete;
+class TRecordArena;
 
 // Accessor of one field of a table's current record (the edit buffer while
 // editing or inserting). Cheap to copy; valid while the table lives.
@@ -254,10 +255,10 @@ private:
     bool modified_ = false;
     QString fileName_;
 
-    std::vector<std::unique_ptr<TRecord>> records_; // order of insertion
+    std::vector<std::unique_ptr<TRecord, TRecordDelete>> records_; // order of insertion
     quint64 nextSerial_ = 1;
-    std::unique_ptr<TFileSync> sync_;   // the file the records mirror and the changes since
-    std::unique_ptr<TTextArena> texts_; // the bytes of the texts not yet read
+    std::unique_ptr<TFileSync> sync_;     // the file the records mirror and the changes since
+    std::unique_ptr<TRecordArena> arena_; // the records read from the file and their texts
 
     QString indexName_;
     mutable std::map<QString, std::unique_ptr<TIndexSort>> indexCaches_;

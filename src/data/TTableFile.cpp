@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -187,11 +188,19 @@ QDate DecodeDate(const char *text, int size)
     if (size != 10 || text[4] != '-' || text[7] != '-')
         return QDate();
     const int year = Digits(text, 4), month = Digits(text + 5, 2), day = Digits(text + 8, 2);
-    if (year < 0 || month < 0 || day < 0)
-        return QDate();
     // Four digits make a year of at most 9999; year 0 is not one.
-    const QDate date(year, month, day);
-    return year >= 1 && date.isValid() ? date : QDate();
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return QDate();
+    static constexpr int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day > kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0))
+        return QDate();
+    // The Julian day of a Gregorian date, in integers (every date of a file
+    // is read here, and this spares the calendar's general path).
+    const int march = (14 - month) / 12; // 1 for January and February
+    const qint64 y = year + 4800 - march;
+    const int m = month + 12 * march - 3;
+    return QDate::fromJulianDay(day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045);
 }
 
 QTime DecodeTime(const char *text, int size)
@@ -199,9 +208,9 @@ QTime DecodeTime(const char *text, int size)
     if (size != 8 || text[2] != ':' || text[5] != ':')
         return QTime();
     const int hour = Digits(text, 2), minute = Digits(text + 3, 2), second = Digits(text + 6, 2);
-    if (hour < 0 || minute < 0 || second < 0)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         return QTime();
-    return QTime(hour, minute, second);
+    return QTime::fromMSecsSinceStartOfDay(((hour * 60 + minute) * 60 + second) * 1000);
 }
 
 QByteArray EncodeDate(const QDate &date)
@@ -328,33 +337,46 @@ QString TTableFile::CreateTableSql() const
            columns.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
-QByteArray TTextArena::Hold(const char *text, int size)
+char *TRecordArena::Take(Fill &fill, size_t bytes)
 {
-    // Blocks of 256 KiB hold the many short texts with no overhead each; a
-    // long text gets a block of its own, so no block wastes much room.
-    constexpr size_t kBlock = size_t(256) << 10;
-    if (size <= 0)
-        return text ? QByteArray(text, 0) : QByteArray();
-    const size_t bytes = size_t(size);
-    char *at;
+    // Blocks of 64 KiB hold the many small pieces with no overhead each; a
+    // large one gets a block of its own, so no block wastes much room.
+    constexpr size_t kBlock = size_t(64) << 10;
     if (bytes > kBlock / 4) {
         blocks_.emplace_back(new char[bytes]);
-        at = blocks_.back().get();
-    } else {
-        if (room_ - used_ < bytes) {
-            blocks_.emplace_back(new char[kBlock]);
-            open_ = blocks_.back().get();
-            used_ = 0;
-            room_ = kBlock;
-        }
-        at = open_ + used_;
-        used_ += bytes;
+        return blocks_.back().get();
     }
-    std::memcpy(at, text, bytes);
+    if (fill.room - fill.used < bytes) {
+        blocks_.emplace_back(new char[kBlock]);
+        fill = {blocks_.back().get(), 0, kBlock};
+    }
+    char *at = fill.open + fill.used;
+    fill.used += bytes;
+    return at;
+}
+
+QByteArray TRecordArena::Hold(const char *text, int size)
+{
+    if (size <= 0)
+        return text ? QByteArray(text, 0) : QByteArray();
+    char *at = Take(texts_, size_t(size));
+    std::memcpy(at, text, size_t(size));
     return QByteArray::fromRawData(at, size);
 }
 
-TRecords TTableFile::Load(const QString &fileName, TTextArena &texts) const
+TRecordPtr TRecordArena::NewRecord(size_t fieldCount)
+{
+    static_assert(sizeof(TRecord) % alignof(QVariant) == 0 && alignof(TRecord) <= alignof(std::max_align_t));
+    static_assert(sizeof(QVariant) % alignof(TRecord) == 0);
+    char *at = Take(records_, sizeof(TRecord) + fieldCount * sizeof(QVariant));
+    auto *values = reinterpret_cast<QVariant *>(at + sizeof(TRecord));
+    std::uninitialized_default_construct_n(values, fieldCount);
+    TRecordPtr record(new (at) TRecord, TRecordDelete{true});
+    record->values = TValues(values, fieldCount);
+    return record;
+}
+
+TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
 {
     if (!QFileInfo(fileName).isFile())
         throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName));
@@ -403,21 +425,20 @@ TRecords TTableFile::Load(const QString &fileName, TTextArena &texts) const
         }
         const qsizetype count = fields_.size();
         while (select.Step()) {
-            auto record = std::make_unique<TRecord>();
-            record->rowId = sqlite3_column_int64(stmt, 0);
-            // Each value is made in its place, once.
-            std::vector<QVariant> &values = record->values;
-            values.reserve(size_t(count));
+            records.push_back(arena.NewRecord(size_t(count)));
+            TRecord &record = *records.back();
+            record.rowId = sqlite3_column_int64(stmt, 0);
+            // Each value is made in its place, once, over the null value
+            // there (which holds nothing to release).
+            QVariant *values = record.values.begin();
             for (int i = 0; i < count; ++i) {
                 // The cell is read through its value, which spares each
                 // access the checks of the column functions; the connection
                 // is used by this thread alone.
                 sqlite3_value *cell = sqlite3_column_value(stmt, i + 1);
                 const int type = sqlite3_value_type(cell);
-                if (type == SQLITE_NULL) {
-                    values.emplace_back();
+                if (type == SQLITE_NULL)
                     continue;
-                }
                 const TFieldDef &field = fields_[i];
                 if (field.type == ftInteger) {
                     if (type != SQLITE_INTEGER)
@@ -430,7 +451,7 @@ TRecords TTableFile::Load(const QString &fileName, TTextArena &texts) const
                     if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
                         throw AppError(
                             QStringLiteral("field %1 holds a number out of range").arg(field.name));
-                    values.emplace_back(int(number));
+                    new (&values[i]) QVariant(int(number));
                     continue;
                 }
                 const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(cell));
@@ -440,18 +461,17 @@ TRecords TTableFile::Load(const QString &fileName, TTextArena &texts) const
                     if (!date.isValid())
                         throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
                                            .arg(field.name));
-                    values.emplace_back(date);
+                    new (&values[i]) QVariant(date);
                 } else if (field.type == ftTime) {
                     const QTime time = DecodeTime(text, bytes);
                     if (!time.isValid())
                         throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
                                            .arg(field.name));
-                    values.emplace_back(time);
+                    new (&values[i]) QVariant(time);
                 } else {
-                    values.emplace_back(texts.Hold(text, bytes)); // decoded on first read
+                    new (&values[i]) QVariant(arena.Hold(text, bytes)); // decoded on first read
                 }
             }
-            records.push_back(std::move(record));
         }
         return records;
     } catch (const AppError &error) {

@@ -5,7 +5,9 @@
 #include <QSet>
 #include <QString>
 #include <QVariant>
+#include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // A stored value as it is read. Texts come from a file as their UTF-8 bytes,
@@ -26,13 +28,69 @@ inline qint64 StoredNumber(const QVariant &value)
                                             : value.toLongLong();
 }
 
+// The values of a record in field order, in one array: on the heap, or in
+// place after a record read from a file (see TRecordArena), which spares
+// opening an allocation per record.
+class TValues {
+public:
+    TValues() = default;
+    // `count` null values on the heap.
+    explicit TValues(size_t count) : data_(count ? new QVariant[count] : nullptr), size_(count), owned_(true)
+    {
+    }
+    // Values already made at `values`, whose memory someone else owns.
+    TValues(QVariant *values, size_t count) : data_(values), size_(count), owned_(false) {}
+    TValues(const TValues &other) : TValues(other.size_) { std::copy(other.begin(), other.end(), data_); }
+    TValues(TValues &&other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+          owned_(other.owned_)
+    {
+    }
+    TValues &operator=(TValues other) noexcept
+    {
+        swap(*this, other);
+        return *this;
+    }
+    ~TValues()
+    {
+        if (owned_)
+            delete[] data_;
+        else
+            std::destroy_n(data_, size_);
+    }
+    friend void swap(TValues &a, TValues &b) noexcept
+    {
+        std::swap(a.data_, b.data_);
+        std::swap(a.size_, b.size_);
+        std::swap(a.owned_, b.owned_);
+    }
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    QVariant &operator[](size_t index) { return data_[index]; }
+    const QVariant &operator[](size_t index) const { return data_[index]; }
+    QVariant *begin() { return data_; }
+    QVariant *end() { return data_ + size_; }
+    const QVariant *begin() const { return data_; }
+    const QVariant *end() const { return data_ + size_; }
+    bool operator==(const TValues &other) const
+    {
+        return std::equal(begin(), end(), other.begin(), other.end());
+    }
+
+private:
+    QVariant *data_ = nullptr;
+    size_t size_ = 0;
+    bool owned_ = false;
+};
+
 // One record of a table: its values in field order and its row in the file it
 // came from (0: not in the file yet).
 struct TRecord {
     quint64 serial = 0;
     qint64 rowId = 0;
     // Read through Value(); a text may still hold its undecoded bytes.
-    mutable std::vector<QVariant> values;
+    mutable TValues values;
     // Result of the table's filter, valid while filterStamp equals the
     // table's filter generation.
     quint32 filterStamp = 0;
@@ -47,23 +105,46 @@ struct TRecord {
     }
 };
 
-using TRecords = std::vector<std::unique_ptr<TRecord>>;
+// Deletes a record on the heap, or ends one made in a TRecordArena, whose
+// memory goes with the arena.
+struct TRecordDelete {
+    bool inArena = false;
+    void operator()(TRecord *record) const
+    {
+        if (inArena)
+            record->~TRecord();
+        else
+            delete record;
+    }
+};
+using TRecordPtr = std::unique_ptr<TRecord, TRecordDelete>;
+using TRecords = std::vector<TRecordPtr>;
 
-// The UTF-8 bytes of the texts of a loaded table, kept together in large
-// blocks instead of one allocation per text. A text not yet read is a
-// QByteArray over its bytes here (QByteArray::fromRawData), so the arena
-// must outlive every record loaded with it; blocks never move.
-class TTextArena {
+// The records of a loaded table with their values, and the UTF-8 bytes of
+// their texts, kept together in large blocks instead of one allocation per
+// record and per text. A text not yet read is a QByteArray over its bytes
+// here (QByteArray::fromRawData), so the arena must outlive every record
+// loaded with it; blocks never move.
+class TRecordArena {
 public:
     // A QByteArray over a copy of the bytes that stays valid while the arena
     // lives.
     QByteArray Hold(const char *text, int size);
-    void Clear() { *this = TTextArena(); }
+    // A record with `fieldCount` null values right after it, valid while the
+    // arena lives; it is ended by TRecordDelete{true}.
+    TRecordPtr NewRecord(size_t fieldCount);
+    void Clear() { *this = TRecordArena(); }
 
 private:
+    // Blocks being filled, one for texts and one for records (kept aligned).
+    struct Fill {
+        char *open = nullptr;
+        size_t used = 0, room = 0;
+    };
+    char *Take(Fill &fill, size_t bytes);
+
     std::vector<std::unique_ptr<char[]>> blocks_;
-    char *open_ = nullptr; // the block being filled
-    size_t used_ = 0, room_ = 0;
+    Fill texts_, records_;
 };
 
 // A file as it is on disk (size, times, inode); size -1 when it is missing.
@@ -115,9 +196,10 @@ public:
 
     // Reads every record in file order. Never creates or changes the file;
     // refuses a file that is not such a database, holds another table or
-    // layout, or has a newer format version. Texts are kept as their UTF-8
-    // bytes in `texts` until first read (see ReadValue).
-    TRecords Load(const QString &fileName, TTextArena &texts) const;
+    // layout, or has a newer format version. The records are made in
+    // `arena`, their texts kept there as UTF-8 bytes until first read (see
+    // ReadValue).
+    TRecords Load(const QString &fileName, TRecordArena &arena) const;
 
     // Writes a complete new file beside fileName and renames it over the old
     // one, so a crash or a full disk leaves the old file or the new one.

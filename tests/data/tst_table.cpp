@@ -317,6 +317,58 @@ private Q_SLOTS:
         QCOMPARE(Column(*kept, "ROW"), expected);
     }
 
+    // Orders sorted over records read from a file, whose texts are still
+    // their stored bytes, match the plain comparison too: with the file in
+    // random order, already in the index's order and in its reverse.
+    void loadedIndexOrderMatchesPlainComparison_data()
+    {
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QString>("fileOrder");
+        const auto table = MakeSortTable();
+        for (const TIndexDef &def : table->IndexDefs())
+            for (const char *order : {"random", "sorted", "reversed"})
+                QTest::newRow(qPrintable(def.name + QLatin1Char(' ') + QLatin1String(order)))
+                    << def.name << QString::fromLatin1(order);
+    }
+    void loadedIndexOrderMatchesPlainComparison()
+    {
+        QFETCH(QString, index);
+        QFETCH(QString, fileOrder);
+        QTemporaryDir dir;
+        const QString fileName = dir.filePath(QStringLiteral("sort.db"));
+        auto made = MakeSortTable();
+        made->CreateDataSet();
+        AddSortRows(*made, 400);
+        if (fileOrder != QLatin1String("random")) {
+            // The rows again, added in the index's order or its reverse.
+            made->SetIndexName(index);
+            auto ordered = MakeSortTable();
+            ordered->CreateDataSet();
+            const bool reversed = fileOrder == QLatin1String("reversed");
+            for (reversed ? made->Last() : made->First(); reversed ? !made->Bof() : !made->Eof();
+                 reversed ? made->Prior() : made->Next()) {
+                QVariantList row;
+                for (int field = 0; field < made->FieldCount(); ++field)
+                    row << made->Fields(field).Value();
+                ordered->AppendRecord(row);
+            }
+            made = std::move(ordered);
+        }
+        made->SaveToFile(fileName);
+        const auto open = [&] {
+            auto table = MakeSortTable();
+            table->SetFileName(fileName);
+            table->Open();
+            return table;
+        };
+        const auto loaded = open();
+        loaded->SetIndexName(index);
+        const auto reference = open();
+        const TIndexDef def = *std::find_if(reference->IndexDefs().begin(), reference->IndexDefs().end(),
+                                            [&](const TIndexDef &d) { return d.name == index; });
+        QCOMPARE(Column(*loaded, "ROW"), ReferenceRows(*reference, def));
+    }
+
     void filterByTextAndHandler()
     {
         auto table = MakeTable();

@@ -360,6 +360,13 @@ private Q_SLOTS:
         QTest::newRow("five-digit year") << QByteArray("UPDATE items SET DUE='10000-01-01'");
         QTest::newRow("signed month") << QByteArray("UPDATE items SET DUE='2024--1-01'");
         QTest::newRow("signed hour") << QByteArray("UPDATE items SET AT='-1:00:00'");
+        QTest::newRow("no such day") << QByteArray("UPDATE items SET DUE='2024-04-31'");
+        QTest::newRow("no leap day in a common year") << QByteArray("UPDATE items SET DUE='2023-02-29'");
+        QTest::newRow("no leap day in 1900") << QByteArray("UPDATE items SET DUE='1900-02-29'");
+        QTest::newRow("month 13") << QByteArray("UPDATE items SET DUE='2024-13-01'");
+        QTest::newRow("day zero") << QByteArray("UPDATE items SET DUE='2024-01-00'");
+        QTest::newRow("hour 24") << QByteArray("UPDATE items SET AT='24:00:00'");
+        QTest::newRow("minute 60") << QByteArray("UPDATE items SET AT='12:60:00'");
         QTest::newRow("number beyond 32 bits") << QByteArray("UPDATE items SET ID=4294967297");
         QTest::newRow("number below 32 bits") << QByteArray("UPDATE items SET ID=-2147483649");
     }
@@ -374,6 +381,47 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(AppError, table->Open());
         QVERIFY(!table->Active());
         QCOMPARE(ReadFileBytes(file), before);
+    }
+
+    // Stored dates and times read as the calendar has them, leap days
+    // and the ends of the range included.
+    void storedDatesAndTimesReadBack_data()
+    {
+        QTest::addColumn<QByteArray>("day");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QByteArray>("at");
+        QTest::addColumn<QTime>("time");
+        QTest::newRow("first day") << QByteArray("0001-01-01") << QDate(1, 1, 1) << QByteArray("00:00:00")
+                                   << QTime(0, 0, 0);
+        QTest::newRow("last day") << QByteArray("9999-12-31") << QDate(9999, 12, 31) << QByteArray("23:59:59")
+                                  << QTime(23, 59, 59);
+        QTest::newRow("leap day 2000")
+            << QByteArray("2000-02-29") << QDate(2000, 2, 29) << QByteArray("12:34:56") << QTime(12, 34, 56);
+        QTest::newRow("leap day 1600")
+            << QByteArray("1600-02-29") << QDate(1600, 2, 29) << QByteArray("09:05:01") << QTime(9, 5, 1);
+        QTest::newRow("end of February")
+            << QByteArray("1900-02-28") << QDate(1900, 2, 28) << QByteArray("00:00:59") << QTime(0, 0, 59);
+        QTest::newRow("start of March")
+            << QByteArray("2023-03-01") << QDate(2023, 3, 1) << QByteArray("23:00:00") << QTime(23, 0, 0);
+        QTest::newRow("end of a year")
+            << QByteArray("1582-12-31") << QDate(1582, 12, 31) << QByteArray("01:02:03") << QTime(1, 2, 3);
+    }
+    void storedDatesAndTimesReadBack()
+    {
+        QFETCH(QByteArray, day);
+        QFETCH(QDate, date);
+        QFETCH(QByteArray, at);
+        QFETCH(QTime, time);
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 3);
+        const QByteArray sql = "UPDATE items SET DUE='" + day + "', AT='" + at + "'";
+        QVERIFY(ExecSql(file, sql.constData()));
+        auto table = MakeTable(file);
+        table->Open();
+        for (table->First(); !table->Eof(); table->Next()) {
+            QCOMPARE(table->FieldByName("DUE").AsDate(), date);
+            QCOMPARE(table->FieldByName("AT").AsTime(), time);
+        }
     }
 
     void schemaHoldsTheTableAlone_data()
