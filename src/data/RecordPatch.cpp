@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <sqlite3.h>
@@ -323,7 +324,8 @@ void TRecordPatch::Write()
     for (size_t i = 0; i < records.size(); ++i) {
         records[i]->DecodeAll();
         const bool read = i < rowIds_.size();
-        if (read && records[i]->values == values_[i])
+        const TValues &now = records[i]->values;
+        if (read && std::equal(now.begin(), now.end(), values_[i].begin(), values_[i].end()))
             continue;
         auto copy = std::make_unique<TRecord>();
         copy->values = records[i]->values;

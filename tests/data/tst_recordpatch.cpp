@@ -184,9 +184,9 @@ private Q_SLOTS:
         } else {
             Sql(fileName, damage.constData());
         }
-        TTextArena texts;
+        TRecordArena arena;
         QVERIFY_THROWS_EXCEPTION(AppError,
-                                 TTableFile(QStringLiteral("items"), Fields()).Load(fileName, texts));
+                                 TTableFile(QStringLiteral("items"), Fields()).Load(fileName, arena));
         const QByteArray before = Hash(fileName);
         auto table = MakeTable();
         try {
