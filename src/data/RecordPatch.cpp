@@ -25,9 +25,11 @@ TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(tabl
         const bool interrupted = QFileInfo::exists(fileName + QStringLiteral("-journal"));
         db_ =
             std::make_unique<Database>(fileName, interrupted ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-        // All the reads are one transaction: one lock, the file checked
-        // once. Closing the connection ends it.
-        db_->Exec(QStringLiteral("BEGIN"));
+        // The file is read in place (mapped, which spares copying every
+        // page a scan reads: a command on a large file runs markedly
+        // faster), and all the reads are one transaction: one lock, the
+        // file checked once. Closing the connection ends it.
+        db_->Exec(QStringLiteral("PRAGMA mmap_size=1073741824; BEGIN"));
         CheckFormat(*db_, table_.TableName(), table_.FieldDefs());
     } catch (const AppError &error) {
         throw AppError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()));
