@@ -6,6 +6,9 @@
 #include <vector>
 
 class TTable;
+namespace TableFileSql {
+class Database;
+}
 
 // A few records of a table file changed without loading the whole table, for
 // a command that adds or changes one record of a large file. The records it
@@ -41,12 +44,9 @@ public:
     void Write();
 
 private:
-    class Connection;
-    void Check();
-
     TTable &table_;
     QString fileName_;
-    std::unique_ptr<Connection> db_;
-    std::vector<qint64> rowIds_;                // of the records read, in the order read
-    std::vector<std::vector<QVariant>> values_; // their values as read
+    std::unique_ptr<TableFileSql::Database> db_; // read, all in one transaction
+    std::vector<qint64> rowIds_;                 // of the records read, in the order read
+    std::vector<std::vector<QVariant>> values_;  // their values as read
 };

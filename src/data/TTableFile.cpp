@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "Formats.h"
+#include "TableFileSql.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,200 +19,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace TableFileSql;
+
 namespace {
-
-// Marks a database as a table file of this program ("DRAV").
-constexpr int kApplicationId = 0x44524156;
-
-QString Quoted(const QString &name)
-{
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
-QString DeclaredType(const TFieldDef &field)
-{
-    switch (field.type) {
-    case ftString:
-        return QStringLiteral("VARCHAR(%1)").arg(field.size);
-    case ftInteger:
-        return QStringLiteral("INTEGER");
-    case ftDate:
-        return QStringLiteral("DATE");
-    case ftTime:
-        return QStringLiteral("TIME");
-    case ftMemo:
-        return QStringLiteral("TEXT");
-    }
-    return QString();
-}
-
-// The most memory SQLite may take in this process. A table file is read
-// record by record, so this is far above what a real one needs, and it
-// stops a hostile file (a huge cell, a runaway query) before the machine
-// runs out of memory.
-constexpr sqlite3_int64 kSqliteHeapLimit = sqlite3_int64(512) << 20;
-
-// Owns an open connection; closing finalizes nothing, so statements are
-// owned by Statement and always go first.
-class Database {
-public:
-    // `foreign`: the file may come from elsewhere, so the connection is
-    // defensive too. A new file of this program's own is not, which keeps
-    // journal_mode=OFF available for writing it.
-    Database(const QString &fileName, int flags, bool foreign = true) : fileName_(fileName)
-    {
-        static std::once_flag limited;
-        std::call_once(limited, [] { sqlite3_hard_heap_limit64(kSqliteHeapLimit); });
-        // A connection lives in one call on one thread: no locking per call.
-        const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db_,
-                                       flags | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc != SQLITE_OK)
-            Fail(rc);
-        sqlite3_extended_result_codes(db_, 1);
-        // A table file may come from someone else (inside a Dravelin File):
-        // nothing in its schema may run code or change the file on its own,
-        // and temporary storage stays in the bounded memory, never on disk.
-        int ignored = 0;
-        sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, foreign ? 1 : 0, &ignored);
-        sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &ignored);
-        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &ignored);
-        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0, &ignored);
-        sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, &ignored);
-        sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
-        Exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
-    }
-    ~Database()
-    {
-        if (db_)
-            sqlite3_close(db_);
-    }
-    Database(const Database &) = delete;
-    Database &operator=(const Database &) = delete;
-
-    sqlite3 *Handle() const { return db_; }
-    const QString &FileName() const { return fileName_; }
-
-    [[noreturn]] void Fail(int rc) const
-    {
-        const char *text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-        QString message = QString::fromUtf8(text ? text : sqlite3_errstr(rc));
-        // SQLite says "disk I/O error" for a full disk too; the system's
-        // reason tells the user what to remove.
-        const int systemError = db_ ? sqlite3_system_errno(db_) : 0;
-        if (systemError != 0)
-            message += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(systemError)));
-        throw AppError(message);
-    }
-    void Exec(const QString &sql) const
-    {
-        const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            Fail(rc);
-    }
-    int IntPragma(const char *name) const;
-    // Closes the connection and reports what went wrong on the way.
-    void Close()
-    {
-        const int rc = sqlite3_close(db_);
-        db_ = nullptr;
-        if (rc != SQLITE_OK)
-            throw AppError(QString::fromUtf8(sqlite3_errstr(rc)));
-    }
-
-private:
-    sqlite3 *db_ = nullptr;
-    QString fileName_;
-};
-
-class Statement {
-public:
-    Statement(const Database &db, const QString &sql) : db_(db)
-    {
-        const QByteArray text = sql.toUtf8();
-        const int rc = sqlite3_prepare_v2(db.Handle(), text.constData(), int(text.size()), &stmt_, nullptr);
-        if (rc != SQLITE_OK)
-            db.Fail(rc);
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    sqlite3_stmt *Handle() const { return stmt_; }
-    // True while a row is available.
-    bool Step()
-    {
-        const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            db_.Fail(rc);
-        return false;
-    }
-    void Run()
-    {
-        Step();
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-    }
-    QString Text(int column) const
-    {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
-        return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt_, column)) : QString();
-    }
-
-private:
-    const Database &db_;
-    sqlite3_stmt *stmt_ = nullptr;
-};
-
-int Database::IntPragma(const char *name) const
-{
-    Statement stmt(*this, QStringLiteral("PRAGMA ") + QLatin1String(name));
-    return stmt.Step() ? sqlite3_column_int(stmt.Handle(), 0) : 0;
-}
-
-// The number written in exactly `count` decimal digits; -1 for any other text.
-int Digits(const char *text, int count)
-{
-    int value = 0;
-    for (int i = 0; i < count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
-// "yyyy-mm-dd" with a year 1..9999; invalid date when the text is not one.
-QDate DecodeDate(const char *text, int size)
-{
-    if (size != 10 || text[4] != '-' || text[7] != '-')
-        return QDate();
-    const int year = Digits(text, 4), month = Digits(text + 5, 2), day = Digits(text + 8, 2);
-    // Four digits make a year of at most 9999; year 0 is not one.
-    if (year < 1 || month < 1 || month > 12 || day < 1)
-        return QDate();
-    static constexpr int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (day > kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0))
-        return QDate();
-    // The Julian day of a Gregorian date, in integers (every date of a file
-    // is read here, and this spares the calendar's general path).
-    const int march = (14 - month) / 12; // 1 for January and February
-    const qint64 y = year + 4800 - march;
-    const int m = month + 12 * march - 3;
-    return QDate::fromJulianDay(day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045);
-}
-
-QTime DecodeTime(const char *text, int size)
-{
-    if (size != 8 || text[2] != ':' || text[5] != ':')
-        return QTime();
-    const int hour = Digits(text, 2), minute = Digits(text + 3, 2), second = Digits(text + 6, 2);
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
-        return QTime();
-    return QTime::fromMSecsSinceStartOfDay(((hour * 60 + minute) * 60 + second) * 1000);
-}
 
 QByteArray EncodeDate(const QDate &date)
 {
@@ -289,24 +99,6 @@ bool SyncPath(const QString &path, int flags)
     return ok;
 }
 
-// Throws unless the open database holds exactly the table as this program
-// writes it.
-void CheckSchema(const Database &db, const QString &tableName, const QString &createSql)
-{
-    // Exactly the table this program writes, as it writes it: no views,
-    // triggers, indexes or other tables, which could run queries or change
-    // records behind the program's back.
-    Statement schema(db, QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_schema"));
-    int objects = 0;
-    while (schema.Step()) {
-        if (++objects > 1 || schema.Text(0) != QLatin1String("table") || schema.Text(1) != tableName ||
-            schema.Text(2) != tableName || schema.Text(3) != createSql)
-            throw AppError(QStringLiteral("it does not hold exactly the table %1").arg(tableName));
-    }
-    if (objects != 1)
-        throw AppError(QStringLiteral("it does not hold the table %1").arg(tableName));
-}
-
 } // namespace
 
 TFileStamp TFileStamp::Of(const QString &fileName)
@@ -330,11 +122,7 @@ TTableFile::TTableFile(const QString &tableName, const QList<TFieldDef> &fields)
 
 QString TTableFile::CreateTableSql() const
 {
-    QStringList columns;
-    for (const TFieldDef &field : fields_)
-        columns << Quoted(field.name) + QLatin1Char(' ') + DeclaredType(field);
-    return QStringLiteral("CREATE TABLE ") + Quoted(tableName_) + QStringLiteral(" (") +
-           columns.join(QStringLiteral(", ")) + QStringLiteral(")");
+    return TableFileSql::CreateTableSql(tableName_, fields_);
 }
 
 char *TRecordArena::Take(Fill &fill, size_t bytes)
@@ -386,25 +174,7 @@ TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
         // content. Otherwise the file is opened read-only and never changed.
         const bool interrupted = QFileInfo::exists(fileName + QStringLiteral("-journal"));
         Database db(fileName, interrupted ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-        if (db.IntPragma("application_id") != kApplicationId)
-            throw AppError(QStringLiteral("it is not a table file of this program"));
-        const int version = db.IntPragma("user_version");
-        if (version > kFormatVersion)
-            throw AppError(QStringLiteral("it was written by a newer version of the program"));
-        if (version < 1)
-            throw AppError(QStringLiteral("its format version is unknown"));
-        CheckSchema(db, tableName_, CreateTableSql());
-
-        Statement info(db, QStringLiteral("PRAGMA table_info(") + Quoted(tableName_) + QLatin1Char(')'));
-        int column = 0;
-        while (info.Step()) {
-            if (column >= fields_.size() || info.Text(1) != fields_[column].name ||
-                info.Text(2) != DeclaredType(fields_[column]))
-                throw AppError(QStringLiteral("it does not hold the table %1").arg(tableName_));
-            ++column;
-        }
-        if (column != fields_.size())
-            throw AppError(QStringLiteral("it does not hold the table %1").arg(tableName_));
+        CheckFormat(db, tableName_, fields_);
 
         QStringList names;
         for (const TFieldDef &field : fields_)
@@ -440,36 +210,12 @@ TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
                 if (type == SQLITE_NULL)
                     continue;
                 const TFieldDef &field = fields_[i];
-                if (field.type == ftInteger) {
-                    if (type != SQLITE_INTEGER)
-                        throw AppError(
-                            QStringLiteral("field %1 holds a value that is not a number").arg(field.name));
-                    // The record store keeps 32-bit numbers (as every
-                    // identifier of the program is); a larger one is not
-                    // this program's and is refused rather than cut.
-                    const sqlite3_int64 number = sqlite3_value_int64(cell);
-                    if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
-                        throw AppError(
-                            QStringLiteral("field %1 holds a number out of range").arg(field.name));
-                    new (&values[i]) QVariant(int(number));
-                    continue;
-                }
-                const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(cell));
-                const int bytes = sqlite3_value_bytes(cell);
-                if (field.type == ftDate) {
-                    const QDate date = DecodeDate(text, bytes);
-                    if (!date.isValid())
-                        throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
-                                           .arg(field.name));
-                    new (&values[i]) QVariant(date);
-                } else if (field.type == ftTime) {
-                    const QTime time = DecodeTime(text, bytes);
-                    if (!time.isValid())
-                        throw AppError(QStringLiteral("field %1 holds a value that is not a date or time")
-                                           .arg(field.name));
-                    new (&values[i]) QVariant(time);
+                if (field.type == ftString || field.type == ftMemo) {
+                    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(cell));
+                    // Decoded on first read.
+                    new (&values[i]) QVariant(arena.Hold(text, sqlite3_value_bytes(cell)));
                 } else {
-                    new (&values[i]) QVariant(arena.Hold(text, bytes)); // decoded on first read
+                    new (&values[i]) QVariant(DecodeCell(field, cell, type));
                 }
             }
         }

@@ -199,6 +199,38 @@ private Q_SLOTS:
         }
         QCOMPARE(Hash(fileName), before);
     }
+
+    // The records read are refused with the very words a load gives.
+    void readRefusesValuesAsALoadDoes_data()
+    {
+        QTest::addColumn<QByteArray>("damage");
+        QTest::newRow("date that is not one") << QByteArray("UPDATE items SET DUE='2026-02-30' WHERE ID=3");
+        QTest::newRow("text as a date") << QByteArray("UPDATE items SET DUE='soon' WHERE ID=5");
+        QTest::newRow("fraction as a number") << QByteArray("UPDATE items SET ID=3.5 WHERE ID=3");
+        QTest::newRow("number beyond 32 bits") << QByteArray("UPDATE items SET ID=-4294967296 WHERE ID=5");
+    }
+    void readRefusesValuesAsALoadDoes()
+    {
+        QFETCH(QByteArray, damage);
+        const QString fileName = Sample(QStringLiteral("bad value.tbl"));
+        Sql(fileName, damage.constData());
+        QString loadError;
+        try {
+            TRecordArena arena;
+            TTableFile(QStringLiteral("items"), Fields()).Load(fileName, arena);
+        } catch (const AppError &error) {
+            loadError = error.message();
+        }
+        QVERIFY(!loadError.isEmpty());
+        auto table = MakeTable();
+        TRecordPatch patch(*table, fileName);
+        try {
+            patch.Read(QStringLiteral("NAME"), QStringLiteral("b"));
+            QFAIL("the damaged record was taken");
+        } catch (const AppError &error) {
+            QCOMPARE(error.message(), loadError);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordPatch)
