@@ -223,11 +223,13 @@ public:
             // stands for no action.
             const qint64 ownerId = id.isValid() ? StoredNumber(id) : kNoActionId;
             visits.push_back({action, rkAction, quint32(row)});
-            for (const auto &[children, kind] : {std::pair(&logs, rkLog), std::pair(&decisions, rkDecision),
-                                                 std::pair(&statements, rkStatement)})
-                children->ForAction(ownerId, [&](const TRecord *child) {
+            for (const auto &group : {std::pair(&logs, rkLog), std::pair(&decisions, rkDecision),
+                                      std::pair(&statements, rkStatement)}) {
+                const TRecordKind kind = group.second;
+                group.first->ForAction(ownerId, [&](const TRecord *child) {
                     visits.push_back({child, kind, quint32(row)});
                 });
+            }
         }
 
         const TKindFields *fieldsOf[] = {&actionFields, &logFields, &decisionFields, &statementFields};
