@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +20,15 @@ bool MarkedReadOnly(const QFileInfo &info)
 {
     return !(info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
 }
+
+// The name itself is a symbolic link, dangling or not.
+bool IsSymbolicLink(const QString &fileName)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(fileName).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+const QString kSymbolicLink = QStringLiteral("it is a symbolic link; name the file it points to");
 
 // Passes what is written to it on to TDurableFile::Write.
 class DurableDevice : public QIODevice {
@@ -60,6 +70,10 @@ bool TDurableFile::Open()
 {
     failed_ = false;
     error_.clear();
+    // A link planted under the name (in a shared folder, say) would have the
+    // new content replace the file it points to, or land where it points.
+    if (IsSymbolicLink(fileName_))
+        return Fail(kSymbolicLink);
     const QFileInfo info(fileName_);
     if (info.exists() && !info.isFile())
         return Fail(QStringLiteral("it is not a file"));
@@ -69,6 +83,12 @@ bool TDurableFile::Open()
     // failed write until the commit, and its error text would not say why.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Fail(file_.errorString());
+    // QSaveFile follows a link it finds when it opens; one planted since the
+    // check above is caught here, before anything is written.
+    if (IsSymbolicLink(fileName_)) {
+        Cancel();
+        return Fail(kSymbolicLink);
+    }
     return true;
 }
 

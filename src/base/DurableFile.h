@@ -19,7 +19,8 @@ public:
 
     // Starts the new content. Refuses a target that exists and is not a
     // plain file or carries no write permission at all (marked read-only),
-    // even for a user whom the system would let replace it.
+    // even for a user whom the system would let replace it, and a target
+    // that is a symbolic link: nothing is written through a link.
     bool Open();
     bool Write(const char *data, qint64 size);
     bool Write(const QByteArray &bytes) { return Write(bytes.constData(), bytes.size()); }

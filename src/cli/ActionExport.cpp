@@ -1,19 +1,21 @@
 #include "ActionExport.h"
 
+#include "ActionRules.h"
+#include "ActionUid.h"
 #include "AppError.h"
 #include "Formats.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
 #include "TTableFile.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
 #include <functional>
 #include <iterator>
-#include <libical/ical.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,12 +30,13 @@ constexpr int kFormatVersion = 1;
 // The nested arrays of an action and the tables they come from.
 struct TChildKind {
     const char *key;
+    const char *entry; // one record, in messages
     TTable *TDataModuleMain::*table;
 };
 constexpr TChildKind kChildKinds[] = {
-    {"log", &TDataModuleMain::cdsLog},
-    {"decisions", &TDataModuleMain::cdsDecision},
-    {"statements", &TDataModuleMain::cdsStatement},
+    {"log", "log entry", &TDataModuleMain::cdsLog},
+    {"decisions", "decision", &TDataModuleMain::cdsDecision},
+    {"statements", "statement", &TDataModuleMain::cdsStatement},
 };
 
 // Every record of table in the order of its identifiers.
@@ -113,6 +116,7 @@ void StoreField(TField field, const QJsonValue &value, const QString &what)
     case ftMemo:
         if (!value.isString())
             throw wrong();
+        RefuseTooLongText(field.Def(), value.toString(), what);
         field.SetAsString(value.toString());
         return;
     }
@@ -130,6 +134,28 @@ void StoreFields(TTable &table, const QJsonObject &object, const QString &what,
     for (int field = 0; field < table.FieldCount(); ++field)
         StoreField(table.Fields(field), object.value(table.FieldDefs()[field].name), what);
 }
+
+// The numbers (ID) of the records of one table imported so far, and where
+// each was, so that no number is given twice.
+class TImportedIds {
+public:
+    void Add(const QJsonObject &record, const QString &what)
+    {
+        const QJsonValue id = record.value(kId);
+        // A record without a number yet (never saved) takes none from another.
+        if (!id.isDouble())
+            return;
+        const auto [at, added] = where_.try_emplace(id.toDouble(), what);
+        if (!added)
+            throw AppError(QStringLiteral("The ID %1 of %2 is already the ID of %3; an Action File "
+                                          "gives each number once")
+                               .arg(id.toInteger())
+                               .arg(what, at->second));
+    }
+
+private:
+    std::map<double, QString> where_;
+};
 
 void AppendRecord(TTable &table, const QJsonObject &object, const QString &what,
                   const QStringList &allowedKeys = {})
@@ -161,25 +187,104 @@ QJsonObject ObjectAt(const QJsonArray &array, int position, const QString &what)
     return value.toObject();
 }
 
-icaltimetype IcalDate(const QDate &date)
-{
-    icaltimetype time = icaltime_null_date();
-    time.year = date.year();
-    time.month = date.month();
-    time.day = date.day();
-    return time;
-}
+// The text of an iCalendar file (RFC 5545): CRLF line ends, lines longer
+// than 75 octets folded, texts escaped. Written here rather than through a
+// library, which cuts dates after the year 3000, drops VALUE=DATE in the
+// year 1 and leaves commas in a list value and control characters as they
+// are.
+class TIcalWriter {
+public:
+    QByteArray &Bytes() { return out_; }
 
-icalproperty_status IcalStatus(const QString &status, bool finished)
+    // One content line: name (with its parameters) and the value as written.
+    void Line(const QByteArray &name, const QByteArray &value)
+    {
+        const QByteArray line = name + ':' + value;
+        // Folded between characters, never inside one: a continuation line
+        // starts with a space, which counts against its 75 octets.
+        qsizetype start = 0, room = 75;
+        while (line.size() - start > room) {
+            qsizetype cut = start + room;
+            while (cut > start && (uchar(line[cut]) & 0xC0) == 0x80)
+                --cut;
+            out_ += line.mid(start, cut - start) + "\r\n ";
+            start = cut;
+            room = 74;
+        }
+        out_ += line.mid(start) + "\r\n";
+    }
+    // A TEXT value, left out when empty.
+    void Text(const QByteArray &name, const QString &text)
+    {
+        if (!text.isEmpty())
+            Line(name, EscapedText(text));
+    }
+    // A calendar date, for every day from 0001-01-01 to 9999-12-31.
+    void Date(const QByteArray &name, const QDate &date) { Line(name + ";VALUE=DATE", DateDigits(date)); }
+    // A time of day in UTC on date.
+    void UtcTime(const QByteArray &name, const QDate &date, const QTime &time)
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "T%02d%02d%02dZ", time.hour(), time.minute(), time.second());
+        Line(name, DateDigits(date) + text);
+    }
+
+private:
+    // RFC 5545 TEXT: backslash, semicolon and comma escaped, every line
+    // break (CR LF, LF or a lone CR) as "\n". The other control characters
+    // have no form in TEXT; each becomes U+FFFD, so none is lost unseen.
+    static QByteArray EscapedText(const QString &text)
+    {
+        QString escaped;
+        escaped.reserve(text.size() + 8);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            switch (c) {
+            case u'\\':
+                escaped += QLatin1String("\\\\");
+                break;
+            case u';':
+                escaped += QLatin1String("\\;");
+                break;
+            case u',':
+                escaped += QLatin1String("\\,");
+                break;
+            case u'\r':
+                if (i + 1 < text.size() && text[i + 1] == u'\n')
+                    ++i;
+                escaped += QLatin1String("\\n");
+                break;
+            case u'\n':
+                escaped += QLatin1String("\\n");
+                break;
+            default:
+                escaped +=
+                    (c < 0x20 && c != u'\t') || c == 0x7f ? QChar(QChar::ReplacementCharacter) : text[i];
+            }
+        }
+        return escaped.toUtf8();
+    }
+
+    static QByteArray DateDigits(const QDate &date)
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04d%02d%02d", date.year(), date.month(), date.day());
+        return QByteArray(text);
+    }
+
+    QByteArray out_;
+};
+
+// The state of an action in a calendar, as the program decides it: done
+// when resolved (DATE_FINISHED set), whatever the status word says; in
+// process when active; otherwise still to do.
+const char *IcalStatus(const QString &status, const QDate &finished)
 {
-    const QString word = UpperCase(status);
-    if (finished || word == QLatin1String("RESOLVED"))
-        return ICAL_STATUS_COMPLETED;
-    if (word == QLatin1String("VOID"))
-        return ICAL_STATUS_CANCELLED;
-    if (word == QLatin1String("ACTIVE"))
-        return ICAL_STATUS_INPROCESS;
-    return ICAL_STATUS_NEEDSACTION;
+    if (IsResolved(finished))
+        return "COMPLETED";
+    if (UpperCase(status) == QLatin1String("ACTIVE"))
+        return "IN-PROCESS";
+    return "NEEDS-ACTION";
 }
 
 // 1 is the most urgent, 9 the least; 0 is no priority.
@@ -195,21 +300,6 @@ int IcalPriority(const QString &severity)
         if (word == QLatin1String(entry.word))
             return entry.priority;
     return 0;
-}
-
-// Calendar texts break lines with a line feed alone.
-void AddText(icalcomponent *todo, icalproperty *(*make)(const char *), QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (!text.isEmpty())
-        icalcomponent_add_property(todo, make(text.toUtf8().constData()));
-}
-
-void AddRelation(icalcomponent *todo, const QString &uid, icalparameter_reltype type)
-{
-    icalproperty *related = icalproperty_new_relatedto(uid.toUtf8().constData());
-    icalproperty_add_parameter(related, icalparameter_new_reltype(type));
-    icalcomponent_add_property(todo, related);
 }
 
 // Writes JSON text as QJsonDocument::toJson(Indented) lays it out, byte for
@@ -427,6 +517,21 @@ QList<int> SortedFields(const TTable &table)
 
 } // namespace
 
+void RefuseTooLongText(const TFieldDef &def, const QString &text, const QString &where)
+{
+    if (def.type != ftString)
+        return;
+    qsizetype length = text.size();
+    while (length > 0 && text[length - 1] == QLatin1Char(' '))
+        --length;
+    if (length <= def.size)
+        return;
+    throw AppError(QStringLiteral("The text of %1%2 has %3 characters; the field holds at most %4")
+                       .arg(def.name, where.isEmpty() ? QString() : QStringLiteral(" in ") + where)
+                       .arg(length)
+                       .arg(def.size));
+}
+
 QString CsvField(const QString &text)
 {
     static const QString special = QStringLiteral(",\"\r\n");
@@ -607,24 +712,36 @@ void ImportJson(TDataModuleMain &data, const QByteArray &json)
     QStringList childKeys;
     for (const TChildKind &kind : kChildKinds)
         childKeys.append(QLatin1String(kind.key));
+    TImportedIds actionIds;
+    TImportedIds childIds[std::size(kChildKinds)];
+    const auto appendChild = [&](size_t kind, const QJsonObject &entry, const QString &what) {
+        childIds[kind].Add(entry, what);
+        AppendRecord(*(data.*kChildKinds[kind].table), entry, what);
+    };
     const QJsonArray actions = ArrayOf(root, QStringLiteral("actions"), QStringLiteral("the file"));
     for (int i = 0; i < actions.size(); ++i) {
         const QJsonObject action = ObjectAt(actions, i, QStringLiteral("the actions"));
         const QString what = QStringLiteral("action %1").arg(i + 1);
+        actionIds.Add(action, what);
         AppendRecord(*data.cdsActions, action, what, childKeys);
-        for (const TChildKind &kind : kChildKinds) {
-            const QJsonArray entries = ArrayOf(action, QLatin1String(kind.key), what);
+        for (size_t kind = 0; kind < std::size(kChildKinds); ++kind) {
+            const QJsonArray entries = ArrayOf(action, QLatin1String(kChildKinds[kind].key), what);
             for (int j = 0; j < entries.size(); ++j)
-                AppendRecord(*(data.*kind.table), ObjectAt(entries, j, what),
-                             QStringLiteral("%1 of %2").arg(QLatin1String(kind.key)).arg(what));
+                appendChild(kind, ObjectAt(entries, j, what),
+                            QStringLiteral("%1 %2 of %3")
+                                .arg(QLatin1String(kChildKinds[kind].entry))
+                                .arg(j + 1)
+                                .arg(what));
         }
     }
     const QJsonObject unattached = root.value(QStringLiteral("unattached")).toObject();
-    for (const TChildKind &kind : kChildKinds) {
-        const QString what = QStringLiteral("unattached ") + QLatin1String(kind.key);
-        const QJsonArray entries = ArrayOf(unattached, QLatin1String(kind.key), what);
+    for (size_t kind = 0; kind < std::size(kChildKinds); ++kind) {
+        const QString what = QStringLiteral("unattached ") + QLatin1String(kChildKinds[kind].key);
+        const QJsonArray entries = ArrayOf(unattached, QLatin1String(kChildKinds[kind].key), what);
         for (int j = 0; j < entries.size(); ++j)
-            AppendRecord(*(data.*kind.table), ObjectAt(entries, j, what), what);
+            appendChild(
+                kind, ObjectAt(entries, j, what),
+                QStringLiteral("unattached %1 %2").arg(QLatin1String(kChildKinds[kind].entry)).arg(j + 1));
     }
 }
 
@@ -646,12 +763,7 @@ QByteArray ExportCsv(TDataModuleMain &data)
     return out.toUtf8();
 }
 
-QString IcalUid(const QString &uidPrefix, int actionId)
-{
-    return uidPrefix + QLatin1Char('-') + QString::number(actionId) + QStringLiteral("@dravelin");
-}
-
-QByteArray ExportIcal(TDataModuleMain &data, const QString &uidPrefix)
+QByteArray ExportIcal(TDataModuleMain &data)
 {
     ShowAllRecords(data);
     TTable &actions = *data.cdsActions;
@@ -661,6 +773,8 @@ QByteArray ExportIcal(TDataModuleMain &data, const QString &uidPrefix)
               dateAction = column("DATE_ACTION"), dateDue = column("DATE_DUE"),
               dateFinished = column("DATE_FINISHED"), status = column("STATUS"),
               severity = column("SEVERITY"), area = column("FUNCTIONAL_AREA");
+    const QString fileKey = ActionFileKey(*data.cdsAction);
+    const auto uid = [&](int action) { return ActionUid(fileKey, action).toUtf8(); };
 
     // The follow-up of each action, to link both ends of a chain.
     QHash<int, int> followedBy;
@@ -670,55 +784,45 @@ QByteArray ExportIcal(TDataModuleMain &data, const QString &uidPrefix)
             followedBy.insert(next.toInt(), own.toInt());
     }
 
-    icalcomponent *calendar = icalcomponent_new(ICAL_VCALENDAR_COMPONENT);
-    icalcomponent_add_property(calendar, icalproperty_new_version("2.0"));
-    icalcomponent_add_property(calendar,
-                               icalproperty_new_prodid("-//Dravelin//dravelin-cli " DRAVELIN_VERSION "//EN"));
-    const icaltimetype now = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
+    TIcalWriter ical;
+    ical.Line("BEGIN", "VCALENDAR");
+    ical.Line("VERSION", "2.0");
+    ical.Line("PRODID", "-//Dravelin//dravelin-cli " DRAVELIN_VERSION "//EN");
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     for (int row = 0; row < actions.RecordCount(); ++row) {
         const QVariant own = actions.ValueAt(row, id);
         if (!own.isValid())
             continue;
-        icalcomponent *todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
-        icalcomponent_add_property(
-            todo, icalproperty_new_uid(IcalUid(uidPrefix, own.toInt()).toUtf8().constData()));
-        icalcomponent_add_property(todo, icalproperty_new_dtstamp(now));
+        ical.Line("BEGIN", "VTODO");
+        ical.Line("UID", uid(own.toInt()));
+        ical.UtcTime("DTSTAMP", now.date(), now.time());
         const QString summary = actions.ValueAt(row, synopsis).toString();
-        AddText(todo, icalproperty_new_summary,
-                summary.isEmpty() ? actions.ValueAt(row, idAction).toString() : summary);
-        AddText(todo, icalproperty_new_description, actions.ValueAt(row, description).toString());
+        ical.Text("SUMMARY", summary.isEmpty() ? actions.ValueAt(row, idAction).toString() : summary);
+        ical.Text("DESCRIPTION", actions.ValueAt(row, description).toString());
         // A due date before the start is kept; the start then goes, since a
         // task must not be due before it starts.
         const QDate start = actions.ValueAt(row, dateAction).toDate(),
                     due = actions.ValueAt(row, dateDue).toDate();
         if (start.isValid() && !(due.isValid() && due < start))
-            icalcomponent_add_property(todo, icalproperty_new_dtstart(IcalDate(start)));
+            ical.Date("DTSTART", start);
         if (due.isValid())
-            icalcomponent_add_property(todo, icalproperty_new_due(IcalDate(due)));
+            ical.Date("DUE", due);
+        // COMPLETED is a time in UTC; the day is all the file knows.
         const QDate finished = actions.ValueAt(row, dateFinished).toDate();
-        if (finished.isValid()) {
-            // COMPLETED is a time in UTC; the day is all the file knows.
-            icaltimetype completed = IcalDate(finished);
-            completed.is_date = 0;
-            completed.hour = completed.minute = completed.second = 0;
-            completed.zone = icaltimezone_get_utc_timezone();
-            icalcomponent_add_property(todo, icalproperty_new_completed(completed));
-        }
-        icalcomponent_add_property(todo, icalproperty_new_status(IcalStatus(
-                                             actions.ValueAt(row, status).toString(), finished.isValid())));
+        if (finished.isValid())
+            ical.UtcTime("COMPLETED", finished, QTime(0, 0));
+        ical.Line("STATUS", IcalStatus(actions.ValueAt(row, status).toString(), finished));
         if (const int priority = IcalPriority(actions.ValueAt(row, severity).toString()); priority > 0)
-            icalcomponent_add_property(todo, icalproperty_new_priority(priority));
-        AddText(todo, icalproperty_new_categories, actions.ValueAt(row, area).toString());
+            ical.Line("PRIORITY", QByteArray::number(priority));
+        // The functional area is one category, commas and all.
+        ical.Text("CATEGORIES", actions.ValueAt(row, area).toString());
         // A follow-up is the child of the action it follows.
         if (const QVariant next = actions.ValueAt(row, chain); next.isValid() && next.toInt() != own.toInt())
-            AddRelation(todo, IcalUid(uidPrefix, next.toInt()), ICAL_RELTYPE_CHILD);
+            ical.Line("RELATED-TO;RELTYPE=CHILD", uid(next.toInt()));
         if (followedBy.contains(own.toInt()))
-            AddRelation(todo, IcalUid(uidPrefix, followedBy.value(own.toInt())), ICAL_RELTYPE_PARENT);
-        icalcomponent_add_component(calendar, todo);
+            ical.Line("RELATED-TO;RELTYPE=PARENT", uid(followedBy.value(own.toInt())));
+        ical.Line("END", "VTODO");
     }
-    char *text = icalcomponent_as_ical_string_r(calendar);
-    const QByteArray result(text);
-    free(text);
-    icalcomponent_free(calendar);
-    return result;
+    ical.Line("END", "VCALENDAR");
+    return ical.Bytes();
 }

@@ -7,6 +7,7 @@
 
 class TDataModuleMain;
 class TTable;
+struct TFieldDef;
 
 // The open Action File in the formats of other programs. Each export reads
 // every record of the tables, whatever filter the action list would apply.
@@ -25,8 +26,15 @@ void ExportJson(TDataModuleMain &data, const std::function<void(const char *, si
 
 // Fills the table set, open and newly created, from an ExportJson document.
 // Every record is stored with exactly the values of the document. Throws
-// AppError naming the first thing that does not fit.
+// AppError naming the first thing that does not fit: among others a text
+// longer than its field, and a number (ID) that two actions, log entries,
+// decisions or statements share.
 void ImportJson(TDataModuleMain &data, const QByteArray &json);
+
+// Throws AppError when text is longer than the String field def keeps
+// (trailing spaces aside, which the field drops), naming the field, its
+// size and, when given, where the text is: the field would cut it unseen.
+void RefuseTooLongText(const TFieldDef &def, const QString &text, const QString &where = QString());
 
 // The actions, one line each, in RFC 4180 form: a title line of field names,
 // CRLF line ends, fields with a comma, quote or line break quoted.
@@ -36,9 +44,7 @@ QByteArray ExportCsv(TDataModuleMain &data);
 // holds a comma, quote or line break.
 QString CsvField(const QString &text);
 
-// One RFC 5545 VTODO per action in a VCALENDAR. uidPrefix makes the UIDs of
-// one Action File differ from another's: "<uidPrefix>-<ID>@dravelin".
-QByteArray ExportIcal(TDataModuleMain &data, const QString &uidPrefix);
-
-// The UID of an action in ExportIcal.
-QString IcalUid(const QString &uidPrefix, int actionId);
+// One RFC 5545 VTODO per action in a VCALENDAR. Each todo's UID is the
+// action's own identity (ActionUid), so a calendar knows it again after
+// the file was renamed, moved, copied or packed.
+QByteArray ExportIcal(TDataModuleMain &data);

@@ -116,6 +116,9 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
         throw AppError(e.message() + QLatin1Char(' ') + Quoted(where));
     }
     open_ = true;
+    // Pages name the container, not the temporary files.
+    if (IsDravelinFile(fileName))
+        data.ContainerFileName = fileName;
     // Commands see every action unless they set a filter of their own.
     data.cdsActions->SetFiltered(false);
 }
@@ -123,6 +126,7 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
 TActionFileSession::~TActionFileSession()
 {
     Close();
+    data_.ContainerFileName.clear();
 }
 
 void TActionFileSession::ThrowOpenError(TableMember member) const

@@ -8,6 +8,7 @@
 #include "AppError.h"
 #include "CliError.h"
 #include "ColumnReport.h"
+#include "CommandInputs.h"
 #include "Digest.h"
 #include "DurableFile.h"
 #include "Formats.h"
@@ -29,6 +30,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <functional>
 #include <sys/ioctl.h>
@@ -46,6 +48,40 @@ void WriteOut(const QByteArray &bytes)
 void WriteOut(const QString &text)
 {
     WriteOut(text.toUtf8());
+}
+
+// Text from a file as a terminal shows it rather than obeys it: a received
+// file could otherwise set the window title, clear the screen, hide text or
+// write the clipboard. The C0 controls and DEL appear in caret notation
+// (ESC as "^["), the C1 controls as "\x9b"; the characters in keep stay.
+QString TerminalText(const QString &text, QStringView keep = {})
+{
+    const auto control = [&](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 || (u >= 0x7f && u <= 0x9f)) && !keep.contains(c);
+    };
+    if (std::none_of(text.begin(), text.end(), control))
+        return text;
+    QString shown;
+    shown.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!control(c))
+            shown += c;
+        else if (u < 0x20 || u == 0x7f)
+            shown += QLatin1Char('^') + QChar(char16_t(u ^ 0x40));
+        else
+            shown += QStringLiteral("\\x") + QString::number(u, 16);
+    }
+    return shown;
+}
+
+// Whether standard output is a terminal; only then is the text of a file
+// shown by TerminalText. Json, csv, files and pipes keep its bytes.
+bool OutputIsTerminal()
+{
+    static const bool terminal = ::isatty(STDOUT_FILENO);
+    return terminal;
 }
 
 // The columns the terminal shows; 0 when standard output is no terminal.
@@ -132,6 +168,17 @@ QCommandLineOption ValueOption(const QString &name, const QString &description, 
 QString Quoted(const QString &text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// Refuses an -o file that is one of the files of the Action File or
+// Dravelin File fileName, before anything is read.
+void RefuseOutputOverInput(const QString &fileName, const QString &outFile)
+{
+    if (outFile.isEmpty())
+        return;
+    TCommandInputs inputs;
+    inputs.AddActionFile(fileName);
+    inputs.RefuseOutputs({outFile});
 }
 
 void WriteResult(const QByteArray &bytes, const QString &outFile)
@@ -246,6 +293,7 @@ void SetFieldText(TTable &table, const QString &name, const QString &text)
         return;
     case ftString:
     case ftMemo:
+        RefuseTooLongText(field.Def(), text);
         field.SetAsString(text);
         return;
     }
@@ -404,7 +452,10 @@ void PrintTable(TTable &actions, const QList<int> &fields, const QStringList &ti
         QStringList line;
         line.reserve(fields.size());
         for (int column = 0; column < fields.size(); ++column) {
+            // Line breaks become blanks in a cell; other controls show.
             line.append(FieldText(actions, row, fields[column], false));
+            if (OutputIsTerminal())
+                line.last() = TerminalText(line.last(), u"\n\r");
             widths[column] = std::max(widths[column], int(line.last().size()));
         }
         cells.append(line);
@@ -557,7 +608,7 @@ void PrintRecord(TTable &table, int row, const QString &indent, QString &out)
         const QString text = table.DisplayTextAt(row, field);
         if (text.isEmpty())
             continue;
-        QString value = text;
+        QString value = OutputIsTerminal() ? TerminalText(text, u"\n\t") : text;
         value.replace(QLatin1Char('\n'), QLatin1Char('\n') + indent + QStringLiteral("    "));
         out += indent + table.FieldDefs()[field].name + QStringLiteral(": ") + value + QLatin1Char('\n');
     }
@@ -637,6 +688,7 @@ int CmdExport(TDataModuleMain &data, const QStringList &arguments)
     if (shape.isEmpty())
         throw UsageError(QStringLiteral("export: --format is required (json, csv or ical)"));
     const QString fileName = line.Args().at(0);
+    RefuseOutputOverInput(fileName, line.Value(output));
     TActionFileSession session(data, fileName, TActionFileSession::Read, kAllMembers, false);
     if (shape == QLatin1String("json")) {
         WriteStreamed(line.Value(output), [&](const auto &write) { ExportJson(data, write); });
@@ -646,7 +698,7 @@ int CmdExport(TDataModuleMain &data, const QStringList &arguments)
     if (shape == QLatin1String("csv"))
         bytes = ExportCsv(data);
     else
-        bytes = ExportIcal(data, QFileInfo(fileName).completeBaseName());
+        bytes = ExportIcal(data);
     WriteResult(bytes, line.Value(output));
     return ExitOk;
 }
@@ -659,28 +711,56 @@ void RefuseExisting(const QString &fileName)
         throw AppError(QStringLiteral("The file ") + Quoted(existing) + QStringLiteral(" already exists"));
 }
 
-int CmdImport(TDataModuleMain &data, const QStringList &arguments)
+// The most an import reads: well above the export of the largest Action
+// File the program handles (a few hundred MiB for 100,000 actions with
+// their entries), and a bound for an input that never ends.
+constexpr qint64 kMaxImportBytes = qint64(1) << 30;
+
+// The bytes of the export to import, at most kMaxImportBytes of them.
+QByteArray ReadImport(const QString &fileName)
 {
-    TCommandLine line(QStringLiteral("import"),
-                      QStringLiteral("Creates a new Action File (or Dravelin File) from a json export."));
-    line.Positional(QStringLiteral("FILE"), QStringLiteral("The new file; it must not exist."));
-    line.Positional(QStringLiteral("IN"), QStringLiteral("The json file made by export --format json."));
-    const QCommandLineOption format =
-        ValueOption(QStringLiteral("format"), QStringLiteral("json."), QStringLiteral("format"));
-    line.Parser().addOption(format);
-    if (!line.Parse(arguments, 2))
-        return ExitOk;
-    if (line.Choice(format, {QStringLiteral("json")}).isEmpty())
-        throw UsageError(QStringLiteral("import: --format json is required"));
-    const QString target = line.Args().at(0);
-    if (!target.endsWith(QStringLiteral(".act"), Qt::CaseInsensitive) &&
-        !TActionFileSession::IsDravelinFile(target))
-        throw UsageError(QStringLiteral("import: FILE must end in .act or .dravelin"));
-    QFile in(line.Args().at(1));
+    QFile in(fileName);
     if (!in.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("The file ") + Quoted(in.fileName()) +
-                       QStringLiteral(" cannot be opened"));
-    const QByteArray json = in.readAll();
+        throw AppError(QStringLiteral("The file ") + Quoted(fileName) + QStringLiteral(" cannot be opened"));
+    const auto tooLarge = [&] {
+        return AppError(QStringLiteral("The file %1 is larger than %2 MiB, more than an export of an Action "
+                                       "File holds; it is not imported")
+                            .arg(Quoted(fileName))
+                            .arg(kMaxImportBytes >> 20));
+    };
+    if (!in.isSequential() && in.size() > kMaxImportBytes)
+        throw tooLarge();
+    // A device or pipe is read in pieces up to the bound; an export starts
+    // with its object, so what does not is left at its first piece.
+    constexpr qint64 kPiece = qint64(1) << 20;
+    QByteArray bytes;
+    bool started = false;
+    for (;;) {
+        const QByteArray piece = in.read(kPiece);
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+        if (bytes.size() > kMaxImportBytes)
+            throw tooLarge();
+        if (!started) {
+            const auto first =
+                std::find_if(piece.begin(), piece.end(), [](char c) { return !std::isspace(uchar(c)); });
+            started = first != piece.end();
+            if (started && *first != '{')
+                break;
+        }
+    }
+    if (in.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("The file ") + Quoted(fileName) + QStringLiteral(" cannot be read: ") +
+                       in.errorString());
+    return bytes;
+}
+
+// Makes the new Action File or Dravelin File target with the table set's
+// own create, as New in the program does, and fill puts records into the
+// new tables. Nothing of a failed one is left behind.
+void CreateActionFile(TDataModuleMain &data, const QString &target, const std::function<void()> &fill)
+{
     RefuseExisting(target);
     const auto lock = TActionFileSession::LockForChange(target);
     const bool container = TActionFileSession::IsDravelinFile(target);
@@ -700,14 +780,13 @@ int CmdImport(TDataModuleMain &data, const QStringList &arguments)
         throw AppError(e.message() + QLatin1Char(' ') + Quoted(target));
     }
     try {
-        ImportJson(data, json);
+        fill();
         data.Tables.Close();
     } catch (...) {
         for (TableMember member : kTableMembers)
             data.Tables.Table(member)->Abandon();
         data.Tables.Close();
         data.Tables.Reset();
-        // Nothing of a failed import is left behind.
         if (!container)
             for (const QString &member : TACTFiles(actFile).Names())
                 QFile::remove(member);
@@ -716,6 +795,52 @@ int CmdImport(TDataModuleMain &data, const QStringList &arguments)
     data.Tables.Reset();
     if (container)
         TActionFileSession::Pack(actFile, target);
+}
+
+// The new file of import and new: an Action File or a Dravelin File.
+QString NewFileArgument(const TCommandLine &line, const QString &command)
+{
+    const QString target = line.Args().at(0);
+    if (!target.endsWith(QStringLiteral(".act"), Qt::CaseInsensitive) &&
+        !TActionFileSession::IsDravelinFile(target))
+        throw UsageError(command + QStringLiteral(": FILE must end in .act or .dravelin"));
+    return target;
+}
+
+int CmdNew(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(QStringLiteral("new"),
+                      QStringLiteral("Creates a new, empty Action File (or Dravelin File) as New in the "
+                                     "program does: the header from the settings' company and department, "
+                                     "your login as its home actor, today as its date."));
+    line.Positional(QStringLiteral("FILE"),
+                    QStringLiteral("The new file (.act or .dravelin); it must not exist."));
+    if (!line.Parse(arguments, 1))
+        return ExitOk;
+    CreateActionFile(data, NewFileArgument(line, QStringLiteral("new")), [] {});
+    return ExitOk;
+}
+
+int CmdImport(TDataModuleMain &data, const QStringList &arguments)
+{
+    TCommandLine line(QStringLiteral("import"),
+                      QStringLiteral("Creates a new Action File (or Dravelin File) from a json export."));
+    line.Positional(QStringLiteral("FILE"), QStringLiteral("The new file; it must not exist."));
+    line.Positional(QStringLiteral("IN"), QStringLiteral("The json file made by export --format json."));
+    const QCommandLineOption format =
+        ValueOption(QStringLiteral("format"), QStringLiteral("json."), QStringLiteral("format"));
+    line.Parser().addOption(format);
+    if (!line.Parse(arguments, 2))
+        return ExitOk;
+    if (line.Choice(format, {QStringLiteral("json")}).isEmpty())
+        throw UsageError(QStringLiteral("import: --format json is required"));
+    const QString target = NewFileArgument(line, QStringLiteral("import"));
+    const QString inFile = line.Args().at(1);
+    TCommandInputs inputs;
+    inputs.Add(inFile, QStringLiteral("the file ") + Quoted(inFile));
+    inputs.RefuseOutputs(TCommandInputs::FilesOf(target, TActionFileSession::IsDravelinFile(target)));
+    const QByteArray json = ReadImport(inFile);
+    CreateActionFile(data, target, [&] { ImportJson(data, json); });
     return ExitOk;
 }
 
@@ -793,7 +918,7 @@ int CmdAdd(TDataModuleMain &data, const QStringList &arguments)
     const QString added = actions.FieldByName(QStringLiteral("ID")).AsString() + QLatin1Char('\t') +
                           actions.FieldByName(QStringLiteral("ATTRIBUTE")).AsString() + QLatin1Char('\n');
     session.Commit();
-    WriteOut(added);
+    WriteOut(OutputIsTerminal() ? TerminalText(added, u"\t\n") : added);
     return ExitOk;
 }
 
@@ -864,6 +989,9 @@ int CmdPack(TDataModuleMain &data, const QStringList &arguments)
     const QString actFile = line.Args().at(0), container = line.Args().at(1);
     if (TActionFileSession::IsDravelinFile(actFile))
         throw UsageError(QStringLiteral("pack: FILE must be an Action File (.act)"));
+    TCommandInputs inputs;
+    inputs.AddActionFile(actFile);
+    inputs.RefuseOutputs(TCommandInputs::FilesOf(container, true));
     const auto lock = TActionFileSession::LockForChange(actFile);
     const auto containerLock = TActionFileSession::LockForChange(container);
     {
@@ -888,6 +1016,9 @@ int CmdUnpack(TDataModuleMain &data, const QStringList &arguments)
         throw UsageError(QStringLiteral("unpack: OUT must end in .act"));
     if (!QFileInfo(container).isFile())
         throw AppError(QStringLiteral("The file ") + Quoted(container) + QStringLiteral(" cannot be opened"));
+    TCommandInputs inputs;
+    inputs.AddActionFile(container);
+    inputs.RefuseOutputs(TCommandInputs::FilesOf(actFile, false));
     const TACTFiles targets(actFile);
     for (const QString &member : targets.Names())
         RefuseExisting(member);
@@ -1039,6 +1170,7 @@ int CmdReportDigest(TDataModuleMain &data, const QStringList &arguments)
     }
     const QString index = ListIndex(*data.cdsActions, line, sort, QStringLiteral("report digest"));
     const QString fileName = line.Args().at(0);
+    RefuseOutputOverInput(fileName, line.Value(output));
     TActionFileSession session(data, fileName, TActionFileSession::Read);
     if (options.allActions) {
         listOptions.Apply(line, data);
@@ -1153,8 +1285,13 @@ int CmdReportTable(TDataModuleMain &data, bool contacts, const QStringList &argu
                     .arg(command, ReportFontSizes().join(QStringLiteral(", ")), Quoted(options.fontSize)));
     }
     options.colors = !line.IsSet(noColors);
+    // A page without a column or a row is no page: an existing file is kept.
+    if (options.columns.isEmpty())
+        throw AppError(command + QStringLiteral(": --columns names no column to report"));
 
-    TActionFileSession session(data, line.Args().at(0), TActionFileSession::Read);
+    const QString fileName = line.Args().at(0);
+    RefuseOutputOverInput(fileName, line.Value(output));
+    TActionFileSession session(data, fileName, TActionFileSession::Read);
     TTable &table = contacts ? *data.cdsActor : *data.cdsActions;
     if (!contacts)
         filter.Apply(line, data);
@@ -1169,6 +1306,9 @@ int CmdReportTable(TDataModuleMain &data, bool contacts, const QStringList &argu
                              .arg(command, Quoted(line.Value(sort)), indexes.join(QStringLiteral(", "))));
     table.SetIndexName(index);
     table.First();
+    if (table.RecordCount() == 0)
+        throw AppError(Quoted(fileName) + (contacts ? QStringLiteral(": no contact to report")
+                                                    : QStringLiteral(": no listed action to report")));
     const QDate today = QDate::currentDate();
     options.title = line.IsSet(title) ? line.Value(title)
                     : contacts        ? ContactsReportTitle(data, today)
@@ -1207,6 +1347,7 @@ struct TCommand {
 const QList<TCommand> &Commands()
 {
     static const QList<TCommand> commands{
+        {"new", "FILE", CmdNew},
         {"list",
          "FILE [--filter all|open|resolved|mine] [--actor NAME] [--sort INDEX] [--format table|json|csv]",
          CmdList},
@@ -1243,6 +1384,8 @@ int RunCommandLine(TDataModuleMain &data, const QStringList &arguments)
 {
     const auto fail = [](const QString &message, int code) {
         QString line = message.simplified();
+        if (::isatty(STDERR_FILENO))
+            line = TerminalText(line);
         std::fputs(qPrintable(kProgram + QStringLiteral(": ") + line + QLatin1Char('\n')), stderr);
         return code;
     };

@@ -89,10 +89,12 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
         else if (!text.isEmpty())
             sqlite3_bind_text(stmt, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         while (select.Step()) {
-            std::vector<QVariant> values;
+            std::vector<QVariant> values, cells;
             values.reserve(size_t(fields.size()));
+            cells.reserve(size_t(fields.size()));
             for (int i = 0; i < fields.size(); ++i) {
                 sqlite3_value *cell = sqlite3_column_value(stmt, i + 1);
+                cells.push_back(QVariant::fromValue(StoredCell::Of(cell)));
                 const int type = sqlite3_value_type(cell);
                 const TFieldDef &def = fields[i];
                 if (type == SQLITE_NULL) {
@@ -106,6 +108,7 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
             }
             rowIds_.push_back(sqlite3_column_int64(stmt, 0));
             values_.push_back(values);
+            cells_.push_back(std::move(cells));
             rows.push_back(std::move(values));
         }
     } catch (const AppError &error) {
@@ -129,6 +132,10 @@ void TRecordPatch::Write()
         auto copy = std::make_unique<TRecord>();
         copy->values = records[i]->values;
         copy->rowId = read ? rowIds_[i] : 0;
+        // What the command did not change goes back as the file held it.
+        for (size_t field = 0; read && field < now.size(); ++field)
+            if (now[field] == values_[i][field])
+                copy->values[field] = cells_[i][field];
         copies.push_back(std::move(copy));
     }
     if (copies.empty())

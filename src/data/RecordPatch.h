@@ -16,8 +16,9 @@ class Database;
 // never writes the file itself), edited there with the table's own rules,
 // and Write() stores them as the table's own write of its changes does
 // (TTableFile::WriteChanges): the records read and since changed updated in
-// place, the records added appended after the highest row id, in one
-// transaction on the file, synced to the disk. The caller holds the file's
+// place, their values the command did not change written back exactly as
+// the file held them, and the records added appended after the highest row
+// id, in one transaction on the file, synced to the disk. The caller holds the file's
 // lock throughout, as for any change.
 //
 // The file is checked as a load checks it (a table file of this program, of
@@ -49,4 +50,5 @@ private:
     std::unique_ptr<TableFileSql::Database> db_; // read, all in one transaction
     std::vector<qint64> rowIds_;                 // of the records read, in the order read
     std::vector<std::vector<QVariant>> values_;  // their values as read
+    std::vector<std::vector<QVariant>> cells_;   // and as the file holds them (StoredCell)
 };

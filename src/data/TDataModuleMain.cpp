@@ -3,6 +3,7 @@
 #include "Formats.h"
 #include "TSettings.h"
 
+#include <QFileInfo>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -156,6 +157,11 @@ QString TDataModuleMain::LoginName()
 QString TDataModuleMain::HomeActor() const
 {
     return cdsAction->Active() ? cdsAction->FieldByName(QStringLiteral("ACTOR_HOME")).AsString() : QString();
+}
+
+QString TDataModuleMain::ShownFileName() const
+{
+    return QFileInfo(ContainerFileName.isEmpty() ? Tables.FileName() : ContainerFileName).absoluteFilePath();
 }
 
 QString TDataModuleMain::DefaultActor() const

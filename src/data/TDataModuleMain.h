@@ -30,6 +30,9 @@ public:
     TTables Tables;
     TGlobalTempFiles TempFiles;
     QString AuxiliaryFolder;
+    // The Dravelin File the open Action File was unpacked from, while it is
+    // open; empty for an Action File opened where it lies.
+    QString ContainerFileName;
 
     int NextId(TRecordKind kind) { return Tables.NextId(kind); }
     int LastActionId() const { return Tables.LastActionId(); }
@@ -38,6 +41,10 @@ public:
     QString DefaultActor() const;
     // The header's home actor; empty while no Action File is open.
     QString HomeActor() const;
+    // The open file as pages name it where its title is blank: the full
+    // path of the Dravelin File it was unpacked from, else of the Action
+    // File, so one file always gives the same page, never a temporary name.
+    QString ShownFileName() const;
     static QString LoginName();
 
     void FilterLogByAction();

@@ -39,6 +39,10 @@ QByteArray EncodeTime(const QTime &time)
 
 void Bind(sqlite3_stmt *stmt, int column, const TFieldDef &field, const QVariant &value)
 {
+    if (value.userType() == qMetaTypeId<StoredCell>()) {
+        sqlite3_bind_value(stmt, column, value.value<StoredCell>().value.get());
+        return;
+    }
     if (!value.isValid() || value.isNull()) {
         sqlite3_bind_null(stmt, column);
         return;

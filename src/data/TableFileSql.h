@@ -10,10 +10,12 @@
 
 #include <QDate>
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QTime>
 #include <QVariant>
 #include <limits>
+#include <memory>
 #include <sqlite3.h>
 
 namespace TableFileSql {
@@ -81,6 +83,17 @@ public:
 private:
     const Database &db_;
     sqlite3_stmt *stmt_ = nullptr;
+};
+
+// A cell as the file holds it, its type and bytes, for a record value that
+// is written back as it was read: a text that is not UTF-8, or a blob,
+// would not survive being decoded and encoded again.
+struct StoredCell {
+    std::shared_ptr<sqlite3_value> value;
+    static StoredCell Of(sqlite3_value *cell)
+    {
+        return {std::shared_ptr<sqlite3_value>(sqlite3_value_dup(cell), sqlite3_value_free)};
+    }
 };
 
 inline QString Quoted(const QString &name)
@@ -182,3 +195,5 @@ inline QVariant DecodeCell(const TFieldDef &field, sqlite3_value *cell, int type
 }
 
 } // namespace TableFileSql
+
+Q_DECLARE_METATYPE(TableFileSql::StoredCell)

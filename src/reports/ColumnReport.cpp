@@ -18,15 +18,9 @@ QString Quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// Nothing above U+0020.
-bool IsBlank(const QString &text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0x20; });
-}
-
 QString HeaderTitle(TDataModuleMain &data)
 {
-    return Quoted(data.cdsAction->FieldByName(QStringLiteral("TITLE")).AsString().trimmed());
+    return Quoted(TrimBlanks(data.cdsAction->FieldByName(QStringLiteral("TITLE")).AsString()));
 }
 
 struct TCellColors {
@@ -162,7 +156,7 @@ private:
     {
         switch (kind) {
         case TCellKind::Severity: {
-            const QString severity = UpperCase(Text(severity_).trimmed());
+            const QString severity = UpperCase(TrimBlanks(Text(severity_)));
             return severity == QLatin1String("HIGH") || severity == QLatin1String("BLOCKING") ||
                    severity == QLatin1String("RED ALERT");
         }
@@ -186,7 +180,7 @@ private:
             page_.Add({opening, HtmlCellText(text), kCellEnd});
             return;
         }
-        if (IsBlank(text)) {
+        if (IsBlankText(text)) {
             page_.Add({opening, u"&nbsp;", kCellEnd});
             return;
         }

@@ -99,12 +99,6 @@ const QString kTopRow = QStringLiteral("<tr VALIGN=\"top\">");
 const QString kRowEnd = QStringLiteral("</tr>");
 const QString kTableEnd = QStringLiteral("</table>");
 
-// Nothing above U+0020: such a title is no title.
-bool IsBlank(const QString &text)
-{
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0x20; });
-}
-
 // A table and the rows of one action's records in it, in the table's order.
 struct TDetailRows {
     TTable *table;
@@ -184,7 +178,7 @@ private:
 QString TDigestWriter::Title() const
 {
     const QString title = data_.cdsAction->FieldByName(QStringLiteral("TITLE")).AsString();
-    return HtmlEncodeText(IsBlank(title) ? data_.Tables.FileName() : title);
+    return HtmlEncodeText(IsBlankText(title) ? data_.ShownFileName() : title);
 }
 
 void TDigestWriter::Head(bool withStyle)
@@ -323,7 +317,7 @@ void TDigestWriter::ActionBlock(bool withHeading)
         const bool overdue = IsActionOverdue(
             finished, status, actions_.Fields(field_.value(QStringLiteral("DATE_DUE"))).AsDate(), today_);
         const bool onHold = !finished.isValid() && UpperCase(status) == QLatin1String("ON HOLD");
-        const QString severity = UpperCase(ActionText("SEVERITY").trimmed());
+        const QString severity = UpperCase(TrimBlanks(ActionText("SEVERITY")));
         const bool severe = severity == QLatin1String("HIGH") || severity == QLatin1String("BLOCKING") ||
                             severity == QLatin1String("RED ALERT");
 
@@ -611,7 +605,7 @@ QString DigestFileName(TDataModuleMain &data, const TDigestOptions &options, con
                SafeFileNamePart(data.cdsActions->FieldByName(QStringLiteral("ID_ACTION")).AsString()) +
                QStringLiteral(".html");
     const QString title = data.cdsAction->FieldByName(QStringLiteral("TITLE")).AsString();
-    if (IsBlank(title))
+    if (IsBlankText(title))
         return date + QStringLiteral("_Action Digest of Action List.html");
     return date + QStringLiteral("_Action Digest of Action List ") + SafeFileNamePart(title) +
            QStringLiteral(".html");

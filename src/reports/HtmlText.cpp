@@ -31,10 +31,31 @@ QString HtmlEncodeText(const QString &text)
     return encoded;
 }
 
+namespace {
+bool IsBlank(QChar c)
+{
+    return c.unicode() <= 0x20;
+}
+} // namespace
+
+bool IsBlankText(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), IsBlank);
+}
+
+QString TrimBlanks(const QString &text)
+{
+    qsizetype start = 0, end = text.size();
+    while (start < end && IsBlank(text[start]))
+        ++start;
+    while (end > start && IsBlank(text[end - 1]))
+        --end;
+    return start == 0 && end == text.size() ? text : text.mid(start, end - start);
+}
+
 QString HtmlNonBlank(const QString &text)
 {
-    const bool blank = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0x20; });
-    return blank ? QStringLiteral("&nbsp;") : text;
+    return IsBlankText(text) ? QStringLiteral("&nbsp;") : text;
 }
 
 QString HtmlCellText(const QString &text)

@@ -11,6 +11,13 @@
 // quotes and every other character stay.
 QString HtmlEncodeText(const QString &text);
 
+// A blank of a page is a character from U+0000 to U+0020: the space and
+// every control character. Every test for a blank value and every trim of a
+// page uses this one rule.
+bool IsBlankText(QStringView text);
+// text without the blanks at either end.
+QString TrimBlanks(const QString &text);
+
 // "&nbsp;" when text holds nothing above U+0020, so the cell keeps its border
 // and height; otherwise text unchanged, surrounding blanks included.
 QString HtmlNonBlank(const QString &text);

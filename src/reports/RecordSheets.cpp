@@ -147,7 +147,7 @@ QStringList PropertiesSheetLines(TTable &header, const QString &fileName, const 
     const QString title = header.FieldByName(QStringLiteral("TITLE")).AsString();
     // The page title takes the path for a title of blanks, the heading only
     // for an empty one.
-    const QString pageTitle = HtmlEncodeText(title.trimmed().isEmpty() ? fileName : title);
+    const QString pageTitle = HtmlEncodeText(IsBlankText(title) ? fileName : title);
     const QString headingTitle = HtmlEncodeText(title.isEmpty() ? fileName : title);
     QStringList lines{QStringLiteral("<HTML>"),
                       QStringLiteral("<HEAD>"),
@@ -204,5 +204,5 @@ void PrintStatementSheet(TDataModuleMain &data)
 
 void PrintPropertiesSheet(TDataModuleMain &data, const QDate &today)
 {
-    ShowPage(data.TempFiles, PropertiesSheetLines(*data.cdsAction, data.Tables.FileName(), today));
+    ShowPage(data.TempFiles, PropertiesSheetLines(*data.cdsAction, data.ShownFileName(), today));
 }

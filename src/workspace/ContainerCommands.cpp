@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace {
 const QString &FileErrorCaption()
@@ -95,6 +96,10 @@ bool OpenDravelinFile(TActionListView &view, const QString &containerFileName)
         return false;
     }
 
+    // Pages name the container, not the temporary files, while it is open.
+    TDataModuleMain &data = DataModuleMain();
+    data.ContainerFileName = containerFileName;
+    const auto forget = qScopeGuard([&] { data.ContainerFileName.clear(); });
     // A container opened read-only is never written back.
     if (readOnly)
         return OpenActionFile(view, actFile, true, true);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cerrno>
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void writeAndCopyReplaceTheWholeFile();
     void failureKeepsTheOldFileAndNamesTheCause_data();
     void failureKeepsTheOldFileAndNamesTheCause();
+    void symbolicLinkIsRefused_data();
+    void symbolicLinkIsRefused();
 };
 
 namespace {
@@ -117,6 +120,47 @@ void TestDurableFile::failureKeepsTheOldFileAndNamesTheCause()
     if (fault != "folder")
         QVERIFY(ReadFileBytes(target) == old);
     QCOMPARE(FolderEntries(folder), QStringList{"target"});
+}
+
+void TestDurableFile::symbolicLinkIsRefused_data()
+{
+    QTest::addColumn<bool>("dangling");
+    QTest::addColumn<bool>("copy");
+    QTest::newRow("link to a file") << false << false;
+    QTest::newRow("link to a file, copy") << false << true;
+    QTest::newRow("dangling link") << true << false;
+    QTest::newRow("dangling link, copy") << true << true;
+}
+
+// A name planted as a link in a shared folder: neither the file it points to
+// nor a new file where it points is written, and the link stays.
+void TestDurableFile::symbolicLinkIsRefused()
+{
+    QFETCH(bool, dangling);
+    QFETCH(bool, copy);
+    QTemporaryDir dir;
+    const QString victim = dir.filePath("victim");
+    const QString link = dir.filePath("shared/out");
+    QVERIFY(QDir().mkpath(dir.filePath("shared")));
+    if (!dangling)
+        QVERIFY(WriteFileBytes(victim, "precious"));
+    QVERIFY(QFile::link(victim, link));
+    QVERIFY(WriteFileBytes(dir.filePath("source"), "new content"));
+
+    QString error;
+    const bool written = copy ? CopyFileDurably(dir.filePath("source"), link, &error)
+                              : WriteFileDurably(link, "new content", &error);
+    QVERIFY(!written);
+    QCOMPARE(error, QString("it is a symbolic link; name the file it points to"));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), victim);
+    if (dangling)
+        QVERIFY(!QFileInfo::exists(victim));
+    else
+        QVERIFY(ReadFileBytes(victim) == "precious");
+    // No new content was left beside the link (a dangling link lists as a system entry).
+    QCOMPARE(QDir(dir.filePath("shared"))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{"out"});
 }
 
 QTEST_GUILESS_MAIN(TestDurableFile)

@@ -1,4 +1,5 @@
 #include "ActionFileLock.h"
+#include "ActionUid.h"
 #include "ColumnReport.h"
 #include "Digest.h"
 #include "HtmlPage.h"
@@ -14,7 +15,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
+#include <fcntl.h>
 #include <libical/ical.h>
+#include <poll.h>
+#include <pty.h>
+#include <sqlite3.h>
+#include <termios.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(TColumnReportOptions)
 
@@ -68,6 +75,35 @@ QDate Day(int year, int month, int day)
     return QDate(year, month, day);
 }
 
+// The columns of the first row sql gives on the table file, as text; runs
+// a statement that gives none.
+QStringList SqlRow(const QString &fileName, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    QStringList row;
+    if (sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+            for (int column = 0; column < sqlite3_column_count(stmt); ++column)
+                row.append(
+                    QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column))));
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return row;
+}
+
+// The UIDs of the iCalendar export of fileName, in the order written.
+QStringList IcalUids(const QByteArray &calendar)
+{
+    QStringList uids;
+    for (const QByteArray &line : calendar.split('\n'))
+        if (line.startsWith("UID:"))
+            uids.append(QString::fromUtf8(line.mid(4).trimmed()));
+    return uids;
+}
+
 } // namespace
 
 class TestCli : public QObject {
@@ -78,9 +114,8 @@ private:
 
     QString Path(const QString &name) const { return ws.dir->filePath(name); }
 
-    Run Cli(const QStringList &arguments, const QMap<QString, QString> &extraEnv = {})
+    QProcessEnvironment Environment(const QMap<QString, QString> &extraEnv = {}) const
     {
-        QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // The settings of the run are those of this test's folder only.
         env.insert(QStringLiteral("HOME"), ws.dir->path());
@@ -89,7 +124,15 @@ private:
         env.remove(QStringLiteral("COLUMNS"));
         for (auto it = extraEnv.begin(); it != extraEnv.end(); ++it)
             env.insert(it.key(), it.value());
-        process.setProcessEnvironment(env);
+        return env;
+    }
+
+    Run Cli(const QStringList &arguments, const QMap<QString, QString> &extraEnv = {},
+            const QString &workingDirectory = QString())
+    {
+        QProcess process;
+        process.setProcessEnvironment(Environment(extraEnv));
+        process.setWorkingDirectory(workingDirectory.isEmpty() ? ws.dir->path() : workingDirectory);
         process.start(QStringLiteral(DRAVELIN_CLI), arguments);
         Run run;
         if (!process.waitForFinished(120000))
@@ -98,6 +141,41 @@ private:
         run.out = process.readAllStandardOutput();
         run.err = process.readAllStandardError();
         return run;
+    }
+
+    // What dravelin-cli writes to standard output when that is a terminal:
+    // a pseudo terminal in raw mode, so the bytes arrive as written.
+    QByteArray CliOnTerminal(const QStringList &arguments)
+    {
+        int master = -1, slave = -1;
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+            return QByteArray("openpty failed");
+        termios mode{};
+        ::tcgetattr(slave, &mode);
+        ::cfmakeraw(&mode);
+        ::tcsetattr(slave, TCSANOW, &mode);
+        ::fcntl(master, F_SETFD, FD_CLOEXEC);
+        ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+        QProcess process;
+        process.setProcessEnvironment(Environment());
+        process.setWorkingDirectory(ws.dir->path());
+        process.setChildProcessModifier([slave] { ::dup2(slave, STDOUT_FILENO); });
+        process.start(QStringLiteral(DRAVELIN_CLI), arguments);
+        process.waitForStarted();
+        ::close(slave);
+        // Read until the program has ended and the terminal is closed.
+        QByteArray out;
+        pollfd ready{master, POLLIN, 0};
+        while (::poll(&ready, 1, 60000) > 0) {
+            char buffer[4096];
+            const ssize_t got = ::read(master, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            out.append(buffer, got);
+        }
+        process.waitForFinished();
+        ::close(master);
+        return out;
     }
 
     void WriteSettings(const QByteArray &ini)
@@ -207,6 +285,18 @@ private:
         return actFile;
     }
 
+    // Sets a field of the header of actFile as the program would.
+    void SetHeaderText(const QString &actFile, const QString &field, const QString &text)
+    {
+        TDataModuleMain &data = *ws.data;
+        data.Tables.Open(actFile, false);
+        data.cdsAction->Edit();
+        data.cdsAction->FieldByName(field).SetAsString(text);
+        data.cdsAction->Post();
+        data.Tables.Close();
+        data.Tables.Reset();
+    }
+
     QString Expected(const QString &name) const { return QStringLiteral(DRAVELIN_CLI_DATA "/") + name; }
 
 private Q_SLOTS:
@@ -306,11 +396,14 @@ private Q_SLOTS:
         for (icalcomponent *todo = icalcomponent_get_first_component(calendar, ICAL_VTODO_COMPONENT); todo;
              todo = icalcomponent_get_next_component(calendar, ICAL_VTODO_COMPONENT))
             byUid.insert(QString::fromUtf8(icalcomponent_get_uid(todo)), todo);
-        QCOMPARE(byUid.keys(),
-                 (QStringList{QStringLiteral("fixture-1@dravelin"), QStringLiteral("fixture-2@dravelin"),
-                              QStringLiteral("fixture-3@dravelin")}));
+        // Each action's own identity in this file.
+        ws.data->Tables.Open(actFile, false);
+        const QString key = ActionFileKey(*ws.data->cdsAction);
+        ws.data->Tables.Close();
+        const auto uid = [&](int id) { return ActionUid(key, id); };
+        QCOMPARE(byUid.keys(), (QStringList{uid(1), uid(2), uid(3)}));
 
-        icalcomponent *first = byUid.value(QStringLiteral("fixture-1@dravelin"));
+        icalcomponent *first = byUid.value(uid(1));
         QCOMPARE(QString::fromUtf8(icalcomponent_get_summary(first)),
                  QStringLiteral("Inspect the quay wall"));
         QCOMPARE(QString::fromUtf8(icalcomponent_get_description(first)),
@@ -329,12 +422,11 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(icalproperty_get_categories(category)), QStringLiteral("Civil"));
         icalproperty *related = icalcomponent_get_first_property(first, ICAL_RELATEDTO_PROPERTY);
         QVERIFY(related);
-        QCOMPARE(QString::fromUtf8(icalproperty_get_relatedto(related)),
-                 QStringLiteral("fixture-2@dravelin"));
+        QCOMPARE(QString::fromUtf8(icalproperty_get_relatedto(related)), uid(2));
         QCOMPARE(icalparameter_get_reltype(icalproperty_get_first_parameter(related, ICAL_RELTYPE_PARAMETER)),
                  ICAL_RELTYPE_CHILD);
 
-        icalcomponent *second = byUid.value(QStringLiteral("fixture-2@dravelin"));
+        icalcomponent *second = byUid.value(uid(2));
         QCOMPARE(icalcomponent_get_status(second), ICAL_STATUS_COMPLETED);
         icalproperty *completed = icalcomponent_get_first_property(second, ICAL_COMPLETED_PROPERTY);
         QVERIFY(completed);
@@ -344,13 +436,13 @@ private Q_SLOTS:
                  7);
         related = icalcomponent_get_first_property(second, ICAL_RELATEDTO_PROPERTY);
         QVERIFY(related);
-        QCOMPARE(QString::fromUtf8(icalproperty_get_relatedto(related)),
-                 QStringLiteral("fixture-1@dravelin"));
+        QCOMPARE(QString::fromUtf8(icalproperty_get_relatedto(related)), uid(1));
         QCOMPARE(icalparameter_get_reltype(icalproperty_get_first_parameter(related, ICAL_RELTYPE_PARAMETER)),
                  ICAL_RELTYPE_PARENT);
 
-        icalcomponent *third = byUid.value(QStringLiteral("fixture-3@dravelin"));
-        QCOMPARE(icalcomponent_get_status(third), ICAL_STATUS_CANCELLED);
+        // A new action ("Void") is still to be done, not cancelled.
+        icalcomponent *third = byUid.value(uid(3));
+        QCOMPARE(icalcomponent_get_status(third), ICAL_STATUS_NEEDSACTION);
         QCOMPARE(QString::fromUtf8(icalcomponent_get_summary(third)),
                  QStringLiteral("Buy \"fenders\", ropes"));
         QCOMPARE(QString::fromUtf8(icalcomponent_get_description(third)),
@@ -628,6 +720,16 @@ private Q_SLOTS:
                                   << QStringList{QStringLiteral("set"), fixture, QStringLiteral("QUAY-1"),
                                                  QStringLiteral("DATE_DUE=soon")}
                                   << QStringLiteral("\"soon\" is not a date for DATE_DUE");
+        QTest::newRow("text longer than its field, set")
+            << QString()
+            << QStringList{QStringLiteral("set"), fixture, QStringLiteral("QUAY-1"),
+                           QStringLiteral("SYNOPSIS=") + QString(5000, QLatin1Char('x'))}
+            << QStringLiteral("The text of SYNOPSIS has 5000 characters; the field holds at most 256");
+        QTest::newRow("Action ID longer than its field, add")
+            << QString()
+            << QStringList{QStringLiteral("add"), fixture, QStringLiteral("--id"),
+                           QString(129, QLatin1Char('Q'))}
+            << QStringLiteral("The text of ID_ACTION has 129 characters; the field holds at most 128");
         QTest::newRow("held by another program")
             << QStringLiteral("lock")
             << QStringList{QStringLiteral("resolve"), fixture, QStringLiteral("QUAY-1")}
@@ -946,6 +1048,359 @@ private Q_SLOTS:
         QCOMPARE(ReadAll(out), page.Bytes());
     }
 
+    // An output that is one of the files the command reads (the Action File,
+    // a table file, its lock file, the container, the file imported) is
+    // refused before anything is written, whatever path names it.
+    void outputOverAnInputIsRefused_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const QString f = QStringLiteral("fixture.act");
+        QTest::newRow("digest over the Action File") << "" << QStringList{"report", "digest", f, "-o", f}
+                                                     << "it is the Action File \"fixture.act\" itself";
+        QTest::newRow("json export over a table file")
+            << "" << QStringList{"export", f, "--format", "json", "-o", "./" + f + "._actions"}
+            << "it is the table file \"fixture.act._actions\" of the Action File \"fixture.act\"";
+        QTest::newRow("list report over the lock file, not made yet")
+            << "" << QStringList{"report", "list", f, "-o", f + ".lock"}
+            << "it is the lock file of the Action File \"fixture.act\"";
+        QTest::newRow("csv export over a hard link of a table file")
+            << "hard link" << QStringList{"export", f, "--format", "csv", "-o", "contacts.csv"}
+            << "it is the table file \"fixture.act._actor\"";
+        QTest::newRow("export over a table file while the program holds the file")
+            << "lock" << QStringList{"export", f, "--format", "ical", "-o", f + "._actor"}
+            << "it is the table file \"fixture.act._actor\"";
+        QTest::newRow("pack over a table file") << "" << QStringList{"pack", f, f + "._actions"}
+                                                << "it is the table file \"fixture.act._actions\"";
+        QTest::newRow("digest over the Dravelin File")
+            << "container"
+            << QStringList{"report", "digest", "fixture.dravelin", "-o", "../work/fixture.dravelin"}
+            << "it is the Dravelin File \"fixture.dravelin\" itself";
+        QTest::newRow("import over the file imported")
+            << "leftover" << QStringList{"import", "new.act", "--format", "json", "new.act._log"}
+            << "it is the file \"new.act._log\"";
+    }
+    void outputOverAnInputIsRefused()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const QString folder = Path(QStringLiteral("work"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString actFile = MakeFixture(QStringLiteral("work/fixture.act"));
+        std::unique_ptr<TFileLock> lock;
+        if (setup == QLatin1String("hard link"))
+            QCOMPARE(::link(QFile::encodeName(actFile + QStringLiteral("._actor")).constData(),
+                            QFile::encodeName(folder + QStringLiteral("/contacts.csv")).constData()),
+                     0);
+        if (setup == QLatin1String("lock")) {
+            lock = std::make_unique<TFileLock>(actFile);
+            QCOMPARE(lock->TryLock(), TFileLock::Locked);
+        }
+        if (setup == QLatin1String("container"))
+            QCOMPARE(
+                Cli({QStringLiteral("pack"), actFile, folder + QStringLiteral("/fixture.dravelin")}).exitCode,
+                0);
+        if (setup == QLatin1String("leftover"))
+            QVERIFY(QFile::copy(Expected(QStringLiteral("fixture.json")),
+                                folder + QStringLiteral("/new.act._log")));
+        const auto before = Snapshot(ws.dir->path());
+        const Run run = Cli(arguments, {}, folder);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.out, QByteArray());
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(run.err.contains("Cannot write"), run.err.constData());
+        QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
+        QCOMPARE(Snapshot(ws.dir->path()), before);
+    }
+
+    // A name planted as a symbolic link in a shared folder: the file it
+    // points to is not replaced, nor is a file made where it points.
+    void outputThatIsASymbolicLinkIsRefused_data()
+    {
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("link to another's file") << false;
+        QTest::newRow("dangling link") << true;
+    }
+    void outputThatIsASymbolicLinkIsRefused()
+    {
+        QFETCH(bool, dangling);
+        const QString actFile = MakeFixture();
+        const QString victim = Path(QStringLiteral("victim.txt"));
+        const QString planted = Path(QStringLiteral("shared/digest.html"));
+        QVERIFY(QDir().mkpath(Path(QStringLiteral("shared"))));
+        if (!dangling) {
+            QFile file(victim);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("precious");
+        }
+        QVERIFY(QFile::link(victim, planted));
+        const Run run =
+            Cli({QStringLiteral("report"), QStringLiteral("digest"), actFile, QStringLiteral("-o"), planted});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(run.err.contains("it is a symbolic link"), run.err.constData());
+        QCOMPARE(QFileInfo(planted).symLinkTarget(), victim);
+        if (dangling)
+            QVERIFY(!QFileInfo::exists(victim));
+        else
+            QCOMPARE(ReadAll(victim), QByteArray("precious"));
+    }
+
+    // A report with nothing to show leaves an existing page alone.
+    void emptyReportKeepsAnExistingPage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("list, a filter that matches nothing")
+            << QStringList{"report", "list", "fixture.act", "--actor", "Nobody"}
+            << "no listed action to report";
+        QTest::newRow("list, no column")
+            << QStringList{"report", "list", "fixture.act", "--columns", ","} << "no column to report";
+        QTest::newRow("list of an empty file")
+            << QStringList{"report", "list", "empty.act"} << "no listed action to report";
+        QTest::newRow("contacts of a file without contacts")
+            << QStringList{"report", "contacts", "empty.act", "--columns", "all"} << "no contact to report";
+    }
+    void emptyReportKeepsAnExistingPage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        MakeFixture();
+        QCOMPARE(Cli({QStringLiteral("new"), QStringLiteral("empty.act")}).exitCode, 0);
+        {
+            QFile page(Path(QStringLiteral("page.html")));
+            QVERIFY(page.open(QIODevice::WriteOnly));
+            page.write("<HTML>the page of yesterday</HTML>");
+        }
+        const auto before = Snapshot(ws.dir->path());
+        const Run run = Cli(arguments + QStringList{QStringLiteral("-o"), QStringLiteral("page.html")});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
+        QCOMPARE(Snapshot(ws.dir->path()), before);
+    }
+
+    // What the program cannot hold is refused whole: no file is made.
+    void importRefusesWhatTheFileCannotHold_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("two actions with one number") << "action id"
+                                                     << "The ID 1 of action 3 is already the ID of action 1";
+        QTest::newRow("two log entries with one number")
+            << "log id"
+            << "The ID 2 of log entry 1 of action 2 is already the ID of log entry 2 of action 1";
+        QTest::newRow("text longer than its field")
+            << "long text"
+            << "The text of SYNOPSIS in action 1 has 257 characters; the field holds at most 256";
+        QTest::newRow("more than an export holds") << "huge"
+                                                   << "is larger than 1024 MiB";
+        QTest::newRow("a device without end") << "device"
+                                              << "The JSON file cannot be read";
+    }
+    void importRefusesWhatTheFileCannotHold()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, message);
+        QJsonObject document =
+            QJsonDocument::fromJson(ReadAll(Expected(QStringLiteral("fixture.json")))).object();
+        QJsonArray actions = document.value(QStringLiteral("actions")).toArray();
+        const auto changeAction = [&](int index, const std::function<void(QJsonObject &)> &edit) {
+            QJsonObject action = actions.at(index).toObject();
+            edit(action);
+            actions.replace(index, action);
+        };
+        if (change == QLatin1String("action id"))
+            changeAction(2, [](QJsonObject &action) { action.insert(QStringLiteral("ID"), 1); });
+        if (change == QLatin1String("log id")) {
+            const QJsonValue entry = actions.at(0).toObject().value(QStringLiteral("log")).toArray().at(1);
+            changeAction(
+                1, [&](QJsonObject &action) { action.insert(QStringLiteral("log"), QJsonArray{entry}); });
+        }
+        if (change == QLatin1String("long text"))
+            changeAction(0, [](QJsonObject &action) {
+                action.insert(QStringLiteral("SYNOPSIS"), QString(257, QLatin1Char('x')));
+            });
+        document.insert(QStringLiteral("actions"), actions);
+        QString in = Path(QStringLiteral("in.json"));
+        const QString out = Path(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out));
+        {
+            QFile file(in);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QJsonDocument(document).toJson());
+            // Sparse: a gibibyte that takes no room on the disk.
+            if (change == QLatin1String("huge"))
+                QVERIFY(file.resize((qint64(1) << 30) + 1));
+        }
+        if (change == QLatin1String("device"))
+            in = QStringLiteral("/dev/zero");
+        const Run run = Cli({QStringLiteral("import"), out + QStringLiteral("/copy.act"),
+                             QStringLiteral("--format"), QStringLiteral("json"), in});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err.count('\n'), 1);
+        QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // set changes the fields it names; every other value of the record goes
+    // back as the file held it, bytes that are not UTF-8 and blobs included.
+    void setWritesBackUntouchedValuesExactly()
+    {
+        const QString actFile = MakeFixture();
+        const QString actions = actFile + QStringLiteral("._actions");
+        SqlRow(actions,
+               "UPDATE cdsActions SET SYNOPSIS = CAST(x'48e9ff6c6c6f' AS TEXT), DESCRIPTION = x'00ff10', "
+               "RELATIONS = 'QUAY-1' WHERE ID = 3");
+        const char *cells = "SELECT typeof(SYNOPSIS), hex(SYNOPSIS), typeof(DESCRIPTION), hex(DESCRIPTION), "
+                            "RELATIONS, STATUS FROM cdsActions WHERE ID = 3";
+        const QStringList before = SqlRow(actions, cells);
+        QCOMPARE(before.mid(0, 4), (QStringList{"text", "48E9FF6C6C6F", "blob", "00FF10"}));
+        const Run set = Cli({QStringLiteral("set"), actFile, QStringLiteral("QUAY-3"),
+                             QStringLiteral("STATUS=Active"), QStringLiteral("RELATIONS=QUAY-2")});
+        QCOMPARE(set.err, QByteArray());
+        QCOMPARE(set.exitCode, 0);
+        QCOMPARE(SqlRow(actions, cells), (before.mid(0, 4) + QStringList{"QUAY-2", "Active"}));
+    }
+
+    // Text of the file reaches a terminal as visible characters, never as
+    // commands to it; json, csv and pipes keep its bytes.
+    void terminalShowsControlCharactersOfTheFile_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("list on a terminal") << QStringList{"list", "fixture.act"} << true;
+        QTest::newRow("show on a terminal") << QStringList{"show", "fixture.act", "QUAY-3"} << true;
+        QTest::newRow("search on a terminal") << QStringList{"search", "fixture.act", "fenders"} << true;
+        QTest::newRow("list as csv on a terminal")
+            << QStringList{"list", "fixture.act", "--format", "csv"} << false;
+        QTest::newRow("show into a pipe") << QStringList{"show", "fixture.act", "QUAY-3"} << false;
+    }
+    void terminalShowsControlCharactersOfTheFile()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, terminal);
+        MakeFixture();
+        // Sets the window title, writes the clipboard (OSC 52), clears the
+        // screen and starts a C1 control sequence.
+        const QString synopsis = QStringLiteral(u"Buy \x1b]0;owned\x07 \x1b]52;c;cHduZWQ=\x07"
+                                                u"fenders\x1b[2J\u009b31m");
+        QCOMPARE(Cli({QStringLiteral("set"), QStringLiteral("fixture.act"), QStringLiteral("QUAY-3"),
+                      QStringLiteral("SYNOPSIS=") + synopsis})
+                     .exitCode,
+                 0);
+        const bool csv = arguments.contains(QStringLiteral("csv"));
+        const QByteArray out = csv || terminal ? CliOnTerminal(arguments) : Cli(arguments).out;
+        QVERIFY2(out.contains("fenders"), out.constData());
+        if (terminal) {
+            QVERIFY2(out.contains("Buy ^[]0;owned^G ^[]52;c;cHduZWQ=^Gfenders^[[2J\\x9b31m"),
+                     out.constData());
+            for (const char *control : {"\x1b", "\x07", "\xc2\x9b"})
+                QVERIFY2(!out.contains(control), out.constData());
+        } else {
+            QVERIFY2(out.contains(synopsis.toUtf8()), out.constData());
+        }
+    }
+
+    void newMakesAnEmptyActionFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Action File") << "harbour.act";
+        QTest::newRow("Dravelin File") << "harbour.dravelin";
+    }
+    void newMakesAnEmptyActionFile()
+    {
+        QFETCH(QString, name);
+        WriteSettings("[Company]\nName=Quayside Ltd\nDepartment=Works\n");
+        const Run made = Cli({QStringLiteral("new"), name});
+        QCOMPARE(made.err, QByteArray());
+        QCOMPARE(made.exitCode, 0);
+        QCOMPARE(made.out, QByteArray());
+        if (name.endsWith(QStringLiteral(".act")))
+            for (const QString &member : TACTFiles(Path(name)).Names())
+                QVERIFY2(QFileInfo(member).isFile(), qPrintable(member));
+        // The header of the program's New; no records.
+        const Run exported =
+            Cli({QStringLiteral("export"), name, QStringLiteral("--format"), QStringLiteral("json")});
+        QCOMPARE(exported.exitCode, 0);
+        const QJsonObject document = QJsonDocument::fromJson(exported.out).object();
+        const QJsonObject header = document.value(QStringLiteral("header")).toObject();
+        QCOMPARE(header.value(QStringLiteral("COMPANY")).toString(), QStringLiteral("Quayside Ltd"));
+        QCOMPARE(header.value(QStringLiteral("DEPARTMENT")).toString(), QStringLiteral("Works"));
+        QCOMPARE(header.value(QStringLiteral("ACTOR_HOME")).toString(), TDataModuleMain::LoginName());
+        QCOMPARE(header.value(QStringLiteral("DATE_ENTERED")).toString(),
+                 QDate::currentDate().toString(Qt::ISODate));
+        QVERIFY(document.value(QStringLiteral("actions")).toArray().isEmpty());
+        QVERIFY(document.value(QStringLiteral("contacts")).toArray().isEmpty());
+        // An action can be added at once.
+        QCOMPARE(Cli({QStringLiteral("add"), name, QStringLiteral("--id"), QStringLiteral("QUAY-1")}).out,
+                 QByteArray("1\t_00001\n"));
+
+        const auto before = Snapshot(ws.dir->path());
+        const Run again = Cli({QStringLiteral("new"), name});
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY2(again.err.contains("already exists"), again.err.constData());
+        QCOMPARE(Snapshot(ws.dir->path()), before);
+    }
+
+    // A calendar knows an action again after its file was renamed, moved,
+    // packed and unpacked; another file's actions are others.
+    void icalUidsFollowTheActionNotTheFileName()
+    {
+        const QString actFile = MakeFixture();
+        const auto uids = [&](const QString &fileName) {
+            const Run run =
+                Cli({QStringLiteral("export"), fileName, QStringLiteral("--format"), QStringLiteral("ical")});
+            return run.exitCode == 0 ? IcalUids(run.out) : QStringList{QString::fromUtf8(run.err)};
+        };
+        const QStringList original = uids(actFile);
+        QCOMPARE(original.size(), 3);
+        QCOMPARE(QSet<QString>(original.begin(), original.end()).size(), 3);
+
+        QVERIFY(QDir().mkpath(Path(QStringLiteral("moved"))));
+        const QString moved = Path(QStringLiteral("moved/Renamed.act"));
+        for (const QString &suffix : TACTFiles::Suffixes())
+            QVERIFY(QFile::rename(actFile + suffix, moved + suffix));
+        QCOMPARE(uids(moved), original);
+        const QString container = Path(QStringLiteral("sent.dravelin"));
+        QCOMPARE(Cli({QStringLiteral("pack"), moved, container}).exitCode, 0);
+        QCOMPARE(uids(container), original);
+        const QString received = Path(QStringLiteral("received.act"));
+        QCOMPARE(Cli({QStringLiteral("unpack"), container, received}).exitCode, 0);
+        QCOMPARE(uids(received), original);
+
+        // Another Action File: another Home ID.
+        const QString other = MakeFixture(QStringLiteral("other.act"));
+        SetHeaderText(other, QStringLiteral("HOME_ID"), QStringLiteral("XY"));
+        const QStringList others = uids(other);
+        QCOMPARE(others.size(), 3);
+        for (const QString &uid : others)
+            QVERIFY2(!original.contains(uid), qPrintable(uid));
+    }
+
+    // A blank title gives way to the full path of the file named, however it
+    // was typed; for a Dravelin File the container's, not its unpacked copy's.
+    void blankTitleNamesTheFullPathOfTheFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Action File") << "fixture.act";
+        QTest::newRow("Dravelin File") << "fixture.dravelin";
+    }
+    void blankTitleNamesTheFullPathOfTheFile()
+    {
+        QFETCH(QString, name);
+        const QString actFile = MakeFixture();
+        SetHeaderText(actFile, QStringLiteral("TITLE"), QStringLiteral(" "));
+        if (name.endsWith(QStringLiteral(".dravelin")))
+            QCOMPARE(Cli({QStringLiteral("pack"), actFile, Path(name)}).exitCode, 0);
+        const Run run = Cli({QStringLiteral("report"), QStringLiteral("digest"), name});
+        QCOMPARE(run.exitCode, 0);
+        const QByteArray title = "<TITLE>Action Digest of Action List \"" + Path(name).toUtf8() + "\" on ";
+        QVERIFY2(run.out.contains(title), run.out.left(300).constData());
+    }
+
     void usageErrorsExitTwo_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -984,6 +1439,7 @@ private Q_SLOTS:
         QTest::newRow("report, unknown font size")
             << QStringList{"report", "contacts", "a.act", "--font-size", "3"};
         QTest::newRow("report, bad alignment") << QStringList{"report", "list", "a.act", "--align", "middle"};
+        QTest::newRow("new, neither .act nor .dravelin") << QStringList{"new", "harbour.txt"};
     }
     void usageErrorsExitTwo()
     {
@@ -996,8 +1452,8 @@ private Q_SLOTS:
 
     void helpOfEachCommandExitsZero()
     {
-        for (const char *command : {"list", "count", "show", "export", "import", "add", "set", "resolve",
-                                    "pack", "unpack", "search"}) {
+        for (const char *command : {"new", "list", "count", "show", "export", "import", "add", "set",
+                                    "resolve", "pack", "unpack", "search"}) {
             const Run run = Cli({QLatin1String(command), QStringLiteral("--help")});
             QCOMPARE(run.exitCode, 0);
             QVERIFY2(run.out.startsWith("Usage: dravelin-cli "), run.out.constData());

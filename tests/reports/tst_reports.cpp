@@ -63,6 +63,10 @@ private Q_SLOTS:
     void fontSizeAttribute();
     void defaultTitlesTrimTheFileTitle_data();
     void defaultTitlesTrimTheFileTitle();
+    void blankTitlesNameTheOpenedFile_data();
+    void blankTitlesNameTheOpenedFile();
+    void severityHighlightTrimsOnlyBlanks_data();
+    void severityHighlightTrimsOnlyBlanks();
     void columnReportMatchesExpectedPages_data();
     void columnReportMatchesExpectedPages();
     void columnReportKeepsCurrentRecord_data();
@@ -583,6 +587,15 @@ void TestReports::defaultTitlesTrimTheFileTitle_data()
     QTest::newRow("empty") << ""
                            << "Action List \"\" on 15/03/2026"
                            << "Contacts of Action List \"\" on 15/03/2026";
+    // A blank is U+0000 to U+0020 on every page: control characters are
+    // trimmed, a no-break space stays.
+    QTest::newRow("control characters around") << "\x01Harbour works\x1f"
+                                               << "Action List \"Harbour works\" on 15/03/2026"
+                                               << "Contacts of Action List \"Harbour works\" on 15/03/2026";
+    QTest::newRow("no-break spaces around")
+        << "\u00a0Harbour\u00a0"
+        << "Action List \"\u00a0Harbour\u00a0\" on 15/03/2026"
+        << "Contacts of Action List \"\u00a0Harbour\u00a0\" on 15/03/2026";
 }
 
 void TestReports::defaultTitlesTrimTheFileTitle()
@@ -595,6 +608,83 @@ void TestReports::defaultTitlesTrimTheFileTitle()
     data_->cdsAction->Post();
     QCOMPARE(ActionListReportTitle(*data_, kToday), list);
     QCOMPARE(ContactsReportTitle(*data_, kToday), contacts);
+}
+
+void TestReports::blankTitlesNameTheOpenedFile_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<bool>("fallsBack");
+    QTest::newRow("control characters are blanks") << "\x01\t \x1f"
+                                                   << "" << true;
+    QTest::newRow("a no-break space is no blank") << "\u00a0"
+                                                  << "" << false;
+    QTest::newRow("unpacked from a Dravelin File") << " "
+                                                   << "/srv/shared/Harbour.dravelin" << true;
+}
+
+// The digest and the properties sheet fall back on the file the user opened
+// for a blank title: the Action File, or the Dravelin File it was unpacked
+// from, never the temporary files.
+void TestReports::blankTitlesNameTheOpenedFile()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, container);
+    QFETCH(bool, fallsBack);
+    data_->cdsAction->Edit();
+    data_->cdsAction->FieldByName(QStringLiteral("TITLE")).SetAsString(title);
+    data_->cdsAction->Post();
+    data_->ContainerFileName = container;
+    const QString shown = fallsBack ? (container.isEmpty() ? file_ : container) : title;
+    const auto line = [](const QString &text) { return HtmlPageBytes({text}); };
+
+    TDigestOptions all;
+    all.allActions = true;
+    THtmlPage digest;
+    BuildDigest(*data_, all, kToday, digest);
+    QVERIFY2(
+        digest.Bytes().contains(line(
+            QStringLiteral("<TITLE>Action Digest of Action List \"%1\" on 15/03/2026</TITLE>").arg(shown))),
+        digest.Bytes().left(200).constData());
+    PrintPropertiesSheet(*data_, kToday);
+    QCOMPARE(fixture_.ui.calls.size(), 1);
+    QFile sheet(fixture_.ui.calls[0].text);
+    QVERIFY(sheet.open(QIODevice::ReadOnly));
+    QVERIFY(sheet.readAll().contains(
+        line(QStringLiteral("<TITLE>Properties of Action List \"%1\" on 15/03/2026</TITLE>").arg(shown))));
+}
+
+void TestReports::severityHighlightTrimsOnlyBlanks_data()
+{
+    QTest::addColumn<QString>("severity");
+    QTest::addColumn<bool>("severe");
+    QTest::newRow("spaces around") << " high " << true;
+    QTest::newRow("control characters around") << "\x01HIGH\t" << true;
+    QTest::newRow("a no-break space before") << "\u00a0high" << false;
+}
+
+// The digest and the action list report highlight a severity by one rule.
+void TestReports::severityHighlightTrimsOnlyBlanks()
+{
+    QFETCH(QString, severity);
+    QFETCH(bool, severe);
+    TTable &actions = *data_->cdsActions;
+    for (actions.First(); !actions.Eof(); actions.Next()) {
+        actions.Edit();
+        actions.FieldByName(QStringLiteral("SEVERITY")).SetAsString(severity);
+        actions.Post();
+    }
+    const QByteArray highlight = "BGCOLOR=\"#FFA07A\"";
+    TColumnReportOptions report;
+    report.columns = {ActionReportColumns()[11]};
+    THtmlPage list;
+    BuildColumnReport(actions, report, kToday, list);
+    QCOMPARE(list.Bytes().count(highlight), severe ? actions.RecordCount() : 0);
+    GoToAction(*data_, 2);
+    THtmlPage digest;
+    BuildDigest(*data_, TDigestOptions(), kToday, digest);
+    // The severity's label and value.
+    QCOMPARE(digest.Bytes().count(highlight), severe ? 2 : 0);
 }
 
 namespace {

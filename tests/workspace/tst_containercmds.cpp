@@ -153,12 +153,15 @@ void TestContainerCommands::openingUnchangedRewritesTheContainerByteForByte()
             QVERIFY(data_->Tables.IsOpen());
             QCOMPARE(QFileInfo(data_->Tables.FileName()).absolutePath(), data_->TempFiles.Folder());
             QCOMPARE(HeaderTitle(*data_), QString("Budget 2027"));
+            // Pages name the container, not the unpacked copy.
+            QCOMPARE(data_->ShownFileName(), container);
         }();
         return CloseActionFile();
     });
     QVERIFY(!OpenDravelinFile(ScriptedList(), container));
 
     QVERIFY(shown);
+    QVERIFY(data_->ContainerFileName.isEmpty());
     QVERIFY(fake.messages().isEmpty());
     QCOMPARE(ReadFileBytes(container), before);
     QCOMPARE(FolderEntries(work_), workspace);
