@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <algorithm>
 #include <cstdlib>
 #include <libical/ical.h>
 #include <limits>
@@ -437,6 +438,16 @@ QHash<QByteArray, QString> OwnProperties(icalcomponent *todo)
     return own;
 }
 
+// libical marks what it could not read with X-LIC-ERROR properties; they
+// are its notes, not part of the task.
+void RemoveParseErrors(icalcomponent *component)
+{
+    RemoveAll(component, ICAL_XLICERROR_PROPERTY);
+    for (icalcomponent *child = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); child;
+         child = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT))
+        RemoveParseErrors(child);
+}
+
 void RemoveOwnProperties(icalcomponent *todo)
 {
     std::vector<icalproperty *> own;
@@ -546,6 +557,11 @@ TTodoReading TodoToAction(const QByteArray &ical, const QDate &today)
         reading.error = QStringLiteral("The task's UID is longer than %1 characters").arg(kMaxUidLength);
         return reading;
     }
+    if (std::any_of(reading.uid.begin(), reading.uid.end(),
+                    [](QChar c) { return c.category() == QChar::Other_Control; })) {
+        reading.error = QStringLiteral("The task's UID holds control characters");
+        return reading;
+    }
 
     const QHash<QByteArray, QString> own = OwnProperties(todo);
     reading.foreign = own.isEmpty();
@@ -628,6 +644,7 @@ TTodoWriting ActionToTodo(const TRecordValues &action, const QString &uid, const
         todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
         icalcomponent_add_component(root.get(), todo);
     }
+    RemoveParseErrors(root.get());
     RemoveAll(todo, ICAL_UID_PROPERTY);
     icalcomponent_add_property(todo, icalproperty_new_uid(uid.toUtf8().constData()));
     const icaltimetype now = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());

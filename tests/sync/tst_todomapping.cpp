@@ -286,6 +286,8 @@ void TestTodoMapping::updateKeepsWhatOtherProgramsWrote()
           "CATEGORIES:Work", "CATEGORIES:Boat", "UID:other-1", "SUMMARY:Paint the hull", "X-DRAVELIN-ID:7"})
         QVERIFY2(written.ical.contains(kept), kept);
     QCOMPARE(written.ical.count("SUMMARY:"), 1);
+    // What libical could not read is not written back as its error notes.
+    QVERIFY(!ActionToTodo(action, read.uid, ForeignTodo("TR\x19IGGER:x\r\n")).ical.contains("X-LIC-ERROR"));
     read = TodoToAction(written.ical);
     QVERIFY(!read.foreign);
     CompareFields(read.fields, action);
@@ -322,6 +324,9 @@ void TestTodoMapping::hostileTodosAreRefusedOrClamped_data()
                                                 QByteArray(2000, 'u') + "\r\nEND:VTODO\r\nEND:VCALENDAR\r\n")
                                   << QStringLiteral("The task's UID is longer than 1024 characters")
                                   << QStringList() << TRecordValues();
+    QTest::newRow("UID with a line break")
+        << QByteArray("BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:a\rb\r\nEND:VTODO\r\nEND:VCALENDAR\r\n")
+        << QStringLiteral("The task's UID holds control characters") << QStringList() << TRecordValues();
     QTest::newRow("deeply nested") << ForeignTodo(QByteArray("BEGIN:VALARM\r\n").repeated(300) +
                                                   QByteArray("END:VALARM\r\n").repeated(300))
                                    << QStringLiteral("The task has more than 200 parts") << QStringList()
