@@ -557,9 +557,12 @@ TTodoReading TodoToAction(const QByteArray &ical, const QDate &today)
         reading.error = QStringLiteral("The task's UID is longer than %1 characters").arg(kMaxUidLength);
         return reading;
     }
-    if (std::any_of(reading.uid.begin(), reading.uid.end(),
+    // Calendar programs trim a UID's blanks and drop control characters; such
+    // a UID would not name the same task again.
+    if (reading.uid != reading.uid.trimmed() ||
+        std::any_of(reading.uid.begin(), reading.uid.end(),
                     [](QChar c) { return c.category() == QChar::Other_Control; })) {
-        reading.error = QStringLiteral("The task's UID holds control characters");
+        reading.error = QStringLiteral("The task's UID holds control characters or blanks at its ends");
         return reading;
     }
 

@@ -326,7 +326,13 @@ void TestTodoMapping::hostileTodosAreRefusedOrClamped_data()
                                   << QStringList() << TRecordValues();
     QTest::newRow("UID with a line break")
         << QByteArray("BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:a\rb\r\nEND:VTODO\r\nEND:VCALENDAR\r\n")
-        << QStringLiteral("The task's UID holds control characters") << QStringList() << TRecordValues();
+        << QStringLiteral("The task's UID holds control characters or blanks at its ends") << QStringList()
+        << TRecordValues();
+    // libical reads the unknown escape \o as a blank.
+    QTest::newRow("UID with a blank at its start")
+        << QByteArray("BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:\\one\r\nEND:VTODO\r\nEND:VCALENDAR\r\n")
+        << QStringLiteral("The task's UID holds control characters or blanks at its ends") << QStringList()
+        << TRecordValues();
     QTest::newRow("deeply nested") << ForeignTodo(QByteArray("BEGIN:VALARM\r\n").repeated(300) +
                                                   QByteArray("END:VALARM\r\n").repeated(300))
                                    << QStringLiteral("The task has more than 200 parts") << QStringList()
