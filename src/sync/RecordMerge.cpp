@@ -447,26 +447,17 @@ private:
     TMergePlan plan_;
 };
 
-// Whether the kind's records go before those of other kinds when inserted.
-int InsertRank(TMergeKind kind)
-{
-    return int(kind);
-}
-
-int DeleteRank(TMergeKind kind)
-{
-    return kMergeKindCount - int(kind);
-}
-
+// Deletions, then updates, then insertions; the kinds are declared parents
+// first, so insertions follow that order and deletions go the other way.
 void SortOps(QList<TRecordOp> &ops)
 {
     std::stable_sort(ops.begin(), ops.end(), [](const TRecordOp &a, const TRecordOp &b) {
         if (a.type != b.type)
             return a.type < b.type;
         if (a.type == TRecordOp::Insert)
-            return InsertRank(a.kind) < InsertRank(b.kind);
+            return int(a.kind) < int(b.kind);
         if (a.type == TRecordOp::Delete)
-            return DeleteRank(a.kind) < DeleteRank(b.kind);
+            return int(a.kind) > int(b.kind);
         return false;
     });
 }

@@ -11,6 +11,7 @@
 // maps of field name to stored value (null, int, QDate, QTime, QString); the
 // engine knows no files and no tables.
 
+// Parents before their children: the order of operations relies on it.
 enum class TMergeKind { Header, Contact, Action, Log, Decision, Statement };
 inline constexpr int kMergeKindCount = 6;
 
