@@ -72,8 +72,7 @@ TCalDavClient::TCalDavClient(TDavAccount account, TDavOptions options)
     // asked again, it was wrong, and the request ends with 401.
     QObject::connect(network_.get(), &QNetworkAccessManager::authenticationRequired,
                      [this](QNetworkReply *reply, QAuthenticator *authenticator) {
-                         if (reply->property(kAuthorised).toBool() ||
-                             reply->url().host().compare(account_.url.host(), Qt::CaseInsensitive) != 0)
+                         if (reply->property(kAuthorised).toBool() || !SameServer(reply->url(), account_.url))
                              return;
                          reply->setProperty(kAuthorised, true);
                          authenticator->setUser(account_.user);

@@ -1,6 +1,7 @@
 #include "ActionFileGenerator.h"
 #include "RecordMerge.h"
 #include "TDataModuleMain.h"
+#include "TodoMapping.h"
 
 #include <QDate>
 #include <QTemporaryDir>
@@ -106,8 +107,25 @@ void BM_PlanTwoWay(benchmark::State &state)
     }
 }
 
+// Every action of the file as a todo and read back, as a first
+// synchronisation sends them and a full fetch reads them.
+void BM_TodoRoundTrip(benchmark::State &state)
+{
+    const TSides &sides = Sides(int(state.range(0)));
+    const QList<TRecordValues> &actions = sides.base[TMergeKind::Action];
+    for (auto _ : state) {
+        for (const TRecordValues &action : actions) {
+            const TTodoWriting written =
+                ActionToTodo(action, QStringLiteral("5f1c2d9e-0b7a-4c1e-9f3a-2a6b8c0d1e2f"));
+            benchmark::DoNotOptimize(TodoToAction(written.ical));
+        }
+    }
+    state.counters["actions"] = double(actions.size());
+}
+
 } // namespace
 
+BENCHMARK(BM_TodoRoundTrip)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlanThreeWay)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlanTwoWay)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
