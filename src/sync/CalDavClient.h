@@ -17,9 +17,11 @@ class QNetworkReply;
 // A CalDAV client for task lists, on Qt Network alone. Every call blocks
 // until its requests are done, running a local event loop meanwhile, and
 // answers with a TDavStatus whose message, when it failed, is a text for
-// the user naming the cause. The command-line tool calls it directly; a
-// window runs the calls in a worker thread (one client per thread) and
-// shows the progress callback's reports, with Cancel() as its button.
+// the user naming the cause. The command-line tool calls it directly. A
+// window makes and uses the client in a worker thread (a client belongs to
+// the thread that made it), passes the progress callback's reports, which
+// come in that thread, on to itself with queued signals, and offers
+// Cancel(), which may be called from any thread.
 
 struct TDavAccount {
     QUrl url; // the server, the account's principal or a task list

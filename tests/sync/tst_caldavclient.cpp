@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTest>
+#include <QThread>
 #include <memory>
 
 Q_DECLARE_METATYPE(TDavOutcome)
@@ -85,6 +86,7 @@ private Q_SLOTS:
     void hostileAnswersAreRefused();
     void untrustedCertificateIsRefused();
     void cancelStopsTheRunningRequest();
+    void clientWorksInAWorkerThread();
 
 private:
     std::unique_ptr<TCalDavClient> Client(const QUrl &url, bool syncTokens = true,
@@ -467,6 +469,23 @@ void TestCalDavClient::cancelStopsTheRunningRequest()
     const int sent = client.RequestCount();
     QCOMPARE(client.FetchAll(url, todos).outcome, TDavOutcome::Cancelled);
     QCOMPARE(client.RequestCount(), sent);
+}
+
+void TestCalDavClient::clientWorksInAWorkerThread()
+{
+    const QUrl list = NewList(QStringLiteral("worker"));
+    QVERIFY(server_.Peer(
+        {QStringLiteral("create"), QStringLiteral("worker"), QStringLiteral("w"), QStringLiteral("w")}));
+    TDavStatus status;
+    QList<TRemoteTodo> todos;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        TCalDavClient client({server_.Url(), kUser, kPassword, false});
+        status = client.FetchAll(list, todos);
+    }));
+    worker->start();
+    QVERIFY(worker->wait(60000));
+    QVERIFY2(status.Ok(), qPrintable(status.message));
+    QCOMPARE(Uids(todos), QStringList({QStringLiteral("w")}));
 }
 
 QTEST_GUILESS_MAIN(TestCalDavClient)
