@@ -2,7 +2,7 @@
 # Gui and no Qt Widgets anywhere in their link closure. Each word is a folder
 # under src/ built as the library dravelin_<folder>; folders not present yet
 # are skipped, so a new Core-only layer is one more word in this list.
-set(DRAVELIN_CORE_ONLY_LAYERS base ui settings data workspace reports cli)
+set(DRAVELIN_CORE_ONLY_LAYERS base ui settings data workspace reports sync cli)
 
 # Link items that a Core-only library must not reach: the Qt Gui and Qt
 # Widgets targets (private parts included) and their library files.

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "RecordMerge.h"
+
+#include <QList>
+#include <QString>
+
+// What an Action File's synchronisation with one task list knew when it
+// last completed: the list, the server's markers of its state, and per
+// synchronised action the todo it is and the action's fields as they were
+// then, the base of the next three-way merge.
+
+struct TSyncedAction {
+    QString uid;  // the todo's UID; never changes
+    QString href; // the todo's address on the server
+    QString etag; // the todo's version there
+    TRecordValues base;
+};
+
+struct TSyncState {
+    QString collectionUrl; // the task list
+    QString user;
+    QString syncToken; // empty where the server offers none
+    QString ctag;
+    QList<TSyncedAction> actions;
+};
+
+// Writes the state so that the file holds the old state or the new whole.
+// Throws AppError naming the file and the cause.
+void SaveSyncState(const QString &fileName, const TSyncState &state);
+
+// Reads a state SaveSyncState wrote; no file is a state of nothing
+// synchronised yet. Anything else is refused: throws AppError naming the
+// file and what is wrong.
+TSyncState LoadSyncState(const QString &fileName);
+
+// A new todo's UID: random, and not derived from anything of the file.
+QString NewTodoUid();
