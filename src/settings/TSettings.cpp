@@ -17,9 +17,22 @@ TProgramLocation &location()
 }
 } // namespace
 
+bool TProgramLocation::Portable() const
+{
+    return QFileInfo::exists(LocalIniMarker());
+}
+
+QString TProgramLocation::UserFilesFolder() const
+{
+    if (Portable() || documentsFolder.isEmpty())
+        return folder;
+    return documentsFolder + QStringLiteral("/Dravelin");
+}
+
 QString TProgramLocation::OnboardMarker() const
 {
-    return folder + QLatin1Char('/') + baseName + QStringLiteral(".onboard");
+    const QString markerFolder = Portable() || dataFolder.isEmpty() ? folder : dataFolder;
+    return markerFolder + QLatin1Char('/') + baseName + QStringLiteral(".onboard");
 }
 
 QString TProgramLocation::LocalIniMarker() const
@@ -43,14 +56,10 @@ TProgramLocation TProgramLocation::FromApplication()
     const QFileInfo program(QCoreApplication::applicationFilePath());
     result.baseName =
         program.completeBaseName().isEmpty() ? QStringLiteral("dravelin") : program.completeBaseName();
-    const QString programFolder = program.absolutePath();
-    if (!programFolder.isEmpty() && QFileInfo(programFolder).isWritable()) {
-        result.folder = programFolder;
-    } else {
-        result.folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        QDir().mkpath(result.folder);
-    }
+    result.folder = program.absolutePath();
     result.globalIniFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    result.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    result.documentsFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return result;
 }
 
@@ -208,7 +217,7 @@ template <typename Self, typename Visit> void TSettings::VisitFields(Self &self,
 
 TSettings TSettings::Defaults()
 {
-    const QString programFolder = ProgramLocation().folder;
+    const QString userFiles = ProgramLocation().UserFilesFolder();
     TSettings defaults;
     defaults.General = {.SaveSettings = true,
                         .ConfirmOnExit = true,
@@ -217,9 +226,9 @@ TSettings TSettings::Defaults()
                         .ShowBottomPanel = true,
                         .DravelinURL = kDefaultURL,
                         .DravelinHint = kDefaultHint};
-    defaults.Folders = {.Actions = programFolder + QStringLiteral("/Actions"),
-                        .Dravelin = programFolder + QStringLiteral("/Actions"),
-                        .Auxiliary = programFolder + QStringLiteral("/Auxiliary")};
+    defaults.Folders = {.Actions = userFiles + QStringLiteral("/Actions"),
+                        .Dravelin = userFiles + QStringLiteral("/Actions"),
+                        .Auxiliary = userFiles + QStringLiteral("/Auxiliary")};
     defaults.Company = {.Name = QString(), .Department = QString()};
     defaults.Actions = {.ConfirmOnExit = true,
                         .SaveLastWindowSettings = false,

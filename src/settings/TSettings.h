@@ -2,21 +2,34 @@
 
 #include <QString>
 
-// Where the program keeps its own files. The program folder is the folder of
-// the executable when that folder is writable (a portable or build-tree copy),
-// otherwise the per-user data folder, so nothing is ever written into a
-// read-only installation.
+// Where the program keeps its own files. A portable copy, recognised by the
+// ".localini" marker beside the executable, keeps everything beside it: the
+// first-run marker, the local INI file and the default Workspace and
+// Auxiliary folders. An installed program writes nothing beside itself: its
+// first-run marker lies in the per-user data folder and the default folders in
+// the user's documents folder, under "Dravelin".
 struct TProgramLocation {
-    QString folder;          // program folder, no trailing separator
+    QString folder;          // the executable's folder, no trailing separator
     QString baseName;        // program file name without extension: "dravelin"
     QString globalIniFolder; // per-user configuration folder
+    // Per-user data folder and the user's documents folder; where one is
+    // empty, the program folder stands in.
+    QString dataFolder;
+    QString documentsFolder;
 
-    QString OnboardMarker() const;  // <folder>/<baseName>.onboard
+    // The ".localini" marker exists beside the executable.
+    bool Portable() const;
+    // The folder below which the default Workspace and Auxiliary folders lie:
+    // the program folder when portable, else <documentsFolder>/Dravelin.
+    QString UserFilesFolder() const;
+
+    QString OnboardMarker() const;  // <folder or dataFolder>/<baseName>.onboard
     QString LocalIniMarker() const; // <folder>/<baseName>.localini
     QString LocalIniFile() const;   // <folder>/<baseName lower-cased>.ini
     QString GlobalIniFile() const;  // <globalIniFolder>/dravelin.ini
 
-    // Computed once from the running executable and the standard paths.
+    // Computed from the running executable and the standard paths; creates
+    // nothing.
     static TProgramLocation FromApplication();
 };
 
@@ -88,7 +101,7 @@ public:
     void Save() const;
 
     // The values Load gives when the INI file holds nothing: the three
-    // folders lie in the program folder of ProgramLocation().
+    // folders lie in the user files folder of ProgramLocation().
     static TSettings Defaults();
 
 private:

@@ -86,6 +86,8 @@ private Q_SLOTS:
         where.folder = Path(QStringLiteral("program"));
         where.baseName = QStringLiteral("dravelin");
         where.globalIniFolder = Path(QStringLiteral("config"));
+        where.dataFolder = Path(QStringLiteral("data"));
+        where.documentsFolder = Path(QStringLiteral("Documents"));
         QDir().mkpath(where.folder);
         QDir().mkpath(where.globalIniFolder);
         SetProgramLocation(where);
@@ -398,6 +400,47 @@ private Q_SLOTS:
         TFormMain next({QStringLiteral("dravelin")});
         next.show();
         QCOMPARE(next.size(), restore ? QSize(640, 420) : QSize(840, 600));
+    }
+
+    // The first start creates the default folders and the first-run marker:
+    // for an installed program in the user's documents and data folders,
+    // never beside the program; for a portable copy beside it.
+    void firstStartCreatesUserFilesOutsideTheProgramFolder_data()
+    {
+        QTest::addColumn<bool>("portable");
+        QTest::addColumn<QStringList>("programFolder");
+        QTest::addColumn<QString>("userFiles");
+        QTest::addColumn<QString>("marker");
+        QTest::newRow("installed") << false << QStringList() << QStringLiteral("Documents/Dravelin")
+                                   << QStringLiteral("data/dravelin.onboard");
+        QTest::newRow("portable") << true
+                                  << QStringList{QStringLiteral("Actions"), QStringLiteral("Auxiliary"),
+                                                 QStringLiteral("dravelin.ini"),
+                                                 QStringLiteral("dravelin.localini"),
+                                                 QStringLiteral("dravelin.onboard")}
+                                  << QStringLiteral("program") << QStringLiteral("program/dravelin.onboard");
+    }
+
+    void firstStartCreatesUserFilesOutsideTheProgramFolder()
+    {
+        QFETCH(bool, portable);
+        QFETCH(QStringList, programFolder);
+        QFETCH(QString, userFiles);
+        QFETCH(QString, marker);
+        if (portable)
+            QVERIFY(WriteFileBytes(ProgramLocation().LocalIniMarker(), {}));
+        FakeUiServices ui;
+        {
+            TFormMain window({QStringLiteral("dravelin")});
+            window.show();
+            QVERIFY(QFileInfo::exists(Path(marker)));
+            for (const char *folder : {"/Actions", "/Auxiliary"})
+                QVERIFY(QFileInfo(Path(userFiles) + QLatin1String(folder)).isDir());
+            QCOMPARE(Settings().Folders.Actions, Path(userFiles) + QStringLiteral("/Actions"));
+            Settings().General.ConfirmOnExit = false;
+            QVERIFY(window.close());
+        }
+        QCOMPARE(FolderEntries(Path(QStringLiteral("program"))), programFolder);
     }
 
     void firstRunStepRunsOnlyWithoutMarker()
