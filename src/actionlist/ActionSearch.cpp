@@ -109,7 +109,7 @@ void ShowDecisionStatementEditor(TRecordKind kind, QWidget *parent)
     // The editor takes the field to focus from the current search result.
     const TDecisionKind &editorKind = kind == rkStatement ? StatementKind() : DecisionKind();
     editorKind.Table()->Edit();
-    ShowDecisionEditor(editorKind, emView, parent, nullptr);
+    ShowDecisionViewer(editorKind, parent);
 }
 
 void OpenSearchResult(TDataModuleMain &data, QWidget *parent)

@@ -185,12 +185,12 @@ void TFormMain::CreateMenus()
     file->addSeparator();
     file->addAction(ActionExit);
 
-    QMenu *tools = menuBar()->addMenu(QStringLiteral("Tools"));
+    QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("MenuTools"));
     tools->addAction(ActionSettings);
     tools->addAction(ActionAuxiliary);
 
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("MenuHelp"));
     help->addAction(ActionAbout);
 

@@ -200,6 +200,8 @@ void TFormAction::BuildWindow()
     ActionPrintDigest = RecordPrintAction();
     ActionPrintDigest->setEnabled(Mode() == emEdit);
     connect(ActionPrintDigest, &QAction::triggered, this, [this] {
+        if (!StoreShownValues())
+            return;
         TFormDigest digest(TFormDigest::ActionMode, DataModuleMain(), this);
         Ui().ExecModal(&digest);
     });

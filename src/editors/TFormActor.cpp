@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -136,10 +137,13 @@ bool TFormActor::eventFilter(QObject *watched, QEvent *event)
 
 void TFormActor::SendEmail(const QString &field)
 {
-    // The address goes out as shown, surrounding blanks included.
+    // The address goes out as shown, surrounding blanks included, and
+    // percent-encoded whole: an address from a received file such as
+    // "x@y?attach=/etc/passwd" must not add parameters for the mail program.
     const QString address = Binder().Text(field);
     if (!address.trimmed().isEmpty())
-        Ui().ShellOpen(QStringLiteral("mailto:") + address);
+        Ui().ShellOpen(QStringLiteral("mailto:") +
+                       QString::fromLatin1(QUrl::toPercentEncoding(address, "@")));
 }
 
 QString TFormActor::EditCaption() const

@@ -4,6 +4,7 @@
 #include "DateEntry.h"
 #include "ScopeGuards.h"
 #include "ScreenFit.h"
+#include "TChoiceBox.h"
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
 #include "TFormZoomMemo.h"
@@ -91,10 +92,8 @@ QComboBox *TFormEditorBase::AddChoiceField(QFormLayout *form, const QString &lab
 
 QComboBox *TFormEditorBase::NewChoiceBox(const QString &field)
 {
-    auto *combo = new QComboBox(this);
+    auto *combo = new TChoiceBox(this);
     combo->setObjectName(QStringLiteral("ComboBox") + field);
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
     binder_.Bind(field, combo);
     return combo;
 }
@@ -124,9 +123,9 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
     contact.newButton->setObjectName(QStringLiteral("ButtonNew") + field);
     contact.newButton->setText(QStringLiteral("..."));
     contact.newButton->setToolTip(QStringLiteral("Enter a new Contact"));
+    // Also where the record is only shown: the new contact itself is saved.
     const bool contacts = ContactServices().HasContactEditor();
-    // A record only shown may not add contacts.
-    contact.newButton->setEnabled(contacts && mode_ != emView);
+    contact.newButton->setEnabled(contacts);
 
     contact.findButton = new QToolButton(this);
     contact.findButton->setObjectName(QStringLiteral("ButtonFind") + field);
@@ -163,13 +162,16 @@ void TFormEditorBase::NewContactClicked(int index)
         return;
     const QString &id = *created;
     // The other fields learn the new ID first, then the field whose button
-    // was pressed takes it and shows it selected.
+    // was pressed takes it and shows it selected; a record only shown keeps
+    // its value.
     for (int i = 0; i < contactFields_.size(); ++i) {
         if (i != index)
             AddChoice(contactFields_[i].combo, id);
     }
     QComboBox *combo = contactFields_[index].combo;
     AddChoice(combo, id);
+    if (mode_ == emView)
+        return;
     combo->setCurrentIndex(combo->findText(id));
     combo->setEditText(id);
     combo->setFocus();
@@ -353,6 +355,17 @@ bool TFormEditorBase::RequireValues(const QList<QPair<QString, QString>> &fields
     return true;
 }
 
+bool TFormEditorBase::StoreShownValues()
+{
+    const TDataSetState state = binder_.Table()->State();
+    if (mode_ == emView || (state != dsEdit && state != dsInsert))
+        return true;
+    if (!CheckTypedValues())
+        return false;
+    binder_.Store();
+    return true;
+}
+
 void TFormEditorBase::SaveAndClose(const std::function<bool()> &valid, const std::function<void()> &save)
 {
     if (mode_ == emView) {
@@ -393,6 +406,23 @@ void TFormEditorBase::ShowRecord()
 {
     FillContactChoices();
     binder_.Load();
+    if (mode_ == emView)
+        MakeFieldsReadOnly();
+}
+
+void TFormEditorBase::MakeFieldsReadOnly()
+{
+    // Shown, not changed: the texts still select and copy.
+    for (QWidget *widget : binder_.Widgets()) {
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            edit->setReadOnly(true);
+        else if (auto *memo = qobject_cast<QPlainTextEdit *>(widget))
+            memo->setReadOnly(true);
+        else if (auto *choice = qobject_cast<TChoiceBox *>(widget))
+            choice->SetReadOnly(true);
+        else
+            widget->setEnabled(false);
+    }
 }
 
 void TFormEditorBase::done(int result)
@@ -443,7 +473,7 @@ void TFormEditorBase::ZoomMemo(QPlainTextEdit *memo, const QString &caption)
     if (editing && memo->toPlainText() != value.AsString())
         value.SetAsString(memo->toPlainText());
     {
-        TFormZoomMemo zoom(this, caption, field, table);
+        TFormZoomMemo zoom(this, caption, field, table, memo->isReadOnly());
         TryFinally([&] { Ui().ExecModal(&zoom); }, [&] { binder_.Load(field); });
     }
     QTextCursor cursor = memo->textCursor();

@@ -61,7 +61,10 @@ TFormLog::TFormLog(TEditorMode mode, QWidget *parent, TEditorServices *services)
         QStringLiteral("ActionPrint"), QStringLiteral("Print the current Status Log"));
     ActionPrint = RecordPrintAction();
     ActionPrint->setEnabled(mode != emNew);
-    connect(ActionPrint, &QAction::triggered, this, [] { PrintLogSheet(DataModuleMain()); });
+    connect(ActionPrint, &QAction::triggered, this, [this] {
+        if (StoreShownValues())
+            PrintLogSheet(DataModuleMain());
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(toolBar);

@@ -37,7 +37,10 @@ TFormProperties::TFormProperties(QWidget *parent, TEditorServices *services)
     ActionPrint = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
     ActionPrint->setObjectName(QStringLiteral("ActionPrint"));
     ActionPrint->setToolTip(QStringLiteral("Print the Properties of the current Action File"));
-    connect(ActionPrint, &QAction::triggered, this, [] { PrintPropertiesSheet(DataModuleMain()); });
+    connect(ActionPrint, &QAction::triggered, this, [this] {
+        if (StoreShownValues())
+            PrintPropertiesSheet(DataModuleMain());
+    });
     toolBar->addAction(ActionPrint);
 
     auto *layout = new QVBoxLayout(this);

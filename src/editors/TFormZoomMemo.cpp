@@ -14,8 +14,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TFormZoomMemo::TFormZoomMemo(QWidget *owner, const QString &caption, const QString &field, TTable *table)
-    : QDialog(owner), field_(field), table_(table)
+TFormZoomMemo::TFormZoomMemo(QWidget *owner, const QString &caption, const QString &field, TTable *table,
+                             bool readOnly)
+    : QDialog(owner), field_(field), table_(table), readOnly_(readOnly)
 {
     setObjectName(QStringLiteral("FormZoomMemo"));
     setWindowTitle(caption);
@@ -29,6 +30,7 @@ TFormZoomMemo::TFormZoomMemo(QWidget *owner, const QString &caption, const QStri
     MemoZoom->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoZoom->setStyleSheet(QStringLiteral("QPlainTextEdit { color: navy; background-color: #FFFFF0; }"));
     MemoZoom->setPlainText(table_->FieldByName(field_).AsString());
+    MemoZoom->setReadOnly(readOnly_);
 
     ActionPrint = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
     ActionPrint->setObjectName(QStringLiteral("ActionPrint"));
@@ -65,7 +67,7 @@ void TFormZoomMemo::StoreText()
     // A record that is not being edited keeps its text; there is nothing to
     // write into.
     const TDataSetState state = table_->State();
-    if (state != dsEdit && state != dsInsert)
+    if (readOnly_ || (state != dsEdit && state != dsInsert))
         return;
     TField field = table_->FieldByName(field_);
     const QString text = MemoZoom->toPlainText();

@@ -104,10 +104,7 @@ int WholeCaptionWidth(const QWidget *window, const QString &caption)
     constexpr int titleBarExtra = 160;
     QFont titleFont = window->font();
     titleFont.setBold(true);
-    QString shown = caption;
-    if (const QString program = QGuiApplication::applicationDisplayName(); !program.isEmpty())
-        shown += QStringLiteral(" \u2014 ") + program;
-    return QFontMetrics(titleFont).horizontalAdvance(shown) + titleBarExtra;
+    return QFontMetrics(titleFont).horizontalAdvance(caption) + titleBarExtra;
 }
 
 MbResult QtUiServices::MessageBox(const QString &text, const QString &caption, unsigned flags)
