@@ -640,7 +640,7 @@ void TFormActions::ActionPropertiesExecute()
 void TFormActions::ActionSearchExecute()
 {
     if (data_.Tables.IsOpen())
-        ::ActionSearch(data_, this);
+        ::ActionSearch(data_, this, searchText_);
 }
 
 void TFormActions::ActionPrintListExecute()

@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "AppIcon.h"
+#include "ContextMenuKey.h"
 #include "UiServices.h"
 
 #include <exception>
@@ -16,6 +17,7 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
     // icon; every window without an icon of its own shows the program's.
     setDesktopFileName(QLatin1String(kApplicationId));
     setWindowIcon(ProgramIcon());
+    TContextMenuKey::Install(this);
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

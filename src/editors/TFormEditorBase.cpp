@@ -12,11 +12,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -104,8 +107,19 @@ QPlainTextEdit *TFormEditorBase::AddMemoField(QFormLayout *form, const QString &
     auto *memo = new QPlainTextEdit(this);
     memo->setObjectName(QStringLiteral("Memo") + field);
     memo->setTabChangesFocus(true);
+    // The larger window opens by double-click, by Ctrl+E and from the
+    // context menu, which shows the shortcut.
+    auto *zoom = new QAction(QStringLiteral("Open in a larger &Window"), memo);
+    zoom->setObjectName(QStringLiteral("ActionZoom") + field);
+    zoom->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    zoom->setShortcutContext(Qt::WidgetShortcut);
+    memo->addAction(zoom);
+    connect(zoom, &QAction::triggered, this, [this, memo, zoomCaption] { ZoomMemo(memo, zoomCaption); });
+    memo->setToolTip(QStringLiteral("Double-click or press %1 to open the text in a larger window")
+                         .arg(zoom->shortcut().toString(QKeySequence::NativeText)));
+    memo->installEventFilter(this);
     memo->viewport()->installEventFilter(this);
-    zoomMemos_.append({memo, zoomCaption});
+    zoomMemos_.append({memo, zoom});
     form->addRow(label, memo);
     binder_.Bind(field, memo);
     return memo;
@@ -451,15 +465,44 @@ void TFormEditorBase::CloseOnceQuietly() noexcept
 
 bool TFormEditorBase::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        for (const auto &[memo, caption] : zoomMemos_) {
-            if (watched == memo->viewport()) {
-                ZoomMemo(memo, caption);
+    const QEvent::Type type = event->type();
+    if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
+        // Ctrl+E is the text field's own "end of line" on some desktops: the
+        // memo takes the key here, before the field or the shortcut sees it.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        for (const auto &[memo, zoom] : zoomMemos_) {
+            if (watched != memo || QKeySequence(key->keyCombination()) != zoom->shortcut())
+                continue;
+            event->accept();
+            if (type == QEvent::KeyPress)
+                zoom->trigger();
+            return true;
+        }
+    }
+    if (type == QEvent::MouseButtonDblClick || type == QEvent::ContextMenu) {
+        for (const auto &[memo, zoom] : zoomMemos_) {
+            if (watched != memo->viewport() && !(watched == memo && type == QEvent::ContextMenu))
+                continue;
+            if (type == QEvent::MouseButtonDblClick) {
+                zoom->trigger();
                 return true;
             }
+            ShowMemoMenu(memo, zoom, static_cast<QContextMenuEvent *>(event)->globalPos());
+            return true;
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void TFormEditorBase::ShowMemoMenu(QPlainTextEdit *memo, QAction *zoom, const QPoint &at)
+{
+    // The field's own entries (undo, copy, paste, ...) and the zoom below.
+    QMenu *menu = memo->createStandardContextMenu(memo->viewport()->mapFromGlobal(at));
+    menu->setObjectName(QStringLiteral("PopupMenuMemo"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(zoom);
+    menu->popup(at);
 }
 
 void TFormEditorBase::ZoomMemo(QPlainTextEdit *memo, const QString &caption)

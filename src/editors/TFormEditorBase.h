@@ -145,13 +145,15 @@ private:
     // the table's current order and filter, and edits the record it lands on.
     void StepRecord(bool next);
     void ZoomMemo(QPlainTextEdit *memo, const QString &caption);
+    void ShowMemoMenu(QPlainTextEdit *memo, QAction *zoom, const QPoint &at);
     void NewContactClicked(int index);
 
     TEditorMode mode_;
     TEditorServices *services_;
     TFieldBinder binder_;
     QList<TContactField> contactFields_;
-    QList<QPair<QPlainTextEdit *, QString>> zoomMemos_;
+    // Each memo with its zoom command.
+    QList<QPair<QPlainTextEdit *, QAction *>> zoomMemos_;
     QToolBar *recordToolBar_ = nullptr;
     QAction *navigationSpacer_ = nullptr;
     QAction *printAction_ = nullptr;
