@@ -31,7 +31,6 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -289,22 +288,26 @@ void TFormActions::CreateToolBar()
     ToolBar->setIconSize(QSize(20, 20));
     // The same pictures as the main window's toolbar, so a command looks the
     // same wherever it appears.
-    const QList<std::pair<QAction *, QStyle::StandardPixmap>> icons{
-        {ActionNew, QStyle::SP_FileIcon},
-        {ActionEdit, QStyle::SP_FileDialogDetailedView},
-        {ActionDelete, QStyle::SP_TrashIcon},
-        {ActionNewLog, QStyle::SP_FileIcon},
-        {ActionEditLog, QStyle::SP_FileDialogDetailedView},
-        {ActionDeleteLog, QStyle::SP_TrashIcon},
-        {ActionActors, QStyle::SP_DirHomeIcon},
-        {ActionProperties, QStyle::SP_FileDialogInfoView},
-        {ActionSearch, QStyle::SP_FileDialogContentsView},
-        {ActionPrintList, QStyle::SP_FileDialogListView},
-        {ActionDigest, QStyle::SP_FileDialogStart},
-        {ActionAuxiliary, QStyle::SP_DirIcon},
-        {ActionActionClose, QStyle::SP_DialogCloseButton}};
+    const QList<std::pair<QAction *, const char *>> icons{{ActionNew, "document-new"},
+                                                          {ActionEdit, "document-edit"},
+                                                          {ActionDelete, "edit-delete"},
+                                                          {ActionNewLog, "document-new"},
+                                                          {ActionEditLog, "document-edit"},
+                                                          {ActionDeleteLog, "edit-delete"},
+                                                          {ActionActors, "x-office-address-book"},
+                                                          {ActionProperties, "document-properties"},
+                                                          {ActionSearch, "edit-find"},
+                                                          {ActionPrintList, "document-print"},
+                                                          {ActionDigest, "x-office-document"},
+                                                          {ActionAuxiliary, "folder"},
+                                                          {ActionActionClose, "window-close"},
+                                                          {ActionResolveCurrent, "task-complete"},
+                                                          {ActionSaveTable, "document-save"},
+                                                          {ActionRefreshTable, "view-refresh"},
+                                                          {MenuItemSaveasDravelinFile, "document-save-as"},
+                                                          {MenuItemAbout, "help-about"}};
     for (const auto &[action, icon] : icons)
-        action->setIcon(style()->standardIcon(icon));
+        action->setIcon(AppIcon(QLatin1String(icon)));
     const QList<QList<QAction *>> groups{{ActionNew, ActionEdit, ActionDelete},
                                          {ActionNewLog, ActionEditLog, ActionDeleteLog},
                                          {ActionActors, ActionProperties},

@@ -2,6 +2,7 @@
 
 #include "ActionEdits.h"
 #include "ActionRules.h"
+#include "AppIcon.h"
 #include "Formats.h"
 #include "ReadableColors.h"
 #include "ScreenFit.h"
@@ -22,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -116,18 +116,15 @@ void TFormAction::BuildWindow()
     auto *topBar = new QToolBar(this);
     topBar->setObjectName(QStringLiteral("ToolBarTop"));
     topBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    ActionClose =
-        topBar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Close"));
+    ActionClose = topBar->addAction(AppIcon(QStringLiteral("window-close")), QStringLiteral("Close"));
     ActionClose->setObjectName(QStringLiteral("ActionClose"));
     ActionClose->setToolTip(QStringLiteral("Close this Action"));
     connect(ActionClose, &QAction::triggered, this, &QDialog::reject);
-    ActionFinish =
-        topBar->addAction(style()->standardIcon(QStyle::SP_DialogApplyButton), QStringLiteral("Resolve"));
+    ActionFinish = topBar->addAction(AppIcon(QStringLiteral("task-complete")), QStringLiteral("Resolve"));
     ActionFinish->setObjectName(QStringLiteral("ActionFinish"));
     ActionFinish->setToolTip(QStringLiteral("Resolve this Action"));
     connect(ActionFinish, &QAction::triggered, this, [this] { ActionFinishExecute(); });
-    ActionFollowUp =
-        topBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Follow Up"));
+    ActionFollowUp = topBar->addAction(AppIcon(QStringLiteral("mail-forward")), QStringLiteral("Follow Up"));
     ActionFollowUp->setObjectName(QStringLiteral("ActionFollowUp"));
     ActionFollowUp->setToolTip(QStringLiteral("Follow Up on this Action"));
     connect(ActionFollowUp, &QAction::triggered, this, [this] { ActionFollowUpExecute(); });
@@ -175,7 +172,7 @@ void TFormAction::BuildWindow()
     connect(followUpLabel_, &QPushButton::clicked, this, [this] { JumpToFollowUp(); });
     removeFollowUp_ = new QToolButton(followUpPanel_);
     removeFollowUp_->setObjectName(QStringLiteral("ButtonRemoveFollowUp"));
-    removeFollowUp_->setIcon(style()->standardIcon(QStyle::SP_DialogDiscardButton));
+    removeFollowUp_->setIcon(AppIcon(QStringLiteral("edit-clear")));
     removeFollowUp_->setToolTip(QStringLiteral("Remove Follow Up"));
     connect(removeFollowUp_, &QToolButton::clicked, this, [this] { RemoveFollowUp(); });
     auto *followUpRow = new QHBoxLayout(followUpPanel_);

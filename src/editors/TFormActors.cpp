@@ -1,5 +1,6 @@
 #include "TFormActors.h"
 
+#include "AppIcon.h"
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
 #include "TFormPrintColumns.h"
@@ -9,7 +10,6 @@
 
 #include <QAction>
 #include <QHeaderView>
-#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -54,18 +54,12 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
 
     const struct {
         QAction *action;
-        QStyle::StandardPixmap icon;
-    } icons[] = {{ActionNew, QStyle::SP_FileIcon},
-                 {ActionEdit, QStyle::SP_FileDialogDetailedView},
-                 {ActionDelete, QStyle::SP_TrashIcon},
-                 {ActionFirst, QStyle::SP_MediaSkipBackward},
-                 {ActionPrior, QStyle::SP_MediaSeekBackward},
-                 {ActionNext, QStyle::SP_MediaSeekForward},
-                 {ActionLast, QStyle::SP_MediaSkipForward},
-                 {ActionPrint, QStyle::SP_DialogSaveButton},
-                 {ActionClose, QStyle::SP_DialogCloseButton}};
+        const char *icon;
+    } icons[] = {{ActionNew, "contact-new"}, {ActionEdit, "document-edit"},   {ActionDelete, "edit-delete"},
+                 {ActionFirst, "go-first"},  {ActionPrior, "go-previous"},    {ActionNext, "go-next"},
+                 {ActionLast, "go-last"},    {ActionPrint, "document-print"}, {ActionClose, "window-close"}};
     for (const auto &[action, icon] : icons)
-        action->setIcon(style()->standardIcon(icon));
+        action->setIcon(AppIcon(QLatin1String(icon)));
 
     ToolBar = new QToolBar(this);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));

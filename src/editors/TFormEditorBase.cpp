@@ -24,7 +24,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -143,7 +142,7 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
 
     contact.findButton = new QToolButton(this);
     contact.findButton->setObjectName(QStringLiteral("ButtonFind") + field);
-    contact.findButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    contact.findButton->setIcon(AppIcon(QStringLiteral("edit-find")));
     contact.findButton->setToolTip(QStringLiteral("Find the Contact"));
     contact.findButton->setEnabled(contacts);
 
@@ -254,7 +253,7 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     ActionNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     connect(ActionNext, &QAction::triggered, this, [this] { StepRecord(true); });
 
-    ActionCopyClipBoard = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QString(), this);
+    ActionCopyClipBoard = new QAction(AppIcon(QStringLiteral("edit-copy")), QString(), this);
     ActionCopyClipBoard->setObjectName(QStringLiteral("ActionCopyClipBoard"));
     ActionCopyClipBoard->setToolTip(QStringLiteral("Copy the Contents of this Form to the ClipBoard"));
     connect(ActionCopyClipBoard, &QAction::triggered, this, [this] { Ui().CopyWindowPicture(this); });
@@ -262,7 +261,7 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     recordToolBar_->addAction(ActionPrevious);
     recordToolBar_->addAction(ActionNext);
     navigationSpacer_ = recordToolBar_->addSeparator();
-    printAction_ = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
+    printAction_ = new QAction(AppIcon(QStringLiteral("document-print")), QString(), this);
     printAction_->setObjectName(printName);
     printAction_->setToolTip(printHint);
     printAction_->setEnabled(false);

@@ -1,12 +1,14 @@
 #include "TTableModel.h"
 
 #include "QtColors.h"
+#include "ReadableColors.h"
 #include "TTable.h"
 #include "TTitleSort.h"
 
 #include <QAbstractItemView>
 #include <QBrush>
 #include <QFont>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
@@ -63,7 +65,12 @@ QVariant TTableModel::data(const QModelIndex &index, int role) const
             rowColors_(*table_, index.row(), index.row() == table_->RecNo());
         if (!colors)
             return QVariant();
-        return QBrush(ToQColor(role == Qt::ForegroundRole ? colors->text : colors->background));
+        // The colours follow the palette the grid is drawn with.
+        const QPalette palette = view_ ? view_->palette() : QGuiApplication::palette();
+        const QColor background = RowBackgroundColor(ToQColor(colors->background), palette);
+        if (role == Qt::BackgroundRole)
+            return QBrush(background);
+        return QBrush(RowTextColor(ToQColor(colors->text), background, palette));
     }
     default:
         return QVariant();

@@ -1,5 +1,6 @@
 #include "TFormDigest.h"
 
+#include "AppIcon.h"
 #include "OptionButtons.h"
 #include "TDataModuleMain.h"
 
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,11 +36,11 @@ TFormDigest::TFormDigest(int mode, TDataModuleMain &data, QWidget *parent)
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     RzToolButtonPrior = new QToolButton(this);
     RzToolButtonPrior->setObjectName(QStringLiteral("RzToolButtonPrior"));
-    RzToolButtonPrior->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    RzToolButtonPrior->setIcon(AppIcon(QStringLiteral("go-previous")));
     RzToolButtonPrior->setToolTip(QStringLiteral("Go to the previous Action"));
     RzToolButtonNext = new QToolButton(this);
     RzToolButtonNext->setObjectName(QStringLiteral("RzToolButtonNext"));
-    RzToolButtonNext->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    RzToolButtonNext->setIcon(AppIcon(QStringLiteral("go-next")));
     RzToolButtonNext->setToolTip(QStringLiteral("Go to the next Action"));
     ToolBar->addWidget(RzToolButtonPrior);
     ToolBar->addWidget(RzToolButtonNext);

@@ -1,5 +1,6 @@
 #include "TFormPrintColumns.h"
 
+#include "AppIcon.h"
 #include "OptionButtons.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
@@ -15,18 +16,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
-QToolButton *NewToolButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon,
-                           const QString &hint)
+QToolButton *NewToolButton(QWidget *parent, const char *name, const char *icon, const QString &hint)
 {
     auto *button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
-    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIcon(AppIcon(QLatin1String(icon)));
     button->setToolTip(hint);
     button->setAutoRaise(true);
     return button;
@@ -56,15 +55,14 @@ TFormPrintColumns::TFormPrintColumns(const QString &caption, const QList<TReport
     RzCheckListFields->setObjectName(QStringLiteral("RzCheckListFields"));
     RzCheckListFields->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    SpeedButtonUp =
-        NewToolButton(this, "SpeedButtonUp", QStyle::SP_ArrowUp, QStringLiteral("Replace Element upwards"));
-    SpeedButtonDown = NewToolButton(this, "SpeedButtonDown", QStyle::SP_ArrowDown,
-                                    QStringLiteral("Replace Element downwards"));
-    SpeedButtonSelectAll = NewToolButton(this, "SpeedButtonSelectAll", QStyle::SP_DialogYesButton,
+    SpeedButtonUp = NewToolButton(this, "SpeedButtonUp", "go-up", QStringLiteral("Replace Element upwards"));
+    SpeedButtonDown =
+        NewToolButton(this, "SpeedButtonDown", "go-down", QStringLiteral("Replace Element downwards"));
+    SpeedButtonSelectAll = NewToolButton(this, "SpeedButtonSelectAll", "edit-select-all",
                                          QStringLiteral("Select all Fields in the Action List"));
-    SpeedButtonSelectNone = NewToolButton(this, "SpeedButtonSelectNone", QStyle::SP_DialogNoButton,
+    SpeedButtonSelectNone = NewToolButton(this, "SpeedButtonSelectNone", "edit-select-none",
                                           QStringLiteral("Select none of the Fields in the Action List"));
-    SpeedButtonRestore = NewToolButton(this, "SpeedButtonRestore", QStyle::SP_BrowserReload,
+    SpeedButtonRestore = NewToolButton(this, "SpeedButtonRestore", "document-revert",
                                        QStringLiteral("Restore default Print Settings"));
 
     RzBitBtnReportTitle = new QPushButton(QStringLiteral("Report &Title"), this);
