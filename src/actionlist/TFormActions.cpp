@@ -16,6 +16,7 @@
 #include "TFormDigest.h"
 #include "TFormPrintColumns.h"
 #include "TSettings.h"
+#include "ToolBars.h"
 #include "UiServices.h"
 #include "WindowActions.h"
 
@@ -318,6 +319,7 @@ void TFormActions::CreateToolBar()
             ToolBar->addSeparator();
         ToolBar->addActions(group);
     }
+    KeepToolBarWhole(ToolBar);
 }
 
 void TFormActions::CreateMenu()

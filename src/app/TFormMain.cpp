@@ -16,6 +16,7 @@
 #include "TFormActions.h"
 #include "TFormSettings.h"
 #include "TSettings.h"
+#include "ToolBars.h"
 #include "UiServices.h"
 #include "WindowActions.h"
 
@@ -243,6 +244,7 @@ void TFormMain::CreateToolBar()
     toolBar->addAction(ActionAuxiliary);
     toolBar->addAction(ActionAbout);
     toolBar->addAction(ActionExit);
+    KeepToolBarWhole(toolBar);
 }
 
 QWidget *TFormMain::CreateButtonRow()

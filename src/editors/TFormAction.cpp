@@ -11,6 +11,7 @@
 #include "TFormDecision.h"
 #include "TFormDigest.h"
 #include "TSettings.h"
+#include "ToolBars.h"
 #include "UiServices.h"
 
 #include <QAction>
@@ -153,7 +154,7 @@ void TFormAction::BuildWindow()
     dateDueLabel_ = qobject_cast<QLabel *>(form->labelForField(dateDue));
     dateFinishedLabel_ = qobject_cast<QLabel *>(form->labelForField(dateFinished));
 
-    followUpPanel_ = new QWidget(actionPage);
+    followUpPanel_ = new QWidget(this);
     followUpPanel_->setObjectName(QStringLiteral("PanelFollowUp"));
     followUpLabel_ = new QPushButton(QStringLiteral("Follow Up Action"), followUpPanel_);
     followUpLabel_->setObjectName(QStringLiteral("LabelFollowUp"));
@@ -180,9 +181,8 @@ void TFormAction::BuildWindow()
     followUpRow->addWidget(followUpLabel_);
     followUpRow->addWidget(removeFollowUp_);
     followUpRow->addStretch();
-    form->addRow(followUpPanel_);
-    // The row keeps its room while hidden, so the window is as high in every
-    // mode and for every action.
+    // Beside OK: it keeps its room while hidden, so the window is as wide in
+    // every mode and for every action.
     QSizePolicy keepRoom = followUpPanel_->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true);
     followUpPanel_->setSizePolicy(keepRoom);
@@ -206,8 +206,7 @@ void TFormAction::BuildWindow()
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(topBar);
     layout->addWidget(pages_);
-    layout->addWidget(lowerBar);
-    layout->addWidget(CreateButtons(true));
+    layout->addWidget(CreateButtons(true, lowerBar, followUpPanel_));
 
     idAction->installEventFilter(this);
     dateDue->installEventFilter(this);
@@ -235,6 +234,9 @@ void TFormAction::BuildRecordPages(QToolBar *topBar)
         pageTools_.append(tool);
         pageButtons_.append(topBar->addWidget(tool));
     }
+    // The bar's room counts the page commands, which show on the other tabs.
+    PageChanged(1);
+    KeepToolBarWhole(topBar);
     PageChanged(0);
     connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
         if (PageAllowed(index)) {
@@ -275,8 +277,12 @@ void TFormAction::PageChanged(int index)
         QToolButton *tool = pageTools_[i];
         for (QAction *old : tool->actions())
             tool->removeAction(old);
-        if (front)
+        if (front) {
             tool->setDefaultAction(commands[i]);
+        } else {
+            tool->setText(QString());
+            tool->setIcon(QIcon());
+        }
         pageButtons_[i]->setVisible(front != nullptr);
     }
     pageSpacer_->setVisible(front != nullptr);

@@ -70,7 +70,6 @@ TFormActor::TFormActor(TContactEditorMode mode, QWidget *parent)
     ActionCopyClipBoard->setEnabled(false);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(toolBar);
     layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 

@@ -5,6 +5,7 @@
 #include "TFormActor.h"
 #include "TFormPrintColumns.h"
 #include "TTitleSort.h"
+#include "ToolBars.h"
 #include "UiServices.h"
 #include "WindowActions.h"
 
@@ -72,6 +73,7 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
     ToolBar->addAction(ActionPrint);
     ToolBar->addSeparator();
     ToolBar->addAction(ActionClose);
+    KeepToolBarWhole(ToolBar);
 
     RzDBGridActors = new QTableView(this);
     RzDBGridActors->setObjectName(QStringLiteral("RzDBGridActors"));

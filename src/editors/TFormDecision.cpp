@@ -89,7 +89,6 @@ TFormDecision::TFormDecision(const TDecisionKind &kind, TEditorMode mode, QWidge
     });
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(toolBar);
     layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 

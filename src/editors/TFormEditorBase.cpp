@@ -235,11 +235,6 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     recordToolBar_ = new QToolBar(this);
     recordToolBar_->setObjectName(QStringLiteral("ToolBarRecord"));
     recordToolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    // Hidden while a new record is entered, the bar keeps its room, so the
-    // window does not change height between its modes.
-    QSizePolicy keepRoom = recordToolBar_->sizePolicy();
-    keepRoom.setRetainSizeWhenHidden(true);
-    recordToolBar_->setSizePolicy(keepRoom);
 
     ActionPrevious = new QAction(AppIcon(QStringLiteral("go-previous")), QString(), this);
     ActionPrevious->setObjectName(QStringLiteral("ActionPrevious"));
@@ -311,11 +306,27 @@ QWidget *TFormEditorBase::ScrollingFields(QFormLayout *form)
     return new TScrollPage(page, this);
 }
 
-QWidget *TFormEditorBase::CreateButtons(bool withApply)
+QWidget *TFormEditorBase::CreateButtons(bool withApply, QWidget *tools, QWidget *extras)
 {
     auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("PanelButtons"));
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(0, 0, 0, 0);
+    // The record's commands sit beside OK, so the fields start at the top of
+    // the window and the buttons follow the last field directly.
+    if (QWidget *left = tools ? tools : recordToolBar_) {
+        // The tools' room as they show now, with all their commands, stays
+        // when a mode hides some or all of them: one window size in all modes.
+        auto *holder = new QWidget(panel);
+        auto *holds = new QHBoxLayout(holder);
+        holds->setContentsMargins(0, 0, 0, 0);
+        holds->addWidget(left);
+        left->ensurePolished();
+        holder->setMinimumSize(left->sizeHint());
+        row->addWidget(holder);
+    }
+    if (extras)
+        row->addWidget(extras);
     row->addStretch();
     ButtonOK = new QPushButton(QStringLiteral("&OK"), panel);
     ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
@@ -325,7 +336,6 @@ QWidget *TFormEditorBase::CreateButtons(bool withApply)
         ButtonApply = new QPushButton(QStringLiteral("Appl&y"), panel);
         ButtonApply->setObjectName(QStringLiteral("ButtonApply"));
         ButtonApply->setAutoDefault(false);
-        ButtonApply->setVisible(mode_ != emView);
         row->addWidget(ButtonApply);
         connect(ButtonApply, &QPushButton::clicked, this, [this] { ApplyClicked(); });
     }
@@ -333,6 +343,10 @@ QWidget *TFormEditorBase::CreateButtons(bool withApply)
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
     ButtonCancel->setAutoDefault(false);
     row->addWidget(ButtonCancel);
+    // The row is as wide with Apply as without it, in every mode.
+    panel->setMinimumWidth(panel->sizeHint().width());
+    if (ButtonApply)
+        ButtonApply->setVisible(mode_ != emView);
     // OK decides itself whether the window closes.
     connect(ButtonOK, &QPushButton::clicked, this, [this] { OkClicked(); });
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -85,8 +85,10 @@ protected:
     // too small for them, so the buttons below stay on the screen.
     QWidget *ScrollingFields(QFormLayout *form);
 
-    // OK, Apply (hidden in emView or when not wanted) and Cancel.
-    QWidget *CreateButtons(bool withApply);
+    // The row below the fields: the record toolbar (or tools, when given)
+    // and extras on the left, OK, Apply (hidden in emView or when not
+    // wanted) and Cancel on the right.
+    QWidget *CreateButtons(bool withApply, QWidget *tools = nullptr, QWidget *extras = nullptr);
     QPushButton *ButtonOK = nullptr;
     QPushButton *ButtonApply = nullptr;
     QPushButton *ButtonCancel = nullptr;

@@ -44,9 +44,8 @@ TFormProperties::TFormProperties(QWidget *parent, TEditorServices *services)
     toolBar->addAction(ActionPrint);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(toolBar);
     layout->addWidget(ScrollingFields(form));
-    layout->addWidget(CreateButtons(false));
+    layout->addWidget(CreateButtons(false, toolBar));
     ShowRecord();
 }
 
