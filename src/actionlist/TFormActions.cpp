@@ -123,6 +123,8 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
     StatusBar->setSizeGripEnabled(false);
     FilterPanel = new QLabel(StatusBar);
     FilterPanel->setObjectName(QStringLiteral("FilterPanel"));
+    // Clear of the window's edge.
+    FilterPanel->setContentsMargins(4, 0, 8, 0);
     StatusBar->addPermanentWidget(FilterPanel);
     layout->addWidget(StatusBar);
 
@@ -457,7 +459,6 @@ void TFormActions::CreateGrids()
     RzDBGridActions = CreateGrid("RzDBGridActions", this);
     actionsModel_ = new TActionsGridModel(data_.cdsActions, this);
     actionsModel_->BindView(RzDBGridActions);
-    RzDBGridActions->setColumnWidth(3, 240);
     // A fresh window shows the Attribute column descending, as the table set
     // leaves the actions after opening.
     sort_ = new TTitleSort(TTitleSort::FieldsOf(ActionGridColumns()), false, this);
@@ -467,7 +468,6 @@ void TFormActions::CreateGrids()
     RzDBGridLog = CreateGrid("RzDBGridLog", this);
     logModel_ = new TPlainHintModel(data_.cdsLog, LogGridColumns(), this);
     logModel_->BindView(RzDBGridLog);
-    RzDBGridLog->setColumnWidth(2, 240);
     connect(RzDBGridLog->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &TFormActions::RzDBGridLogTitleClick);
     connect(RzDBGridLog, &QAbstractItemView::doubleClicked, ActionEditLog, &QAction::trigger);

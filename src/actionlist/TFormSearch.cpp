@@ -82,9 +82,6 @@ TFormSearch::TFormSearch(const QString &text, QWidget *parent)
         DBGridSearch->setItemDelegate(new TRowColorDelegate(DBGridSearch));
     }
     model_->BindView(DBGridSearch);
-    DBGridSearch->setColumnWidth(0, 140);
-    DBGridSearch->setColumnWidth(1, 190);
-    DBGridSearch->setColumnWidth(2, 190);
     connect(DBGridSearch, &QAbstractItemView::doubleClicked, ActionOpen, &QAction::trigger);
 
     PopupMenu = new QMenu(this);

@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -456,6 +457,15 @@ void TFormMain::RefreshFileList()
     RzListBoxFileList->update();
     RzListBoxFileList->setFocus();
     RzPanelFileInfo->setText(FileListHeading(workspace));
+    RzListBoxFileList->SetEmptyHint(
+        QStringLiteral("There is no Action File in the Workspace yet.\n\n"
+                       "New (%1) creates one here; Open (%2) opens one from another folder; "
+                       "Open Dravelin File (%3) opens one you received.\n\n"
+                       "The Workspace is the folder \"%4\"; the list's context menu changes it.")
+            .arg(ActionNewAction->shortcut().toString(QKeySequence::NativeText),
+                 ActionOpenAction->shortcut().toString(QKeySequence::NativeText),
+                 ActionOpenDravelin->shortcut().toString(QKeySequence::NativeText),
+                 QDir::toNativeSeparators(workspace)));
 }
 
 QString TFormMain::SelectedFile() const

@@ -31,9 +31,6 @@ TDecisionsPage::TDecisionsPage(const TDecisionKind &kind, QWidget *window, TEdit
     model_ = new TTableModel(table, kind.columns, this);
     model_->SetBoldTitles(true);
     model_->BindView(Grid);
-    Grid->setColumnWidth(0, 110);
-    Grid->setColumnWidth(1, 260);
-    Grid->setColumnWidth(2, 130);
 
     // A new window starts at the first column, descending: the order the
     // table set gives both tables when it opens.

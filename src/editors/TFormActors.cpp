@@ -90,9 +90,6 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
     sort_ = new TTitleSort(TTitleSort::FieldsOf(ActorGridColumns()), true, this);
     sort_->Attach(RzDBGridActors, model_);
     connect(RzDBGridActors, &QAbstractItemView::doubleClicked, ActionEdit, &QAction::trigger);
-    // Phone numbers and addresses are wider than the other columns.
-    for (int column = 10; column < ActorGridColumns().size(); ++column)
-        RzDBGridActors->setColumnWidth(column, column >= 13 ? 220 : 130);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

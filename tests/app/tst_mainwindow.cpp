@@ -250,6 +250,30 @@ private Q_SLOTS:
                  QStringLiteral("Available Action Files from \"") + workspace + QLatin1Char('"'));
     }
 
+    // An empty Workspace shows in the list's own area how to begin and where
+    // the Workspace is; the first file replaces the hint.
+    void emptyWorkspaceShowsHowToBegin()
+    {
+        FakeUiServices ui;
+        const QString workspace = Path(QStringLiteral("work"));
+        QDir().mkpath(workspace);
+        PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
+        QVERIFY(WriteFileBytes(ProgramLocation().OnboardMarker(), {}));
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        auto *list = qobject_cast<TFileListBox *>(FileList(window));
+        QVERIFY(list->HintShown());
+        for (const QString &part : {QStringLiteral("New (Ctrl+N)"), QStringLiteral("Open (Ctrl+O)"),
+                                    QStringLiteral("Open Dravelin File (Alt+O)"), workspace})
+            QVERIFY2(list->EmptyHint().contains(part), qPrintable(part));
+        // The hint is drawn where the entries would be.
+        const QImage empty = list->viewport()->grab().toImage();
+        MakeFiles(workspace, {QStringLiteral("a.act")});
+        window.RefreshFileList();
+        QVERIFY(!list->HintShown());
+        QVERIFY(list->viewport()->grab().toImage() != empty);
+    }
+
     void deleteAnsweredNoKeepsListAndSelection()
     {
         FakeUiServices ui;
