@@ -3,6 +3,7 @@
 #include "AppIcon.h"
 #include "OptionButtons.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -108,6 +109,7 @@ TFormDigest::TFormDigest(int mode, TDataModuleMain &data, QWidget *parent)
     connect(RzBitBtnOK, &QPushButton::clicked, this, &TFormDigest::RzBitBtnOKClick);
     connect(RzBitBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    Recall();
     if (mode_ == ActionMode) {
         ScopeCurrent->setChecked(true);
         RzRadioGroupScopeClick();
@@ -117,9 +119,47 @@ TFormDigest::TFormDigest(int mode, TDataModuleMain &data, QWidget *parent)
     } else {
         ScopeAll->setChecked(true);
         RzRadioGroupScopeClick();
-        CheckBoxIndex->setChecked(true);
-        CheckBoxSeparate->setChecked(true);
     }
+}
+
+void TFormDigest::Recall()
+{
+    const TSettings::DigestSection &last = Settings().Digest;
+    CheckBoxIndex->setChecked(last.Index);
+    CheckBoxProperties->setChecked(last.Properties);
+    CheckBoxHeaders->setChecked(last.Headers);
+    CheckBoxSeparate->setChecked(last.Separate);
+    CheckBoxLogs->setChecked(last.Logs);
+    CheckBoxLimitedLog->setChecked(last.Logs && last.LimitedLog);
+    CheckBoxLimitedLog->setEnabled(last.Logs);
+    CheckBoxDecisions->setChecked(last.Decisions);
+    CheckBoxStatements->setChecked(last.Statements);
+    CheckBoxColors->setChecked(last.Colors);
+    CheckBoxShowInBrowser->setChecked(last.ShowInBrowser);
+}
+
+void TFormDigest::Remember() const
+{
+    TSettings::DigestSection &last = Settings().Digest;
+    // Index and separator are choices of the digest of all actions only.
+    if (mode_ == ListMode) {
+        last.Index = CheckBoxIndex->isChecked();
+        last.Separate = CheckBoxSeparate->isChecked();
+    }
+    last.Properties = CheckBoxProperties->isChecked();
+    last.Headers = CheckBoxHeaders->isChecked();
+    last.Logs = CheckBoxLogs->isChecked();
+    last.LimitedLog = CheckBoxLimitedLog->isChecked();
+    last.Decisions = CheckBoxDecisions->isChecked();
+    last.Statements = CheckBoxStatements->isChecked();
+    last.Colors = CheckBoxColors->isChecked();
+    last.ShowInBrowser = CheckBoxShowInBrowser->isChecked();
+}
+
+void TFormDigest::done(int result)
+{
+    Remember();
+    QDialog::done(result);
 }
 
 void TFormDigest::showEvent(QShowEvent *event)

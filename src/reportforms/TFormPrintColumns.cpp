@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -45,9 +46,9 @@ QToolButton *NewSquare(QWidget *parent, const char *name, const QString &text, c
 
 TFormPrintColumns::TFormPrintColumns(const QString &caption, const QList<TReportColumn> &columns,
                                      TitleFunction defaultTitle, TTable &table, TGlobalTempFiles &temp,
-                                     QWidget *parent)
+                                     TSettings::ColumnReportSection &remembered, QWidget *parent)
     : QDialog(parent), columns_(columns), defaultTitle_(std::move(defaultTitle)), table_(table), temp_(temp),
-      today_(QDate::currentDate())
+      remembered_(remembered), today_(QDate::currentDate())
 {
     setWindowTitle(caption);
 
@@ -152,6 +153,60 @@ TFormPrintColumns::TFormPrintColumns(const QString &caption, const QList<TReport
     CheckBoxColor->setChecked(true);
     AlignCenter->setChecked(true);
     CheckDefaults();
+    Recall();
+}
+
+void TFormPrintColumns::Recall()
+{
+    const TSettings::ColumnReportSection &last = remembered_;
+    if (!last.Columns.isEmpty()) {
+        // The remembered order first, then any column it does not name, in
+        // the initial order and unchecked.
+        int placed = 0;
+        for (QString name : last.Columns.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const bool checked = !name.startsWith(QLatin1Char('-'));
+            if (!checked)
+                name.remove(0, 1);
+            for (int row = placed; row < RzCheckListFields->count(); ++row) {
+                QListWidgetItem *item = RzCheckListFields->item(row);
+                if (columns_[item->data(Qt::UserRole).toInt()].sourceField != name)
+                    continue;
+                RzCheckListFields->insertItem(placed++, RzCheckListFields->takeItem(row));
+                item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+                break;
+            }
+        }
+        for (int row = placed; row < RzCheckListFields->count(); ++row)
+            RzCheckListFields->item(row)->setCheckState(Qt::Unchecked);
+        RzCheckListFields->setCurrentRow(0);
+    }
+    QRadioButton *align[] = {AlignLeft, AlignCenter, AlignRight};
+    align[std::clamp(last.Align, 0, 2)]->setChecked(true);
+    RzSpinEditHTMLWidth->setValue(last.Width);
+    if (last.FontSize >= 0 && last.FontSize < RzComboBoxFontSize->count())
+        RzComboBoxFontSize->setCurrentIndex(last.FontSize);
+    CheckBoxColor->setChecked(last.Colors);
+}
+
+void TFormPrintColumns::Remember() const
+{
+    QStringList order;
+    for (int row = 0; row < RzCheckListFields->count(); ++row) {
+        const QListWidgetItem *item = RzCheckListFields->item(row);
+        const QString &field = columns_[item->data(Qt::UserRole).toInt()].sourceField;
+        order << (item->checkState() == Qt::Checked ? field : QLatin1Char('-') + field);
+    }
+    remembered_.Columns = order.join(QLatin1Char(','));
+    remembered_.Align = AlignLeft->isChecked() ? 0 : AlignRight->isChecked() ? 2 : 1;
+    remembered_.Width = RzSpinEditHTMLWidth->value();
+    remembered_.FontSize = RzComboBoxFontSize->currentIndex();
+    remembered_.Colors = CheckBoxColor->isChecked();
+}
+
+void TFormPrintColumns::done(int result)
+{
+    Remember();
+    QDialog::done(result);
 }
 
 void TFormPrintColumns::FillList()
@@ -270,7 +325,7 @@ TFormPrintList::TFormPrintList(TDataModuleMain &data, QWidget *parent)
     : TFormPrintColumns(
           QStringLiteral("Print Action List"), ActionReportColumns(),
           [&data](const QDate &today) { return ActionListReportTitle(data, today); }, *data.cdsActions,
-          data.TempFiles, parent)
+          data.TempFiles, Settings().PrintList, parent)
 {
     setObjectName(QStringLiteral("FormPrintList"));
 }
@@ -279,7 +334,7 @@ TFormPrintActor::TFormPrintActor(TDataModuleMain &data, QWidget *parent)
     : TFormPrintColumns(
           QStringLiteral("Print List Actors"), ContactReportColumns(),
           [&data](const QDate &today) { return ContactsReportTitle(data, today); }, *data.cdsActor,
-          data.TempFiles, parent)
+          data.TempFiles, Settings().PrintActors, parent)
 {
     setObjectName(QStringLiteral("FormPrintActor"));
 }

@@ -213,6 +213,25 @@ template <typename Self, typename Visit> void TSettings::VisitFields(Self &self,
     visit(lastWindow, QStringLiteral("Left"), self.LastWindow.Left);
     visit(lastWindow, QStringLiteral("Height"), self.LastWindow.Height);
     visit(lastWindow, QStringLiteral("Width"), self.LastWindow.Width);
+    const auto digest = QStringLiteral("Digest");
+    visit(digest, QStringLiteral("Index"), self.Digest.Index);
+    visit(digest, QStringLiteral("Properties"), self.Digest.Properties);
+    visit(digest, QStringLiteral("Headers"), self.Digest.Headers);
+    visit(digest, QStringLiteral("Separate"), self.Digest.Separate);
+    visit(digest, QStringLiteral("Logs"), self.Digest.Logs);
+    visit(digest, QStringLiteral("LimitedLog"), self.Digest.LimitedLog);
+    visit(digest, QStringLiteral("Decisions"), self.Digest.Decisions);
+    visit(digest, QStringLiteral("Statements"), self.Digest.Statements);
+    visit(digest, QStringLiteral("Colors"), self.Digest.Colors);
+    visit(digest, QStringLiteral("ShowInBrowser"), self.Digest.ShowInBrowser);
+    for (const auto &[section, report] : {std::pair{QStringLiteral("PrintList"), &self.PrintList},
+                                          std::pair{QStringLiteral("PrintActors"), &self.PrintActors}}) {
+        visit(section, QStringLiteral("Columns"), report->Columns);
+        visit(section, QStringLiteral("Align"), report->Align);
+        visit(section, QStringLiteral("Width"), report->Width);
+        visit(section, QStringLiteral("FontSize"), report->FontSize);
+        visit(section, QStringLiteral("Colors"), report->Colors);
+    }
 }
 
 TSettings TSettings::Defaults()
@@ -242,6 +261,7 @@ TSettings TSettings::Defaults()
                         .Height = 600,
                         .Width = 870};
     defaults.LastWindow = {.Top = 0, .Left = 0, .Height = 600, .Width = 840};
+
     return defaults;
 }
 

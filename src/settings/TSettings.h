@@ -89,6 +89,37 @@ public:
         int Width = 0;
     } LastWindow;
 
+    // The last choices of the "Print Action Digest" window; Index and
+    // Separate are those of the action list's digest of all actions. Unlike
+    // the settings above, the report choices start as the windows' first
+    // choices, also before Load.
+    struct DigestSection {
+        bool Index = true;
+        bool Properties = false;
+        bool Headers = false;
+        bool Separate = true;
+        bool Logs = true;
+        bool LimitedLog = false;
+        bool Decisions = false;
+        bool Statements = false;
+        bool Colors = true;
+        bool ShowInBrowser = true;
+    } Digest;
+
+    // The last choices of a report window of chosen columns. Columns lists
+    // the source fields in the list's order, an unchecked one after a "-";
+    // empty means the initial order and check marks. Align is a
+    // TTitleAlign value, FontSize the index of the size in the window's list.
+    struct ColumnReportSection {
+        QString Columns;
+        int Align = 1; // centred
+        int Width = 100;
+        int FontSize = 1; // "-1"
+        bool Colors = true;
+    };
+    ColumnReportSection PrintList;   // "Print Action List"
+    ColumnReportSection PrintActors; // "Print List Actors"
+
     // The INI file that Load and Save use now: the local one when the
     // ".localini" marker exists beside the program, else the global one.
     static QString IniFileName();

@@ -317,6 +317,10 @@ void TestSettings::saveWritesTableOrderAndKeepsUnknownLines()
         "ColorCoding=1\nDueDateIndicator=1\nAtributeSeparator=-\nFilter=2\nTop=0\nLeft=0\n"
         "Height=600\nWidth=870\nCustom=keep me\n"
         "\n[LastWindow]\nTop=0\nLeft=0\nHeight=600\nWidth=840\n"
+        "\n[Digest]\nIndex=1\nProperties=0\nHeaders=0\nSeparate=1\nLogs=1\nLimitedLog=0\nDecisions=0\n"
+        "Statements=0\nColors=1\nShowInBrowser=1\n"
+        "\n[PrintList]\nColumns=\nAlign=1\nWidth=100\nFontSize=1\nColors=1\n"
+        "\n[PrintActors]\nColumns=\nAlign=1\nWidth=100\nFontSize=1\nColors=1\n"
         "\n[Plugins]\nTheme=dark\n";
     QCOMPARE(QString::fromUtf8(ReadFileBytes(globalIni())), expected);
 }
