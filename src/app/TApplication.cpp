@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "AppIcon.h"
 #include "ContextMenuKey.h"
+#include "IconButtonNames.h"
 #include "UiServices.h"
 
 #include <exception>
@@ -18,6 +19,7 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
     setDesktopFileName(QLatin1String(kApplicationId));
     setWindowIcon(ProgramIcon());
     TContextMenuKey::Install(this);
+    TIconButtonNames::Install(this);
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)
