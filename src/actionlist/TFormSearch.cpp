@@ -2,6 +2,7 @@
 
 #include "ActionGrid.h"
 #include "ActionSearch.h"
+#include "AppIcon.h"
 #include "Formats.h"
 #include "SearchActionFile.h"
 #include "TSettings.h"
@@ -144,21 +145,21 @@ QWidget *TFormSearch::CreateNavigator()
     row->setContentsMargins(0, 0, 0, 0);
     struct Step {
         const char *name;
-        const char *text;
+        const char *icon;
         const char *hint;
         void (TTable::*move)();
     };
     static const Step steps[] = {
-        {"ButtonFirst", "|<", "Go to the First Search Result", &TTable::First},
-        {"ButtonPrevious", "<", "Go to the Previous Search Result", &TTable::Prior},
-        {"ButtonNext", ">", "Go to the Next Search Result", &TTable::Next},
-        {"ButtonLast", ">|", "Go to the Last Search Result", &TTable::Last},
+        {"ButtonFirst", "go-first", "Go to the First Search Result", &TTable::First},
+        {"ButtonPrevious", "go-previous", "Go to the Previous Search Result", &TTable::Prior},
+        {"ButtonNext", "go-next", "Go to the Next Search Result", &TTable::Next},
+        {"ButtonLast", "go-last", "Go to the Last Search Result", &TTable::Last},
     };
     TTable *hits = data_.cdsActionsSearch;
     for (const Step &step : steps) {
         auto *button = new QToolButton(navigator);
         button->setObjectName(QLatin1String(step.name));
-        button->setText(QLatin1String(step.text));
+        button->setIcon(AppIcon(QLatin1String(step.icon)));
         button->setToolTip(QLatin1String(step.hint));
         button->setFixedWidth(36);
         const auto move = step.move;

@@ -147,6 +147,9 @@ TFormPrintColumns::TFormPrintColumns(const QString &caption, const QList<TReport
     connect(RzBitBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     FillList();
+    // Every column shows in the list at once, with the desktop's font.
+    RzCheckListFields->setMinimumHeight(RzCheckListFields->sizeHintForRow(0) * RzCheckListFields->count() +
+                                        2 * RzCheckListFields->frameWidth());
     title_ = defaultTitle_(today_);
     RzSpinEditHTMLWidth->setValue(kReportWidthDefault);
     RzComboBoxFontSize->setCurrentIndex(1);

@@ -88,13 +88,7 @@ private Q_SLOTS:
     void init()
     {
         fixture_.Start();
-        TProgramLocation where;
-        where.folder = fixture_.dir->filePath(QStringLiteral("program"));
-        where.baseName = QStringLiteral("dravelin");
-        where.globalIniFolder = fixture_.dir->filePath(QStringLiteral("config"));
-        where.dataFolder = fixture_.dir->filePath(QStringLiteral("data"));
-        where.documentsFolder = fixture_.dir->filePath(QStringLiteral("Documents"));
-        SetProgramLocation(where);
+        SetProgramLocation(ProgramLocationIn(fixture_.dir->path()));
         CreateFile();
     }
 

@@ -206,6 +206,17 @@ class TestWindowSizes : public QObject {
         qFatal("no window %s", qPrintable(window));
     }
 
+    // Shows the window fitted to the screen and checks that it fits.
+    static void ShowFitted(QWidget *form, const QRect &screen)
+    {
+        FitWindowToScreen(form, screen);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        const QSize room = screen.size() - WindowFrameAllowance();
+        QVERIFY2(form->width() <= room.width() && form->height() <= room.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(form->width()).arg(form->height())));
+    }
+
     static QPushButton *OkButton(const QWidget *window)
     {
         const QList<QPushButton *> buttons = window->findChildren<QPushButton *>();
@@ -230,13 +241,7 @@ private Q_SLOTS:
     void init()
     {
         fixture_.Start();
-        TProgramLocation where;
-        where.folder = fixture_.dir->filePath(QStringLiteral("program"));
-        where.baseName = QStringLiteral("dravelin");
-        where.globalIniFolder = fixture_.dir->filePath(QStringLiteral("config"));
-        where.dataFolder = fixture_.dir->filePath(QStringLiteral("data"));
-        where.documentsFolder = fixture_.dir->filePath(QStringLiteral("Documents"));
-        SetProgramLocation(where);
+        SetProgramLocation(ProgramLocationIn(fixture_.dir->path()));
         QVERIFY_THROWS_NO_EXCEPTION(fixture_.data->Tables.Open(fixture_.dir->filePath("Sizes.act"), true));
     }
 
@@ -282,12 +287,7 @@ private Q_SLOTS:
         font.setPointSizeF(font.pointSizeF() * fontScale);
         QApplication::setFont(font);
         const std::unique_ptr<QWidget> form = MakeWindow(window, mode);
-        FitWindowToScreen(form.get(), screen);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        const QSize room = screen.size() - WindowFrameAllowance();
-        QVERIFY2(form->width() <= room.width() && form->height() <= room.height(),
-                 qPrintable(QStringLiteral("%1x%2").arg(form->width()).arg(form->height())));
+        ShowFitted(form.get(), screen);
         QStringList clipped;
         QList<QTabWidget *> tabbed = form->findChildren<QTabWidget *>();
         if (tabbed.isEmpty())
@@ -333,13 +333,8 @@ private Q_SLOTS:
         const std::unique_ptr<QWidget> form = MakeWindow(window, mode);
         const QSize natural =
             form->sizeHint().expandedTo(form->minimumSizeHint()).expandedTo(form->minimumSize());
-        FitWindowToScreen(form.get(), screen);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-
+        ShowFitted(form.get(), screen);
         const QSize room = screen.size() - WindowFrameAllowance();
-        QVERIFY2(form->width() <= room.width() && form->height() <= room.height(),
-                 qPrintable(QStringLiteral("%1x%2").arg(form->width()).arg(form->height())));
         const QPushButton *ok = OkButton(form.get());
         QVERIFY(ok->isVisible());
         const QRect okAt(ok->mapTo(form.get(), QPoint(0, 0)), ok->size());

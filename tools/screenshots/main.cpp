@@ -31,6 +31,7 @@
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 #include <vector>
 
@@ -73,9 +74,15 @@ void Shoot(const char *className, const QString &name)
     window->activateWindow();
     // The window manager tells the size of its frame a little after it has
     // mapped the window; until then the frame would be cut off.
+    // On a busy machine a window may also take a while to be mapped at all.
+    const auto shown = [window] {
+        const QWindow *handle = window->windowHandle();
+        return handle && handle->isExposed() && window->frameGeometry() != window->geometry() &&
+               window->width() > 1;
+    };
     QElapsedTimer waited;
     waited.start();
-    while (window->frameGeometry() == window->geometry() && waited.elapsed() < 5000) {
+    while (!shown() && waited.elapsed() < 10000) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(20);
     }
