@@ -113,6 +113,7 @@ private Q_SLOTS:
     void reloadKeepsHorizontalScrollAndColumn_data();
     void reloadKeepsHorizontalScrollAndColumn();
     void readOnlyFileChangesNothing();
+    void columnsFitWhenTheFirstActionsArrive();
     void contactsOpenSortedByIdAndOrderComesBack();
     void propertiesRenewCaption_data();
     void propertiesRenewCaption();
@@ -1074,6 +1075,27 @@ void TestActionList::screenshot()
         QFile::remove(copy);
         QVERIFY(QFile::copy(name, copy));
     }
+}
+
+// A new file's grid fits its titles; its first actions fit the columns to
+// their texts, but a column the user sized keeps its width.
+void TestActionList::columnsFitWhenTheFirstActionsArrive()
+{
+    CreateFile({}, {});
+    auto form = ShowForm();
+    QTableView *grid = form->RzDBGridActions;
+    QHeaderView *header = grid->horizontalHeader();
+    for (int column = 0; column < header->count(); ++column)
+        QVERIFY(header->sectionSize(column) >= header->sectionSizeHint(column));
+    const int synopsisBefore = grid->columnWidth(3);
+    header->resizeSection(5, 300);
+    const QString synopsis = QStringLiteral("Synopsis of a length that the title alone never needs");
+    AppendTo(data_->cdsActions,
+             {{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}, {"SYNOPSIS", synopsis}});
+    QApplication::processEvents();
+    QVERIFY(grid->columnWidth(3) > synopsisBefore);
+    QVERIFY(grid->columnWidth(3) >= std::min(320, grid->fontMetrics().horizontalAdvance(synopsis)));
+    QCOMPARE(grid->columnWidth(5), 300);
 }
 
 void TestActionList::readOnlyFileChangesNothing()
