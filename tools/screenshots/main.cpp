@@ -86,8 +86,17 @@ void Shoot(const char *className, const QString &name)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(20);
     }
+    // Time for the window manager to draw the frame it has told.
+    for (int round = 0; round < 15; ++round) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+    }
     QApplication::processEvents();
-    const QRect frame = window->frameGeometry();
+    QRect frame = window->frameGeometry();
+    // A window without a frame (the splash), or one the window manager has
+    // not told about yet: the window itself.
+    if (frame.width() < 10 || frame.height() < 10)
+        frame = QRect(window->mapToGlobal(QPoint(0, 0)), window->size());
     const QPixmap picture =
         window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     const QString file = QDir(folder).filePath(name + QStringLiteral(".png"));
