@@ -179,6 +179,8 @@ bool QtUiServices::InputQuery(const QString &caption, const QString &prompt, QSt
                                 metrics.averageCharWidth() * 64});
     if (auto *entry = dialog.findChild<QLineEdit *>())
         entry->setMinimumWidth(width - 2 * dialog.style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
+    // Its buttons are made with its layout, which asking its size builds.
+    dialog.sizeHint();
     UseCommandIcons(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
