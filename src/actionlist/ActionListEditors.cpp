@@ -1,5 +1,6 @@
 #include "ActionListEditors.h"
 
+#include "ActionFileOpen.h"
 #include "ActionListOps.h"
 #include "EditorServices.h"
 #include "ScopeGuards.h"
@@ -7,6 +8,7 @@
 #include "TFormAction.h"
 #include "TFormActor.h"
 #include "TFormActors.h"
+#include "TFormDecision.h"
 #include "TFormLog.h"
 #include "TFormProperties.h"
 #include "UiServices.h"
@@ -14,9 +16,11 @@
 namespace {
 
 // What the editors opened from the action list get from it: the contact
-// editor, and the reload after a log entry was carried over.
+// editor (not for a file opened read-only, where a new contact could not be
+// saved), and the reload after a log entry was carried over.
 class TActionListEditorServices final : public TContactEditorServices {
 public:
+    bool HasContactEditor() const override { return !ActionFileReadOnly(); }
     void ReloadActionFile() override { ::ReloadActionFile(DataModuleMain()); }
 };
 
@@ -34,6 +38,12 @@ void ShowLogEditor(TEditorMode mode, QWidget *parent)
     TActionListEditorServices services;
     TFormLog form(mode, parent, &services);
     Ui().ExecModal(&form);
+}
+
+void ShowDecisionViewer(const TDecisionKind &kind, QWidget *parent)
+{
+    TActionListEditorServices services;
+    ShowDecisionEditor(kind, emView, parent, &services);
 }
 
 void ShowContactsList(QWidget *parent)

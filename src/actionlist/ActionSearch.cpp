@@ -109,7 +109,7 @@ void ShowDecisionStatementEditor(TRecordKind kind, QWidget *parent)
     // The editor takes the field to focus from the current search result.
     const TDecisionKind &editorKind = kind == rkStatement ? StatementKind() : DecisionKind();
     editorKind.Table()->Edit();
-    ShowDecisionEditor(editorKind, emView, parent, nullptr);
+    ShowDecisionViewer(editorKind, parent);
 }
 
 void OpenSearchResult(TDataModuleMain &data, QWidget *parent)
@@ -153,36 +153,50 @@ void OpenSearchResult(TDataModuleMain &data, QWidget *parent)
         });
 }
 
+void ActionSearch(TDataModuleMain &data, QWidget *parent, QString &searchText)
+{
+    for (;;) {
+        QString text = searchText;
+        for (;;) {
+            if (!Ui().InputQuery(QStringLiteral("Search for some Text"), QStringLiteral("Search String"),
+                                 text))
+                return;
+            if (!text.trimmed().isEmpty())
+                break;
+            Ui().MessageBox(QStringLiteral("Please enter a Search String"), QStringLiteral("No Input"),
+                            MB_OK | MB_ICONEXCLAMATION);
+        }
+        searchText = text;
+        bool again = false;
+        TryFinally(
+            [&] {
+                bool found = false;
+                {
+                    TSearchFeedback feedback;
+                    found = SearchActionFile(data, text, &feedback);
+                }
+                if (!found) {
+                    Ui().MessageBox(QStringLiteral("Search String \"%1\" could not be found.").arg(text),
+                                    QStringLiteral("No Find"), MB_OK | MB_ICONEXCLAMATION);
+                    return;
+                }
+                data.cdsActionsSearch->First();
+                TFormSearch form(text, parent);
+                Ui().ExecModal(&form);
+                again = form.SearchAgainChosen();
+                if (const std::optional<int> action = form.ChosenAction()) {
+                    BusyCursor busy;
+                    GotoSearchAction(data, *action);
+                }
+            },
+            [&] { CloseSearchResults(data); });
+        if (!again)
+            return;
+    }
+}
+
 void ActionSearch(TDataModuleMain &data, QWidget *parent)
 {
-    QString text;
-    for (;;) {
-        if (!Ui().InputQuery(QStringLiteral("Search for some Text"), QStringLiteral("Search String"), text))
-            return;
-        if (!text.trimmed().isEmpty())
-            break;
-        Ui().MessageBox(QStringLiteral("Please enter a Search String"), QStringLiteral("No Input"),
-                        MB_OK | MB_ICONEXCLAMATION);
-    }
-    TryFinally(
-        [&] {
-            bool found = false;
-            {
-                TSearchFeedback feedback;
-                found = SearchActionFile(data, text, &feedback);
-            }
-            if (!found) {
-                Ui().MessageBox(QStringLiteral("Search String \"%1\" could not be found.").arg(text),
-                                QStringLiteral("No Find"), MB_OK | MB_ICONEXCLAMATION);
-                return;
-            }
-            data.cdsActionsSearch->First();
-            TFormSearch form(text, parent);
-            Ui().ExecModal(&form);
-            if (const std::optional<int> action = form.ChosenAction()) {
-                BusyCursor busy;
-                GotoSearchAction(data, *action);
-            }
-        },
-        [&] { CloseSearchResults(data); });
+    QString searchText;
+    ActionSearch(data, parent, searchText);
 }

@@ -8,7 +8,9 @@ class QWidget;
 // blank is given, searches the listed actions and their log entries,
 // decisions and statements for it, and shows the results modally over
 // parent, or says that nothing was found. The results are closed in every
-// case.
+// case. searchText is proposed (selected, so typing replaces it) and keeps
+// the text last searched for; the result window's "Search Again" asks anew.
+void ActionSearch(TDataModuleMain &data, QWidget *parent, QString &searchText);
 void ActionSearch(TDataModuleMain &data, QWidget *parent);
 
 // Opens the record of the current search result read-only in its editor,

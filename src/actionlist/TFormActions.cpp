@@ -16,6 +16,7 @@
 #include "TFormDigest.h"
 #include "TFormPrintColumns.h"
 #include "TSettings.h"
+#include "ToolBars.h"
 #include "UiServices.h"
 #include "WindowActions.h"
 
@@ -31,7 +32,6 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -123,6 +123,8 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
     StatusBar->setSizeGripEnabled(false);
     FilterPanel = new QLabel(StatusBar);
     FilterPanel->setObjectName(QStringLiteral("FilterPanel"));
+    // Clear of the window's edge.
+    FilterPanel->setContentsMargins(4, 0, 8, 0);
     StatusBar->addPermanentWidget(FilterPanel);
     layout->addWidget(StatusBar);
 
@@ -289,22 +291,26 @@ void TFormActions::CreateToolBar()
     ToolBar->setIconSize(QSize(20, 20));
     // The same pictures as the main window's toolbar, so a command looks the
     // same wherever it appears.
-    const QList<std::pair<QAction *, QStyle::StandardPixmap>> icons{
-        {ActionNew, QStyle::SP_FileIcon},
-        {ActionEdit, QStyle::SP_FileDialogDetailedView},
-        {ActionDelete, QStyle::SP_TrashIcon},
-        {ActionNewLog, QStyle::SP_FileIcon},
-        {ActionEditLog, QStyle::SP_FileDialogDetailedView},
-        {ActionDeleteLog, QStyle::SP_TrashIcon},
-        {ActionActors, QStyle::SP_DirHomeIcon},
-        {ActionProperties, QStyle::SP_FileDialogInfoView},
-        {ActionSearch, QStyle::SP_FileDialogContentsView},
-        {ActionPrintList, QStyle::SP_FileDialogListView},
-        {ActionDigest, QStyle::SP_FileDialogStart},
-        {ActionAuxiliary, QStyle::SP_DirIcon},
-        {ActionActionClose, QStyle::SP_DialogCloseButton}};
+    const QList<std::pair<QAction *, const char *>> icons{{ActionNew, "document-new"},
+                                                          {ActionEdit, "document-edit"},
+                                                          {ActionDelete, "edit-delete"},
+                                                          {ActionNewLog, "document-new"},
+                                                          {ActionEditLog, "document-edit"},
+                                                          {ActionDeleteLog, "edit-delete"},
+                                                          {ActionActors, "x-office-address-book"},
+                                                          {ActionProperties, "document-properties"},
+                                                          {ActionSearch, "edit-find"},
+                                                          {ActionPrintList, "document-print"},
+                                                          {ActionDigest, "x-office-document"},
+                                                          {ActionAuxiliary, "folder"},
+                                                          {ActionActionClose, "window-close"},
+                                                          {ActionResolveCurrent, "task-complete"},
+                                                          {ActionSaveTable, "document-save"},
+                                                          {ActionRefreshTable, "view-refresh"},
+                                                          {MenuItemSaveasDravelinFile, "document-save-as"},
+                                                          {MenuItemAbout, "help-about"}};
     for (const auto &[action, icon] : icons)
-        action->setIcon(style()->standardIcon(icon));
+        action->setIcon(AppIcon(QLatin1String(icon)));
     const QList<QList<QAction *>> groups{{ActionNew, ActionEdit, ActionDelete},
                                          {ActionNewLog, ActionEditLog, ActionDeleteLog},
                                          {ActionActors, ActionProperties},
@@ -315,6 +321,7 @@ void TFormActions::CreateToolBar()
             ToolBar->addSeparator();
         ToolBar->addActions(group);
     }
+    KeepToolBarWhole(ToolBar);
 }
 
 void TFormActions::CreateMenu()
@@ -452,7 +459,6 @@ void TFormActions::CreateGrids()
     RzDBGridActions = CreateGrid("RzDBGridActions", this);
     actionsModel_ = new TActionsGridModel(data_.cdsActions, this);
     actionsModel_->BindView(RzDBGridActions);
-    RzDBGridActions->setColumnWidth(3, 240);
     // A fresh window shows the Attribute column descending, as the table set
     // leaves the actions after opening.
     sort_ = new TTitleSort(TTitleSort::FieldsOf(ActionGridColumns()), false, this);
@@ -462,7 +468,6 @@ void TFormActions::CreateGrids()
     RzDBGridLog = CreateGrid("RzDBGridLog", this);
     logModel_ = new TPlainHintModel(data_.cdsLog, LogGridColumns(), this);
     logModel_->BindView(RzDBGridLog);
-    RzDBGridLog->setColumnWidth(2, 240);
     connect(RzDBGridLog->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &TFormActions::RzDBGridLogTitleClick);
     connect(RzDBGridLog, &QAbstractItemView::doubleClicked, ActionEditLog, &QAction::trigger);
@@ -640,7 +645,7 @@ void TFormActions::ActionPropertiesExecute()
 void TFormActions::ActionSearchExecute()
 {
     if (data_.Tables.IsOpen())
-        ::ActionSearch(data_, this);
+        ::ActionSearch(data_, this, searchText_);
 }
 
 void TFormActions::ActionPrintListExecute()

@@ -153,6 +153,8 @@ private:
     bool closed_ = false;
     bool askOnClose_ = true;
     bool listChanged_ = false;
+    // The text last searched for, proposed by the next search.
+    QString searchText_;
 };
 
 // Shows an opened Action File in the action list window, modal over parent.

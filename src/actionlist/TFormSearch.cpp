@@ -2,6 +2,8 @@
 
 #include "ActionGrid.h"
 #include "ActionSearch.h"
+#include "AppIcon.h"
+#include "Formats.h"
 #include "SearchActionFile.h"
 #include "TSettings.h"
 #include "TTableModel.h"
@@ -16,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextCursor>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -29,7 +32,8 @@ QString Caption(int count, const QString &text)
 
 } // namespace
 
-TFormSearch::TFormSearch(const QString &text, QWidget *parent) : QDialog(parent), data_(DataModuleMain())
+TFormSearch::TFormSearch(const QString &text, QWidget *parent)
+    : QDialog(parent), data_(DataModuleMain()), text_(text)
 {
     setObjectName(QStringLiteral("FormSearch"));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
@@ -44,7 +48,14 @@ TFormSearch::TFormSearch(const QString &text, QWidget *parent) : QDialog(parent)
         NewWindowAction(this, "ActionGotoAction", QStringLiteral("&Go to Action"),
                         QStringLiteral("Go to the Action containing the selected Search Result"),
                         QStringLiteral("Go to the Action containing the selected Search Result"));
+    ActionSearchAgain = NewWindowAction(this, "ActionSearchAgain", QStringLiteral("&Search Again"),
+                                        QStringLiteral("Search Again"),
+                                        QStringLiteral("Search the Action File for another Text"));
     connect(ActionOpen, &QAction::triggered, this, &TFormSearch::ActionOpenExecute);
+    connect(ActionSearchAgain, &QAction::triggered, this, [this] {
+        searchAgain_ = true;
+        accept();
+    });
     connect(ActionGotoAction, &QAction::triggered, this, &TFormSearch::ActionGotoActionExecute);
 
     DBGridSearch = new QTableView(this);
@@ -72,9 +83,6 @@ TFormSearch::TFormSearch(const QString &text, QWidget *parent) : QDialog(parent)
         DBGridSearch->setItemDelegate(new TRowColorDelegate(DBGridSearch));
     }
     model_->BindView(DBGridSearch);
-    DBGridSearch->setColumnWidth(0, 140);
-    DBGridSearch->setColumnWidth(1, 190);
-    DBGridSearch->setColumnWidth(2, 190);
     connect(DBGridSearch, &QAbstractItemView::doubleClicked, ActionOpen, &QAction::trigger);
 
     PopupMenu = new QMenu(this);
@@ -116,6 +124,7 @@ TFormSearch::TFormSearch(const QString &text, QWidget *parent) : QDialog(parent)
     };
     ButtonOpen = button("ButtonOpen", ActionOpen);
     ButtonGotoAction = button("ButtonGotoAction", ActionGotoAction);
+    ButtonSearchAgain = button("ButtonSearchAgain", ActionSearchAgain);
     ButtonClose = new QPushButton(QStringLiteral("&Close"), this);
     ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
     ButtonClose->setAutoDefault(false);
@@ -136,21 +145,21 @@ QWidget *TFormSearch::CreateNavigator()
     row->setContentsMargins(0, 0, 0, 0);
     struct Step {
         const char *name;
-        const char *text;
+        const char *icon;
         const char *hint;
         void (TTable::*move)();
     };
     static const Step steps[] = {
-        {"ButtonFirst", "|<", "Go to the First Search Result", &TTable::First},
-        {"ButtonPrevious", "<", "Go to the Previous Search Result", &TTable::Prior},
-        {"ButtonNext", ">", "Go to the Next Search Result", &TTable::Next},
-        {"ButtonLast", ">|", "Go to the Last Search Result", &TTable::Last},
+        {"ButtonFirst", "go-first", "Go to the First Search Result", &TTable::First},
+        {"ButtonPrevious", "go-previous", "Go to the Previous Search Result", &TTable::Prior},
+        {"ButtonNext", "go-next", "Go to the Next Search Result", &TTable::Next},
+        {"ButtonLast", "go-last", "Go to the Last Search Result", &TTable::Last},
     };
     TTable *hits = data_.cdsActionsSearch;
     for (const Step &step : steps) {
         auto *button = new QToolButton(navigator);
         button->setObjectName(QLatin1String(step.name));
-        button->setText(QLatin1String(step.text));
+        button->setIcon(AppIcon(QLatin1String(step.icon)));
         button->setToolTip(QLatin1String(step.hint));
         button->setFixedWidth(36);
         const auto move = step.move;
@@ -171,6 +180,32 @@ void TFormSearch::ShowCurrent()
                                       : QString());
     DBEditFieldName->setText(has ? hits->FieldByName(QStringLiteral("IN_FIELD_NAME")).AsString() : QString());
     DBEditFieldName->setCursorPosition(0);
+    HighlightMatches();
+}
+
+void TFormSearch::HighlightMatches()
+{
+    // The search compares upper-cased text; so does the highlight.
+    const QString found = DBMemoTextFound->toPlainText();
+    const QString upper = UpperCase(found);
+    const QString wanted = UpperCase(text_);
+    QList<QTextEdit::ExtraSelection> matches;
+    QTextCharFormat marked;
+    marked.setBackground(palette().brush(QPalette::Highlight));
+    marked.setForeground(palette().brush(QPalette::HighlightedText));
+    // Upper-casing can change a text's length (German sharp s); the
+    // positions then no longer fit and nothing is marked.
+    if (!wanted.isEmpty() && upper.size() == found.size()) {
+        for (qsizetype at = upper.indexOf(wanted); at >= 0; at = upper.indexOf(wanted, at + wanted.size())) {
+            QTextEdit::ExtraSelection match;
+            match.format = marked;
+            match.cursor = QTextCursor(DBMemoTextFound->document());
+            match.cursor.setPosition(int(at));
+            match.cursor.setPosition(int(at + wanted.size()), QTextCursor::KeepAnchor);
+            matches.append(match);
+        }
+    }
+    DBMemoTextFound->setExtraSelections(matches);
 }
 
 void TFormSearch::ActionOpenExecute()

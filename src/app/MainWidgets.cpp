@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 void TFileListBox::keyPressEvent(QKeyEvent *event)
 {
@@ -14,6 +15,24 @@ void TFileListBox::keyPressEvent(QKeyEvent *event)
     QListWidget::keyPressEvent(event);
     if (currentRow() != before && currentRow() >= 0)
         Q_EMIT KeyboardSelectionChanged();
+}
+
+void TFileListBox::SetEmptyHint(const QString &hint)
+{
+    emptyHint_ = hint;
+    viewport()->update();
+}
+
+void TFileListBox::paintEvent(QPaintEvent *event)
+{
+    QListWidget::paintEvent(event);
+    if (!HintShown())
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const int margin = fontMetrics().height();
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                     Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap, emptyHint_);
 }
 
 void TClickableImage::mouseReleaseEvent(QMouseEvent *event)

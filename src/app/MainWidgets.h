@@ -5,11 +5,17 @@
 
 // The Workspace list: tells apart a change of the current entry made with the
 // keyboard from one made by the program, since only the user's choice opens
-// an Action File.
+// an Action File. While it is empty it shows a hint of how to begin in its
+// own area.
 class TFileListBox : public QListWidget {
     Q_OBJECT
 public:
     using QListWidget::QListWidget;
+
+    void SetEmptyHint(const QString &hint);
+    const QString &EmptyHint() const { return emptyHint_; }
+    // The hint shows: the list is empty.
+    bool HintShown() const { return count() == 0 && !emptyHint_.isEmpty(); }
 
 Q_SIGNALS:
     void KeyboardSelectionChanged();
@@ -18,6 +24,10 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString emptyHint_;
 };
 
 // A picture that reacts to a click of the left mouse button.

@@ -8,6 +8,8 @@ bool RunFirstRunStep(const QString &markerFile, const QStringList &folders)
 {
     if (QFileInfo::exists(markerFile))
         return false;
+    // The per-user data folder of an installed program may not exist yet.
+    QDir().mkpath(QFileInfo(markerFile).absolutePath());
     QFile marker(markerFile);
     if (marker.open(QIODevice::WriteOnly))
         marker.close();

@@ -2,19 +2,24 @@
 
 #include "AppError.h"
 #include "AppIcon.h"
+#include "ContextMenuKey.h"
+#include "IconButtonNames.h"
 #include "UiServices.h"
 
 #include <exception>
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
-    // The title users see; the application name stays the program file's,
-    // so the per-user data folder keeps its place.
-    setApplicationDisplayName(QStringLiteral("Dravelin"));
+    // No display name: the desktop would append it to every window title
+    // ("Dravelin® Ostravine — Dravelin"); each caption names the product once
+    // where it names it at all. The application name stays the program
+    // file's, so the per-user data folder keeps its place.
     // The desktop matches the windows to the installed .desktop entry and its
     // icon; every window without an icon of its own shows the program's.
     setDesktopFileName(QLatin1String(kApplicationId));
     setWindowIcon(ProgramIcon());
+    TContextMenuKey::Install(this);
+    TIconButtonNames::Install(this);
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

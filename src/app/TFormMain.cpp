@@ -3,6 +3,7 @@
 #include "ActionFileCommands.h"
 #include "ActionFileList.h"
 #include "ActionFileOpen.h"
+#include "AppIcon.h"
 #include "ContainerCommands.h"
 #include "Formats.h"
 #include "KeyLockState.h"
@@ -15,6 +16,7 @@
 #include "TFormActions.h"
 #include "TFormSettings.h"
 #include "TSettings.h"
+#include "ToolBars.h"
 #include "UiServices.h"
 #include "WindowActions.h"
 
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -90,11 +93,10 @@ TFormMain::TFormMain(const QStringList &arguments, QWidget *parent)
 TFormMain::~TFormMain() = default;
 
 QAction *TFormMain::CreateAction(const char *name, const QString &caption, const QString &menuEntry,
-                                 const QString &hint, const QKeySequence &shortcut,
-                                 QStyle::StandardPixmap icon)
+                                 const QString &hint, const QKeySequence &shortcut, const char *icon)
 {
     QAction *action = NewWindowAction(this, name, caption, menuEntry, hint, {shortcut});
-    action->setIcon(style()->standardIcon(icon));
+    action->setIcon(AppIcon(QLatin1String(icon)));
     return action;
 }
 
@@ -104,50 +106,46 @@ void TFormMain::CreateActions()
     ActionNewAction =
         CreateAction("ActionNewAction", QStringLiteral("New"), QStringLiteral("New Action File"),
                      QStringLiteral("Create a new Action File and open it"),
-                     QKeySequence(Qt::CTRL | Qt::Key_N), QStyle::SP_FileIcon);
-    ActionOpenAction =
-        CreateAction("ActionOpenAction", QStringLiteral("Open"), QStringLiteral("Open Action File"),
-                     QStringLiteral("Open an existing Action File"), QKeySequence(Qt::CTRL | Qt::Key_O),
-                     QStyle::SP_DialogOpenButton);
+                     QKeySequence(Qt::CTRL | Qt::Key_N), "document-new");
+    ActionOpenAction = CreateAction(
+        "ActionOpenAction", QStringLiteral("Open"), QStringLiteral("Open Action File"),
+        QStringLiteral("Open an existing Action File"), QKeySequence(Qt::CTRL | Qt::Key_O), "document-open");
     ActionOpenDravelin =
         CreateAction("ActionOpenDravelin", QStringLiteral("Open"), QStringLiteral("Open Dravelin File"),
                      QStringLiteral("Open an existing Dravelin File"), QKeySequence(Qt::ALT | Qt::Key_O),
-                     QStyle::SP_DirOpenIcon);
+                     "document-import");
     ActionDeleteAction = CreateAction(
         "ActionDeleteAction", QStringLiteral("Delete"), QStringLiteral("Delete Action File"),
-        QStringLiteral("Remove the currently selected Action File"), QKeySequence(), QStyle::SP_TrashIcon);
+        QStringLiteral("Remove the currently selected Action File"), QKeySequence(), "edit-delete");
     ActionExit = CreateAction("ActionExit", QStringLiteral("Exit"), QStringLiteral("Exit Dravelin"),
                               QStringLiteral("Exit ") + product, QKeySequence(Qt::ALT | Qt::Key_X),
-                              QStyle::SP_DialogCloseButton);
+                              "application-exit");
     ActionSettings =
         CreateAction("ActionSettings", QStringLiteral("Settings"), QStringLiteral("Global Settings"),
-                     QStringLiteral("Manage the global Settings of ") + product, QKeySequence(),
-                     QStyle::SP_FileDialogDetailedView);
-    ActionAuxiliary = CreateAction(
-        "ActionAuxiliary", QStringLiteral("Auxiliary"), QStringLiteral("Auxiliary Folder"),
-        QStringLiteral("Open the Folder for Auxiliary Files"), QKeySequence(), QStyle::SP_DirIcon);
+                     QStringLiteral("Manage the global Settings of ") + product, QKeySequence(), "configure");
+    ActionAuxiliary =
+        CreateAction("ActionAuxiliary", QStringLiteral("Auxiliary"), QStringLiteral("Auxiliary Folder"),
+                     QStringLiteral("Open the Folder for Auxiliary Files"), QKeySequence(), "folder");
     ActionAbout = CreateAction("ActionAbout", QStringLiteral("About"), QStringLiteral("About Dravelin"),
-                               QStringLiteral("About ") + product, QKeySequence(Qt::Key_F1),
-                               QStyle::SP_MessageBoxInformation);
+                               QStringLiteral("About ") + product, QKeySequence(Qt::Key_F1), "help-about");
     const QString importCaption = QStringLiteral("Copy Contacts from another Action File");
     ActionImportActor = CreateAction(
         "ActionImportActor", importCaption, importCaption,
         QStringLiteral("Copy Contacts from another Action File into the currently selected Action File"),
-        QKeySequence(), QStyle::SP_FileDialogContentsView);
+        QKeySequence(), "x-office-address-book");
     const QString renameCaption = QStringLiteral("Rename the selected Action File");
     // F2 renames, as in the desktop's file managers.
     ActionRename = CreateAction("ActionRename", renameCaption, renameCaption, renameCaption,
-                                QKeySequence(Qt::Key_F2), QStyle::SP_FileLinkIcon);
+                                QKeySequence(Qt::Key_F2), "edit-rename");
     const QString moveCaption = QStringLiteral("Move the selected Action File");
-    ActionMove = CreateAction("ActionMove", moveCaption, moveCaption, moveCaption, QKeySequence(),
-                              QStyle::SP_ArrowForward);
+    ActionMove = CreateAction("ActionMove", moveCaption, moveCaption, moveCaption, QKeySequence(), "go-jump");
     const QString workspaceCaption = QStringLiteral("Change the current Workspace");
     ActionChangeWorkSpace = CreateAction("ActionChangeWorkSpace", workspaceCaption, workspaceCaption,
-                                         workspaceCaption, QKeySequence(), QStyle::SP_DirHomeIcon);
+                                         workspaceCaption, QKeySequence(), "go-home");
     const QString saveCaption = QStringLiteral("Save as Dravelin File");
     ActionSaveDravelin = CreateAction("ActionSaveDravelin", saveCaption, saveCaption,
                                       QStringLiteral("Save the current Action File as a Dravelin File"),
-                                      QKeySequence(Qt::ALT | Qt::Key_S), QStyle::SP_DialogSaveButton);
+                                      QKeySequence(Qt::ALT | Qt::Key_S), "document-save-as");
 
     connect(ActionNewAction, &QAction::triggered, this, &TFormMain::ActionNewActionExecute);
     connect(ActionOpenAction, &QAction::triggered, this, &TFormMain::ActionOpenActionExecute);
@@ -185,12 +183,12 @@ void TFormMain::CreateMenus()
     file->addSeparator();
     file->addAction(ActionExit);
 
-    QMenu *tools = menuBar()->addMenu(QStringLiteral("Tools"));
+    QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("MenuTools"));
     tools->addAction(ActionSettings);
     tools->addAction(ActionAuxiliary);
 
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("MenuHelp"));
     help->addAction(ActionAbout);
 
@@ -220,14 +218,13 @@ void TFormMain::CreateToolBar()
     toolBar->addAction(ActionSettings);
     toolBar->addSeparator();
 
-    auto makeToggle = [&](const char *name, const QString &caption, const QString &hint,
-                          QStyle::StandardPixmap icon) {
+    auto makeToggle = [&](const char *name, const QString &caption, const QString &hint, const char *icon) {
         auto *button = new QToolButton(toolBar);
         button->setObjectName(QString::fromLatin1(name));
         button->setText(caption);
         button->setToolTip(hint);
         button->setStatusTip(hint);
-        button->setIcon(style()->standardIcon(icon));
+        button->setIcon(AppIcon(QLatin1String(icon)));
         button->setCheckable(true);
         button->setAutoRaise(true);
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -236,10 +233,10 @@ void TFormMain::CreateToolBar()
     };
     RzToolButtonShowBottomPanel =
         makeToggle("RzToolButtonShowBottomPanel", QStringLiteral("Panel"),
-                   QStringLiteral("Show or hide the Bottom Panel"), QStyle::SP_TitleBarUnshadeButton);
-    RzToolButtonSelect = makeToggle("RzToolButtonSelect", QStringLiteral("Select"),
-                                    QStringLiteral("Select an Action File with a single Mouse Click"),
-                                    QStyle::SP_DialogApplyButton);
+                   QStringLiteral("Show or hide the Bottom Panel"), "view-split-top-bottom");
+    RzToolButtonSelect =
+        makeToggle("RzToolButtonSelect", QStringLiteral("Select"),
+                   QStringLiteral("Select an Action File with a single Mouse Click"), "input-mouse");
     RzToolButtonSelect->setChecked(true);
     connect(RzToolButtonShowBottomPanel, &QToolButton::toggled, this, &TFormMain::ShowBottomPanel);
     connect(RzToolButtonSelect, &QToolButton::toggled, this, &TFormMain::RzToolButtonSelectClick);
@@ -248,6 +245,7 @@ void TFormMain::CreateToolBar()
     toolBar->addAction(ActionAuxiliary);
     toolBar->addAction(ActionAbout);
     toolBar->addAction(ActionExit);
+    KeepToolBarWhole(toolBar);
 }
 
 QWidget *TFormMain::CreateButtonRow()
@@ -459,6 +457,15 @@ void TFormMain::RefreshFileList()
     RzListBoxFileList->update();
     RzListBoxFileList->setFocus();
     RzPanelFileInfo->setText(FileListHeading(workspace));
+    RzListBoxFileList->SetEmptyHint(
+        QStringLiteral("There is no Action File in the Workspace yet.\n\n"
+                       "New (%1) creates one here; Open (%2) opens one from another folder; "
+                       "Open Dravelin File (%3) opens one you received.\n\n"
+                       "The Workspace is the folder \"%4\"; the list's context menu changes it.")
+            .arg(ActionNewAction->shortcut().toString(QKeySequence::NativeText),
+                 ActionOpenAction->shortcut().toString(QKeySequence::NativeText),
+                 ActionOpenDravelin->shortcut().toString(QKeySequence::NativeText),
+                 QDir::toNativeSeparators(workspace)));
 }
 
 QString TFormMain::SelectedFile() const

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QStringList>
-#include <QStyle>
 
 class QAction;
 class QFrame;
@@ -73,7 +72,7 @@ protected:
 
 private:
     QAction *CreateAction(const char *name, const QString &caption, const QString &menuEntry,
-                          const QString &hint, const QKeySequence &shortcut, QStyle::StandardPixmap icon);
+                          const QString &hint, const QKeySequence &shortcut, const char *icon);
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();

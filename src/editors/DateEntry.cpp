@@ -1,12 +1,12 @@
 #include "DateEntry.h"
 
+#include "AppIcon.h"
 #include "Formats.h"
 
 #include <QAction>
 #include <QCalendarWidget>
 #include <QIcon>
 #include <QLineEdit>
-#include <QStyle>
 
 namespace {
 
@@ -59,9 +59,8 @@ void MarkInvalidEntries(QLineEdit *edit, bool isDate)
 
 void AddCalendarDropDown(QLineEdit *edit)
 {
-    QAction *drop = edit->addAction(QIcon::fromTheme(QStringLiteral("x-office-calendar"),
-                                                     edit->style()->standardIcon(QStyle::SP_ArrowDown)),
-                                    QLineEdit::TrailingPosition);
+    QAction *drop =
+        edit->addAction(AppIcon(QStringLiteral("x-office-calendar")), QLineEdit::TrailingPosition);
     drop->setObjectName(QStringLiteral("ActionCalendar"));
     drop->setToolTip(QStringLiteral("Choose the Date from a calendar"));
     QObject::connect(drop, &QAction::triggered, edit, [edit] { ShowCalendar(edit); });

@@ -1,5 +1,6 @@
 #include "TDecisionsPage.h"
 
+#include "AppIcon.h"
 #include "TFormDecision.h"
 #include "TTableModel.h"
 #include "TTitleSort.h"
@@ -8,7 +9,6 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -31,9 +31,6 @@ TDecisionsPage::TDecisionsPage(const TDecisionKind &kind, QWidget *window, TEdit
     model_ = new TTableModel(table, kind.columns, this);
     model_->SetBoldTitles(true);
     model_->BindView(Grid);
-    Grid->setColumnWidth(0, 110);
-    Grid->setColumnWidth(1, 260);
-    Grid->setColumnWidth(2, 130);
 
     // A new window starts at the first column, descending: the order the
     // table set gives both tables when it opens.
@@ -42,15 +39,15 @@ TDecisionsPage::TDecisionsPage(const TDecisionKind &kind, QWidget *window, TEdit
 
     ActionNew =
         NewCommand(kind.newName, QStringLiteral("New"), QStringLiteral("Create a new %1").arg(kind.noun));
-    ActionNew->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    ActionNew->setIcon(AppIcon(QStringLiteral("document-new")));
     ActionNew->setShortcut(kind.newShortcut);
     ActionEdit = NewCommand(kind.editName, QStringLiteral("Edit"),
                             QStringLiteral("Edit the currently selected %1").arg(kind.noun));
-    ActionEdit->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    ActionEdit->setIcon(AppIcon(QStringLiteral("document-edit")));
     ActionEdit->setShortcuts(kind.editShortcuts);
     ActionDelete = NewCommand(kind.deleteName, QStringLiteral("Delete"),
                               QStringLiteral("Delete the currently selected %1").arg(kind.noun));
-    ActionDelete->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
+    ActionDelete->setIcon(AppIcon(QStringLiteral("edit-delete")));
     ActionDelete->setShortcut(kind.deleteShortcut);
     connect(ActionNew, &QAction::triggered, this, [this] { NewRecord(); });
     connect(ActionEdit, &QAction::triggered, this, [this] { EditRecord(); });
@@ -84,16 +81,16 @@ QWidget *TDecisionsPage::CreateNavigator()
     const struct {
         const char *name;
         const char *where;
-        QStyle::StandardPixmap icon;
+        const char *icon;
         void (TTable::*move)();
-    } buttons[] = {{"First", "First", QStyle::SP_MediaSkipBackward, &TTable::First},
-                   {"Prior", "Previous", QStyle::SP_MediaSeekBackward, &TTable::Prior},
-                   {"Next", "Next", QStyle::SP_MediaSeekForward, &TTable::Next},
-                   {"Last", "Last", QStyle::SP_MediaSkipForward, &TTable::Last}};
+    } buttons[] = {{"First", "First", "go-first", &TTable::First},
+                   {"Prior", "Previous", "go-previous", &TTable::Prior},
+                   {"Next", "Next", "go-next", &TTable::Next},
+                   {"Last", "Last", "go-last", &TTable::Last}};
     for (const auto &button : buttons) {
         auto *tool = new QToolButton(navigator);
         tool->setObjectName(QStringLiteral("Navigator") + QLatin1String(button.name));
-        tool->setIcon(style()->standardIcon(button.icon));
+        tool->setIcon(AppIcon(QLatin1String(button.icon)));
         tool->setToolTip(QStringLiteral("Go to the %1 %2").arg(QLatin1String(button.where), kind_.noun));
         const auto move = button.move;
         connect(tool, &QToolButton::clicked, this, [table, move] {

@@ -29,6 +29,14 @@ void TFieldBinder::Bind(const QString &field, QComboBox *combo)
     bindings_.append({field, combo});
 }
 
+QList<QWidget *> TFieldBinder::Widgets() const
+{
+    QList<QWidget *> widgets;
+    for (const Binding &binding : bindings_)
+        widgets.append(binding.widget);
+    return widgets;
+}
+
 void TFieldBinder::Load()
 {
     for (const Binding &binding : bindings_) {

@@ -41,6 +41,7 @@ public:
     QWidget *Invalid(QString *message) const;
 
     QWidget *Widget(const QString &field) const;
+    QList<QWidget *> Widgets() const;
     // The field a widget is bound to; empty when it is bound to none.
     QString Field(const QWidget *widget) const;
     QString Text(const QString &field) const;

@@ -2,6 +2,7 @@
 
 #include "ActionEdits.h"
 #include "ActionRules.h"
+#include "AppIcon.h"
 #include "Formats.h"
 #include "ReadableColors.h"
 #include "ScreenFit.h"
@@ -10,6 +11,7 @@
 #include "TFormDecision.h"
 #include "TFormDigest.h"
 #include "TSettings.h"
+#include "ToolBars.h"
 #include "UiServices.h"
 
 #include <QAction>
@@ -22,7 +24,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -116,18 +117,15 @@ void TFormAction::BuildWindow()
     auto *topBar = new QToolBar(this);
     topBar->setObjectName(QStringLiteral("ToolBarTop"));
     topBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    ActionClose =
-        topBar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Close"));
+    ActionClose = topBar->addAction(AppIcon(QStringLiteral("window-close")), QStringLiteral("Close"));
     ActionClose->setObjectName(QStringLiteral("ActionClose"));
     ActionClose->setToolTip(QStringLiteral("Close this Action"));
     connect(ActionClose, &QAction::triggered, this, &QDialog::reject);
-    ActionFinish =
-        topBar->addAction(style()->standardIcon(QStyle::SP_DialogApplyButton), QStringLiteral("Resolve"));
+    ActionFinish = topBar->addAction(AppIcon(QStringLiteral("task-complete")), QStringLiteral("Resolve"));
     ActionFinish->setObjectName(QStringLiteral("ActionFinish"));
     ActionFinish->setToolTip(QStringLiteral("Resolve this Action"));
     connect(ActionFinish, &QAction::triggered, this, [this] { ActionFinishExecute(); });
-    ActionFollowUp =
-        topBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Follow Up"));
+    ActionFollowUp = topBar->addAction(AppIcon(QStringLiteral("mail-forward")), QStringLiteral("Follow Up"));
     ActionFollowUp->setObjectName(QStringLiteral("ActionFollowUp"));
     ActionFollowUp->setToolTip(QStringLiteral("Follow Up on this Action"));
     connect(ActionFollowUp, &QAction::triggered, this, [this] { ActionFollowUpExecute(); });
@@ -156,7 +154,7 @@ void TFormAction::BuildWindow()
     dateDueLabel_ = qobject_cast<QLabel *>(form->labelForField(dateDue));
     dateFinishedLabel_ = qobject_cast<QLabel *>(form->labelForField(dateFinished));
 
-    followUpPanel_ = new QWidget(actionPage);
+    followUpPanel_ = new QWidget(this);
     followUpPanel_->setObjectName(QStringLiteral("PanelFollowUp"));
     followUpLabel_ = new QPushButton(QStringLiteral("Follow Up Action"), followUpPanel_);
     followUpLabel_->setObjectName(QStringLiteral("LabelFollowUp"));
@@ -175,7 +173,7 @@ void TFormAction::BuildWindow()
     connect(followUpLabel_, &QPushButton::clicked, this, [this] { JumpToFollowUp(); });
     removeFollowUp_ = new QToolButton(followUpPanel_);
     removeFollowUp_->setObjectName(QStringLiteral("ButtonRemoveFollowUp"));
-    removeFollowUp_->setIcon(style()->standardIcon(QStyle::SP_DialogDiscardButton));
+    removeFollowUp_->setIcon(AppIcon(QStringLiteral("edit-clear")));
     removeFollowUp_->setToolTip(QStringLiteral("Remove Follow Up"));
     connect(removeFollowUp_, &QToolButton::clicked, this, [this] { RemoveFollowUp(); });
     auto *followUpRow = new QHBoxLayout(followUpPanel_);
@@ -183,9 +181,8 @@ void TFormAction::BuildWindow()
     followUpRow->addWidget(followUpLabel_);
     followUpRow->addWidget(removeFollowUp_);
     followUpRow->addStretch();
-    form->addRow(followUpPanel_);
-    // The row keeps its room while hidden, so the window is as high in every
-    // mode and for every action.
+    // Beside OK: it keeps its room while hidden, so the window is as wide in
+    // every mode and for every action.
     QSizePolicy keepRoom = followUpPanel_->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true);
     followUpPanel_->setSizePolicy(keepRoom);
@@ -200,6 +197,8 @@ void TFormAction::BuildWindow()
     ActionPrintDigest = RecordPrintAction();
     ActionPrintDigest->setEnabled(Mode() == emEdit);
     connect(ActionPrintDigest, &QAction::triggered, this, [this] {
+        if (!StoreShownValues())
+            return;
         TFormDigest digest(TFormDigest::ActionMode, DataModuleMain(), this);
         Ui().ExecModal(&digest);
     });
@@ -207,8 +206,7 @@ void TFormAction::BuildWindow()
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(topBar);
     layout->addWidget(pages_);
-    layout->addWidget(lowerBar);
-    layout->addWidget(CreateButtons(true));
+    layout->addWidget(CreateButtons(true, lowerBar, followUpPanel_));
 
     idAction->installEventFilter(this);
     dateDue->installEventFilter(this);
@@ -236,6 +234,9 @@ void TFormAction::BuildRecordPages(QToolBar *topBar)
         pageTools_.append(tool);
         pageButtons_.append(topBar->addWidget(tool));
     }
+    // The bar's room counts the page commands, which show on the other tabs.
+    PageChanged(1);
+    KeepToolBarWhole(topBar);
     PageChanged(0);
     connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
         if (PageAllowed(index)) {
@@ -276,8 +277,12 @@ void TFormAction::PageChanged(int index)
         QToolButton *tool = pageTools_[i];
         for (QAction *old : tool->actions())
             tool->removeAction(old);
-        if (front)
+        if (front) {
             tool->setDefaultAction(commands[i]);
+        } else {
+            tool->setText(QString());
+            tool->setIcon(QIcon());
+        }
         pageButtons_[i]->setVisible(front != nullptr);
     }
     pageSpacer_->setVisible(front != nullptr);

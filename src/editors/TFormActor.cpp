@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -69,7 +70,6 @@ TFormActor::TFormActor(TContactEditorMode mode, QWidget *parent)
     ActionCopyClipBoard->setEnabled(false);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(toolBar);
     layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 
@@ -136,10 +136,13 @@ bool TFormActor::eventFilter(QObject *watched, QEvent *event)
 
 void TFormActor::SendEmail(const QString &field)
 {
-    // The address goes out as shown, surrounding blanks included.
+    // The address goes out as shown, surrounding blanks included, and
+    // percent-encoded whole: an address from a received file such as
+    // "x@y?attach=/etc/passwd" must not add parameters for the mail program.
     const QString address = Binder().Text(field);
     if (!address.trimmed().isEmpty())
-        Ui().ShellOpen(QStringLiteral("mailto:") + address);
+        Ui().ShellOpen(QStringLiteral("mailto:") +
+                       QString::fromLatin1(QUrl::toPercentEncoding(address, "@")));
 }
 
 QString TFormActor::EditCaption() const

@@ -1,15 +1,16 @@
 #include "TFormActors.h"
 
+#include "AppIcon.h"
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
 #include "TFormPrintColumns.h"
 #include "TTitleSort.h"
+#include "ToolBars.h"
 #include "UiServices.h"
 #include "WindowActions.h"
 
 #include <QAction>
 #include <QHeaderView>
-#include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -54,18 +55,12 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
 
     const struct {
         QAction *action;
-        QStyle::StandardPixmap icon;
-    } icons[] = {{ActionNew, QStyle::SP_FileIcon},
-                 {ActionEdit, QStyle::SP_FileDialogDetailedView},
-                 {ActionDelete, QStyle::SP_TrashIcon},
-                 {ActionFirst, QStyle::SP_MediaSkipBackward},
-                 {ActionPrior, QStyle::SP_MediaSeekBackward},
-                 {ActionNext, QStyle::SP_MediaSeekForward},
-                 {ActionLast, QStyle::SP_MediaSkipForward},
-                 {ActionPrint, QStyle::SP_DialogSaveButton},
-                 {ActionClose, QStyle::SP_DialogCloseButton}};
+        const char *icon;
+    } icons[] = {{ActionNew, "contact-new"}, {ActionEdit, "document-edit"},   {ActionDelete, "edit-delete"},
+                 {ActionFirst, "go-first"},  {ActionPrior, "go-previous"},    {ActionNext, "go-next"},
+                 {ActionLast, "go-last"},    {ActionPrint, "document-print"}, {ActionClose, "window-close"}};
     for (const auto &[action, icon] : icons)
-        action->setIcon(style()->standardIcon(icon));
+        action->setIcon(AppIcon(QLatin1String(icon)));
 
     ToolBar = new QToolBar(this);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
@@ -78,6 +73,7 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
     ToolBar->addAction(ActionPrint);
     ToolBar->addSeparator();
     ToolBar->addAction(ActionClose);
+    KeepToolBarWhole(ToolBar);
 
     RzDBGridActors = new QTableView(this);
     RzDBGridActors->setObjectName(QStringLiteral("RzDBGridActors"));
@@ -94,9 +90,6 @@ TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleM
     sort_ = new TTitleSort(TTitleSort::FieldsOf(ActorGridColumns()), true, this);
     sort_->Attach(RzDBGridActors, model_);
     connect(RzDBGridActors, &QAbstractItemView::doubleClicked, ActionEdit, &QAction::trigger);
-    // Phone numbers and addresses are wider than the other columns.
-    for (int column = 10; column < ActorGridColumns().size(); ++column)
-        RzDBGridActors->setColumnWidth(column, column >= 13 ? 220 : 130);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -80,6 +80,8 @@ TFormDecision::TFormDecision(const TDecisionKind &kind, TEditorMode mode, QWidge
     ActionPrint = RecordPrintAction();
     ActionPrint->setEnabled(mode != emNew);
     connect(ActionPrint, &QAction::triggered, this, [this] {
+        if (!StoreShownValues())
+            return;
         if (kind_.recordKind == rkStatement)
             PrintStatementSheet(DataModuleMain());
         else
@@ -87,7 +89,6 @@ TFormDecision::TFormDecision(const TDecisionKind &kind, TEditorMode mode, QWidge
     });
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(toolBar);
     layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 

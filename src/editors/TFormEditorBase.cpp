@@ -4,6 +4,7 @@
 #include "DateEntry.h"
 #include "ScopeGuards.h"
 #include "ScreenFit.h"
+#include "TChoiceBox.h"
 #include "TDataModuleMain.h"
 #include "TFormActor.h"
 #include "TFormZoomMemo.h"
@@ -11,16 +12,18 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -91,10 +94,8 @@ QComboBox *TFormEditorBase::AddChoiceField(QFormLayout *form, const QString &lab
 
 QComboBox *TFormEditorBase::NewChoiceBox(const QString &field)
 {
-    auto *combo = new QComboBox(this);
+    auto *combo = new TChoiceBox(this);
     combo->setObjectName(QStringLiteral("ComboBox") + field);
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
     binder_.Bind(field, combo);
     return combo;
 }
@@ -105,8 +106,19 @@ QPlainTextEdit *TFormEditorBase::AddMemoField(QFormLayout *form, const QString &
     auto *memo = new QPlainTextEdit(this);
     memo->setObjectName(QStringLiteral("Memo") + field);
     memo->setTabChangesFocus(true);
+    // The larger window opens by double-click, by Ctrl+E and from the
+    // context menu, which shows the shortcut.
+    auto *zoom = new QAction(QStringLiteral("Open in a larger &Window"), memo);
+    zoom->setObjectName(QStringLiteral("ActionZoom") + field);
+    zoom->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    zoom->setShortcutContext(Qt::WidgetShortcut);
+    memo->addAction(zoom);
+    connect(zoom, &QAction::triggered, this, [this, memo, zoomCaption] { ZoomMemo(memo, zoomCaption); });
+    memo->setToolTip(QStringLiteral("Double-click or press %1 to open the text in a larger window")
+                         .arg(zoom->shortcut().toString(QKeySequence::NativeText)));
+    memo->installEventFilter(this);
     memo->viewport()->installEventFilter(this);
-    zoomMemos_.append({memo, zoomCaption});
+    zoomMemos_.append({memo, zoom});
     form->addRow(label, memo);
     binder_.Bind(field, memo);
     return memo;
@@ -124,13 +136,13 @@ TContactField &TFormEditorBase::AddContactField(QFormLayout *form, const QString
     contact.newButton->setObjectName(QStringLiteral("ButtonNew") + field);
     contact.newButton->setText(QStringLiteral("..."));
     contact.newButton->setToolTip(QStringLiteral("Enter a new Contact"));
+    // Also where the record is only shown: the new contact itself is saved.
     const bool contacts = ContactServices().HasContactEditor();
-    // A record only shown may not add contacts.
-    contact.newButton->setEnabled(contacts && mode_ != emView);
+    contact.newButton->setEnabled(contacts);
 
     contact.findButton = new QToolButton(this);
     contact.findButton->setObjectName(QStringLiteral("ButtonFind") + field);
-    contact.findButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    contact.findButton->setIcon(AppIcon(QStringLiteral("edit-find")));
     contact.findButton->setToolTip(QStringLiteral("Find the Contact"));
     contact.findButton->setEnabled(contacts);
 
@@ -163,13 +175,16 @@ void TFormEditorBase::NewContactClicked(int index)
         return;
     const QString &id = *created;
     // The other fields learn the new ID first, then the field whose button
-    // was pressed takes it and shows it selected.
+    // was pressed takes it and shows it selected; a record only shown keeps
+    // its value.
     for (int i = 0; i < contactFields_.size(); ++i) {
         if (i != index)
             AddChoice(contactFields_[i].combo, id);
     }
     QComboBox *combo = contactFields_[index].combo;
     AddChoice(combo, id);
+    if (mode_ == emView)
+        return;
     combo->setCurrentIndex(combo->findText(id));
     combo->setEditText(id);
     combo->setFocus();
@@ -220,11 +235,6 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     recordToolBar_ = new QToolBar(this);
     recordToolBar_->setObjectName(QStringLiteral("ToolBarRecord"));
     recordToolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    // Hidden while a new record is entered, the bar keeps its room, so the
-    // window does not change height between its modes.
-    QSizePolicy keepRoom = recordToolBar_->sizePolicy();
-    keepRoom.setRetainSizeWhenHidden(true);
-    recordToolBar_->setSizePolicy(keepRoom);
 
     ActionPrevious = new QAction(AppIcon(QStringLiteral("go-previous")), QString(), this);
     ActionPrevious->setObjectName(QStringLiteral("ActionPrevious"));
@@ -238,7 +248,7 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     ActionNext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     connect(ActionNext, &QAction::triggered, this, [this] { StepRecord(true); });
 
-    ActionCopyClipBoard = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QString(), this);
+    ActionCopyClipBoard = new QAction(AppIcon(QStringLiteral("edit-copy")), QString(), this);
     ActionCopyClipBoard->setObjectName(QStringLiteral("ActionCopyClipBoard"));
     ActionCopyClipBoard->setToolTip(QStringLiteral("Copy the Contents of this Form to the ClipBoard"));
     connect(ActionCopyClipBoard, &QAction::triggered, this, [this] { Ui().CopyWindowPicture(this); });
@@ -246,7 +256,7 @@ QToolBar *TFormEditorBase::CreateRecordToolBar(const QString &previousHint, cons
     recordToolBar_->addAction(ActionPrevious);
     recordToolBar_->addAction(ActionNext);
     navigationSpacer_ = recordToolBar_->addSeparator();
-    printAction_ = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
+    printAction_ = new QAction(AppIcon(QStringLiteral("document-print")), QString(), this);
     printAction_->setObjectName(printName);
     printAction_->setToolTip(printHint);
     printAction_->setEnabled(false);
@@ -296,11 +306,27 @@ QWidget *TFormEditorBase::ScrollingFields(QFormLayout *form)
     return new TScrollPage(page, this);
 }
 
-QWidget *TFormEditorBase::CreateButtons(bool withApply)
+QWidget *TFormEditorBase::CreateButtons(bool withApply, QWidget *tools, QWidget *extras)
 {
     auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("PanelButtons"));
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(0, 0, 0, 0);
+    // The record's commands sit beside OK, so the fields start at the top of
+    // the window and the buttons follow the last field directly.
+    if (QWidget *left = tools ? tools : recordToolBar_) {
+        // The tools' room as they show now, with all their commands, stays
+        // when a mode hides some or all of them: one window size in all modes.
+        auto *holder = new QWidget(panel);
+        auto *holds = new QHBoxLayout(holder);
+        holds->setContentsMargins(0, 0, 0, 0);
+        holds->addWidget(left);
+        left->ensurePolished();
+        holder->setMinimumSize(left->sizeHint());
+        row->addWidget(holder);
+    }
+    if (extras)
+        row->addWidget(extras);
     row->addStretch();
     ButtonOK = new QPushButton(QStringLiteral("&OK"), panel);
     ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
@@ -310,7 +336,6 @@ QWidget *TFormEditorBase::CreateButtons(bool withApply)
         ButtonApply = new QPushButton(QStringLiteral("Appl&y"), panel);
         ButtonApply->setObjectName(QStringLiteral("ButtonApply"));
         ButtonApply->setAutoDefault(false);
-        ButtonApply->setVisible(mode_ != emView);
         row->addWidget(ButtonApply);
         connect(ButtonApply, &QPushButton::clicked, this, [this] { ApplyClicked(); });
     }
@@ -318,6 +343,10 @@ QWidget *TFormEditorBase::CreateButtons(bool withApply)
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
     ButtonCancel->setAutoDefault(false);
     row->addWidget(ButtonCancel);
+    // The row is as wide with Apply as without it, in every mode.
+    panel->setMinimumWidth(panel->sizeHint().width());
+    if (ButtonApply)
+        ButtonApply->setVisible(mode_ != emView);
     // OK decides itself whether the window closes.
     connect(ButtonOK, &QPushButton::clicked, this, [this] { OkClicked(); });
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -350,6 +379,17 @@ bool TFormEditorBase::RequireValues(const QList<QPair<QString, QString>> &fields
             return false;
         }
     }
+    return true;
+}
+
+bool TFormEditorBase::StoreShownValues()
+{
+    const TDataSetState state = binder_.Table()->State();
+    if (mode_ == emView || (state != dsEdit && state != dsInsert))
+        return true;
+    if (!CheckTypedValues())
+        return false;
+    binder_.Store();
     return true;
 }
 
@@ -393,6 +433,23 @@ void TFormEditorBase::ShowRecord()
 {
     FillContactChoices();
     binder_.Load();
+    if (mode_ == emView)
+        MakeFieldsReadOnly();
+}
+
+void TFormEditorBase::MakeFieldsReadOnly()
+{
+    // Shown, not changed: the texts still select and copy.
+    for (QWidget *widget : binder_.Widgets()) {
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            edit->setReadOnly(true);
+        else if (auto *memo = qobject_cast<QPlainTextEdit *>(widget))
+            memo->setReadOnly(true);
+        else if (auto *choice = qobject_cast<TChoiceBox *>(widget))
+            choice->SetReadOnly(true);
+        else
+            widget->setEnabled(false);
+    }
 }
 
 void TFormEditorBase::done(int result)
@@ -421,15 +478,44 @@ void TFormEditorBase::CloseOnceQuietly() noexcept
 
 bool TFormEditorBase::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        for (const auto &[memo, caption] : zoomMemos_) {
-            if (watched == memo->viewport()) {
-                ZoomMemo(memo, caption);
+    const QEvent::Type type = event->type();
+    if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) {
+        // Ctrl+E is the text field's own "end of line" on some desktops: the
+        // memo takes the key here, before the field or the shortcut sees it.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        for (const auto &[memo, zoom] : zoomMemos_) {
+            if (watched != memo || QKeySequence(key->keyCombination()) != zoom->shortcut())
+                continue;
+            event->accept();
+            if (type == QEvent::KeyPress)
+                zoom->trigger();
+            return true;
+        }
+    }
+    if (type == QEvent::MouseButtonDblClick || type == QEvent::ContextMenu) {
+        for (const auto &[memo, zoom] : zoomMemos_) {
+            if (watched != memo->viewport() && !(watched == memo && type == QEvent::ContextMenu))
+                continue;
+            if (type == QEvent::MouseButtonDblClick) {
+                zoom->trigger();
                 return true;
             }
+            ShowMemoMenu(memo, zoom, static_cast<QContextMenuEvent *>(event)->globalPos());
+            return true;
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void TFormEditorBase::ShowMemoMenu(QPlainTextEdit *memo, QAction *zoom, const QPoint &at)
+{
+    // The field's own entries (undo, copy, paste, ...) and the zoom below.
+    QMenu *menu = memo->createStandardContextMenu(memo->viewport()->mapFromGlobal(at));
+    menu->setObjectName(QStringLiteral("PopupMenuMemo"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(zoom);
+    menu->popup(at);
 }
 
 void TFormEditorBase::ZoomMemo(QPlainTextEdit *memo, const QString &caption)
@@ -443,7 +529,7 @@ void TFormEditorBase::ZoomMemo(QPlainTextEdit *memo, const QString &caption)
     if (editing && memo->toPlainText() != value.AsString())
         value.SetAsString(memo->toPlainText());
     {
-        TFormZoomMemo zoom(this, caption, field, table);
+        TFormZoomMemo zoom(this, caption, field, table, memo->isReadOnly());
         TryFinally([&] { Ui().ExecModal(&zoom); }, [&] { binder_.Load(field); });
     }
     QTextCursor cursor = memo->textCursor();

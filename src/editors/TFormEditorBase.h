@@ -85,8 +85,10 @@ protected:
     // too small for them, so the buttons below stay on the screen.
     QWidget *ScrollingFields(QFormLayout *form);
 
-    // OK, Apply (hidden in emView or when not wanted) and Cancel.
-    QWidget *CreateButtons(bool withApply);
+    // The row below the fields: the record toolbar (or tools, when given)
+    // and extras on the left, OK, Apply (hidden in emView or when not
+    // wanted) and Cancel on the right.
+    QWidget *CreateButtons(bool withApply, QWidget *tools = nullptr, QWidget *extras = nullptr);
     QPushButton *ButtonOK = nullptr;
     QPushButton *ButtonApply = nullptr;
     QPushButton *ButtonCancel = nullptr;
@@ -100,6 +102,11 @@ protected:
     // the first one that does not is reported by its name ("Please enter a
     // Value for "<name>"") and focused, and false returned.
     bool RequireValues(const QList<QPair<QString, QString>> &fieldsAndNames);
+    // Before a sheet or digest is printed: writes what the fields show into
+    // the record buffer (nothing is posted), so the page shows the window's
+    // values. A date or time that does not parse is reported and focused,
+    // and false returned. In emView there is nothing typed to write.
+    bool StoreShownValues();
     // OK of an editor that closes on OK: in emView closes without saving;
     // otherwise, when valid, saves and closes, also when saving failed.
     void SaveAndClose(const std::function<bool()> &valid, const std::function<void()> &save);
@@ -112,7 +119,8 @@ protected:
     // In emView: focuses the field numbered number in fieldOrder; other
     // numbers leave the focus where it is.
     void FocusSearchField(const QStringList &fieldOrder, int number);
-    // Fills the contact choices and shows the current record.
+    // Fills the contact choices and shows the current record; in emView
+    // every field is made read-only.
     void ShowRecord();
 
     virtual void OkClicked() = 0;
@@ -134,17 +142,20 @@ protected:
 
 private:
     QComboBox *NewChoiceBox(const QString &field);
+    void MakeFieldsReadOnly();
     // Previous and Next, only in emEdit: drops unsaved edits, moves within
     // the table's current order and filter, and edits the record it lands on.
     void StepRecord(bool next);
     void ZoomMemo(QPlainTextEdit *memo, const QString &caption);
+    void ShowMemoMenu(QPlainTextEdit *memo, QAction *zoom, const QPoint &at);
     void NewContactClicked(int index);
 
     TEditorMode mode_;
     TEditorServices *services_;
     TFieldBinder binder_;
     QList<TContactField> contactFields_;
-    QList<QPair<QPlainTextEdit *, QString>> zoomMemos_;
+    // Each memo with its zoom command.
+    QList<QPair<QPlainTextEdit *, QAction *>> zoomMemos_;
     QToolBar *recordToolBar_ = nullptr;
     QAction *navigationSpacer_ = nullptr;
     QAction *printAction_ = nullptr;

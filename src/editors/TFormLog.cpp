@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QFormLayout>
+#include <QLabel>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -61,10 +62,26 @@ TFormLog::TFormLog(TEditorMode mode, QWidget *parent, TEditorServices *services)
         QStringLiteral("ActionPrint"), QStringLiteral("Print the current Status Log"));
     ActionPrint = RecordPrintAction();
     ActionPrint->setEnabled(mode != emNew);
-    connect(ActionPrint, &QAction::triggered, this, [] { PrintLogSheet(DataModuleMain()); });
+    connect(ActionPrint, &QAction::triggered, this, [this] {
+        if (StoreShownValues())
+            PrintLogSheet(DataModuleMain());
+    });
+
+    // The action the entry belongs to, as the list showed it.
+    auto *heading = new QLabel(this);
+    heading->setObjectName(QStringLiteral("LabelAction"));
+    heading->setWordWrap(true);
+    heading->setTextFormat(Qt::PlainText);
+    TTable *actions = DataModuleMain().cdsActions;
+    heading->setText(QStringLiteral("Action \"%1\": %2")
+                         .arg(actions->FieldByName(QStringLiteral("ID_ACTION")).AsString(),
+                              actions->FieldByName(QStringLiteral("SYNOPSIS")).AsString()));
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(toolBar);
+    layout->addWidget(heading);
     layout->addWidget(ScrollingFields(form));
     layout->addWidget(CreateButtons(false));
 

@@ -1,11 +1,11 @@
 #include "TFormProperties.h"
 
+#include "AppIcon.h"
 #include "RecordSheets.h"
 #include "TDataModuleMain.h"
 
 #include <QAction>
 #include <QFormLayout>
-#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -34,16 +34,18 @@ TFormProperties::TFormProperties(QWidget *parent, TEditorServices *services)
 
     auto *toolBar = new QToolBar(this);
     toolBar->setObjectName(QStringLiteral("ToolBarRecord"));
-    ActionPrint = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
+    ActionPrint = new QAction(AppIcon(QStringLiteral("document-print")), QString(), this);
     ActionPrint->setObjectName(QStringLiteral("ActionPrint"));
     ActionPrint->setToolTip(QStringLiteral("Print the Properties of the current Action File"));
-    connect(ActionPrint, &QAction::triggered, this, [] { PrintPropertiesSheet(DataModuleMain()); });
+    connect(ActionPrint, &QAction::triggered, this, [this] {
+        if (StoreShownValues())
+            PrintPropertiesSheet(DataModuleMain());
+    });
     toolBar->addAction(ActionPrint);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(toolBar);
     layout->addWidget(ScrollingFields(form));
-    layout->addWidget(CreateButtons(false));
+    layout->addWidget(CreateButtons(false, toolBar));
     ShowRecord();
 }
 

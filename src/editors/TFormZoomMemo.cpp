@@ -1,6 +1,8 @@
 #include "TFormZoomMemo.h"
 
 #include "AppError.h"
+#include "AppIcon.h"
+#include "ReadableColors.h"
 #include "TDataModuleMain.h"
 #include "TTable.h"
 #include "UiServices.h"
@@ -10,12 +12,12 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TFormZoomMemo::TFormZoomMemo(QWidget *owner, const QString &caption, const QString &field, TTable *table)
-    : QDialog(owner), field_(field), table_(table)
+TFormZoomMemo::TFormZoomMemo(QWidget *owner, const QString &caption, const QString &field, TTable *table,
+                             bool readOnly)
+    : QDialog(owner), field_(field), table_(table), readOnly_(readOnly)
 {
     setObjectName(QStringLiteral("FormZoomMemo"));
     setWindowTitle(caption);
@@ -27,10 +29,17 @@ TFormZoomMemo::TFormZoomMemo(QWidget *owner, const QString &caption, const QStri
     MemoZoom = new QPlainTextEdit(this);
     MemoZoom->setObjectName(QStringLiteral("MemoZoom"));
     MemoZoom->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    MemoZoom->setStyleSheet(QStringLiteral("QPlainTextEdit { color: navy; background-color: #FFFFF0; }"));
+    // Navy on ivory, as a note; on a dark desktop theme a light navy on the
+    // theme's own field colour.
+    const QPalette shown = palette();
+    const QColor paper = IsDarkPalette(shown) ? shown.color(QPalette::Base) : QColor(0xFF, 0xFF, 0xF0);
+    const QColor ink = ReadableTextColor(QColor(0, 0, 128), shown, QPalette::Text);
+    MemoZoom->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { color: %1; background-color: %2; }").arg(ink.name(), paper.name()));
     MemoZoom->setPlainText(table_->FieldByName(field_).AsString());
+    MemoZoom->setReadOnly(readOnly_);
 
-    ActionPrint = new QAction(style()->standardIcon(QStyle::SP_FileIcon), QString(), this);
+    ActionPrint = new QAction(AppIcon(QStringLiteral("document-print")), QString(), this);
     ActionPrint->setObjectName(QStringLiteral("ActionPrint"));
     ActionPrint->setToolTip(QStringLiteral("Print this Note as a Text File"));
     connect(ActionPrint, &QAction::triggered, this,
@@ -65,7 +74,7 @@ void TFormZoomMemo::StoreText()
     // A record that is not being edited keeps its text; there is nothing to
     // write into.
     const TDataSetState state = table_->State();
-    if (state != dsEdit && state != dsInsert)
+    if (readOnly_ || (state != dsEdit && state != dsInsert))
         return;
     TField field = table_->FieldByName(field_);
     const QString text = MemoZoom->toPlainText();

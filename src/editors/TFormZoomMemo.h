@@ -10,11 +10,13 @@ class TTable;
 // A larger window on one long text field of the current record of any table.
 // It neither posts nor cancels: the text goes into the record buffer when the
 // window closes and becomes part of the caller's pending insert or edit,
-// which the caller saves or discards as usual.
+// which the caller saves or discards as usual. Read-only, it only shows the
+// text.
 class TFormZoomMemo : public QDialog {
     Q_OBJECT
 public:
-    TFormZoomMemo(QWidget *owner, const QString &caption, const QString &field, TTable *table);
+    TFormZoomMemo(QWidget *owner, const QString &caption, const QString &field, TTable *table,
+                  bool readOnly = false);
 
     QPlainTextEdit *MemoZoom = nullptr;
     QPushButton *ButtonClose = nullptr;
@@ -27,6 +29,7 @@ private:
 
     QString field_;
     TTable *table_;
+    bool readOnly_;
 };
 
 // Writes text followed by CR LF, as UTF-8, into a new temporary "txt" file of

@@ -63,3 +63,37 @@ QColor ReadableTextColor(const QColor &colour, const QPalette &palette, QPalette
     }
     return readable;
 }
+
+QColor RowBackgroundColor(const QColor &background, const QPalette &palette)
+{
+    if (!IsDarkPalette(palette) || !background.isValid())
+        return background;
+    if (background.rgb() == QColor(Qt::white).rgb())
+        return palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    float hue = 0, saturation = 0, lightness = 0, alpha = 0;
+    background.getHslF(&hue, &saturation, &lightness, &alpha);
+    if (hue < 0)
+        hue = saturation = 0;
+    // Darker in small steps of the same hue; a shade stays a shade, so the
+    // lightness never drops to black.
+    lightness = std::min(lightness, 0.35f);
+    QColor dark = QColor::fromHslF(hue, saturation, lightness, alpha);
+    while (ContrastRatio(text, dark) < kReadableContrast && lightness > 0.1f) {
+        lightness = std::max(0.1f, lightness - 0.025f);
+        dark = QColor::fromHslF(hue, saturation, lightness, alpha);
+    }
+    return dark;
+}
+
+QColor RowTextColor(const QColor &text, const QColor &shownBackground, const QPalette &palette)
+{
+    if (!IsDarkPalette(palette) || !text.isValid())
+        return text;
+    const QColor light = palette.color(QPalette::Text);
+    // Black text was meant for a light row; on the darkened row the
+    // palette's own text colour reads, as does white where it was asked for.
+    if (text.rgb() == QColor(Qt::black).rgb())
+        return light;
+    return ContrastRatio(text, shownBackground) >= kReadableContrast ? text : light;
+}

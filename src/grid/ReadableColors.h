@@ -19,3 +19,11 @@ double ContrastRatio(const QColor &one, const QColor &other);
 // that goes with the role in palette.
 QColor ReadableTextColor(const QColor &colour, const QPalette &palette,
                          QPalette::ColorRole role = QPalette::WindowText);
+
+// A colour-coded row's colours on the palette's grid: unchanged on a light
+// palette; on a dark one white stands for the palette's base colour and
+// black for its text colour, and every other background keeps its hue but is
+// darkened until the row's text reads well on it, so the rows keep their
+// meaning without glaring.
+QColor RowBackgroundColor(const QColor &background, const QPalette &palette);
+QColor RowTextColor(const QColor &text, const QColor &shownBackground, const QPalette &palette);

@@ -1,16 +1,19 @@
 #include "TTableModel.h"
 
 #include "QtColors.h"
+#include "ReadableColors.h"
 #include "TTable.h"
 #include "TTitleSort.h"
 
 #include <QAbstractItemView>
 #include <QBrush>
 #include <QFont>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QTableView>
+#include <algorithm>
 
 namespace {
 
@@ -63,7 +66,12 @@ QVariant TTableModel::data(const QModelIndex &index, int role) const
             rowColors_(*table_, index.row(), index.row() == table_->RecNo());
         if (!colors)
             return QVariant();
-        return QBrush(ToQColor(role == Qt::ForegroundRole ? colors->text : colors->background));
+        // The colours follow the palette the grid is drawn with.
+        const QPalette palette = view_ ? view_->palette() : QGuiApplication::palette();
+        const QColor background = RowBackgroundColor(ToQColor(colors->background), palette);
+        if (role == Qt::BackgroundRole)
+            return QBrush(background);
+        return QBrush(RowTextColor(ToQColor(colors->text), background, palette));
     }
     default:
         return QVariant();
@@ -95,6 +103,8 @@ void TTableModel::SetTitleSort(const TTitleSort *sort)
 {
     titleSort_ = sort;
     ShowSortIndicator();
+    // The titles now leave room for the sort arrow.
+    FitColumns();
 }
 
 void TTableModel::TitlesChanged()
@@ -116,17 +126,23 @@ void TTableModel::ShowSortIndicator()
                              titleSort_->SortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void TTableModel::SizeColumnsOnce()
+void TTableModel::FitColumns()
 {
     auto *grid = qobject_cast<QTableView *>(view_.data());
-    if (!grid || columnsSized_ || shownRows_ == 0)
+    if (!grid)
         return;
-    columnsSized_ = true;
+    QHeaderView *header = grid->horizontalHeader();
+    fitting_ = true;
     for (int column = 0; column < columns_.size(); ++column) {
+        if (userSized_.contains(column))
+            continue;
         grid->resizeColumnToContents(column);
-        if (grid->columnWidth(column) > kMaxContentWidth)
-            grid->setColumnWidth(column, kMaxContentWidth);
+        // Long texts are cut, their title never.
+        const int width =
+            std::max(std::min(grid->columnWidth(column), kMaxContentWidth), header->sectionSizeHint(column));
+        grid->setColumnWidth(column, width);
     }
+    fitting_ = false;
 }
 
 void TTableModel::TableLayoutChanged()
@@ -134,11 +150,15 @@ void TTableModel::TableLayoutChanged()
     // A reset leaves the view without a current cell and may scroll it; the
     // user keeps the columns in view and the current column.
     const int scrollX = view_ ? view_->horizontalScrollBar()->value() : 0;
+    const bool wasEmpty = shownRows_ == 0;
     beginResetModel();
     shownRows_ = table_->RecordCount();
     lastCurrent_ = -1;
     endResetModel();
-    SizeColumnsOnce();
+    // The first rows of an empty grid (a new file, its first actions) fit
+    // the columns again.
+    if (wasEmpty && shownRows_ > 0)
+        FitColumns();
     SyncViewToTable();
     if (view_)
         view_->horizontalScrollBar()->setValue(scrollX);
@@ -188,7 +208,14 @@ void TTableModel::BindView(QAbstractItemView *view)
                 syncing_ = false;
             });
     ShowSortIndicator();
-    SizeColumnsOnce();
+    if (auto *grid = qobject_cast<QTableView *>(view)) {
+        // A column the user sized keeps its width from then on.
+        connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
+            if (!fitting_)
+                userSized_.insert(column);
+        });
+    }
+    FitColumns();
     SyncViewToTable();
 }
 

@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <functional>
 #include <optional>
 
@@ -21,8 +22,9 @@ struct TColumn {
 // read on demand from the table, so it scales to any number of records. With
 // a bound view, the table's cursor and the view's current row follow each
 // other, and the view behaves as every grid of the program does: Tab and
-// Shift+Tab leave it (arrow keys move within it), its columns are sized to
-// their content once the first rows are shown, its sorted column shows a sort
+// Shift+Tab leave it (arrow keys move within it), its columns fit their
+// titles and rows when it binds and again when an empty grid gets rows (but a
+// column the user sized keeps its width), its sorted column shows a sort
 // arrow, and a reload of the rows (sort, filter, refresh) keeps its
 // horizontal scroll position and current column.
 class TTableModel : public QAbstractTableModel {
@@ -55,9 +57,9 @@ private:
     void TableLayoutChanged();
     void TableDataChanged();
     void SyncViewToTable();
-    // Sizes each column to its title and the shown rows, up to a maximum, the
-    // first time the view shows rows; later widths are the user's.
-    void SizeColumnsOnce();
+    // Sizes each column to its title and the shown rows (long texts up to a
+    // maximum), but for the columns the user sized.
+    void FitColumns();
     void ShowSortIndicator();
 
     TTable *table_;
@@ -71,6 +73,7 @@ private:
     int lastCurrent_ = -1;
     // The view's current column, kept while a reset leaves it no current cell.
     int currentColumn_ = 0;
-    bool columnsSized_ = false;
+    QSet<int> userSized_;
+    bool fitting_ = false;
     bool syncing_ = false;
 };

@@ -1,11 +1,14 @@
 #include "QtUiServices.h"
 
+#include "AppIcon.h"
 #include "ScreenFit.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -104,11 +107,28 @@ int WholeCaptionWidth(const QWidget *window, const QString &caption)
     constexpr int titleBarExtra = 160;
     QFont titleFont = window->font();
     titleFont.setBold(true);
-    QString shown = caption;
-    if (const QString program = QGuiApplication::applicationDisplayName(); !program.isEmpty())
-        shown += QStringLiteral(" \u2014 ") + program;
-    return QFontMetrics(titleFont).horizontalAdvance(shown) + titleBarExtra;
+    return QFontMetrics(titleFont).horizontalAdvance(caption) + titleBarExtra;
 }
+
+namespace {
+
+// The buttons of a dialog of the toolkit carry the program's own icons, so
+// they look as the windows' buttons do and follow a dark palette.
+void UseCommandIcons(const QWidget *dialog)
+{
+    const QList<QDialogButtonBox *> boxes = dialog->findChildren<QDialogButtonBox *>();
+    for (const QDialogButtonBox *box : boxes) {
+        for (QAbstractButton *button : box->buttons()) {
+            const QDialogButtonBox::ButtonRole role = box->buttonRole(button);
+            if (role == QDialogButtonBox::AcceptRole || role == QDialogButtonBox::YesRole)
+                button->setIcon(AppIcon(QStringLiteral("dialog-ok")));
+            else if (role == QDialogButtonBox::RejectRole || role == QDialogButtonBox::NoRole)
+                button->setIcon(AppIcon(QStringLiteral("dialog-cancel")));
+        }
+    }
+}
+
+} // namespace
 
 MbResult QtUiServices::MessageBox(const QString &text, const QString &caption, unsigned flags)
 {
@@ -136,9 +156,11 @@ MbResult QtUiServices::MessageBox(const QString &text, const QString &caption, u
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton((flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
+        UseCommandIcons(&box);
         return box.exec() == QMessageBox::Yes ? IDYES : IDNO;
     }
     box.setStandardButtons(QMessageBox::Ok);
+    UseCommandIcons(&box);
     box.exec();
     return IDOK;
 }
@@ -157,6 +179,9 @@ bool QtUiServices::InputQuery(const QString &caption, const QString &prompt, QSt
                                 metrics.averageCharWidth() * 64});
     if (auto *entry = dialog.findChild<QLineEdit *>())
         entry->setMinimumWidth(width - 2 * dialog.style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
+    // Its buttons are made with its layout, which asking its size builds.
+    dialog.sizeHint();
+    UseCommandIcons(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     value = dialog.textValue();

@@ -1,7 +1,9 @@
 #include "TFormDigest.h"
 
+#include "AppIcon.h"
 #include "OptionButtons.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -9,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,11 +37,11 @@ TFormDigest::TFormDigest(int mode, TDataModuleMain &data, QWidget *parent)
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     RzToolButtonPrior = new QToolButton(this);
     RzToolButtonPrior->setObjectName(QStringLiteral("RzToolButtonPrior"));
-    RzToolButtonPrior->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    RzToolButtonPrior->setIcon(AppIcon(QStringLiteral("go-previous")));
     RzToolButtonPrior->setToolTip(QStringLiteral("Go to the previous Action"));
     RzToolButtonNext = new QToolButton(this);
     RzToolButtonNext->setObjectName(QStringLiteral("RzToolButtonNext"));
-    RzToolButtonNext->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    RzToolButtonNext->setIcon(AppIcon(QStringLiteral("go-next")));
     RzToolButtonNext->setToolTip(QStringLiteral("Go to the next Action"));
     ToolBar->addWidget(RzToolButtonPrior);
     ToolBar->addWidget(RzToolButtonNext);
@@ -108,6 +109,7 @@ TFormDigest::TFormDigest(int mode, TDataModuleMain &data, QWidget *parent)
     connect(RzBitBtnOK, &QPushButton::clicked, this, &TFormDigest::RzBitBtnOKClick);
     connect(RzBitBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    Recall();
     if (mode_ == ActionMode) {
         ScopeCurrent->setChecked(true);
         RzRadioGroupScopeClick();
@@ -117,9 +119,47 @@ TFormDigest::TFormDigest(int mode, TDataModuleMain &data, QWidget *parent)
     } else {
         ScopeAll->setChecked(true);
         RzRadioGroupScopeClick();
-        CheckBoxIndex->setChecked(true);
-        CheckBoxSeparate->setChecked(true);
     }
+}
+
+void TFormDigest::Recall()
+{
+    const TSettings::DigestSection &last = Settings().Digest;
+    CheckBoxIndex->setChecked(last.Index);
+    CheckBoxProperties->setChecked(last.Properties);
+    CheckBoxHeaders->setChecked(last.Headers);
+    CheckBoxSeparate->setChecked(last.Separate);
+    CheckBoxLogs->setChecked(last.Logs);
+    CheckBoxLimitedLog->setChecked(last.Logs && last.LimitedLog);
+    CheckBoxLimitedLog->setEnabled(last.Logs);
+    CheckBoxDecisions->setChecked(last.Decisions);
+    CheckBoxStatements->setChecked(last.Statements);
+    CheckBoxColors->setChecked(last.Colors);
+    CheckBoxShowInBrowser->setChecked(last.ShowInBrowser);
+}
+
+void TFormDigest::Remember() const
+{
+    TSettings::DigestSection &last = Settings().Digest;
+    // Index and separator are choices of the digest of all actions only.
+    if (mode_ == ListMode) {
+        last.Index = CheckBoxIndex->isChecked();
+        last.Separate = CheckBoxSeparate->isChecked();
+    }
+    last.Properties = CheckBoxProperties->isChecked();
+    last.Headers = CheckBoxHeaders->isChecked();
+    last.Logs = CheckBoxLogs->isChecked();
+    last.LimitedLog = CheckBoxLimitedLog->isChecked();
+    last.Decisions = CheckBoxDecisions->isChecked();
+    last.Statements = CheckBoxStatements->isChecked();
+    last.Colors = CheckBoxColors->isChecked();
+    last.ShowInBrowser = CheckBoxShowInBrowser->isChecked();
+}
+
+void TFormDigest::done(int result)
+{
+    Remember();
+    QDialog::done(result);
 }
 
 void TFormDigest::showEvent(QShowEvent *event)

@@ -15,7 +15,8 @@ class TDataModuleMain;
 // The options window of the action digest ("Print Action Digest"). OK
 // builds the page of the chosen options and shows it in the browser or
 // saves it; the window stays open, so several digests can be made in a row.
-// The options live as long as the window.
+// The choices are remembered in the settings when the window closes and
+// come back when it opens again (the scope follows the opening mode).
 class TFormDigest : public QDialog {
     Q_OBJECT
 public:
@@ -50,10 +51,14 @@ public:
     QPushButton *RzBitBtnOK;
     QPushButton *RzBitBtnCancel;
 
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void Recall();
+    void Remember() const;
     void RzRadioGroupScopeClick();
     void CheckBoxLogsClick();
     void RzBitBtnOKClick();

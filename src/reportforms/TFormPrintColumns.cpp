@@ -1,5 +1,6 @@
 #include "TFormPrintColumns.h"
 
+#include "AppIcon.h"
 #include "OptionButtons.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
@@ -15,18 +16,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
-QToolButton *NewToolButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon,
-                           const QString &hint)
+QToolButton *NewToolButton(QWidget *parent, const char *name, const char *icon, const QString &hint)
 {
     auto *button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
-    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIcon(AppIcon(QLatin1String(icon)));
     button->setToolTip(hint);
     button->setAutoRaise(true);
     return button;
@@ -46,9 +46,9 @@ QToolButton *NewSquare(QWidget *parent, const char *name, const QString &text, c
 
 TFormPrintColumns::TFormPrintColumns(const QString &caption, const QList<TReportColumn> &columns,
                                      TitleFunction defaultTitle, TTable &table, TGlobalTempFiles &temp,
-                                     QWidget *parent)
+                                     TSettings::ColumnReportSection &remembered, QWidget *parent)
     : QDialog(parent), columns_(columns), defaultTitle_(std::move(defaultTitle)), table_(table), temp_(temp),
-      today_(QDate::currentDate())
+      remembered_(remembered), today_(QDate::currentDate())
 {
     setWindowTitle(caption);
 
@@ -56,15 +56,14 @@ TFormPrintColumns::TFormPrintColumns(const QString &caption, const QList<TReport
     RzCheckListFields->setObjectName(QStringLiteral("RzCheckListFields"));
     RzCheckListFields->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    SpeedButtonUp =
-        NewToolButton(this, "SpeedButtonUp", QStyle::SP_ArrowUp, QStringLiteral("Replace Element upwards"));
-    SpeedButtonDown = NewToolButton(this, "SpeedButtonDown", QStyle::SP_ArrowDown,
-                                    QStringLiteral("Replace Element downwards"));
-    SpeedButtonSelectAll = NewToolButton(this, "SpeedButtonSelectAll", QStyle::SP_DialogYesButton,
+    SpeedButtonUp = NewToolButton(this, "SpeedButtonUp", "go-up", QStringLiteral("Replace Element upwards"));
+    SpeedButtonDown =
+        NewToolButton(this, "SpeedButtonDown", "go-down", QStringLiteral("Replace Element downwards"));
+    SpeedButtonSelectAll = NewToolButton(this, "SpeedButtonSelectAll", "edit-select-all",
                                          QStringLiteral("Select all Fields in the Action List"));
-    SpeedButtonSelectNone = NewToolButton(this, "SpeedButtonSelectNone", QStyle::SP_DialogNoButton,
+    SpeedButtonSelectNone = NewToolButton(this, "SpeedButtonSelectNone", "edit-select-none",
                                           QStringLiteral("Select none of the Fields in the Action List"));
-    SpeedButtonRestore = NewToolButton(this, "SpeedButtonRestore", QStyle::SP_BrowserReload,
+    SpeedButtonRestore = NewToolButton(this, "SpeedButtonRestore", "document-revert",
                                        QStringLiteral("Restore default Print Settings"));
 
     RzBitBtnReportTitle = new QPushButton(QStringLiteral("Report &Title"), this);
@@ -148,12 +147,69 @@ TFormPrintColumns::TFormPrintColumns(const QString &caption, const QList<TReport
     connect(RzBitBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     FillList();
+    // Every column shows in the list at once, with the desktop's font.
+    RzCheckListFields->setMinimumHeight(RzCheckListFields->sizeHintForRow(0) * RzCheckListFields->count() +
+                                        2 * RzCheckListFields->frameWidth());
     title_ = defaultTitle_(today_);
     RzSpinEditHTMLWidth->setValue(kReportWidthDefault);
     RzComboBoxFontSize->setCurrentIndex(1);
     CheckBoxColor->setChecked(true);
     AlignCenter->setChecked(true);
     CheckDefaults();
+    Recall();
+}
+
+void TFormPrintColumns::Recall()
+{
+    const TSettings::ColumnReportSection &last = remembered_;
+    if (!last.Columns.isEmpty()) {
+        // The remembered order first, then any column it does not name, in
+        // the initial order and unchecked.
+        int placed = 0;
+        for (QString name : last.Columns.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const bool checked = !name.startsWith(QLatin1Char('-'));
+            if (!checked)
+                name.remove(0, 1);
+            for (int row = placed; row < RzCheckListFields->count(); ++row) {
+                QListWidgetItem *item = RzCheckListFields->item(row);
+                if (columns_[item->data(Qt::UserRole).toInt()].sourceField != name)
+                    continue;
+                RzCheckListFields->insertItem(placed++, RzCheckListFields->takeItem(row));
+                item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+                break;
+            }
+        }
+        for (int row = placed; row < RzCheckListFields->count(); ++row)
+            RzCheckListFields->item(row)->setCheckState(Qt::Unchecked);
+        RzCheckListFields->setCurrentRow(0);
+    }
+    QRadioButton *align[] = {AlignLeft, AlignCenter, AlignRight};
+    align[std::clamp(last.Align, 0, 2)]->setChecked(true);
+    RzSpinEditHTMLWidth->setValue(last.Width);
+    if (last.FontSize >= 0 && last.FontSize < RzComboBoxFontSize->count())
+        RzComboBoxFontSize->setCurrentIndex(last.FontSize);
+    CheckBoxColor->setChecked(last.Colors);
+}
+
+void TFormPrintColumns::Remember() const
+{
+    QStringList order;
+    for (int row = 0; row < RzCheckListFields->count(); ++row) {
+        const QListWidgetItem *item = RzCheckListFields->item(row);
+        const QString &field = columns_[item->data(Qt::UserRole).toInt()].sourceField;
+        order << (item->checkState() == Qt::Checked ? field : QLatin1Char('-') + field);
+    }
+    remembered_.Columns = order.join(QLatin1Char(','));
+    remembered_.Align = AlignLeft->isChecked() ? 0 : AlignRight->isChecked() ? 2 : 1;
+    remembered_.Width = RzSpinEditHTMLWidth->value();
+    remembered_.FontSize = RzComboBoxFontSize->currentIndex();
+    remembered_.Colors = CheckBoxColor->isChecked();
+}
+
+void TFormPrintColumns::done(int result)
+{
+    Remember();
+    QDialog::done(result);
 }
 
 void TFormPrintColumns::FillList()
@@ -272,7 +328,7 @@ TFormPrintList::TFormPrintList(TDataModuleMain &data, QWidget *parent)
     : TFormPrintColumns(
           QStringLiteral("Print Action List"), ActionReportColumns(),
           [&data](const QDate &today) { return ActionListReportTitle(data, today); }, *data.cdsActions,
-          data.TempFiles, parent)
+          data.TempFiles, Settings().PrintList, parent)
 {
     setObjectName(QStringLiteral("FormPrintList"));
 }
@@ -281,7 +337,7 @@ TFormPrintActor::TFormPrintActor(TDataModuleMain &data, QWidget *parent)
     : TFormPrintColumns(
           QStringLiteral("Print List Actors"), ContactReportColumns(),
           [&data](const QDate &today) { return ContactsReportTitle(data, today); }, *data.cdsActor,
-          data.TempFiles, parent)
+          data.TempFiles, Settings().PrintActors, parent)
 {
     setObjectName(QStringLiteral("FormPrintActor"));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColumnReport.h"
+#include "TSettings.h"
 
 #include <QDate>
 #include <QDialog>
@@ -21,9 +22,10 @@ class TTable;
 // The options window of a "table of chosen columns" report: the column list
 // with its check marks and order, the title and its alignment, the width,
 // the font size and the colours. OK builds the page over the table and
-// shows it in the browser; the window stays open. The options live as long
-// as the window. TFormPrintList and TFormPrintActor give the columns, the
-// default title and the table.
+// shows it in the browser; the window stays open. The choices but the title
+// are remembered in the settings when the window closes and come back when
+// it opens again. TFormPrintList and TFormPrintActor give the columns, the
+// default title, the table and the settings section.
 class TFormPrintColumns : public QDialog {
     Q_OBJECT
 public:
@@ -66,11 +68,16 @@ public:
     void ShapeIncreaseClick();
     void RzBitBtnOKClick();
 
+    void done(int result) override;
+
 protected:
     TFormPrintColumns(const QString &caption, const QList<TReportColumn> &columns, TitleFunction defaultTitle,
-                      TTable &table, TGlobalTempFiles &temp, QWidget *parent);
+                      TTable &table, TGlobalTempFiles &temp, TSettings::ColumnReportSection &remembered,
+                      QWidget *parent);
 
 private:
+    void Recall();
+    void Remember() const;
     void FillList();
     void CheckDefaults();
     void SwapWith(int offset);
@@ -80,6 +87,7 @@ private:
     TitleFunction defaultTitle_;
     TTable &table_;
     TGlobalTempFiles &temp_;
+    TSettings::ColumnReportSection &remembered_;
     QDate today_;
     QString title_;
 };

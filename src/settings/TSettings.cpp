@@ -17,9 +17,22 @@ TProgramLocation &location()
 }
 } // namespace
 
+bool TProgramLocation::Portable() const
+{
+    return QFileInfo::exists(LocalIniMarker());
+}
+
+QString TProgramLocation::UserFilesFolder() const
+{
+    if (Portable() || documentsFolder.isEmpty())
+        return folder;
+    return documentsFolder + QStringLiteral("/Dravelin");
+}
+
 QString TProgramLocation::OnboardMarker() const
 {
-    return folder + QLatin1Char('/') + baseName + QStringLiteral(".onboard");
+    const QString markerFolder = Portable() || dataFolder.isEmpty() ? folder : dataFolder;
+    return markerFolder + QLatin1Char('/') + baseName + QStringLiteral(".onboard");
 }
 
 QString TProgramLocation::LocalIniMarker() const
@@ -43,14 +56,10 @@ TProgramLocation TProgramLocation::FromApplication()
     const QFileInfo program(QCoreApplication::applicationFilePath());
     result.baseName =
         program.completeBaseName().isEmpty() ? QStringLiteral("dravelin") : program.completeBaseName();
-    const QString programFolder = program.absolutePath();
-    if (!programFolder.isEmpty() && QFileInfo(programFolder).isWritable()) {
-        result.folder = programFolder;
-    } else {
-        result.folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        QDir().mkpath(result.folder);
-    }
+    result.folder = program.absolutePath();
     result.globalIniFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    result.dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    result.documentsFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return result;
 }
 
@@ -204,11 +213,30 @@ template <typename Self, typename Visit> void TSettings::VisitFields(Self &self,
     visit(lastWindow, QStringLiteral("Left"), self.LastWindow.Left);
     visit(lastWindow, QStringLiteral("Height"), self.LastWindow.Height);
     visit(lastWindow, QStringLiteral("Width"), self.LastWindow.Width);
+    const auto digest = QStringLiteral("Digest");
+    visit(digest, QStringLiteral("Index"), self.Digest.Index);
+    visit(digest, QStringLiteral("Properties"), self.Digest.Properties);
+    visit(digest, QStringLiteral("Headers"), self.Digest.Headers);
+    visit(digest, QStringLiteral("Separate"), self.Digest.Separate);
+    visit(digest, QStringLiteral("Logs"), self.Digest.Logs);
+    visit(digest, QStringLiteral("LimitedLog"), self.Digest.LimitedLog);
+    visit(digest, QStringLiteral("Decisions"), self.Digest.Decisions);
+    visit(digest, QStringLiteral("Statements"), self.Digest.Statements);
+    visit(digest, QStringLiteral("Colors"), self.Digest.Colors);
+    visit(digest, QStringLiteral("ShowInBrowser"), self.Digest.ShowInBrowser);
+    for (const auto &[section, report] : {std::pair{QStringLiteral("PrintList"), &self.PrintList},
+                                          std::pair{QStringLiteral("PrintActors"), &self.PrintActors}}) {
+        visit(section, QStringLiteral("Columns"), report->Columns);
+        visit(section, QStringLiteral("Align"), report->Align);
+        visit(section, QStringLiteral("Width"), report->Width);
+        visit(section, QStringLiteral("FontSize"), report->FontSize);
+        visit(section, QStringLiteral("Colors"), report->Colors);
+    }
 }
 
 TSettings TSettings::Defaults()
 {
-    const QString programFolder = ProgramLocation().folder;
+    const QString userFiles = ProgramLocation().UserFilesFolder();
     TSettings defaults;
     defaults.General = {.SaveSettings = true,
                         .ConfirmOnExit = true,
@@ -217,9 +245,9 @@ TSettings TSettings::Defaults()
                         .ShowBottomPanel = true,
                         .DravelinURL = kDefaultURL,
                         .DravelinHint = kDefaultHint};
-    defaults.Folders = {.Actions = programFolder + QStringLiteral("/Actions"),
-                        .Dravelin = programFolder + QStringLiteral("/Actions"),
-                        .Auxiliary = programFolder + QStringLiteral("/Auxiliary")};
+    defaults.Folders = {.Actions = userFiles + QStringLiteral("/Actions"),
+                        .Dravelin = userFiles + QStringLiteral("/Actions"),
+                        .Auxiliary = userFiles + QStringLiteral("/Auxiliary")};
     defaults.Company = {.Name = QString(), .Department = QString()};
     defaults.Actions = {.ConfirmOnExit = true,
                         .SaveLastWindowSettings = false,
@@ -233,6 +261,7 @@ TSettings TSettings::Defaults()
                         .Height = 600,
                         .Width = 870};
     defaults.LastWindow = {.Top = 0, .Left = 0, .Height = 600, .Width = 840};
+
     return defaults;
 }
 

@@ -2,21 +2,34 @@
 
 #include <QString>
 
-// Where the program keeps its own files. The program folder is the folder of
-// the executable when that folder is writable (a portable or build-tree copy),
-// otherwise the per-user data folder, so nothing is ever written into a
-// read-only installation.
+// Where the program keeps its own files. A portable copy, recognised by the
+// ".localini" marker beside the executable, keeps everything beside it: the
+// first-run marker, the local INI file and the default Workspace and
+// Auxiliary folders. An installed program writes nothing beside itself: its
+// first-run marker lies in the per-user data folder and the default folders in
+// the user's documents folder, under "Dravelin".
 struct TProgramLocation {
-    QString folder;          // program folder, no trailing separator
+    QString folder;          // the executable's folder, no trailing separator
     QString baseName;        // program file name without extension: "dravelin"
     QString globalIniFolder; // per-user configuration folder
+    // Per-user data folder and the user's documents folder; where one is
+    // empty, the program folder stands in.
+    QString dataFolder;
+    QString documentsFolder;
 
-    QString OnboardMarker() const;  // <folder>/<baseName>.onboard
+    // The ".localini" marker exists beside the executable.
+    bool Portable() const;
+    // The folder below which the default Workspace and Auxiliary folders lie:
+    // the program folder when portable, else <documentsFolder>/Dravelin.
+    QString UserFilesFolder() const;
+
+    QString OnboardMarker() const;  // <folder or dataFolder>/<baseName>.onboard
     QString LocalIniMarker() const; // <folder>/<baseName>.localini
     QString LocalIniFile() const;   // <folder>/<baseName lower-cased>.ini
     QString GlobalIniFile() const;  // <globalIniFolder>/dravelin.ini
 
-    // Computed once from the running executable and the standard paths.
+    // Computed from the running executable and the standard paths; creates
+    // nothing.
     static TProgramLocation FromApplication();
 };
 
@@ -76,6 +89,37 @@ public:
         int Width = 0;
     } LastWindow;
 
+    // The last choices of the "Print Action Digest" window; Index and
+    // Separate are those of the action list's digest of all actions. Unlike
+    // the settings above, the report choices start as the windows' first
+    // choices, also before Load.
+    struct DigestSection {
+        bool Index = true;
+        bool Properties = false;
+        bool Headers = false;
+        bool Separate = true;
+        bool Logs = true;
+        bool LimitedLog = false;
+        bool Decisions = false;
+        bool Statements = false;
+        bool Colors = true;
+        bool ShowInBrowser = true;
+    } Digest;
+
+    // The last choices of a report window of chosen columns. Columns lists
+    // the source fields in the list's order, an unchecked one after a "-";
+    // empty means the initial order and check marks. Align is a
+    // TTitleAlign value, FontSize the index of the size in the window's list.
+    struct ColumnReportSection {
+        QString Columns;
+        int Align = 1; // centred
+        int Width = 100;
+        int FontSize = 1; // "-1"
+        bool Colors = true;
+    };
+    ColumnReportSection PrintList;   // "Print Action List"
+    ColumnReportSection PrintActors; // "Print List Actors"
+
     // The INI file that Load and Save use now: the local one when the
     // ".localini" marker exists beside the program, else the global one.
     static QString IniFileName();
@@ -88,7 +132,7 @@ public:
     void Save() const;
 
     // The values Load gives when the INI file holds nothing: the three
-    // folders lie in the program folder of ProgramLocation().
+    // folders lie in the user files folder of ProgramLocation().
     static TSettings Defaults();
 
 private:

@@ -1,5 +1,6 @@
 #include "TFormSettings.h"
 
+#include "AppIcon.h"
 #include "Formats.h"
 #include "UiServices.h"
 
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -37,13 +37,13 @@ QLineEdit *newEdit(const QString &name, QWidget *parent)
     return edit;
 }
 
-QToolButton *newButton(const QString &name, const QString &hint, QStyle::StandardPixmap icon, QWidget *parent)
+QToolButton *newButton(const QString &name, const QString &hint, const char *icon, QWidget *parent)
 {
     auto *button = new QToolButton(parent);
     button->setObjectName(name);
     button->setToolTip(hint);
     button->setStatusTip(hint);
-    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIcon(AppIcon(QLatin1String(icon)));
     return button;
 }
 
@@ -96,7 +96,7 @@ void TFormSettings::BuildControls()
     dravelinURL_ = newEdit(QStringLiteral("EditDravelinURL"), general);
     dravelinHint_ = newEdit(QStringLiteral("EditDravelinHint"), general);
     auto *checkURL = newButton(QStringLiteral("ButtonCheckURL"), QStringLiteral("Check the Dravelin URL"),
-                               QStyle::SP_DriveNetIcon, general);
+                               "internet-web-browser", general);
     connect(checkURL, &QToolButton::clicked, this, &TFormSettings::ButtonCheckURLClick);
     auto *generalLayout = new QVBoxLayout(general);
     for (QWidget *box : {generalConfirmOnExit_, generalSaveLastWindow_, makeBackup_, showBottomPanel_})
@@ -127,8 +127,7 @@ void TFormSettings::BuildControls()
     };
     for (const auto &folder : folders) {
         const QString hint = QString::fromUtf8(folder.hint);
-        auto *button =
-            newButton(QString::fromLatin1(folder.button), hint, QStyle::SP_DirOpenIcon, tabFolders_);
+        auto *button = newButton(QString::fromLatin1(folder.button), hint, "folder", tabFolders_);
         QLineEdit *field = folder.field;
         connect(button, &QToolButton::clicked, this, [this, field, hint] { SelectFolder(field, hint); });
         addRow(foldersGrid, QString::fromUtf8(folder.label), field, button);
@@ -197,12 +196,12 @@ void TFormSettings::BuildControls()
         newCheckBox(QStringLiteral("CheckBoxSaveSettings"), QStringLiteral("&Save Settings"), this);
     auto *ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("RzBitBtnOK"));
-    ok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ok->setIcon(AppIcon(QStringLiteral("dialog-ok")));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &TFormSettings::RzBitBtnOKClick);
     auto *cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("RzBitBtnCancel"));
-    cancel->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    cancel->setIcon(AppIcon(QStringLiteral("dialog-cancel")));
     connect(cancel, &QPushButton::clicked, this, &TFormSettings::RzBitBtnCancelClick);
 
     auto *bottom = new QHBoxLayout;

@@ -171,8 +171,9 @@ bool MoveActionFile(const QString &workspace, const QString &selected)
 
 bool ChangeWorkspace(const QString &workspace)
 {
-    const QString start =
-        !workspace.isEmpty() && QFileInfo(workspace).isDir() ? workspace : ProgramLocation().folder;
+    const QString start = !workspace.isEmpty() && QFileInfo(workspace).isDir()
+                              ? workspace
+                              : ProgramLocation().UserFilesFolder();
     const std::optional<QString> chosen =
         Ui().SelectFolder(QStringLiteral("Change the current Workspace"), start);
     if (!chosen || chosen->isEmpty() || SamePath(*chosen, workspace))

@@ -113,6 +113,7 @@ private Q_SLOTS:
     void reloadKeepsHorizontalScrollAndColumn_data();
     void reloadKeepsHorizontalScrollAndColumn();
     void readOnlyFileChangesNothing();
+    void columnsFitWhenTheFirstActionsArrive();
     void contactsOpenSortedByIdAndOrderComesBack();
     void propertiesRenewCaption_data();
     void propertiesRenewCaption();
@@ -548,7 +549,9 @@ void TestActionList::closeQueryKeepsOrClosesFile()
     CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "x"}}});
     data_->Tables.SetRefreshListOnClose(true);
     auto form = ShowForm();
-    form->setGeometry(30, 40, 700, 500);
+    // Wider than the window's least width, which its whole toolbar sets.
+    const int width = form->minimumSizeHint().width() + 20;
+    form->setGeometry(30, 40, width, 500);
     if (confirm)
         ui_->answer(MbResult(answer));
 
@@ -562,7 +565,7 @@ void TestActionList::closeQueryKeepsOrClosesFile()
     QCOMPARE(form->isVisible(), !closes);
     QCOMPARE(data_->Tables.IsOpen(), !closes);
     QCOMPARE(form->ListChanged(), closes);
-    QCOMPARE(Settings().Actions.Width == 700 && Settings().Actions.Top == 40, closes);
+    QCOMPARE(Settings().Actions.Width == width && Settings().Actions.Top == 40, closes);
     if (closes)
         QVERIFY(!data_->Tables.RefreshListOnClose());
 }
@@ -984,6 +987,12 @@ void TestActionList::screenshot()
             values.insert("DATE_DUE", today.addDays(row.due));
         if (row.resolved)
             values.insert("DATE_FINISHED", today.addDays(-1));
+        if (id == 10) {
+            values.insert("RELATIONS", "HW-004");
+            values.insert("DESCRIPTION", "Proof-load each bollard of berths 3 to 6 to 150 % of its rating.\n"
+                                         "Record the deflection and any movement of the capping beam.");
+            values.insert("SIGN_OFF", "Signed off by the harbour engineer.");
+        }
         actions << values;
     }
     const QList<Values> logs{{{"ID", 1},
@@ -1004,7 +1013,53 @@ void TestActionList::screenshot()
                               {"DATE_STATUS", today},
                               {"ACTOR_STATUS", "mkovac"},
                               {"ACTOR_TENDER", "jvdberg"}}};
-    CreateFile({{"TITLE", "Harbour Works 2026"}}, actions, logs);
+    const QList<Values> decisions{{{"ID", 1},
+                                   {"ID_ACTION", 10},
+                                   {"DATE_ENTERED", today.addDays(-6)},
+                                   {"SYNOPSIS", "Test with the hired load cells"},
+                                   {"ACTOR_DECISION", "harbour"},
+                                   {"BACKED_BY", "jvdberg"},
+                                   {"DESCRIPTION", "Cheaper than buying a set for one campaign."}}};
+    const QList<Values> statements{{{"ID", 1},
+                                    {"ID_ACTION", 10},
+                                    {"DATE_ENTERED", today.addDays(-4)},
+                                    {"SYNOPSIS", "Berth 5 stays open during the tests"},
+                                    {"ACTOR_STATEMENT", "mkovac"},
+                                    {"BACKED_BY", "harbour"}}};
+    CreateFile({{"TITLE", "Harbour Works 2026"},
+                {"COMPANY", "Harbour Authority"},
+                {"DEPARTMENT", "Port Works"},
+                {"PROJECT", "Quay renewal"},
+                {"HOME_ID", "HW"},
+                {"ACTOR_HOME", "harbour"},
+                {"DATE_ENTERED", today.addDays(-40)}},
+               actions, logs, decisions, statements);
+    const QList<Values> contacts{{{"ID", "harbour"},
+                                  {"COMPANY", "Harbour Authority"},
+                                  {"FIRST_NAME", "Ines"},
+                                  {"LAST_NAME", "Haverkamp"},
+                                  {"GENDER", "F"},
+                                  {"PHONE_1", "+31 10 555 0100"},
+                                  {"EMAIL_1", "ines.haverkamp@harbour.example"}},
+                                 {{"ID", "jvdberg"},
+                                  {"COMPANY", "Harbour Authority"},
+                                  {"FIRST_NAME", "Jan"},
+                                  {"INSERTION", "van den"},
+                                  {"LAST_NAME", "Berg"},
+                                  {"GENDER", "M"},
+                                  {"EMAIL_1", "jan.vandenberg@harbour.example"}},
+                                 {{"ID", "mkovac"},
+                                  {"COMPANY", "Kovac Marine"},
+                                  {"FIRST_NAME", "Mirela"},
+                                  {"LAST_NAME", "Kovac"},
+                                  {"GENDER", "F"},
+                                  {"PHONE_MOBILE", "+385 91 555 0199"},
+                                  {"EMAIL_1", "mirela@kovac.example"}}};
+    for (const Values &values : contacts)
+        AppendTo(data_->cdsActor, values);
+    data_->Tables.Close();
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
+    data_->FilterLogByAction();
     auto form = ShowForm();
     form->resize(1280, 600);
     QVERIFY(GotoIdAction(data_->cdsActions, QStringLiteral("HW-010")));
@@ -1020,6 +1075,27 @@ void TestActionList::screenshot()
         QFile::remove(copy);
         QVERIFY(QFile::copy(name, copy));
     }
+}
+
+// A new file's grid fits its titles; its first actions fit the columns to
+// their texts, but a column the user sized keeps its width.
+void TestActionList::columnsFitWhenTheFirstActionsArrive()
+{
+    CreateFile({}, {});
+    auto form = ShowForm();
+    QTableView *grid = form->RzDBGridActions;
+    QHeaderView *header = grid->horizontalHeader();
+    for (int column = 0; column < header->count(); ++column)
+        QVERIFY(header->sectionSize(column) >= header->sectionSizeHint(column));
+    const int synopsisBefore = grid->columnWidth(3);
+    header->resizeSection(5, 300);
+    const QString synopsis = QStringLiteral("Synopsis of a length that the title alone never needs");
+    AppendTo(data_->cdsActions,
+             {{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}, {"SYNOPSIS", synopsis}});
+    QApplication::processEvents();
+    QVERIFY(grid->columnWidth(3) > synopsisBefore);
+    QVERIFY(grid->columnWidth(3) >= std::min(320, grid->fontMetrics().horizontalAdvance(synopsis)));
+    QCOMPARE(grid->columnWidth(5), 300);
 }
 
 void TestActionList::readOnlyFileChangesNothing()

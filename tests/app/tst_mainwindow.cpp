@@ -86,6 +86,8 @@ private Q_SLOTS:
         where.folder = Path(QStringLiteral("program"));
         where.baseName = QStringLiteral("dravelin");
         where.globalIniFolder = Path(QStringLiteral("config"));
+        where.dataFolder = Path(QStringLiteral("data"));
+        where.documentsFolder = Path(QStringLiteral("Documents"));
         QDir().mkpath(where.folder);
         QDir().mkpath(where.globalIniFolder);
         SetProgramLocation(where);
@@ -248,6 +250,30 @@ private Q_SLOTS:
                  QStringLiteral("Available Action Files from \"") + workspace + QLatin1Char('"'));
     }
 
+    // An empty Workspace shows in the list's own area how to begin and where
+    // the Workspace is; the first file replaces the hint.
+    void emptyWorkspaceShowsHowToBegin()
+    {
+        FakeUiServices ui;
+        const QString workspace = Path(QStringLiteral("work"));
+        QDir().mkpath(workspace);
+        PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
+        QVERIFY(WriteFileBytes(ProgramLocation().OnboardMarker(), {}));
+        TFormMain window({QStringLiteral("dravelin")});
+        window.show();
+        auto *list = qobject_cast<TFileListBox *>(FileList(window));
+        QVERIFY(list->HintShown());
+        for (const QString &part : {QStringLiteral("New (Ctrl+N)"), QStringLiteral("Open (Ctrl+O)"),
+                                    QStringLiteral("Open Dravelin File (Alt+O)"), workspace})
+            QVERIFY2(list->EmptyHint().contains(part), qPrintable(part));
+        // The hint is drawn where the entries would be.
+        const QImage empty = list->viewport()->grab().toImage();
+        MakeFiles(workspace, {QStringLiteral("a.act")});
+        window.RefreshFileList();
+        QVERIFY(!list->HintShown());
+        QVERIFY(list->viewport()->grab().toImage() != empty);
+    }
+
     void deleteAnsweredNoKeepsListAndSelection()
     {
         FakeUiServices ui;
@@ -398,6 +424,47 @@ private Q_SLOTS:
         TFormMain next({QStringLiteral("dravelin")});
         next.show();
         QCOMPARE(next.size(), restore ? QSize(640, 420) : QSize(840, 600));
+    }
+
+    // The first start creates the default folders and the first-run marker:
+    // for an installed program in the user's documents and data folders,
+    // never beside the program; for a portable copy beside it.
+    void firstStartCreatesUserFilesOutsideTheProgramFolder_data()
+    {
+        QTest::addColumn<bool>("portable");
+        QTest::addColumn<QStringList>("programFolder");
+        QTest::addColumn<QString>("userFiles");
+        QTest::addColumn<QString>("marker");
+        QTest::newRow("installed") << false << QStringList() << QStringLiteral("Documents/Dravelin")
+                                   << QStringLiteral("data/dravelin.onboard");
+        QTest::newRow("portable") << true
+                                  << QStringList{QStringLiteral("Actions"), QStringLiteral("Auxiliary"),
+                                                 QStringLiteral("dravelin.ini"),
+                                                 QStringLiteral("dravelin.localini"),
+                                                 QStringLiteral("dravelin.onboard")}
+                                  << QStringLiteral("program") << QStringLiteral("program/dravelin.onboard");
+    }
+
+    void firstStartCreatesUserFilesOutsideTheProgramFolder()
+    {
+        QFETCH(bool, portable);
+        QFETCH(QStringList, programFolder);
+        QFETCH(QString, userFiles);
+        QFETCH(QString, marker);
+        if (portable)
+            QVERIFY(WriteFileBytes(ProgramLocation().LocalIniMarker(), {}));
+        FakeUiServices ui;
+        {
+            TFormMain window({QStringLiteral("dravelin")});
+            window.show();
+            QVERIFY(QFileInfo::exists(Path(marker)));
+            for (const char *folder : {"/Actions", "/Auxiliary"})
+                QVERIFY(QFileInfo(Path(userFiles) + QLatin1String(folder)).isDir());
+            QCOMPARE(Settings().Folders.Actions, Path(userFiles) + QStringLiteral("/Actions"));
+            Settings().General.ConfirmOnExit = false;
+            QVERIFY(window.close());
+        }
+        QCOMPARE(FolderEntries(Path(QStringLiteral("program"))), programFolder);
     }
 
     void firstRunStepRunsOnlyWithoutMarker()

@@ -1,21 +1,125 @@
+#include "AppIcon.h"
+#include "IconButtonNames.h"
 #include "ScreenFit.h"
+#include "SearchActionFile.h"
 #include "TDataModuleMain.h"
+#include "TFormAbout.h"
 #include "TFormAction.h"
+#include "TFormActions.h"
 #include "TFormActor.h"
+#include "TFormActors.h"
 #include "TFormDecision.h"
 #include "TFormDigest.h"
 #include "TFormLog.h"
+#include "TFormMain.h"
 #include "TFormPrintColumns.h"
 #include "TFormProperties.h"
+#include "TFormSearch.h"
 #include "TFormSettings.h"
+#include "TFormSplash.h"
+#include "TFormZoomMemo.h"
 #include "TSettings.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
 
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 #include <memory>
+
+namespace {
+
+QString Stripped(QString text)
+{
+    return text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+}
+
+// What of the window's visible texts is drawn in less room than it needs:
+// a label, a button or check box caption, a column title, a tab, a group
+// title, a menu or toolbar squeezed behind its overflow button; and every
+// button without a name for the screen reader, and every toolbar icon not
+// drawn at its bar's size.
+QStringList ClippedTexts(QWidget *window)
+{
+    QStringList clipped;
+    const auto report = [&](const QWidget *widget, const QString &what) {
+        clipped << QStringLiteral("%1 %2: %3")
+                       .arg(QLatin1String(widget->metaObject()->className()), widget->objectName(), what);
+    };
+    const QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    for (QWidget *widget : widgets) {
+        // The grid's corner button is Qt's own, not a control of the window.
+        if (!widget->isVisibleTo(window) || widget->inherits("QTableCornerButton"))
+            continue;
+        if (widget->objectName() == QLatin1String("qt_toolbar_ext_button") ||
+            widget->objectName() == QLatin1String("qt_menubar_ext_button")) {
+            report(widget->parentWidget(), QStringLiteral("commands behind the overflow button"));
+            continue;
+        }
+        const QFontMetrics metrics(widget->font());
+        if (auto *label = qobject_cast<QLabel *>(widget)) {
+            if (label->text().isEmpty() || label->wordWrap() || Qt::mightBeRichText(label->text()))
+                continue;
+            const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(),
+                                                              -label->margin(), -label->margin());
+            if (metrics.horizontalAdvance(Stripped(label->text())) > room.width() ||
+                metrics.height() > room.height())
+                report(label, label->text());
+        } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
+            const auto *tool = qobject_cast<QToolButton *>(button);
+            const bool textShown = !button->text().isEmpty() &&
+                                   !(tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly) &&
+                                   !(tool && tool->toolButtonStyle() == Qt::ToolButtonFollowStyle);
+            if (textShown && (button->sizeHint().width() > button->width() ||
+                              button->sizeHint().height() > button->height()))
+                report(button, button->text());
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(button);
+            const QString name = accessible ? accessible->text(QAccessible::Name) : QString();
+            const QString expected = textShown ? Stripped(button->text()) : button->toolTip();
+            if (name.isEmpty() ||
+                (!expected.isEmpty() && name != expected && name != Stripped(button->text())))
+                report(button, QStringLiteral("accessible name \"%1\"").arg(name));
+            if (auto *bar = qobject_cast<QToolBar *>(button->parentWidget());
+                bar && !button->icon().isNull() &&
+                button->icon().actualSize(bar->iconSize()) != bar->iconSize())
+                report(button, QStringLiteral("icon drawn smaller than its toolbar's"));
+        } else if (auto *header = qobject_cast<QHeaderView *>(widget)) {
+            if (header->orientation() != Qt::Horizontal)
+                continue;
+            for (int section = 0; section < header->count(); ++section)
+                if (!header->isSectionHidden(section) &&
+                    header->sectionSize(section) < header->sectionSizeHint(section))
+                    report(header, header->model()->headerData(section, Qt::Horizontal).toString());
+        } else if (auto *tabs = qobject_cast<QTabBar *>(widget)) {
+            for (int tab = 0; tab < tabs->count(); ++tab)
+                if (tabs->tabRect(tab).width() < metrics.horizontalAdvance(Stripped(tabs->tabText(tab))))
+                    report(tabs, tabs->tabText(tab));
+        } else if (auto *group = qobject_cast<QGroupBox *>(widget)) {
+            if (metrics.horizontalAdvance(Stripped(group->title())) > group->width())
+                report(group, group->title());
+        } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+            if (!combo->isEditable() && combo->sizeHint().width() > combo->width())
+                report(combo, combo->currentText());
+        }
+    }
+    return clipped;
+}
+
+} // namespace
 
 // Every editor and options window opens on a small screen with its OK button
 // on the screen, and keeps its natural size where the screen has room.
@@ -23,6 +127,8 @@ class TestWindowSizes : public QObject {
     Q_OBJECT
 
     TestWorkspace fixture_;
+    QTemporaryDir noTheme_;
+    const QFont defaultFont_ = QApplication::font();
 
     // One action with its log, decisions and statements filtered to it, and
     // the table of the window in the state its caller leaves it in: a new
@@ -78,7 +184,37 @@ class TestWindowSizes : public QObject {
             return std::make_unique<TFormPrintList>(data);
         if (window == "contacts report")
             return std::make_unique<TFormPrintActor>(data);
+        if (window == "main")
+            return std::make_unique<TFormMain>(QStringList{QStringLiteral("dravelin")});
+        if (window == "action list")
+            return std::make_unique<TFormActions>(false);
+        if (window == "contacts list")
+            return std::make_unique<TFormActors>();
+        if (window == "search results") {
+            SearchActionFile(data, QStringLiteral("QUAY"));
+            return std::make_unique<TFormSearch>(QStringLiteral("QUAY"));
+        }
+        if (window == "about")
+            return std::make_unique<TFormAbout>();
+        if (window == "splash")
+            return std::make_unique<TFormSplash>();
+        if (window == "memo zoom") {
+            actions->Edit();
+            return std::make_unique<TFormZoomMemo>(nullptr, QStringLiteral("Edit Action Description"),
+                                                   QStringLiteral("DESCRIPTION"), actions);
+        }
         qFatal("no window %s", qPrintable(window));
+    }
+
+    // Shows the window fitted to the screen and checks that it fits.
+    static void ShowFitted(QWidget *form, const QRect &screen)
+    {
+        FitWindowToScreen(form, screen);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        const QSize room = screen.size() - WindowFrameAllowance();
+        QVERIFY2(form->width() <= room.width() && form->height() <= room.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(form->width()).arg(form->height())));
     }
 
     static QPushButton *OkButton(const QWidget *window)
@@ -92,15 +228,85 @@ class TestWindowSizes : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { UseTestStandardPaths(); }
+    void initTestCase()
+    {
+        UseTestStandardPaths();
+        TIconButtonNames::Install(qApp);
+        // No desktop icon theme: the bundled pictures are what shows.
+        QIcon::setThemeSearchPaths({noTheme_.path()});
+        QIcon::setFallbackSearchPaths({});
+        QIcon::setThemeName(QStringLiteral("none"));
+    }
 
     void init()
     {
         fixture_.Start();
+        SetProgramLocation(ProgramLocationIn(fixture_.dir->path()));
         QVERIFY_THROWS_NO_EXCEPTION(fixture_.data->Tables.Open(fixture_.dir->filePath("Sizes.act"), true));
     }
 
-    void cleanup() { fixture_.Finish(); }
+    void cleanup()
+    {
+        QApplication::setFont(defaultFont_);
+        CloseSearchResults(*fixture_.data);
+        fixture_.Finish();
+    }
+
+    // Every window, at its natural size on a large screen and fitted to a
+    // small one, with the desktop's font and one a fifth larger, shows each
+    // of its texts whole, on every tab.
+    void nothingIsClipped_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<double>("fontScale");
+        const QList<std::pair<const char *, const char *>> windows{
+            {"main", ""},           {"action list", ""},     {"action", "edit"},
+            {"action", "new"},      {"log", "edit"},         {"log", "new"},
+            {"decision", "edit"},   {"statement", "view"},   {"contact", "edit"},
+            {"contacts list", ""},  {"properties", ""},      {"memo zoom", ""},
+            {"search results", ""}, {"settings", ""},        {"digest", ""},
+            {"list report", ""},    {"contacts report", ""}, {"about", ""},
+            {"splash", ""}};
+        for (const auto &[window, mode] : windows)
+            for (const QRect &screen : {QRect(0, 0, 1024, 640), QRect(0, 0, 1920, 1080)})
+                for (const double scale : {1.0, 1.2})
+                    QTest::addRow("%s%s%s, %dx%d, font x%.1f", window, *mode ? " " : "", mode, screen.width(),
+                                  screen.height(), scale)
+                        << QString::fromLatin1(window) << QString::fromLatin1(mode) << screen << scale;
+    }
+
+    void nothingIsClipped()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, mode);
+        QFETCH(QRect, screen);
+        QFETCH(double, fontScale);
+        QFont font = defaultFont_;
+        font.setPointSizeF(font.pointSizeF() * fontScale);
+        QApplication::setFont(font);
+        const std::unique_ptr<QWidget> form = MakeWindow(window, mode);
+        ShowFitted(form.get(), screen);
+        QStringList clipped;
+        QList<QTabWidget *> tabbed = form->findChildren<QTabWidget *>();
+        if (tabbed.isEmpty())
+            tabbed.append(nullptr);
+        for (QTabWidget *tabs : tabbed) {
+            for (int tab = 0; tab < (tabs ? tabs->count() : 1); ++tab) {
+                // The action editor's other tabs open only for an action
+                // being edited.
+                if (tabs && (window != "action" || mode == "edit"))
+                    tabs->setCurrentIndex(tab);
+                QApplication::processEvents();
+                clipped += ClippedTexts(form.get());
+            }
+        }
+        clipped.removeDuplicates();
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("\n"))));
+        if (auto *dialog = qobject_cast<QDialog *>(form.get()))
+            dialog->reject();
+    }
 
     void windowFitsTheScreen_data()
     {
@@ -127,13 +333,8 @@ private Q_SLOTS:
         const std::unique_ptr<QWidget> form = MakeWindow(window, mode);
         const QSize natural =
             form->sizeHint().expandedTo(form->minimumSizeHint()).expandedTo(form->minimumSize());
-        FitWindowToScreen(form.get(), screen);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-
+        ShowFitted(form.get(), screen);
         const QSize room = screen.size() - WindowFrameAllowance();
-        QVERIFY2(form->width() <= room.width() && form->height() <= room.height(),
-                 qPrintable(QStringLiteral("%1x%2").arg(form->width()).arg(form->height())));
         const QPushButton *ok = OkButton(form.get());
         QVERIFY(ok->isVisible());
         const QRect okAt(ok->mapTo(form.get(), QPoint(0, 0)), ok->size());

@@ -266,11 +266,17 @@ void TestContacts::emailLabelOpensMailto_data()
     QTest::newRow("leading blank kept") << "LabelEmail1"
                                         << "EMAIL_1"
                                         << " ann@example.org"
-                                        << "mailto: ann@example.org";
+                                        << "mailto:%20ann@example.org";
     QTest::newRow("second address") << "LabelEmail2"
                                     << "EMAIL_2"
                                     << "bob@example.org"
                                     << "mailto:bob@example.org";
+    // An address from a received file cannot add parameters or a fragment.
+    QTest::newRow("parameters stay in the address")
+        << "LabelEmail1"
+        << "EMAIL_1"
+        << "x@y?attach=/etc/passwd&body=hi#top%"
+        << "mailto:x@y%3Fattach%3D%2Fetc%2Fpasswd%26body%3Dhi%23top%25";
 }
 
 void TestContacts::emailLabelOpensMailto()
@@ -293,6 +299,11 @@ void TestContacts::emailLabelOpensMailto()
             shell << call.text;
     }
     QCOMPARE(shell, opened.isEmpty() ? QStringList() : QStringList{opened});
+    if (!opened.isEmpty()) {
+        const QUrl url(opened);
+        QVERIFY(!url.hasQuery() && !url.hasFragment());
+        QCOMPARE(url.path(QUrl::FullyDecoded), address);
+    }
     form.reject();
 }
 
@@ -780,7 +791,8 @@ void TestContacts::zoomTextDiscardedWithTheEdit()
         ui_->onModal([&](QWidget *window) {
             auto *zoom = static_cast<TFormZoomMemo *>(window);
             QCOMPARE(zoom->MemoZoom->toPlainText(), QStringLiteral("kept"));
-            QVERIFY(!zoom->MemoZoom->isReadOnly());
+            // A viewed record's text is shown, not edited.
+            QCOMPARE(zoom->MemoZoom->isReadOnly(), mode == emView);
             zoom->MemoZoom->setPlainText("typed in the zoom window");
             zoom->accept();
         });

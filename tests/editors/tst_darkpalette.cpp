@@ -1,3 +1,4 @@
+#include "QtColors.h"
 #include "ReadableColors.h"
 #include "TDataModuleMain.h"
 #include "TFormAction.h"
@@ -152,6 +153,54 @@ private Q_SLOTS:
             QCOMPARE(due.color(QPalette::Text).hslHue(), 0);
             form.reject();
         }
+        fixture_.Finish();
+    }
+
+    // Colour-coded rows in a dark theme: plain rows take the grid's own dark
+    // base, every coded row keeps its hue in a darker shade that its text
+    // reads on, and each stays apart from the others; a light theme shows
+    // the rule's colours as they are.
+    void rowColoursFollowThePalette()
+    {
+        fixture_.Start();
+        QVERIFY_THROWS_NO_EXCEPTION(fixture_.data->Tables.Open(fixture_.dir->filePath("Dark.act"), true));
+        TTable *actions = fixture_.data->cdsActions;
+        const QList<TRowColors> coded{
+            {TRgb(0, 0, 0), TRgb(255, 255, 255)},   {TRgb(0, 0, 0), TRgb(120, 255, 192)},
+            {TRgb(0, 0, 0), TRgb(255, 213, 170)},   {TRgb(255, 255, 255), TRgb(255, 0, 0)},
+            {TRgb(0, 0, 0), TRgb(255, 255, 0)},     {TRgb(0, 0, 0), TRgb(166, 202, 240)},
+            {TRgb(255, 255, 255), TRgb(0, 0, 255)}, {TRgb(0, 0, 0), TRgb(250, 230, 230)}};
+        for (int row = 0; row < coded.size(); ++row) {
+            actions->Append();
+            actions->Post();
+        }
+        const QList<TColumn> columns{{QStringLiteral("ID_ACTION"), QStringLiteral("Action ID")}};
+        TTableModel model(actions, columns);
+        model.SetRowColorRule(
+            [&coded](TTable &, int row, bool) -> std::optional<TRowColors> { return coded.value(row); });
+        QTableView grid;
+        model.BindView(&grid);
+        const auto shown = [&](int row, int role) {
+            return model.data(model.index(row, 0), role).value<QBrush>().color();
+        };
+        grid.setPalette(LightPalette());
+        for (int row = 0; row < coded.size(); ++row) {
+            QCOMPARE(shown(row, Qt::BackgroundRole), ToQColor(coded[row].background));
+            QCOMPARE(shown(row, Qt::ForegroundRole), ToQColor(coded[row].text));
+        }
+        grid.setPalette(DarkPalette());
+        QCOMPARE(shown(0, Qt::BackgroundRole), DarkPalette().color(QPalette::Base));
+        QSet<QRgb> backgrounds;
+        for (int row = 0; row < coded.size(); ++row) {
+            const QColor background = shown(row, Qt::BackgroundRole);
+            const QColor text = shown(row, Qt::ForegroundRole);
+            QVERIFY2(background.lightness() < 128, qPrintable(background.name()));
+            QVERIFY2(ContrastRatio(text, background) >= 4.5, qPrintable(text.name() + background.name()));
+            if (row > 0)
+                QCOMPARE(background.hslHue(), ToQColor(coded[row].background).hslHue());
+            backgrounds.insert(background.rgb());
+        }
+        QCOMPARE(backgrounds.size(), coded.size());
         fixture_.Finish();
     }
 

@@ -3,14 +3,19 @@
 #include "Formats.h"
 #include "HtmlPage.h"
 #include "RecordSheets.h"
+#include "TChoiceBox.h"
 #include "TDataModuleMain.h"
 #include "TFormAction.h"
+#include "TFormDecision.h"
 #include "TFormDigest.h"
 #include "TFormLog.h"
+#include "TFormProperties.h"
+#include "TFormZoomMemo.h"
 #include "TSettings.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -87,6 +92,10 @@ private Q_SLOTS:
     void logPrintOpensSheetOfEntry_data();
     void logPrintOpensSheetOfEntry();
     void actionPrintDigestOpensDigestOfCurrentAction();
+    void printShowsWhatTheWindowShows_data();
+    void printShowsWhatTheWindowShows();
+    void viewedRecordCannotBeTyped_data();
+    void viewedRecordCannotBeTyped();
 
 private:
     int AddAction(int id, const QString &idAction, int chain = 0);
@@ -94,6 +103,10 @@ private:
     int CountLogs(const QString &statusLine);
     bool LocateAction(int id);
     static void Type(QWidget *widget, const QString &text);
+    // The editor named window ("action", "log", "decision", "statement",
+    // "properties") on a record of action 1, its table prepared for mode.
+    std::unique_ptr<TFormEditorBase> OpenEditor(const QString &window, TEditorMode mode,
+                                                TEditorServices *services = nullptr);
 
     TestWorkspace fixture_;
     std::unique_ptr<QTemporaryDir> &dir_ = fixture_.dir;
@@ -927,4 +940,140 @@ void TestEditors::actionPrintDigestOpensDigestOfCurrentAction()
     });
     form.ActionPrintDigest->trigger();
     QCOMPARE(mode, int(TFormDigest::ActionMode));
+}
+
+std::unique_ptr<TFormEditorBase> TestEditors::OpenEditor(const QString &window, TEditorMode mode,
+                                                         TEditorServices *services)
+{
+    AddAction(1, QStringLiteral("Quay"));
+    data_->FilterLogByAction();
+    data_->FilterDecisionsByAction();
+    data_->FilterStatementsByAction();
+    if (window == "action") {
+        data_->cdsActions->Edit();
+        return std::make_unique<TFormAction>(mode, nullptr, services);
+    }
+    if (window == "log") {
+        data_->cdsLog->AppendRecord({1, 1, QDate(2024, 3, 1), QTime(9, 0), "Old line", "Active"});
+        data_->cdsLog->Edit();
+        return std::make_unique<TFormLog>(mode, nullptr, services);
+    }
+    if (window == "properties") {
+        data_->cdsAction->Edit();
+        data_->cdsAction->FieldByName("TITLE").SetAsString(QStringLiteral("Old line"));
+        return std::make_unique<TFormProperties>(nullptr, services);
+    }
+    const TDecisionKind &kind = window == "decision" ? DecisionKind() : StatementKind();
+    TTable *table = kind.Table();
+    table->Append();
+    table->FieldByName("ID").SetAsInteger(1);
+    table->FieldByName("ID_ACTION").SetAsInteger(1);
+    table->FieldByName("DATE_ENTERED").SetAsDate(QDate(2024, 3, 1));
+    table->FieldByName("SYNOPSIS").SetAsString(QStringLiteral("Old line"));
+    table->Post();
+    table->Edit();
+    return std::make_unique<TFormDecision>(kind, mode, nullptr, services);
+}
+
+void TestEditors::printShowsWhatTheWindowShows_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("log entry") << "log"
+                               << "STATUS_LINE";
+    QTest::newRow("decision") << "decision"
+                              << "SYNOPSIS";
+    QTest::newRow("statement") << "statement"
+                               << "SYNOPSIS";
+    QTest::newRow("properties") << "properties"
+                                << "TITLE";
+}
+
+// A value typed and left is printed, though not yet saved; Cancel still
+// drops it.
+void TestEditors::printShowsWhatTheWindowShows()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, field);
+    const std::unique_ptr<TFormEditorBase> form = OpenEditor(window, emEdit);
+    form->show();
+    auto *edit = Child<QLineEdit>(form.get(), QStringLiteral("Edit") + field);
+    Type(edit, QStringLiteral("Typed line"));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    form->findChild<QAction *>(QStringLiteral("ActionPrint"))->trigger();
+    QCOMPARE(ui_->calls.size(), 1);
+    QCOMPARE(ui_->calls[0].kind, UiCall::Shell);
+    const QByteArray page = ReadFileBytes(ui_->calls[0].text);
+    QVERIFY(page.contains("Typed line"));
+    QVERIFY(!page.contains("Old line"));
+    TTable *table = window == "properties" ? data_->cdsAction
+                    : window == "log"      ? data_->cdsLog
+                    : window == "decision" ? data_->cdsDecision
+                                           : data_->cdsStatement;
+    form->reject();
+    QCOMPARE(table->State(), dsBrowse);
+    QCOMPARE(table->FieldByName(field).AsString(), window == "properties" ? QString() : "Old line");
+}
+
+void TestEditors::viewedRecordCannotBeTyped_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("action") << "action";
+    QTest::newRow("log entry") << "log";
+    QTest::newRow("decision") << "decision";
+    QTest::newRow("statement") << "statement";
+}
+
+// Opened to be viewed, every field shows its text for selecting and copying
+// but takes no typing; a new contact can still be made, since it is saved.
+void TestEditors::viewedRecordCannotBeTyped()
+{
+    QFETCH(QString, window);
+    TScriptedEditorServices services;
+    services.contacts = true;
+    services.newContact = QStringLiteral("NEW");
+    const std::unique_ptr<TFormEditorBase> form = OpenEditor(window, emView, &services);
+    form->show();
+    QVERIFY(form->windowTitle().endsWith(QStringLiteral(" [READ ONLY]")));
+    const QList<QWidget *> fields = form->findChildren<QWidget *>();
+    int tried = 0;
+    for (QWidget *widget : fields) {
+        if (auto *edit = qobject_cast<QLineEdit *>(widget);
+            edit && !qobject_cast<QComboBox *>(edit->parentWidget())) {
+            const QString before = edit->text();
+            QTest::keyClicks(edit, QStringLiteral("xy"));
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            QCOMPARE(edit->text(), before);
+            edit->selectAll();
+            QCOMPARE(edit->hasSelectedText(), !before.isEmpty());
+            ++tried;
+        } else if (auto *memo = qobject_cast<QPlainTextEdit *>(widget)) {
+            QTest::keyClicks(memo, QStringLiteral("xy"));
+            QCOMPARE(memo->toPlainText(), QString());
+            ++tried;
+        } else if (auto *choice = qobject_cast<TChoiceBox *>(widget)) {
+            const QString before = choice->currentText();
+            QTest::keyClicks(choice->lineEdit(), QStringLiteral("xy"));
+            QTest::keyClick(choice, Qt::Key_Down);
+            choice->showPopup();
+            QCOMPARE(choice->currentText(), before);
+            QVERIFY(!choice->view()->isVisible());
+            ++tried;
+        }
+    }
+    QVERIFY(tried >= 4);
+    const QList<QToolButton *> newContact =
+        form->findChildren<QToolButton *>(QRegularExpression(QStringLiteral("^ButtonNewACTOR_")));
+    QVERIFY(!newContact.isEmpty());
+    for (QToolButton *button : newContact)
+        QVERIFY(button->isEnabled());
+    // The new contact is offered; the viewed record keeps its value.
+    auto *combo = Child<QComboBox>(form.get(), newContact.first()->objectName().replace(
+                                                   QStringLiteral("ButtonNew"), QStringLiteral("ComboBox")));
+    const QString shown = combo->currentText();
+    newContact.first()->click();
+    QVERIFY(combo->findText(QStringLiteral("NEW")) >= 0);
+    QCOMPARE(combo->currentText(), shown);
+    QCOMPARE(ui_->messages().size(), 0);
+    form->reject();
 }

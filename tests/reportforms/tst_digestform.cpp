@@ -3,6 +3,7 @@
 #include "ReportFixture.h"
 #include "TDataModuleMain.h"
 #include "TFormDigest.h"
+#include "TSettings.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
 
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void scopeAndLogsSwitchTheirDependents();
     void okShowsThePageAndStaysOpen();
     void priorAndNextChooseTheAction();
+    void choicesComeBackNextTime();
 
 private:
     QByteArray ShownPage();
@@ -153,3 +155,38 @@ void TestDigestForm::priorAndNextChooseTheAction()
 
 QTEST_MAIN(TestDigestForm)
 #include "tst_digestform.moc"
+
+// The check boxes come back when the window opens again; the scope follows
+// the opening mode, and the digest of one action leaves the index and the
+// separator of the list's digest as they were.
+void TestDigestForm::choicesComeBackNextTime()
+{
+    {
+        TFormDigest form(TFormDigest::ListMode, *data_);
+        form.show();
+        form.CheckBoxIndex->setChecked(false);
+        form.CheckBoxProperties->setChecked(true);
+        form.CheckBoxLogs->click();
+        form.CheckBoxStatements->setChecked(true);
+        form.CheckBoxColors->setChecked(false);
+        form.RzBitBtnCancel->click();
+    }
+    {
+        TFormDigest form(TFormDigest::ActionMode, *data_);
+        form.show();
+        QVERIFY(form.ScopeCurrent->isChecked());
+        QVERIFY(!form.CheckBoxIndex->isChecked() && !form.CheckBoxIndex->isEnabled());
+        QVERIFY(form.CheckBoxProperties->isChecked());
+        QVERIFY(!form.CheckBoxLogs->isChecked());
+        QVERIFY(!form.CheckBoxLimitedLog->isEnabled());
+        QVERIFY(form.CheckBoxStatements->isChecked());
+        QVERIFY(!form.CheckBoxColors->isChecked());
+        form.reject();
+    }
+    TFormDigest form(TFormDigest::ListMode, *data_);
+    QVERIFY(form.ScopeAll->isChecked());
+    QVERIFY(!form.CheckBoxIndex->isChecked());
+    QVERIFY(form.CheckBoxSeparate->isChecked());
+    QVERIFY(form.CheckBoxProperties->isChecked());
+    form.reject();
+}

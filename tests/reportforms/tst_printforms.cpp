@@ -4,11 +4,13 @@
 #include "ReportFixture.h"
 #include "TDataModuleMain.h"
 #include "TFormPrintColumns.h"
+#include "TSettings.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -43,6 +45,8 @@ private Q_SLOTS:
     void okShowsThePageAndStaysOpen();
     void okWithoutColumnsDoesNothing_data();
     void okWithoutColumnsDoesNothing();
+    void choicesComeBackNextTime_data();
+    void choicesComeBackNextTime();
     void screenshots();
 
 private:
@@ -385,6 +389,66 @@ void TestPrintForms::okWithoutColumnsDoesNothing()
 
 // With DRAVELIN_SHOTS naming a folder: a picture of each window and the
 // page each makes with its defaults, for a browser to show.
+void TestPrintForms::choicesComeBackNextTime_data()
+{
+    AddBothWindows();
+}
+
+// Order, check marks, alignment, width, size and colours come back when the
+// window opens again, in this run and, through the settings, in the next;
+// the title is made anew.
+void TestPrintForms::choicesComeBackNextTime()
+{
+    QFETCH(bool, contacts);
+    QStringList captions;
+    QList<bool> checks;
+    {
+        auto form = NewForm(contacts);
+        form->RzCheckListFields->setCurrentRow(2);
+        form->SpeedButtonUp->click();
+        form->RzCheckListFields->item(0)->setCheckState(Qt::Unchecked);
+        form->RzCheckListFields->item(1)->setCheckState(Qt::Checked);
+        form->AlignRight->setChecked(true);
+        form->ShapeIncrease->click();
+        form->RzComboBoxFontSize->setCurrentIndex(3);
+        form->CheckBoxColor->setChecked(false);
+        captions = Captions(*form);
+        checks = Checks(*form);
+        form->RzBitBtnCancel->click();
+    }
+    // The settings file carries them to the next run.
+    TProgramLocation where;
+    where.folder = fixture_.dir->filePath(QStringLiteral("program"));
+    where.baseName = QStringLiteral("dravelin");
+    where.globalIniFolder = fixture_.dir->filePath(QStringLiteral("config"));
+    const TProgramLocation before = ProgramLocation();
+    SetProgramLocation(where);
+    QVERIFY(QDir().mkpath(where.globalIniFolder));
+    Settings().Save();
+    Settings() = TSettings();
+    Settings().Load();
+    SetProgramLocation(before);
+    for (int round = 0; round < 2; ++round) {
+        auto form = NewForm(contacts);
+        QCOMPARE(Captions(*form), captions);
+        QCOMPARE(Checks(*form), checks);
+        QVERIFY(form->AlignRight->isChecked());
+        QCOMPARE(form->RzSpinEditHTMLWidth->value(), 200);
+        QCOMPARE(form->RzComboBoxFontSize->currentIndex(), 3);
+        QVERIFY(!form->CheckBoxColor->isChecked());
+        QCOMPARE(form->Title(), contacts ? QStringLiteral("Contacts of Action List \"\" on 15/03/2026")
+                                         : QStringLiteral("Action List \"\" on 15/03/2026"));
+        if (round == 1)
+            form->SpeedButtonRestore->click();
+        form->reject();
+    }
+    // Restored defaults are remembered too.
+    auto form = NewForm(contacts);
+    QVERIFY(form->AlignCenter->isChecked());
+    QCOMPARE(form->RzSpinEditHTMLWidth->value(), 100);
+    form->reject();
+}
+
 void TestPrintForms::screenshots()
 {
     const QString shots = qEnvironmentVariable("DRAVELIN_SHOTS");

@@ -17,6 +17,7 @@ private Q_SLOTS:
     void initTestCase();
     void init();
 
+    void loadWithoutIniFileGivesDefaults_data();
     void loadWithoutIniFileGivesDefaults();
     void flagsReadAnyWholeNumber_data();
     void flagsReadAnyWholeNumber();
@@ -63,15 +64,36 @@ void TestSettings::init()
     where.folder = dir_->filePath("Program");
     where.baseName = "Dravelin";
     where.globalIniFolder = dir_->filePath("config");
+    where.dataFolder = dir_->filePath("data");
+    where.documentsFolder = dir_->filePath("Documents");
     QVERIFY(QDir().mkpath(where.folder));
     SetProgramLocation(where);
 }
 
+void TestSettings::loadWithoutIniFileGivesDefaults_data()
+{
+    // An installed program keeps the user's files out of its own folder; a
+    // portable copy (the local INI marker beside it) keeps them beside it.
+    QTest::addColumn<bool>("portable");
+    QTest::addColumn<QString>("userFiles");
+    QTest::addColumn<QString>("onboard");
+    QTest::newRow("installed") << false << "Documents/Dravelin"
+                               << "data/Dravelin.onboard";
+    QTest::newRow("portable") << true << "Program"
+                              << "Program/Dravelin.onboard";
+}
+
 void TestSettings::loadWithoutIniFileGivesDefaults()
 {
+    QFETCH(bool, portable);
+    QFETCH(QString, userFiles);
+    QFETCH(QString, onboard);
+    if (portable)
+        QVERIFY(WriteFileBytes(marker(), {}));
     TSettings s;
     s.Load();
-    const QString program = dir_->filePath("Program");
+    const QString program = dir_->filePath(userFiles);
+    QCOMPARE(ProgramLocation().OnboardMarker(), dir_->filePath(onboard));
     QVERIFY(s.General.SaveSettings && s.General.ConfirmOnExit && s.General.MakeBackup &&
             s.General.ShowBottomPanel);
     QVERIFY(!s.General.SaveLastWindowSettings);
@@ -90,7 +112,11 @@ void TestSettings::loadWithoutIniFileGivesDefaults()
              QList<int>({0, 0, 600, 870}));
     QCOMPARE(QList<int>({s.LastWindow.Top, s.LastWindow.Left, s.LastWindow.Height, s.LastWindow.Width}),
              QList<int>({0, 0, 600, 840}));
-    QVERIFY(!QFile::exists(globalIni()));
+    QVERIFY(!QFile::exists(portable ? localIni() : globalIni()));
+    // Loading creates nothing: neither folders nor the first-run marker.
+    QCOMPARE(FolderEntries(dir_->path()), QStringList({"Program"}));
+    QCOMPARE(FolderEntries(dir_->filePath("Program")),
+             portable ? QStringList({"Dravelin.localini"}) : QStringList());
 }
 
 void TestSettings::flagsReadAnyWholeNumber_data()
@@ -275,7 +301,7 @@ void TestSettings::saveWritesTableOrderAndKeepsUnknownLines()
     s.Company.Name = "Acme";
     s.Actions.AtributeSeparator = "-";
     s.Save();
-    const QString program = dir_->filePath("Program");
+    const QString program = dir_->filePath("Documents/Dravelin");
     const QString expected =
         "; my settings\n"
         "\n[General]\n"
@@ -291,6 +317,10 @@ void TestSettings::saveWritesTableOrderAndKeepsUnknownLines()
         "ColorCoding=1\nDueDateIndicator=1\nAtributeSeparator=-\nFilter=2\nTop=0\nLeft=0\n"
         "Height=600\nWidth=870\nCustom=keep me\n"
         "\n[LastWindow]\nTop=0\nLeft=0\nHeight=600\nWidth=840\n"
+        "\n[Digest]\nIndex=1\nProperties=0\nHeaders=0\nSeparate=1\nLogs=1\nLimitedLog=0\nDecisions=0\n"
+        "Statements=0\nColors=1\nShowInBrowser=1\n"
+        "\n[PrintList]\nColumns=\nAlign=1\nWidth=100\nFontSize=1\nColors=1\n"
+        "\n[PrintActors]\nColumns=\nAlign=1\nWidth=100\nFontSize=1\nColors=1\n"
         "\n[Plugins]\nTheme=dark\n";
     QCOMPARE(QString::fromUtf8(ReadFileBytes(globalIni())), expected);
 }

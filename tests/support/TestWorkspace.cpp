@@ -30,6 +30,17 @@ QString Describe(const FakeUiServices &ui)
 }
 } // namespace
 
+TProgramLocation ProgramLocationIn(const QString &folder)
+{
+    TProgramLocation where;
+    where.folder = folder + QStringLiteral("/program");
+    where.baseName = QStringLiteral("dravelin");
+    where.globalIniFolder = folder + QStringLiteral("/config");
+    where.dataFolder = folder + QStringLiteral("/data");
+    where.documentsFolder = folder + QStringLiteral("/Documents");
+    return where;
+}
+
 void TestWorkspace::Start(DataModule module)
 {
     ResetGlobals();

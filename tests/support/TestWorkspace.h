@@ -2,6 +2,7 @@
 
 #include "FakeUiServices.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -11,6 +12,10 @@
 // and every global (settings, scripted action list) reset. Call Start() from
 // init() and Finish() from cleanup(); Finish() fails the test when a scripted
 // answer was left unused or a question came without one.
+// A program installed in folder/program with its per-user folders beside
+// it (config, data, Documents), so nothing a test starts writes elsewhere.
+TProgramLocation ProgramLocationIn(const QString &folder);
+
 class TestWorkspace {
 public:
     enum DataModule { WithDataModule, WithoutDataModule };

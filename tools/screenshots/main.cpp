@@ -1,44 +1,65 @@
-// Opens the program's main windows one after the other, as a user does, and
-// saves a picture of each with its window manager frame into a folder (the
-// main window, settings, action list, action editor, log editor, About window
-// and Rename query):
-//   dravelin-screenshots <folder>
-// Run it on a display with a window manager and a Workspace holding one Action
-// File (scripts/screenshots prepares both). Every window but the main window is
-// modal, so each step arms the next one before it opens its window.
+// Opens every window of the program one after the other, as a user does, and
+// saves a picture of each with its window manager frame into a folder:
+//   dravelin-screenshots <folder> [--dark] [--font-scale <factor>]
+// --dark draws the windows with a dark palette, as a dark desktop theme does;
+// --font-scale enlarges the desktop's font. Run it on a display with a window
+// manager and a Workspace holding one Action File, and an empty folder named
+// in DRAVELIN_EMPTY_WORKSPACE (scripts/screenshots prepares them). Every
+// window but the main window is modal, so each step arms the shot of its
+// window before it opens it.
 #include "QtUiServices.h"
 #include "TApplication.h"
 #include "TDataModuleMain.h"
 #include "TFormMain.h"
+#include "TFormSplash.h"
+#include "TSettings.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QInputDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QStyleFactory>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
+#include <vector>
 
 namespace {
 // Long enough for the window manager to map, place and frame a window.
-constexpr int kSettle = 1200;
+constexpr int kSettle = 1000;
 
 QString folder;
 int failures = 0;
 
 QWidget *TopWindow(const char *className)
 {
+    // The most recently shown window of the class: a modal opened above
+    // another of its kind (an input query above an input query) comes last.
+    QWidget *found = nullptr;
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows)
         if (window->isVisible() && window->inherits(className))
-            return window;
-    return nullptr;
+            found = window;
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->inherits(className))
+        found = modal;
+    return found;
+}
+
+void Fail(const QString &text)
+{
+    QTextStream(stderr) << text << '\n';
+    ++failures;
 }
 
 // The screen as the window manager shows it, cut to the window and its frame.
@@ -46,37 +67,93 @@ void Shoot(const char *className, const QString &name)
 {
     QWidget *window = TopWindow(className);
     if (!window) {
-        QTextStream(stderr) << "No " << className << " window for " << name << '\n';
-        ++failures;
+        Fail(QStringLiteral("No %1 window for %2").arg(QLatin1String(className), name));
         return;
     }
     window->raise();
     window->activateWindow();
     // The window manager tells the size of its frame a little after it has
     // mapped the window; until then the frame would be cut off.
+    // On a busy machine a window may also take a while to be mapped at all.
+    const auto shown = [window] {
+        const QWindow *handle = window->windowHandle();
+        return handle && handle->isExposed() && window->frameGeometry() != window->geometry() &&
+               window->width() > 1;
+    };
     QElapsedTimer waited;
     waited.start();
-    while (window->frameGeometry() == window->geometry() && waited.elapsed() < 5000) {
+    while (!shown() && waited.elapsed() < 10000) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(20);
     }
+    // Time for the window manager to draw the frame it has told.
+    for (int round = 0; round < 15; ++round) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+    }
     QApplication::processEvents();
-    const QRect frame = window->frameGeometry();
+    QRect frame = window->frameGeometry();
+    // A window without a frame (the splash), or one the window manager has
+    // not told about yet: the window itself.
+    if (frame.width() < 10 || frame.height() < 10)
+        frame = QRect(window->mapToGlobal(QPoint(0, 0)), window->size());
     const QPixmap picture =
         window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     const QString file = QDir(folder).filePath(name + QStringLiteral(".png"));
-    if (!picture.save(file)) {
-        QTextStream(stderr) << "Cannot save " << file << '\n';
-        ++failures;
-    } else {
+    if (!picture.save(file))
+        Fail(QStringLiteral("Cannot save ") + file);
+    else
         QTextStream(stdout) << file << ' ' << frame.width() << 'x' << frame.height() << '\n';
-    }
+}
+
+void After(int ms, std::function<void()> step)
+{
+    QTimer::singleShot(ms, qApp, std::move(step));
+}
+
+void PressKey(QWidget *target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    if (!target)
+        return;
+    QApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, modifiers));
+    QApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, modifiers));
+}
+
+void CloseWindow(const char *className)
+{
+    if (auto *dialog = qobject_cast<QDialog *>(TopWindow(className)))
+        dialog->reject();
+    else if (QWidget *window = TopWindow(className))
+        window->close();
+}
+
+QAction *Command(const char *className, const char *name)
+{
+    QWidget *window = TopWindow(className);
+    return window ? window->findChild<QAction *>(QLatin1String(name)) : nullptr;
+}
+
+void Trigger(const char *className, const char *name)
+{
+    if (QAction *action = Command(className, name))
+        action->trigger();
+    else
+        Fail(QStringLiteral("No command %1 in %2").arg(QLatin1String(name), QLatin1String(className)));
+}
+
+// Brings the tab at index of the window's first tab widget to the front.
+void ShowTab(const char *className, int index)
+{
+    if (QWidget *window = TopWindow(className))
+        if (auto *tabs = window->findChild<QTabWidget *>())
+            tabs->setCurrentIndex(index);
 }
 
 // Makes the first action with status log entries current, so the log grid
 // and the log editor have something to show.
-void SelectActionWithLog(QWidget *list)
+void SelectActionWithLog()
 {
+    QWidget *list = TopWindow("TFormActions");
     auto *actions = list ? list->findChild<QTableView *>(QStringLiteral("RzDBGridActions")) : nullptr;
     auto *log = list ? list->findChild<QTableView *>(QStringLiteral("RzDBGridLog")) : nullptr;
     if (!actions || !log)
@@ -89,116 +166,222 @@ void SelectActionWithLog(QWidget *list)
     }
 }
 
-void After(int ms, std::function<void()> step)
-{
-    QTimer::singleShot(ms, qApp, std::move(step));
-}
+// One window of the walk: open starts it (and blocks while a modal window is
+// open), the shots are taken once it shows, each after its preparation; a
+// window that stays open holds the steps that follow, until a later step
+// closes it.
+struct Step {
+    const char *className;
+    std::function<void()> open;
+    std::vector<std::pair<QString, std::function<void()>>> shots;
+    bool stays = false;
+};
 
-void PressReturn(QWidget *target)
-{
-    QApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
-    QApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
-}
+std::vector<Step> steps;
 
-void CloseModal(const char *className)
-{
-    if (auto *dialog = qobject_cast<QDialog *>(TopWindow(className)))
-        dialog->reject();
-    else if (QWidget *window = TopWindow(className))
-        window->close();
-}
+void RunStep(std::size_t index);
 
-QAction *Command(QWidget *window, const char *name)
+void TakeShots(std::size_t index, std::size_t shot)
 {
-    return window ? window->findChild<QAction *>(QLatin1String(name)) : nullptr;
-}
-
-void Trigger(QAction *action, const char *name)
-{
-    if (action)
-        action->trigger();
-    else {
-        QTextStream(stderr) << "No command " << name << '\n';
-        ++failures;
-    }
-}
-// The About window and the Rename query of the main window, then the end.
-void ShootAboutAndRename()
-{
-    auto *main = qobject_cast<TFormMain *>(TopWindow("TFormMain"));
-    After(kSettle, [main] {
-        Shoot("TFormAbout", QStringLiteral("about"));
-        After(kSettle / 2, [main] {
-            After(kSettle, [] {
-                Shoot("QInputDialog", QStringLiteral("rename-query"));
-                After(kSettle / 2, [] { QApplication::exit(failures ? 1 : 0); });
-                CloseModal("QInputDialog");
-            });
-            Trigger(main ? main->ActionRename : nullptr, "ActionRename");
+    const Step &step = steps[index];
+    if (shot < step.shots.size()) {
+        if (step.shots[shot].second)
+            step.shots[shot].second();
+        After(kSettle / 2, [index, shot] {
+            Shoot(steps[index].className, steps[index].shots[shot].first);
+            TakeShots(index, shot + 1);
         });
-        CloseModal("TFormAbout");
-    });
-    Trigger(main ? main->ActionAbout : nullptr, "ActionAbout");
+        return;
+    }
+    if (!step.stays)
+        CloseWindow(step.className);
+    After(kSettle / 2, [index] { RunStep(index + 1); });
+}
+
+void RunStep(std::size_t index)
+{
+    if (index >= steps.size()) {
+        QApplication::exit(failures ? 1 : 0);
+        return;
+    }
+    After(kSettle, [index] { TakeShots(index, 0); });
+    if (steps[index].open)
+        steps[index].open();
+}
+
+QPalette DarkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(49, 54, 59));
+    dark.setColor(QPalette::WindowText, QColor(239, 240, 241));
+    dark.setColor(QPalette::Base, QColor(35, 38, 41));
+    dark.setColor(QPalette::AlternateBase, QColor(49, 54, 59));
+    dark.setColor(QPalette::Text, QColor(239, 240, 241));
+    dark.setColor(QPalette::Button, QColor(49, 54, 59));
+    dark.setColor(QPalette::ButtonText, QColor(239, 240, 241));
+    dark.setColor(QPalette::Highlight, QColor(61, 174, 233));
+    dark.setColor(QPalette::HighlightedText, QColor(252, 252, 252));
+    dark.setColor(QPalette::ToolTipBase, QColor(49, 54, 59));
+    dark.setColor(QPalette::ToolTipText, QColor(239, 240, 241));
+    dark.setColor(QPalette::Link, QColor(41, 128, 185));
+    dark.setColor(QPalette::PlaceholderText, QColor(140, 145, 150));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, QColor(110, 115, 120));
+    return dark;
+}
+
+void DefineSteps(TFormMain &mainForm)
+{
+    const auto main = [&mainForm](QAction *TFormMain::*command) {
+        return [&mainForm, command] { (mainForm.*command)->trigger(); };
+    };
+    const auto command = [](const char *className, const char *name) {
+        return [className, name] { Trigger(className, name); };
+    };
+    steps.push_back({"TFormMain", nullptr, {{QStringLiteral("main-window"), nullptr}}, true});
+    steps.push_back({"TFormSettings",
+                     main(&TFormMain::ActionSettings),
+                     {{QStringLiteral("settings"), nullptr},
+                      {QStringLiteral("settings-folders"), [] { ShowTab("TFormSettings", 1); }},
+                      {QStringLiteral("settings-company"), [] { ShowTab("TFormSettings", 2); }},
+                      {QStringLiteral("settings-actions"), [] { ShowTab("TFormSettings", 3); }}}});
+    steps.push_back({"TFormAbout", main(&TFormMain::ActionAbout), {{QStringLiteral("about"), nullptr}}});
+    steps.push_back(
+        {"QInputDialog", main(&TFormMain::ActionRename), {{QStringLiteral("rename-query"), nullptr}}});
+    // The first Action File of the Workspace, opened with Return.
+    steps.push_back({"TFormActions",
+                     [&mainForm] {
+                         auto *files = mainForm.findChild<QListWidget *>(QStringLiteral("RzListBoxFileList"));
+                         if (!files || files->count() == 0) {
+                             Fail(QStringLiteral("The Workspace lists no Action File"));
+                             return;
+                         }
+                         files->setFocus();
+                         files->setCurrentRow(0);
+                         PressKey(files, Qt::Key_Return);
+                     },
+                     {{QStringLiteral("action-list"), SelectActionWithLog}},
+                     true});
+    // The action editor with its tabs; from the decisions and statements
+    // tabs their editors, from the description the larger window.
+    steps.push_back({"TFormAction",
+                     command("TFormActions", "ActionEdit"),
+                     {{QStringLiteral("action-editor"), nullptr},
+                      {QStringLiteral("action-editor-decisions"), [] { ShowTab("TFormAction", 1); }},
+                      {QStringLiteral("action-editor-statements"), [] { ShowTab("TFormAction", 2); }}},
+                     true});
+    steps.push_back({"TFormDecision",
+                     [] {
+                         ShowTab("TFormAction", 1);
+                         Trigger("TFormAction", "ActionEditDecition");
+                     },
+                     {{QStringLiteral("decision-editor"), nullptr}}});
+    steps.push_back({"TFormDecision",
+                     [] {
+                         ShowTab("TFormAction", 2);
+                         Trigger("TFormAction", "ActionEditStatement");
+                     },
+                     {{QStringLiteral("statement-editor"), nullptr}}});
+    steps.push_back({"TFormZoomMemo",
+                     [] {
+                         ShowTab("TFormAction", 0);
+                         Trigger("TFormAction", "ActionZoomDESCRIPTION");
+                     },
+                     {{QStringLiteral("memo-zoom"), nullptr}}});
+    steps.push_back({"TFormDigest",
+                     command("TFormAction", "ActionPrintDigest"),
+                     {{QStringLiteral("digest-of-action"), nullptr}}});
+    steps.push_back({"TFormAction", nullptr, {}});
+    steps.push_back(
+        {"TFormLog", command("TFormActions", "ActionEditLog"), {{QStringLiteral("log-editor"), nullptr}}});
+    steps.push_back(
+        {"TFormLog", command("TFormActions", "ActionNewLog"), {{QStringLiteral("log-editor-new"), nullptr}}});
+    steps.push_back({"TFormActors",
+                     command("TFormActions", "ActionActors"),
+                     {{QStringLiteral("contacts"), nullptr}},
+                     true});
+    steps.push_back(
+        {"TFormActor", command("TFormActors", "ActionEdit"), {{QStringLiteral("contact-editor"), nullptr}}});
+    steps.push_back({"TFormPrintActor",
+                     command("TFormActors", "ActionPrint"),
+                     {{QStringLiteral("contacts-report"), nullptr}}});
+    steps.push_back({"TFormActors", nullptr, {}});
+    steps.push_back({"TFormProperties",
+                     command("TFormActions", "ActionProperties"),
+                     {{QStringLiteral("properties"), nullptr}}});
+    // The search: its query, then the results of the text typed into it.
+    steps.push_back({"QInputDialog",
+                     command("TFormActions", "ActionSearch"),
+                     {{QStringLiteral("search-query"),
+                       [] {
+                           if (QWidget *query = TopWindow("QInputDialog"))
+                               if (auto *entry = query->findChild<QLineEdit *>())
+                                   entry->setText(QStringLiteral("load"));
+                       }}},
+                     true});
+    steps.push_back({"TFormSearch",
+                     [] {
+                         if (auto *query = qobject_cast<QDialog *>(TopWindow("QInputDialog")))
+                             query->accept();
+                     },
+                     {{QStringLiteral("search-results"), nullptr}}});
+    steps.push_back({"TFormPrintList",
+                     command("TFormActions", "ActionPrintList"),
+                     {{QStringLiteral("list-report"), nullptr}}});
+    steps.push_back(
+        {"TFormDigest", command("TFormActions", "ActionDigest"), {{QStringLiteral("digest"), nullptr}}});
+    steps.push_back({"TFormActions", nullptr, {}});
+    // The first start: an empty Workspace with the hint where to begin.
+    steps.push_back({"TFormMain",
+                     [&mainForm] {
+                         Settings().Folders.Actions = qEnvironmentVariable("DRAVELIN_EMPTY_WORKSPACE");
+                         mainForm.RefreshFileList();
+                     },
+                     {{QStringLiteral("main-window-empty"), nullptr}},
+                     true});
+    steps.push_back({"TFormSplash",
+                     [] {
+                         auto *splash = new TFormSplash(true);
+                         splash->setAttribute(Qt::WA_DeleteOnClose);
+                         splash->show();
+                     },
+                     {{QStringLiteral("splash"), nullptr}}});
 }
 } // namespace
 
 int main(int argc, char *argv[])
 {
     TApplication app(argc, argv);
-    if (argc != 2) {
-        QTextStream(stderr) << "Usage: dravelin-screenshots <folder>\n";
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    const bool dark = arguments.removeAll(QStringLiteral("--dark")) > 0;
+    double fontScale = 1.0;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--font-scale"));
+        at >= 0 && at + 1 < arguments.size()) {
+        fontScale = arguments.at(at + 1).toDouble();
+        arguments.remove(at, 2);
+    }
+    if (arguments.size() != 1 || fontScale <= 0) {
+        QTextStream(stderr) << "Usage: dravelin-screenshots <folder> [--dark] [--font-scale <factor>]\n";
         return 2;
     }
-    folder = QString::fromLocal8Bit(argv[1]);
+    folder = arguments.first();
     QDir().mkpath(folder);
+    if (dark) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(DarkPalette());
+    }
+    if (fontScale != 1.0) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(font.pointSizeF() * fontScale);
+        QApplication::setFont(font);
+    }
     QtUiServices ui;
     SetUi(&ui);
     TDataModuleMain dataModule;
     TFormMain mainForm(QStringList{QCoreApplication::applicationFilePath()});
+    DefineSteps(mainForm);
     mainForm.show();
-
-    After(kSettle, [&mainForm] {
-        Shoot("TFormMain", QStringLiteral("main-window"));
-        // The settings window, opened and closed from the main window.
-        After(kSettle, [] {
-            Shoot("TFormSettings", QStringLiteral("settings"));
-            CloseModal("TFormSettings");
-        });
-        mainForm.ActionSettings->trigger();
-
-        // The first Action File of the Workspace, opened with Return; from
-        // its list the action editor, then the log editor.
-        After(kSettle, [] {
-            SelectActionWithLog(TopWindow("TFormActions"));
-            Shoot("TFormActions", QStringLiteral("action-list"));
-            After(kSettle, [] {
-                Shoot("TFormAction", QStringLiteral("action-editor"));
-                After(kSettle / 2, [] {
-                    After(kSettle, [] {
-                        Shoot("TFormLog", QStringLiteral("log-editor"));
-                        After(kSettle / 2, [] {
-                            if (QWidget *list = TopWindow("TFormActions"))
-                                list->close();
-                            After(kSettle / 2, ShootAboutAndRename);
-                        });
-                        CloseModal("TFormLog");
-                    });
-                    Trigger(Command(TopWindow("TFormActions"), "ActionEditLog"), "ActionEditLog");
-                });
-                CloseModal("TFormAction");
-            });
-            Trigger(Command(TopWindow("TFormActions"), "ActionEdit"), "ActionEdit");
-        });
-        auto *files = mainForm.findChild<QListWidget *>(QStringLiteral("RzListBoxFileList"));
-        if (files && files->count() > 0) {
-            files->setFocus();
-            files->setCurrentRow(0);
-            PressReturn(files);
-        } else {
-            QTextStream(stderr) << "The Workspace lists no Action File\n";
-            QApplication::exit(1);
-        }
-    });
+    RunStep(0);
     const int result = app.exec();
     return result ? result : failures;
 }
