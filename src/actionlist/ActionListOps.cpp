@@ -92,6 +92,8 @@ bool ReloadActionFile(TDataModuleMain &data)
 
 void DeleteCurrentAction(TDataModuleMain &data)
 {
+    // The action goes with its children, together or not at all.
+    TChangeScope change(data.Tables);
     TTable *actions = data.cdsActions;
     if (actions->State() != dsBrowse)
         actions->Cancel();
@@ -103,15 +105,20 @@ void DeleteCurrentAction(TDataModuleMain &data)
         DeleteChildren(data.cdsLog, id.toInt());
     }
     actions->Delete();
+    change.Commit();
 }
 
 void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
 {
+    // The action and its newest log entry are saved together.
+    TChangeScope change(data.Tables);
     TTable *actions = data.cdsActions;
     const QVariant id = actions->FieldByName(kId).Value();
     EditAndPost(actions, [&] { MarkActionResolved(*actions, today); });
-    if (!id.isValid())
+    if (!id.isValid()) {
+        change.Commit();
         return;
+    }
     // Under the open-actions filter the resolved action leaves the list and
     // another one becomes current, so its log is found by its ID instead.
     TTable *log = data.cdsLog;
@@ -128,6 +135,7 @@ void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
         }
     }
     data.FilterLogByAction();
+    change.Commit();
 }
 
 void SaveActionTables(TDataModuleMain &data)

@@ -4,6 +4,7 @@
 #include "ActionFileList.h"
 #include "ActionFileOpen.h"
 #include "ContainerCommands.h"
+#include "ContainerWriteBack.h"
 #include "Formats.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
@@ -367,6 +368,9 @@ void TFormMain::FormShow()
     SetDravelinHint(settings.General.DravelinHint);
     ShowBottomPanel(RzToolButtonShowBottomPanel->isChecked());
     RefreshFileList();
+    // Changes a run that ended left unwritten go into their Dravelin Files
+    // first, the one named on the command line among them.
+    OfferRecovery();
     OpenCommandLineContainer();
 }
 

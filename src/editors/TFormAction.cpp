@@ -369,6 +369,8 @@ bool TFormAction::CheckActionId()
 void TFormAction::SaveAction()
 {
     TDataModuleMain &data = DataModuleMain();
+    // The action and its "Action Resolved" log entry are saved together.
+    TChangeScope change(data.Tables);
     TryFinally(
         [&] {
             Binder().Store();
@@ -391,6 +393,7 @@ void TFormAction::SaveAction()
             else
                 Actions()->Post();
         });
+    change.Commit();
 }
 
 void TFormAction::AddResolvedLogEntry()

@@ -125,6 +125,9 @@ void TFormLog::OkClicked()
 void TFormLog::SaveEntry()
 {
     TDataModuleMain &data = DataModuleMain();
+    // The entry and the status it carries over into its action are saved
+    // together.
+    TChangeScope change(data.Tables);
     Binder().Store();
     if (Mode() == emNew) {
         LogField(QStringLiteral("ID")).SetAsInteger(data.NextId(rkLog));
@@ -135,6 +138,7 @@ void TFormLog::SaveEntry()
     Log()->Post();
     if (Mode() == emNew && Settings().Actions.TransferData)
         CarryOver();
+    change.Commit();
 }
 
 void TFormLog::CarryOver()

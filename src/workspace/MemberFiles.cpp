@@ -1,5 +1,6 @@
 #include "MemberFiles.h"
 
+#include "NewFileSet.h"
 #include "TACTFiles.h"
 
 #include <QDir>
@@ -76,6 +77,10 @@ void RemoveJournals(const QString &actFile)
 void RemoveWriterLeftovers(const QString &actFile)
 {
     const QFileInfo header(actFile);
+    // The marker of a creation that placed every file but was ended before
+    // it removed the marker.
+    if (header.exists())
+        QFile::remove(TNewFileSet::MarkerName(actFile));
     const QDir folder = header.dir();
     const QStringList hidden =
         folder.entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);

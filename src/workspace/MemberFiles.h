@@ -25,5 +25,6 @@ bool SettleActionFile(const QString &actFile, QString *error = nullptr);
 void RemoveJournals(const QString &actFile);
 
 // Removes the hidden files (".<member name>.XXXXXX") that the table writer
-// leaves beside the six files when it is interrupted before its rename.
+// leaves beside the six files when it is interrupted before its rename, and
+// the marker of a creation of actFile that ended once its files were in place.
 void RemoveWriterLeftovers(const QString &actFile);

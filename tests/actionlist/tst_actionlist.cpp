@@ -574,33 +574,46 @@ void TestActionList::failedCloseKeepsWindowAndChanges_data()
     QTest::newRow("save, then close") << true;
 }
 
+// A change whose write fails is never reported as saved: it stays in memory,
+// the window and the file stay open, and the next save or close writes it.
 void TestActionList::failedCloseKeepsWindowAndChanges()
 {
     QFETCH(bool, saveFirst);
     CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "x"}}});
     data_->Tables.SetRefreshListOnClose(true);
     auto form = ShowForm();
-    AppendTo(data_->cdsActions, {{"ID", 2}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "added"}});
     const QString member = file_ + QStringLiteral("._actions");
+    const QByteArray before = ReadFileBytes(member);
     const auto permissions = QFile::permissions(member);
     QVERIFY(QFile::setPermissions(member, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString reason = QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(member);
+    try {
+        AppendTo(data_->cdsActions, {{"ID", 2}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "added"}});
+        QFAIL("the failed write was reported as success");
+    } catch (const TNotSavedError &error) {
+        QCOMPARE(error.message(), reason);
+    }
+    QVERIFY(data_->Tables.HasUnsavedChanges());
+    QCOMPARE(ReadFileBytes(member), before);
 
     try {
         form->ActionActionClose->trigger();
         QFAIL("the failed close was reported as success");
-    } catch (const AppError &error) {
-        QCOMPARE(error.message(), QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(member));
+    } catch (const TNotSavedError &error) {
+        QCOMPARE(error.message(), reason);
     }
     QVERIFY(form->isVisible());
     QVERIFY(data_->Tables.IsOpen());
     QVERIFY(data_->Tables.RefreshListOnClose());
     QVERIFY(data_->cdsActions->Modified());
     QCOMPARE(data_->cdsActions->RecordCount(), 2);
+    QCOMPARE(ReadFileBytes(member), before);
 
     QVERIFY(QFile::setPermissions(member, permissions));
     if (saveFirst) {
         form->ActionSaveTable->trigger();
         QVERIFY(!data_->cdsActions->Modified());
+        QCOMPARE(form->StatusBar->currentMessage(), QStringLiteral(" The Action File was saved."));
     }
     form->ActionActionClose->trigger();
     QVERIFY(!form->isVisible());
@@ -1066,10 +1079,11 @@ void TestActionList::readOnlyFileChangesNothing()
             form.ActionNewExecute();
             form.ActionSaveTableExecute();
             QCOMPARE(data_->cdsActions->State(), dsBrowse);
-            // Even data changed in memory is never written, by a reload or the close.
-            AppendTo(data_->cdsActor, {{"ID", "smith"}});
+            // Even data changed in memory is refused, never written, by a
+            // reload or the close.
+            QVERIFY_THROWS_EXCEPTION(TNotSavedError, AppendTo(data_->cdsActor, {{"ID", "smith"}}));
             form.ActionRefreshTable->trigger();
-            AppendTo(data_->cdsActor, {{"ID", "jones"}});
+            QVERIFY_THROWS_EXCEPTION(TNotSavedError, AppendTo(data_->cdsActor, {{"ID", "jones"}}));
         }();
         form.reject();
         return form.ListChanged();

@@ -232,7 +232,8 @@ void TestContainerCommands::unusableContainersAreRefused()
     QVERIFY(!shown);
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(fake.messages().size(), 1);
-    QCOMPARE(fake.messages()[0].text, message);
+    // A table that does not open names its file and why after its message.
+    QCOMPARE(fake.messages()[0].text.section(QStringLiteral("\n\n"), 0, 0), message);
     QCOMPARE(fake.messages()[0].caption, caption);
     QCOMPARE(fake.messages()[0].flags, unsigned(MB_OK | MB_ICONERROR));
     QVERIFY(FolderEntries(work_).isEmpty());

@@ -190,7 +190,8 @@ void TestLock::secondOpenAsksAndReadOnlyWritesNothing()
         shown = true;
         [&] {
             QVERIFY(ActionFileReadOnly());
-            ChangeSomething(*data_);
+            // A change made in memory all the same is refused, not saved.
+            QVERIFY_THROWS_EXCEPTION(TNotSavedError, ChangeSomething(*data_));
         }();
         return CloseActionFile();
     });
