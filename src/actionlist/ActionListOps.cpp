@@ -7,8 +7,6 @@
 #include "TDataModuleMain.h"
 #include "UiServices.h"
 
-#include <exception>
-
 namespace {
 
 const QString kId = QStringLiteral("ID");
@@ -70,23 +68,15 @@ bool ReloadActionFile(TDataModuleMain &data)
     const QString indexName = actions->IndexName();
     const QVariant id = actions->RecordCount() > 0 ? actions->FieldByName(kId).Value() : QVariant();
 
-    std::exception_ptr closeError;
-    try {
-        CloseTables(data.Tables);
-    } catch (...) {
-        closeError = std::current_exception();
-    }
-    if (!OpenTables(data.Tables, fileName, false)) {
-        if (closeError)
-            std::rethrow_exception(closeError);
+    // A close that cannot write leaves the set open with its changes, as it
+    // is: the error goes on and nothing is read again.
+    CloseTables(data.Tables);
+    if (!OpenTables(data.Tables, fileName, false))
         return false;
-    }
     data.AuxiliaryFolder = AuxiliaryFolder(fileName);
     actions->SetIndexName(indexName);
     if (!GotoAction(actions, id))
         actions->First();
-    if (closeError)
-        std::rethrow_exception(closeError);
     return true;
 }
 

@@ -10,8 +10,8 @@ class TDataModuleMain;
 // table, reopening applies the current filter anew. The actions keep their
 // order and the same action (found by its ID) stays current, else the
 // first. Returns false when nothing was open or the reopen failed (the table
-// set has shown its message and stays closed). A failed write is thrown
-// after the file has been reopened, so the unwritten changes stay in memory.
+// set has shown its message and stays closed). A failed write is thrown with
+// the set left open as it was, so the unwritten changes stay in memory.
 bool ReloadActionFile(TDataModuleMain &data);
 
 // Deletes the current action with exactly the log entries, decisions and

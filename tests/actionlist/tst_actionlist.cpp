@@ -100,6 +100,8 @@ private Q_SLOTS:
     void closeQueryKeepsOrClosesFile();
     void failedCloseKeepsWindowAndChanges_data();
     void failedCloseKeepsWindowAndChanges();
+    void commandWritesAllItsTablesOrNone_data();
+    void commandWritesAllItsTablesOrNone();
     void gridAndIndicatorsFollowCurrentAction_data();
     void gridAndIndicatorsFollowCurrentAction();
     void shortcutsRunCommands_data();
@@ -623,6 +625,51 @@ void TestActionList::failedCloseKeepsWindowAndChanges()
     QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     data_->cdsActions->SetFiltered(false);
     QCOMPARE(CountWhere(data_->cdsActions, "ID_ACTION", "added"), 1);
+}
+
+void TestActionList::commandWritesAllItsTablesOrNone_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("blocked");
+    QTest::newRow("resolve, log refused") << "resolve"
+                                          << "._log";
+    QTest::newRow("resolve, actions refused") << "resolve"
+                                              << "._actions";
+    QTest::newRow("delete, statements refused") << "delete"
+                                                << "._statement";
+    QTest::newRow("delete, actions refused") << "delete"
+                                             << "._actions";
+}
+
+// A command that changes several tables writes them in one transaction: when
+// one file refuses the write, none of them changes, and the next save writes
+// them all.
+void TestActionList::commandWritesAllItsTablesOrNone()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, blocked);
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}}},
+               {{{"ID", 1}, {"ID_ACTION", 1}, {"DATE_LOG", QDate(2026, 1, 2)}, {"TIME_LOG", QTime(9, 0)}}},
+               {}, {{{"ID", 1}, {"ID_ACTION", 1}, {"SYNOPSIS", "said"}}});
+    auto form = ShowForm();
+    const TACTFiles files(file_);
+    QMap<QString, QByteArray> before;
+    for (const QString &name : files.Names())
+        before[name] = ReadFileBytes(name);
+    const QString refusing = file_ + blocked;
+    const auto permissions = QFile::permissions(refusing);
+    QVERIFY(QFile::setPermissions(refusing, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    ui_->answer(IDYES);
+    QVERIFY_THROWS_EXCEPTION(TNotSavedError, command == "resolve" ? form->ActionResolveCurrent->trigger()
+                                                                  : form->ActionDelete->trigger());
+    for (const QString &name : files.Names())
+        QVERIFY2(ReadFileBytes(name) == before[name], qPrintable(name));
+
+    QVERIFY(QFile::setPermissions(refusing, permissions));
+    form->ActionSaveTable->trigger();
+    QVERIFY(ReadFileBytes(file_ + "._actions") != before[file_ + "._actions"]);
+    QVERIFY(ReadFileBytes(file_ + (command == "resolve" ? "._log" : "._statement")) !=
+            before[file_ + (command == "resolve" ? "._log" : "._statement")]);
 }
 
 void TestActionList::gridAndIndicatorsFollowCurrentAction_data()

@@ -1,6 +1,7 @@
 #include "ActionFileOpen.h"
 #include "AppError.h"
 #include "ContainerCommands.h"
+#include "ContainerWriteBack.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
 #include "HeaderRecord.h"
@@ -30,6 +31,7 @@ private Q_SLOTS:
 
     void openingUnchangedRewritesTheContainerByteForByte();
     void editsMadeInTheListAreWrittenBack();
+    void changesReachTheContainerWithinSeconds();
     void unusableContainersAreRefused_data();
     void unusableContainersAreRefused();
     void failedWriteBackKeepsTheUnpackedFiles();
@@ -184,6 +186,35 @@ void TestContainerCommands::editsMadeInTheListAreWrittenBack()
     const TACTFiles members(unpacked);
     for (const QString &name : members.Names())
         QVERIFY2(data_->TempFiles.Files.contains(name), qPrintable(name));
+}
+
+// While the list is open, each change reaches the unpacked files at once and
+// the container a few seconds later; until then a marker names the container
+// for recovery.
+void TestContainerCommands::changesReachTheContainerWithinSeconds()
+{
+    const QString container = MakeContainer("Old title");
+    const QByteArray before = ReadFileBytes(container);
+    FakeUiServices fake;
+    ScriptedList().Set([&](bool) {
+        const QString unpacked = data_->Tables.FileName();
+        const QString marker = TContainerWriteBack::MarkerName(unpacked);
+        [&] {
+            SetHeaderTitle(*data_, "New title");
+            QVERIFY(QFileInfo::exists(marker));
+            QCOMPARE(ReadFileBytes(container), before);
+            QTRY_VERIFY_WITH_TIMEOUT(ReadFileBytes(container) != before,
+                                     TContainerWriteBack::kDelayMs + 3000);
+            QVERIFY(!QFileInfo::exists(marker));
+            const QString packed = temp_.filePath("now.dravelin");
+            QCOMPARE(TCDSParser(unpacked, packed).Pack(), int(TCDSParser::PackOk));
+            QCOMPARE(ReadFileBytes(container), ReadFileBytes(packed));
+        }();
+        return CloseActionFile();
+    });
+    OpenDravelinFile(ScriptedList(), container);
+    QCOMPARE(TitleIn(container), QString("New title"));
+    QVERIFY(fake.messages().isEmpty());
 }
 
 void TestContainerCommands::unusableContainersAreRefused_data()
