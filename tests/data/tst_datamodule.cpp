@@ -9,6 +9,7 @@
 #include "TestWorkspace.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -472,6 +473,47 @@ private Q_SLOTS:
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.Tables.Table(TableMember(code))->RecordCount(), 0);
         dm.Tables.Close();
+    }
+
+    // A member with a hidden fault in its b-tree still loads; a write in
+    // place would make it unreadable, so it is written whole from the
+    // records instead, and the damaged file kept aside and named.
+    void damagedMemberIsWrittenWholeBeforeAWrite()
+    {
+        {
+            TDataModuleMain dm;
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
+            SaveNewAction(dm);
+            dm.Tables.Close();
+        }
+        const QString actions = TTables::TableFileName(Plan(), TableMember::Actions);
+        // The list of free pages claims the table's own page.
+        QByteArray bytes = ReadFileBytes(actions);
+        const char freelist[8] = {0, 0, 0, 2, 0, 0, 0, 1};
+        bytes.replace(32, 8, freelist, 8);
+        QVERIFY(WriteFileBytes(actions, bytes));
+
+        TDataModuleMain dm;
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
+        QSignalSpy repaired(&dm, &TDataModuleMain::TableFileRepaired);
+        dm.cdsActions->Edit();
+        dm.cdsActions->FieldByName("DESCRIPTION").SetAsString(QString(20000, 'd'));
+        dm.cdsActions->Post();
+        QCOMPARE(repaired.size(), 1);
+        const QString message = repaired.first().first().toString();
+        QVERIFY2(
+            message.startsWith(QStringLiteral("The file \"%1\" was damaged").arg(actions)) &&
+                message.endsWith(QStringLiteral("the damaged file was kept as \"%1.damaged\".").arg(actions)),
+            qPrintable(message));
+        QCOMPARE(ReadFileBytes(actions + ".damaged"), bytes);
+        SaveNewAction(dm);
+        QCOMPARE(repaired.size(), 1);
+        dm.Tables.Close();
+
+        TDataModuleMain again;
+        QVERIFY_THROWS_NO_EXCEPTION(again.Tables.Open(Plan(), false));
+        QCOMPARE(again.cdsActions->RecordCount(), 2);
+        again.Tables.Close();
     }
 
     void failedCommitKeepsChangesForTheNextWrite_data()
