@@ -53,7 +53,7 @@ std::unique_ptr<TFileLock> TActionFileSession::LockForChange(const QString &file
         IsDravelinFile(fileName) ? QStringLiteral("Dravelin File") : QStringLiteral("Action File");
     auto lock = std::make_unique<TFileLock>(fileName);
     // Another command holds a file for a moment only: it is waited for.
-    switch (lock->TryLockWaitingForCommands(kLockWaitMs)) {
+    switch (lock->TryLockWaitingForCommands(TFileLock::kCommandWaitMs)) {
     case TFileLock::Locked:
         return lock;
     case TFileLock::HeldElsewhere:

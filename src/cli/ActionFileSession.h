@@ -58,9 +58,6 @@ public:
     // Packs the six files of actFile into container, or throws.
     static void Pack(const QString &actFile, const QString &container);
 
-    // How long a command waits for a file that another command has locked.
-    static constexpr int kLockWaitMs = 5000;
-
 private:
     void Close() noexcept;
     [[noreturn]] void ThrowOpenError(TableMember member, const AppError &cause) const;

@@ -206,8 +206,10 @@ TFileLock::Result TFileLock::TryLockWaitingForCommands(int timeoutMs)
     constexpr int kPauseMs = 20;
     for (int waited = 0;; waited += kPauseMs) {
         const Result result = TryLock();
-        if (result != HeldElsewhere || waited >= timeoutMs ||
-            holder_.appName != QLatin1String("dravelin-cli"))
+        // A holder that does not say who it is yet has just taken the lock
+        // and is writing its text.
+        const bool command = holder_.appName == QLatin1String("dravelin-cli") || holder_.pid <= 0;
+        if (result != HeldElsewhere || waited >= timeoutMs || !command)
             return result;
         QThread::msleep(kPauseMs);
     }
@@ -311,7 +313,8 @@ bool AskOpenReadOnly(const QString &what, const QString &fileName, const TFileLo
 
 std::optional<bool> LockForOpening(TFileLock &lock, const QString &what, const QString &fileName)
 {
-    switch (lock.TryLock()) {
+    // A command of dravelin-cli holds the file for a moment only.
+    switch (lock.TryLockWaitingForCommands(TFileLock::kCommandWaitMs)) {
     case TFileLock::Locked:
         return false;
     case TFileLock::HeldElsewhere:

@@ -40,9 +40,13 @@ public:
     TFileLock(const TFileLock &) = delete;
     TFileLock &operator=(const TFileLock &) = delete;
 
+    // How long a program waits for a file that a command has locked.
+    static constexpr int kCommandWaitMs = 5000;
+
     Result TryLock();
     // As TryLock, but waits up to timeoutMs while another dravelin-cli holds
-    // the lock: a command holds it for a moment only.
+    // the lock (or a holder that has not written who it is yet): a command
+    // holds it for a moment only.
     Result TryLockWaitingForCommands(int timeoutMs);
     bool IsLocked() const { return lockFd_ >= 0; }
     // Removes the lock file and releases the locks when this program holds
