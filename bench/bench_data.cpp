@@ -145,6 +145,94 @@ void BM_OpenVsFloor(benchmark::State &state)
     state.counters["open_per_floor"] = open / floor;
 }
 
+// What a posted change adds: one action edited and posted, which writes it to
+// its file (one journalled transaction, synced to the disk) before Post
+// returns. The first write after opening, which checks the file first, is
+// made before the timing starts.
+void BM_PostOneEdit(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    TDataModuleMain data;
+    data.Tables.Open(file, false);
+    int round = 0;
+    EditOneAction(data, ++round);
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        EditOneAction(data, ++round);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    data.Tables.Close();
+}
+
+// A new action posted, as the action editor's OK saves one.
+void BM_PostNewAction(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    TDataModuleMain data;
+    data.Tables.Open(file, false);
+    EditOneAction(data, 0);
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        TTable &actions = *data.cdsActions;
+        actions.Insert();
+        const int id = data.NextId(rkAction);
+        actions.FieldByName(QStringLiteral("ID")).SetAsInteger(id);
+        actions.FieldByName(QStringLiteral("ID_CHAIN")).SetAsInteger(id);
+        actions.FieldByName(QStringLiteral("ID_ACTION")).SetAsString(QStringLiteral("NEW-%1").arg(id));
+        actions.Post();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    data.Tables.Close();
+}
+
+// A command that changes two tables, as Resolve with its log entry does: both
+// written in one transaction across the two files.
+void BM_ResolveWithLogEntry(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    TDataModuleMain data;
+    data.Tables.Open(file, false);
+    EditOneAction(data, 0);
+    int round = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        TChangeScope change(data.Tables);
+        EditOneAction(data, ++round);
+        data.cdsLog->Append();
+        data.cdsLog->FieldByName(QStringLiteral("ID")).SetAsInteger(data.NextId(rkLog));
+        data.cdsLog->FieldByName(QStringLiteral("ID_ACTION"))
+            .SetAsInteger(data.cdsActions->FieldByName(QStringLiteral("ID")).AsInteger());
+        data.cdsLog->FieldByName(QStringLiteral("STATUS_LINE"))
+            .SetAsString(QStringLiteral("Action Resolved"));
+        data.cdsLog->Post();
+        change.Commit();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    data.Tables.Close();
+}
+
+// The first change after opening, which checks the structure of the file it
+// writes into first.
+void BM_FirstPostAfterOpen(benchmark::State &state)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    int round = 0;
+    for (auto _ : state) {
+        TDataModuleMain data;
+        data.Tables.Open(file, false);
+        QElapsedTimer timer;
+        timer.start();
+        EditOneAction(data, ++round);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        data.Tables.Close();
+    }
+}
+
+// Closing after an edit: the edit is on disk already, so closing writes
+// nothing.
 void BM_CloseAfterOneEdit(benchmark::State &state)
 {
     const QString file = ActionFile(int(state.range(0)));
@@ -251,6 +339,15 @@ BENCHMARK(BM_ReadFloor)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 BENCHMARK(BM_OpenVsFloor)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_PostOneEdit)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostNewAction)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResolveWithLogEntry)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstPostAfterOpen)
     ->Arg(10000)
     ->Arg(100000)
     ->UseManualTime()

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +16,9 @@
 // Opens a table file made of arbitrary bytes as each table of the program,
 // with or without a rollback journal beside it. Whatever opens is written
 // whole to a new file and read back, which must give the same values, and
-// is changed in place and read back.
+// is changed and written again: a file that loaded and was written must load
+// again with the change, and a write that was refused must leave it loading
+// as before.
 //
 // Input: byte 0 picks the table (low bits, modulo the seven tables) and
 // whether a journal follows (bit 3). With a journal, bytes 1..4 give the
@@ -85,7 +88,10 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     Context &ctx = Ctx();
     ctx.app = new QCoreApplication(*argc, *argv);
     ctx.data = new TDataModuleMain;
-    ctx.dir = new QTemporaryDir;
+    // Files in memory where there is such a folder: every write is synced.
+    ctx.dir = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                  ? new QTemporaryDir(QStringLiteral("/dev/shm/fuzz_tablefile-XXXXXX"))
+                  : new QTemporaryDir;
     std::atexit([] { delete Ctx().dir; });
     TDataModuleMain &dm = *ctx.data;
     TTable *all[kTables] = {dm.cdsAction,   dm.cdsActions,   dm.cdsActor,        dm.cdsLog,
@@ -139,21 +145,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
     }
 
-    // A small change is written in place (or whole) and read back.
+    // A small change is written in place (or whole, when the file is
+    // damaged) and read back.
+    bool written = true;
     try {
         table->AppendRecord({});
         table->Close();
     } catch (const AppError &) {
-        return 0; // a damaged file may refuse a write; the reading held
+        written = false;
     }
     auto reread = Fresh(definition, file);
     try {
         reread->Open();
     } catch (const AppError &) {
-        return 0;
+        __builtin_trap(); // written, or refused, the file no longer loads
     }
     const QList<QVariantList> after = Values(*reread);
-    if (after.size() != loaded.size() + 1 || !SameValues(after.mid(0, loaded.size()), loaded))
+    const qsizetype added = written ? 1 : 0;
+    if (after.size() != loaded.size() + added || !SameValues(after.mid(0, loaded.size()), loaded))
         __builtin_trap();
     return 0;
 }

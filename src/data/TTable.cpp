@@ -13,7 +13,6 @@
 #include <cstring>
 #include <unistd.h>
 #include <unordered_map>
-#include <unordered_set>
 
 const TFieldDef &TField::Def() const
 {
@@ -373,6 +372,49 @@ QString KeepDamagedFile(const QString &fileName)
     throw AppError(QStringLiteral("the damaged file cannot be kept aside"));
 }
 
+// The records of a whole file with the changes of a table that holds only
+// some of them put over them: its changed records in their rows, its deleted
+// ones left out, its new ones at the end. owners gets the table's record at
+// each place, or null. A damaged file may give one row id to several rows;
+// they are matched in file order.
+TRecords MergeChanges(TRecords whole, const TRecords &part, const std::vector<qint64> &deletedRowIds,
+                      std::vector<TRecord *> &owners)
+{
+    std::unordered_map<qint64, std::vector<TRecord *>> mine;
+    for (const auto &record : part)
+        if (record->inFile)
+            mine[record->rowId].push_back(record.get());
+    for (auto &[rowId, records] : mine)
+        std::reverse(records.begin(), records.end());
+    std::unordered_map<qint64, size_t> deleted;
+    for (qint64 rowId : deletedRowIds)
+        ++deleted[rowId];
+    TRecords merged;
+    owners.clear();
+    for (auto &record : whole) {
+        if (const auto gone = deleted.find(record->rowId); gone != deleted.end() && gone->second > 0) {
+            --gone->second;
+            continue;
+        }
+        const auto own = mine.find(record->rowId);
+        if (own == mine.end() || own->second.empty()) {
+            merged.push_back(std::move(record));
+            owners.push_back(nullptr);
+        } else {
+            merged.emplace_back(new TRecord(*own->second.back()));
+            owners.push_back(own->second.back());
+            own->second.pop_back();
+        }
+    }
+    for (const auto &record : part) {
+        if (!record->inFile) {
+            merged.emplace_back(new TRecord(*record));
+            owners.push_back(record.get());
+        }
+    }
+    return merged;
+}
+
 } // namespace
 
 void TTable::RepairWhole(const QString &problem)
@@ -387,39 +429,18 @@ void TTable::RepairWhole(const QString &problem)
             // a load reads them (a hidden fault does not stop that), the
             // changes put over them, and the whole written anew.
             TRecordArena arena;
-            TRecords whole = file_->Load(fileName_, arena);
-            std::unordered_map<qint64, TRecord *> mine;
-            for (const auto &record : records_)
-                if (record->rowId > 0)
-                    mine.emplace(record->rowId, record.get());
-            const std::unordered_set<qint64> deleted(sync_->deletedRowIds.begin(),
-                                                     sync_->deletedRowIds.end());
-            TRecords merged;
-            std::vector<TRecord *> owners; // the record of this table at each place, if any
-            for (auto &record : whole) {
-                if (deleted.count(record->rowId))
-                    continue;
-                const auto own = mine.find(record->rowId);
-                if (own == mine.end()) {
-                    merged.push_back(std::move(record));
-                    owners.push_back(nullptr);
-                } else {
-                    merged.emplace_back(new TRecord(*own->second));
-                    owners.push_back(own->second);
-                }
-            }
-            for (const auto &record : records_) {
-                if (record->rowId == 0) {
-                    merged.emplace_back(new TRecord(*record));
-                    owners.push_back(record.get());
-                }
-            }
+            std::vector<TRecord *> owners;
+            const TRecords merged =
+                MergeChanges(file_->Load(fileName_, arena), records_, sync_->deletedRowIds, owners);
             file_->WriteAll(fileName_, merged);
             for (const auto &record : records_)
-                record->rowId = 0;
-            for (size_t i = 0; i < merged.size(); ++i)
-                if (owners[i])
+                record->inFile = false;
+            for (size_t i = 0; i < merged.size(); ++i) {
+                if (owners[i]) {
                     owners[i]->rowId = merged[i]->rowId;
+                    owners[i]->inFile = true;
+                }
+            }
             sync_->maxRowId = qint64(merged.size());
             modified_ = false;
             sync_->Synced(fileName_);
@@ -871,6 +892,7 @@ void TTable::Post()
         TRecordPtr record(buffer_.release());
         record->serial = nextSerial_++;
         record->rowId = 0;
+        record->inFile = false;
         TRecord *added = record.get();
         records_.push_back(std::move(record));
         DropOtherIndexes();
@@ -942,7 +964,7 @@ void TTable::Delete()
     DropOtherIndexes();
     for (auto &[name, cache] : indexCaches_)
         cache->Remove(record, record->values);
-    if (record->rowId > 0)
+    if (record->inFile)
         sync_->deletedRowIds.push_back(record->rowId);
     sync_->changed.remove(record);
     SetCursor(nullptr, row);
@@ -996,9 +1018,10 @@ void TTable::AppendStoredRecords(std::vector<std::vector<QVariant>> rows, const 
         std::move(values.begin(), values.begin() + qsizetype(std::min(values.size(), record->values.size())),
                   record->values.begin());
         record->serial = nextSerial_++;
-        if (read)
+        if (read) {
             record->rowId = rowIds[i];
-        else
+            record->inFile = true;
+        } else
             sync_->changed.insert(record.get());
         records_.push_back(std::move(record));
     }

@@ -199,6 +199,7 @@ TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
             records.push_back(arena.NewRecord(size_t(count)));
             TRecord &record = *records.back();
             record.rowId = sqlite3_column_int64(stmt, 0);
+            record.inFile = true;
             // Each value is made in its place, once, over the null value
             // there (which holds nothing to release).
             QVariant *values = record.values.begin();
@@ -260,8 +261,10 @@ void TTableFile::WriteNew(const QString &newFile, const TRecords &records) const
     if (!SyncPath(newFile, O_RDONLY))
         throw AppError(QString::fromLocal8Bit(std::strerror(errno)));
     qint64 rowId = 0;
-    for (const auto &record : records)
+    for (const auto &record : records) {
         record->rowId = ++rowId;
+        record->inFile = true;
+    }
 }
 
 void TTableFile::WriteAll(const QString &fileName, const TRecords &records) const
@@ -325,7 +328,7 @@ void ApplyChanges(const Database &db, const QString &schema, const QString &tabl
     }
     qint64 nextRowId = changes.maxRowId;
     for (TRecord *record : changes.changed) {
-        if (record->rowId > 0) {
+        if (record->inFile) {
             BindRecord(update.Handle(), fields, *record, 1);
             sqlite3_bind_int64(update.Handle(), int(fields.size()) + 1, record->rowId);
             update.Run();
@@ -404,6 +407,7 @@ void TTableFile::WriteChangesTogether(std::vector<TFileChanges> &files)
     for (TFileChanges &changes : files) {
         for (const auto &[record, rowId] : changes.inserted) {
             record->rowId = rowId;
+            record->inFile = true;
             changes.maxRowId = std::max(changes.maxRowId, rowId);
         }
     }

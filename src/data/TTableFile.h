@@ -85,8 +85,9 @@ private:
     bool owned_ = false;
 };
 
-// One record of a table: its values in field order and its row in the file it
-// came from (0: not in the file yet).
+// One record of a table: its values in field order and, once it is in the
+// file the table mirrors, its row there (any number SQLite allows, 0 and
+// below included).
 struct TRecord {
     quint64 serial = 0;
     qint64 rowId = 0;
@@ -96,6 +97,7 @@ struct TRecord {
     // table's filter generation.
     quint32 filterStamp = 0;
     bool passes = false;
+    bool inFile = false; // rowId is its row in the file
 
     const QVariant &Value(size_t field) const { return ReadValue(values[field]); }
     // Every value in its read form, so whole records compare by value.
@@ -196,9 +198,9 @@ struct TFileSync {
 class TTableFile;
 
 // The changes of one table file to be written in place: the records changed
-// since it was read or written (those without a row id are new and take the
-// row ids after maxRowId, in this order) and the row ids removed. The writer
-// fills in the row ids it gave the new records.
+// since it was read or written (those not in the file yet are new and take
+// the row ids after maxRowId, in this order) and the row ids removed. The
+// writer fills in the row ids it gave the new records.
 struct TFileChanges {
     QString fileName;
     const TTableFile *file = nullptr;
