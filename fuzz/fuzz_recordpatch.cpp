@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -18,8 +19,8 @@
 // narrow record writer, as add, set and resolve of dravelin-cli do: reads the
 // records whose field holds a value, edits the first one read and adds one.
 // A file that loaded whole before must load whole again after a write that
-// reported success, with the change in it; after a refused write it must
-// load as before.
+// reported success, with the change in it; a refused write must leave the
+// file as it was, byte for byte.
 //
 // Input: byte 0 picks the table (modulo the six of an Action File), byte 1
 // the field to read by, byte 2 the length of the value looked for (the bytes
@@ -43,8 +44,8 @@ Context &Ctx()
 }
 
 // The records of fileName in file order, one text per record; false when
-// the file does not load.
-bool LoadWhole(const TTable &like, const QString &fileName, QStringList &rows)
+// the file does not load, why in error.
+bool LoadWhole(const TTable &like, const QString &fileName, QStringList &rows, QString *error = nullptr)
 {
     try {
         TRecordArena arena;
@@ -57,9 +58,24 @@ bool LoadWhole(const TTable &like, const QString &fileName, QStringList &rows)
             rows << row;
         }
         return true;
-    } catch (const AppError &) {
+    } catch (const AppError &failure) {
+        if (error)
+            *error = failure.message();
         return false;
     }
+}
+
+QByteArray Bytes(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Stops the run on a finding, saying why.
+[[noreturn]] void Finding(const QString &why)
+{
+    std::fprintf(stderr, "finding: %s\n", qPrintable(why));
+    __builtin_trap();
 }
 
 // The first text field of the table, to edit.
@@ -112,6 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     QStringList before;
     const bool loaded = LoadWhole(definition, file, before);
+    const QByteArray original = Bytes(file);
 
     TTable table(definition.TableName(), definition.FieldDefs());
     const int text = TextField(table);
@@ -137,17 +154,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const AppError &) {
         written = false;
     }
+    if (!written) {
+        // Byte for byte: SQLite may read a damaged file differently from one
+        // time to the next, the bytes it holds do not change.
+        if (Bytes(file) != original)
+            Finding(QStringLiteral("a refused write changed it"));
+        return 0;
+    }
     if (!loaded)
         return 0;
     QStringList after;
-    if (!LoadWhole(definition, file, after))
-        __builtin_trap(); // it loaded, was written or refused, and no longer loads
-    if (!written) {
-        if (after != before)
-            __builtin_trap();
-        return 0;
-    }
+    QString error;
+    if (!LoadWhole(definition, file, after, &error))
+        Finding(QStringLiteral("it loaded, was written and no longer loads: %1").arg(error));
     if (after.size() != before.size() + 1)
-        __builtin_trap();
+        Finding(QStringLiteral("%1 records before the write, %2 after").arg(before.size()).arg(after.size()));
     return 0;
 }
