@@ -1,5 +1,6 @@
 #include "ActionExport.h"
 #include "AppError.h"
+#include "FuzzSupport.h"
 #include "TDataModuleMain.h"
 
 #include <QCoreApplication>
@@ -17,18 +18,8 @@
 
 namespace {
 
-struct Context {
-    QCoreApplication *app = nullptr;
-    TDataModuleMain *importer = nullptr;
-    TDataModuleMain *reader = nullptr;
-    QTemporaryDir *dir = nullptr;
-};
-
-Context &Ctx()
-{
-    static Context *context = new Context;
-    return *context;
-}
+// Reads back what was imported, in a data module of its own.
+TDataModuleMain *Reader = nullptr;
 
 QByteArray Exported(TDataModuleMain &data)
 {
@@ -41,32 +32,26 @@ QByteArray Exported(TDataModuleMain &data)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    Context &ctx = Ctx();
-    ctx.app = new QCoreApplication(*argc, *argv);
-    ctx.reader = new TDataModuleMain;
-    ctx.importer = new TDataModuleMain;
-    ctx.dir = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                  ? new QTemporaryDir(QStringLiteral("/dev/shm/fuzz_import-XXXXXX"))
-                  : new QTemporaryDir;
-    std::atexit([] { delete Ctx().dir; });
+    InitFuzzContext(argc, argv, "fuzz_import");
+    Reader = new TDataModuleMain;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Context &ctx = Ctx();
+    TFuzzContext &ctx = FuzzContext();
     for (const QString &name : QDir(ctx.dir->path()).entryList(QDir::Files | QDir::Hidden))
         QFile::remove(ctx.dir->filePath(name));
     const QString actFile = ctx.dir->filePath(QStringLiteral("Imported.act"));
-    TTables &tables = ctx.importer->Tables;
+    TTables &tables = ctx.data->Tables;
     QByteArray imported;
     {
         TChangeScope scope(tables);
         try {
             tables.Open(actFile, true);
-            ImportJson(*ctx.importer, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+            ImportJson(*ctx.data, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
             scope.Commit();
-            imported = Exported(*ctx.importer);
+            imported = Exported(*ctx.data);
             tables.Close();
         } catch (const AppError &) {
             for (TableMember member : kTableMembers)
@@ -81,13 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
         return 0;
     }
-    TTables &reread = ctx.reader->Tables;
+    TTables &reread = Reader->Tables;
     try {
         reread.Open(actFile, false);
     } catch (const AppError &) {
         __builtin_trap(); // imported and written, and it does not open
     }
-    if (Exported(*ctx.reader) != imported)
+    if (Exported(*Reader) != imported)
         __builtin_trap();
     reread.Close();
     reread.Reset();

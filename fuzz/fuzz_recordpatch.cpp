@@ -1,4 +1,5 @@
 #include "AppError.h"
+#include "FuzzSupport.h"
 #include "RecordPatch.h"
 #include "TDataModuleMain.h"
 #include "TTable.h"
@@ -9,10 +10,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 
 // Changes a few records of a table file made of arbitrary bytes through the
@@ -30,18 +33,7 @@ namespace {
 
 constexpr int kTables = 6;
 
-struct Context {
-    QCoreApplication *app = nullptr;
-    TDataModuleMain *data = nullptr;
-    QTemporaryDir *dir = nullptr;
-    TTable *tables[kTables] = {};
-};
-
-Context &Ctx()
-{
-    static Context *context = new Context;
-    return *context;
-}
+TTable *Tables[kTables] = {};
 
 // The records of fileName in file order, one text per record; false when
 // the file does not load, why in error.
@@ -65,12 +57,6 @@ bool LoadWhole(const TTable &like, const QString &fileName, QStringList &rows, Q
     }
 }
 
-QByteArray Bytes(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Stops the run on a finding, saying why.
 [[noreturn]] void Finding(const QString &why)
 {
@@ -91,17 +77,10 @@ int TextField(const TTable &table)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    Context &ctx = Ctx();
-    ctx.app = new QCoreApplication(*argc, *argv);
-    ctx.data = new TDataModuleMain;
-    ctx.dir = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                  ? new QTemporaryDir(QStringLiteral("/dev/shm/fuzz_recordpatch-XXXXXX"))
-                  : new QTemporaryDir;
-    std::atexit([] { delete Ctx().dir; });
-    TDataModuleMain &dm = *ctx.data;
+    TDataModuleMain &dm = *InitFuzzContext(argc, argv, "fuzz_recordpatch").data;
     TTable *all[kTables] = {dm.cdsAction, dm.cdsActions,  dm.cdsActor,
                             dm.cdsLog,    dm.cdsDecision, dm.cdsStatement};
-    std::copy(std::begin(all), std::end(all), ctx.tables);
+    std::copy(std::begin(all), std::end(all), Tables);
     return 0;
 }
 
@@ -109,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 3)
         return 0;
-    Context &ctx = Ctx();
-    const TTable &definition = *ctx.tables[data[0] % kTables];
+    TFuzzContext &ctx = FuzzContext();
+    const TTable &definition = *Tables[data[0] % kTables];
     const int field = data[1] % definition.FieldCount();
     const size_t valueSize = std::min<size_t>(data[2], size - 3);
     const QByteArray value(reinterpret_cast<const char *>(data + 3), qsizetype(valueSize));
@@ -128,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     QStringList before;
     const bool loaded = LoadWhole(definition, file, before);
-    const QByteArray original = Bytes(file);
+    const QByteArray original = FileBytes(file);
 
     TTable table(definition.TableName(), definition.FieldDefs());
     const int text = TextField(table);
@@ -157,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!written) {
         // Byte for byte: SQLite may read a damaged file differently from one
         // time to the next, the bytes it holds do not change.
-        if (Bytes(file) != original)
+        if (FileBytes(file) != original)
             Finding(QStringLiteral("a refused write changed it"));
         return 0;
     }

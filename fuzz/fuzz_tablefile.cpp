@@ -1,4 +1,5 @@
 #include "AppError.h"
+#include "FuzzSupport.h"
 #include "TDataModuleMain.h"
 #include "TTable.h"
 
@@ -7,10 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 // Opens a table file made of arbitrary bytes as each table of the program,
@@ -29,32 +32,13 @@ namespace {
 
 constexpr int kTables = 7;
 
-// Lives until the process ends: destroying the application among the
-// static destructors of Qt itself crashes, so only the folder is removed.
-struct Context {
-    QCoreApplication *app = nullptr;
-    TDataModuleMain *data = nullptr;
-    QTemporaryDir *dir = nullptr;
-    TTable *tables[kTables] = {};
-};
-
-Context &Ctx()
-{
-    static Context *context = new Context;
-    return *context;
-}
+TTable *Tables[kTables] = {};
 
 bool WriteBytes(const QString &path, const uint8_t *data, size_t size)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(reinterpret_cast<const char *>(data), qint64(size)) == qint64(size);
-}
-
-QByteArray Bytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QList<QVariantList> Values(TTable &table)
@@ -91,18 +75,10 @@ std::unique_ptr<TTable> Fresh(const TTable &like, const QString &fileName)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    Context &ctx = Ctx();
-    ctx.app = new QCoreApplication(*argc, *argv);
-    ctx.data = new TDataModuleMain;
-    // Files in memory where there is such a folder: every write is synced.
-    ctx.dir = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                  ? new QTemporaryDir(QStringLiteral("/dev/shm/fuzz_tablefile-XXXXXX"))
-                  : new QTemporaryDir;
-    std::atexit([] { delete Ctx().dir; });
-    TDataModuleMain &dm = *ctx.data;
+    TDataModuleMain &dm = *InitFuzzContext(argc, argv, "fuzz_tablefile").data;
     TTable *all[kTables] = {dm.cdsAction,   dm.cdsActions,   dm.cdsActor,        dm.cdsLog,
                             dm.cdsDecision, dm.cdsStatement, dm.cdsActionsSearch};
-    std::memcpy(ctx.tables, all, sizeof all);
+    std::copy(std::begin(all), std::end(all), Tables);
     return 0;
 }
 
@@ -110,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    Context &ctx = Ctx();
-    const TTable &definition = *ctx.tables[(data[0] & 7) % kTables];
+    TFuzzContext &ctx = FuzzContext();
+    const TTable &definition = *Tables[(data[0] & 7) % kTables];
     const bool withJournal = data[0] & 8;
     ++data, --size;
     size_t fileSize = size;
@@ -155,12 +131,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // damaged) and read back. A refused write leaves the file as it was, byte
     // for byte (SQLite may read a damaged file differently from one time to
     // the next; the bytes it holds do not change).
-    const QByteArray original = Bytes(file);
+    const QByteArray original = FileBytes(file);
     try {
         table->AppendRecord({});
         table->Close();
     } catch (const AppError &) {
-        if (Bytes(file) != original)
+        if (FileBytes(file) != original)
             __builtin_trap();
         return 0;
     }

@@ -166,13 +166,7 @@ void TestCliKill::killedCommandLeavesTheOldOrTheNewFile()
     QCOMPARE(Cli(command, {"-o", trace, "-e", callSet}).exitCode, 0);
     const QByteArray newState = State(target);
     QVERIFY(newState != oldState);
-    QMap<QString, int> calls;
-    for (const QByteArray &line : ReadFileBytes(trace).split('\n')) {
-        const QList<QByteArray> words = line.simplified().split(' ');
-        const qsizetype paren = words.value(1).indexOf('(');
-        if (paren > 0)
-            ++calls[QString::fromLatin1(words[1].left(paren))];
-    }
+    const QMap<QString, int> calls = SystemCallCounts(trace);
 
     QElapsedTimer clock;
     clock.start();

@@ -517,13 +517,7 @@ void TestLock::killAtAnySystemCallLeavesNoLockBehind()
     };
     const QString trace = QDir(work_).filePath("../lock.trace");
     QVERIFY(!run({"-o", trace}));
-    QMap<QString, int> calls;
-    for (const QByteArray &line : ReadFileBytes(trace).split('\n')) {
-        const QList<QByteArray> words = line.simplified().split(' ');
-        const qsizetype paren = words.value(1).indexOf('(');
-        if (paren > 0)
-            ++calls[QString::fromLatin1(words[1].left(paren))];
-    }
+    const QMap<QString, int> calls = SystemCallCounts(trace);
     QVERIFY2(calls.value("flock") == 2 && calls.value("unlink") == 1,
              qPrintable(QStringList(calls.keys()).join(' ')));
     int kills = 0;
