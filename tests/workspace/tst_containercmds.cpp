@@ -32,6 +32,7 @@ private Q_SLOTS:
     void openingUnchangedRewritesTheContainerByteForByte();
     void editsMadeInTheListAreWrittenBack();
     void changesReachTheContainerWithinSeconds();
+    void saveWritesTheContainerAtOnce();
     void unusableContainersAreRefused_data();
     void unusableContainersAreRefused();
     void failedWriteBackKeepsTheUnpackedFiles();
@@ -215,6 +216,26 @@ void TestContainerCommands::changesReachTheContainerWithinSeconds()
     OpenDravelinFile(ScriptedList(), container);
     QCOMPARE(TitleIn(container), QString("New title"));
     QVERIFY(fake.messages().isEmpty());
+}
+
+// "Save Actions Table" writes the container too, without waiting.
+void TestContainerCommands::saveWritesTheContainerAtOnce()
+{
+    const QString container = MakeContainer("Old title");
+    const QByteArray before = ReadFileBytes(container);
+    FakeUiServices fake;
+    ScriptedList().Set([&](bool) {
+        const QString unpacked = data_->Tables.FileName();
+        [&] {
+            SetHeaderTitle(*data_, "New title");
+            data_->Tables.SaveToFiles();
+            QVERIFY(ReadFileBytes(container) != before);
+            QVERIFY(!QFileInfo::exists(TContainerWriteBack::MarkerName(unpacked)));
+        }();
+        return CloseActionFile();
+    });
+    OpenDravelinFile(ScriptedList(), container);
+    QCOMPARE(TitleIn(container), QString("New title"));
 }
 
 void TestContainerCommands::unusableContainersAreRefused_data()
