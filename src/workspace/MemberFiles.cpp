@@ -70,8 +70,17 @@ bool SettleActionFile(const QString &actFile, QString *error)
 
 void RemoveJournals(const QString &actFile)
 {
-    for (const QString &name : TACTFiles(actFile).Names())
+    const QFileInfo header(actFile);
+    const QDir folder = header.dir();
+    for (const QString &name : TACTFiles(actFile).Names()) {
         QFile::remove(JournalName(name));
+        // The super-journal of a commit across several files, named after
+        // the first of them.
+        const QString file = QFileInfo(name).fileName();
+        for (const QString &entry :
+             folder.entryList({file + QStringLiteral("-mj*")}, QDir::Files | QDir::Hidden))
+            QFile::remove(folder.filePath(entry));
+    }
 }
 
 void RemoveWriterLeftovers(const QString &actFile)

@@ -21,7 +21,8 @@ bool SettleTableFile(const QString &tableFile, QString *error = nullptr);
 // be settled, error naming it.
 bool SettleActionFile(const QString &actFile, QString *error = nullptr);
 
-// Removes the journals under the six names of actFile, whatever they hold.
+// Removes the journals under the six names of actFile, whatever they hold,
+// and the super-journals of commits that began with one of them.
 void RemoveJournals(const QString &actFile);
 
 // Removes the hidden files (".<member name>.XXXXXX") that the table writer
