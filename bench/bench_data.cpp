@@ -148,49 +148,20 @@ void BM_OpenVsFloor(benchmark::State &state)
     state.counters["open_per_floor"] = open / floor;
 }
 
-// What a posted change adds: one action edited and posted, which writes it to
-// its file (one journalled transaction, synced to the disk) before Post
-// returns. The first write after opening, which checks the file first, is
-// made before the timing starts.
-void BM_PostOneEdit(benchmark::State &state)
-{
-    const QString file = ActionFile(int(state.range(0)));
-    TDataModuleMain data;
-    data.Tables.Open(file, false);
-    int round = 0;
-    EditOneAction(data, ++round);
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        EditOneAction(data, ++round);
-        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
-    }
-    data.Tables.Close();
-}
-
 // A new action posted, as the action editor's OK saves one.
-void BM_PostNewAction(benchmark::State &state)
+void AddNewAction(TDataModuleMain &data, int)
 {
-    const QString file = ActionFile(int(state.range(0)));
-    TDataModuleMain data;
-    data.Tables.Open(file, false);
-    EditOneAction(data, 0);
-    for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        TTable &actions = *data.cdsActions;
-        actions.Insert();
-        const int id = data.NextId(rkAction);
-        actions.FieldByName(QStringLiteral("ID")).SetAsInteger(id);
-        actions.FieldByName(QStringLiteral("ID_CHAIN")).SetAsInteger(id);
-        actions.FieldByName(QStringLiteral("ID_ACTION")).SetAsString(QStringLiteral("NEW-%1").arg(id));
-        actions.Post();
-        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
-    }
-    data.Tables.Close();
+    TTable &actions = *data.cdsActions;
+    actions.Insert();
+    const int id = data.NextId(rkAction);
+    actions.FieldByName(QStringLiteral("ID")).SetAsInteger(id);
+    actions.FieldByName(QStringLiteral("ID_CHAIN")).SetAsInteger(id);
+    actions.FieldByName(QStringLiteral("ID_ACTION")).SetAsString(QStringLiteral("NEW-%1").arg(id));
+    actions.Post();
 }
 
-// An action and a new log entry of it, committed together.
+// An action and a new log entry of it, committed together, as Resolve with
+// its log entry does: one transaction across the two files.
 void ResolveWithLogEntry(TDataModuleMain &data, int round)
 {
     TChangeScope change(data.Tables);
@@ -204,28 +175,30 @@ void ResolveWithLogEntry(TDataModuleMain &data, int round)
     change.Commit();
 }
 
-// A command that changes two tables, as Resolve with its log entry does: both
-// written in one transaction across the two files. The first such write after
-// opening, which checks both files first, is made before the timing starts.
-void BM_ResolveWithLogEntry(benchmark::State &state)
+using TChange = void (*)(TDataModuleMain &, int round);
+
+// What a change costs, its write to the disk included: every post is written
+// (one journalled transaction, synced) before it returns. The first write
+// after opening, which checks the files first, is made before the timing.
+void TimeChanges(benchmark::State &state, TChange change)
 {
     const QString file = ActionFile(int(state.range(0)));
     TDataModuleMain data;
     data.Tables.Open(file, false);
     int round = 0;
-    ResolveWithLogEntry(data, ++round);
+    change(data, ++round);
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        ResolveWithLogEntry(data, ++round);
+        change(data, ++round);
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
     }
     data.Tables.Close();
 }
 
-// The first change after opening, which checks the structure of the file it
-// writes into first.
-void BM_FirstPostAfterOpen(benchmark::State &state)
+// The first change after opening, which checks the structure of the files
+// it writes into first.
+void TimeFirstChange(benchmark::State &state, TChange change)
 {
     const QString file = ActionFile(int(state.range(0)));
     int round = 0;
@@ -234,27 +207,35 @@ void BM_FirstPostAfterOpen(benchmark::State &state)
         data.Tables.Open(file, false);
         QElapsedTimer timer;
         timer.start();
-        EditOneAction(data, ++round);
+        change(data, ++round);
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
         data.Tables.Close();
     }
 }
 
-// The first change of an action and its log after opening: both files are
-// checked first.
+void BM_PostOneEdit(benchmark::State &state)
+{
+    TimeChanges(state, EditOneAction);
+}
+
+void BM_PostNewAction(benchmark::State &state)
+{
+    TimeChanges(state, AddNewAction);
+}
+
+void BM_ResolveWithLogEntry(benchmark::State &state)
+{
+    TimeChanges(state, ResolveWithLogEntry);
+}
+
+void BM_FirstPostAfterOpen(benchmark::State &state)
+{
+    TimeFirstChange(state, EditOneAction);
+}
+
 void BM_FirstResolveAfterOpen(benchmark::State &state)
 {
-    const QString file = ActionFile(int(state.range(0)));
-    int round = 0;
-    for (auto _ : state) {
-        TDataModuleMain data;
-        data.Tables.Open(file, false);
-        QElapsedTimer timer;
-        timer.start();
-        ResolveWithLogEntry(data, ++round);
-        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
-        data.Tables.Close();
-    }
+    TimeFirstChange(state, ResolveWithLogEntry);
 }
 
 // Closing after an edit: the edit is on disk already, so closing writes
