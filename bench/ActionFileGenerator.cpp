@@ -39,6 +39,8 @@ void GenerateActionFile(TDataModuleMain &data, const QString &fileName, int acti
                                "Pending", "On Hold",  "Reintroduced", "Resolved"};
     const QStringList severities{"Cosmetic", "Low",      "Medium",   "Medium to High",
                                  "High",     "Blocking", "Red Alert"};
+    // Written once, whole, when everything is in.
+    TChangeScope generate(data.Tables);
     data.Tables.Open(fileName, true);
     // Plain order of insertion makes each append cheap.
     for (TTable *table : {data.cdsActions, data.cdsLog, data.cdsDecision, data.cdsStatement, data.cdsActor}) {
@@ -76,5 +78,6 @@ void GenerateActionFile(TDataModuleMain &data, const QString &fileName, int acti
     }
     for (TTable *table : {data.cdsActions, data.cdsLog, data.cdsDecision, data.cdsStatement, data.cdsActor})
         table->EnableControls();
+    generate.Commit();
     data.Tables.Close();
 }

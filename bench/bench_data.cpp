@@ -96,10 +96,13 @@ double Seconds(const std::function<void()> &work)
 
 void EditOneAction(TDataModuleMain &data, int round)
 {
+    // A text no edit of this run gave before, so every post changes the
+    // record (an unchanged one writes nothing).
+    static int edits = 0;
     data.cdsActions->SetRecNo(round % data.cdsActions->RecordCount());
     data.cdsActions->Edit();
     data.cdsActions->FieldByName(QStringLiteral("SYNOPSIS"))
-        .SetAsString(QStringLiteral("edited %1").arg(round));
+        .SetAsString(QStringLiteral("edited %1 %2").arg(round).arg(++edits));
     data.cdsActions->Post();
 }
 
@@ -145,6 +148,98 @@ void BM_OpenVsFloor(benchmark::State &state)
     state.counters["open_per_floor"] = open / floor;
 }
 
+// A new action posted, as the action editor's OK saves one.
+void AddNewAction(TDataModuleMain &data, int)
+{
+    TTable &actions = *data.cdsActions;
+    actions.Insert();
+    const int id = data.NextId(rkAction);
+    actions.FieldByName(QStringLiteral("ID")).SetAsInteger(id);
+    actions.FieldByName(QStringLiteral("ID_CHAIN")).SetAsInteger(id);
+    actions.FieldByName(QStringLiteral("ID_ACTION")).SetAsString(QStringLiteral("NEW-%1").arg(id));
+    actions.Post();
+}
+
+// An action and a new log entry of it, committed together, as Resolve with
+// its log entry does: one transaction across the two files.
+void ResolveWithLogEntry(TDataModuleMain &data, int round)
+{
+    TChangeScope change(data.Tables);
+    EditOneAction(data, round);
+    data.cdsLog->Append();
+    data.cdsLog->FieldByName(QStringLiteral("ID")).SetAsInteger(data.NextId(rkLog));
+    data.cdsLog->FieldByName(QStringLiteral("ID_ACTION"))
+        .SetAsInteger(data.cdsActions->FieldByName(QStringLiteral("ID")).AsInteger());
+    data.cdsLog->FieldByName(QStringLiteral("STATUS_LINE")).SetAsString(QStringLiteral("Action Resolved"));
+    data.cdsLog->Post();
+    change.Commit();
+}
+
+using TChange = void (*)(TDataModuleMain &, int round);
+
+// What a change costs, its write to the disk included: every post is written
+// (one journalled transaction, synced) before it returns. The first write
+// after opening, which checks the files first, is made before the timing.
+void TimeChanges(benchmark::State &state, TChange change)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    TDataModuleMain data;
+    data.Tables.Open(file, false);
+    int round = 0;
+    change(data, ++round);
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        change(data, ++round);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    data.Tables.Close();
+}
+
+// The first change after opening, which checks the structure of the files
+// it writes into first.
+void TimeFirstChange(benchmark::State &state, TChange change)
+{
+    const QString file = ActionFile(int(state.range(0)));
+    int round = 0;
+    for (auto _ : state) {
+        TDataModuleMain data;
+        data.Tables.Open(file, false);
+        QElapsedTimer timer;
+        timer.start();
+        change(data, ++round);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        data.Tables.Close();
+    }
+}
+
+void BM_PostOneEdit(benchmark::State &state)
+{
+    TimeChanges(state, EditOneAction);
+}
+
+void BM_PostNewAction(benchmark::State &state)
+{
+    TimeChanges(state, AddNewAction);
+}
+
+void BM_ResolveWithLogEntry(benchmark::State &state)
+{
+    TimeChanges(state, ResolveWithLogEntry);
+}
+
+void BM_FirstPostAfterOpen(benchmark::State &state)
+{
+    TimeFirstChange(state, EditOneAction);
+}
+
+void BM_FirstResolveAfterOpen(benchmark::State &state)
+{
+    TimeFirstChange(state, ResolveWithLogEntry);
+}
+
+// Closing after an edit: the edit is on disk already, so closing writes
+// nothing.
 void BM_CloseAfterOneEdit(benchmark::State &state)
 {
     const QString file = ActionFile(int(state.range(0)));
@@ -256,6 +351,21 @@ BENCHMARK(BM_OpenVsFloor)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
+BENCHMARK(BM_PostOneEdit)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostNewAction)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResolveWithLogEntry)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstPostAfterOpen)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_FirstResolveAfterOpen)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(BM_CloseAfterOneEdit)
     ->Arg(10000)
     ->Arg(100000)

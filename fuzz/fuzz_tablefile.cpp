@@ -1,21 +1,27 @@
 #include "AppError.h"
+#include "FuzzSupport.h"
 #include "TDataModuleMain.h"
 #include "TTable.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 // Opens a table file made of arbitrary bytes as each table of the program,
 // with or without a rollback journal beside it. Whatever opens is written
 // whole to a new file and read back, which must give the same values, and
-// is changed in place and read back.
+// is changed and written again: a file that loaded and was written must load
+// again with the change, and a write that was refused must leave it as it
+// was.
 //
 // Input: byte 0 picks the table (low bits, modulo the seven tables) and
 // whether a journal follows (bit 3). With a journal, bytes 1..4 give the
@@ -26,20 +32,7 @@ namespace {
 
 constexpr int kTables = 7;
 
-// Lives until the process ends: destroying the application among the
-// static destructors of Qt itself crashes, so only the folder is removed.
-struct Context {
-    QCoreApplication *app = nullptr;
-    TDataModuleMain *data = nullptr;
-    QTemporaryDir *dir = nullptr;
-    TTable *tables[kTables] = {};
-};
-
-Context &Ctx()
-{
-    static Context *context = new Context;
-    return *context;
-}
+TTable *Tables[kTables] = {};
 
 bool WriteBytes(const QString &path, const uint8_t *data, size_t size)
 {
@@ -82,15 +75,10 @@ std::unique_ptr<TTable> Fresh(const TTable &like, const QString &fileName)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    Context &ctx = Ctx();
-    ctx.app = new QCoreApplication(*argc, *argv);
-    ctx.data = new TDataModuleMain;
-    ctx.dir = new QTemporaryDir;
-    std::atexit([] { delete Ctx().dir; });
-    TDataModuleMain &dm = *ctx.data;
+    TDataModuleMain &dm = *InitFuzzContext(argc, argv, "fuzz_tablefile").data;
     TTable *all[kTables] = {dm.cdsAction,   dm.cdsActions,   dm.cdsActor,        dm.cdsLog,
                             dm.cdsDecision, dm.cdsStatement, dm.cdsActionsSearch};
-    std::memcpy(ctx.tables, all, sizeof all);
+    std::copy(std::begin(all), std::end(all), Tables);
     return 0;
 }
 
@@ -98,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    Context &ctx = Ctx();
-    const TTable &definition = *ctx.tables[(data[0] & 7) % kTables];
+    TFuzzContext &ctx = FuzzContext();
+    const TTable &definition = *Tables[(data[0] & 7) % kTables];
     const bool withJournal = data[0] & 8;
     ++data, --size;
     size_t fileSize = size;
@@ -139,18 +127,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
     }
 
-    // A small change is written in place (or whole) and read back.
+    // A small change is written in place (or whole, when the file is
+    // damaged) and read back. A refused write leaves the file as it was, byte
+    // for byte (SQLite may read a damaged file differently from one time to
+    // the next; the bytes it holds do not change).
+    const QByteArray original = FileBytes(file);
     try {
         table->AppendRecord({});
         table->Close();
     } catch (const AppError &) {
-        return 0; // a damaged file may refuse a write; the reading held
+        if (FileBytes(file) != original)
+            __builtin_trap();
+        return 0;
     }
     auto reread = Fresh(definition, file);
     try {
         reread->Open();
     } catch (const AppError &) {
-        return 0;
+        __builtin_trap(); // it loaded, was written, and no longer loads
     }
     const QList<QVariantList> after = Values(*reread);
     if (after.size() != loaded.size() + 1 || !SameValues(after.mid(0, loaded.size()), loaded))

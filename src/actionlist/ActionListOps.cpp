@@ -7,8 +7,6 @@
 #include "TDataModuleMain.h"
 #include "UiServices.h"
 
-#include <exception>
-
 namespace {
 
 const QString kId = QStringLiteral("ID");
@@ -70,28 +68,22 @@ bool ReloadActionFile(TDataModuleMain &data)
     const QString indexName = actions->IndexName();
     const QVariant id = actions->RecordCount() > 0 ? actions->FieldByName(kId).Value() : QVariant();
 
-    std::exception_ptr closeError;
-    try {
-        CloseTables(data.Tables);
-    } catch (...) {
-        closeError = std::current_exception();
-    }
-    if (!OpenTables(data.Tables, fileName, false)) {
-        if (closeError)
-            std::rethrow_exception(closeError);
+    // A close that cannot write leaves the set open with its changes, as it
+    // is: the error goes on and nothing is read again.
+    CloseTables(data.Tables);
+    if (!OpenTables(data.Tables, fileName, false))
         return false;
-    }
     data.AuxiliaryFolder = AuxiliaryFolder(fileName);
     actions->SetIndexName(indexName);
     if (!GotoAction(actions, id))
         actions->First();
-    if (closeError)
-        std::rethrow_exception(closeError);
     return true;
 }
 
 void DeleteCurrentAction(TDataModuleMain &data)
 {
+    // The action goes with its children, together or not at all.
+    TChangeScope change(data.Tables);
     TTable *actions = data.cdsActions;
     if (actions->State() != dsBrowse)
         actions->Cancel();
@@ -103,15 +95,20 @@ void DeleteCurrentAction(TDataModuleMain &data)
         DeleteChildren(data.cdsLog, id.toInt());
     }
     actions->Delete();
+    change.Commit();
 }
 
 void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
 {
+    // The action and its newest log entry are saved together.
+    TChangeScope change(data.Tables);
     TTable *actions = data.cdsActions;
     const QVariant id = actions->FieldByName(kId).Value();
     EditAndPost(actions, [&] { MarkActionResolved(*actions, today); });
-    if (!id.isValid())
+    if (!id.isValid()) {
+        change.Commit();
         return;
+    }
     // Under the open-actions filter the resolved action leaves the list and
     // another one becomes current, so its log is found by its ID instead.
     TTable *log = data.cdsLog;
@@ -128,6 +125,7 @@ void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
         }
     }
     data.FilterLogByAction();
+    change.Commit();
 }
 
 void SaveActionTables(TDataModuleMain &data)

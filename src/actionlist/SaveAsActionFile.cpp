@@ -2,8 +2,9 @@
 
 #include "ActionFileNames.h"
 #include "ActionListOps.h"
-#include "FileTransfer.h"
+#include "AppError.h"
 #include "MemberFiles.h"
+#include "NewFileSet.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "UiServices.h"
@@ -40,20 +41,20 @@ QString AskCopyName(const QDir &workspace)
     }
 }
 
-// Copies the six files; on a failure removes the copies made so far and
-// returns false with the reason in error.
-bool CopyActionFile(const TACTFiles &from, const TACTFiles &to, QString &error)
+// Copies the six files into a new Action File that appears whole or not at
+// all; false with the reason in error.
+bool CopyActionFile(const TACTFiles &from, const QString &target, QString &error)
 {
-    // The copies take whole files only, and no journal left under the new
-    // names may attach to them.
+    // The copies take whole files only.
     if (!SettleActionFile(from.HeaderFileName(), &error))
         return false;
-    RemoveJournals(to.HeaderFileName());
-    for (int i = 0; i < TACTFiles::Count; ++i) {
-        if (CopyFileReplacing(from.Name(i), to.Name(i), &error))
-            continue;
-        for (int made = 0; made < i; ++made)
-            QFile::remove(to.Name(made));
+    try {
+        TNewFileSet files(target);
+        for (TableMember member : kTableMembers)
+            files.StageCopy(member, from.Name(member));
+        files.Publish();
+    } catch (const AppError &failure) {
+        error = failure.message();
         return false;
     }
     return true;
@@ -76,7 +77,7 @@ bool SaveAsActionFileCommand(TDataModuleMain &data, const QString &workspace)
     } else {
         BusyCursor busy;
         copied = CopyActionFile(TACTFiles(data.Tables.FileName()),
-                                TACTFiles(folder.filePath(name + QStringLiteral(".act"))), error);
+                                folder.filePath(name + QStringLiteral(".act")), error);
     }
     if (!copied) {
         Ui().MessageBox(

@@ -141,6 +141,13 @@ TFormActions::TFormActions(bool fromContainer, QWidget *parent)
     connect(&data_, &TDataModuleMain::ActionStatusChanged, this, &TFormActions::ShowActionStatus);
     connect(&data_, &TDataModuleMain::LogStatusChanged, this, &TFormActions::ShowLogStatus);
     connect(&data_, &TDataModuleMain::DueDateChanged, this, &TFormActions::ShowDueDate);
+    // Told once the command that found the damage has ended.
+    connect(
+        &data_, &TDataModuleMain::TableFileRepaired, this,
+        [](const QString &message) {
+            Ui().MessageBox(message, QStringLiteral("Damaged File Repaired"), MB_OK | MB_ICONWARNING);
+        },
+        Qt::QueuedConnection);
     MenuItemSaveasActionFile->setEnabled(fromContainer_);
 
     ShowCaption();
@@ -693,8 +700,12 @@ void TFormActions::ActionSaveTableExecute()
 {
     if (readOnly_)
         return;
-    if (data_.Tables.IsOpen())
-        SaveActionTables(data_);
+    if (!data_.Tables.IsOpen())
+        return;
+    SaveActionTables(data_);
+    // Only a save that wrote everything says so.
+    StatusBar->showMessage(fromContainer_ ? QStringLiteral(" The Dravelin File was saved.")
+                                          : QStringLiteral(" The Action File was saved."));
 }
 
 void TFormActions::ActionRefreshTableExecute()

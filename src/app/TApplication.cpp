@@ -4,6 +4,7 @@
 #include "AppIcon.h"
 #include "ContextMenuKey.h"
 #include "IconButtonNames.h"
+#include "TTables.h"
 #include "UiServices.h"
 
 #include <exception>
@@ -26,6 +27,8 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
 {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const TNotSavedError &error) {
+        ShowNotSaved(error.message());
     } catch (const AppError &error) {
         HandleEscapedError(error.message());
     } catch (const std::exception &error) {
@@ -49,6 +52,19 @@ QString TApplication::ApplicationErrorText(const QString &errorMessage)
                "wrong, then please continue working.") +
            breaks + QStringLiteral("Do you want to shut down the application?") + breaks +
            QStringLiteral("The error message is: \"") + errorMessage + QLatin1Char('"');
+}
+
+QString TApplication::NotSavedText(const QString &reason)
+{
+    return QStringLiteral("Your changes could not be saved.\n\n") + reason +
+           QStringLiteral("\n\nThey are kept in memory and written with your next change, or when you save "
+                          "(Ctrl+S) or close the Action File. Until then they would be lost if the program "
+                          "ended.");
+}
+
+void TApplication::ShowNotSaved(const QString &reason)
+{
+    Ui().MessageBox(NotSavedText(reason), QStringLiteral("Changes Not Saved"), MB_OK | MB_ICONERROR);
 }
 
 bool TApplication::AskShutDownAfterError(const QString &errorMessage)

@@ -17,6 +17,11 @@ public:
     static QString ApplicationErrorText(const QString &errorMessage);
     // Shows the "Application Error" message; true when the user chose to shut down.
     static bool AskShutDownAfterError(const QString &errorMessage);
+    // Text of the "Changes Not Saved" message for the reason a commit of the
+    // table set failed, which is shown instead of that message: the changes
+    // stay in memory and the program goes on.
+    static QString NotSavedText(const QString &reason);
+    static void ShowNotSaved(const QString &reason);
 
     // The user chose to shut down after an error; also when that happened
     // before the event loop ran (while the main window was first shown).

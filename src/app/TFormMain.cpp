@@ -5,6 +5,7 @@
 #include "ActionFileOpen.h"
 #include "AppIcon.h"
 #include "ContainerCommands.h"
+#include "ContainerWriteBack.h"
 #include "Formats.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
@@ -365,6 +366,9 @@ void TFormMain::FormShow()
     SetDravelinHint(settings.General.DravelinHint);
     ShowBottomPanel(RzToolButtonShowBottomPanel->isChecked());
     RefreshFileList();
+    // Changes a run that ended left unwritten go into their Dravelin Files
+    // first, the one named on the command line among them.
+    OfferRecovery();
     OpenCommandLineContainer();
 }
 

@@ -5,6 +5,7 @@
 #include "RecordPatch.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
+#include "TTableFile.h"
 #include "TTables.h"
 
 #include <QDirIterator>
@@ -17,13 +18,13 @@ QString Quoted(const QString &fileName)
     return QLatin1Char('"') + fileName + QLatin1Char('"');
 }
 
-// The member file whose table failed to open, from the table set's message.
-QString FailedMember(const QString &actFile, const QString &message)
+// A table of the set that did not open, in one line: its message, the file
+// (for a Dravelin File the container, as the members are temporary files)
+// and why.
+QString OpenFailure(const TTablesOpenError &error, const QString &fileName)
 {
-    for (TableMember member : kTableMembers)
-        if (TTables::OpenErrorMessage(member) == message)
-            return TTables::TableFileName(actFile, member);
-    return actFile;
+    const QString where = TActionFileSession::IsDravelinFile(fileName) ? fileName : error.FileName();
+    return error.TableMessage() + QLatin1Char(' ') + Quoted(where) + QStringLiteral(": ") + error.Reason();
 }
 
 // Whether the folder of actFile holds a hidden file named after it, as the
@@ -51,7 +52,8 @@ std::unique_ptr<TFileLock> TActionFileSession::LockForChange(const QString &file
     const QString what =
         IsDravelinFile(fileName) ? QStringLiteral("Dravelin File") : QStringLiteral("Action File");
     auto lock = std::make_unique<TFileLock>(fileName);
-    switch (lock->TryLock()) {
+    // Another command holds a file for a moment only: it is waited for.
+    switch (lock->TryLockWaitingForCommands(TFileLock::kCommandWaitMs)) {
     case TFileLock::Locked:
         return lock;
     case TFileLock::HeldElsewhere:
@@ -60,10 +62,8 @@ std::unique_ptr<TFileLock> TActionFileSession::LockForChange(const QString &file
     case TFileLock::CannotLock:
         break;
     }
-    throw AppError(
-        QStringLiteral("The %1 %2 cannot be locked (no lock file can be made beside it); it is not "
-                       "changed")
-            .arg(what, Quoted(fileName)));
+    throw AppError(QStringLiteral("The %1 %2 cannot be locked: %3; it is not changed")
+                       .arg(what, Quoted(fileName), lock->Error()));
 }
 
 void TActionFileSession::ThrowUnpackError(int unpackResult, const QString &fileName)
@@ -92,8 +92,12 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
     // A folder named like an Action File is none.
     if (!QFileInfo(fileName).isFile())
         throw AppError(QStringLiteral("The file ") + Quoted(fileName) + QStringLiteral(" cannot be opened"));
-    if (access == Change)
+    if (access == Change) {
         lock_ = LockForChange(fileName);
+        guard_ = std::make_unique<TLockWriteGuard>(data.Tables, *lock_, false);
+        // Everything the command changes is written together, by Commit().
+        scope_ = std::make_unique<TChangeScope>(data.Tables);
+    }
     if (IsDravelinFile(fileName)) {
         TCDSParser parser(fileName, data.TempFiles);
         const TCDSParser::UnpackResult result = parser.Unpack();
@@ -109,11 +113,9 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
     try {
         data.Tables.SetOpenInOrder(inOrder);
         data.Tables.Open(actFile_, false, members);
-    } catch (const AppError &e) {
+    } catch (const TTablesOpenError &e) {
         data.Tables.SetOpenInOrder(true);
-        // The unpacked members are temporary files: the container is named.
-        const QString where = IsDravelinFile(fileName) ? fileName : FailedMember(actFile_, e.message());
-        throw AppError(e.message() + QLatin1Char(' ') + Quoted(where));
+        throw AppError(OpenFailure(e, fileName));
     }
     open_ = true;
     // Pages name the container, not the temporary files.
@@ -129,12 +131,15 @@ TActionFileSession::~TActionFileSession()
     data_.ContainerFileName.clear();
 }
 
-void TActionFileSession::ThrowOpenError(TableMember member) const
+void TActionFileSession::ThrowOpenError(TableMember member, const AppError &cause) const
 {
-    // As a table of the set that does not open: the member file is named,
-    // or the container it was unpacked from.
-    const QString where = IsDravelinFile(fileName_) ? fileName_ : TTables::TableFileName(actFile_, member);
-    throw AppError(TTables::OpenErrorMessage(member) + QLatin1Char(' ') + Quoted(where));
+    // As a table of the set that does not open.
+    const auto *file = dynamic_cast<const TTableFileError *>(&cause);
+    const QString fileName = TTables::TableFileName(actFile_, member);
+    throw AppError(
+        OpenFailure(TTablesOpenError(member, fileName, cause.message(),
+                                     file ? file->Reason() : cause.message(), file && file->Busy()),
+                    fileName_));
 }
 
 void TActionFileSession::OpenNarrow(TableMember member, bool withCounter)
@@ -151,8 +156,8 @@ void TActionFileSession::OpenNarrow(TableMember member, bool withCounter)
         if (withCounter)
             data_.Tables.SeedCounter(member, patch->MaxInteger(QStringLiteral("ID"), 0));
         patches_[member] = std::move(patch);
-    } catch (const AppError &) {
-        ThrowOpenError(member);
+    } catch (const AppError &error) {
+        ThrowOpenError(member, error);
     }
 }
 
@@ -160,13 +165,14 @@ int TActionFileSession::ReadRecords(TableMember member, const QString &field, co
 {
     try {
         return patches_.at(member)->Read(field, value);
-    } catch (const AppError &) {
-        ThrowOpenError(member);
+    } catch (const AppError &error) {
+        ThrowOpenError(member, error);
     }
 }
 
 void TActionFileSession::Close() noexcept
 {
+    scope_.reset();
     if (!open_)
         return;
     open_ = false;
@@ -182,11 +188,13 @@ void TActionFileSession::Close() noexcept
 
 void TActionFileSession::Commit()
 {
-    // The narrow tables first, in the order in which the set writes its
-    // tables; they have no file name, so the set does not write them again.
+    // The narrow tables stop reading first: the commit needs their files
+    // alone. Then every changed table is written, all in one transaction.
     for (auto &[member, patch] : patches_)
-        patch->Write();
+        patch->EndRead();
     patches_.clear();
+    if (scope_)
+        scope_->Commit();
     data_.Tables.Close();
     data_.Tables.Reset();
     open_ = false;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ActionFileLock.h"
+#include "AppError.h"
+#include "TTables.h"
 #include "TableMember.h"
 
 #include <QString>
@@ -43,7 +45,8 @@ public:
     // value; returns how many.
     int ReadRecords(TableMember member, const QString &field, const QVariant &value);
 
-    // Writes the changed tables and packs a Dravelin File back.
+    // Writes every change of the command, in one transaction, and packs a
+    // Dravelin File back. Without it nothing the command changed is written.
     void Commit();
 
     // Whether fileName names a Dravelin File by its extension.
@@ -57,12 +60,14 @@ public:
 
 private:
     void Close() noexcept;
-    [[noreturn]] void ThrowOpenError(TableMember member) const;
+    [[noreturn]] void ThrowOpenError(TableMember member, const AppError &cause) const;
 
     TDataModuleMain &data_;
     QString fileName_;
     QString actFile_;
     std::unique_ptr<TFileLock> lock_;
+    std::unique_ptr<TLockWriteGuard> guard_;
+    std::unique_ptr<TChangeScope> scope_;
     bool open_ = false;
     std::map<TableMember, std::unique_ptr<TRecordPatch>> patches_;
 };

@@ -14,6 +14,7 @@
 #include "Formats.h"
 #include "HtmlPage.h"
 #include "MemberFiles.h"
+#include "NewFileSet.h"
 #include "ScopeGuards.h"
 #include "SearchActionFile.h"
 #include "TACTFiles.h"
@@ -770,27 +771,32 @@ void CreateActionFile(TDataModuleMain &data, const QString &target, const std::f
         for (const QString &member : TACTFiles(actFile).Names())
             if (member != actFile)
                 data.TempFiles.Files.append(member);
+        // The name reserved for the header must be free for the new files.
+        QFile::remove(actFile);
     } else {
-        // A journal left under one of the new names would be rolled back into the new file.
-        RemoveJournals(actFile);
+        // Companion files without their header are not written over.
+        TNewFileSet::CheckFree(actFile);
     }
-    try {
-        data.Tables.Open(actFile, true);
-    } catch (const AppError &e) {
-        throw AppError(e.message() + QLatin1Char(' ') + Quoted(target));
-    }
-    try {
-        fill();
-        data.Tables.Close();
-    } catch (...) {
-        for (TableMember member : kTableMembers)
-            data.Tables.Table(member)->Abandon();
-        data.Tables.Close();
-        data.Tables.Reset();
-        if (!container)
-            for (const QString &member : TACTFiles(actFile).Names())
-                QFile::remove(member);
-        throw;
+    const TLockWriteGuard guard(data.Tables, *lock, false);
+    {
+        // The new files appear together, once everything was read into them.
+        TChangeScope scope(data.Tables);
+        try {
+            data.Tables.Open(actFile, true);
+        } catch (const AppError &e) {
+            throw AppError(e.message() + QLatin1Char(' ') + Quoted(target));
+        }
+        try {
+            fill();
+            scope.Commit();
+            data.Tables.Close();
+        } catch (...) {
+            for (TableMember member : kTableMembers)
+                data.Tables.Table(member)->Abandon();
+            data.Tables.Close();
+            data.Tables.Reset();
+            throw;
+        }
     }
     data.Tables.Reset();
     if (container)
@@ -1019,9 +1025,9 @@ int CmdUnpack(TDataModuleMain &data, const QStringList &arguments)
     TCommandInputs inputs;
     inputs.AddActionFile(container);
     inputs.RefuseOutputs(TCommandInputs::FilesOf(actFile, false));
-    const TACTFiles targets(actFile);
-    for (const QString &member : targets.Names())
-        RefuseExisting(member);
+    RefuseExisting(actFile);
+    // Companion files without their header are not written over.
+    TNewFileSet::CheckFree(actFile);
     const auto lock = TActionFileSession::LockForChange(actFile);
     TCDSParser parser(container, data.TempFiles);
     if (const TCDSParser::UnpackResult result = parser.Unpack(); result != TCDSParser::UnpackOk)
@@ -1030,16 +1036,12 @@ int CmdUnpack(TDataModuleMain &data, const QStringList &arguments)
         // Only members that open as an Action File are written out.
         TActionFileSession session(data, parser.ActFileName(), TActionFileSession::Read);
     }
+    // The six files appear together or not at all.
     const TACTFiles sources(parser.ActFileName());
-    for (int member = 0; member < TACTFiles::Count; ++member) {
-        QString error;
-        if (!CopyFileDurably(sources.Name(member), targets.Name(member), &error)) {
-            for (int written = 0; written < member; ++written)
-                QFile::remove(targets.Name(written));
-            throw AppError(QStringLiteral("Cannot write ") + Quoted(targets.Name(member)) +
-                           QStringLiteral(": ") + error);
-        }
-    }
+    TNewFileSet files(actFile);
+    for (TableMember member : kTableMembers)
+        files.StageCopy(member, sources.Name(member));
+    files.Publish();
     return ExitOk;
 }
 

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -19,10 +20,19 @@ int main(int argc, char *argv[])
 
     ConsoleUiServices ui;
     SetUi(&ui);
+    // What commands that were killed left in their temporary folders (a
+    // whole unpacked Dravelin File) goes, as the program's does.
+    TGlobalTempFiles::RemoveFoldersOfEndedRuns();
     // The data module is left to the system when the command ends: freeing
     // every record of a large file one by one takes longer than much of a
     // command. Its temporary files go all the same.
     auto *data = new TDataModuleMain;
+    // A damaged file written anew is worth a line; the command goes on.
+    QObject::connect(data, &TDataModuleMain::TableFileRepaired, [](const QString &message) {
+        std::fputs(
+            qPrintable(QStringLiteral("dravelin-cli: warning: ") + message.simplified() + QLatin1Char('\n')),
+            stderr);
+    });
     const int code = RunCommandLine(*data, QCoreApplication::arguments().mid(1));
     data->TempFiles.DeleteAll();
     return code;

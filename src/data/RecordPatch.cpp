@@ -16,6 +16,7 @@ TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(tabl
 {
     table_.SetFileName(QString());
     table_.CreateDataSet();
+    qint64 maxRowId = 0;
     try {
         if (!QFileInfo(fileName).isFile())
             throw AppError(QStringLiteral("the file does not exist"));
@@ -31,9 +32,16 @@ TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(tabl
         // file checked once. Closing the connection ends it.
         db_->Exec(QStringLiteral("PRAGMA mmap_size=1073741824; BEGIN"));
         CheckFormat(*db_, table_.TableName(), table_.FieldDefs());
+        Statement last(*db_, QStringLiteral("SELECT max(rowid) FROM ") + Quoted(table_.TableName()));
+        if (last.Step())
+            maxRowId = sqlite3_column_int64(last.Handle(), 0);
     } catch (const AppError &error) {
-        throw AppError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()));
+        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()),
+                              fileName, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
     }
+    // The table now stands for part of the file: what it reads and adds is
+    // written back into the file as changes, with the table set's.
+    table_.OpenPart(fileName, maxRowId);
 }
 
 TRecordPatch::~TRecordPatch() = default;
@@ -58,7 +66,9 @@ int TRecordPatch::MaxInteger(const QString &field, int fallback)
         DecodeNumber(def, SQLITE_INTEGER, sqlite3_column_int64(stmt, 1));
         return DecodeNumber(def, SQLITE_INTEGER, sqlite3_column_int64(stmt, 0));
     } catch (const AppError &error) {
-        throw AppError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()));
+        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()),
+                              fileName_, error.message(),
+                              dynamic_cast<const TBusyError *>(&error) != nullptr);
     }
 }
 
@@ -77,6 +87,7 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
                               : text.isEmpty() ? QStringLiteral("(%1 IS NULL OR %1='')")
                                                : QStringLiteral("%1=?");
     std::vector<std::vector<QVariant>> rows;
+    std::vector<qint64> rowIds;
     try {
         Statement select(*db_, QStringLiteral("SELECT rowid, ") + names.join(QLatin1Char(',')) +
                                    QStringLiteral(" FROM ") + Quoted(table_.TableName()) +
@@ -106,52 +117,45 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
                     values.push_back(DecodeCell(def, cell, type));
                 }
             }
-            rowIds_.push_back(sqlite3_column_int64(stmt, 0));
-            values_.push_back(values);
-            cells_.push_back(std::move(cells));
+            const qint64 rowId = sqlite3_column_int64(stmt, 0);
+            rowIds.push_back(rowId);
+            read_[rowId] = ReadRow{values, std::move(cells)};
             rows.push_back(std::move(values));
         }
     } catch (const AppError &error) {
-        throw AppError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()));
+        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()),
+                              fileName_, error.message(),
+                              dynamic_cast<const TBusyError *>(&error) != nullptr);
     }
     const int count = int(rows.size());
-    table_.AppendStoredRecords(std::move(rows));
+    table_.AppendStoredRecords(std::move(rows), rowIds);
     return count;
+}
+
+void TRecordPatch::KeepUntouchedCells()
+{
+    for (TRecord *record : table_.RecordsInOrder(QString())) {
+        const auto row = record->inFile ? read_.find(record->rowId) : read_.end();
+        if (row == read_.end())
+            continue;
+        record->DecodeAll();
+        TValues &now = record->values;
+        for (size_t field = 0; field < now.size(); ++field)
+            if (now[field] == row->second.values[field])
+                now[field] = row->second.cells[field];
+    }
+    read_.clear();
+}
+
+void TRecordPatch::EndRead()
+{
+    // The reading transaction ends first: the write needs the file alone.
+    db_.reset();
+    KeepUntouchedCells();
 }
 
 void TRecordPatch::Write()
 {
-    const std::vector<TRecord *> &records = table_.RecordsInOrder(QString());
-    std::vector<std::unique_ptr<TRecord>> copies;
-    for (size_t i = 0; i < records.size(); ++i) {
-        records[i]->DecodeAll();
-        const bool read = i < rowIds_.size();
-        const TValues &now = records[i]->values;
-        if (read && std::equal(now.begin(), now.end(), values_[i].begin(), values_[i].end()))
-            continue;
-        auto copy = std::make_unique<TRecord>();
-        copy->values = records[i]->values;
-        copy->rowId = read ? rowIds_[i] : 0;
-        // What the command did not change goes back as the file held it.
-        for (size_t field = 0; read && field < now.size(); ++field)
-            if (now[field] == values_[i][field])
-                copy->values[field] = cells_[i][field];
-        copies.push_back(std::move(copy));
-    }
-    if (copies.empty())
-        return;
-    qint64 maxRowId = 0;
-    try {
-        Statement last(*db_, QStringLiteral("SELECT max(rowid) FROM ") + Quoted(table_.TableName()));
-        if (last.Step())
-            maxRowId = sqlite3_column_int64(last.Handle(), 0);
-    } catch (const AppError &error) {
-        throw AppError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()));
-    }
-    // The write takes a connection of its own.
-    db_.reset();
-    std::vector<TRecord *> changed;
-    for (const auto &copy : copies)
-        changed.push_back(copy.get());
-    TTableFile(table_.TableName(), table_.FieldDefs()).WriteChanges(fileName_, changed, {}, maxRowId);
+    EndRead();
+    table_.WriteIfChanged();
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class TTable;
@@ -11,15 +12,15 @@ class Database;
 }
 
 // A few records of a table file changed without loading the whole table, for
-// a command that adds or changes one record of a large file. The records it
-// needs are read into the table (made empty and given no file name, so it
-// never writes the file itself), edited there with the table's own rules,
-// and Write() stores them as the table's own write of its changes does
-// (TTableFile::WriteChanges): the records read and since changed updated in
-// place, their values the command did not change written back exactly as
-// the file held them, and the records added appended after the highest row
-// id, in one transaction on the file, synced to the disk. The caller holds the file's
-// lock throughout, as for any change.
+// a command that adds or changes one record of a large file. The table is
+// opened on part of the file (TTable::OpenPart): the records it needs are read
+// into it with their row ids, edited there with the table's own rules, and
+// the changes and the records added are written as the table's own write of
+// its changes does (in place, in one transaction, synced to the disk; with
+// the table set's other changes when it belongs to one). The values a command
+// did not change are written back exactly as the file held them, even bytes
+// that are not UTF-8 or a value stored with another type. The caller holds
+// the file's lock throughout, as for any change.
 //
 // The file is checked as a load checks it (a table file of this program, of
 // a known version, holding exactly this table); every failure throws AppError
@@ -39,16 +40,25 @@ public:
     // in file order, and returns how many. Texts compare exactly, as their
     // read form does: an empty value matches an empty or null text.
     int Read(const QString &field, const QVariant &value);
-    // Stores the records read and changed since and the records added to
-    // the table; writes nothing when there are none. The last call: the
-    // file is not read again afterwards.
+    // Ends the reading (which holds the file for reading) and stores the
+    // table's changes; writes nothing when there are none. The last call:
+    // the file is not read again afterwards. A patch whose table belongs to
+    // the table set is instead ended with EndRead before the set commits.
     void Write();
+    // Ends the reading and readies the records read for their write: each
+    // value the command left as it was read takes the file's own cell again.
+    // The records are then only written, not read.
+    void EndRead();
 
 private:
+    struct ReadRow {
+        std::vector<QVariant> values; // as read
+        std::vector<QVariant> cells;  // as the file holds them (StoredCell)
+    };
+    void KeepUntouchedCells();
+
     TTable &table_;
     QString fileName_;
     std::unique_ptr<TableFileSql::Database> db_; // read, all in one transaction
-    std::vector<qint64> rowIds_;                 // of the records read, in the order read
-    std::vector<std::vector<QVariant>> values_;  // their values as read
-    std::vector<std::vector<QVariant>> cells_;   // and as the file holds them (StoredCell)
+    std::unordered_map<qint64, ReadRow> read_;   // by row id
 };

@@ -177,6 +177,17 @@ void PrefetchText(const QVariant &value)
         __builtin_prefetch(text + size - 1);
 }
 
+// A value a result keeps: a text still held as the bytes read from a file
+// lives in that table's memory, which goes when the table is read again, so
+// the result takes its own copy.
+QVariant Owned(const QVariant &value)
+{
+    if (value.typeId() != QMetaType::QByteArray)
+        return value;
+    const QByteArray &bytes = *static_cast<const QByteArray *>(value.constData());
+    return QVariant(QByteArray(bytes.constData(), bytes.size()));
+}
+
 class TSearchWalk {
 public:
     TSearchWalk(TDataModuleMain &data, const QString &text) : data_(data), matcher_(text) {}
@@ -287,10 +298,10 @@ private:
             hit.push_back(*owner.actionId);
             for (TRecordKind child : {rkLog, rkDecision, rkStatement})
                 hit.push_back(child == fields.kind ? *owner.childId : noChild_);
-            hit.push_back(*owner.actionIdText);
+            hit.push_back(Owned(*owner.actionIdText));
             for (TRecordKind child : {rkLog, rkDecision, rkStatement})
-                hit.push_back(child == fields.kind ? *owner.childText : none);
-            hit.push_back(def.type == ftString || def.type == ftMemo ? value : Shown(def, value));
+                hit.push_back(child == fields.kind ? Owned(*owner.childText) : none);
+            hit.push_back(def.type == ftString || def.type == ftMemo ? Owned(value) : Shown(def, value));
             hit.push_back(fields.captions[number]);
             hit.emplace_back(fields.numbers[number]);
             hits_.push_back(std::move(hit));

@@ -133,6 +133,8 @@ TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*thi
     cdsDecision->OnNewRecord = [this](TTable &t) { cdsDecisionNewRecord(t); };
     cdsStatement->OnNewRecord = [this](TTable &t) { cdsStatementNewRecord(t); };
     cdsActor->OnNewRecord = [this](TTable &t) { cdsActorNewRecord(t); };
+    for (TTable *table : {cdsAction, cdsActions, cdsActor, cdsLog, cdsDecision, cdsStatement})
+        connect(table, &TTable::FileRepaired, this, &TDataModuleMain::TableFileRepaired);
     cdsActions->OnFilterRecord = [this](TTable &t) { return cdsActionsFilterRecord(t); };
 
     actionsFinished_ = cdsActions->FieldIndex(QStringLiteral("DATE_FINISHED"));

@@ -85,6 +85,11 @@ Q_SIGNALS:
     // The current action changed (another record, or its values); the
     // indicator signals follow.
     void CurrentActionChanged();
+    // The table set wrote changes to the files of the open Action File.
+    void ChangesCommitted();
+    // A member file was found damaged before a write and written anew; the
+    // message says where the damaged file was kept.
+    void TableFileRepaired(const QString &message);
     void SeverityChanged(const TSeverityIndicator &indicator);
     void ActionStatusChanged(const TStatusIndicator &indicator);
     void LogStatusChanged(const TStatusIndicator &indicator);

@@ -106,18 +106,20 @@ bool TGlobalTempFiles::CreateNewFile(QFile &file, const QString &name)
     return true;
 }
 
-void TGlobalTempFiles::RemoveFoldersOfEndedRuns(const QString &parent)
+namespace {
+// The folders in parent of this user's runs whose process has gone.
+QStringList FoldersOfEndedRuns(const QString &parent)
 {
     static const QRegularExpression pattern(QStringLiteral("^dravelin-(\\d+)-[A-Za-z0-9]{6}$"));
     const QDir base(ParentFolder(parent));
     const QStringList entries = base.entryList({QStringLiteral("dravelin-*")}, QDir::Dirs | QDir::NoSymLinks);
+    QStringList ended;
     for (const QString &entry : entries) {
         const QRegularExpressionMatch match = pattern.match(entry);
         if (!match.hasMatch())
             continue;
         const QString folder = base.filePath(entry);
-        const QFileInfo info(folder);
-        if (info.ownerId() != ::getuid() || QFileInfo::exists(QDir(folder).filePath(kKeepMarker)))
+        if (QFileInfo(folder).ownerId() != ::getuid())
             continue;
         bool ok = false;
         const qint64 pid = match.captured(1).toLongLong(&ok);
@@ -127,6 +129,32 @@ void TGlobalTempFiles::RemoveFoldersOfEndedRuns(const QString &parent)
         // its folder.
         if (pid == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
             continue;
-        QDir(folder).removeRecursively();
+        ended << folder;
     }
+    return ended;
+}
+
+bool HoldsChangesToRecover(const QString &folder)
+{
+    return !QDir(folder)
+                .entryList({QLatin1Char('*') + TGlobalTempFiles::RecoveryExtension()},
+                           QDir::Files | QDir::Hidden)
+                .isEmpty();
+}
+} // namespace
+
+void TGlobalTempFiles::RemoveFoldersOfEndedRuns(const QString &parent)
+{
+    for (const QString &folder : FoldersOfEndedRuns(parent))
+        if (!QFileInfo::exists(QDir(folder).filePath(kKeepMarker)) && !HoldsChangesToRecover(folder))
+            QDir(folder).removeRecursively();
+}
+
+QStringList TGlobalTempFiles::RecoverableFolders(const QString &parent)
+{
+    QStringList found;
+    for (const QString &folder : FoldersOfEndedRuns(parent))
+        if (HoldsChangesToRecover(folder))
+            found << folder;
+    return found;
 }

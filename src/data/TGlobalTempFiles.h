@@ -41,8 +41,13 @@ public:
     void Keep(const QStringList &names);
 
     // Removes the folders left in parent (by default the system's temporary
-    // folder) by runs whose process has gone; run once at start.
+    // folder) by runs whose process has gone; run once at start. A folder
+    // with changes to recover is left for RecoverableFolders.
     static void RemoveFoldersOfEndedRuns(const QString &parent = QString());
+    // The folders of ended runs in parent that hold changes to recover: a
+    // file whose name ends in RecoveryExtension() (see TContainerWriteBack).
+    static QStringList RecoverableFolders(const QString &parent = QString());
+    static QLatin1String RecoveryExtension() { return QLatin1String(".recover"); }
 
     // Every registered name, in registration order; callers may append the
     // names of further files that are to be deleted at the end.

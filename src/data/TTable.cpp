@@ -5,9 +5,14 @@
 #include "TIndexSort.h"
 #include "TTableFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#include <unordered_map>
 
 const TFieldDef &TField::Def() const
 {
@@ -69,7 +74,8 @@ void TField::Clear()
 
 TTable::TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> indexes, QObject *parent)
     : QObject(parent), name_(name), fields_(std::move(fields)), indexes_(std::move(indexes)),
-      sync_(std::make_unique<TFileSync>()), arena_(std::make_unique<TRecordArena>())
+      file_(std::make_unique<TTableFile>(name_, fields_)), sync_(std::make_unique<TFileSync>()),
+      arena_(std::make_unique<TRecordArena>())
 {
     setObjectName(name);
     for (int i = 0; i < fields_.size(); ++i) {
@@ -142,13 +148,14 @@ void TTable::LoadFile()
 {
     const TFileStamp stamp = TFileStamp::Of(fileName_);
     if (stamp.size < 0)
-        throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName_));
+        throw TTableFileError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName_), fileName_,
+                              QStringLiteral("it does not exist"));
     // The data already mirrors this very file (it was read or written by us
     // and nobody changed it since): keep it instead of reading it again.
-    if (sync_->hasData && sync_->loadedFrom == fileName_ && sync_->loadedStamp == stamp)
+    if (sync_->hasData && !sync_->partial && sync_->loadedFrom == fileName_ && sync_->loadedStamp == stamp)
         return;
     TRecordArena arena;
-    TRecords records = TTableFile(name_, fields_).Load(fileName_, arena);
+    TRecords records = file_->Load(fileName_, arena);
     ForgetData();
     records_ = std::move(records);
     *arena_ = std::move(arena);
@@ -159,7 +166,9 @@ void TTable::LoadFile()
     modified_ = false;
     sync_->hasData = true;
     sync_->loadedFrom = fileName_;
-    sync_->loadedStamp = stamp;
+    // Reading rolls back an interrupted write first, which changes the file:
+    // the records mirror it as it is after the read.
+    sync_->loadedStamp = TFileStamp::Of(fileName_);
 }
 
 void TTable::Open()
@@ -183,7 +192,10 @@ void TTable::Open()
 
 bool TTable::NeedsWrite() const
 {
-    return active_ && !fileName_.isEmpty() && (modified_ || !QFileInfo::exists(fileName_));
+    if (!active_ || fileName_.isEmpty())
+        return false;
+    // Part of a file is never written whole, so only its changes count.
+    return modified_ || (!sync_->partial && !QFileInfo::exists(fileName_));
 }
 
 void TTable::WriteIfChanged()
@@ -228,41 +240,241 @@ void TTable::WriteFile(const QString &fileName, bool allowDelta)
 {
     if (fileName.isEmpty())
         throw AppError(QStringLiteral("%1: Missing file name").arg(name_));
-    const TTableFile file(name_, fields_);
     // Only the file the data mirrors can take a write of what changed; any
     // other target gets a complete file and leaves that bookkeeping alone.
     if (fileName != fileName_ ||
         QFileInfo(fileName).absoluteFilePath() != QFileInfo(fileName_).absoluteFilePath()) {
+        if (sync_->partial)
+            throw AppError(QStringLiteral("%1: Part of a file cannot be written to another").arg(name_));
         TRecords copy;
         copy.reserve(records_.size());
         for (const auto &record : records_)
             copy.emplace_back(new TRecord(*record));
-        file.WriteAll(fileName, copy);
+        file_->WriteAll(fileName, copy);
         return;
     }
-    const bool delta =
-        allowDelta && sync_->Mirrors(fileName) && sync_->ChangeCount() * 2 < records_.size() + 2;
-    if (delta) {
-        try {
-            // New records take row ids in the order they were added, so the
-            // file keeps the order of insertion.
-            std::vector<TRecord *> changed(sync_->changed.begin(), sync_->changed.end());
-            std::sort(changed.begin(), changed.end(),
-                      [](const TRecord *a, const TRecord *b) { return a->serial < b->serial; });
-            file.WriteChanges(fileName, changed, sync_->deletedRowIds, sync_->maxRowId);
-        } catch (const AppError &) {
-            // The transaction was rolled back: the file holds what was read,
-            // so the unwritten changes stay valid against it.
-            if (!QFileInfo::exists(fileName + QStringLiteral("-journal")))
-                sync_->loadedStamp = TFileStamp::Of(fileName);
-            throw;
-        }
-    } else {
-        file.WriteAll(fileName, records_);
-        sync_->maxRowId = qint64(records_.size());
+    // Where most records changed a new file is written faster than the
+    // changes.
+    if (sync_->partial || (allowDelta && sync_->ChangeCount() * 2 < records_.size() + 2))
+        WriteChangesInPlace();
+    else
+        WriteWhole();
+}
+
+void TTable::WriteChangesInPlace()
+{
+    if (!ReadyForChangesInPlace())
+        return;
+    std::vector<TFileChanges> changes{ChangesInPlace()};
+    try {
+        TTableFile::WriteChangesTogether(changes);
+    } catch (const AppError &) {
+        ChangesNotWritten();
+        throw;
     }
+    ChangesWritten(changes.front());
+}
+
+bool TTable::ReadyForChangesInPlace()
+{
+    if (!sync_->Mirrors(fileName_)) {
+        if (sync_->partial)
+            throw TTableFileError(
+                QStringLiteral("Cannot write \"%1\": it was changed by another program since it was read")
+                    .arg(fileName_),
+                fileName_, QStringLiteral("it was changed by another program since it was read"));
+        WriteWhole();
+        return false;
+    }
+    if (sync_->checked)
+        return true;
+    // Writing into a damaged b-tree can leave the whole file unreadable, so
+    // the file is checked before the first write in place since it was read.
+    QString problem;
+    if (TTableFile::Intact(fileName_, &problem)) {
+        sync_->checked = true;
+        return true;
+    }
+    RepairWhole(problem);
+    return false;
+}
+
+TFileChanges TTable::ChangesInPlace() const
+{
+    TFileChanges changes;
+    changes.fileName = fileName_;
+    changes.file = file_.get();
+    // New records take row ids in the order they were added, so the file
+    // keeps the order of insertion.
+    changes.changed.assign(sync_->changed.begin(), sync_->changed.end());
+    std::sort(changes.changed.begin(), changes.changed.end(),
+              [](const TRecord *a, const TRecord *b) { return a->serial < b->serial; });
+    changes.deletedRowIds = sync_->deletedRowIds;
+    changes.maxRowId = sync_->maxRowId;
+    return changes;
+}
+
+void TTable::ChangesWritten(const TFileChanges &changes)
+{
+    sync_->maxRowId = std::max(sync_->maxRowId, changes.maxRowId);
     modified_ = false;
-    sync_->Synced(fileName);
+    sync_->Synced(fileName_);
+}
+
+void TTable::ChangesNotWritten()
+{
+    // The transaction was rolled back: the file holds what was read, so the
+    // unwritten changes stay valid against it.
+    if (!QFileInfo::exists(fileName_ + QStringLiteral("-journal")))
+        sync_->loadedStamp = TFileStamp::Of(fileName_);
+}
+
+void TTable::WriteWhole()
+{
+    file_->WriteAll(fileName_, records_);
+    sync_->maxRowId = qint64(records_.size());
+    modified_ = false;
+    sync_->Synced(fileName_);
+    sync_->checked = true;
+}
+
+void TTable::WriteNewFile(const QString &newFile)
+{
+    file_->WriteNew(newFile, records_);
+}
+
+void TTable::Published()
+{
+    sync_->maxRowId = qint64(records_.size());
+    modified_ = false;
+    sync_->Synced(fileName_);
+    sync_->checked = true;
+}
+
+namespace {
+
+// A second name for the damaged file, which keeps its content once the
+// new file replaces it: "<file>.damaged", or with a number when that is
+// taken. A file system without hard links gets a copy.
+QString KeepDamagedFile(const QString &fileName)
+{
+    const QByteArray from = QFile::encodeName(fileName);
+    for (int number = 1; number < 1000; ++number) {
+        const QString kept =
+            fileName + (number == 1 ? QStringLiteral(".damaged") : QStringLiteral(".damaged-%1").arg(number));
+        if (QFileInfo::exists(kept) || QFileInfo(kept).isSymLink())
+            continue;
+        if (::link(from.constData(), QFile::encodeName(kept).constData()) == 0 || QFile::copy(fileName, kept))
+            return kept;
+        throw AppError(QStringLiteral("the damaged file cannot be kept aside as \"%1\": %2")
+                           .arg(kept, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    throw AppError(QStringLiteral("the damaged file cannot be kept aside"));
+}
+
+// The records of a whole file with the changes of a table that holds only
+// some of them put over them: its changed records in their rows, its deleted
+// ones left out, its new ones at the end. owners gets the table's record at
+// each place, or null. A damaged file may give one row id to several rows;
+// they are matched in file order.
+TRecords MergeChanges(TRecords whole, const TRecords &part, const std::vector<qint64> &deletedRowIds,
+                      std::vector<TRecord *> &owners)
+{
+    std::unordered_map<qint64, std::vector<TRecord *>> mine;
+    for (const auto &record : part)
+        if (record->inFile)
+            mine[record->rowId].push_back(record.get());
+    for (auto &[rowId, records] : mine)
+        std::reverse(records.begin(), records.end());
+    std::unordered_map<qint64, size_t> deleted;
+    for (qint64 rowId : deletedRowIds)
+        ++deleted[rowId];
+    TRecords merged;
+    owners.clear();
+    for (auto &record : whole) {
+        if (const auto gone = deleted.find(record->rowId); gone != deleted.end() && gone->second > 0) {
+            --gone->second;
+            continue;
+        }
+        const auto own = mine.find(record->rowId);
+        if (own == mine.end() || own->second.empty()) {
+            merged.push_back(std::move(record));
+            owners.push_back(nullptr);
+        } else {
+            merged.emplace_back(new TRecord(*own->second.back()));
+            owners.push_back(own->second.back());
+            own->second.pop_back();
+        }
+    }
+    for (const auto &record : part) {
+        if (!record->inFile) {
+            merged.emplace_back(new TRecord(*record));
+            owners.push_back(record.get());
+        }
+    }
+    return merged;
+}
+
+} // namespace
+
+void TTable::RepairWhole(const QString &problem)
+{
+    QString kept;
+    try {
+        kept = KeepDamagedFile(fileName_);
+        if (!sync_->partial) {
+            WriteWhole();
+        } else {
+            // Only some records are here: the rest are read from the file as
+            // a load reads them (a hidden fault does not stop that), the
+            // changes put over them, and the whole written anew.
+            TRecordArena arena;
+            std::vector<TRecord *> owners;
+            const TRecords merged =
+                MergeChanges(file_->Load(fileName_, arena), records_, sync_->deletedRowIds, owners);
+            file_->WriteAll(fileName_, merged);
+            for (const auto &record : records_)
+                record->inFile = false;
+            for (size_t i = 0; i < merged.size(); ++i) {
+                if (owners[i]) {
+                    owners[i]->rowId = merged[i]->rowId;
+                    owners[i]->inFile = true;
+                }
+            }
+            sync_->maxRowId = qint64(merged.size());
+            modified_ = false;
+            sync_->Synced(fileName_);
+            sync_->checked = true;
+        }
+    } catch (const AppError &error) {
+        if (!kept.isEmpty())
+            QFile::remove(kept);
+        throw TTableFileError(QStringLiteral("Cannot write \"%1\": it is damaged (%2), and %3")
+                                  .arg(fileName_, problem, error.message()),
+                              fileName_, error.message());
+    }
+    Q_EMIT FileRepaired(
+        QStringLiteral("The file \"%1\" was damaged (%2). It was written anew from the records "
+                       "that could be read; the damaged file was kept as \"%3\".")
+            .arg(fileName_, problem, kept));
+}
+
+void TTable::OpenPart(const QString &fileName, qint64 maxRowId)
+{
+    CreateDataSet();
+    fileName_ = fileName;
+    modified_ = false;
+    sync_->hasData = true;
+    sync_->partial = true;
+    sync_->loadedFrom = fileName;
+    sync_->loadedStamp = TFileStamp::Of(fileName);
+    sync_->maxRowId = maxRowId;
+}
+
+void TTable::Changed()
+{
+    if (OnChanged)
+        OnChanged(*this);
 }
 
 // Cursor.
@@ -680,6 +892,7 @@ void TTable::Post()
         TRecordPtr record(buffer_.release());
         record->serial = nextSerial_++;
         record->rowId = 0;
+        record->inFile = false;
         TRecord *added = record.get();
         records_.push_back(std::move(record));
         DropOtherIndexes();
@@ -721,6 +934,7 @@ void TTable::Post()
         CommitCursor();
     NotifyLayout();
     NotifyData();
+    Changed();
 }
 
 void TTable::Cancel()
@@ -750,7 +964,7 @@ void TTable::Delete()
     DropOtherIndexes();
     for (auto &[name, cache] : indexCaches_)
         cache->Remove(record, record->values);
-    if (record->rowId > 0)
+    if (record->inFile)
         sync_->deletedRowIds.push_back(record->rowId);
     sync_->changed.remove(record);
     SetCursor(nullptr, row);
@@ -762,6 +976,7 @@ void TTable::Delete()
         CommitCursor();
     NotifyLayout();
     NotifyData();
+    Changed();
 }
 
 void TTable::DropOtherIndexes()
@@ -786,32 +1001,40 @@ void TTable::AppendRecord(const QVariantList &values)
     }
 }
 
-void TTable::AppendStoredRecords(std::vector<std::vector<QVariant>> rows)
+void TTable::AppendStoredRecords(std::vector<std::vector<QVariant>> rows, const std::vector<qint64> &rowIds)
 {
     CheckActive();
     AutoPost();
     if (rows.empty())
         return;
+    Q_ASSERT(rowIds.empty() || rowIds.size() == rows.size());
+    const bool read = !rowIds.empty();
     CommitCursor();
     records_.reserve(records_.size() + rows.size());
-    for (std::vector<QVariant> &values : rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        std::vector<QVariant> &values = rows[i];
         TRecordPtr record(new TRecord);
         record->values = TValues(size_t(fields_.size()));
         std::move(values.begin(), values.begin() + qsizetype(std::min(values.size(), record->values.size())),
                   record->values.begin());
         record->serial = nextSerial_++;
-        // Only a table that mirrors a file writes its changes alone.
-        if (sync_->hasData)
+        if (read) {
+            record->rowId = rowIds[i];
+            record->inFile = true;
+        } else
             sync_->changed.insert(record.get());
         records_.push_back(std::move(record));
     }
     // Sorted again when next looked at, in one pass.
     indexCaches_.clear();
-    modified_ = true;
+    if (!read)
+        modified_ = true;
     ++dataVersion_;
     InvalidateVisible();
     NotifyLayout();
     NotifyData();
+    if (!read)
+        Changed();
 }
 
 const std::vector<TRecord *> &TTable::RecordsInOrder(const QString &indexName) const

@@ -39,8 +39,10 @@ using TBookmark = quint64;
 
 class TTable;
 class TIndexSort;
+class TTableFile;
 struct TRecord;
 struct TFileSync;
+struct TFileChanges;
 struct TRecordDelete;
 class TRecordArena;
 
@@ -118,6 +120,29 @@ public:
     // Writes an active table to fileName (empty: FileName); does nothing
     // when inactive.
     void SaveToFile(const QString &fileName = QString());
+    // Opens the table empty on part of the file fileName, whose highest row
+    // id is maxRowId: it takes the records AppendStoredRecords adds with
+    // their row ids (some of the file's, read by their values), and the
+    // changes made to them or added are written into the file in place. The
+    // file is never written whole from such a table.
+    void OpenPart(const QString &fileName, qint64 maxRowId);
+
+    // Writing the changes of several tables in one transaction (the table
+    // set does): before it, ReadyForChangesInPlace makes sure the file can
+    // take them; a file that no longer mirrors the records (missing, or
+    // changed by someone else) or whose structure is damaged is written
+    // whole instead (a damaged one kept aside, see FileRepaired), which
+    // leaves nothing to write and returns false. ChangesInPlace are then
+    // written, and the table told how that went.
+    bool ReadyForChangesInPlace();
+    TFileChanges ChangesInPlace() const;
+    void ChangesWritten(const TFileChanges &changes);
+    void ChangesNotWritten();
+    // Writes all records into newFile, an empty file that is renamed to
+    // FileName afterwards (a new Action File's files appear together), and
+    // Published() once it has been.
+    void WriteNewFile(const QString &newFile);
+    void Published();
     bool Active() const { return active_; }
     const QString &FileName() const { return fileName_; }
     void SetFileName(const QString &fileName);
@@ -156,8 +181,12 @@ public:
     // Appends records whose values are already in stored form, in field
     // order (as read from another table's records), without the new-record
     // handler; for filling a table with many records at once. The cursor
-    // stays where it was.
-    void AppendStoredRecords(std::vector<std::vector<QVariant>> rows);
+    // stays where it was. With rowIds (one per row) the records are those
+    // rows of the file the table is open on part of, as read, and no change.
+    void AppendStoredRecords(std::vector<std::vector<QVariant>> rows, const std::vector<qint64> &rowIds = {});
+    // Runs after a post, insert or delete changed the records: the table set
+    // writes the change there.
+    std::function<void(TTable &)> OnChanged;
 
     // Order: an index name, or empty for order of insertion. Keeps the record.
     const QString &IndexName() const { return indexName_; }
@@ -205,6 +234,9 @@ Q_SIGNALS:
     void DataChange();
     // Which records are visible, or their order, changed.
     void LayoutChange();
+    // The file was found damaged before a write in place and was written
+    // whole instead; the message says where the damaged file was kept.
+    void FileRepaired(const QString &message);
 
 private:
     friend class TField;
@@ -243,6 +275,10 @@ private:
     void NotifyData();
     void NotifyLayout();
     void WriteFile(const QString &fileName, bool allowDelta);
+    void WriteChangesInPlace();
+    void WriteWhole();
+    void RepairWhole(const QString &problem);
+    void Changed();
     void LoadFile();
 
     QString name_;
@@ -257,6 +293,7 @@ private:
 
     std::vector<std::unique_ptr<TRecord, TRecordDelete>> records_; // order of insertion
     quint64 nextSerial_ = 1;
+    std::unique_ptr<TTableFile> file_;    // how the records are stored in a file
     std::unique_ptr<TFileSync> sync_;     // the file the records mirror and the changes since
     std::unique_ptr<TRecordArena> arena_; // the records read from the file and their texts
 

@@ -171,7 +171,8 @@ TRecordPtr TRecordArena::NewRecord(size_t fieldCount)
 TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
 {
     if (!QFileInfo(fileName).isFile())
-        throw AppError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName));
+        throw TTableFileError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName), fileName,
+                              QStringLiteral("it does not exist"));
     try {
         // A journal beside the file is what an interrupted write leaves; a
         // writable connection lets SQLite roll the file back to its old
@@ -202,6 +203,7 @@ TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
             records.push_back(arena.NewRecord(size_t(count)));
             TRecord &record = *records.back();
             record.rowId = sqlite3_column_int64(stmt, 0);
+            record.inFile = true;
             // Each value is made in its place, once, over the null value
             // there (which holds nothing to release).
             QVariant *values = record.values.begin();
@@ -225,7 +227,47 @@ TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
         }
         return records;
     } catch (const AppError &error) {
-        throw AppError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()));
+        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()),
+                              fileName, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
+    }
+}
+
+void TTableFile::WriteNew(const QString &newFile, const TRecords &records) const
+{
+    {
+        // The new file is not in use until it is renamed into place, so it
+        // needs no journal; it is synced before anyone renames it.
+        Database db(newFile, SQLITE_OPEN_READWRITE, false);
+        db.Exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; "
+                               "PRAGMA application_id=%1; PRAGMA user_version=%2; BEGIN")
+                    .arg(kApplicationId)
+                    .arg(kFormatVersion));
+        db.Exec(CreateTableSql());
+        QStringList names{QStringLiteral("rowid")}, marks{QStringLiteral("?")};
+        for (const TFieldDef &field : fields_) {
+            names << Quoted(field.name);
+            marks << QStringLiteral("?");
+        }
+        {
+            Statement insert(db, QStringLiteral("INSERT INTO ") + Quoted(tableName_) + QLatin1Char('(') +
+                                     names.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
+                                     marks.join(QLatin1Char(',')) + QLatin1Char(')'));
+            qint64 rowId = 0;
+            for (const auto &record : records) {
+                sqlite3_bind_int64(insert.Handle(), 1, ++rowId);
+                BindRecord(insert.Handle(), fields_, *record, 2);
+                insert.Run();
+            }
+        }
+        db.Exec(QStringLiteral("COMMIT"));
+        db.Close();
+    }
+    if (!SyncPath(newFile, O_RDONLY))
+        throw AppError(QString::fromLocal8Bit(std::strerror(errno)));
+    qint64 rowId = 0;
+    for (const auto &record : records) {
+        record->rowId = ++rowId;
+        record->inFile = true;
     }
 }
 
@@ -243,36 +285,7 @@ void TTableFile::WriteAll(const QString &fileName, const TRecords &records) cons
             temp.setAutoRemove(false);
             tempName = temp.fileName();
         }
-        {
-            // The new file is not in use until it is renamed, so it needs no
-            // journal; durability comes from the fsync before the rename.
-            Database db(tempName, SQLITE_OPEN_READWRITE, false);
-            db.Exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; "
-                                   "PRAGMA application_id=%1; PRAGMA user_version=%2; BEGIN")
-                        .arg(kApplicationId)
-                        .arg(kFormatVersion));
-            db.Exec(CreateTableSql());
-            QStringList names{QStringLiteral("rowid")}, marks{QStringLiteral("?")};
-            for (const TFieldDef &field : fields_) {
-                names << Quoted(field.name);
-                marks << QStringLiteral("?");
-            }
-            {
-                Statement insert(db, QStringLiteral("INSERT INTO ") + Quoted(tableName_) + QLatin1Char('(') +
-                                         names.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
-                                         marks.join(QLatin1Char(',')) + QLatin1Char(')'));
-                qint64 rowId = 0;
-                for (const auto &record : records) {
-                    sqlite3_bind_int64(insert.Handle(), 1, ++rowId);
-                    BindRecord(insert.Handle(), fields_, *record, 2);
-                    insert.Run();
-                }
-            }
-            db.Exec(QStringLiteral("COMMIT"));
-            db.Close();
-        }
-        if (!SyncPath(tempName, O_RDONLY))
-            throw AppError(QString::fromLocal8Bit(std::strerror(errno)));
+        WriteNew(tempName, records);
         QFile::Permissions permissions = target.exists()
                                              ? target.permissions()
                                              : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
@@ -287,75 +300,146 @@ void TTableFile::WriteAll(const QString &fileName, const TRecords &records) cons
             QFile::remove(tempName);
             QFile::remove(tempName + QStringLiteral("-journal"));
         }
-        throw AppError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, error.message()));
+        throw TTableFileError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, error.message()),
+                              fileName, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
     }
-    qint64 rowId = 0;
-    for (const auto &record : records)
-        record->rowId = ++rowId;
 }
 
-void TTableFile::WriteChanges(const QString &fileName, const std::vector<TRecord *> &changed,
-                              const std::vector<qint64> &deletedRowIds, qint64 &maxRowId) const
+namespace {
+
+// Writes one file's changes inside the open transaction, into the table of
+// the attached database `schema`.
+void ApplyChanges(const Database &db, const QString &schema, const QString &tableName,
+                  const QList<TFieldDef> &fields, TFileChanges &changes)
 {
-    std::vector<std::pair<TRecord *, qint64>> inserted;
+    const QString table = Quoted(schema) + QLatin1Char('.') + Quoted(tableName);
+    QStringList names, marks, sets;
+    for (const TFieldDef &field : fields) {
+        names << Quoted(field.name);
+        marks << QStringLiteral("?");
+        sets << Quoted(field.name) + QStringLiteral("=?");
+    }
+    const QString columns = names.join(QLatin1Char(',')), values = marks.join(QLatin1Char(','));
+    Statement remove(db, QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid=?"));
+    Statement update(db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") +
+                             sets.join(QLatin1Char(',')) +
+                             QStringLiteral(" WHERE rowid=?%1").arg(fields.size() + 1));
+    Statement insert(db, QStringLiteral("INSERT INTO ") + table + QStringLiteral("(rowid,") + columns +
+                             QStringLiteral(") VALUES(?,") + values + QLatin1Char(')'));
+    for (qint64 rowId : changes.deletedRowIds) {
+        sqlite3_bind_int64(remove.Handle(), 1, rowId);
+        remove.Run();
+    }
+    qint64 nextRowId = changes.maxRowId;
+    for (TRecord *record : changes.changed) {
+        if (record->inFile) {
+            BindRecord(update.Handle(), fields, *record, 1);
+            sqlite3_bind_int64(update.Handle(), int(fields.size()) + 1, record->rowId);
+            update.Run();
+            continue;
+        }
+        if (nextRowId == std::numeric_limits<qint64>::max()) {
+            // No row id is left after the highest: SQLite picks a free one.
+            Statement anywhere(db, QStringLiteral("INSERT INTO ") + table + QLatin1Char('(') + columns +
+                                       QStringLiteral(") VALUES(") + values + QLatin1Char(')'));
+            BindRecord(anywhere.Handle(), fields, *record, 1);
+            anywhere.Run();
+            changes.inserted.emplace_back(record, sqlite3_last_insert_rowid(db.Handle()));
+            continue;
+        }
+        sqlite3_bind_int64(insert.Handle(), 1, ++nextRowId);
+        BindRecord(insert.Handle(), fields, *record, 2);
+        insert.Run();
+        changes.inserted.emplace_back(record, nextRowId);
+    }
+}
+
+} // namespace
+
+void TTableFile::WriteChangesTogether(std::vector<TFileChanges> &files)
+{
+    if (files.empty())
+        return;
+    // The file the failure concerns, for the message.
+    QString current = files.front().fileName;
     try {
-        CheckWritable(fileName);
-        Database db(fileName, SQLITE_OPEN_READWRITE);
-        // A rollback journal that is deleted on commit: a crash leaves the
-        // old content (recovered from the journal), a commit the new, and
-        // nothing beside the file afterwards.
-        db.Exec(QStringLiteral("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN IMMEDIATE"));
+        for (TFileChanges &changes : files) {
+            current = changes.fileName;
+            changes.inserted.clear();
+            CheckWritable(changes.fileName);
+        }
+        current = files.front().fileName;
+        Database db(files.front().fileName, SQLITE_OPEN_READWRITE);
+        QStringList schemas;
+        for (size_t i = 0; i < files.size(); ++i) {
+            schemas << (i == 0 ? QStringLiteral("main") : QStringLiteral("member%1").arg(i));
+            current = files[i].fileName;
+            if (i > 0)
+                db.Attach(files[i].fileName, schemas.last());
+            // A rollback journal that is deleted on commit: a crash leaves
+            // the old content (recovered from the journal), a commit the
+            // new, and nothing beside the file afterwards. With several
+            // files SQLite's super-journal makes the commit one for all.
+            db.Exec(QStringLiteral("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL")
+                        .arg(Quoted(schemas.last())));
+        }
+        current = files.front().fileName;
+        db.Exec(QStringLiteral("BEGIN IMMEDIATE"));
         try {
-            // The file changed only through this program since it was read,
-            // but its schema is checked again before anything is written.
-            CheckSchema(db, tableName_, CreateTableSql());
+            for (size_t i = 0; i < files.size(); ++i) {
+                current = files[i].fileName;
+                const TTableFile &file = *files[i].file;
+                // The files changed only through this program since they
+                // were read, but each schema is checked again before
+                // anything is written.
+                CheckSchema(db, file.tableName_, file.CreateTableSql(), schemas[qsizetype(i)]);
+                ApplyChanges(db, schemas[qsizetype(i)], file.tableName_, file.fields_, files[i]);
+            }
+            current = files.front().fileName;
+            db.Exec(QStringLiteral("COMMIT"));
         } catch (...) {
             sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
             throw;
         }
-        try {
-            QStringList names{QStringLiteral("rowid")}, marks{QStringLiteral("?")}, sets;
-            for (const TFieldDef &field : fields_) {
-                names << Quoted(field.name);
-                marks << QStringLiteral("?");
-                sets << Quoted(field.name) + QStringLiteral("=?");
-            }
-            Statement remove(db, QStringLiteral("DELETE FROM ") + Quoted(tableName_) +
-                                     QStringLiteral(" WHERE rowid=?"));
-            Statement update(db, QStringLiteral("UPDATE ") + Quoted(tableName_) + QStringLiteral(" SET ") +
-                                     sets.join(QLatin1Char(',')) +
-                                     QStringLiteral(" WHERE rowid=?%1").arg(fields_.size() + 1));
-            Statement insert(db, QStringLiteral("INSERT INTO ") + Quoted(tableName_) + QLatin1Char('(') +
-                                     names.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
-                                     marks.join(QLatin1Char(',')) + QLatin1Char(')'));
-            for (qint64 rowId : deletedRowIds) {
-                sqlite3_bind_int64(remove.Handle(), 1, rowId);
-                remove.Run();
-            }
-            qint64 nextRowId = maxRowId;
-            for (TRecord *record : changed) {
-                if (record->rowId > 0) {
-                    BindRecord(update.Handle(), fields_, *record, 1);
-                    sqlite3_bind_int64(update.Handle(), int(fields_.size()) + 1, record->rowId);
-                    update.Run();
-                } else {
-                    sqlite3_bind_int64(insert.Handle(), 1, ++nextRowId);
-                    BindRecord(insert.Handle(), fields_, *record, 2);
-                    insert.Run();
-                    inserted.emplace_back(record, nextRowId);
-                }
-            }
-        } catch (...) {
-            sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
-        db.Exec(QStringLiteral("COMMIT"));
         db.Close();
     } catch (const AppError &error) {
-        throw AppError(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, error.message()));
+        for (TFileChanges &changes : files)
+            changes.inserted.clear();
+        throw TTableFileError(QStringLiteral("Cannot write \"%1\": %2").arg(current, error.message()),
+                              current, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
     }
-    for (const auto &[record, rowId] : inserted) {
-        record->rowId = rowId;
-        maxRowId = std::max(maxRowId, rowId);
+    for (TFileChanges &changes : files) {
+        for (const auto &[record, rowId] : changes.inserted) {
+            record->rowId = rowId;
+            record->inFile = true;
+            changes.maxRowId = std::max(changes.maxRowId, rowId);
+        }
+    }
+}
+
+bool TTableFile::Intact(const QString &fileName, QString *problem)
+{
+    try {
+        // As a load opens it: a journal beside the file is rolled back first.
+        const bool interrupted = QFileInfo::exists(fileName + QStringLiteral("-journal"));
+        Database db(fileName, interrupted ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+        QString result;
+        try {
+            Statement check(db, QStringLiteral("PRAGMA quick_check(1)"));
+            result = check.Step() ? check.Text(0) : QString();
+        } catch (const TBusyError &) {
+            throw;
+        } catch (const AppError &error) {
+            // A page so damaged that the check itself stops on it.
+            result = error.message();
+        }
+        if (result == QLatin1String("ok"))
+            return true;
+        if (problem)
+            *problem = result;
+        return false;
+    } catch (const AppError &error) {
+        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()),
+                              fileName, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppError.h"
 #include "TTable.h"
 
 #include <QSet>
@@ -84,8 +85,9 @@ private:
     bool owned_ = false;
 };
 
-// One record of a table: its values in field order and its row in the file it
-// came from (0: not in the file yet).
+// One record of a table: its values in field order and, once it is in the
+// file the table mirrors, its row there (any number SQLite allows, 0 and
+// below included).
 struct TRecord {
     quint64 serial = 0;
     qint64 rowId = 0;
@@ -95,6 +97,7 @@ struct TRecord {
     // table's filter generation.
     quint32 filterStamp = 0;
     bool passes = false;
+    bool inFile = false; // rowId is its row in the file
 
     const QVariant &Value(size_t field) const { return ReadValue(values[field]); }
     // Every value in its read form, so whole records compare by value.
@@ -161,6 +164,13 @@ struct TFileStamp {
 // or removed since, which a write of the changes alone needs.
 struct TFileSync {
     bool hasData = false; // the records hold data of loadedFrom (also when inactive)
+    // The records are some of the file's only (read by their values, see
+    // TRecordPatch): the file takes their changes but is never written whole
+    // from them.
+    bool partial = false;
+    // The file's structure was checked, or the file written whole, since it
+    // was read: writing into a damaged file can make all of it unreadable.
+    bool checked = false;
     QString loadedFrom;
     TFileStamp loadedStamp;
     qint64 maxRowId = 0;
@@ -185,6 +195,40 @@ struct TFileSync {
     }
 };
 
+class TTableFile;
+
+// The changes of one table file to be written in place: the records changed
+// since it was read or written (those not in the file yet are new and take
+// the row ids after maxRowId, in this order) and the row ids removed. The
+// writer fills in the row ids it gave the new records.
+struct TFileChanges {
+    QString fileName;
+    const TTableFile *file = nullptr;
+    std::vector<TRecord *> changed;
+    std::vector<qint64> deletedRowIds;
+    qint64 maxRowId = 0;
+    std::vector<std::pair<TRecord *, qint64>> inserted;
+};
+
+// A table file that could not be read or written. message() names the file
+// and the reason; Reason() is the reason alone, and Busy() tells that another
+// program kept the file in use for longer than the wait.
+class TTableFileError : public AppError {
+public:
+    TTableFileError(const QString &message, const QString &fileName, const QString &reason, bool busy = false)
+        : AppError(message), fileName_(fileName), reason_(reason), busy_(busy)
+    {
+    }
+    const QString &FileName() const { return fileName_; }
+    const QString &Reason() const { return reason_; }
+    bool Busy() const { return busy_; }
+
+private:
+    QString fileName_;
+    QString reason_;
+    bool busy_;
+};
+
 // Reads and writes a table as a SQLite database holding that one table,
 // its columns named after the fields, marked with the program's application
 // id and format version. Every failure throws AppError with the reason.
@@ -205,14 +249,20 @@ public:
     // one, so a crash or a full disk leaves the old file or the new one.
     // Assigns row ids 1..n to the records.
     void WriteAll(const QString &fileName, const TRecords &records) const;
+    // Writes the records as the whole content of newFile, an empty file that
+    // nobody uses yet, synced to the disk. Assigns row ids 1..n.
+    void WriteNew(const QString &newFile, const TRecords &records) const;
 
-    // Applies the changes since the file was read or written in one
-    // transaction on the file itself: deletes deletedRowIds, updates the
-    // changed records with a row id and inserts those without (assigning row
-    // ids after maxRowId, in the given order). No journal is left once it
-    // returns.
-    void WriteChanges(const QString &fileName, const std::vector<TRecord *> &changed,
-                      const std::vector<qint64> &deletedRowIds, qint64 &maxRowId) const;
+    // Writes the changes of several table files in place in one transaction
+    // (the first file holds it and the others are attached): every file
+    // takes its changes or none does, also across a crash, and no journal is
+    // left once it returns. Each file's schema is checked again first. The
+    // new records get their row ids when all is written.
+    static void WriteChangesTogether(std::vector<TFileChanges> &files);
+
+    // Whether the file's structure is sound (SQLite's quick check); when not,
+    // problem says what is wrong. Throws when the file cannot be read.
+    static bool Intact(const QString &fileName, QString *problem);
 
 private:
     QString CreateTableSql() const;

@@ -1,11 +1,15 @@
 #include "TTables.h"
 
 #include "AppError.h"
+#include "NewFileSet.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
+#include "TTableFile.h"
 
+#include <QFileInfo>
 #include <iterator>
 #include <limits>
+#include <new>
 #include <optional>
 
 namespace {
@@ -32,6 +36,16 @@ const TableRole &Role(TableMember member)
 }
 
 } // namespace
+
+TTablesOpenError::TTablesOpenError(TableMember member, const QString &fileName, const QString &cause,
+                                   const QString &reason, bool busy)
+    : AppError((busy ? TTables::BusyMessage(member) : TTables::OpenErrorMessage(member)) +
+               QStringLiteral("\n\n") + cause),
+      member_(member), fileName_(fileName),
+      tableMessage_(busy ? TTables::BusyMessage(member) : TTables::OpenErrorMessage(member)), cause_(cause),
+      reason_(reason), busy_(busy)
+{
+}
 
 TTables::TTables(TDataModuleMain &data) : data_(data)
 {
@@ -66,6 +80,13 @@ QString TTables::OpenErrorMessage(TableMember member)
     return QLatin1String(Role(member).message);
 }
 
+QString TTables::BusyMessage(TableMember member)
+{
+    // "The Log File cannot be opened!" becomes "The Log File is busy!".
+    QString message = OpenErrorMessage(member);
+    return message.replace(QStringLiteral("cannot be opened"), QStringLiteral("is busy"));
+}
+
 int *TTables::Counter(TableMember member)
 {
     switch (member) {
@@ -88,6 +109,7 @@ void TTables::OpenTable(TableMember member, bool create)
 {
     TTable *table = Table(member);
     const TableRole &role = Role(member);
+    table->OnChanged = [this](TTable &) { TableChanged(); };
     table->SetFileName(TableFileName(fileName_, member));
     table->SetIndexName(QLatin1String(role.loadingIndex));
     int *counter = Counter(member);
@@ -119,22 +141,47 @@ void TTables::Open(const QString &fileName, bool create, TMemberSet members)
     if (isOpen_)
         Close();
     fileName_ = fileName;
-    std::optional<TableMember> failed;
+    std::optional<TTablesOpenError> failed;
+    opening_ = true;
     for (TableMember member : kTableMembers) {
         if (!(members & MemberBit(member)))
             continue;
+        const QString file = TableFileName(fileName, member);
         try {
             OpenTable(member, create);
-        } catch (const std::exception &) {
-            failed = member;
-            break;
+        } catch (const TTableFileError &error) {
+            failed.emplace(member, error.FileName(), error.message(), error.Reason(), error.Busy());
+        } catch (const AppError &error) {
+            failed.emplace(member, file, error.message(), error.message(), false);
+        } catch (const std::bad_alloc &) {
+            const QString why = QStringLiteral("there is not enough memory to read it");
+            failed.emplace(member, file, QStringLiteral("Cannot read \"%1\": %2.").arg(file, why), why,
+                           false);
+        } catch (const std::exception &error) {
+            const QString why = QString::fromLocal8Bit(error.what());
+            failed.emplace(member, file, why, why, false);
         }
+        if (failed)
+            break;
     }
+    opening_ = false;
     if (!failed) {
         actionsChange_ = QObject::connect(data_.cdsActions, &TTable::DataChange, &data_,
                                           &TDataModuleMain::DataSourceActionsDataChange);
         isOpen_ = true;
+        onDisk_ = !create;
         data_.DataSourceActionsDataChange();
+        if (create && changeDepth_ == 0) {
+            // A new set outside a command's scope is written at once.
+            try {
+                Commit();
+            } catch (const AppError &) {
+                for (TableMember member : kTableMembers)
+                    Table(member)->Abandon();
+                CloseTables();
+                throw;
+            }
+        }
         return;
     }
     fileName_.clear();
@@ -144,17 +191,19 @@ void TTables::Open(const QString &fileName, bool create, TMemberSet members)
     for (TableMember member : kTableMembers)
         Table(member)->Abandon();
     CloseTables();
-    throw AppError(OpenErrorMessage(*failed));
+    throw *failed;
 }
 
 void TTables::Close()
 {
-    // Every changed table is written before any is closed: after a failed
+    // Every change is written before any table is closed: after a failed
     // write the set stays open with the unwritten changes, so the user can
     // remove the cause and close or save again.
+    Commit();
     std::optional<AppError> firstError;
     for (TableMember member : kTableMembers) {
         try {
+            // Only a member whose file went missing is left to write.
             Table(member)->WriteIfChanged();
         } catch (const AppError &error) {
             if (!firstError)
@@ -164,6 +213,87 @@ void TTables::Close()
     if (firstError)
         throw *firstError;
     CloseTables();
+}
+
+void TTables::TableChanged()
+{
+    // Changes made while the set opens are part of opening it; inside a
+    // scope they wait for its commit.
+    if (isOpen_ && !opening_ && changeDepth_ == 0)
+        Commit();
+}
+
+bool TTables::HasUnsavedChanges() const
+{
+    if (!isOpen_)
+        return false;
+    for (TableMember member : kTableMembers)
+        if (Table(member)->NeedsWrite())
+            return true;
+    return false;
+}
+
+void TTables::Commit()
+{
+    if (!isOpen_ || opening_)
+        return;
+    std::vector<TTable *> changed;
+    for (TableMember member : kTableMembers) {
+        TTable *table = Table(member);
+        if (table->NeedsWrite())
+            changed.push_back(table);
+    }
+    if (changed.empty())
+        return;
+    try {
+        if (guard_)
+            guard_->CheckWrite();
+        if (onDisk_)
+            WriteChanges(changed);
+        else
+            Publish();
+    } catch (const AppError &error) {
+        throw TNotSavedError(error.message());
+    }
+    Q_EMIT data_.ChangesCommitted();
+}
+
+void TTables::Publish()
+{
+    TNewFileSet files(fileName_);
+    for (TableMember member : kTableMembers) {
+        TTable *table = Table(member);
+        if (!table->Active())
+            throw AppError(QStringLiteral("Cannot write \"%1\": the table is not open")
+                               .arg(TableFileName(fileName_, member)));
+        table->WriteNewFile(files.Stage(member));
+    }
+    files.Publish();
+    for (TableMember member : kTableMembers)
+        Table(member)->Published();
+    onDisk_ = true;
+}
+
+void TTables::WriteChanges(const std::vector<TTable *> &tables)
+{
+    // A file that cannot take its changes in place is written whole first;
+    // the others take theirs in one transaction.
+    std::vector<TTable *> inPlace;
+    for (TTable *table : tables)
+        if (table->ReadyForChangesInPlace())
+            inPlace.push_back(table);
+    std::vector<TFileChanges> changes;
+    for (TTable *table : inPlace)
+        changes.push_back(table->ChangesInPlace());
+    try {
+        TTableFile::WriteChangesTogether(changes);
+    } catch (const AppError &) {
+        for (TTable *table : inPlace)
+            table->ChangesNotWritten();
+        throw;
+    }
+    for (size_t i = 0; i < inPlace.size(); ++i)
+        inPlace[i]->ChangesWritten(changes[i]);
 }
 
 void TTables::CloseTables()
@@ -181,6 +311,8 @@ void TTables::CloseTables()
         }
     };
     QObject::disconnect(actionsChange_);
+    for (TableMember member : kTableMembers)
+        Table(member)->OnChanged = nullptr;
 
     closeTable(data_.cdsAction);
     data_.cdsAction->SetFileName(QString());
@@ -214,14 +346,44 @@ void TTables::CloseTables()
 
     fileName_.clear();
     isOpen_ = false;
+    onDisk_ = true;
     if (firstError)
         throw *firstError;
 }
 
 void TTables::SaveToFiles()
 {
+    Commit();
+    // A member whose file went missing is written whole.
     for (TableMember member : kTableMembers)
-        Table(member)->SaveToFile();
+        Table(member)->WriteIfChanged();
+    if (!guard_ || !isOpen_)
+        return;
+    try {
+        guard_->Saved();
+    } catch (const AppError &error) {
+        throw TNotSavedError(error.message());
+    }
+}
+
+TChangeScope::TChangeScope(TTables &tables) : tables_(tables)
+{
+    ++tables_.changeDepth_;
+}
+
+TChangeScope::~TChangeScope()
+{
+    if (!ended_)
+        --tables_.changeDepth_;
+}
+
+void TChangeScope::Commit()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    if (--tables_.changeDepth_ == 0)
+        tables_.Commit();
 }
 
 void TTables::Reset()

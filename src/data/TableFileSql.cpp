@@ -40,6 +40,9 @@ Database::Database(const QString &fileName, int flags, bool foreign) : fileName_
     sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0, &ignored);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, &ignored);
     sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
+    // A reader of another program holds the file for a moment; a write
+    // waits for it rather than failing at once.
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     Exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
 }
 
@@ -51,6 +54,9 @@ Database::~Database()
 
 void Database::Fail(int rc) const
 {
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+        throw TBusyError(QStringLiteral("it is busy: another program kept it in use for more than %1 seconds")
+                             .arg(kBusyTimeoutMs / 1000));
     const char *text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     QString message = QString::fromUtf8(text ? text : sqlite3_errstr(rc));
     // SQLite says "disk I/O error" for a full disk too; the system's
@@ -72,6 +78,25 @@ int Database::IntPragma(const char *name) const
 {
     Statement stmt(*this, QStringLiteral("PRAGMA ") + QLatin1String(name));
     return stmt.Step() ? sqlite3_column_int(stmt.Handle(), 0) : 0;
+}
+
+void Database::Attach(const QString &fileName, const QString &schema)
+{
+    int attached = 0;
+    for (int i = 2; sqlite3_db_name(db_, i); ++i)
+        ++attached;
+    sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, attached + 1);
+    try {
+        Statement attach(*this, QStringLiteral("ATTACH DATABASE ?1 AS ?2"));
+        const QByteArray name = QFile::encodeName(fileName), alias = schema.toUtf8();
+        sqlite3_bind_text(attach.Handle(), 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(attach.Handle(), 2, alias.constData(), int(alias.size()), SQLITE_TRANSIENT);
+        attach.Step();
+    } catch (...) {
+        sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
+        throw;
+    }
+    sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
 }
 
 void Database::Close()
@@ -116,12 +141,13 @@ QString CreateTableSql(const QString &tableName, const QList<TFieldDef> &fields)
            columns.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
-void CheckSchema(const Database &db, const QString &tableName, const QString &createSql)
+void CheckSchema(const Database &db, const QString &tableName, const QString &createSql, const QString &name)
 {
     // Exactly the table this program writes, as it writes it: no views,
     // triggers, indexes or other tables, which could run queries or change
     // records behind the program's back.
-    Statement schema(db, QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_schema"));
+    Statement schema(db, QStringLiteral("SELECT type, name, tbl_name, sql FROM ") + Quoted(name) +
+                             QStringLiteral(".sqlite_schema"));
     int objects = 0;
     while (schema.Step()) {
         if (++objects > 1 || schema.Text(0) != QLatin1String("table") || schema.Text(1) != tableName ||

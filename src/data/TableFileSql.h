@@ -6,6 +6,7 @@
 // the check that a file is a table file holding exactly a table, and the
 // reading of stored numbers, dates and times. For the data layer only.
 
+#include "AppError.h"
 #include "TTable.h"
 
 #include <QDate>
@@ -23,6 +24,17 @@ namespace TableFileSql {
 // Marks a database as a table file of this program ("DRAV").
 constexpr int kApplicationId = 0x44524156;
 
+// How long a connection waits for a file that another connection reads or
+// writes before it gives up: a reader holds a file for the length of one
+// command, a writer for one commit.
+constexpr int kBusyTimeoutMs = 5000;
+
+// The file stayed in use by another program for longer than the wait.
+class TBusyError : public AppError {
+public:
+    using AppError::AppError;
+};
+
 // Owns an open connection; closing finalizes nothing, so statements are
 // owned by Statement and always go first. Closing with a transaction open
 // rolls it back.
@@ -39,9 +51,14 @@ public:
     sqlite3 *Handle() const { return db_; }
     const QString &FileName() const { return fileName_; }
 
+    // Throws the reason of a failed call; TBusyError when the file stayed busy.
     [[noreturn]] void Fail(int rc) const;
     void Exec(const QString &sql) const;
     int IntPragma(const char *name) const;
+    // Attaches fileName under the schema name `schema`. Only the program
+    // attaches files: the limit on attached files is raised for this call
+    // alone, so an ATTACH in SQL text stays refused.
+    void Attach(const QString &fileName, const QString &schema);
     // Closes the connection and reports what went wrong on the way.
     void Close();
 
@@ -107,9 +124,10 @@ QString DeclaredType(const TFieldDef &field);
 // and expected to hold it.
 QString CreateTableSql(const QString &tableName, const QList<TFieldDef> &fields);
 
-// Throws unless the open database holds exactly the table as this program
-// writes it.
-void CheckSchema(const Database &db, const QString &tableName, const QString &createSql);
+// Throws unless the open database (or the attached one named schema) holds
+// exactly the table as this program writes it.
+void CheckSchema(const Database &db, const QString &tableName, const QString &createSql,
+                 const QString &schema = QStringLiteral("main"));
 // Throws unless the open database is a table file of this program, of a
 // version it reads, holding exactly the table with these columns.
 void CheckFormat(const Database &db, const QString &tableName, const QList<TFieldDef> &fields);

@@ -374,6 +374,8 @@ bool TFormAction::CheckActionId()
 void TFormAction::SaveAction()
 {
     TDataModuleMain &data = DataModuleMain();
+    // The action and its "Action Resolved" log entry are saved together.
+    TChangeScope change(data.Tables);
     TryFinally(
         [&] {
             Binder().Store();
@@ -396,6 +398,7 @@ void TFormAction::SaveAction()
             else
                 Actions()->Post();
         });
+    change.Commit();
 }
 
 void TFormAction::AddResolvedLogEntry()

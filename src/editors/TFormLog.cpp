@@ -142,6 +142,9 @@ void TFormLog::OkClicked()
 void TFormLog::SaveEntry()
 {
     TDataModuleMain &data = DataModuleMain();
+    // The entry and the status it carries over into its action are saved
+    // together.
+    TChangeScope change(data.Tables);
     Binder().Store();
     if (Mode() == emNew) {
         LogField(QStringLiteral("ID")).SetAsInteger(data.NextId(rkLog));
@@ -152,6 +155,7 @@ void TFormLog::SaveEntry()
     Log()->Post();
     if (Mode() == emNew && Settings().Actions.TransferData)
         CarryOver();
+    change.Commit();
 }
 
 void TFormLog::CarryOver()

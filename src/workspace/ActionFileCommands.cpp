@@ -5,6 +5,7 @@
 #include "FileTransfer.h"
 #include "Formats.h"
 #include "MemberFiles.h"
+#include "NewFileSet.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
@@ -117,6 +118,7 @@ bool DeleteActionFile(const QString &selected)
             QFile::remove(name);
         RemoveJournals(selected);
         RemoveWriterLeftovers(selected);
+        QFile::remove(TNewFileSet::MarkerName(selected));
         const QString auxiliary = AuxiliaryFolder(selected);
         if (!auxiliary.isEmpty())
             QDir().rmdir(auxiliary); // removes only an empty folder

@@ -1,21 +1,33 @@
 #pragma once
 
-#include <QLockFile>
+#include "TTables.h"
+
 #include <QString>
 #include <optional>
+#include <sys/types.h>
 
-// The lock file beside an Action File ("<Name>.act.lock") or a Dravelin File
-// ("<Name>.dravelin.lock") that one program holds while the file is open, so
-// a second program cannot write over the first one's changes. A lock left by
-// a process that has ended is taken over.
+// The lock that one program holds on an Action File or a Dravelin File while
+// it has it open, so a second program cannot write over the first one's
+// changes. It is a lock the system releases when its holder ends, however it
+// ends, so it holds exactly while its holder lives:
+// - the lock file beside the file ("<Name>.act.lock", "<Name>.dravelin.lock"),
+//   locked with flock(); its text (process, program, host) only tells others
+//   who holds it. A lock file that no process holds is taken over, whatever
+//   it holds (nothing, garbage, another user's stale text); a link, a folder
+//   or a second name of another file planted under its name is removed, never
+//   followed or written.
+// - the file itself, locked with flock() as well, which keys the lock on the
+//   file (its device and inode): the same files opened under other names,
+//   through links, meet the same lock.
 class TFileLock {
 public:
     enum Result {
         Locked,        // this program holds the lock now
         HeldElsewhere, // another running program holds it
-        CannotLock     // no lock file can be made there (read-only folder)
+        CannotLock     // no lock file can be made there (read-only folder, full disk); see Error()
     };
-    // Who holds a lock, as the lock file says.
+    // Who holds a lock, as the lock file says; pid 0 when it does not say
+    // (the file is held under another name).
     struct Holder {
         qint64 pid = 0;
         QString hostName;
@@ -28,19 +40,70 @@ public:
     TFileLock(const TFileLock &) = delete;
     TFileLock &operator=(const TFileLock &) = delete;
 
+    // How long a program waits for a file that a command has locked.
+    static constexpr int kCommandWaitMs = 5000;
+
     Result TryLock();
-    bool IsLocked() const { return lock_.isLocked(); }
-    // Removes the lock file when this program holds it.
+    // As TryLock, but waits up to timeoutMs while another dravelin-cli holds
+    // the lock (or a holder that has not written who it is yet): a command
+    // holds it for a moment only.
+    Result TryLockWaitingForCommands(int timeoutMs);
+    bool IsLocked() const { return lockFd_ >= 0; }
+    // Removes the lock file and releases the locks when this program holds
+    // them.
     void Unlock();
+    // Before each write while locked: a lock file deleted or replaced under
+    // the program is made again, and the file itself, replaced by a whole
+    // write, is locked again. Throws AppError when another program has taken
+    // either meanwhile.
+    void Verify();
     // The holder after TryLock gave HeldElsewhere.
-    Holder HeldBy() const;
+    Holder HeldBy() const { return holder_; }
+    // Why TryLock gave CannotLock.
+    const QString &Error() const { return error_; }
 
     static QString LockFileName(const QString &fileName);
-    // "The Action File "<file>" is in use by the program "<app>" (process <pid> on <host>)".
+    // "The Action File "<file>" is in use by the program "<app>" (process <pid> on <host>)."
     static QString InUseText(const QString &what, const QString &fileName, const Holder &holder);
 
 private:
-    QLockFile lock_;
+    enum Step { Taken, Held, Failed, Again };
+    Step TakeLockFile();
+    Step TakeFileItself();
+    void WriteHolder() const;
+
+    QString fileName_;
+    QString lockFileName_;
+    int lockFd_ = -1; // the lock file, flock()ed
+    dev_t lockDevice_ = 0;
+    ino_t lockInode_ = 0;
+    int fileFd_ = -1; // the file itself, flock()ed
+    dev_t fileDevice_ = 0;
+    ino_t fileInode_ = 0;
+    Holder holder_;
+    QString error_;
+};
+
+// While it exists, the table set writes the Action File only as long as this
+// program holds its lock (verified before each write, see TFileLock::Verify),
+// and nothing at all when it was opened read-only. The guard it replaces (the
+// Dravelin File the Action File was unpacked from) is asked too, and put back
+// when it ends.
+class TLockWriteGuard final : public TWriteGuard {
+public:
+    TLockWriteGuard(TTables &tables, TFileLock &lock, bool readOnly);
+    ~TLockWriteGuard() override;
+    TLockWriteGuard(const TLockWriteGuard &) = delete;
+    TLockWriteGuard &operator=(const TLockWriteGuard &) = delete;
+
+    void CheckWrite() override;
+    void Saved() override;
+
+private:
+    TTables &tables_;
+    TFileLock &lock_;
+    bool readOnly_;
+    TWriteGuard *outer_;
 };
 
 // Takes the lock of fileName (`what`: "Action File" or "Dravelin File") for

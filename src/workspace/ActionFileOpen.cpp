@@ -5,6 +5,7 @@
 #include "AppError.h"
 #include "Backup.h"
 #include "MemberFiles.h"
+#include "NewFileSet.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "UiServices.h"
@@ -96,17 +97,26 @@ bool NewActionFile(TActionListView &view, const QString &actFile)
     }
     // Another program may be creating the very same file.
     TFileLock lock(actFile);
-    if (lock.TryLock() == TFileLock::HeldElsewhere) {
+    const TFileLock::Result locked = lock.TryLock();
+    if (locked == TFileLock::HeldElsewhere) {
         Ui().MessageBox(TFileLock::InUseText(QStringLiteral("Action File"), actFile, lock.HeldBy()),
                         QStringLiteral("Action File in use"), MB_OK | MB_ICONERROR);
+        return false;
+    }
+    // Files under the companions' names that are no part of an Action File
+    // are not written over.
+    try {
+        TNewFileSet::CheckFree(actFile);
+    } catch (const AppError &error) {
+        Ui().MessageBox(error.message(), QStringLiteral("File already exists"), MB_OK | MB_ICONERROR);
         return false;
     }
     TDataModuleMain &data = DataModuleMain();
     if (data.Tables.IsOpen())
         data.Tables.Close();
-    // A journal left under one of the new names by another file would be
-    // rolled back into the new one.
-    RemoveJournals(actFile);
+    // The new files are written as soon as they are made, and every change
+    // after: only while this program holds the lock.
+    const TLockWriteGuard guard(data.Tables, lock, locked != TFileLock::Locked);
     if (!OpenTables(data.Tables, actFile, true))
         return false;
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
@@ -145,10 +155,17 @@ bool OpenActionFile(TActionListView &view, const QString &actFile, bool fromCont
     // Only files that loaded replace the last good backup. A read-only open
     // writes nothing, not even a backup of files that the program holding
     // them may be writing right now.
-    if (Settings().General.MakeBackup && !readOnly)
-        BackupActionFile(actFile);
+    QString backupError;
+    if (Settings().General.MakeBackup && !readOnly && !BackupActionFile(actFile, &backupError))
+        Ui().MessageBox(
+            QStringLiteral("No backup copy of the Action File \"%1\" could be made: %2\n\nThe previous "
+                           "backup copy in \"%3\" is kept as it was.")
+                .arg(QDir::toNativeSeparators(actFile), backupError,
+                     QDir::toNativeSeparators(BackupFolder(actFile))),
+            QStringLiteral("Backup not made"), MB_OK | MB_ICONWARNING);
     data.AuxiliaryFolder = AuxiliaryFolder(actFile);
     const ReadOnlyWhileShown access(readOnly);
+    const TLockWriteGuard guard(data.Tables, lock, readOnly);
     return ShowOpenedFile(view, fromContainer);
 }
 

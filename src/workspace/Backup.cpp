@@ -1,6 +1,6 @@
 #include "Backup.h"
 
-#include "FileTransfer.h"
+#include "DurableFile.h"
 #include "MemberFiles.h"
 #include "TACTFiles.h"
 #include "UiServices.h"
@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <memory>
+#include <vector>
 
 QString BackupFolder(const QString &actFile)
 {
@@ -18,33 +20,60 @@ QString BackupFolder(const QString &actFile)
     return info.dir().filePath(stem + QStringLiteral(" Backup"));
 }
 
-void BackupActionFile(const QString &actFile)
+bool BackupActionFile(const QString &actFile, QString *error)
 {
     const QFileInfo info(actFile);
     if (info.fileName().toLower().contains(QLatin1String("dravelin$")))
-        return;
+        return true;
     if (QFileInfo::exists(info.dir().filePath(QLatin1String(kBackupMarker))))
-        return;
+        return true;
     const QString folder = BackupFolder(actFile);
     if (!QDir().mkpath(folder))
-        return;
+        return true;
 
     BusyCursor busy;
     const TACTFiles files(actFile);
     const TACTFiles copies(QDir(folder).filePath(info.fileName()));
+    // Every copy is written whole before any replaces its old one, so a
+    // disk that fills up half-way leaves the previous backup as it was.
+    std::vector<std::unique_ptr<TDurableFile>> written;
     for (int i = 0; i < TACTFiles::Count; ++i) {
         // A member that is missing or cannot be settled keeps its copy from
         // an earlier opening: an old copy is worth more than none.
         if (!QFileInfo(files.Name(i)).isFile() || !SettleTableFile(files.Name(i)))
             continue;
+        auto copy = std::make_unique<TDurableFile>(copies.Name(i));
+        QFile source(files.Name(i));
+        QString why;
+        if (!source.open(QIODevice::ReadOnly))
+            why = source.errorString();
+        else if (!copy->Open() || !copy->Write(source.readAll()))
+            why = copy->ErrorString();
+        if (!why.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("\"%1\" cannot be written: %2")
+                             .arg(QDir::toNativeSeparators(copies.Name(i)), why);
+            return false;
+        }
+        written.push_back(std::move(copy));
+    }
+    for (int i = 0; i < TACTFiles::Count; ++i) {
         // A journal beside the old copy belongs to the old content; it must
         // never be rolled back into the new one.
         if (!SettleTableFile(copies.Name(i)))
             QFile::remove(JournalName(copies.Name(i)));
-        CopyFileReplacing(files.Name(i), copies.Name(i));
+    }
+    for (const auto &copy : written) {
+        if (!copy->Commit()) {
+            if (error)
+                *error = QStringLiteral("\"%1\" cannot be written: %2")
+                             .arg(QDir::toNativeSeparators(copy->FileName()), copy->ErrorString());
+            return false;
+        }
     }
 
     QFile marker(QDir(folder).filePath(QLatin1String(kBackupMarker)));
     if (marker.open(QIODevice::WriteOnly | QIODevice::Truncate))
         marker.close();
+    return true;
 }

@@ -15,7 +15,9 @@ inline constexpr const char *kBackupMarker = "backup.exists";
 // copies of the previous opening, and marks the folder. Makes no backup of a
 // temporary copy unpacked from a container ("dravelin$" in its name) nor of a
 // file that lies in a backup folder itself. Each member is settled first
-// (an interrupted write undone), and each copy replaces the old one whole.
-// Reports nothing: a member that is missing or cannot be settled or copied
-// is skipped and its previous copy kept.
-void BackupActionFile(const QString &actFile);
+// (an interrupted write undone). A member that is missing or cannot be
+// settled is skipped and its previous copy kept. The copies replace the old
+// ones together, once all are written: when one cannot be written (a full
+// disk) the previous backup stays as it was and false is returned, error
+// saying why.
+bool BackupActionFile(const QString &actFile, QString *error = nullptr);

@@ -3,6 +3,7 @@
 #include "ActionFileLock.h"
 #include "ActionFileNames.h"
 #include "ActionFileOpen.h"
+#include "ContainerWriteBack.h"
 #include "ScopeGuards.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
@@ -36,26 +37,26 @@ FileDialogOptions DravelinDialog(const QString &title)
     return options;
 }
 
-// Writes the unpacked files back into the container. On failure they are
-// taken off the temporary-files registry, so the edits survive the end of
-// the program, and the message names them.
-void WriteBack(const QString &actFile, const QString &containerFileName)
+// Writes the unpacked files back into the container when the list closes.
+// On failure they are taken off the temporary-files registry, so the edits
+// survive the end of the program, and the message names them; the next start
+// offers them for recovery too.
+void WriteBack(TContainerWriteBack &writeBack, const QString &actFile, const QString &containerFileName)
 {
-    TCDSParser::PackResult result = TCDSParser::PackOk;
+    QString error;
     {
         BusyCursor busy;
-        result = TCDSParser(actFile, containerFileName).Pack();
+        if (writeBack.WriteBack(&error))
+            return;
     }
-    if (result == TCDSParser::PackOk)
-        return;
     const auto members = TACTFiles(actFile).Names();
     DataModuleMain().TempFiles.Keep(QStringList(members.begin(), members.end()));
     Ui().MessageBox(
         PackFailedText() +
-            QStringLiteral("\n\nThe Dravelin File \"%1\" keeps its previous content. Your work is "
-                           "kept in the Action File \"%2\" and the files beside it whose names "
+            QStringLiteral("\n\nThe Dravelin File \"%1\" keeps its previous content (%2). Your work is "
+                           "kept in the Action File \"%3\" and the files beside it whose names "
                            "begin with that name; they are not deleted when the program ends.")
-                .arg(QDir::toNativeSeparators(containerFileName), QDir::toNativeSeparators(actFile)),
+                .arg(QDir::toNativeSeparators(containerFileName), error, QDir::toNativeSeparators(actFile)),
         FileErrorCaption(), MB_OK | MB_ICONERROR);
 }
 } // namespace
@@ -103,11 +104,13 @@ bool OpenDravelinFile(TActionListView &view, const QString &containerFileName)
     // A container opened read-only is never written back.
     if (readOnly)
         return OpenActionFile(view, actFile, true, true);
-    // The container is written back however the action list ended, even by
-    // an error, so it always holds what the unpacked files hold.
+    // The container follows the changes a few seconds behind, and is written
+    // back however the action list ended, even by an error, so it always
+    // holds what the unpacked files hold.
+    TContainerWriteBack writeBack(DataModuleMain(), lock, actFile, containerFileName);
     bool listChanged = false;
     TryFinally([&] { listChanged = OpenActionFile(view, actFile, true); },
-               [&] { WriteBack(actFile, containerFileName); });
+               [&] { WriteBack(writeBack, actFile, containerFileName); });
     return listChanged;
 }
 

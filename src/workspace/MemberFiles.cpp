@@ -1,5 +1,6 @@
 #include "MemberFiles.h"
 
+#include "NewFileSet.h"
 #include "TACTFiles.h"
 
 #include <QDir>
@@ -69,13 +70,26 @@ bool SettleActionFile(const QString &actFile, QString *error)
 
 void RemoveJournals(const QString &actFile)
 {
-    for (const QString &name : TACTFiles(actFile).Names())
+    const QFileInfo header(actFile);
+    const QDir folder = header.dir();
+    for (const QString &name : TACTFiles(actFile).Names()) {
         QFile::remove(JournalName(name));
+        // The super-journal of a commit across several files, named after
+        // the first of them.
+        const QString file = QFileInfo(name).fileName();
+        for (const QString &entry :
+             folder.entryList({file + QStringLiteral("-mj*")}, QDir::Files | QDir::Hidden))
+            QFile::remove(folder.filePath(entry));
+    }
 }
 
 void RemoveWriterLeftovers(const QString &actFile)
 {
     const QFileInfo header(actFile);
+    // The marker of a creation that placed every file but was ended before
+    // it removed the marker.
+    if (header.exists())
+        QFile::remove(TNewFileSet::MarkerName(actFile));
     const QDir folder = header.dir();
     const QStringList hidden =
         folder.entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);

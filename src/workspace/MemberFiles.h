@@ -21,9 +21,11 @@ bool SettleTableFile(const QString &tableFile, QString *error = nullptr);
 // be settled, error naming it.
 bool SettleActionFile(const QString &actFile, QString *error = nullptr);
 
-// Removes the journals under the six names of actFile, whatever they hold.
+// Removes the journals under the six names of actFile, whatever they hold,
+// and the super-journals of commits that began with one of them.
 void RemoveJournals(const QString &actFile);
 
 // Removes the hidden files (".<member name>.XXXXXX") that the table writer
-// leaves beside the six files when it is interrupted before its rename.
+// leaves beside the six files when it is interrupted before its rename, and
+// the marker of a creation of actFile that ended once its files were in place.
 void RemoveWriterLeftovers(const QString &actFile);

@@ -100,6 +100,8 @@ private Q_SLOTS:
     void closeQueryKeepsOrClosesFile();
     void failedCloseKeepsWindowAndChanges_data();
     void failedCloseKeepsWindowAndChanges();
+    void commandWritesAllItsTablesOrNone_data();
+    void commandWritesAllItsTablesOrNone();
     void gridAndIndicatorsFollowCurrentAction_data();
     void gridAndIndicatorsFollowCurrentAction();
     void shortcutsRunCommands_data();
@@ -577,33 +579,46 @@ void TestActionList::failedCloseKeepsWindowAndChanges_data()
     QTest::newRow("save, then close") << true;
 }
 
+// A change whose write fails is never reported as saved: it stays in memory,
+// the window and the file stay open, and the next save or close writes it.
 void TestActionList::failedCloseKeepsWindowAndChanges()
 {
     QFETCH(bool, saveFirst);
     CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "x"}}});
     data_->Tables.SetRefreshListOnClose(true);
     auto form = ShowForm();
-    AppendTo(data_->cdsActions, {{"ID", 2}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "added"}});
     const QString member = file_ + QStringLiteral("._actions");
+    const QByteArray before = ReadFileBytes(member);
     const auto permissions = QFile::permissions(member);
     QVERIFY(QFile::setPermissions(member, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString reason = QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(member);
+    try {
+        AppendTo(data_->cdsActions, {{"ID", 2}, {"ATTRIBUTE", "B"}, {"ID_ACTION", "added"}});
+        QFAIL("the failed write was reported as success");
+    } catch (const TNotSavedError &error) {
+        QCOMPARE(error.message(), reason);
+    }
+    QVERIFY(data_->Tables.HasUnsavedChanges());
+    QCOMPARE(ReadFileBytes(member), before);
 
     try {
         form->ActionActionClose->trigger();
         QFAIL("the failed close was reported as success");
-    } catch (const AppError &error) {
-        QCOMPARE(error.message(), QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(member));
+    } catch (const TNotSavedError &error) {
+        QCOMPARE(error.message(), reason);
     }
     QVERIFY(form->isVisible());
     QVERIFY(data_->Tables.IsOpen());
     QVERIFY(data_->Tables.RefreshListOnClose());
     QVERIFY(data_->cdsActions->Modified());
     QCOMPARE(data_->cdsActions->RecordCount(), 2);
+    QCOMPARE(ReadFileBytes(member), before);
 
     QVERIFY(QFile::setPermissions(member, permissions));
     if (saveFirst) {
         form->ActionSaveTable->trigger();
         QVERIFY(!data_->cdsActions->Modified());
+        QCOMPARE(form->StatusBar->currentMessage(), QStringLiteral(" The Action File was saved."));
     }
     form->ActionActionClose->trigger();
     QVERIFY(!form->isVisible());
@@ -613,6 +628,51 @@ void TestActionList::failedCloseKeepsWindowAndChanges()
     QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
     data_->cdsActions->SetFiltered(false);
     QCOMPARE(CountWhere(data_->cdsActions, "ID_ACTION", "added"), 1);
+}
+
+void TestActionList::commandWritesAllItsTablesOrNone_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("blocked");
+    QTest::newRow("resolve, log refused") << "resolve"
+                                          << "._log";
+    QTest::newRow("resolve, actions refused") << "resolve"
+                                              << "._actions";
+    QTest::newRow("delete, statements refused") << "delete"
+                                                << "._statement";
+    QTest::newRow("delete, actions refused") << "delete"
+                                             << "._actions";
+}
+
+// A command that changes several tables writes them in one transaction: when
+// one file refuses the write, none of them changes, and the next save writes
+// them all.
+void TestActionList::commandWritesAllItsTablesOrNone()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, blocked);
+    CreateFile({}, {{{"ID", 1}, {"ATTRIBUTE", "A"}, {"ID_ACTION", "one"}}},
+               {{{"ID", 1}, {"ID_ACTION", 1}, {"DATE_LOG", QDate(2026, 1, 2)}, {"TIME_LOG", QTime(9, 0)}}},
+               {}, {{{"ID", 1}, {"ID_ACTION", 1}, {"SYNOPSIS", "said"}}});
+    auto form = ShowForm();
+    const TACTFiles files(file_);
+    QMap<QString, QByteArray> before;
+    for (const QString &name : files.Names())
+        before[name] = ReadFileBytes(name);
+    const QString refusing = file_ + blocked;
+    const auto permissions = QFile::permissions(refusing);
+    QVERIFY(QFile::setPermissions(refusing, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    ui_->answer(IDYES);
+    QVERIFY_THROWS_EXCEPTION(TNotSavedError, command == "resolve" ? form->ActionResolveCurrent->trigger()
+                                                                  : form->ActionDelete->trigger());
+    for (const QString &name : files.Names())
+        QVERIFY2(ReadFileBytes(name) == before[name], qPrintable(name));
+
+    QVERIFY(QFile::setPermissions(refusing, permissions));
+    form->ActionSaveTable->trigger();
+    QVERIFY(ReadFileBytes(file_ + "._actions") != before[file_ + "._actions"]);
+    QVERIFY(ReadFileBytes(file_ + (command == "resolve" ? "._log" : "._statement")) !=
+            before[file_ + (command == "resolve" ? "._log" : "._statement")]);
 }
 
 void TestActionList::gridAndIndicatorsFollowCurrentAction_data()
@@ -1142,10 +1202,11 @@ void TestActionList::readOnlyFileChangesNothing()
             form.ActionNewExecute();
             form.ActionSaveTableExecute();
             QCOMPARE(data_->cdsActions->State(), dsBrowse);
-            // Even data changed in memory is never written, by a reload or the close.
-            AppendTo(data_->cdsActor, {{"ID", "smith"}});
+            // Even data changed in memory is refused, never written, by a
+            // reload or the close.
+            QVERIFY_THROWS_EXCEPTION(TNotSavedError, AppendTo(data_->cdsActor, {{"ID", "smith"}}));
             form.ActionRefreshTable->trigger();
-            AppendTo(data_->cdsActor, {{"ID", "jones"}});
+            QVERIFY_THROWS_EXCEPTION(TNotSavedError, AppendTo(data_->cdsActor, {{"ID", "jones"}}));
         }();
         form.reject();
         return form.ListChanged();

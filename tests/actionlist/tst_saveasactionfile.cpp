@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -168,8 +169,8 @@ void TestSaveAsActionFile::namesAreCheckedAndAskedAgain_data()
     QTest::newRow("empty, then a name")
         << QStringList() << QStringList{"", "Plan"} << QStringList{"No Input"} << "Plan.act";
     QTest::newRow("blanks only") << QStringList() << QStringList{"  "} << QStringList() << "  .act";
-    QTest::newRow("stray member overwritten")
-        << QStringList{"Plan.act._log"} << QStringList{"Plan"} << QStringList() << "Plan.act";
+    QTest::newRow("stray member left alone")
+        << QStringList{"Plan.act._log"} << QStringList{"Plan"} << QStringList{"File Error"} << QString();
     QTest::newRow("folder in the name")
         << QStringList() << QStringList{"../Plan", "sub/Plan"} << QStringList{invalid, invalid} << QString();
     QTest::newRow("dot names") << QStringList() << QStringList{".", ".."} << QStringList{invalid, invalid}
@@ -226,6 +227,10 @@ void TestSaveAsActionFile::namesAreCheckedAndAskedAgain()
     expected.removeDuplicates();
     expected.sort();
     QCOMPARE(FolderEntries(work_), expected);
+    // What was there and is no part of the copy is left alone.
+    for (const QString &name : existing)
+        if (copy.isEmpty() || std::find(made.Names().begin(), made.Names().end(), name) == made.Names().end())
+            QCOMPARE(ReadFileBytes(QDir(work_).filePath(name)), QByteArray("was here"));
     if (!copy.isEmpty())
         for (const QString &name : made.Names())
             QVERIFY2(ReadFileBytes(QDir(work_).filePath(name)) != "was here", qPrintable(name));

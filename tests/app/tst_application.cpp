@@ -7,6 +7,7 @@
 #include "TDataModuleMain.h"
 #include "TFormMain.h"
 #include "TSettings.h"
+#include "TTables.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -27,12 +28,15 @@ class TFailingReceiver : public QObject {
 public:
     QString message;
     bool appError = true;
+    bool notSaved = false;
 
 protected:
     bool event(QEvent *event) override
     {
         if (event->type() != QEvent::User)
             return QObject::event(event);
+        if (notSaved)
+            throw TNotSavedError(message);
         if (appError)
             throw AppError(message);
         throw std::runtime_error(message.toStdString());
@@ -107,6 +111,25 @@ private Q_SLOTS:
         QCOMPARE(box.text, TApplication::ApplicationErrorText(message));
         QCOMPARE(box.caption, QStringLiteral("Application Error"));
         QCOMPARE(box.flags, unsigned(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2));
+    }
+
+    // A change that could not be written is told as such, not as an error
+    // of the program, and the program goes on without asking.
+    void changesNotSavedAreToldAsSuch()
+    {
+        FakeUiServices ui;
+        TFailingReceiver receiver;
+        receiver.notSaved = true;
+        receiver.message = QStringLiteral("Cannot write \"/x/Plan.act._log\": database or disk is full");
+        QEvent event(QEvent::User);
+        QCoreApplication::sendEvent(&receiver, &event);
+        QCOMPARE(ui.messages().size(), 1);
+        const UiCall box = ui.messages().first();
+        QCOMPARE(box.text, TApplication::NotSavedText(receiver.message));
+        QVERIFY(
+            box.text.startsWith(QStringLiteral("Your changes could not be saved.\n\n") + receiver.message));
+        QCOMPARE(box.caption, QStringLiteral("Changes Not Saved"));
+        QCOMPARE(box.flags, unsigned(MB_OK | MB_ICONERROR));
     }
 
     void answerDecidesWhetherProgramEnds_data()

@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -534,6 +535,51 @@ private Q_SLOTS:
         for (const QString &name : {report, unpacked, member})
             QVERIFY2(!QFileInfo::exists(name), qPrintable(name));
         QVERIFY(QFileInfo::exists(kept));
+    }
+
+    // Changes to a Dravelin File that a run ended before writing back are
+    // offered when the main window is first shown, and go into the Dravelin
+    // File on Yes.
+    void firstShowOffersChangesToRecover()
+    {
+        FakeUiServices ui;
+        const QString tmp = Path(QStringLiteral("tmp"));
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp.toLocal8Bit());
+        // A process that has ended, and its folder.
+        QProcess ended;
+        ended.start(QStringLiteral("sleep"), {QStringLiteral("0")});
+        QVERIFY(ended.waitForStarted());
+        const qint64 pid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        const QString run = tmp + QStringLiteral("/dravelin-%1-AbCdEf").arg(pid);
+        QVERIFY(QDir().mkpath(run));
+        const QString unpacked = run + QStringLiteral("/dravelin$1.act");
+        const QString container = Path(QStringLiteral("Plan.dravelin"));
+        {
+            TDataModuleMain data;
+            QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(unpacked, true));
+            data.Tables.Close();
+            QCOMPARE(TCDSParser(unpacked, container).Pack(), int(TCDSParser::PackOk));
+            QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(unpacked, false));
+            data.cdsAction->Edit();
+            data.cdsAction->FieldByName(QStringLiteral("TITLE")).SetAsString(QStringLiteral("Recovered"));
+            data.cdsAction->Post();
+            data.Tables.Close();
+        }
+        QVERIFY(WriteFileBytes(unpacked + QStringLiteral(".recover"), container.toUtf8()));
+        const QByteArray before = ReadFileBytes(container);
+        ui.answer(IDYES);
+        {
+            TDataModuleMain data;
+            TFormMain window({QStringLiteral("dravelin")});
+            window.show();
+        }
+        qputenv("TMPDIR", oldTemp);
+        QCOMPARE(ui.messages().size(), 1);
+        QCOMPARE(ui.messages().first().caption, QStringLiteral("Recover Changes"));
+        QVERIFY(ReadFileBytes(container) != before);
+        QVERIFY(!QFileInfo::exists(run));
     }
 
     void bottomPictureOpensAddress_data()

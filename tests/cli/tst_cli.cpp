@@ -17,11 +17,13 @@
 #include <QtTest>
 #include <fcntl.h>
 #include <libical/ical.h>
+#include <memory>
 #include <poll.h>
 #include <pty.h>
 #include <sqlite3.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 Q_DECLARE_METATYPE(TColumnReportOptions)
 
@@ -102,6 +104,15 @@ QStringList IcalUids(const QByteArray &calendar)
         if (line.startsWith("UID:"))
             uids.append(QString::fromUtf8(line.mid(4).trimmed()));
     return uids;
+}
+
+bool ExecSql(const QString &fileName, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    const bool ok = sqlite3_open(QFile::encodeName(fileName).constData(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
 }
 
 } // namespace
@@ -734,6 +745,22 @@ private Q_SLOTS:
             << QStringLiteral("lock")
             << QStringList{QStringLiteral("resolve"), fixture, QStringLiteral("QUAY-1")}
             << QStringLiteral("is in use by the program");
+        QTest::newRow("newer version, show")
+            << QStringLiteral("newer")
+            << QStringList{QStringLiteral("show"), fixture, QStringLiteral("QUAY-1")}
+            << QStringLiteral(
+                   "The Decision File cannot be opened! \"%1._decision\": it was written by a newer "
+                   "version of the program");
+        QTest::newRow("lock file is a folder")
+            << QStringLiteral("lock folder")
+            << QStringList{QStringLiteral("set"), fixture, QStringLiteral("QUAY-1"),
+                           QStringLiteral("STATUS=Void")}
+            << QStringLiteral("cannot be locked: \"%1.lock\" is a folder; it is not changed");
+        QTest::newRow("companion of the new file")
+            << QStringLiteral("stray")
+            << QStringList{QStringLiteral("import"), QStringLiteral("new.act"), QStringLiteral("--format"),
+                           QStringLiteral("json"), QStringLiteral(DRAVELIN_CLI_DATA "/fixture.json")}
+            << QStringLiteral("new.act._log\" already exists without it");
         QTest::newRow("not a dravelin file")
             << QStringLiteral("container")
             << QStringList{QStringLiteral("list"), QStringLiteral("bad.dravelin")}
@@ -767,6 +794,12 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("qzvrtk5208 too short");
         }
+        if (damage == QLatin1String("newer"))
+            QVERIFY(ExecSql(actFile + QStringLiteral("._decision"), "PRAGMA user_version=2"));
+        if (damage == QLatin1String("lock folder"))
+            QVERIFY(QDir().mkpath(actFile + QStringLiteral(".lock/kept")));
+        if (damage == QLatin1String("stray"))
+            QVERIFY(QFile::copy(actFile + QStringLiteral("._log"), Path(QStringLiteral("new.act._log"))));
         std::unique_ptr<TFileLock> lock;
         if (damage == QLatin1String("lock")) {
             lock = std::make_unique<TFileLock>(actFile);
@@ -786,6 +819,79 @@ private Q_SLOTS:
                      message.contains(QStringLiteral("%1")) ? message.arg(actFile) : message),
                  run.err.constData());
         QCOMPARE(Snapshot(ws.dir->path()), before);
+    }
+
+    // Commands that change the same file at the same time wait for each
+    // other instead of failing.
+    void concurrentCommandsWaitForEachOther()
+    {
+        const QString actFile = MakeFixture();
+        constexpr int kCommands = 8;
+        std::vector<std::unique_ptr<QProcess>> adds;
+        for (int i = 0; i < kCommands; ++i) {
+            auto process = std::make_unique<QProcess>();
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("HOME"), ws.dir->path());
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
+            process->setProcessEnvironment(env);
+            process->start(
+                QStringLiteral(DRAVELIN_CLI),
+                {QStringLiteral("add"), actFile, QStringLiteral("--id"), QStringLiteral("SAME-%1").arg(i)});
+            adds.push_back(std::move(process));
+        }
+        for (const auto &add : adds) {
+            QVERIFY(add->waitForFinished(60000));
+            QVERIFY2(add->exitCode() == 0, add->readAllStandardError().constData());
+        }
+        const Run count =
+            Cli({QStringLiteral("count"), actFile, QStringLiteral("--filter"), QStringLiteral("all")});
+        QCOMPARE(count.out, QByteArray::number(3 + kCommands) + '\n');
+    }
+
+    // A file whose highest row has the largest row id there is still takes
+    // a new record.
+    void addAfterTheLargestRowIdGoesOn()
+    {
+        const QString actFile = MakeFixture();
+        QVERIFY(ExecSql(actFile + QStringLiteral("._actions"),
+                        "UPDATE cdsActions SET rowid=9223372036854775807 WHERE ID=3"));
+        const Run add = Cli({QStringLiteral("add"), actFile, QStringLiteral("--id"), QStringLiteral("LAST")});
+        QVERIFY2(add.exitCode == 0, add.err.constData());
+        const Run shown = Cli({QStringLiteral("show"), actFile, QStringLiteral("LAST")});
+        QVERIFY2(shown.exitCode == 0 && shown.out.contains("ID_ACTION: LAST"), shown.err.constData());
+    }
+
+    // A table file with a hidden fault in its b-tree still loads, but a
+    // write in place would make it unreadable: it is written whole instead,
+    // the damaged file kept aside and named.
+    void changeOfADamagedFileWritesItWhole()
+    {
+        const QString actFile = MakeFixture();
+        const QString actions = actFile + QStringLiteral("._actions");
+        // The free-page list claims the table's own page (the second).
+        QByteArray bytes = ReadAll(actions);
+        QVERIFY(bytes.size() >= 8192);
+        const char freelist[8] = {0, 0, 0, 2, 0, 0, 0, 1};
+        bytes.replace(32, 8, freelist, 8);
+        QFile file(actions);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        QCOMPARE(
+            Cli({QStringLiteral("count"), actFile, QStringLiteral("--filter"), QStringLiteral("all")}).out,
+            QByteArray("3\n"));
+
+        const Run set = Cli({QStringLiteral("set"), actFile, QStringLiteral("QUAY-1"),
+                             QStringLiteral("DESCRIPTION=") + QString(6000, QLatin1Char('d'))});
+        QVERIFY2(set.exitCode == 0, set.err.constData());
+        const QByteArray warned = "dravelin-cli: warning: The file \"" + actions.toUtf8() + "\" was damaged";
+        QVERIFY2(set.err.startsWith(warned) && set.err.contains(".damaged\""), set.err.constData());
+        QCOMPARE(ReadAll(actions + QStringLiteral(".damaged")), bytes);
+        const Run shown = Cli({QStringLiteral("show"), actFile, QStringLiteral("QUAY-1")});
+        QVERIFY2(shown.exitCode == 0 && shown.out.contains(QByteArray(6000, 'd')), shown.err.constData());
+        QCOMPARE(
+            Cli({QStringLiteral("count"), actFile, QStringLiteral("--filter"), QStringLiteral("all")}).out,
+            QByteArray("3\n"));
     }
 
     void searchGivesTheResultsOfTheTextSearch_data()

@@ -2,16 +2,21 @@
 #include "AppError.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
+#include "NewFileSet.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
+#include <chrono>
 #include <limits>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
@@ -71,6 +76,11 @@ class TestDataModule : public QObject {
     FakeUiServices &ui_ = fixture_.ui;
 
     QString Plan() const { return dir_->filePath("Plan.act"); }
+    QStringList Journals() const
+    {
+        return QDir(dir_->path())
+            .entryList({QStringLiteral("*-journal"), QStringLiteral("*-mj*")}, QDir::Files);
+    }
 
 private Q_SLOTS:
     void initTestCase() { UseTestStandardPaths(); }
@@ -242,18 +252,31 @@ private Q_SLOTS:
     void failedOpenShowsTableMessage_data()
     {
         QTest::addColumn<int>("code");
-        QTest::addColumn<bool>("missing");
+        QTest::addColumn<QByteArray>("damage");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("cause");
         for (int code = 0; code < kTableMemberCount; ++code)
-            QTest::addRow("missing %d", code) << code << true << TTables::OpenErrorMessage(TableMember(code));
-        QTest::newRow("log missing") << 3 << true << "The Log File cannot be opened!";
-        QTest::newRow("actions file holds the log") << 1 << false << "The Actions File cannot be opened!";
+            QTest::addRow("missing %d", code)
+                << code << QByteArray("missing") << TTables::OpenErrorMessage(TableMember(code))
+                << QStringLiteral("does not exist");
+        QTest::newRow("log missing") << 3 << QByteArray("missing") << "The Log File cannot be opened!"
+                                     << "does not exist";
+        QTest::newRow("actions file holds the log")
+            << 1 << QByteArray("log") << "The Actions File cannot be opened!"
+            << "it does not hold exactly the table cdsActions";
+        QTest::newRow("newer version")
+            << 4 << QByteArray("PRAGMA user_version=2") << "The Decision File cannot be opened!"
+            << "it was written by a newer version of the program";
+        QTest::newRow("no table file") << 2 << QByteArray("garbage") << "The Actor File cannot be opened!"
+                                       << "file is not a database";
     }
+    // The table's own message comes first, then the file and why.
     void failedOpenShowsTableMessage()
     {
         QFETCH(int, code);
-        QFETCH(bool, missing);
+        QFETCH(QByteArray, damage);
         QFETCH(QString, message);
+        QFETCH(QString, cause);
         {
             TDataModuleMain dm;
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
@@ -261,11 +284,15 @@ private Q_SLOTS:
             dm.Tables.Close();
         }
         const QString broken = TTables::TableFileName(Plan(), TableMember(code));
-        if (missing)
+        if (damage == "missing")
             QFile::remove(broken);
-        else
+        else if (damage == "log")
             QFile::copy(TTables::TableFileName(Plan(), TableMember::Log), broken + ".tmp"),
                 QFile::remove(broken), QFile::rename(broken + ".tmp", broken);
+        else if (damage == "garbage")
+            QVERIFY(WriteFileBytes(broken, QByteArray(4096, 'x')));
+        else
+            QVERIFY(ExecSql(broken, damage));
         QMap<QString, QByteArray> before;
         for (const QString &name : QDir(dir_->path()).entryList(QDir::Files))
             before[name] = ReadFileBytes(dir_->filePath(name));
@@ -273,7 +300,11 @@ private Q_SLOTS:
         TDataModuleMain dm;
         QVERIFY(!OpenTables(dm.Tables, Plan(), false));
         QCOMPARE(ui_.messages().size(), 1);
-        QCOMPARE(ui_.messages()[0].text, message);
+        const QString text = ui_.messages()[0].text;
+        QCOMPARE(text.section(QStringLiteral("\n\n"), 0, 0), message);
+        const QString why = text.section(QStringLiteral("\n\n"), 1);
+        QVERIFY2(why.contains(QLatin1Char('"') + broken + QLatin1Char('"')) && why.contains(cause),
+                 qPrintable(why));
         QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
         QCOMPARE(ui_.messages()[0].flags, unsigned(MB_OK | MB_ICONERROR));
         QVERIFY(!dm.Tables.IsOpen());
@@ -336,60 +367,165 @@ private Q_SLOTS:
         } catch (const AppError &e) {
             error = e.message();
         }
-        QCOMPARE(error, TTables::OpenErrorMessage(TableMember::Header));
+        QCOMPARE(error.section(QStringLiteral("\n\n"), 0, 0), TTables::OpenErrorMessage(TableMember::Header));
         QVERIFY(ui_.calls.isEmpty());
         QVERIFY(!dm.Tables.IsOpen());
     }
 
-    void newFileOverwritesLeftoverMembers_data()
+    // A file that another program keeps in use is waited for a few seconds:
+    // a reader that lets go in time delays a commit, one that does not makes
+    // an open say that the file is busy, never that it cannot be opened.
+    void busyFileIsWaitedForThenCalledBusy()
     {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("leftover");
-        for (int code = 1; code < kTableMemberCount; ++code) {
-            QTest::addRow("member %d of another file", code) << code << "other";
-            QTest::addRow("member %d not a table file", code) << code << "text";
-        }
-    }
-    void newFileOverwritesLeftoverMembers()
-    {
-        QFETCH(int, code);
-        QFETCH(QString, leftover);
-        const QString other = dir_->filePath("Other.act");
         {
             TDataModuleMain dm;
-            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(other, true));
-            for (int i = 0; i < 3; ++i)
-                SaveNewAction(dm);
-            for (int i = 0; i < 3; ++i)
-                dm.Tables.Table(TableMember(code))->AppendRecord({100 + i});
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             dm.Tables.Close();
         }
+        const QString actions = TTables::TableFileName(Plan(), TableMember::Actions);
+        // Another program's connection, holding the file in its own thread.
+        const auto hold = [&](const char *begin, int releaseAfterMs) {
+            return std::thread([actions, begin, releaseAfterMs] {
+                sqlite3 *db = nullptr;
+                sqlite3_open(QFile::encodeName(actions).constData(), &db);
+                sqlite3_exec(db, begin, nullptr, nullptr, nullptr);
+                std::this_thread::sleep_for(std::chrono::milliseconds(releaseAfterMs));
+                sqlite3_close(db);
+            });
+        };
+        {
+            TDataModuleMain dm;
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
+            std::thread reader = hold("BEGIN; SELECT count(*) FROM cdsActions", 1000);
+            QThread::msleep(200);
+            const auto saved = [&] {
+                try {
+                    SaveNewAction(dm);
+                    return true;
+                } catch (const AppError &) {
+                    return false;
+                }
+            }();
+            reader.join();
+            QVERIFY(saved);
+            dm.Tables.Close();
+        }
+        TDataModuleMain dm;
+        std::thread writer = hold("BEGIN EXCLUSIVE", 7000);
+        QThread::msleep(200);
+        QString message;
+        bool busy = false;
+        TableMember member = TableMember::Header;
+        try {
+            dm.Tables.Open(Plan(), false);
+        } catch (const TTablesOpenError &error) {
+            message = error.message();
+            busy = error.Busy();
+            member = error.Member();
+        }
+        writer.join();
+        QVERIFY(busy);
+        QCOMPARE(member, TableMember::Actions);
+        QCOMPARE(message.section(QStringLiteral("\n\n"), 0, 0), QStringLiteral("The Actions File is busy!"));
+        QVERIFY2(!message.contains(QStringLiteral("cannot be opened")) &&
+                     message.contains(QStringLiteral("it is busy")),
+                 qPrintable(message));
+    }
+
+    void newFileLeavesStrayMembersAlone_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("interrupted");
+        for (int code = 1; code < kTableMemberCount; ++code) {
+            QTest::addRow("member %d of another file", code) << code << false;
+            QTest::addRow("member %d left by an interrupted creation", code) << code << true;
+        }
+    }
+    // A companion file without its header is never written over: it may be
+    // someone's. Only what an interrupted creation of the very same file
+    // left (it marks them while it places them) is replaced.
+    void newFileLeavesStrayMembersAlone()
+    {
+        QFETCH(int, code);
+        QFETCH(bool, interrupted);
         const QString member = TTables::TableFileName(Plan(), TableMember(code));
-        if (leftover == "other")
-            QVERIFY(QFile::copy(TTables::TableFileName(other, TableMember(code)), member));
-        else
-            QVERIFY(WriteFileBytes(member, "not a table file\n"));
+        QVERIFY(WriteFileBytes(member, "not a table file\n"));
+        if (interrupted)
+            QVERIFY(WriteFileBytes(TNewFileSet::MarkerName(Plan()), QByteArray()));
 
         TDataModuleMain dm;
+        if (!interrupted) {
+            try {
+                dm.Tables.Open(Plan(), true);
+                QFAIL("a stray member was written over");
+            } catch (const AppError &error) {
+                QVERIFY2(error.message().contains(QLatin1Char('"') + member + QLatin1Char('"')),
+                         qPrintable(error.message()));
+            }
+            QVERIFY(!dm.Tables.IsOpen());
+            QCOMPARE(ReadFileBytes(member), QByteArray("not a table file\n"));
+            QCOMPARE(FolderEntries(dir_->path()), QStringList{QFileInfo(member).fileName()});
+            return;
+        }
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
-        dm.Tables.Table(TableMember(code))->SetFiltered(false);
-        const int created = dm.Tables.Table(TableMember(code))->RecordCount();
         dm.Tables.Close();
+        QVERIFY(!QFileInfo::exists(TNewFileSet::MarkerName(Plan())));
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
-        TTable *table = dm.Tables.Table(TableMember(code));
-        table->SetFiltered(false);
-        QCOMPARE(table->RecordCount(), created);
-        QCOMPARE(table->MaxInteger("ID", 0) < 100, true);
+        QCOMPARE(dm.Tables.Table(TableMember(code))->RecordCount(), 0);
         dm.Tables.Close();
     }
 
-    void failedCloseKeepsTablesOpenWithChanges_data()
+    // A member with a hidden fault in its b-tree still loads; a write in
+    // place would make it unreadable, so it is written whole from the
+    // records instead, and the damaged file kept aside and named.
+    void damagedMemberIsWrittenWholeBeforeAWrite()
+    {
+        {
+            TDataModuleMain dm;
+            QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
+            SaveNewAction(dm);
+            dm.Tables.Close();
+        }
+        const QString actions = TTables::TableFileName(Plan(), TableMember::Actions);
+        // The list of free pages claims the table's own page.
+        QByteArray bytes = ReadFileBytes(actions);
+        const char freelist[8] = {0, 0, 0, 2, 0, 0, 0, 1};
+        bytes.replace(32, 8, freelist, 8);
+        QVERIFY(WriteFileBytes(actions, bytes));
+
+        TDataModuleMain dm;
+        QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
+        QSignalSpy repaired(&dm, &TDataModuleMain::TableFileRepaired);
+        dm.cdsActions->Edit();
+        dm.cdsActions->FieldByName("DESCRIPTION").SetAsString(QString(20000, 'd'));
+        dm.cdsActions->Post();
+        QCOMPARE(repaired.size(), 1);
+        const QString message = repaired.first().first().toString();
+        QVERIFY2(
+            message.startsWith(QStringLiteral("The file \"%1\" was damaged").arg(actions)) &&
+                message.endsWith(QStringLiteral("the damaged file was kept as \"%1.damaged\".").arg(actions)),
+            qPrintable(message));
+        QCOMPARE(ReadFileBytes(actions + ".damaged"), bytes);
+        SaveNewAction(dm);
+        QCOMPARE(repaired.size(), 1);
+        dm.Tables.Close();
+
+        TDataModuleMain again;
+        QVERIFY_THROWS_NO_EXCEPTION(again.Tables.Open(Plan(), false));
+        QCOMPARE(again.cdsActions->RecordCount(), 2);
+        again.Tables.Close();
+    }
+
+    void failedCommitKeepsChangesForTheNextWrite_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::newRow("read-only member") << "readonly";
         QTest::newRow("full disk") << "full";
     }
-    void failedCloseKeepsTablesOpenWithChanges()
+    // A change whose write fails is reported, not saved: it stays in memory
+    // with the set open, the file keeps what it had, and the next save
+    // writes it.
+    void failedCommitKeepsChangesForTheNextWrite()
     {
         QFETCH(QString, fault);
         {
@@ -401,40 +537,44 @@ private Q_SLOTS:
         const QString actions = TTables::TableFileName(Plan(), TableMember::Actions);
         TDataModuleMain dm;
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
-        for (int i = 0; i < 20; ++i)
-            SaveNewAction(dm);
-        dm.cdsActions->Edit();
-        dm.cdsActions->FieldByName("DESCRIPTION").SetAsString(QString(200000, 'x'));
-        dm.cdsActions->Post();
         const QByteArray before = ReadFileBytes(actions);
         const auto permissions = QFile::permissions(actions);
         if (fault == "readonly")
             QVERIFY(QFile::setPermissions(actions, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        for (int attempt = 0; attempt < 2; ++attempt) {
+        {
             std::unique_ptr<FullDisk> limit;
             if (fault == "full")
                 limit = std::make_unique<FullDisk>(before.size() + 4096);
+            TChangeScope change(dm.Tables);
+            for (int i = 0; i < 20; ++i)
+                SaveNewAction(dm);
+            dm.cdsActions->Edit();
+            dm.cdsActions->FieldByName("DESCRIPTION").SetAsString(QString(200000, 'x'));
+            dm.cdsActions->Post();
             try {
-                dm.Tables.Close();
+                change.Commit();
                 QFAIL("the failed write was reported as success");
-            } catch (const AppError &error) {
+            } catch (const TNotSavedError &error) {
                 if (fault == "readonly")
                     QCOMPARE(error.message(),
                              QStringLiteral("Cannot write \"%1\": the file is read-only.").arg(actions));
             }
-            limit.reset();
-            QVERIFY(dm.Tables.IsOpen());
-            QCOMPARE(dm.Tables.FileName(), Plan());
-            QCOMPARE(dm.LastActionId(), 21);
-            for (int code = 0; code < kTableMemberCount; ++code)
-                QVERIFY(dm.Tables.Table(TableMember(code))->Active());
-            QVERIFY(dm.cdsActions->Modified());
-            QCOMPARE(ReadFileBytes(actions), before);
+            QVERIFY_THROWS_EXCEPTION(TNotSavedError, dm.Tables.Close());
         }
+        QVERIFY(dm.Tables.IsOpen());
+        QVERIFY(dm.Tables.HasUnsavedChanges());
+        QCOMPARE(dm.LastActionId(), 21);
+        for (int code = 0; code < kTableMemberCount; ++code)
+            QVERIFY(dm.Tables.Table(TableMember(code))->Active());
+        QVERIFY(dm.cdsActions->Modified());
+        QCOMPARE(ReadFileBytes(actions), before);
+        QVERIFY(Journals().isEmpty());
+
         QFile::setPermissions(actions, permissions);
         // Saving works again, and so does closing.
         dm.Tables.SaveToFiles();
         QVERIFY(!dm.cdsActions->Modified());
+        QVERIFY(!dm.Tables.HasUnsavedChanges());
         dm.Tables.Close();
         QVERIFY(!dm.Tables.IsOpen());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
@@ -473,7 +613,9 @@ private Q_SLOTS:
         TDataModuleMain dm;
         QVERIFY(!OpenTables(dm.Tables, Plan(), false));
         QCOMPARE(ui_.messages().size(), 1);
-        QCOMPARE(ui_.messages()[0].text, TTables::OpenErrorMessage(TableMember(code)));
+        QCOMPARE(ui_.messages()[0].text.section(QStringLiteral("\n\n"), 0, 0),
+                 TTables::OpenErrorMessage(TableMember(code)));
+        QVERIFY(ui_.messages()[0].text.contains(QStringLiteral("it does not hold exactly the table")));
         QCOMPARE(ui_.messages()[0].caption, QStringLiteral("File open Error"));
         QMap<QString, QByteArray> after;
         for (const QString &name : QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden))

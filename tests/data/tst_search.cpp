@@ -6,10 +6,12 @@
 #include "TestWorkspace.h"
 #include "TextMatcher.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QtTest>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -76,6 +78,7 @@ private Q_SLOTS:
     void openFilterLimitsSearch();
     void trailingBlankIsPartOfText();
     void resultsGoToTemporaryFileAndClose();
+    void resultsOutliveTheTablesTheyCameFrom();
     void gotoSearchActionMakesActionCurrent();
     void rowColoursByKind_data();
     void rowColoursByKind();
@@ -538,6 +541,56 @@ void TestSearch::trailingBlankIsPartOfText()
     QVERIFY(SearchActionFile(*data_, QStringLiteral("needle ")));
     // Only where a blank follows: "needle again", "needle d", "a needle here".
     QCOMPARE(Results(data_->cdsActionsSearch), QStringList({"1/two/7/11", "2/two/1/20", "0/one/13/"}));
+}
+
+// The results keep their texts when the tables they were found in are read
+// anew from another file while the results live.
+void TestSearch::resultsOutliveTheTablesTheyCameFrom()
+{
+    StandardFile();
+    const QString work = data_->Tables.FileName();
+    const auto readFromDisk = [&](const QString &actFile) {
+        data_->Tables.Close();
+        // A file changed since it was read is read again, not taken from memory.
+        for (const char *suffix : {"", "._actions", "._actor", "._log", "._decision", "._statement"}) {
+            QFile member(actFile + QLatin1String(suffix));
+            QVERIFY(member.open(QIODevice::ReadWrite));
+            QVERIFY(member.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                       QFileDevice::FileModificationTime));
+        }
+        QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(actFile, false));
+    };
+    readFromDisk(work);
+    QVERIFY(SearchActionFile(*data_, QStringLiteral("needle")));
+    QStringList expected;
+    TTable *hits = data_->cdsActionsSearch;
+    const auto texts = [&] {
+        QStringList rows;
+        for (int row = 0; row < hits->RecordCount(); ++row)
+            for (int field = 0; field < hits->FieldCount(); ++field)
+                rows << hits->DisplayTextAt(row, field);
+        return rows;
+    };
+    expected = texts();
+    CloseSearchResults(*data_);
+
+    // Another file of the same shape, every letter of its texts another.
+    const QString other = fixture_.dir->filePath(QStringLiteral("Other.act"));
+    data_->Tables.Close();
+    for (const char *suffix : {"", "._actions", "._actor", "._log", "._decision", "._statement"}) {
+        QByteArray bytes = ReadFileBytes(work + QLatin1String(suffix));
+        bytes.replace("needle", "XXXXXX").replace("NEEDLE", "YYYYYY").replace("Needle", "ZZZZZZ");
+        QVERIFY(WriteFileBytes(other + QLatin1String(suffix), bytes));
+    }
+    readFromDisk(work);
+    QVERIFY(SearchActionFile(*data_, QStringLiteral("needle")));
+    readFromDisk(other);
+    // The memory the first file's records had is given out again, with
+    // other bytes in it.
+    std::vector<QByteArray> reused;
+    for (int block = 0; block < 256; ++block)
+        reused.emplace_back(64 << 10, 'Q');
+    QCOMPARE(texts(), expected);
 }
 
 void TestSearch::resultsGoToTemporaryFileAndClose()

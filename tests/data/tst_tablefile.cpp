@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <limits>
@@ -118,6 +119,44 @@ private Q_SLOTS:
         QCOMPARE(fresh->Modified(), false);
         // The file stands alone again: no journal or temporary file beside it.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
+    }
+
+    // SQLite gives rows any number, 0 and below included (a file written
+    // elsewhere may use them): such rows are changed and removed in place,
+    // never taken for new ones.
+    void rowsNumberedZeroAndBelowAreChangedInPlace()
+    {
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 20);
+        QVERIFY(ExecSql(file, "UPDATE items SET rowid=0 WHERE ID=1; UPDATE items SET rowid=-7 WHERE ID=2; "
+                              "UPDATE items SET rowid=-3 WHERE ID=3"));
+        auto table = MakeTable(file);
+        table->Open();
+        table->SetIndexName(QString());
+        for (int row = 0; row < 3; ++row) {
+            table->SetRecNo(row);
+            if (table->FieldByName("ID").AsInteger() == 3) {
+                table->Delete();
+                --row;
+                continue;
+            }
+            table->Edit();
+            table->FieldByName("NAME").SetAsString(QStringLiteral("changed"));
+            table->Post();
+        }
+        table->AppendRecord({99, "appended"});
+        table->Close();
+
+        auto fresh = MakeTable(file);
+        fresh->Open();
+        fresh->SetIndexName(QString());
+        QStringList names;
+        for (fresh->First(); !fresh->Eof(); fresh->Next())
+            names << fresh->FieldByName("ID").AsString() + ':' + fresh->FieldByName("NAME").AsString();
+        QCOMPARE(names.size(), 20);
+        QCOMPARE(names.mid(0, 2), (QStringList{"2:changed", "1:changed"}));
+        QVERIFY(names.filter(QRegularExpression(QStringLiteral("^3:"))).isEmpty());
+        QCOMPARE(names.last(), QStringLiteral("99:appended"));
     }
 
     void closeWritesOnlyChangedOrMissingFiles()

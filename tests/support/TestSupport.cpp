@@ -23,6 +23,18 @@ QStringList FolderEntries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+QMap<QString, int> SystemCallCounts(const QString &straceOutput)
+{
+    QMap<QString, int> calls;
+    for (const QByteArray &line : ReadFileBytes(straceOutput).split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        const qsizetype paren = words.value(1).indexOf('(');
+        if (paren > 0)
+            ++calls[QString::fromLatin1(words[1].left(paren))];
+    }
+    return calls;
+}
+
 void UseTestStandardPaths()
 {
     QStandardPaths::setTestModeEnabled(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,9 @@ QByteArray ReadFileBytes(const QString &path);
 // The names of every entry of folder, hidden ones included, sorted by name;
 // empty when the folder does not exist.
 QStringList FolderEntries(const QString &folder);
+// How many times each system call appears in a file that strace wrote with
+// -f -o (lines "<pid> <call>(...").
+QMap<QString, int> SystemCallCounts(const QString &straceOutput);
 // Makes QStandardPaths point into a throw-away test location, so no suite
 // touches the real configuration of the user running it.
 void UseTestStandardPaths();

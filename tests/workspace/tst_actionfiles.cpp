@@ -101,6 +101,7 @@ private Q_SLOTS:
     void backupCopiesTheFilesThatExistAndMarksTheFolder_data();
     void backupCopiesTheFilesThatExistAndMarksTheFolder();
     void backupReplacesThePreviousGeneration();
+    void backupThatCannotBeWrittenSaysSoAndKeepsThePrevious();
     void noBackupOfBackupCopiesOrUnpackedContainers_data();
     void noBackupOfBackupCopiesOrUnpackedContainers();
 
@@ -314,6 +315,56 @@ void TestActionFiles::backupReplacesThePreviousGeneration()
     // opening: it may be the only one left.
     QCOMPARE(ReadFileBytes(folder + "/Plan.a.act._decision"), QByteArray("Plan.a.act._decision"));
     QCOMPARE(ReadFileBytes(folder + "/Plan.b.act._decision"), QByteArray("Plan.b.act._decision"));
+}
+
+// On a full disk no copy replaces its old one: the previous backup stays
+// whole, and opening the file says that no backup was made.
+void TestActionFiles::backupThatCannotBeWrittenSaysSoAndKeepsThePrevious()
+{
+    const QString actFile = work_ + "/Plan.act";
+    CreateActionFile(actFile);
+    Settings().General.MakeBackup = true;
+    ScriptedList().Set([](bool) { return CloseActionFile(); });
+    {
+        FakeUiServices fake;
+        OpenActionFile(ScriptedList(), actFile, false);
+        QVERIFY(fake.messages().isEmpty());
+    }
+    const QString folder = work_ + "/Plan Backup";
+    QMap<QString, QByteArray> previous;
+    for (const QString &name : Entries(folder))
+        previous[name] = ReadFileBytes(folder + "/" + name);
+    // The log grows past the room the disk has left.
+    QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(actFile, false));
+    data_->cdsLog->Append();
+    data_->cdsLog->FieldByName("DESCRIPTION").SetAsString(QString(100000, 'x'));
+    data_->cdsLog->Post();
+    data_->Tables.Close();
+
+    FakeUiServices fake;
+    bool shown = false;
+    ScriptedList().Set([&](bool) {
+        shown = true;
+        return CloseActionFile();
+    });
+    {
+        FullDisk full(QFileInfo(actFile + "._actions").size() + 4096);
+        OpenActionFile(ScriptedList(), actFile, false);
+    }
+    QVERIFY(shown);
+    QCOMPARE(fake.messages().size(), 1);
+    const UiCall message = fake.messages()[0];
+    QCOMPARE(message.caption, QString("Backup not made"));
+    QCOMPARE(message.flags, unsigned(MB_OK | MB_ICONWARNING));
+    QVERIFY2(
+        message.text.startsWith("No backup copy of the Action File \"" + actFile + "\" could be made: ") &&
+            message.text.contains(QString::fromLocal8Bit(std::strerror(EFBIG))) &&
+            message.text.endsWith("The previous backup copy in \"" + folder + "\" is kept as it was."),
+        qPrintable(message.text));
+    QMap<QString, QByteArray> after;
+    for (const QString &name : Entries(folder))
+        after[name] = ReadFileBytes(folder + "/" + name);
+    QCOMPARE(after, previous);
 }
 
 void TestActionFiles::noBackupOfBackupCopiesOrUnpackedContainers_data()
@@ -773,6 +824,12 @@ void TestActionFiles::refusedNewOrOpenLeavesTheTableSetAsItWas_data()
     QTest::newRow("open on a missing name") << false << "Missing.act"
                                             << "The file \"%1\" cannot be opened"
                                             << "File cannot be opened";
+    // A companion file without its header may be anyone's: never written over.
+    QTest::newRow("new beside a stray companion") << true << "Stray.act"
+                                                  << "The Action File \"%1\" cannot be made: \"%1._log\" "
+                                                     "already exists without it. They are left as they "
+                                                     "are; remove or rename them first."
+                                                  << "File already exists";
 }
 
 void TestActionFiles::refusedNewOrOpenLeavesTheTableSetAsItWas()
@@ -783,6 +840,7 @@ void TestActionFiles::refusedNewOrOpenLeavesTheTableSetAsItWas()
     QFETCH(QString, caption);
     CreateActionFile(work_ + "/Open.act");
     CreateActionFile(work_ + "/Existing.act");
+    QVERIFY(WriteFileBytes(work_ + "/Stray.act._log", "someone's"));
     Settings().General.MakeBackup = true;
     const QStringList before = Entries(work_);
     FakeUiServices fake;
@@ -803,6 +861,7 @@ void TestActionFiles::refusedNewOrOpenLeavesTheTableSetAsItWas()
     QCOMPARE(data_->Tables.FileName(), work_ + "/Open.act");
     data_->Tables.Close();
     QCOMPARE(Entries(work_), before);
+    QCOMPARE(ReadFileBytes(work_ + "/Stray.act._log"), QByteArray("someone's"));
 }
 
 void TestActionFiles::openShowsTheFileAndBacksItUpWhenSet_data()
@@ -862,7 +921,7 @@ void TestActionFiles::openThatFailsShowsNoActionList()
     QVERIFY(!shown);
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(fake.messages().size(), 1);
-    QCOMPARE(fake.lastMessage()->text, QString("The Log File cannot be opened!"));
+    QCOMPARE(fake.lastMessage()->text.section("\n\n", 0, 0), QString("The Log File cannot be opened!"));
 }
 
 // Opening backs up only files that loaded: a damaged member keeps the last
@@ -882,7 +941,7 @@ void TestActionFiles::openThatFailsKeepsTheLastBackup()
 
     QVERIFY(WriteFileBytes(actFile + "._log", "damaged"));
     QVERIFY(!OpenActionFile(ScriptedList(), actFile, false));
-    QCOMPARE(fake.lastMessage()->text, QString("The Log File cannot be opened!"));
+    QCOMPARE(fake.lastMessage()->text.section("\n\n", 0, 0), QString("The Log File cannot be opened!"));
     QCOMPARE(ReadFileBytes(copy), good);
 }
 

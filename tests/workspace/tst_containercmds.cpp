@@ -1,6 +1,7 @@
 #include "ActionFileOpen.h"
 #include "AppError.h"
 #include "ContainerCommands.h"
+#include "ContainerWriteBack.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
 #include "HeaderRecord.h"
@@ -30,6 +31,8 @@ private Q_SLOTS:
 
     void openingUnchangedRewritesTheContainerByteForByte();
     void editsMadeInTheListAreWrittenBack();
+    void changesReachTheContainerWithinSeconds();
+    void saveWritesTheContainerAtOnce();
     void unusableContainersAreRefused_data();
     void unusableContainersAreRefused();
     void failedWriteBackKeepsTheUnpackedFiles();
@@ -189,6 +192,55 @@ void TestContainerCommands::editsMadeInTheListAreWrittenBack()
         QVERIFY2(data_->TempFiles.Files.contains(name), qPrintable(name));
 }
 
+// While the list is open, each change reaches the unpacked files at once and
+// the container a few seconds later; until then a marker names the container
+// for recovery.
+void TestContainerCommands::changesReachTheContainerWithinSeconds()
+{
+    const QString container = MakeContainer("Old title");
+    const QByteArray before = ReadFileBytes(container);
+    FakeUiServices fake;
+    ScriptedList().Set([&](bool) {
+        const QString unpacked = data_->Tables.FileName();
+        const QString marker = TContainerWriteBack::MarkerName(unpacked);
+        [&] {
+            SetHeaderTitle(*data_, "New title");
+            QVERIFY(QFileInfo::exists(marker));
+            QCOMPARE(ReadFileBytes(container), before);
+            QTRY_VERIFY_WITH_TIMEOUT(ReadFileBytes(container) != before,
+                                     TContainerWriteBack::kDelayMs + 3000);
+            QVERIFY(!QFileInfo::exists(marker));
+            const QString packed = temp_.filePath("now.dravelin");
+            QCOMPARE(TCDSParser(unpacked, packed).Pack(), int(TCDSParser::PackOk));
+            QCOMPARE(ReadFileBytes(container), ReadFileBytes(packed));
+        }();
+        return CloseActionFile();
+    });
+    OpenDravelinFile(ScriptedList(), container);
+    QCOMPARE(TitleIn(container), QString("New title"));
+    QVERIFY(fake.messages().isEmpty());
+}
+
+// "Save Actions Table" writes the container too, without waiting.
+void TestContainerCommands::saveWritesTheContainerAtOnce()
+{
+    const QString container = MakeContainer("Old title");
+    const QByteArray before = ReadFileBytes(container);
+    FakeUiServices fake;
+    ScriptedList().Set([&](bool) {
+        const QString unpacked = data_->Tables.FileName();
+        [&] {
+            SetHeaderTitle(*data_, "New title");
+            data_->Tables.SaveToFiles();
+            QVERIFY(ReadFileBytes(container) != before);
+            QVERIFY(!QFileInfo::exists(TContainerWriteBack::MarkerName(unpacked)));
+        }();
+        return CloseActionFile();
+    });
+    OpenDravelinFile(ScriptedList(), container);
+    QCOMPARE(TitleIn(container), QString("New title"));
+}
+
 void TestContainerCommands::unusableContainersAreRefused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -235,7 +287,8 @@ void TestContainerCommands::unusableContainersAreRefused()
     QVERIFY(!shown);
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(fake.messages().size(), 1);
-    QCOMPARE(fake.messages()[0].text, message);
+    // A table that does not open names its file and why after its message.
+    QCOMPARE(fake.messages()[0].text.section(QStringLiteral("\n\n"), 0, 0), message);
     QCOMPARE(fake.messages()[0].caption, caption);
     QCOMPARE(fake.messages()[0].flags, unsigned(MB_OK | MB_ICONERROR));
     QVERIFY(FolderEntries(work_).isEmpty());

@@ -8,6 +8,7 @@
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
+#include "TTableFile.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -15,23 +16,27 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 // Another program holding the lock of a file: this test binary started again
-// with --hold-lock, holding the lock until its input closes.
+// with --hold-lock, holding the lock until its input closes. With
+// --hold-lock-file it holds only the lock file given, as a program that made
+// it anew would.
 class OtherProgram {
 public:
-    explicit OtherProgram(const QString &fileName)
+    explicit OtherProgram(const QString &fileName, const char *mode = "--hold-lock")
     {
-        process_.start(QCoreApplication::applicationFilePath(),
-                       {QStringLiteral("--hold-lock"), TFileLock::LockFileName(fileName)});
+        process_.start(QCoreApplication::applicationFilePath(), {QLatin1String(mode), fileName});
         locked_ = process_.waitForReadyRead(30000) && process_.readLine() == "locked\n";
     }
     ~OtherProgram()
@@ -53,17 +58,45 @@ private:
     bool locked_ = false;
 };
 
-int HoldLock(const char *lockFileName)
+void WaitForInputToClose()
 {
-    QLockFile lock(QString::fromLocal8Bit(lockFileName));
-    if (!lock.tryLock(0))
-        return 2;
     std::fputs("locked\n", stdout);
     std::fflush(stdout);
     char line[16];
     while (std::fgets(line, sizeof line, stdin)) {
     }
+}
+
+int HoldLock(const char *fileName)
+{
+    TFileLock lock(QString::fromLocal8Bit(fileName));
+    if (lock.TryLock() != TFileLock::Locked)
+        return 2;
+    WaitForInputToClose();
     return 0;
+}
+
+int HoldLockFile(const char *lockFileName)
+{
+    const int fd = ::open(lockFileName, O_RDWR | O_CREAT, 0644);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return 2;
+    const QByteArray text =
+        QByteArray::number(QCoreApplication::applicationPid()) + "\ntst_lock\nelsewhere\n";
+    if (::write(fd, text.constData(), size_t(text.size())) != text.size())
+        return 2;
+    WaitForInputToClose();
+    return 0;
+}
+
+// Takes the lock of a file and lets it go, as a command does: run under
+// strace, which kills it at one of its system calls.
+int TakeLock(const char *fileName)
+{
+    TFileLock lock(QString::fromLocal8Bit(fileName));
+    const TFileLock::Result result = lock.TryLock();
+    lock.Unlock();
+    return result == TFileLock::Locked ? 0 : 2;
 }
 
 // Every entry of a folder with its bytes and modification time.
@@ -111,6 +144,11 @@ private Q_SLOTS:
     void fileOperationsRefuseAFileOpenElsewhere_data();
     void fileOperationsRefuseAFileOpenElsewhere();
     void folderWithoutLockOpensReadOnly();
+    void plantedLockFilesDoNotBlock_data();
+    void plantedLockFilesDoNotBlock();
+    void sameFilesUnderAnotherNameShareTheLock();
+    void deletedLockFileIsNoticedAtTheNextWrite();
+    void killAtAnySystemCallLeavesNoLockBehind();
 
 private:
     QString CreateActionFile(const QString &name);
@@ -190,7 +228,8 @@ void TestLock::secondOpenAsksAndReadOnlyWritesNothing()
         shown = true;
         [&] {
             QVERIFY(ActionFileReadOnly());
-            ChangeSomething(*data_);
+            // A change made in memory all the same is refused, not saved.
+            QVERIFY_THROWS_EXCEPTION(TNotSavedError, ChangeSomething(*data_));
         }();
         return CloseActionFile();
     });
@@ -345,11 +384,174 @@ void TestLock::folderWithoutLockOpensReadOnly()
     QCOMPARE(Take(work_), before);
 }
 
+void TestLock::plantedLockFilesDoNotBlock_data()
+{
+    QTest::addColumn<QString>("planted");
+    for (const char *planted : {"empty", "garbage", "link to a file", "dangling link",
+                                "second name of a file", "empty folder", "another user's"})
+        QTest::newRow(planted) << QString::fromLatin1(planted);
+}
+
+// Whatever lies under the lock file's name that no running program holds
+// gives way: the file opens for changes, and nothing the name pointed at
+// is written.
+void TestLock::plantedLockFilesDoNotBlock()
+{
+    QFETCH(QString, planted);
+    const QString actFile = CreateActionFile("Plan.act");
+    QVERIFY(!actFile.isEmpty());
+    const QString lockFile = TFileLock::LockFileName(actFile);
+    const QString victim = QDir(work_).filePath("../victim.txt");
+    QVERIFY(WriteFileBytes(victim, "precious\n"));
+    if (planted == "empty")
+        QVERIFY(WriteFileBytes(lockFile, QByteArray()));
+    else if (planted == "garbage")
+        QVERIFY(WriteFileBytes(lockFile, QByteArray("\x01\xffnot a lock\n0\n\n", 16)));
+    else if (planted == "link to a file")
+        QVERIFY(QFile::link(victim, lockFile));
+    else if (planted == "dangling link")
+        QVERIFY(QFile::link(QDir(work_).filePath("../nowhere"), lockFile));
+    else if (planted == "second name of a file")
+        QCOMPARE(::link(QFile::encodeName(victim).constData(), QFile::encodeName(lockFile).constData()), 0);
+    else if (planted == "empty folder")
+        QVERIFY(QDir().mkdir(lockFile));
+    else {
+        QVERIFY(WriteFileBytes(lockFile, "4242\nother\nelsewhere\n"));
+        QCOMPARE(::chown(QFile::encodeName(lockFile).constData(), 65534, 65534), 0);
+        QVERIFY(QFile::setPermissions(lockFile, QFile::ReadOwner | QFile::WriteOwner));
+    }
+    FakeUiServices fake;
+    bool readOnly = true;
+    ScriptedList().Set([&](bool) {
+        readOnly = ActionFileReadOnly();
+        ChangeSomething(*data_);
+        return CloseActionFile();
+    });
+    OpenActionFile(ScriptedList(), actFile, false);
+    QVERIFY(!readOnly);
+    QVERIFY(fake.messages().isEmpty());
+    QCOMPARE(ReadFileBytes(victim), QByteArray("precious\n"));
+    QVERIFY(!QFileInfo::exists(lockFile) && !QFileInfo(lockFile).isSymLink());
+}
+
+// The lock is keyed on the file itself: the same six files under another
+// name, through links, meet the lock of the program that has them open.
+void TestLock::sameFilesUnderAnotherNameShareTheLock()
+{
+    const QString actFile = CreateActionFile("Plan.act");
+    QVERIFY(!actFile.isEmpty());
+    const QString other = QDir(work_).filePath("../Other.act");
+    const TACTFiles files(actFile), links(other);
+    for (int i = 0; i < TACTFiles::Count; ++i)
+        QCOMPARE(::link(QFile::encodeName(files.Name(i)).constData(),
+                        QFile::encodeName(links.Name(i)).constData()),
+                 0);
+    OtherProgram holder(actFile);
+    QVERIFY(holder.Locked());
+    TFileLock lock(other);
+    QCOMPARE(lock.TryLock(), TFileLock::HeldElsewhere);
+    QVERIFY(!QFileInfo::exists(TFileLock::LockFileName(other)));
+    QCOMPARE(
+        TFileLock::InUseText("Action File", other, lock.HeldBy()),
+        QStringLiteral("The Action File \"%1\" is in use by another program (open there under another name).")
+            .arg(other));
+}
+
+// A lock file deleted while the file is open is made again at the next
+// write; when another program has made one meanwhile, the write is refused.
+void TestLock::deletedLockFileIsNoticedAtTheNextWrite()
+{
+    const QString actFile = CreateActionFile("Plan.act");
+    QVERIFY(!actFile.isEmpty());
+    const QString lockFile = TFileLock::LockFileName(actFile);
+    FakeUiServices fake;
+    QByteArray refused;
+    ScriptedList().Set([&](bool) {
+        [&] {
+            QVERIFY(QFile::remove(lockFile));
+            ChangeSomething(*data_);
+            const QByteArray mine = QByteArray::number(QCoreApplication::applicationPid()) + "\ntst_lock\n";
+            QVERIFY(ReadFileBytes(lockFile).startsWith(mine));
+            QVERIFY(QFile::remove(lockFile));
+            OtherProgram taker(lockFile, "--hold-lock-file");
+            QVERIFY(taker.Locked());
+            const QByteArray before = ReadFileBytes(actFile + "._actions");
+            try {
+                ChangeSomething(*data_);
+            } catch (const TNotSavedError &error) {
+                refused = error.message().toUtf8();
+            }
+            QCOMPARE(ReadFileBytes(actFile + "._actions"), before);
+        }();
+        for (TableMember member : kTableMembers)
+            data_->Tables.Table(member)->Abandon();
+        return CloseActionFile();
+    });
+    OpenActionFile(ScriptedList(), actFile, false);
+    QVERIFY2(refused.contains("is in use by the program \"tst_lock\""), refused.constData());
+    TRecordArena arena;
+    const TTableFile actions(data_->cdsActions->TableName(), data_->cdsActions->FieldDefs());
+    QCOMPARE(actions.Load(actFile + "._actions", arena).size(), size_t(1));
+}
+
+// A program killed at any system call of taking or letting go of the lock
+// leaves nothing that blocks the next one, and never changes the file.
+void TestLock::killAtAnySystemCallLeavesNoLockBehind()
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        QSKIP("strace is not installed (scripts/deps installs it)");
+    const QString actFile = CreateActionFile("Plan.act");
+    QVERIFY(!actFile.isEmpty());
+    const QString lockFile = TFileLock::LockFileName(actFile);
+    const QByteArray file = ReadFileBytes(actFile);
+    // strace -P sees the calls that name the lock file or the Action File,
+    // or use a descriptor of one.
+    const auto run = [&](const QStringList &options) {
+        QProcess taker;
+        taker.start(strace,
+                    QStringList{"-f", "-qq", "-P", lockFile, "-P", actFile} + options +
+                        QStringList{"--", QCoreApplication::applicationFilePath(), "--take-lock", actFile});
+        taker.waitForFinished(30000);
+        return taker.exitCode() != 0 || taker.exitStatus() != QProcess::NormalExit;
+    };
+    const QString trace = QDir(work_).filePath("../lock.trace");
+    QVERIFY(!run({"-o", trace}));
+    const QMap<QString, int> calls = SystemCallCounts(trace);
+    QVERIFY2(calls.value("flock") == 2 && calls.value("unlink") == 1,
+             qPrintable(QStringList(calls.keys()).join(' ')));
+    int kills = 0;
+    for (auto it = calls.cbegin(); it != calls.cend(); ++it) {
+        for (int k = 1; k <= it.value(); ++k) {
+            const QString call = it.key();
+            QVERIFY2(run({"-o", "/dev/null", "-e", "trace=" + call, "-e",
+                          QStringLiteral("inject=%1:signal=KILL:when=%2").arg(call).arg(k)}),
+                     qPrintable(call));
+            ++kills;
+            TFileLock next(actFile);
+            QVERIFY2(next.TryLock() == TFileLock::Locked,
+                     qPrintable(QStringLiteral("after a kill at %1 #%2").arg(call).arg(k)));
+            next.Unlock();
+            QVERIFY(!QFileInfo::exists(lockFile));
+            QCOMPARE(ReadFileBytes(actFile), file);
+        }
+    }
+    qInfo("%d kills", kills);
+}
+
 int main(int argc, char *argv[])
 {
     if (argc == 3 && qstrcmp(argv[1], "--hold-lock") == 0) {
         QCoreApplication app(argc, argv);
         return HoldLock(argv[2]);
+    }
+    if (argc == 3 && qstrcmp(argv[1], "--hold-lock-file") == 0) {
+        QCoreApplication app(argc, argv);
+        return HoldLockFile(argv[2]);
+    }
+    if (argc == 3 && qstrcmp(argv[1], "--take-lock") == 0) {
+        QCoreApplication app(argc, argv);
+        return TakeLock(argv[2]);
     }
     QCoreApplication app(argc, argv);
     TestLock test;
