@@ -91,11 +91,20 @@ TFileLock::Step TFileLock::TakeLockFile()
         }
     }
     struct stat opened {};
+    if (::fstat(fd, &opened) == 0 && opened.st_nlink == 0) {
+        // Its holder removed it while it was being opened: the name may
+        // already be another program's new lock file, which stays.
+        ::close(fd);
+        return Again;
+    }
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_nlink != 1) {
         // Something other than a lock file (a second name of another file,
-        // a pipe) is removed from under the name, not written into.
+        // a pipe) is removed from under the name, not written into; a name
+        // that meanwhile went elsewhere is tried again.
         ::close(fd);
-        if (::unlink(path.constData()) == 0)
+        struct stat named {};
+        if (::lstat(path.constData(), &named) != 0 || !SameFile(named, opened.st_dev, opened.st_ino) ||
+            ::unlink(path.constData()) == 0 || errno == ENOENT)
             return Again;
         error_ = QStringLiteral("\"%1\" is not a lock file and cannot be removed: %2")
                      .arg(QDir::toNativeSeparators(lockFileName_), SystemError(errno));
