@@ -182,15 +182,23 @@ void RefuseOutputOverInput(const QString &fileName, const QString &outFile)
     inputs.RefuseOutputs({outFile});
 }
 
+AppError CannotWrite(const QString &outFile, const AppError &error)
+{
+    return AppError(QStringLiteral("Cannot write ") + Quoted(outFile) + QStringLiteral(": ") + error.Cause(),
+                    outFile, error.Cause());
+}
+
 void WriteResult(const QByteArray &bytes, const QString &outFile)
 {
     if (outFile.isEmpty()) {
         WriteOut(bytes);
         return;
     }
-    QString error;
-    if (!WriteFileDurably(outFile, bytes, &error))
-        throw AppError(QStringLiteral("Cannot write ") + Quoted(outFile) + QStringLiteral(": ") + error);
+    try {
+        WriteFileDurably(outFile, bytes);
+    } catch (const AppError &error) {
+        throw CannotWrite(outFile, error);
+    }
 }
 
 // Writes what make hands its write function to standard output, or to
@@ -202,12 +210,13 @@ template <typename Make> void WriteStreamed(const QString &outFile, Make make)
         return;
     }
     TDurableFile file(outFile);
-    bool ok = file.Open();
-    if (ok)
-        make([&](const char *data, size_t size) { ok = ok && file.Write(data, qint64(size)); });
-    if (!ok || !file.Commit())
-        throw AppError(QStringLiteral("Cannot write ") + Quoted(outFile) + QStringLiteral(": ") +
-                       file.ErrorString());
+    try {
+        file.Open();
+        make([&](const char *data, size_t size) { file.Write(data, qint64(size)); });
+        file.Commit();
+    } catch (const AppError &error) {
+        throw CannotWrite(outFile, error);
+    }
 }
 
 // Finds the action named on the command line: by its Action ID, else by the
@@ -1030,8 +1039,7 @@ int CmdUnpack(TDataModuleMain &data, const QStringList &arguments)
     TNewFileSet::CheckFree(actFile);
     const auto lock = TActionFileSession::LockForChange(actFile);
     TCDSParser parser(container, data.TempFiles);
-    if (const TCDSParser::UnpackResult result = parser.Unpack(); result != TCDSParser::UnpackOk)
-        TActionFileSession::ThrowUnpackError(result, container);
+    TActionFileSession::Unpack(parser, container);
     {
         // Only members that open as an Action File are written out.
         TActionFileSession session(data, parser.ActFileName(), TActionFileSession::Read);

@@ -16,7 +16,8 @@ constexpr qsizetype kChunkSize = 1 << 20;
 AppError WriteError(const QString &fileName, const QString &why)
 {
     return AppError(QStringLiteral("The page \"%1\" could not be written: %2")
-                        .arg(QDir::toNativeSeparators(fileName), why));
+                        .arg(QDir::toNativeSeparators(fileName), why),
+                    fileName, why);
 }
 
 } // namespace
@@ -140,7 +141,9 @@ void ShowPage(TGlobalTempFiles &temp, const std::function<void(THtmlPage &)> &bu
 
 void SavePageAs(const QString &pageFile, const QString &target)
 {
-    QString error;
-    if (!CopyFileDurably(pageFile, target, &error))
-        throw WriteError(target, error);
+    try {
+        CopyFileDurably(pageFile, target);
+    } catch (const AppError &failure) {
+        throw WriteError(target, failure.Cause());
+    }
 }
