@@ -296,11 +296,3 @@ void BuildColumnReport(TTable &table, const TColumnReportOptions &options, const
                        table.GotoBookmark(bookmark);
                });
 }
-
-void ProduceColumnReport(TTable &table, TGlobalTempFiles &temp, const TColumnReportOptions &options,
-                         const QDate &today)
-{
-    if (table.RecordCount() == 0 || options.columns.isEmpty())
-        return;
-    ShowPage(temp, [&](THtmlPage &page) { BuildColumnReport(table, options, today, page); });
-}

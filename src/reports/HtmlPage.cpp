@@ -3,7 +3,6 @@
 #include "AppError.h"
 #include "DurableFile.h"
 #include "TGlobalTempFiles.h"
-#include "UiServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -125,18 +124,6 @@ QString WriteTemporaryPage(TGlobalTempFiles &temp, const std::function<void(THtm
 QString WriteTemporaryPage(TGlobalTempFiles &temp, const QStringList &lines)
 {
     return WriteTemporaryPage(temp, [&lines](THtmlPage &page) { page.Add(lines); });
-}
-
-void ShowPage(TGlobalTempFiles &temp, const QStringList &lines)
-{
-    ShowPage(temp, [&lines](THtmlPage &page) { page.Add(lines); });
-}
-
-void ShowPage(TGlobalTempFiles &temp, const std::function<void(THtmlPage &)> &build)
-{
-    BusyCursor busy;
-    const QString fileName = WriteTemporaryPage(temp, build);
-    Ui().ShellOpen(fileName);
 }
 
 void SavePageAs(const QString &pageFile, const QString &target)
