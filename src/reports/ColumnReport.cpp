@@ -156,9 +156,7 @@ private:
     {
         switch (kind) {
         case TCellKind::Severity: {
-            const QString severity = UpperCase(TrimBlanks(Text(severity_)));
-            return severity == QLatin1String("HIGH") || severity == QLatin1String("BLOCKING") ||
-                   severity == QLatin1String("RED ALERT");
+            return IsSevere(TrimBlanks(Text(severity_)));
         }
         case TCellKind::Finished:
             return !IsNull(finished_);

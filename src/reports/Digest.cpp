@@ -311,10 +311,8 @@ void TDigestWriter::ActionBlock(bool withHeading)
         const QString status = ActionText("STATUS");
         const bool overdue = IsActionOverdue(
             finished, status, actions_.Fields(field_.value(QStringLiteral("DATE_DUE"))).AsDate(), today_);
-        const bool onHold = !finished.isValid() && UpperCase(status) == QLatin1String("ON HOLD");
-        const QString severity = UpperCase(TrimBlanks(ActionText("SEVERITY")));
-        const bool severe = severity == QLatin1String("HIGH") || severity == QLatin1String("BLOCKING") ||
-                            severity == QLatin1String("RED ALERT");
+        const bool onHold = !finished.isValid() && IsOnHold(status);
+        const bool severe = IsSevere(TrimBlanks(ActionText("SEVERITY")));
 
         page_ << kRow;
         WidePair(u"Synopsis:", ActionCell("SYNOPSIS"));
