@@ -38,8 +38,30 @@ function(_dravelin_direct_links item out)
   set(${out} ${result} PARENT_SCOPE)
 endfunction()
 
+# Stops the configuration when a source of the Core-only library root includes
+# the UI seam, which lives with the windows: the core reports by results and
+# AppError, and never asks the user itself.
+function(_dravelin_check_no_ui_seam root)
+  get_target_property(sources ${root} SOURCES)
+  get_target_property(dir ${root} SOURCE_DIR)
+  if(NOT sources)
+    return()
+  endif()
+  foreach(source IN LISTS sources)
+    cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${dir}" OUTPUT_VARIABLE path)
+    if(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
+      continue()
+    endif()
+    file(STRINGS "${path}" seam REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]UiServices\\.h[>\"]")
+    if(seam)
+      message(FATAL_ERROR "${root} must not talk to the user, but ${source} includes UiServices.h")
+    endif()
+  endforeach()
+endfunction()
+
 # Stops the configuration when a Core-only library reaches Qt Gui or Qt
-# Widgets, naming the chain of links that leads there.
+# Widgets, naming the chain of links that leads there, or includes the UI
+# seam.
 function(dravelin_check_core_only_layers)
   set(checked 0)
   foreach(layer IN LISTS DRAVELIN_CORE_ONLY_LAYERS)
@@ -48,6 +70,7 @@ function(dravelin_check_core_only_layers)
       continue()
     endif()
     math(EXPR checked "${checked} + 1")
+    _dravelin_check_no_ui_seam(${root})
     set(queue ${root})
     set(seen ${root})
     string(MAKE_C_IDENTIFIER "${root}" key)

@@ -1,6 +1,5 @@
 #include "ActionListEditors.h"
 
-#include "ActionFileOpen.h"
 #include "ActionListOps.h"
 #include "EditorServices.h"
 #include "ScopeGuards.h"
@@ -20,35 +19,39 @@ namespace {
 // saved), and the reload after a log entry was carried over.
 class TActionListEditorServices final : public TContactEditorServices {
 public:
-    bool HasContactEditor() const override { return !ActionFileReadOnly(); }
-    void ReloadActionFile() override { ::ReloadActionFile(DataModuleMain()); }
+    explicit TActionListEditorServices(const TActionListFile &file) : file_(file) {}
+    bool HasContactEditor() const override { return !file_.readOnly; }
+    void ReloadActionFile() override { ::ReloadActionFile(file_.data, file_.readOnly); }
+
+private:
+    TActionListFile file_;
 };
 
 } // namespace
 
-void ShowActionEditor(TEditorMode mode, QWidget *parent)
+void ShowActionEditor(const TActionListFile &file, TEditorMode mode, QWidget *parent)
 {
-    TActionListEditorServices services;
+    TActionListEditorServices services(file);
     TFormAction form(mode, parent, &services);
     Ui().ExecModal(&form);
 }
 
-void ShowLogEditor(TEditorMode mode, QWidget *parent)
+void ShowLogEditor(const TActionListFile &file, TEditorMode mode, QWidget *parent)
 {
-    TActionListEditorServices services;
+    TActionListEditorServices services(file);
     TFormLog form(mode, parent, &services);
     Ui().ExecModal(&form);
 }
 
-void ShowDecisionViewer(const TDecisionKind &kind, QWidget *parent)
+void ShowDecisionViewer(const TActionListFile &file, const TDecisionKind &kind, QWidget *parent)
 {
-    TActionListEditorServices services;
+    TActionListEditorServices services(file);
     ShowDecisionEditor(kind, emView, parent, &services);
 }
 
-void ShowContactsList(QWidget *parent)
+void ShowContactsList(const TActionListFile &file, QWidget *parent)
 {
-    TTable *actors = DataModuleMain().cdsActor;
+    TTable *actors = file.data.cdsActor;
     const QString previousIndex = actors->IndexName();
     actors->SetIndexName(QStringLiteral("ID_ASC"));
     actors->First();
@@ -63,10 +66,10 @@ void ShowContactsList(QWidget *parent)
         });
 }
 
-void ShowPropertiesEditor(QWidget *parent)
+void ShowPropertiesEditor(const TActionListFile &file, QWidget *parent)
 {
-    DataModuleMain().cdsAction->Edit();
-    TActionListEditorServices services;
+    file.data.cdsAction->Edit();
+    TActionListEditorServices services(file);
     TFormProperties form(parent, &services);
     Ui().ExecModal(&form);
 }

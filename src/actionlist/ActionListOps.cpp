@@ -3,8 +3,10 @@
 #include "ActionEdits.h"
 #include "ActionFileNames.h"
 #include "ActionFileOpen.h"
+#include "OpenCommands.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 #include "UiServices.h"
 
 namespace {
@@ -14,21 +16,6 @@ const QString kId = QStringLiteral("ID");
 QString BelongsTo(int actionId)
 {
     return QStringLiteral("ID_ACTION = ") + QString::number(actionId);
-}
-
-bool GotoAction(TTable *actions, const QVariant &id)
-{
-    if (!id.isValid())
-        return false;
-    const int field = actions->FieldIndex(kId);
-    const int rows = actions->RecordCount();
-    for (int row = 0; row < rows; ++row) {
-        if (actions->ValueAt(row, field) == id) {
-            actions->SetRecNo(row);
-            return true;
-        }
-    }
-    return false;
 }
 
 void DeleteChildren(TTable *children, int actionId)
@@ -57,26 +44,18 @@ template <typename Change> void EditAndPost(TTable *table, Change change)
 
 } // namespace
 
-bool ReloadActionFile(TDataModuleMain &data)
+bool ReloadActionFile(TDataModuleMain &data, bool readOnly)
 {
-    const QString fileName = data.Tables.FileName();
-    if (!data.Tables.IsOpen() || fileName.isEmpty())
+    if (!data.Tables.IsOpen() || data.Tables.FileName().isEmpty())
         return false;
     BusyCursor busy;
-    TTable *actions = data.cdsActions;
-    const TControlsDisabled disabled(actions);
-    const QString indexName = actions->IndexName();
-    const QVariant id = actions->RecordCount() > 0 ? actions->FieldByName(kId).Value() : QVariant();
-
-    // A close that cannot write leaves the set open with its changes, as it
-    // is: the error goes on and nothing is read again.
-    CloseTables(data.Tables);
-    if (!OpenTables(data.Tables, fileName, false))
+    try {
+        ReopenActionFile(data, readOnly);
+    } catch (const TTablesOpenError &error) {
+        ShowOpenError(error);
         return false;
-    data.AuxiliaryFolder = AuxiliaryFolder(fileName);
-    actions->SetIndexName(indexName);
-    if (!GotoAction(actions, id))
-        actions->First();
+    }
+    data.AuxiliaryFolder = AuxiliaryFolder(data.Tables.FileName(), Settings().Folders.Auxiliary);
     return true;
 }
 

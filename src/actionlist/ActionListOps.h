@@ -7,12 +7,13 @@ class TDataModuleMain;
 // What the action list's commands do to the tables, apart from any window.
 
 // Closes and reopens the open Action File: closing writes every changed
-// table, reopening applies the current filter anew. The actions keep their
-// order and the same action (found by its ID) stays current, else the
-// first. Returns false when nothing was open or the reopen failed (the table
-// set has shown its message and stays closed). A failed write is thrown with
-// the set left open as it was, so the unwritten changes stay in memory.
-bool ReloadActionFile(TDataModuleMain &data);
+// table (unless readOnly), reopening applies the current filter anew. The
+// actions keep their order and the same action (found by its ID) stays
+// current, else the first. Returns false when nothing was open or the reopen
+// failed (the failing table's message was shown and the set stays closed).
+// A failed write is thrown with the set left open as it was, so the
+// unwritten changes stay in memory.
+bool ReloadActionFile(TDataModuleMain &data, bool readOnly);
 
 // Deletes the current action with exactly the log entries, decisions and
 // statements whose ID_ACTION is its ID, whatever the child tables' filters

@@ -69,31 +69,32 @@ void NotFound(const QString &what)
 
 // Opens the result's record, its action being current and the child tables
 // restricted to it.
-void OpenHitRecord(TDataModuleMain &data, QWidget *parent)
+void OpenHitRecord(const TActionListFile &file, QWidget *parent)
 {
+    TDataModuleMain &data = file.data;
     TTable *hits = data.cdsActionsSearch;
     switch (HitField(hits, "FOUND_IN")) {
     case rkAction:
         data.cdsActions->Edit();
-        ShowActionEditor(emView, parent);
+        ShowActionEditor(file, emView, parent);
         break;
     case rkLog:
         if (LocateChild(data.cdsLog, HitField(hits, "ID_LOG"))) {
             data.cdsLog->Edit();
-            ShowLogEditor(emView, parent);
+            ShowLogEditor(file, emView, parent);
         } else {
             NotFound(QStringLiteral("Log"));
         }
         break;
     case rkDecision:
         if (LocateChild(data.cdsDecision, HitField(hits, "ID_DECISION")))
-            ShowDecisionStatementEditor(rkDecision, parent);
+            ShowDecisionStatementEditor(file, rkDecision, parent);
         else
             NotFound(QStringLiteral("Decision"));
         break;
     case rkStatement:
         if (LocateChild(data.cdsStatement, HitField(hits, "ID_STATEMENT")))
-            ShowDecisionStatementEditor(rkStatement, parent);
+            ShowDecisionStatementEditor(file, rkStatement, parent);
         else
             NotFound(QStringLiteral("Statement"));
         break;
@@ -104,16 +105,17 @@ void OpenHitRecord(TDataModuleMain &data, QWidget *parent)
 
 } // namespace
 
-void ShowDecisionStatementEditor(TRecordKind kind, QWidget *parent)
+void ShowDecisionStatementEditor(const TActionListFile &file, TRecordKind kind, QWidget *parent)
 {
     // The editor takes the field to focus from the current search result.
     const TDecisionKind &editorKind = kind == rkStatement ? StatementKind() : DecisionKind();
     editorKind.Table()->Edit();
-    ShowDecisionViewer(editorKind, parent);
+    ShowDecisionViewer(file, editorKind, parent);
 }
 
-void OpenSearchResult(TDataModuleMain &data, QWidget *parent)
+void OpenSearchResult(const TActionListFile &file, QWidget *parent)
 {
+    TDataModuleMain &data = file.data;
     TTable *hits = data.cdsActionsSearch;
     TTable *actions = data.cdsActions;
     if (!hits->Active() || hits->IsEmpty() || !actions->Active())
@@ -138,7 +140,7 @@ void OpenSearchResult(TDataModuleMain &data, QWidget *parent)
             data.FilterLogByAction();
             data.FilterDecisionsByAction();
             data.FilterStatementsByAction();
-            TryFinally([&] { OpenHitRecord(data, parent); },
+            TryFinally([&] { OpenHitRecord(file, parent); },
                        [&] {
                            data.UnfilterLog();
                            data.UnfilterDecisions();
@@ -153,8 +155,9 @@ void OpenSearchResult(TDataModuleMain &data, QWidget *parent)
         });
 }
 
-void ActionSearch(TDataModuleMain &data, QWidget *parent, QString &searchText)
+void ActionSearch(const TActionListFile &file, QWidget *parent, QString &searchText)
 {
+    TDataModuleMain &data = file.data;
     for (;;) {
         QString text = searchText;
         for (;;) {
@@ -181,7 +184,7 @@ void ActionSearch(TDataModuleMain &data, QWidget *parent, QString &searchText)
                     return;
                 }
                 data.cdsActionsSearch->First();
-                TFormSearch form(text, parent);
+                TFormSearch form(file, text, parent);
                 Ui().ExecModal(&form);
                 again = form.SearchAgainChosen();
                 if (const std::optional<int> action = form.ChosenAction()) {
@@ -195,8 +198,8 @@ void ActionSearch(TDataModuleMain &data, QWidget *parent, QString &searchText)
     }
 }
 
-void ActionSearch(TDataModuleMain &data, QWidget *parent)
+void ActionSearch(const TActionListFile &file, QWidget *parent)
 {
     QString searchText;
-    ActionSearch(data, parent, searchText);
+    ActionSearch(file, parent, searchText);
 }

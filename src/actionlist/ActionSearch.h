@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ActionListEditors.h"
 #include "TDataModuleMain.h"
 
 class QWidget;
@@ -10,16 +11,16 @@ class QWidget;
 // parent, or says that nothing was found. The results are closed in every
 // case. searchText is proposed (selected, so typing replaces it) and keeps
 // the text last searched for; the result window's "Search Again" asks anew.
-void ActionSearch(TDataModuleMain &data, QWidget *parent, QString &searchText);
-void ActionSearch(TDataModuleMain &data, QWidget *parent);
+void ActionSearch(const TActionListFile &file, QWidget *parent, QString &searchText);
+void ActionSearch(const TActionListFile &file, QWidget *parent);
 
 // Opens the record of the current search result read-only in its editor,
 // over parent, with the focus on the field where the text was found; says
 // so when the record is gone. The list's order, current action and log are
 // as before afterwards.
-void OpenSearchResult(TDataModuleMain &data, QWidget *parent);
+void OpenSearchResult(const TActionListFile &file, QWidget *parent);
 
 // Where a decision or statement result opens its editor read-only, on the
 // current record of cdsDecision (kind rkDecision) or cdsStatement
 // (rkStatement), with the focus on the field of the current search result.
-void ShowDecisionStatementEditor(TRecordKind kind, QWidget *parent);
+void ShowDecisionStatementEditor(const TActionListFile &file, TRecordKind kind, QWidget *parent);

@@ -42,22 +42,15 @@ QString AskCopyName(const QDir &workspace)
 }
 
 // Copies the six files into a new Action File that appears whole or not at
-// all; false with the reason in error.
-bool CopyActionFile(const TACTFiles &from, const QString &target, QString &error)
+// all; throws AppError with the reason.
+void CopyActionFile(const TACTFiles &from, const QString &target)
 {
     // The copies take whole files only.
-    if (!SettleActionFile(from.HeaderFileName(), &error))
-        return false;
-    try {
-        TNewFileSet files(target);
-        for (TableMember member : kTableMembers)
-            files.StageCopy(member, from.Name(member));
-        files.Publish();
-    } catch (const AppError &failure) {
-        error = failure.message();
-        return false;
-    }
-    return true;
+    SettleActionFile(from.HeaderFileName());
+    TNewFileSet files(target);
+    for (TableMember member : kTableMembers)
+        files.StageCopy(member, from.Name(member));
+    files.Publish();
 }
 } // namespace
 
@@ -70,16 +63,18 @@ bool SaveAsActionFileCommand(TDataModuleMain &data, const QString &workspace)
 
     SaveActionTables(data);
     QString error;
-    bool copied = false;
     if (workspace.isEmpty()) {
         // An empty path would mean the current folder of the process.
         error = QStringLiteral("No Workspace folder is set");
     } else {
-        BusyCursor busy;
-        copied = CopyActionFile(TACTFiles(data.Tables.FileName()),
-                                folder.filePath(name + QStringLiteral(".act")), error);
+        try {
+            BusyCursor busy;
+            CopyActionFile(TACTFiles(data.Tables.FileName()), folder.filePath(name + QStringLiteral(".act")));
+        } catch (const AppError &failure) {
+            error = failure.message();
+        }
     }
-    if (!copied) {
+    if (!error.isEmpty()) {
         Ui().MessageBox(
             QStringLiteral("The Action File \"%1\" could not be saved into the current Workspace.\n\n%2")
                 .arg(name, error),

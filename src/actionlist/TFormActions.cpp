@@ -84,8 +84,8 @@ QLabel *CreateStatusPanel(const char *name, QWidget *parent)
 
 } // namespace
 
-TFormActions::TFormActions(bool fromContainer, QWidget *parent)
-    : QDialog(parent), data_(DataModuleMain()), fromContainer_(fromContainer), readOnly_(ActionFileReadOnly())
+TFormActions::TFormActions(TDataModuleMain &data, bool fromContainer, bool readOnly, QWidget *parent)
+    : QDialog(parent), data_(data), fromContainer_(fromContainer), readOnly_(readOnly)
 {
     setObjectName(QStringLiteral("FormActions"));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
@@ -284,7 +284,8 @@ void TFormActions::CreateActions()
     connect(MenuItemMine, &QAction::triggered, this, &TFormActions::MenuItemMineClick);
     connect(MenuItemMine, &QAction::toggled, this, &TFormActions::ShowFilter);
 
-    connect(MenuItemSaveasDravelinFile, &QAction::triggered, this, [] { SaveAsDravelinFileCommand(); });
+    connect(MenuItemSaveasDravelinFile, &QAction::triggered, this,
+            [this] { SaveAsDravelinFileCommand(data_, readOnly_); });
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
@@ -563,7 +564,7 @@ bool TFormActions::HasActionForLog() const
 
 void TFormActions::Reload()
 {
-    ReloadActionFile(data_);
+    ReloadActionFile(data_, readOnly_);
 }
 
 void TFormActions::ActionNewExecute()
@@ -573,7 +574,7 @@ void TFormActions::ActionNewExecute()
     if (!data_.Tables.IsOpen())
         return;
     data_.cdsActions->Insert();
-    ShowActionEditor(emNew, this);
+    ShowActionEditor(File(), emNew, this);
 }
 
 void TFormActions::ActionEditExecute()
@@ -581,7 +582,7 @@ void TFormActions::ActionEditExecute()
     if (!HasAction())
         return;
     data_.cdsActions->Edit();
-    ShowActionEditor(readOnly_ ? emView : emEdit, this);
+    ShowActionEditor(File(), readOnly_ ? emView : emEdit, this);
     Reload();
 }
 
@@ -608,7 +609,7 @@ void TFormActions::ActionNewLogExecute()
     if (!HasActionForLog())
         return;
     data_.cdsLog->Insert();
-    ShowLogEditor(emNew, this);
+    ShowLogEditor(File(), emNew, this);
 }
 
 void TFormActions::ActionEditLogExecute()
@@ -618,7 +619,7 @@ void TFormActions::ActionEditLogExecute()
     if (!HasActionForLog())
         return;
     data_.cdsLog->Edit();
-    ShowLogEditor(readOnly_ ? emView : emEdit, this);
+    ShowLogEditor(File(), readOnly_ ? emView : emEdit, this);
 }
 
 void TFormActions::ActionDeleteLogExecute()
@@ -638,7 +639,7 @@ void TFormActions::ActionActorsExecute()
 {
     if (readOnly_ || !data_.Tables.IsOpen())
         return;
-    ShowContactsList(this);
+    ShowContactsList(File(), this);
 }
 
 void TFormActions::ActionPropertiesExecute()
@@ -646,13 +647,13 @@ void TFormActions::ActionPropertiesExecute()
     if (readOnly_ || !data_.Tables.IsOpen())
         return;
     // The title may have changed; when it did not, the caption stays.
-    TryFinally([&] { ShowPropertiesEditor(this); }, [&] { ShowCaption(); });
+    TryFinally([&] { ShowPropertiesEditor(File(), this); }, [&] { ShowCaption(); });
 }
 
 void TFormActions::ActionSearchExecute()
 {
     if (data_.Tables.IsOpen())
-        ::ActionSearch(data_, this, searchText_);
+        ::ActionSearch(File(), this, searchText_);
 }
 
 void TFormActions::ActionPrintListExecute()
@@ -770,7 +771,7 @@ bool TFormActions::FormCloseQuery()
         return false;
     // A table that cannot be written keeps the file open and the window
     // with it, so the user can remove the cause and close or save again.
-    listChanged_ = CloseActionFile() || listChanged_;
+    listChanged_ = CloseActionFile(data_, readOnly_) || listChanged_;
     const QRect frame = geometry();
     TSettings::ActionsSection &actions = Settings().Actions;
     actions.Top = frame.top();
@@ -785,13 +786,13 @@ TActionListWindow::TActionListWindow(QWidget *parent) : QObject(parent), parent_
 {
 }
 
-bool TActionListWindow::ShowActionList(bool fromContainer)
+bool TActionListWindow::ShowActionList(TDataModuleMain &data, bool fromContainer, bool readOnly)
 {
-    TFormActions form(fromContainer, parent_);
+    TFormActions form(data, fromContainer, readOnly, parent_);
     connect(&form, &TFormActions::AboutRequested, this, &TActionListWindow::AboutRequested);
     Ui().ExecModal(&form);
     // A window that ended without its close query leaves the set open.
-    if (DataModuleMain().Tables.IsOpen())
-        return CloseActionFile() || form.ListChanged();
+    if (data.Tables.IsOpen())
+        return CloseActionFile(data, readOnly) || form.ListChanged();
     return form.ListChanged();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "ActionFileOpen.h"
+#include "ActionListEditors.h"
+#include "OpenCommands.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TTitleSort.h"
@@ -30,8 +31,9 @@ class TTableModel;
 class TFormActions : public QDialog {
     Q_OBJECT
 public:
-    // fromContainer: the Action File was unpacked from a Dravelin File.
-    explicit TFormActions(bool fromContainer, QWidget *parent = nullptr);
+    // data: the Action File open in its table set. fromContainer: it was
+    // unpacked from a Dravelin File. readOnly: it was opened read-only.
+    TFormActions(TDataModuleMain &data, bool fromContainer, bool readOnly, QWidget *parent = nullptr);
     ~TFormActions() override;
 
     QTableView *RzDBGridActions;
@@ -137,6 +139,8 @@ private:
     // A read-only Action File: every command that changes data is disabled.
     void DisableChanges();
     void Reload();
+    // The open file as the editors and the search work on it.
+    TActionListFile File() const { return {data_, readOnly_}; }
     bool HasAction() const;
     bool HasLogEntry() const;
     // A log entry belongs to an action; says so when there is none.
@@ -163,7 +167,7 @@ class TActionListWindow : public QObject, public TActionListView {
     Q_OBJECT
 public:
     explicit TActionListWindow(QWidget *parent);
-    bool ShowActionList(bool fromContainer) override;
+    bool ShowActionList(TDataModuleMain &data, bool fromContainer, bool readOnly) override;
 
 Q_SIGNALS:
     void AboutRequested();

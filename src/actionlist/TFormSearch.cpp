@@ -32,8 +32,8 @@ QString Caption(int count, const QString &text)
 
 } // namespace
 
-TFormSearch::TFormSearch(const QString &text, QWidget *parent)
-    : QDialog(parent), data_(DataModuleMain()), text_(text)
+TFormSearch::TFormSearch(const TActionListFile &file, const QString &text, QWidget *parent)
+    : QDialog(parent), file_(file), data_(file.data), text_(text)
 {
     setObjectName(QStringLiteral("FormSearch"));
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
@@ -210,7 +210,7 @@ void TFormSearch::HighlightMatches()
 
 void TFormSearch::ActionOpenExecute()
 {
-    OpenSearchResult(data_, this);
+    OpenSearchResult(file_, this);
 }
 
 void TFormSearch::ActionGotoActionExecute()

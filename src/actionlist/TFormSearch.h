@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ActionListEditors.h"
+
 #include <QDialog>
 #include <optional>
 
@@ -21,8 +23,9 @@ class TTableModel;
 class TFormSearch : public QDialog {
     Q_OBJECT
 public:
-    // text: what was searched for, shown in the caption.
-    explicit TFormSearch(const QString &text, QWidget *parent = nullptr);
+    // file: whose search results (cdsActionsSearch) are shown; text: what
+    // was searched for, shown in the caption.
+    TFormSearch(const TActionListFile &file, const QString &text, QWidget *parent = nullptr);
 
     QTableView *DBGridSearch;
     QPlainTextEdit *DBMemoTextFound;
@@ -51,6 +54,7 @@ private:
     void ShowCurrent();
     void HighlightMatches();
 
+    TActionListFile file_;
     TDataModuleMain &data_;
     TTableModel *model_ = nullptr;
     QString text_;

@@ -1,5 +1,6 @@
 #include "TFormAbout.h"
 
+#include "LocalIniQuestion.h"
 #include "MainWidgets.h"
 #include "ProductInfo.h"
 #include "QtUiServices.h"
@@ -76,7 +77,7 @@ TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent)
 
 void TFormAbout::ButtonLocalIniClick()
 {
-    choice_.Toggle();
+    AskToSwitchIniFile(choice_);
     ShowWholeCaption(this, choice_.Caption());
 }
 

@@ -1,14 +1,12 @@
 #include "TFormMain.h"
 
-#include "ActionFileCommands.h"
 #include "ActionFileList.h"
-#include "ActionFileOpen.h"
 #include "AppIcon.h"
-#include "ContainerCommands.h"
-#include "ContainerWriteBack.h"
+#include "FileCommands.h"
 #include "Formats.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
+#include "OpenCommands.h"
 #include "ProductInfo.h"
 #include "ScopeGuards.h"
 #include "Startup.h"
@@ -38,8 +36,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TFormMain::TFormMain(const QStringList &arguments, QWidget *parent)
-    : QMainWindow(parent), arguments_(arguments)
+TFormMain::TFormMain(TDataModuleMain &data, const QStringList &arguments, QWidget *parent)
+    : QMainWindow(parent), data_(data), arguments_(arguments)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(ProductName());
@@ -495,7 +493,7 @@ void TFormMain::OpenCommandLineContainer()
     const QString container = CommandLineContainer(arguments_);
     if (container.isEmpty())
         return;
-    if (OpenDravelinFile(*actionList_, container))
+    if (OpenDravelinFile(data_, *actionList_, container))
         RefreshFileList();
 }
 
@@ -504,7 +502,7 @@ void TFormMain::OpenListEntry()
     const QString path = SelectedFile();
     if (path.isEmpty())
         return;
-    if (OpenActionFile(*actionList_, path, false))
+    if (OpenActionFile(data_, *actionList_, path, false))
         RefreshFileList();
 }
 
@@ -544,19 +542,19 @@ void TFormMain::TimerClockTimer()
 
 void TFormMain::ActionNewActionExecute()
 {
-    if (NewActionFileCommand(*actionList_, Settings().Folders.Actions))
+    if (NewActionFileCommand(data_, *actionList_, Settings().Folders.Actions))
         RefreshFileList();
 }
 
 void TFormMain::ActionOpenActionExecute()
 {
-    if (OpenActionFileCommand(*actionList_, Settings().Folders.Actions))
+    if (OpenActionFileCommand(data_, *actionList_, Settings().Folders.Actions))
         RefreshFileList();
 }
 
 void TFormMain::ActionOpenDravelinExecute()
 {
-    if (OpenDravelinFileCommand(*actionList_))
+    if (OpenDravelinFileCommand(data_, *actionList_))
         RefreshFileList();
 }
 
@@ -565,7 +563,8 @@ void TFormMain::ActionDeleteActionExecute()
     // The list shows what is left on disk also when the deletion failed
     // half-way; answering No leaves the list and its selection alone.
     bool deleted = false;
-    UndoOnError([&] { deleted = DeleteActionFile(SelectedFile()); }, [&] { RefreshFileList(); });
+    UndoOnError([&] { deleted = DeleteActionFileCommand(data_, SelectedFile()); },
+                [&] { RefreshFileList(); });
     if (deleted)
         RefreshFileList();
 }
@@ -599,29 +598,30 @@ void TFormMain::ActionAboutExecute()
 
 void TFormMain::ActionImportActorExecute()
 {
-    ImportActor(Settings().Folders.Actions, SelectedFile());
+    ImportActorCommand(Settings().Folders.Actions, SelectedFile());
 }
 
 void TFormMain::ActionRenameExecute()
 {
-    if (RenameActionFile(SelectedFile()))
+    if (RenameActionFileCommand(SelectedFile()))
         RefreshFileList();
 }
 
 void TFormMain::ActionMoveExecute()
 {
-    if (MoveActionFile(Settings().Folders.Actions, SelectedFile()))
+    if (MoveActionFileCommand(Settings().Folders.Actions, SelectedFile()))
         RefreshFileList();
 }
 
 void TFormMain::ActionChangeWorkSpaceExecute()
 {
-    if (ChangeWorkspace(Settings().Folders.Actions))
+    if (ChangeWorkspaceCommand(Settings().Folders.Actions))
         RefreshFileList();
     RzListBoxFileList->setFocus();
 }
 
 void TFormMain::ActionSaveDravelinExecute()
 {
-    SaveAsDravelinFileCommand();
+    // Nothing is open while this window takes commands: the command says so.
+    SaveAsDravelinFileCommand(data_, false);
 }

@@ -12,6 +12,7 @@ class QTimer;
 class QToolButton;
 class TActionListWindow;
 class TClickableImage;
+class TDataModuleMain;
 class TFileListBox;
 
 // The program's home window: the list of Action Files of the Workspace and
@@ -22,8 +23,9 @@ class TFileListBox;
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
-    // arguments: the command line, the program first.
-    explicit TFormMain(const QStringList &arguments = QCoreApplication::arguments(),
+    // data: where the Action Files this window opens are opened. arguments:
+    // the command line, the program first.
+    explicit TFormMain(TDataModuleMain &data, const QStringList &arguments = QCoreApplication::arguments(),
                        QWidget *parent = nullptr);
     ~TFormMain() override;
 
@@ -95,6 +97,7 @@ private:
     void ImageDravelinClick();
     void TimerClockTimer();
 
+    TDataModuleMain &data_;
     QStringList arguments_;
     // Shows what the open commands open.
     TActionListWindow *actionList_;

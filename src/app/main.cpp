@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
             dataModule.TempFiles.DeleteAll();
             std::_Exit(exitCode);
         };
-        TFormMain mainForm(QCoreApplication::arguments());
+        TFormMain mainForm(dataModule, QCoreApplication::arguments());
         // Logout and shutdown end the program as Exit does, without questions.
         TTerminationSignals terminationSignals;
         QObject::connect(&terminationSignals, &TTerminationSignals::Received, &mainForm,

@@ -1,5 +1,8 @@
 #include "DurableFile.h"
 
+#include "AppError.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -29,6 +32,13 @@ bool IsSymbolicLink(const QString &fileName)
 }
 
 const QString kSymbolicLink = QStringLiteral("it is a symbolic link; name the file it points to");
+
+AppError CannotWrite(const QString &fileName, const QString &why)
+{
+    return AppError(
+        QStringLiteral("\"%1\" cannot be written: %2").arg(QDir::toNativeSeparators(fileName), why), fileName,
+        why);
+}
 
 // Passes what is written to it on to TDurableFile::Write.
 class DurableDevice : public QIODevice {
@@ -66,30 +76,36 @@ bool TDurableFile::Fail(const QString &why)
     return false;
 }
 
-bool TDurableFile::Open()
+void TDurableFile::Throw() const
+{
+    throw CannotWrite(fileName_, error_);
+}
+
+void TDurableFile::Open()
 {
     failed_ = false;
     error_.clear();
     // A link planted under the name (in a shared folder, say) would have the
     // new content replace the file it points to, or land where it points.
     if (IsSymbolicLink(fileName_))
-        return Fail(kSymbolicLink);
+        Fail(kSymbolicLink);
     const QFileInfo info(fileName_);
-    if (info.exists() && !info.isFile())
-        return Fail(QStringLiteral("it is not a file"));
-    if (info.exists() && MarkedReadOnly(info))
-        return Fail(QStringLiteral("the file is read-only"));
+    if (!failed_ && info.exists() && !info.isFile())
+        Fail(QStringLiteral("it is not a file"));
+    if (!failed_ && info.exists() && MarkedReadOnly(info))
+        Fail(QStringLiteral("the file is read-only"));
     // Unbuffered, and written with write(2) below: Qt's buffer would hide a
     // failed write until the commit, and its error text would not say why.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return Fail(file_.errorString());
+    if (!failed_ && !file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        Fail(file_.errorString());
     // QSaveFile follows a link it finds when it opens; one planted since the
     // check above is caught here, before anything is written.
-    if (IsSymbolicLink(fileName_)) {
+    if (!failed_ && IsSymbolicLink(fileName_)) {
         Cancel();
-        return Fail(kSymbolicLink);
+        Fail(kSymbolicLink);
     }
-    return true;
+    if (failed_)
+        Throw();
 }
 
 bool TDurableFile::Write(const char *data, qint64 size)
@@ -110,10 +126,12 @@ bool TDurableFile::Write(const char *data, qint64 size)
     return true;
 }
 
-bool TDurableFile::Commit()
+void TDurableFile::Commit()
 {
-    if (!file_.isOpen())
-        return Fail(QStringLiteral("the file is not open"));
+    if (!file_.isOpen()) {
+        Fail(QStringLiteral("the file is not open"));
+        Throw();
+    }
     // QSaveFile::commit() ignores a failed sync; the data must be on the
     // disk before the rename makes it the file's.
     if (!failed_ && !file_.flush())
@@ -123,14 +141,15 @@ bool TDurableFile::Commit()
     if (failed_) {
         file_.cancelWriting();
         file_.commit(); // discards the new content
-        return false;
+        Throw();
     }
-    if (!file_.commit())
-        return Fail(file_.errorString());
+    if (!file_.commit()) {
+        Fail(file_.errorString());
+        Throw();
+    }
     // The rename is done and cannot be taken back; syncing the folder makes
     // it last across a power cut where the file system allows.
     SyncFolder(QFileInfo(fileName_).absolutePath());
-    return true;
 }
 
 void TDurableFile::Cancel()
@@ -141,44 +160,38 @@ void TDurableFile::Cancel()
     file_.commit();
 }
 
-bool WriteFileDurably(const QString &fileName, const QByteArray &bytes, QString *error)
+void WriteFileDurably(const QString &fileName, const QByteArray &bytes)
 {
     TDurableFile file(fileName);
-    const bool ok = file.Open() && file.Write(bytes) && file.Commit();
-    if (!ok && error)
-        *error = file.ErrorString();
-    return ok;
+    file.Open();
+    file.Write(bytes);
+    file.Commit();
 }
 
-bool CopyFileDurably(const QString &source, const QString &target, QString *error)
+void CopyFileDurably(const QString &source, const QString &target)
 {
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     QFile in(source);
+    const auto cannotRead = [&] {
+        return AppError(QStringLiteral("\"%1\" cannot be read: %2")
+                            .arg(QDir::toNativeSeparators(source), in.errorString()),
+                        source, in.errorString());
+    };
     if (!in.open(QIODevice::ReadOnly))
-        return fail(in.errorString());
+        throw cannotRead();
     TDurableFile out(target);
-    if (!out.Open())
-        return fail(out.ErrorString());
+    out.Open();
     constexpr qint64 chunkSize = 1 << 16;
     QByteArray chunk(chunkSize, Qt::Uninitialized);
     for (;;) {
         const qint64 got = in.read(chunk.data(), chunkSize);
         if (got < 0) {
             out.Cancel();
-            return fail(in.errorString());
+            throw cannotRead();
         }
-        if (got == 0)
-            break;
-        if (!out.Write(chunk.constData(), got))
+        if (got == 0 || !out.Write(chunk.constData(), got))
             break;
     }
-    if (!out.Commit())
-        return fail(out.ErrorString());
-    return true;
+    out.Commit();
 }
 
 bool SyncFolder(const QString &folder)

@@ -9,7 +9,7 @@
 // one, also across a crash or a full disk: every write is checked, the data
 // is flushed and synced to the disk before the new file is renamed over the
 // old one, and the folder is synced after the rename. Any failure leaves the
-// old file as it was and is told by ErrorString(), naming the cause.
+// old file as it was and throws AppError naming the file and the cause.
 class TDurableFile {
 public:
     explicit TDurableFile(const QString &fileName);
@@ -21,22 +21,24 @@ public:
     // plain file or carries no write permission at all (marked read-only),
     // even for a user whom the system would let replace it, and a target
     // that is a symbolic link: nothing is written through a link.
-    bool Open();
+    void Open();
+    // False once a write failed; the failure is thrown by Commit, so a
+    // writer may go on writing until it is done.
     bool Write(const char *data, qint64 size);
     bool Write(const QByteArray &bytes) { return Write(bytes.constData(), bytes.size()); }
-    // Makes the new content the file's. False after any failed write.
-    bool Commit();
+    // Makes the new content the file's; throws after any failed write.
+    void Commit();
     // Discards the new content; the old file stays.
     void Cancel();
 
     // The device the new content is written to, for writers that take a
-    // QIODevice; a failed write through it is noticed by Commit.
+    // QIODevice; a failed write through it is thrown by Commit.
     QIODevice &Device() { return *device_; }
     const QString &FileName() const { return fileName_; }
-    QString ErrorString() const { return error_; }
 
 private:
     bool Fail(const QString &why);
+    [[noreturn]] void Throw() const;
 
     QString fileName_;
     QSaveFile file_;
@@ -46,11 +48,11 @@ private:
 };
 
 // The whole of bytes as the new content of fileName, as TDurableFile does.
-bool WriteFileDurably(const QString &fileName, const QByteArray &bytes, QString *error = nullptr);
+void WriteFileDurably(const QString &fileName, const QByteArray &bytes);
 
 // Copies source over target as TDurableFile does. A missing or unreadable
-// source fails and leaves the target untouched.
-bool CopyFileDurably(const QString &source, const QString &target, QString *error = nullptr);
+// source fails (the error names the source) and leaves the target untouched.
+void CopyFileDurably(const QString &source, const QString &target);
 
 // Syncs a folder's entries (a rename or removal in it) to the disk.
 bool SyncFolder(const QString &folder);

@@ -24,7 +24,7 @@ QString Quoted(const QString &fileName)
 QString OpenFailure(const TTablesOpenError &error, const QString &fileName)
 {
     const QString where = TActionFileSession::IsDravelinFile(fileName) ? fileName : error.FileName();
-    return error.TableMessage() + QLatin1Char(' ') + Quoted(where) + QStringLiteral(": ") + error.Reason();
+    return error.TableMessage() + QLatin1Char(' ') + Quoted(where) + QStringLiteral(": ") + error.Cause();
 }
 
 // Whether the folder of actFile holds a hidden file named after it, as the
@@ -53,36 +53,44 @@ std::unique_ptr<TFileLock> TActionFileSession::LockForChange(const QString &file
         IsDravelinFile(fileName) ? QStringLiteral("Dravelin File") : QStringLiteral("Action File");
     auto lock = std::make_unique<TFileLock>(fileName);
     // Another command holds a file for a moment only: it is waited for.
-    switch (lock->TryLockWaitingForCommands(TFileLock::kCommandWaitMs)) {
-    case TFileLock::Locked:
-        return lock;
-    case TFileLock::HeldElsewhere:
-        throw AppError(TFileLock::InUseText(what, fileName, lock->HeldBy()) +
-                       QStringLiteral("; it is not changed"));
-    case TFileLock::CannotLock:
-        break;
+    try {
+        if (lock->TryLockWaitingForCommands(TFileLock::kCommandWaitMs) == TFileLock::Locked)
+            return lock;
+    } catch (const AppError &error) {
+        throw AppError(QStringLiteral("The %1 %2 cannot be locked: %3; it is not changed")
+                           .arg(what, Quoted(fileName), error.message()),
+                       fileName, error.Cause());
     }
-    throw AppError(QStringLiteral("The %1 %2 cannot be locked: %3; it is not changed")
-                       .arg(what, Quoted(fileName), lock->Error()));
+    throw AppError(TFileLock::InUseText(what, fileName, lock->HeldBy()) +
+                       QStringLiteral("; it is not changed"),
+                   fileName);
 }
 
-void TActionFileSession::ThrowUnpackError(int unpackResult, const QString &fileName)
+QString TActionFileSession::Unpack(TCDSParser &parser, const QString &fileName)
 {
-    if (unpackResult == TCDSParser::UnpackNotValid)
-        throw AppError(QStringLiteral("This is not a valid Dravelin File: ") + Quoted(fileName));
-    throw AppError(QStringLiteral("Cannot open Files: ") + Quoted(fileName));
+    bool valid = false;
+    try {
+        valid = parser.Unpack();
+    } catch (const AppError &error) {
+        throw AppError(QStringLiteral("Cannot open Files: ") + Quoted(fileName), fileName, error.Cause());
+    }
+    if (!valid)
+        throw AppError(QStringLiteral("This is not a valid Dravelin File: ") + Quoted(fileName), fileName);
+    return parser.ActFileName();
 }
 
 void TActionFileSession::Pack(const QString &actFile, const QString &container)
 {
     // A journal left by an interrupted write is rolled back first, so the
     // container gets whole files.
-    QString error;
-    if (!SettleActionFile(actFile, &error))
-        throw AppError(error);
-    if (TCDSParser(actFile, container).Pack() != TCDSParser::PackOk)
+    SettleActionFile(actFile);
+    try {
+        TCDSParser(actFile, container).Pack();
+    } catch (const TContainerError &error) {
         throw AppError(QStringLiteral("The Action File could not be saved as a Dravelin File: ") +
-                       Quoted(container));
+                           Quoted(container),
+                       error.FileName(), error.Cause());
+    }
 }
 
 TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fileName, Access access,
@@ -100,10 +108,7 @@ TActionFileSession::TActionFileSession(TDataModuleMain &data, const QString &fil
     }
     if (IsDravelinFile(fileName)) {
         TCDSParser parser(fileName, data.TempFiles);
-        const TCDSParser::UnpackResult result = parser.Unpack();
-        if (result != TCDSParser::UnpackOk)
-            ThrowUnpackError(result, fileName);
-        actFile_ = parser.ActFileName();
+        actFile_ = Unpack(parser, fileName);
     } else {
         actFile_ = fileName;
         // The writer's leftovers are only ours to remove while we hold the lock.
@@ -136,10 +141,9 @@ void TActionFileSession::ThrowOpenError(TableMember member, const AppError &caus
     // As a table of the set that does not open.
     const auto *file = dynamic_cast<const TTableFileError *>(&cause);
     const QString fileName = TTables::TableFileName(actFile_, member);
-    throw AppError(
-        OpenFailure(TTablesOpenError(member, fileName, cause.message(),
-                                     file ? file->Reason() : cause.message(), file && file->Busy()),
-                    fileName_));
+    throw AppError(OpenFailure(TTablesOpenError(member, fileName, cause.message(),
+                                                file ? file->Cause() : cause.message(), file && file->Busy()),
+                               fileName_));
 }
 
 void TActionFileSession::OpenNarrow(TableMember member, bool withCounter)

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 
+class TCDSParser;
 class TDataModuleMain;
 class TRecordPatch;
 
@@ -53,8 +54,9 @@ public:
     static bool IsDravelinFile(const QString &fileName);
     // Takes the lock of fileName for changing it, or throws why it cannot.
     static std::unique_ptr<TFileLock> LockForChange(const QString &fileName);
-    // Throws the message for a Dravelin File that did not unpack or pack.
-    [[noreturn]] static void ThrowUnpackError(int unpackResult, const QString &fileName);
+    // Unpacks the Dravelin File fileName with parser and returns the unpacked
+    // Action File, or throws why not.
+    static QString Unpack(TCDSParser &parser, const QString &fileName);
     // Packs the six files of actFile into container, or throws.
     static void Pack(const QString &actFile, const QString &container);
 

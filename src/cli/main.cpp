@@ -1,5 +1,4 @@
 #include "CliCommands.h"
-#include "ConsoleUi.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 
@@ -18,8 +17,6 @@ int main(int argc, char *argv[])
     SetProgramLocation(location);
     Settings().Load();
 
-    ConsoleUiServices ui;
-    SetUi(&ui);
     // What commands that were killed left in their temporary folders (a
     // whole unpacked Dravelin File) goes, as the program's does.
     TGlobalTempFiles::RemoveFoldersOfEndedRuns();

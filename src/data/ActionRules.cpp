@@ -28,11 +28,22 @@ bool IsMine(const QString &actorOwner, const QString &actorHome)
     return UpperCase(actorOwner.trimmed()) == UpperCase(actorHome.trimmed());
 }
 
+bool IsOnHold(const QString &status)
+{
+    return UpperCase(status) == QLatin1String("ON HOLD");
+}
+
+bool IsSevere(const QString &severity)
+{
+    const QString word = UpperCase(severity);
+    return word == QLatin1String("HIGH") || word == QLatin1String("BLOCKING") ||
+           word == QLatin1String("RED ALERT");
+}
+
 bool IsActionOverdue(const QDate &dateFinished, const QString &status, const QDate &dateDue,
                      const QDate &today)
 {
-    return !IsResolved(dateFinished) && UpperCase(status) != QLatin1String("ON HOLD") && dateDue.isValid() &&
-           today > dateDue;
+    return !IsResolved(dateFinished) && !IsOnHold(status) && dateDue.isValid() && today > dateDue;
 }
 
 bool FiltersMine(const TActionFilterInput &input)
@@ -135,13 +146,13 @@ TRowColors ActionRowColors(const QDate &dateFinished, const QString &status, con
     TRowColors colors;
     if (IsResolved(dateFinished))
         colors = {black, TRgb(120, 255, 192)};
-    else if (UpperCase(status) == QLatin1String("ON HOLD"))
+    else if (IsOnHold(status))
         colors = {black, TRgb(255, 213, 170)};
     else if (IsActionOverdue(dateFinished, status, dateDue, today))
         colors = {white, TRgb(255, 0, 0)};
     else if (dateDue.isValid() && dateDue.addDays(-dueDateIndicator) <= today && today <= dateDue)
         colors = {black, TRgb(255, 255, 0)};
     else
-        return selected ? TRowColors{black, TRgb(166, 202, 240)} : TRowColors{black, white};
+        return selected ? TRowColors{black, kSelectedRowColor} : TRowColors{black, white};
     return selected ? TRowColors{white, TRgb(0, 0, 255)} : colors;
 }

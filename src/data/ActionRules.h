@@ -47,6 +47,16 @@ struct TRgb {
     bool valid = false;
 };
 
+// The background of a selected row that no other rule colours, in the
+// action list and in the search results.
+inline constexpr TRgb kSelectedRowColor(166, 202, 240);
+
+// The status "On Hold" (upper-cased): such an action is never overdue.
+bool IsOnHold(const QString &status);
+// The severities the reports highlight: "High", "Blocking" and "Red Alert"
+// (upper-cased).
+bool IsSevere(const QString &severity);
+
 // The action identifier that no action has: the log, decisions and
 // statements filtered by it show none of their rows.
 inline constexpr int kNoActionId = -1000;

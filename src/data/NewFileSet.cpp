@@ -83,7 +83,7 @@ QStringList Companions(const QString &actFile)
 void TNewFileSet::CheckFree(const QString &actFile)
 {
     if (Present(actFile))
-        throw AppError(QStringLiteral("The file %1 already exists").arg(Quoted(actFile)));
+        throw AppError(QStringLiteral("The file %1 already exists").arg(Quoted(actFile)), actFile);
     const QStringList found = Companions(actFile);
     // Those an interrupted creation of this very file left are its own.
     if (found.isEmpty() || Present(MarkerName(actFile)))
@@ -95,7 +95,8 @@ void TNewFileSet::CheckFree(const QString &actFile)
         QStringLiteral("The Action File %1 cannot be made: %2 already exist%3 without it. They are "
                        "left as they are; remove or rename them first.")
             .arg(Quoted(actFile), quoted.join(QStringLiteral(", ")),
-                 found.size() == 1 ? QStringLiteral("s") : QString()));
+                 found.size() == 1 ? QStringLiteral("s") : QString()),
+        actFile);
 }
 
 TNewFileSet::TNewFileSet(const QString &actFile) : actFile_(actFile)

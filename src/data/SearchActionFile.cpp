@@ -428,7 +428,7 @@ std::optional<TRowColors> SearchRowColors(int foundIn, bool selected)
 {
     static constexpr TRgb black(0, 0, 0);
     if (selected)
-        return TRowColors{black, TRgb(166, 202, 240)};
+        return TRowColors{black, kSelectedRowColor};
     switch (foundIn) {
     case rkAction:
         return TRowColors{black, TRgb(255, 255, 255)};

@@ -211,21 +211,17 @@ struct TFileChanges {
 };
 
 // A table file that could not be read or written. message() names the file
-// and the reason; Reason() is the reason alone, and Busy() tells that another
+// and the reason; Cause() is the reason alone, and Busy() tells that another
 // program kept the file in use for longer than the wait.
 class TTableFileError : public AppError {
 public:
     TTableFileError(const QString &message, const QString &fileName, const QString &reason, bool busy = false)
-        : AppError(message), fileName_(fileName), reason_(reason), busy_(busy)
+        : AppError(message, fileName, reason), busy_(busy)
     {
     }
-    const QString &FileName() const { return fileName_; }
-    const QString &Reason() const { return reason_; }
     bool Busy() const { return busy_; }
 
 private:
-    QString fileName_;
-    QString reason_;
     bool busy_;
 };
 

@@ -37,13 +37,13 @@ const TableRole &Role(TableMember member)
 
 } // namespace
 
-TTablesOpenError::TTablesOpenError(TableMember member, const QString &fileName, const QString &cause,
-                                   const QString &reason, bool busy)
+TTablesOpenError::TTablesOpenError(TableMember member, const QString &fileName, const QString &failure,
+                                   const QString &cause, bool busy)
     : AppError((busy ? TTables::BusyMessage(member) : TTables::OpenErrorMessage(member)) +
-               QStringLiteral("\n\n") + cause),
-      member_(member), fileName_(fileName),
-      tableMessage_(busy ? TTables::BusyMessage(member) : TTables::OpenErrorMessage(member)), cause_(cause),
-      reason_(reason), busy_(busy)
+                   QStringLiteral("\n\n") + failure,
+               fileName, cause),
+      member_(member), tableMessage_(busy ? TTables::BusyMessage(member) : TTables::OpenErrorMessage(member)),
+      busy_(busy)
 {
 }
 
@@ -150,7 +150,7 @@ void TTables::Open(const QString &fileName, bool create, TMemberSet members)
         try {
             OpenTable(member, create);
         } catch (const TTableFileError &error) {
-            failed.emplace(member, error.FileName(), error.message(), error.Reason(), error.Busy());
+            failed.emplace(member, error.FileName(), error.message(), error.Cause(), error.Busy());
         } catch (const AppError &error) {
             failed.emplace(member, file, error.message(), error.message(), false);
         } catch (const std::bad_alloc &) {

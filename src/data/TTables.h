@@ -11,29 +11,23 @@ class TDataModuleMain;
 class TTable;
 
 // Why the table set did not open: the table that failed (its member), its
-// file and the cause. message() is the table's own message, then the file
-// and the cause on their own line.
+// file and the cause without the file ("it was written by a newer version
+// ..."). message() is the table's own message, then what failed, naming the
+// file, on its own line.
 class TTablesOpenError : public AppError {
 public:
-    TTablesOpenError(TableMember member, const QString &fileName, const QString &cause, const QString &reason,
-                     bool busy);
+    // failure: what failed, naming the file ("Cannot read "<file>": it ...").
+    TTablesOpenError(TableMember member, const QString &fileName, const QString &failure,
+                     const QString &cause, bool busy);
     TableMember Member() const { return member_; }
-    const QString &FileName() const { return fileName_; }
     // The table's message: "The Log File cannot be opened!", or that it is
     // busy when another program kept its file in use.
     const QString &TableMessage() const { return tableMessage_; }
-    // Why, naming the file ("Cannot read "<file>": it ...").
-    const QString &Cause() const { return cause_; }
-    // Why, without the file ("it was written by a newer version ...").
-    const QString &Reason() const { return reason_; }
     bool Busy() const { return busy_; }
 
 private:
     TableMember member_;
-    QString fileName_;
     QString tableMessage_;
-    QString cause_;
-    QString reason_;
     bool busy_;
 };
 

@@ -1,6 +1,6 @@
 #include "TFormDecision.h"
 
-#include "RecordSheets.h"
+#include "ShownPages.h"
 #include "UiServices.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "ActionRules.h"
 #include "Formats.h"
-#include "RecordSheets.h"
+#include "ShownPages.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "UiServices.h"

@@ -1,7 +1,7 @@
 #include "TFormProperties.h"
 
 #include "AppIcon.h"
-#include "RecordSheets.h"
+#include "ShownPages.h"
 #include "TDataModuleMain.h"
 
 #include <QAction>

@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "OptionButtons.h"
+#include "ShownPages.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 

@@ -156,9 +156,7 @@ private:
     {
         switch (kind) {
         case TCellKind::Severity: {
-            const QString severity = UpperCase(TrimBlanks(Text(severity_)));
-            return severity == QLatin1String("HIGH") || severity == QLatin1String("BLOCKING") ||
-                   severity == QLatin1String("RED ALERT");
+            return IsSevere(TrimBlanks(Text(severity_)));
         }
         case TCellKind::Finished:
             return !IsNull(finished_);
@@ -295,12 +293,4 @@ void BuildColumnReport(TTable &table, const TColumnReportOptions &options, const
                    if (table.BookmarkValid(bookmark))
                        table.GotoBookmark(bookmark);
                });
-}
-
-void ProduceColumnReport(TTable &table, TGlobalTempFiles &temp, const TColumnReportOptions &options,
-                         const QDate &today)
-{
-    if (table.RecordCount() == 0 || options.columns.isEmpty())
-        return;
-    ShowPage(temp, [&](THtmlPage &page) { BuildColumnReport(table, options, today, page); });
 }

@@ -74,9 +74,3 @@ QString ContactsReportTitle(TDataModuleMain &data, const QDate &today);
 // display updates resume, also when an error interrupts the build.
 void BuildColumnReport(TTable &table, const TColumnReportOptions &options, const QDate &today,
                        THtmlPage &page);
-
-// OK of the report windows: builds the page into a new temporary file and
-// opens it in the browser. Does nothing when there is nothing to write.
-// Errors (AppError) go to the caller; the page is then not opened.
-void ProduceColumnReport(TTable &table, TGlobalTempFiles &temp, const TColumnReportOptions &options,
-                         const QDate &today = QDate::currentDate());

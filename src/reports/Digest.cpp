@@ -1,17 +1,12 @@
 #include "Digest.h"
 
-#include "ActionFileNames.h"
 #include "ActionRules.h"
 #include "Formats.h"
 #include "HtmlPage.h"
 #include "HtmlText.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
-#include "TSettings.h"
-#include "UiServices.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QHash>
 #include <QScopeGuard>
 #include <numeric>
@@ -316,10 +311,8 @@ void TDigestWriter::ActionBlock(bool withHeading)
         const QString status = ActionText("STATUS");
         const bool overdue = IsActionOverdue(
             finished, status, actions_.Fields(field_.value(QStringLiteral("DATE_DUE"))).AsDate(), today_);
-        const bool onHold = !finished.isValid() && UpperCase(status) == QLatin1String("ON HOLD");
-        const QString severity = UpperCase(TrimBlanks(ActionText("SEVERITY")));
-        const bool severe = severity == QLatin1String("HIGH") || severity == QLatin1String("BLOCKING") ||
-                            severity == QLatin1String("RED ALERT");
+        const bool onHold = !finished.isValid() && IsOnHold(status);
+        const bool severe = IsSevere(TrimBlanks(ActionText("SEVERITY")));
 
         page_ << kRow;
         WidePair(u"Synopsis:", ActionCell("SYNOPSIS"));
@@ -609,45 +602,4 @@ QString DigestFileName(TDataModuleMain &data, const TDigestOptions &options, con
         return date + QStringLiteral("_Action Digest of Action List.html");
     return date + QStringLiteral("_Action Digest of Action List ") + SafeFileNamePart(title) +
            QStringLiteral(".html");
-}
-
-void ProduceDigest(TDataModuleMain &data, const TDigestOptions &options, bool showInBrowser,
-                   const QDate &today)
-{
-    if (data.cdsActions->RecordCount() == 0)
-        return;
-    QString pageFile;
-    {
-        BusyCursor busy;
-        pageFile = WriteTemporaryPage(data.TempFiles,
-                                      [&](THtmlPage &page) { BuildDigest(data, options, today, page); });
-    }
-    if (showInBrowser) {
-        Ui().ShellOpen(pageFile);
-        return;
-    }
-    const QString dialogTitle = QStringLiteral("Save the current Output as an HTML File");
-    FileDialogOptions dialog;
-    dialog.title = dialogTitle;
-    dialog.filter = QStringLiteral("HTML Files|*.html");
-    dialog.initialDir = QDir(data.AuxiliaryFolder).exists() && !data.AuxiliaryFolder.isEmpty()
-                            ? data.AuxiliaryFolder
-                            : Settings().Folders.Auxiliary;
-    dialog.fileName = DigestFileName(data, options, today);
-    dialog.overwritePrompt = true;
-    const std::optional<QString> chosen = Ui().SaveFileDialog(dialog);
-    if (!chosen)
-        return;
-    const QString target = ReplaceExtension(*chosen, QLatin1String(".html"), {});
-    // The dialog asked about the name it showed; a file under the changed
-    // name is asked about here.
-    if (target != *chosen && QFileInfo::exists(target) &&
-        Ui().MessageBox(QStringLiteral("\"%1\" already exists.\nDo you want to replace it?")
-                            .arg(QDir::toNativeSeparators(target)),
-                        dialogTitle, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
-        return;
-    SavePageAs(pageFile, target);
-    Ui().MessageBox(QLatin1Char('"') + QDir::toNativeSeparators(target) +
-                        QStringLiteral("\" has been successfully saved to Disk."),
-                    QStringLiteral("Save HTML File"), MB_OK | MB_ICONINFORMATION);
 }

@@ -36,10 +36,3 @@ void BuildDigest(TDataModuleMain &data, const TDigestOptions &options, const QDa
 // or, for the current action, "_Action <ID_ACTION>.html". A path separator
 // or control character of the title or identifier becomes "_".
 QString DigestFileName(TDataModuleMain &data, const TDigestOptions &options, const QDate &today);
-
-// OK of the digest window: builds the page into a new temporary file, then
-// opens it in the browser, or (showInBrowser false) asks for a name and
-// saves it there. Nothing happens when cdsActions holds no record. Errors
-// (AppError) go to the caller; no success is shown for a failed save.
-void ProduceDigest(TDataModuleMain &data, const TDigestOptions &options, bool showInBrowser,
-                   const QDate &today = QDate::currentDate());

@@ -3,7 +3,6 @@
 #include "AppError.h"
 #include "DurableFile.h"
 #include "TGlobalTempFiles.h"
-#include "UiServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +15,8 @@ constexpr qsizetype kChunkSize = 1 << 20;
 AppError WriteError(const QString &fileName, const QString &why)
 {
     return AppError(QStringLiteral("The page \"%1\" could not be written: %2")
-                        .arg(QDir::toNativeSeparators(fileName), why));
+                        .arg(QDir::toNativeSeparators(fileName), why),
+                    fileName, why);
 }
 
 } // namespace
@@ -126,21 +126,11 @@ QString WriteTemporaryPage(TGlobalTempFiles &temp, const QStringList &lines)
     return WriteTemporaryPage(temp, [&lines](THtmlPage &page) { page.Add(lines); });
 }
 
-void ShowPage(TGlobalTempFiles &temp, const QStringList &lines)
-{
-    ShowPage(temp, [&lines](THtmlPage &page) { page.Add(lines); });
-}
-
-void ShowPage(TGlobalTempFiles &temp, const std::function<void(THtmlPage &)> &build)
-{
-    BusyCursor busy;
-    const QString fileName = WriteTemporaryPage(temp, build);
-    Ui().ShellOpen(fileName);
-}
-
 void SavePageAs(const QString &pageFile, const QString &target)
 {
-    QString error;
-    if (!CopyFileDurably(pageFile, target, &error))
-        throw WriteError(target, error);
+    try {
+        CopyFileDurably(pageFile, target);
+    } catch (const AppError &failure) {
+        throw WriteError(target, failure.Cause());
+    }
 }

@@ -62,13 +62,6 @@ QByteArray HtmlPageBytes(const QStringList &lines);
 QString WriteTemporaryPage(TGlobalTempFiles &temp, const std::function<void(THtmlPage &)> &build);
 QString WriteTemporaryPage(TGlobalTempFiles &temp, const QStringList &lines);
 
-// Writes lines to a new temporary "html" file and opens it with the shell,
-// in the user's default browser, without waiting for it. The busy cursor
-// shows meanwhile.
-void ShowPage(TGlobalTempFiles &temp, const QStringList &lines);
-// The same for a page built straight into the file by build.
-void ShowPage(TGlobalTempFiles &temp, const std::function<void(THtmlPage &)> &build);
-
 // Copies the written page pageFile to the file target the user named,
 // replacing it atomically: target holds its old content or the whole page.
 // Throws AppError naming target and the cause when it fails.

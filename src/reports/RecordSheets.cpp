@@ -1,9 +1,8 @@
 #include "RecordSheets.h"
 
 #include "Formats.h"
-#include "HtmlPage.h"
 #include "HtmlText.h"
-#include "TDataModuleMain.h"
+#include "TTable.h"
 
 namespace {
 
@@ -94,11 +93,6 @@ QStringList ChildSheetLines(TTable &table, const QString &idAction, const char *
     return lines;
 }
 
-QString CurrentIdAction(TDataModuleMain &data)
-{
-    return data.cdsActions->FieldByName(QStringLiteral("ID_ACTION")).AsString();
-}
-
 } // namespace
 
 QStringList LogSheetLines(TTable &log, const QString &idAction)
@@ -182,27 +176,4 @@ QStringList PropertiesSheetLines(TTable &header, const QString &fileName, const 
     wide("Remarks:", "REMARKS");
     lines << kRowEnd << QStringLiteral("</table>") << QStringLiteral("</BODY>") << QStringLiteral("</HTML>");
     return lines;
-}
-
-void PrintLogSheet(TDataModuleMain &data)
-{
-    if (data.cdsLog->RecordCount() > 0)
-        ShowPage(data.TempFiles, LogSheetLines(*data.cdsLog, CurrentIdAction(data)));
-}
-
-void PrintDecisionSheet(TDataModuleMain &data)
-{
-    if (data.cdsDecision->RecordCount() > 0)
-        ShowPage(data.TempFiles, DecisionSheetLines(*data.cdsDecision, CurrentIdAction(data)));
-}
-
-void PrintStatementSheet(TDataModuleMain &data)
-{
-    if (data.cdsStatement->RecordCount() > 0)
-        ShowPage(data.TempFiles, StatementSheetLines(*data.cdsStatement, CurrentIdAction(data)));
-}
-
-void PrintPropertiesSheet(TDataModuleMain &data, const QDate &today)
-{
-    ShowPage(data.TempFiles, PropertiesSheetLines(*data.cdsAction, data.ShownFileName(), today));
 }

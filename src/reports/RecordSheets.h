@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-class TDataModuleMain;
 class TTable;
 
 // The one-page sheets of a single record: a table of label and value cells.
@@ -25,12 +24,3 @@ QStringList StatementSheetLines(TTable &statement, const QString &idAction);
 // (the open Action File's path) stands in for a blank title, today is the
 // date of printing.
 QStringList PropertiesSheetLines(TTable &header, const QString &fileName, const QDate &today);
-
-// The print commands of the editors: when the table holds a record, build
-// its sheet, write it to a new temporary "html" file and open that in the
-// browser, with the busy cursor showing. The action is the current record
-// of data.cdsActions. Errors (AppError) go to the caller.
-void PrintLogSheet(TDataModuleMain &data);
-void PrintDecisionSheet(TDataModuleMain &data);
-void PrintStatementSheet(TDataModuleMain &data);
-void PrintPropertiesSheet(TDataModuleMain &data, const QDate &today = QDate::currentDate());

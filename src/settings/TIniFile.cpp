@@ -40,9 +40,9 @@ bool isReadOnly(const QFileInfo &info)
     return !info.isWritable() || !(info.permissions() & anyWrite);
 }
 
-[[noreturn]] void cannotWrite(const QString &path)
+[[noreturn]] void cannotWrite(const QString &path, const QString &cause = QString())
 {
-    throw AppError(QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(path));
+    throw AppError(QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(path), path, cause);
 }
 
 } // namespace
@@ -216,6 +216,9 @@ void TIniFile::Save(const QString &path) const
         cannotWrite(path);
     if (!QDir().mkpath(info.absolutePath()))
         cannotWrite(path);
-    if (!WriteFileDurably(path, ToBytes()))
-        cannotWrite(path);
+    try {
+        WriteFileDurably(path, ToBytes());
+    } catch (const AppError &failure) {
+        cannotWrite(path, failure.Cause());
+    }
 }

@@ -1,7 +1,7 @@
 #include "TLocalIniChoice.h"
 
+#include "AppError.h"
 #include "TSettings.h"
-#include "UiServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,12 +9,16 @@
 
 namespace {
 
-const QString kRemember = QStringLiteral(
-    "Remember, no settings will be altered, just a new location for the .INI file will be used.");
-
 QString markerPath()
 {
     return ProgramLocation().LocalIniMarker();
+}
+
+[[noreturn]] void CannotUse(const QString &which, const QString &marker, const QString &what)
+{
+    throw AppError(QStringLiteral("The %1 INI File cannot be used: the marker file \"").arg(which) +
+                       QDir::toNativeSeparators(marker) + QStringLiteral("\" could not be %1.").arg(what),
+                   marker);
 }
 
 } // namespace
@@ -29,55 +33,19 @@ QString TLocalIniChoice::Caption() const
            (localInUse_ ? QStringLiteral("[LOCAL Ini File]") : QStringLiteral("[GLOBAL Ini File]"));
 }
 
-void TLocalIniChoice::Toggle()
+void TLocalIniChoice::Switch()
 {
-    if (localInUse_)
-        UseGlobal();
-    else
-        UseLocal();
-}
-
-void TLocalIniChoice::UseGlobal()
-{
-    const QString question = QStringLiteral("--- Currently, the LOCAL INI FILE is in use ---\n\n"
-                                            "Would you like to use the GLOBAL INI File?\n\n") +
-                             kRemember;
-    if (Ui().MessageBox(question, QStringLiteral("Use Global Ini File"),
-                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
-        return;
     const QString marker = markerPath();
-    QFile::remove(marker);
-    // Someone else may have removed it already: what counts is that it is gone.
-    if (QFileInfo::exists(marker)) {
-        Ui().MessageBox(QStringLiteral("The GLOBAL INI File cannot be used: the marker file \"") +
-                            QDir::toNativeSeparators(marker) + QStringLiteral("\" could not be deleted."),
-                        QStringLiteral("Global Ini File"), MB_OK | MB_ICONERROR);
-        return;
+    if (localInUse_) {
+        QFile::remove(marker);
+        // Someone else may have removed it already: what counts is that it is gone.
+        if (QFileInfo::exists(marker))
+            CannotUse(QStringLiteral("GLOBAL"), marker, QStringLiteral("deleted"));
+    } else {
+        QDir().mkpath(QFileInfo(marker).absolutePath());
+        QFile file(marker);
+        if (!file.open(QIODevice::WriteOnly))
+            CannotUse(QStringLiteral("LOCAL"), marker, QStringLiteral("created"));
     }
-    localInUse_ = false;
-    Ui().MessageBox(QStringLiteral("The GLOBAL INI File will be used, from now on"),
-                    QStringLiteral("Global Ini File"), MB_OK | MB_ICONINFORMATION);
-}
-
-void TLocalIniChoice::UseLocal()
-{
-    const QString question = QStringLiteral("--- Currently, the GLOBAL INI FILE is in use ---\n\n"
-                                            "Would you like to use the LOCAL INI File?\n\n") +
-                             kRemember;
-    if (Ui().MessageBox(question, QStringLiteral("Use Local Ini File"),
-                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
-        return;
-    const QString marker = markerPath();
-    QDir().mkpath(QFileInfo(marker).absolutePath());
-    QFile file(marker);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Ui().MessageBox(QStringLiteral("The LOCAL INI File cannot be used: the marker file \"") +
-                            QDir::toNativeSeparators(marker) + QStringLiteral("\" could not be created."),
-                        QStringLiteral("Local Ini File"), MB_OK | MB_ICONERROR);
-        return;
-    }
-    file.close();
-    localInUse_ = true;
-    Ui().MessageBox(QStringLiteral("The LOCAL INI File will be used, from now on"),
-                    QStringLiteral("Local Ini File"), MB_OK | MB_ICONINFORMATION);
+    localInUse_ = !localInUse_;
 }

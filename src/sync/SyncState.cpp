@@ -191,10 +191,13 @@ void SaveSyncState(const QString &fileName, const TSyncState &state)
                            {QStringLiteral("syncToken"), state.syncToken},
                            {QStringLiteral("ctag"), state.ctag},
                            {QStringLiteral("actions"), actions}};
-    QString error;
-    if (!WriteFileDurably(fileName, QJsonDocument(root).toJson(QJsonDocument::Indented), &error))
-        throw AppError(
-            QStringLiteral("The synchronisation state \"%1\" cannot be written: %2").arg(fileName, error));
+    try {
+        WriteFileDurably(fileName, QJsonDocument(root).toJson(QJsonDocument::Indented));
+    } catch (const AppError &failure) {
+        throw AppError(QStringLiteral("The synchronisation state \"%1\" cannot be written: %2")
+                           .arg(fileName, failure.Cause()),
+                       fileName, failure.Cause());
+    }
 }
 
 TSyncState LoadSyncState(const QString &fileName)

@@ -2,32 +2,33 @@
 
 #include <QString>
 
-// The main window's file commands on Action Files. Each works on the file
-// system only (no Action File is open while the main window takes commands),
-// asks and reports through Ui(), and returns true when the Workspace's list
-// of Action Files may have changed, so the caller refreshes its list.
-// selected is the full path of the selected list entry, empty when the list
-// is empty; workspace is the Workspace folder (Settings().Folders.Actions).
+class TFileLock;
 
-// Deletes the six files after asking, with their journals and the table
-// writer's hidden leftovers, then the auxiliary folder if it is empty, and
-// forgets the data module's auxiliary folder. The backup folder stays.
-// Returns false when the answer was No.
-bool DeleteActionFile(const QString &selected);
+// Operations on the files of an Action File that is not open here, for the
+// main window's file commands. They ask nothing and tell nothing: a refusal
+// or failure is thrown as AppError.
 
-// Asks for a new file name in the same folder and renames the six files.
-// Refused with a message when any of the six new names exists in any case;
-// a failure half-way gives the renamed files their old names back.
-bool RenameActionFile(const QString &selected);
+// Takes the lock of actFile for an operation on its files; throws
+// TFileInUseError when another program has it open. A folder that takes no
+// lock is left to the operation itself to fail in.
+void LockForFileOperation(TFileLock &lock, const QString &actFile);
 
-// Asks for a folder and moves the six files there; same refusals and undo as
-// renaming. Moving into the Workspace itself does nothing.
-bool MoveActionFile(const QString &workspace, const QString &selected);
+// Deletes the six files with their journals and the table writer's hidden
+// leftovers, then the auxiliary folder under auxiliaryRoot if it is empty.
+// The backup folder stays.
+void DeleteActionFile(const QString &actFile, const QString &auxiliaryRoot);
 
-// Asks for a folder and makes it the Workspace (Settings().Folders.Actions,
-// in memory). True when the Workspace changed.
-bool ChangeWorkspace(const QString &workspace);
+// Moves (or renames) the six files of from to the names of to. Throws
+// TNameTakenError when any of the six new names exists in any case, before
+// anything moves. A journal is rolled back into its file first. A member
+// that does not exist is skipped, but the header file must move. A failure
+// half-way moves the files moved so far back, so the Action File never ends
+// up under two names; the AppError thrown then says what failed and whether
+// the files are back.
+void RelocateActionFile(const QString &from, const QString &to);
 
-// Asks for another Action File and, after a question, replaces the contacts
-// file of selected by a copy of its contacts file. The list never changes.
-void ImportActor(const QString &workspace, const QString &selected);
+// Replaces the contacts file of target by a copy of the contacts file of
+// source; nothing when source has none. Both are made whole first, so the
+// copy takes no torn file and no journal rolls back into it. Throws AppError
+// naming the contacts file of target and the cause.
+void CopyContacts(const QString &source, const QString &target);

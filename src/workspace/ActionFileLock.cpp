@@ -1,7 +1,6 @@
 #include "ActionFileLock.h"
 
 #include "AppError.h"
-#include "UiServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -83,11 +82,12 @@ TFileLock::Step TFileLock::TakeLockFile()
             readOnly = fd >= 0;
         }
         if (fd < 0) {
-            error_ = error == EISDIR
-                         ? QStringLiteral("\"%1\" is a folder").arg(QDir::toNativeSeparators(lockFileName_))
-                         : QStringLiteral("\"%1\" cannot be made: %2")
-                               .arg(QDir::toNativeSeparators(lockFileName_), SystemError(error));
-            return Failed;
+            if (error == EISDIR)
+                return Fail(QStringLiteral("\"%1\" is a folder").arg(QDir::toNativeSeparators(lockFileName_)),
+                            SystemError(error));
+            return Fail(QStringLiteral("\"%1\" cannot be made: %2")
+                            .arg(QDir::toNativeSeparators(lockFileName_), SystemError(error)),
+                        SystemError(error));
         }
     }
     struct stat opened {};
@@ -106,9 +106,9 @@ TFileLock::Step TFileLock::TakeLockFile()
         if (::lstat(path.constData(), &named) != 0 || !SameFile(named, opened.st_dev, opened.st_ino) ||
             ::unlink(path.constData()) == 0 || errno == ENOENT)
             return Again;
-        error_ = QStringLiteral("\"%1\" is not a lock file and cannot be removed: %2")
-                     .arg(QDir::toNativeSeparators(lockFileName_), SystemError(errno));
-        return Failed;
+        return Fail(QStringLiteral("\"%1\" is not a lock file and cannot be removed: %2")
+                        .arg(QDir::toNativeSeparators(lockFileName_), SystemError(errno)),
+                    SystemError(errno));
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
@@ -117,9 +117,9 @@ TFileLock::Step TFileLock::TakeLockFile()
         ::close(fd);
         if (error == EWOULDBLOCK)
             return Held;
-        error_ = QStringLiteral("\"%1\" cannot be locked: %2")
-                     .arg(QDir::toNativeSeparators(lockFileName_), SystemError(error));
-        return Failed;
+        return Fail(QStringLiteral("\"%1\" cannot be locked: %2")
+                        .arg(QDir::toNativeSeparators(lockFileName_), SystemError(error)),
+                    SystemError(error));
     }
     // Its last holder removes the lock file before it lets go: a file that
     // is no longer under the name was released that way, and is no lock.
@@ -136,9 +136,9 @@ TFileLock::Step TFileLock::TakeLockFile()
         ::close(fd);
         if (removed)
             return Again;
-        error_ = QStringLiteral("\"%1\" belongs to another user and cannot be replaced: %2")
-                     .arg(QDir::toNativeSeparators(lockFileName_), SystemError(error));
-        return Failed;
+        return Fail(QStringLiteral("\"%1\" belongs to another user and cannot be replaced: %2")
+                        .arg(QDir::toNativeSeparators(lockFileName_), SystemError(error)),
+                    SystemError(error));
     }
     lockFd_ = fd;
     lockDevice_ = opened.st_dev;
@@ -182,12 +182,18 @@ TFileLock::Step TFileLock::TakeFileItself()
     return Taken;
 }
 
+TFileLock::Step TFileLock::Fail(const QString &message, const QString &cause)
+{
+    failure_ = message;
+    cause_ = cause;
+    return Failed;
+}
+
 TFileLock::Result TFileLock::TryLock()
 {
     if (IsLocked())
         return Locked;
     holder_ = Holder();
-    error_.clear();
     // A few rounds: each removes one thing in the way, or meets a lock file
     // that its holder removed just then.
     for (int round = 0; round < 8; ++round) {
@@ -197,7 +203,7 @@ TFileLock::Result TFileLock::TryLock()
         case Held:
             return HeldElsewhere;
         case Failed:
-            return CannotLock;
+            throw AppError(failure_, lockFileName_, cause_);
         case Taken:
             break;
         }
@@ -206,8 +212,9 @@ TFileLock::Result TFileLock::TryLock()
         Unlock();
         return HeldElsewhere;
     }
-    error_ = QStringLiteral("\"%1\" keeps changing").arg(QDir::toNativeSeparators(lockFileName_));
-    return CannotLock;
+    const QString cause = QStringLiteral("it keeps changing");
+    throw AppError(QStringLiteral("\"%1\" keeps changing").arg(QDir::toNativeSeparators(lockFileName_)),
+                   lockFileName_, cause);
 }
 
 TFileLock::Result TFileLock::TryLockWaitingForCommands(int timeoutMs)
@@ -261,7 +268,7 @@ void TFileLock::Verify()
             if (step == Held)
                 throw AppError(InUseText(QStringLiteral("file"), fileName_, holder_) +
                                QStringLiteral(" Its lock file was replaced while it was open here."));
-            throw AppError(what + QStringLiteral(" lost its lock: ") + error_);
+            throw AppError(what + QStringLiteral(" lost its lock: ") + failure_, lockFileName_, cause_);
         }
         ::close(old);
     }
@@ -308,31 +315,14 @@ void TLockWriteGuard::Saved()
         outer_->Saved();
 }
 
-namespace {
-// Asks whether to open the file that another program holds read-only.
-bool AskOpenReadOnly(const QString &what, const QString &fileName, const TFileLock::Holder &holder)
+TLockOutcome LockForOpening(TFileLock &lock)
 {
-    const QString text =
-        TFileLock::InUseText(what, fileName, holder) +
-        QStringLiteral("\n\nChanges made here could overwrite that program's work, so it can only be "
-                       "opened read-only.\n\nDo you want to open it read-only? Choose No to cancel.");
-    return Ui().MessageBox(text, QStringLiteral("Action File in use"), MB_YESNO | MB_ICONWARNING) == IDYES;
-}
-} // namespace
-
-std::optional<bool> LockForOpening(TFileLock &lock, const QString &what, const QString &fileName)
-{
-    // A command of dravelin-cli holds the file for a moment only.
-    switch (lock.TryLockWaitingForCommands(TFileLock::kCommandWaitMs)) {
-    case TFileLock::Locked:
-        return false;
-    case TFileLock::HeldElsewhere:
-        if (!AskOpenReadOnly(what, fileName, lock.HeldBy()))
-            return std::nullopt;
-        return true;
-    case TFileLock::CannotLock:
-        // A folder without write access: the window says it is read-only.
-        return true;
+    try {
+        if (lock.TryLockWaitingForCommands(TFileLock::kCommandWaitMs) == TFileLock::Locked)
+            return TLockOutcome::Locked;
+        return TLockOutcome::HeldElsewhere;
+    } catch (const AppError &) {
+        // A folder without write access: the file is shown read-only.
+        return TLockOutcome::NoLock;
     }
-    return true;
 }

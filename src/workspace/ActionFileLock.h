@@ -1,9 +1,9 @@
 #pragma once
 
+#include "AppError.h"
 #include "TTables.h"
 
 #include <QString>
-#include <optional>
 #include <sys/types.h>
 
 // The lock that one program holds on an Action File or a Dravelin File while
@@ -22,9 +22,8 @@
 class TFileLock {
 public:
     enum Result {
-        Locked,        // this program holds the lock now
-        HeldElsewhere, // another running program holds it
-        CannotLock     // no lock file can be made there (read-only folder, full disk); see Error()
+        Locked,       // this program holds the lock now
+        HeldElsewhere // another running program holds it
     };
     // Who holds a lock, as the lock file says; pid 0 when it does not say
     // (the file is held under another name).
@@ -43,6 +42,8 @@ public:
     // How long a program waits for a file that a command has locked.
     static constexpr int kCommandWaitMs = 5000;
 
+    // Throws AppError, naming the lock file and the cause, when no lock file
+    // can be made there (a read-only folder, a full disk).
     Result TryLock();
     // As TryLock, but waits up to timeoutMs while another dravelin-cli holds
     // the lock (or a holder that has not written who it is yet): a command
@@ -59,8 +60,6 @@ public:
     void Verify();
     // The holder after TryLock gave HeldElsewhere.
     Holder HeldBy() const { return holder_; }
-    // Why TryLock gave CannotLock.
-    const QString &Error() const { return error_; }
 
     static QString LockFileName(const QString &fileName);
     // "The Action File "<file>" is in use by the program "<app>" (process <pid> on <host>)."
@@ -69,6 +68,7 @@ public:
 private:
     enum Step { Taken, Held, Failed, Again };
     Step TakeLockFile();
+    Step Fail(const QString &message, const QString &cause);
     Step TakeFileItself();
     void WriteHolder() const;
 
@@ -81,7 +81,9 @@ private:
     dev_t fileDevice_ = 0;
     ino_t fileInode_ = 0;
     Holder holder_;
-    QString error_;
+    // Why the last step failed, and the system's cause.
+    QString failure_;
+    QString cause_;
 };
 
 // While it exists, the table set writes the Action File only as long as this
@@ -106,9 +108,28 @@ private:
     TWriteGuard *outer_;
 };
 
-// Takes the lock of fileName (`what`: "Action File" or "Dravelin File") for
-// opening it. The result tells whether to open it read-only: when another
-// program holds the lock and the user chose read-only, or when no lock can be
-// made there (read-only folder); nothing when the user cancelled. The user is
-// asked under the caption "Action File in use".
-std::optional<bool> LockForOpening(TFileLock &lock, const QString &what, const QString &fileName);
+// A file that another running program has open: message() is
+// TFileLock::InUseText, naming the file, the program and its process.
+class TFileInUseError : public AppError {
+public:
+    // what: "Action File" or "Dravelin File".
+    TFileInUseError(const QString &what, const QString &fileName, const TFileLock::Holder &holder)
+        : AppError(TFileLock::InUseText(what, fileName, holder), fileName), holder_(holder)
+    {
+    }
+    const TFileLock::Holder &HeldBy() const { return holder_; }
+
+private:
+    TFileLock::Holder holder_;
+};
+
+// What taking the lock of a file to open gave.
+enum class TLockOutcome {
+    Locked,        // this program may write it
+    HeldElsewhere, // another program has it open (lock.HeldBy() says which): read-only or not at all
+    NoLock         // no lock can be made there (a read-only folder): read-only
+};
+
+// Takes the lock of a file the user opens, waiting a few seconds while a
+// command of dravelin-cli holds it: a command holds a file for a moment only.
+TLockOutcome LockForOpening(TFileLock &lock);

@@ -1,7 +1,6 @@
 #include "ActionFileNames.h"
 
 #include "Formats.h"
-#include "TSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,11 +18,6 @@ QString AuxiliaryFolder(const QString &actFile, const QString &auxiliaryRoot)
         root.endsWith(QLatin1Char('/')) ? QString(root + name) : QString(root + QLatin1Char('/') + name);
     const QString existing = ExistingNameInAnyCase(folder);
     return existing.isEmpty() ? folder : existing;
-}
-
-QString AuxiliaryFolder(const QString &actFile)
-{
-    return AuxiliaryFolder(actFile, Settings().Folders.Auxiliary);
 }
 
 QString ReplaceExtension(const QString &fileName, QLatin1String extension, ExtensionRules rules)

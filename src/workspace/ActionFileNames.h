@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppError.h"
+
 #include <QString>
 
 // The auxiliary folder of the Action File actFile under auxiliaryRoot: the
@@ -8,8 +10,6 @@
 // exists under the root, in any case, is the one returned. Empty when the
 // root is empty, so no folder is ever placed at the top of the file system.
 QString AuxiliaryFolder(const QString &actFile, const QString &auxiliaryRoot);
-// The same under Settings().Folders.Auxiliary.
-QString AuxiliaryFolder(const QString &actFile);
 
 // How ReplaceExtension reads the name it is given.
 struct ExtensionRules {
@@ -35,6 +35,16 @@ QString FileNameProblem(const QString &name);
 // The existing entry of the folder of path whose name equals path's file
 // name compared case-insensitively, as a full path; empty when none.
 QString ExistingNameInAnyCase(const QString &path);
+
+// A new file's name is taken by an existing entry (FileName(), in any case):
+// "The file "<entry>" already exists".
+class TNameTakenError : public AppError {
+public:
+    explicit TNameTakenError(const QString &existing)
+        : AppError(QStringLiteral("The file \"") + existing + QStringLiteral("\" already exists"), existing)
+    {
+    }
+};
 
 // Whether two paths name the same file or folder, compared case-insensitively
 // after removing redundant separators.

@@ -1,57 +1,92 @@
 #pragma once
 
+#include "TableMember.h"
+
 #include <QString>
+#include <memory>
 
-class TTables;
+class TDataModuleMain;
+class TFileLock;
+class TLockWriteGuard;
 
-// Opening and creating Action Files, which hands the open table set over to
-// the action list window. Every function returns true when the Workspace's
-// list of Action Files changed while the file was open (the table set's
-// RefreshListOnClose was set when the window closed), so the caller
-// refreshes its list.
+// Opening and closing an Action File in a data module's table set, the same
+// for the program's windows and for dravelin-cli. Nothing here asks or tells
+// the user: failures are thrown as AppError, and what the user decides (to
+// open a file another program holds read-only) comes in as a parameter.
 
-// What shows an opened Action File; the window above this layer implements
-// it and passes itself to the commands that open one.
-class TActionListView {
+// Throws AppError ("The file "<name>" cannot be opened") unless fileName is
+// an existing file: a folder named like an Action File is none.
+void RefuseNonFile(const QString &fileName);
+
+// Throws TNameTakenError when the folder of fileName holds an entry of that
+// name in any case: names differing only in case are one Action File to this
+// program (they would share the auxiliary folder).
+void RefuseTakenName(const QString &fileName);
+
+// The Action File open in the data module's table set while this lives.
+// Opening closes a set that is open, removes the table writer's hidden
+// leftovers beside the file (only while this program holds its lock: another
+// program may be writing through one right now), installs the lock's write
+// guard (TLockWriteGuard) and opens the tables; a set that does not open is
+// thrown as TTablesOpenError and left closed.
+//
+// A read-only file writes nothing: not its tables, not a member that went
+// missing, not even when it is closed.
+class TOpenActionFile {
 public:
-    virtual ~TActionListView() = default;
-    // Shows the action list window modally for the open table set and closes
-    // the set when the window closes, as that window does; returns whether
-    // the Workspace's list changed.
-    virtual bool ShowActionList(bool fromContainer) = 0;
+    struct Options {
+        // Another program holds the lock, no lock can be made, or the user
+        // chose to look only.
+        bool readOnly = false;
+        // Makes the six files new and empty (written at once outside a
+        // change scope, at its commit inside one).
+        bool create = false;
+        // The tables to open; the others stay closed and are neither read
+        // nor written.
+        TMemberSet members = kAllMembers;
+        // Each table in the order the windows show it; a command that orders
+        // the records itself, or needs no order, spares the sort.
+        bool inOrder = true;
+        // The Dravelin File the Action File was unpacked from: pages name it
+        // while the file is open (TDataModuleMain::ContainerFileName).
+        QString container;
+    };
+
+    // lock: the Action File's, held by the caller for as long as this lives
+    // unless the file is read-only.
+    TOpenActionFile(TDataModuleMain &data, TFileLock &lock, const QString &actFile, const Options &options);
+    // Puts back the write guard that was there before. The set is closed
+    // before (CloseActionFile, or AbandonActionFile after a failure); one
+    // left open keeps its changes in memory but can no longer write them.
+    ~TOpenActionFile();
+    TOpenActionFile(const TOpenActionFile &) = delete;
+    TOpenActionFile &operator=(const TOpenActionFile &) = delete;
+
+    TDataModuleMain &Data() const { return data_; }
+    const QString &FileName() const { return actFile_; }
+    bool ReadOnly() const { return readOnly_; }
+
+private:
+    TDataModuleMain &data_;
+    QString actFile_;
+    bool readOnly_;
+    std::unique_ptr<TLockWriteGuard> guard_;
 };
 
-// What the action list window does when it closes: closes the table set
-// (writing changed tables) and resets it. Returns RefreshListOnClose as it
-// was before the reset.
-bool CloseActionFile();
+// Closes the open set as the action list does when it closes: changed tables
+// are written unless readOnly, then the set is reset. Returns whether the
+// Workspace's list of Action Files changed while it was open (the table
+// set's RefreshListOnClose as it was). A failed write is thrown and leaves
+// the set open with its changes, for another try.
+bool CloseActionFile(TDataModuleMain &data, bool readOnly);
 
-// Opens the table set of actFile (create: new and empty files). A set that
-// does not open is reported with the failing table's message; returns
-// whether it opened.
-bool OpenTables(TTables &tables, const QString &actFile, bool create);
+// Closes the open set without writing anything and resets it: what a command
+// that failed changed is dropped.
+void AbandonActionFile(TDataModuleMain &data) noexcept;
 
-// Whether the Action File open now is read-only: another program holds it,
-// its folder takes no lock, or it came from a Dravelin File opened
-// read-only. Nothing that changes data may run then, and no file is written.
-bool ActionFileReadOnly();
-// Closes the table set; changed tables are written unless the file is
-// read-only.
-void CloseTables(TTables &tables);
-
-// Creates the Action File actFile, creates its auxiliary folder and shows it
-// in view. Refused with a message when actFile exists, in any case.
-bool NewActionFile(TActionListView &view, const QString &actFile);
-// Opens the existing Action File actFile and shows it in view, holding its lock
-// meanwhile; once its tables have loaded it is backed up when
-// General.MakeBackup is set. The table writer's hidden leftovers beside it are
-// removed first. Refused with a message when actFile is not an existing file.
-// When another program holds the lock the user chooses between read-only and
-// cancel; where no lock can be made it opens read-only. fromContainer: actFile
-// was unpacked from a Dravelin File. readOnly: open it read-only in any case.
-bool OpenActionFile(TActionListView &view, const QString &actFile, bool fromContainer, bool readOnly = false);
-
-// The main window's New and Open commands: ask for a file in workspace, then
-// NewActionFile / OpenActionFile.
-bool NewActionFileCommand(TActionListView &view, const QString &workspace);
-bool OpenActionFileCommand(TActionListView &view, const QString &workspace);
+// Closes and reopens the Action File open in data, writing every changed
+// table first (unless readOnly); the actions keep their index and the same
+// action (found by its ID) stays current, else the first. A failed write is
+// thrown with the set left open as it was; a set that does not open again is
+// thrown as TTablesOpenError, the set then closed.
+void ReopenActionFile(TDataModuleMain &data, bool readOnly);

@@ -1,9 +1,9 @@
 #include "Backup.h"
 
+#include "AppError.h"
 #include "DurableFile.h"
 #include "MemberFiles.h"
 #include "TACTFiles.h"
-#include "UiServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,18 +20,30 @@ QString BackupFolder(const QString &actFile)
     return info.dir().filePath(stem + QStringLiteral(" Backup"));
 }
 
-bool BackupActionFile(const QString &actFile, QString *error)
+namespace {
+// Whether the table file alone holds its table now (see SettleTableFile).
+bool Settled(const QString &tableFile)
+{
+    try {
+        SettleTableFile(tableFile);
+        return true;
+    } catch (const AppError &) {
+        return false;
+    }
+}
+} // namespace
+
+void BackupActionFile(const QString &actFile)
 {
     const QFileInfo info(actFile);
     if (info.fileName().toLower().contains(QLatin1String("dravelin$")))
-        return true;
+        return;
     if (QFileInfo::exists(info.dir().filePath(QLatin1String(kBackupMarker))))
-        return true;
+        return;
     const QString folder = BackupFolder(actFile);
     if (!QDir().mkpath(folder))
-        return true;
+        return;
 
-    BusyCursor busy;
     const TACTFiles files(actFile);
     const TACTFiles copies(QDir(folder).filePath(info.fileName()));
     // Every copy is written whole before any replaces its old one, so a
@@ -40,40 +52,31 @@ bool BackupActionFile(const QString &actFile, QString *error)
     for (int i = 0; i < TACTFiles::Count; ++i) {
         // A member that is missing or cannot be settled keeps its copy from
         // an earlier opening: an old copy is worth more than none.
-        if (!QFileInfo(files.Name(i)).isFile() || !SettleTableFile(files.Name(i)))
+        if (!QFileInfo(files.Name(i)).isFile() || !Settled(files.Name(i)))
             continue;
         auto copy = std::make_unique<TDurableFile>(copies.Name(i));
         QFile source(files.Name(i));
-        QString why;
         if (!source.open(QIODevice::ReadOnly))
-            why = source.errorString();
-        else if (!copy->Open() || !copy->Write(source.readAll()))
-            why = copy->ErrorString();
-        if (!why.isEmpty()) {
-            if (error)
-                *error = QStringLiteral("\"%1\" cannot be written: %2")
-                             .arg(QDir::toNativeSeparators(copies.Name(i)), why);
-            return false;
-        }
+            throw AppError(QStringLiteral("\"%1\" cannot be written: %2")
+                               .arg(QDir::toNativeSeparators(copies.Name(i)), source.errorString()),
+                           copies.Name(i), source.errorString());
+        copy->Open();
+        // A failed write is thrown now, by the commit that discards it,
+        // before any copy has replaced its old one.
+        if (!copy->Write(source.readAll()))
+            copy->Commit();
         written.push_back(std::move(copy));
     }
     for (int i = 0; i < TACTFiles::Count; ++i) {
         // A journal beside the old copy belongs to the old content; it must
         // never be rolled back into the new one.
-        if (!SettleTableFile(copies.Name(i)))
+        if (!Settled(copies.Name(i)))
             QFile::remove(JournalName(copies.Name(i)));
     }
-    for (const auto &copy : written) {
-        if (!copy->Commit()) {
-            if (error)
-                *error = QStringLiteral("\"%1\" cannot be written: %2")
-                             .arg(QDir::toNativeSeparators(copy->FileName()), copy->ErrorString());
-            return false;
-        }
-    }
+    for (const auto &copy : written)
+        copy->Commit();
 
     QFile marker(QDir(folder).filePath(QLatin1String(kBackupMarker)));
     if (marker.open(QIODevice::WriteOnly | QIODevice::Truncate))
         marker.close();
-    return true;
 }

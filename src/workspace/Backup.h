@@ -18,6 +18,6 @@ inline constexpr const char *kBackupMarker = "backup.exists";
 // (an interrupted write undone). A member that is missing or cannot be
 // settled is skipped and its previous copy kept. The copies replace the old
 // ones together, once all are written: when one cannot be written (a full
-// disk) the previous backup stays as it was and false is returned, error
-// saying why.
-bool BackupActionFile(const QString &actFile, QString *error = nullptr);
+// disk) the previous backup stays as it was and AppError is thrown, naming
+// the copy and the cause.
+void BackupActionFile(const QString &actFile);

@@ -6,7 +6,6 @@
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
 #include "TGlobalTempFiles.h"
-#include "UiServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,23 +18,17 @@ QString Native(const QString &fileName)
 }
 
 // Packs actFile into container while this program holds the container's
-// lock; false with the reason in error.
-bool Pack(TFileLock &lock, const QString &actFile, const QString &container, QString *error)
+// lock; throws AppError with the reason.
+void Pack(TFileLock &lock, const QString &actFile, const QString &container)
 {
+    lock.Verify();
     try {
-        lock.Verify();
-    } catch (const AppError &failure) {
-        if (error)
-            *error = failure.message();
-        return false;
-    }
-    const TCDSParser::PackResult result = TCDSParser(actFile, container).Pack();
-    if (result != TCDSParser::PackOk) {
-        if (error)
-            *error = result == TCDSParser::PackCannotOpenMember
-                         ? QStringLiteral("the unpacked files cannot be read")
-                         : QStringLiteral("\"%1\" cannot be written").arg(Native(container));
-        return false;
+        TCDSParser(actFile, container).Pack();
+    } catch (const TContainerError &failure) {
+        throw AppError(failure.Failed() == TContainerError::Member
+                           ? QStringLiteral("the unpacked files cannot be read")
+                           : QStringLiteral("\"%1\" cannot be written").arg(Native(container)),
+                       failure.FileName(), failure.Cause());
     }
     // The container was replaced by a new file, which the lock now keys.
     try {
@@ -43,7 +36,6 @@ bool Pack(TFileLock &lock, const QString &actFile, const QString &container, QSt
     } catch (const AppError &) {
         // Written all the same; the next write-back tells.
     }
-    return true;
 }
 } // namespace
 
@@ -73,10 +65,13 @@ void TContainerWriteBack::CheckWrite()
 
 void TContainerWriteBack::Saved()
 {
-    QString error;
-    if (!WriteBack(&error))
-        throw AppError(
-            QStringLiteral("The Dravelin File \"%1\" cannot be written: %2").arg(Native(container_), error));
+    try {
+        WriteBack();
+    } catch (const AppError &failure) {
+        throw AppError(QStringLiteral("The Dravelin File \"%1\" cannot be written: %2")
+                           .arg(Native(container_), failure.message()),
+                       container_, failure.Cause());
+    }
 }
 
 QString TContainerWriteBack::MarkerName(const QString &actFile)
@@ -87,8 +82,14 @@ QString TContainerWriteBack::MarkerName(const QString &actFile)
 void TContainerWriteBack::Changed()
 {
     // The marker is on disk before the changes can be lost with the run.
-    if (!marked_)
-        marked_ = WriteFileDurably(MarkerName(actFile_), QFileInfo(container_).absoluteFilePath().toUtf8());
+    if (!marked_) {
+        try {
+            WriteFileDurably(MarkerName(actFile_), QFileInfo(container_).absoluteFilePath().toUtf8());
+            marked_ = true;
+        } catch (const AppError &) {
+            // Tried again with the next change.
+        }
+    }
     timer_.start();
 }
 
@@ -100,41 +101,32 @@ void TContainerWriteBack::Due()
         timer_.start();
         return;
     }
-    QString error;
-    {
-        BusyCursor busy;
-        if (WriteBack(&error))
+    try {
+        WriteBack();
+    } catch (const AppError &failure) {
+        // Told once until a write-back succeeds again, not at every change.
+        if (failureTold_)
             return;
+        failureTold_ = true;
+        Q_EMIT WriteBackFailed(failure.message());
     }
-    // Told once until a write-back succeeds again, not at every change.
-    if (failureShown_)
-        return;
-    failureShown_ = true;
-    Ui().MessageBox(
-        QStringLiteral("The Action File could not be saved as a Dravelin File\n\n"
-                       "The Dravelin File \"%1\" keeps its previous content: %2.\n\nYour changes are "
-                       "kept in the unpacked files and written into it again with your next change "
-                       "and when you close it.")
-            .arg(Native(container_), error),
-        QStringLiteral("File Error"), MB_OK | MB_ICONERROR);
 }
 
-bool TContainerWriteBack::WriteBack(QString *error)
+void TContainerWriteBack::WriteBack()
 {
     timer_.stop();
-    if (!Pack(lock_, actFile_, container_, error))
-        return false;
+    Pack(lock_, actFile_, container_);
     QFile::remove(MarkerName(actFile_));
     marked_ = false;
-    failureShown_ = false;
-    return true;
+    failureTold_ = false;
 }
 
-void OfferRecovery(const QString &parent)
+QList<TEndedRun> FindUnsavedChanges(const QString &parent)
 {
+    QList<TEndedRun> runs;
     for (const QString &folder : TGlobalTempFiles::RecoverableFolders(parent)) {
+        TEndedRun run{folder, {}};
         const QDir dir(folder);
-        bool left = false;
         const QStringList markers = dir.entryList({QLatin1Char('*') + TGlobalTempFiles::RecoveryExtension()},
                                                   QDir::Files | QDir::Hidden);
         for (const QString &name : markers) {
@@ -147,42 +139,28 @@ void OfferRecovery(const QString &parent)
                 QFile::remove(marker);
                 continue;
             }
-            const QString question =
-                QStringLiteral("The program ended before it wrote your changes back into the Dravelin File "
-                               "\"%1\".\n\nDo you want to write them into it now? Choose No to discard them.")
-                    .arg(Native(container));
-            if (Ui().MessageBox(question, QStringLiteral("Recover Changes"), MB_YESNO | MB_ICONQUESTION) !=
-                IDYES) {
-                QFile::remove(marker);
-                continue;
-            }
-            TFileLock lock(container);
-            QString error;
-            bool recovered = false;
-            switch (lock.TryLock()) {
-            case TFileLock::Locked: {
-                BusyCursor busy;
-                recovered = Pack(lock, actFile, container, &error);
-                break;
-            }
-            case TFileLock::HeldElsewhere:
-                error = TFileLock::InUseText(QStringLiteral("Dravelin File"), container, lock.HeldBy());
-                break;
-            case TFileLock::CannotLock:
-                error = lock.Error();
-                break;
-            }
-            if (recovered) {
-                QFile::remove(marker);
-                continue;
-            }
-            left = true;
-            Ui().MessageBox(QStringLiteral("The changes cannot be written into the Dravelin File \"%1\" now: "
-                                           "%2\n\nThey are offered again at the next start.")
-                                .arg(Native(container), error),
-                            QStringLiteral("Recover Changes"), MB_OK | MB_ICONWARNING);
+            run.changes.append({marker, actFile, container});
         }
-        if (!left)
-            QDir(folder).removeRecursively();
+        runs.append(run);
     }
+    return runs;
+}
+
+void RecoverChanges(const TUnsavedChanges &changes)
+{
+    TFileLock lock(changes.container);
+    if (lock.TryLock() == TFileLock::HeldElsewhere)
+        throw TFileInUseError(QStringLiteral("Dravelin File"), changes.container, lock.HeldBy());
+    Pack(lock, changes.actFile, changes.container);
+    QFile::remove(changes.marker);
+}
+
+void DiscardChanges(const TUnsavedChanges &changes)
+{
+    QFile::remove(changes.marker);
+}
+
+void RemoveEndedRun(const TEndedRun &run)
+{
+    QDir(run.folder).removeRecursively();
 }

@@ -19,7 +19,7 @@ class TFileLock;
 //
 // While it exists it is the table set's write guard: the container's lock is
 // verified before every write, and a save command writes the container at
-// once.
+// once. A write-back due by the clock that fails is told by WriteBackFailed.
 class TContainerWriteBack : public QObject, public TWriteGuard {
     Q_OBJECT
 public:
@@ -31,9 +31,9 @@ public:
     ~TContainerWriteBack() override;
 
     // Packs the unpacked files into the container now; the marker goes once
-    // the container holds them. False, with the reason in error, when it
-    // could not be written (the marker then stays).
-    bool WriteBack(QString *error = nullptr);
+    // the container holds them. Throws AppError, message() the reason, when
+    // it could not be written (the marker then stays).
+    void WriteBack();
     // Whether a write-back is waiting for its time.
     bool Pending() const { return timer_.isActive(); }
 
@@ -43,6 +43,11 @@ public:
 
     // The marker of the unpacked Action File actFile.
     static QString MarkerName(const QString &actFile);
+
+Q_SIGNALS:
+    // A write-back due by the clock failed; told once until one succeeds
+    // again. reason: why, as WriteBack throws it.
+    void WriteBackFailed(const QString &reason);
 
 private:
     void Changed();
@@ -55,13 +60,33 @@ private:
     QString container_;
     QTimer timer_;
     bool marked_ = false;
-    bool failureShown_ = false;
+    bool failureTold_ = false;
 };
 
-// At start: for each Dravelin File whose changes a run that ended left
-// unpacked in parent (by default the system's temporary folder), asks under
-// the caption "Recover Changes" whether to write them into it. Yes packs them
-// into the container (when its lock can be taken; otherwise they are offered
-// again next time), No discards them. Nothing is written over a container
-// without that answer.
-void OfferRecovery(const QString &parent = QString());
+// Changes to a Dravelin File that a run which ended left unpacked: the
+// marker beside the unpacked Action File names the container.
+struct TUnsavedChanges {
+    QString marker;
+    QString actFile;
+    QString container;
+};
+
+// The temporary folder of a run that ended, with the changes it left.
+struct TEndedRun {
+    QString folder;
+    QList<TUnsavedChanges> changes;
+};
+
+// The folders of ended runs in parent (by default the system's temporary
+// folder) that hold unsaved changes to Dravelin Files. A marker that names
+// no container, or whose Action File is gone, is removed on the way.
+QList<TEndedRun> FindUnsavedChanges(const QString &parent = QString());
+// Packs the changes into their container while this program holds its lock,
+// and removes the marker. Throws AppError (TFileInUseError when another
+// program has the container open), message() the reason; the changes are
+// then kept for another try.
+void RecoverChanges(const TUnsavedChanges &changes);
+// Drops the changes: their marker goes, so the run's folder may go too.
+void DiscardChanges(const TUnsavedChanges &changes);
+// Removes the folder of an ended run once nothing in it waits any longer.
+void RemoveEndedRun(const TEndedRun &run);

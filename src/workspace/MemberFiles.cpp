@@ -1,5 +1,6 @@
 #include "MemberFiles.h"
 
+#include "AppError.h"
 #include "NewFileSet.h"
 #include "TACTFiles.h"
 
@@ -10,11 +11,9 @@
 #include <sqlite3.h>
 
 namespace {
-bool Fail(QString *error, const QString &why)
+[[noreturn]] void Fail(const QString &message, const QString &fileName, const QString &cause = QString())
 {
-    if (error)
-        *error = why;
-    return false;
+    throw AppError(message, fileName, cause);
 }
 
 bool Exists(const QString &path)
@@ -29,19 +28,19 @@ QString JournalName(const QString &tableFile)
     return tableFile + QStringLiteral("-journal");
 }
 
-bool SettleTableFile(const QString &tableFile, QString *error)
+void SettleTableFile(const QString &tableFile)
 {
     const QString journal = JournalName(tableFile);
     if (!Exists(journal))
-        return true;
+        return;
     const QFileInfo info(tableFile);
     if (!info.exists()) {
         if (!QFile::remove(journal))
-            return Fail(error, QStringLiteral("\"%1\" cannot be removed").arg(journal));
-        return true;
+            Fail(QStringLiteral("\"%1\" cannot be removed").arg(journal), journal);
+        return;
     }
     if (!info.isFile())
-        return Fail(error, QStringLiteral("\"%1\" is not a file").arg(tableFile));
+        Fail(QStringLiteral("\"%1\" is not a file").arg(tableFile), tableFile);
 
     // Reading the schema makes SQLite look at the journal: a hot one is
     // rolled back into the file and deleted.
@@ -52,20 +51,18 @@ bool SettleTableFile(const QString &tableFile, QString *error)
     const QString why = QString::fromUtf8(db && rc != SQLITE_OK ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
     sqlite3_close(db);
     if (rc != SQLITE_OK)
-        return Fail(error, QStringLiteral("the interrupted write of \"%1\" cannot be undone: %2")
-                               .arg(QDir::toNativeSeparators(tableFile), why));
+        Fail(QStringLiteral("the interrupted write of \"%1\" cannot be undone: %2")
+                 .arg(QDir::toNativeSeparators(tableFile), why),
+             tableFile, why);
     // A journal SQLite left in place was not hot: it holds nothing of the file.
     if (Exists(journal) && !QFile::remove(journal))
-        return Fail(error, QStringLiteral("\"%1\" cannot be removed").arg(journal));
-    return true;
+        Fail(QStringLiteral("\"%1\" cannot be removed").arg(journal), journal);
 }
 
-bool SettleActionFile(const QString &actFile, QString *error)
+void SettleActionFile(const QString &actFile)
 {
     for (const QString &name : TACTFiles(actFile).Names())
-        if (!SettleTableFile(name, error))
-            return false;
-    return true;
+        SettleTableFile(name);
 }
 
 void RemoveJournals(const QString &actFile)

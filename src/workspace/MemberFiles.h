@@ -12,14 +12,14 @@ QString JournalName(const QString &tableFile);
 // file back to its last whole state and the journal goes, so the file alone
 // is the table again and may be copied, renamed or packed. A journal whose
 // file is gone is removed, so it never attaches to a file created later
-// under that name. False, with the reason in error, when a journal is left
-// (the file cannot be read or written); the file and journal are then kept
-// as they are.
-bool SettleTableFile(const QString &tableFile, QString *error = nullptr);
+// under that name. Throws AppError, naming the file and the cause, when a
+// journal is left (the file cannot be read or written); the file and journal
+// are then kept as they are.
+void SettleTableFile(const QString &tableFile);
 
-// Settles each of the six files of actFile; false at the first that cannot
-// be settled, error naming it.
-bool SettleActionFile(const QString &actFile, QString *error = nullptr);
+// Settles each of the six files of actFile; throws at the first that cannot
+// be settled.
+void SettleActionFile(const QString &actFile);
 
 // Removes the journals under the six names of actFile, whatever they hold,
 // and the super-journals of commits that began with one of them.

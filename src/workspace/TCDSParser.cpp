@@ -4,6 +4,7 @@
 #include "MemberFiles.h"
 #include "TGlobalTempFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <memory>
@@ -15,20 +16,50 @@ namespace {
 constexpr qint64 ChunkSize = 256 * 1024;
 constexpr qint64 MaxMemberSize = 9'999'999'999; // the most ten digits can hold
 
-enum class CopyResult { Ok, ReadFailed, WriteFailed };
+QString DeviceFileName(const QIODevice &device)
+{
+    const auto *file = qobject_cast<const QFileDevice *>(&device);
+    return file ? file->fileName() : QString();
+}
 
-CopyResult CopyBytes(QIODevice &from, QIODevice &to, qint64 count, std::vector<char> &buffer)
+QString Cause(const QIODevice &device, const QString &fallback)
+{
+    const QString said = device.errorString();
+    return said.isEmpty() || said == QLatin1String("Unknown error") ? fallback : said;
+}
+
+[[noreturn]] void Throw(TContainerError::Part part, bool reading, const QString &fileName,
+                        const QString &cause)
+{
+    const QString what = !fileName.isEmpty()
+                             ? QLatin1Char('"') + QDir::toNativeSeparators(fileName) + QLatin1Char('"')
+                         : part == TContainerError::Container ? QStringLiteral("The Dravelin File")
+                                                              : QStringLiteral("A member file");
+    throw TContainerError(part,
+                          QStringLiteral("%1 cannot be %2: %3")
+                              .arg(what, reading ? QStringLiteral("read") : QStringLiteral("written"), cause),
+                          fileName, cause);
+}
+
+[[noreturn]] void ThrowDevice(TContainerError::Part part, bool reading, const QIODevice &device,
+                              const QString &fallback)
+{
+    Throw(part, reading, DeviceFileName(device), Cause(device, fallback));
+}
+
+// Copies count bytes; a failure is thrown for the side it happened on.
+void CopyBytes(QIODevice &from, TContainerError::Part fromPart, QIODevice &to, TContainerError::Part toPart,
+               qint64 count, std::vector<char> &buffer)
 {
     while (count > 0) {
         const qint64 wanted = std::min(count, static_cast<qint64>(buffer.size()));
         const qint64 got = from.read(buffer.data(), wanted);
         if (got <= 0)
-            return CopyResult::ReadFailed;
+            ThrowDevice(fromPart, true, from, QStringLiteral("it ended before its size"));
         if (to.write(buffer.data(), got) != got)
-            return CopyResult::WriteFailed;
+            ThrowDevice(toPart, false, to, QStringLiteral("the disk is full"));
         count -= got;
     }
-    return CopyResult::Ok;
 }
 
 // A size field is exactly ten ASCII digits; anything else is refused.
@@ -63,16 +94,21 @@ TCDSParser::TCDSParser(const QString &containerFileName, TGlobalTempFiles &tempF
         tempFiles.Files.append(files_.Name(i));
 }
 
-TCDSParser::PackResult TCDSParser::Pack()
+void TCDSParser::Pack()
 {
     // The new container is written to a temporary file beside the target and
     // renamed over it only on commit; on any failure it is discarded.
-    // A member with a journal beside it is made whole before it is packed.
-    if (!SettleActionFile(files_.HeaderFileName()))
-        return PackCannotOpenMember;
+    try {
+        SettleActionFile(files_.HeaderFileName());
+    } catch (const AppError &failure) {
+        Throw(TContainerError::Member, true, failure.FileName(), failure.Cause());
+    }
     TDurableFile container(containerFileName_);
-    if (!container.Open())
-        return PackCannotCreateContainer;
+    try {
+        container.Open();
+    } catch (const AppError &failure) {
+        Throw(TContainerError::Container, false, containerFileName_, failure.Cause());
+    }
 
     std::array<std::unique_ptr<QFile>, TACTFiles::Count> files;
     Devices members{};
@@ -80,21 +116,30 @@ TCDSParser::PackResult TCDSParser::Pack()
         const auto index = static_cast<size_t>(i);
         files[index] = std::make_unique<QFile>(files_.Name(i));
         if (!files[index]->open(QIODevice::ReadOnly))
-            return PackCannotOpenMember;
+            ThrowDevice(TContainerError::Member, true, *files[index], QStringLiteral("it cannot be opened"));
         members[index] = files[index].get();
     }
 
-    const PackResult result = PackDevices(members, container.Device());
-    if (result != PackOk)
-        return result;
-    return container.Commit() ? PackOk : PackCannotCreateContainer;
+    try {
+        PackDevices(members, container.Device());
+    } catch (const TContainerError &failure) {
+        // A failed write to the container is thrown by its commit below,
+        // which knows the cause.
+        if (failure.Failed() == TContainerError::Member)
+            throw;
+    }
+    try {
+        container.Commit();
+    } catch (const AppError &failure) {
+        Throw(TContainerError::Container, false, containerFileName_, failure.Cause());
+    }
 }
 
-TCDSParser::UnpackResult TCDSParser::Unpack()
+bool TCDSParser::Unpack()
 {
     QFile container(containerFileName_);
     if (!container.open(QIODevice::ReadOnly))
-        return UnpackCannotOpenContainer;
+        ThrowDevice(TContainerError::Container, true, container, QStringLiteral("it cannot be opened"));
 
     std::array<std::unique_ptr<QFile>, TACTFiles::Count> files;
     Devices members{};
@@ -104,86 +149,74 @@ TCDSParser::UnpackResult TCDSParser::Unpack()
         // Whatever lies under a member's name (the empty file reserving the
         // header's name, a link) gives way to a new file of this run.
         if (!TGlobalTempFiles::CreateNewFile(*files[index], files_.Name(i)))
-            return UnpackCannotCreateMember;
+            Throw(TContainerError::Member, false, files_.Name(i),
+                  Cause(*files[index], QStringLiteral("it cannot be created")));
         members[index] = files[index].get();
     }
 
-    const UnpackResult result = UnpackDevices(container, members);
-    if (result != UnpackOk)
-        return result;
+    if (!UnpackDevices(container, members))
+        return false;
     // Writes are buffered: a full disk may only show when they reach the file.
     for (const auto &file : files) {
         if (!file->flush())
-            return UnpackCannotCreateMember;
+            ThrowDevice(TContainerError::Member, false, *file, QStringLiteral("the disk is full"));
     }
-    return UnpackOk;
+    return true;
 }
 
-TCDSParser::PackResult TCDSParser::PackDevices(const Devices &members, QIODevice &container)
+void TCDSParser::PackDevices(const Devices &members, QIODevice &container)
 {
     std::array<qint64, TACTFiles::Count> sizes{};
     for (size_t i = 0; i < members.size(); ++i) {
-        if (members[i] == nullptr || members[i]->isSequential())
-            return PackCannotOpenMember;
+        if (members[i] == nullptr)
+            Throw(TContainerError::Member, true, QString(), QStringLiteral("it is missing"));
+        if (members[i]->isSequential())
+            ThrowDevice(TContainerError::Member, true, *members[i], QStringLiteral("it is not a file"));
         sizes[i] = members[i]->size();
         if (sizes[i] < 0 || sizes[i] > MaxMemberSize)
-            return PackCannotOpenMember;
+            ThrowDevice(TContainerError::Member, true, *members[i],
+                        QStringLiteral("it is larger than a Dravelin File holds"));
     }
 
     QByteArray header = Magic();
     for (const qint64 size : sizes)
         header += QByteArray::number(size).rightJustified(FieldSize, '0');
     if (container.write(header) != header.size())
-        return PackCannotCreateContainer;
+        ThrowDevice(TContainerError::Container, false, container, QStringLiteral("the disk is full"));
 
     std::vector<char> buffer(static_cast<size_t>(ChunkSize));
-    for (size_t i = 0; i < members.size(); ++i) {
-        switch (CopyBytes(*members[i], container, sizes[i], buffer)) {
-        case CopyResult::Ok:
-            break;
-        case CopyResult::ReadFailed:
-            return PackCannotOpenMember;
-        case CopyResult::WriteFailed:
-            return PackCannotCreateContainer;
-        }
-    }
-    return PackOk;
+    for (size_t i = 0; i < members.size(); ++i)
+        CopyBytes(*members[i], TContainerError::Member, container, TContainerError::Container, sizes[i],
+                  buffer);
 }
 
-TCDSParser::UnpackResult TCDSParser::UnpackDevices(QIODevice &container, const Devices &members)
+bool TCDSParser::UnpackDevices(QIODevice &container, const Devices &members)
 {
     // The length check needs the total size up front.
     if (container.isSequential())
-        return UnpackCannotOpenContainer;
+        ThrowDevice(TContainerError::Container, true, container, QStringLiteral("it is not a file"));
     for (QIODevice *member : members) {
         if (member == nullptr)
-            return UnpackCannotCreateMember;
+            Throw(TContainerError::Member, false, QString(), QStringLiteral("it is missing"));
     }
 
     const QByteArray header = container.read(HeaderSize);
     if (header.size() != HeaderSize || !header.startsWith(Magic()))
-        return UnpackNotValid;
+        return false;
 
     std::array<qint64, TACTFiles::Count> sizes{};
     qint64 total = HeaderSize;
     for (size_t i = 0; i < sizes.size(); ++i) {
         if (!ParseSize(header.constData() + FieldSize * (static_cast<int>(i) + 1), sizes[i]))
-            return UnpackNotValid;
+            return false;
         total += sizes[i];
     }
     if (total != container.size())
-        return UnpackNotValid;
+        return false;
 
     std::vector<char> buffer(static_cast<size_t>(ChunkSize));
-    for (size_t i = 0; i < members.size(); ++i) {
-        switch (CopyBytes(container, *members[i], sizes[i], buffer)) {
-        case CopyResult::Ok:
-            break;
-        case CopyResult::ReadFailed:
-            return UnpackCannotOpenContainer;
-        case CopyResult::WriteFailed:
-            return UnpackCannotCreateMember;
-        }
-    }
-    return UnpackOk;
+    for (size_t i = 0; i < members.size(); ++i)
+        CopyBytes(container, TContainerError::Container, *members[i], TContainerError::Member, sizes[i],
+                  buffer);
+    return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppError.h"
 #include "TACTFiles.h"
 
 #include <QByteArray>
@@ -9,23 +10,27 @@
 class QIODevice;
 class TGlobalTempFiles;
 
+// A Dravelin File that could not be packed or unpacked: the container
+// itself could not be read or written, or one of the member files. message()
+// and FileName() name the file (empty for a device without one).
+class TContainerError : public AppError {
+public:
+    enum Part { Container, Member };
+    TContainerError(Part part, const QString &message, const QString &fileName, const QString &cause)
+        : AppError(message, fileName, cause), part_(part)
+    {
+    }
+    Part Failed() const { return part_; }
+
+private:
+    Part part_;
+};
+
 // Writes and reads a Dravelin File: the six files of one Action File packed
 // into one container. Layout: the ten bytes "qzvrtk5208", six member sizes as
 // ten zero-padded ASCII decimal digits each, then the six members in order.
 class TCDSParser {
 public:
-    enum PackResult {
-        PackOk = 0,
-        PackCannotCreateContainer = 1, // also a failed write or commit of the container
-        PackCannotOpenMember = 2,      // also a member that cannot be read completely
-    };
-    enum UnpackResult {
-        UnpackOk = 0,
-        UnpackCannotOpenContainer = 1, // also a failed read of the container
-        UnpackNotValid = 2,            // bad magic, bad size digits, sizes not matching the length
-        UnpackCannotCreateMember = 3,  // also a failed write of a member
-    };
-
     static constexpr int HeaderSize = 70;
     static constexpr int FieldSize = 10;
     static const QByteArray &Magic();
@@ -41,12 +46,14 @@ public:
 
     // Writes the container beside the old one and replaces it only when every
     // write succeeded, so a failure leaves a previous container as it was.
-    // Callers save the open tables to their files first.
-    PackResult Pack();
-    // Writes the six member files from the container. A container is refused
-    // (UnpackNotValid) unless its header is well formed and its length is
-    // exactly the header plus the six sizes.
-    UnpackResult Unpack();
+    // A member with a journal beside it is made whole first. Callers save
+    // the open tables to their files first. Throws TContainerError.
+    void Pack();
+    // Writes the six member files from the container. False, and nothing
+    // copied out, when the file is no Dravelin File: its header is not well
+    // formed or its length is not exactly the header plus the six sizes.
+    // Throws TContainerError when a file cannot be read or written.
+    bool Unpack();
 
     QString ActFileName() const { return files_.HeaderFileName(); }
     QString ContainerFileName() const { return containerFileName_; }
@@ -54,8 +61,8 @@ public:
     // The same work on open devices; Pack and Unpack build on these. Members
     // must be readable (packing) or writable (unpacking); the container must
     // be random-access when unpacking, since its length is checked first.
-    static PackResult PackDevices(const Devices &members, QIODevice &container);
-    static UnpackResult UnpackDevices(QIODevice &container, const Devices &members);
+    static void PackDevices(const Devices &members, QIODevice &container);
+    static bool UnpackDevices(QIODevice &container, const Devices &members);
 
 private:
     QString containerFileName_;

@@ -1,7 +1,7 @@
-#include "ActionFileOpen.h"
 #include "ActionListColumns.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
+#include "OpenCommands.h"
 #include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
@@ -175,7 +175,7 @@ void TestActionList::CreateFile(const Values &header, const QList<Values> &actio
 
 std::unique_ptr<TFormActions> TestActionList::ShowForm()
 {
-    auto form = std::make_unique<TFormActions>(false);
+    auto form = std::make_unique<TFormActions>(*data_, false, false);
     form->show();
     return form;
 }
@@ -1178,7 +1178,7 @@ void TestActionList::readOnlyFileChangesNothing()
     bool shown = false;
     ScriptedList().Set([&](bool) {
         shown = true;
-        TFormActions form(false);
+        TFormActions form(*data_, false, ScriptedList().ReadOnly());
         form.show();
         [&] {
             QVERIFY(form.windowTitle().endsWith(QStringLiteral(" [READ ONLY]")));
@@ -1211,7 +1211,7 @@ void TestActionList::readOnlyFileChangesNothing()
         form.reject();
         return form.ListChanged();
     });
-    OpenActionFile(ScriptedList(), file_, false, true);
+    OpenActionFile(*data_, ScriptedList(), file_, false, true);
     QVERIFY(shown);
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(stamps(), before);

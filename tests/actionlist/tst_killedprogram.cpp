@@ -1,8 +1,8 @@
 #include "ActionFileLock.h"
-#include "ActionFileOpen.h"
 #include "ContainerCommands.h"
 #include "ContainerWriteBack.h"
 #include "FakeUiServices.h"
+#include "OpenCommands.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
 #include "TFormActions.h"
@@ -50,9 +50,9 @@ int RunEditor(int argc, char **argv, const QString &file)
             QThread::sleep(1);
     });
     if (file.endsWith(QStringLiteral(".dravelin")))
-        OpenDravelinFile(window, file);
+        OpenDravelinFile(data, window, file);
     else
-        OpenActionFile(window, file, false);
+        OpenActionFile(data, window, file, false);
     return 1;
 }
 
@@ -72,7 +72,7 @@ QStringList ActionIds(const QString &actFile)
 QStringList ContainerActionIds(const QString &container, TGlobalTempFiles &temp)
 {
     TCDSParser parser(container, temp);
-    if (parser.Unpack() != TCDSParser::UnpackOk)
+    if (!parser.Unpack())
         return {QStringLiteral("<not unpacked>")};
     return ActionIds(parser.ActFileName());
 }
@@ -124,7 +124,7 @@ void TestKilledProgram::postedActionSurvivesAKill()
         data.Tables.Close();
     }
     if (container) {
-        QCOMPARE(TCDSParser(actFile, containerFile).Pack(), int(TCDSParser::PackOk));
+        QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(actFile, containerFile).Pack());
         QVERIFY(QFile::remove(actFile));
     }
     const QString opened = container ? containerFile : actFile;

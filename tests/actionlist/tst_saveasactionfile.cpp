@@ -1,8 +1,8 @@
-#include "ActionFileOpen.h"
 #include "ContainerCommands.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
 #include "HeaderRecord.h"
+#include "OpenCommands.h"
 #include "SaveAsActionFile.h"
 #include "ScriptedActionList.h"
 #include "TACTFiles.h"
@@ -74,7 +74,7 @@ void TestSaveAsActionFile::init()
     unpacked_ = base + "/Elsewhere/Unpacked.act";
     Settings().Folders.Actions = work_;
     FakeUiServices fake;
-    QVERIFY(NewActionFile(ScriptedList(), unpacked_));
+    QVERIFY(NewActionFile(*data_, ScriptedList(), unpacked_));
 }
 
 void TestSaveAsActionFile::cleanup()
@@ -89,16 +89,16 @@ bool TestSaveAsActionFile::RunCommandIn(const QString &workspace, bool *refresh)
         result = SaveAsActionFileCommand(*data_, workspace);
         if (refresh)
             *refresh = data_->Tables.RefreshListOnClose();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), unpacked_, true);
+    OpenActionFile(*data_, ScriptedList(), unpacked_, true);
     ScriptedList().Set({});
     return result;
 }
 
 void TestSaveAsActionFile::copiesTheUnpackedFileIntoTheWorkspace()
 {
-    QVERIFY(TCDSParser(unpacked_, temp_.filePath("Plan.dravelin")).Pack() == TCDSParser::PackOk);
+    QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(unpacked_, temp_.filePath("Plan.dravelin")).Pack());
     FakeUiServices fake;
     fake.answerInput(QString("Plan"));
     QString during;
@@ -113,9 +113,9 @@ void TestSaveAsActionFile::copiesTheUnpackedFileIntoTheWorkspace()
             SetHeaderTitle(*data_, "After the copy");
             during = before;
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    QVERIFY(OpenDravelinFile(ScriptedList(), temp_.filePath("Plan.dravelin")));
+    QVERIFY(OpenDravelinFile(*data_, ScriptedList(), temp_.filePath("Plan.dravelin")));
 
     const UiCall query = fake.calls[0];
     QCOMPARE(query.kind, UiCall::Input);
@@ -138,9 +138,9 @@ void TestSaveAsActionFile::copiesTheUnpackedFileIntoTheWorkspace()
     QString seen;
     ScriptedList().Set([&](bool) {
         seen = HeaderTitle(*data_);
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), copy, false);
+    OpenActionFile(*data_, ScriptedList(), copy, false);
     QCOMPARE(seen, QString("Not yet saved"));
 }
 
@@ -253,9 +253,9 @@ void TestSaveAsActionFile::journalLeftUnderTheNewNameNeverReachesTheCopy()
     bool shown = false;
     ScriptedList().Set([&](bool) {
         shown = true;
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), work_ + "/Plan.act", false);
+    OpenActionFile(*data_, ScriptedList(), work_ + "/Plan.act", false);
     QVERIFY(shown);
     QCOMPARE(fake.messages().size(), 1); // the success message only
 }
@@ -326,7 +326,7 @@ void TestSaveAsActionFile::offeredOnlyForFilesFromAContainer()
 {
     QFETCH(bool, fromContainer);
     const QString container = temp_.filePath("Window.dravelin");
-    QVERIFY(TCDSParser(unpacked_, container).Pack() == TCDSParser::PackOk);
+    QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(unpacked_, container).Pack());
     TActionListWindow window(nullptr);
 
     FakeUiServices fake;
@@ -338,8 +338,8 @@ void TestSaveAsActionFile::offeredOnlyForFilesFromAContainer()
         if (enabled)
             command->trigger();
     });
-    const bool listChanged =
-        fromContainer ? OpenDravelinFile(window, container) : OpenActionFile(window, unpacked_, false);
+    const bool listChanged = fromContainer ? OpenDravelinFile(*data_, window, container)
+                                           : OpenActionFile(*data_, window, unpacked_, false);
 
     QCOMPARE(enabled, fromContainer);
     QCOMPARE(listChanged, fromContainer);

@@ -116,7 +116,7 @@ void TestSearchWindow::Search(const QString &text, std::function<void(TFormSearc
             QVERIFY(form);
             handler(form);
         });
-    ActionSearch(*data_, nullptr);
+    ActionSearch({*data_}, nullptr);
     QVERIFY(!data_->cdsActionsSearch->Active());
     QVERIFY(data_->cdsActionsSearch->FileName().isEmpty());
     QCOMPARE(ui_->busyDepth, 0);
@@ -135,7 +135,7 @@ void TestSearchWindow::SelectResult(TFormSearch *form, int kind, int number)
 
 void TestSearchWindow::searchCommandIsOnWithCtrlF()
 {
-    TFormActions form(false);
+    TFormActions form(*data_, false, false);
     QVERIFY(form.ActionSearch->isEnabled());
     QVERIFY(form.ActionSearch->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_F)));
     ui_->answerInput(std::nullopt);
@@ -152,7 +152,7 @@ void TestSearchWindow::blankAnswerIsRefusedAndAskedAgain()
 {
     ui_->answerInput(QStringLiteral("  \t "));
     ui_->answerInput(std::nullopt);
-    ActionSearch(*data_, nullptr);
+    ActionSearch({*data_}, nullptr);
     QCOMPARE(ui_->calls.size(), 3);
     QCOMPARE(ui_->calls[1].kind, UiCall::Message);
     QCOMPARE(ui_->calls[1].text, QStringLiteral("Please enter a Search String"));
@@ -438,7 +438,7 @@ void TestSearchWindow::gotoActionMakesItCurrentWithItsLog()
 
 void TestSearchWindow::gotoActionFromContextMenu()
 {
-    TFormActions list(false);
+    TFormActions list(*data_, false, false);
     list.show();
     ui_->answerInput(QStringLiteral("decided"));
     ui_->onModal([&](QWidget *window) {

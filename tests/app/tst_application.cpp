@@ -1,6 +1,6 @@
-#include "ActionFileOpen.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
+#include "OpenCommands.h"
 #include "ScriptedActionList.h"
 #include "TApplication.h"
 #include "TCDSParser.h"
@@ -62,6 +62,14 @@ qint64 ModifiedNs(const QString &fileName)
 
 class TestApplication : public QObject {
     Q_OBJECT
+    std::unique_ptr<TDataModuleMain> data_;
+    // A data module for a window of the test, made when first asked for.
+    TDataModuleMain &Data()
+    {
+        if (!data_)
+            data_ = std::make_unique<TDataModuleMain>();
+        return *data_;
+    }
 private Q_SLOTS:
     void initTestCase() { UseTestStandardPaths(); }
 
@@ -170,7 +178,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(where.GlobalIniFile()));
         FakeUiServices ui;
         ui.answer(IDNO);
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         window.show();
         Settings().General.ConfirmOnExit = false;
         Settings().General.SaveSettings = true;
@@ -206,8 +214,8 @@ private Q_SLOTS:
             TDataModuleMain data;
             ScriptedList().Set({});
             const QString actFile = work + QStringLiteral("/Plan.act");
-            QVERIFY(NewActionFile(ScriptedList(), actFile));
-            QCOMPARE(TCDSParser(actFile, container).Pack(), int(TCDSParser::PackOk));
+            QVERIFY(NewActionFile(data, ScriptedList(), actFile));
+            QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(actFile, container).Pack());
         }
         const QByteArray ini =
             "[General]\nSaveSettings=1\nConfirmOnExit=1\nMakeBackup=0\n[Folders]\nActions=" + work.toUtf8() +

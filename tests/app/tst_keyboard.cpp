@@ -100,8 +100,8 @@ private Q_SLOTS:
 
     void everyMenuTitleHasItsOwnAccessLetter()
     {
-        TFormMain main({QStringLiteral("dravelin")});
-        TFormActions actions(false);
+        TFormMain main(*fixture_.data, {QStringLiteral("dravelin")});
+        TFormActions actions(*fixture_.data, false, false);
         for (const QMenuBar *bar : {main.menuBar(), actions.MenuBar}) {
             QSet<QChar> letters;
             for (const QAction *menu : bar->actions()) {
@@ -129,7 +129,7 @@ private Q_SLOTS:
     {
         QFETCH(int, key);
         QFETCH(QString, menu);
-        TFormMain main({QStringLiteral("dravelin")});
+        TFormMain main(*fixture_.data, {QStringLiteral("dravelin")});
         Settings().General.ConfirmOnExit = false;
         Activate(&main);
         QTest::keyClick(&main, Qt::Key(key), Qt::AltModifier);
@@ -155,11 +155,11 @@ private Q_SLOTS:
         std::unique_ptr<QWidget> window;
         if (where == "RzListBoxFileList") {
             Settings().Folders.Actions = fixture_.dir->path();
-            auto main = std::make_unique<TFormMain>(QStringList{QStringLiteral("dravelin")});
+            auto main = std::make_unique<TFormMain>(*fixture_.data, QStringList{QStringLiteral("dravelin")});
             Settings().General.ConfirmOnExit = false;
             window = std::move(main);
         } else {
-            window = std::make_unique<TFormActions>(false);
+            window = std::make_unique<TFormActions>(*fixture_.data, false, false);
         }
         Activate(window.get());
         QWidget *target = Child<QWidget>(window.get(), where);
@@ -214,7 +214,7 @@ private Q_SLOTS:
     // every match in the found text and offers to search again.
     void searchProposesLastTextAndMarksMatches()
     {
-        TFormActions form(false);
+        TFormActions form(*fixture_.data, false, false);
         Activate(&form);
         ui_->answerInput(QStringLiteral("walrus"));
         QList<QPair<int, int>> marked;

@@ -1,8 +1,8 @@
 #include "ActionFileList.h"
-#include "ActionFileOpen.h"
 #include "FakeUiServices.h"
 #include "KeyLockState.h"
 #include "MainWidgets.h"
+#include "OpenCommands.h"
 #include "ScriptedActionList.h"
 #include "Startup.h"
 #include "TCDSParser.h"
@@ -33,6 +33,14 @@
 
 class TestMainWindow : public QObject {
     Q_OBJECT
+    std::unique_ptr<TDataModuleMain> data_;
+    // A data module for a window of the test, made when first asked for.
+    TDataModuleMain &Data()
+    {
+        if (!data_)
+            data_ = std::make_unique<TDataModuleMain>();
+        return *data_;
+    }
 
     std::unique_ptr<QTemporaryDir> dir_;
 
@@ -81,6 +89,7 @@ private Q_SLOTS:
 
     void init()
     {
+        data_.reset();
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
         TProgramLocation where;
@@ -131,7 +140,7 @@ private Q_SLOTS:
         QFETCH(QString, hint);
         QFETCH(QString, shortcut);
         FakeUiServices ui;
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         QCOMPARE(window.windowTitle(), QStringLiteral("Dravelin® Ostravine"));
         auto *command = window.findChild<QAction *>(action);
         QVERIFY(command);
@@ -147,7 +156,7 @@ private Q_SLOTS:
     {
         FakeUiServices ui;
         PrepareSettings([](TSettings &) {});
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         QList<QAction *> inMenus;
         for (QAction *menu : window.menuBar()->actions()) {
             QVERIFY(menu->menu());
@@ -181,7 +190,7 @@ private Q_SLOTS:
             settings.General.MakeBackup = false;
             settings.Actions.ConfirmOnExit = false;
         });
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(data, {QStringLiteral("dravelin")});
         window.show();
         QStringList shown;
         const auto recordShown = [&](QWidget *form) { shown << form->objectName(); };
@@ -241,7 +250,7 @@ private Q_SLOTS:
         // The first-run step would create the missing Workspace.
         QVERIFY(WriteFileBytes(ProgramLocation().OnboardMarker(), {}));
 
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         window.show();
         QCOMPARE(Entries(window).size(), files.size());
         if (!files.isEmpty())
@@ -260,7 +269,7 @@ private Q_SLOTS:
         QDir().mkpath(workspace);
         PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
         QVERIFY(WriteFileBytes(ProgramLocation().OnboardMarker(), {}));
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         window.show();
         auto *list = qobject_cast<TFileListBox *>(FileList(window));
         QVERIFY(list->HintShown());
@@ -283,7 +292,7 @@ private Q_SLOTS:
         MakeFiles(workspace, {QStringLiteral("a.act"), QStringLiteral("b.act"), QStringLiteral("c.act")});
         PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
         QVERIFY(WriteFileBytes(ProgramLocation().OnboardMarker(), {}));
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         window.show();
         FileList(window)->setCurrentRow(2);
         // A file that appears meanwhile shows only when the list is refreshed.
@@ -327,7 +336,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(workspace + QStringLiteral("/a.act")));
         QVERIFY(QDir().mkpath(workspace + QStringLiteral("/b.act")));
         PrepareSettings([&](TSettings &settings) { settings.Folders.Actions = workspace; });
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(data, {QStringLiteral("dravelin")});
         window.show();
         auto *select = window.findChild<QToolButton *>(QStringLiteral("RzToolButtonSelect"));
         QVERIFY(select->isChecked());
@@ -382,7 +391,7 @@ private Q_SLOTS:
             settings.General.ConfirmOnExit = confirm;
             settings.General.SaveSettings = saveSettings;
         });
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         window.show();
         window.resize(700, 450);
         // Whatever the close writes shows up from here on.
@@ -417,12 +426,12 @@ private Q_SLOTS:
         FakeUiServices ui;
         PrepareSettings([&](TSettings &settings) { settings.General.SaveLastWindowSettings = restore; });
         {
-            TFormMain window({QStringLiteral("dravelin")});
+            TFormMain window(Data(), {QStringLiteral("dravelin")});
             window.show();
             window.resize(640, 420);
             QVERIFY(window.close());
         }
-        TFormMain next({QStringLiteral("dravelin")});
+        TFormMain next(Data(), {QStringLiteral("dravelin")});
         next.show();
         QCOMPARE(next.size(), restore ? QSize(640, 420) : QSize(840, 600));
     }
@@ -456,7 +465,7 @@ private Q_SLOTS:
             QVERIFY(WriteFileBytes(ProgramLocation().LocalIniMarker(), {}));
         FakeUiServices ui;
         {
-            TFormMain window({QStringLiteral("dravelin")});
+            TFormMain window(Data(), {QStringLiteral("dravelin")});
             window.show();
             QVERIFY(QFileInfo::exists(Path(marker)));
             for (const char *folder : {"/Actions", "/Auxiliary"})
@@ -560,7 +569,7 @@ private Q_SLOTS:
             TDataModuleMain data;
             QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(unpacked, true));
             data.Tables.Close();
-            QCOMPARE(TCDSParser(unpacked, container).Pack(), int(TCDSParser::PackOk));
+            QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(unpacked, container).Pack());
             QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(unpacked, false));
             data.cdsAction->Edit();
             data.cdsAction->FieldByName(QStringLiteral("TITLE")).SetAsString(QStringLiteral("Recovered"));
@@ -572,7 +581,7 @@ private Q_SLOTS:
         ui.answer(IDYES);
         {
             TDataModuleMain data;
-            TFormMain window({QStringLiteral("dravelin")});
+            TFormMain window(data, {QStringLiteral("dravelin")});
             window.show();
         }
         qputenv("TMPDIR", oldTemp);
@@ -598,7 +607,7 @@ private Q_SLOTS:
             settings.General.DravelinURL = url;
             settings.General.DravelinHint = QStringLiteral("Visit us");
         });
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         window.show();
         auto *picture = window.findChild<TClickableImage *>(QStringLiteral("ImageDravelin"));
         QVERIFY(picture->isVisible());
@@ -617,7 +626,7 @@ private Q_SLOTS:
     {
         FakeUiServices ui;
         PrepareSettings([&](TSettings &settings) { settings.General.ShowBottomPanel = false; });
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         window.show();
         auto *strip = window.findChild<QWidget *>(QStringLiteral("RzPanelInfo"));
         QVERIFY(!strip->isVisible());
@@ -668,7 +677,7 @@ private Q_SLOTS:
             settings.Folders.Dravelin = Path(QStringLiteral("first"));
             settings.Folders.Auxiliary = Path(QStringLiteral("first"));
         });
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         window.show();
         // The user's own files added since the last refresh show only when
         // the list is refreshed.
@@ -709,7 +718,7 @@ private Q_SLOTS:
         FakeUiServices ui;
         if (local)
             QVERIFY(WriteFileBytes(ProgramLocation().LocalIniMarker(), {}));
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         QString shown;
         ui.onModal([&](QWidget *form) {
             shown = form->windowTitle();
@@ -723,7 +732,7 @@ private Q_SLOTS:
     {
         FakeUiServices ui;
         ui.answer(IDYES);
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(Data(), {QStringLiteral("dravelin")});
         QString shown;
         ui.onModal([&](QWidget *form) {
             form->findChild<QPushButton *>(QStringLiteral("ButtonLocalIni"))->click();
@@ -754,9 +763,9 @@ private Q_SLOTS:
         {
             FakeUiServices setup;
             ScriptedList().Set({});
-            QVERIFY(NewActionFile(ScriptedList(), actFile));
+            QVERIFY(NewActionFile(data, ScriptedList(), actFile));
             if (container) {
-                QCOMPARE(TCDSParser(actFile, containerFile).Pack(), int(TCDSParser::PackOk));
+                QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(actFile, containerFile).Pack());
                 QVERIFY(QFile::remove(actFile));
             }
         }
@@ -770,7 +779,7 @@ private Q_SLOTS:
             settings.Actions.ConfirmOnExit = true;
         });
         FakeUiServices ui;
-        TFormMain window({QStringLiteral("dravelin")});
+        TFormMain window(data, {QStringLiteral("dravelin")});
         window.show();
         Settings().Company.Name = QStringLiteral("Changed while running");
         TTerminationSignals terminationSignals;
@@ -809,7 +818,7 @@ private Q_SLOTS:
         if (container) {
             TCDSParser parser(containerFile, data.TempFiles);
             written = parser.ActFileName();
-            QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackOk));
+            QVERIFY(parser.Unpack());
         }
         QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(written, false));
         QCOMPARE(data.cdsActions->RecordCount(), 1);

@@ -185,14 +185,14 @@ class TestWindowSizes : public QObject {
         if (window == "contacts report")
             return std::make_unique<TFormPrintActor>(data);
         if (window == "main")
-            return std::make_unique<TFormMain>(QStringList{QStringLiteral("dravelin")});
+            return std::make_unique<TFormMain>(*fixture_.data, QStringList{QStringLiteral("dravelin")});
         if (window == "action list")
-            return std::make_unique<TFormActions>(false);
+            return std::make_unique<TFormActions>(*fixture_.data, false, false);
         if (window == "contacts list")
             return std::make_unique<TFormActors>();
         if (window == "search results") {
             SearchActionFile(data, QStringLiteral("QUAY"));
-            return std::make_unique<TFormSearch>(QStringLiteral("QUAY"));
+            return std::make_unique<TFormSearch>(TActionListFile{*fixture_.data}, QStringLiteral("QUAY"));
         }
         if (window == "about")
             return std::make_unique<TFormAbout>();

@@ -1,3 +1,4 @@
+#include "AppError.h"
 #include "DurableFile.h"
 #include "FullDisk.h"
 #include "TestSupport.h"
@@ -30,6 +31,23 @@ QByteArray Pattern(int size)
         bytes[i] = char('a' + i % 26);
     return bytes;
 }
+
+// The cause a write threw, with the file it named; no cause when it
+// succeeded.
+struct Outcome {
+    bool written = true;
+    QString error;
+    QString fileName;
+};
+template <typename Write> Outcome Run(Write write)
+{
+    try {
+        write();
+        return {};
+    } catch (const AppError &failure) {
+        return {false, failure.Cause(), failure.FileName()};
+    }
+}
 } // namespace
 
 void TestDurableFile::writeAndCopyReplaceTheWholeFile_data()
@@ -55,13 +73,14 @@ void TestDurableFile::writeAndCopyReplaceTheWholeFile()
     if (existed)
         QVERIFY(WriteFileBytes(target, "old content"));
     const QByteArray bytes = Pattern(size);
-    QString error;
+    Outcome outcome;
     if (copy) {
         QVERIFY(WriteFileBytes(dir.filePath("source"), bytes));
-        QVERIFY2(CopyFileDurably(dir.filePath("source"), target, &error), qPrintable(error));
+        outcome = Run([&] { CopyFileDurably(dir.filePath("source"), target); });
     } else {
-        QVERIFY2(WriteFileDurably(target, bytes, &error), qPrintable(error));
+        outcome = Run([&] { WriteFileDurably(target, bytes); });
     }
+    QVERIFY2(outcome.written, qPrintable(outcome.error));
     QVERIFY(ReadFileBytes(target) == bytes);
     QCOMPARE(FolderEntries(dir.filePath("out")), QStringList{"target"});
 }
@@ -102,15 +121,17 @@ void TestDurableFile::failureKeepsTheOldFileAndNamesTheCause()
         QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     const QString source = dir.filePath(fault == "nosource" ? "missing" : "source");
 
-    QString error;
-    bool written = false;
+    Outcome outcome;
     {
         std::optional<FullDisk> full;
         if (fault == "full")
             full.emplace(100);
-        written = copy ? CopyFileDurably(source, target, &error) : WriteFileDurably(target, bytes, &error);
+        outcome = copy ? Run([&] { CopyFileDurably(source, target); })
+                       : Run([&] { WriteFileDurably(target, bytes); });
     }
-    QVERIFY(!written);
+    const QString &error = outcome.error;
+    QVERIFY(!outcome.written);
+    QCOMPARE(outcome.fileName, fault == "nosource" ? source : target);
     QVERIFY(!error.isEmpty());
     QVERIFY2(!error.contains("Unknown error"), qPrintable(error));
     if (fault == "full")
@@ -147,11 +168,10 @@ void TestDurableFile::symbolicLinkIsRefused()
     QVERIFY(QFile::link(victim, link));
     QVERIFY(WriteFileBytes(dir.filePath("source"), "new content"));
 
-    QString error;
-    const bool written = copy ? CopyFileDurably(dir.filePath("source"), link, &error)
-                              : WriteFileDurably(link, "new content", &error);
-    QVERIFY(!written);
-    QCOMPARE(error, QString("it is a symbolic link; name the file it points to"));
+    const Outcome outcome = copy ? Run([&] { CopyFileDurably(dir.filePath("source"), link); })
+                                 : Run([&] { WriteFileDurably(link, "new content"); });
+    QVERIFY(!outcome.written);
+    QCOMPARE(outcome.error, QString("it is a symbolic link; name the file it points to"));
     QCOMPARE(QFileInfo(link).symLinkTarget(), victim);
     if (dangling)
         QVERIFY(!QFileInfo::exists(victim));

@@ -1,8 +1,9 @@
-#include "ActionFileOpen.h"
+#include "ActionFileLock.h"
 #include "AppError.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
 #include "NewFileSet.h"
+#include "OpenCommands.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"
@@ -298,7 +299,9 @@ private Q_SLOTS:
             before[name] = ReadFileBytes(dir_->filePath(name));
 
         TDataModuleMain dm;
-        QVERIFY(!OpenTables(dm.Tables, Plan(), false));
+        TFileLock lock(Plan());
+        std::optional<TOpenActionFile> file;
+        QVERIFY(!OpenActionFileTables(file, dm, lock, Plan()));
         QCOMPARE(ui_.messages().size(), 1);
         const QString text = ui_.messages()[0].text;
         QCOMPARE(text.section(QStringLiteral("\n\n"), 0, 0), message);
@@ -611,7 +614,9 @@ private Q_SLOTS:
             before[name] = ReadFileBytes(dir_->filePath(name));
 
         TDataModuleMain dm;
-        QVERIFY(!OpenTables(dm.Tables, Plan(), false));
+        TFileLock lock(Plan());
+        std::optional<TOpenActionFile> file;
+        QVERIFY(!OpenActionFileTables(file, dm, lock, Plan()));
         QCOMPARE(ui_.messages().size(), 1);
         QCOMPARE(ui_.messages()[0].text.section(QStringLiteral("\n\n"), 0, 0),
                  TTables::OpenErrorMessage(TableMember(code)));

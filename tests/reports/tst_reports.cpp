@@ -6,6 +6,7 @@
 #include "HtmlText.h"
 #include "RecordSheets.h"
 #include "ReportFixture.h"
+#include "ShownPages.h"
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 #include "TestSupport.h"

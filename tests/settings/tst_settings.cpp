@@ -1,6 +1,7 @@
 #include "AppError.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
+#include "LocalIniQuestion.h"
 #include "TLocalIniChoice.h"
 #include "TSettings.h"
 #include "TestSupport.h"
@@ -455,7 +456,7 @@ void TestSettings::localIniChoiceSwitches()
     fake.answer(MbResult(answer));
     TLocalIniChoice choice;
     QCOMPARE(choice.LocalInUse(), startLocal);
-    choice.Toggle();
+    AskToSwitchIniFile(choice);
 
     QCOMPARE(choice.LocalInUse(), endLocal);
     QCOMPARE(QFile::exists(marker()), endLocal);
@@ -506,7 +507,7 @@ void TestSettings::localIniChoiceKeepsStateWhenMarkerFails()
     fake.answer(IDYES);
     TLocalIniChoice choice;
     const QString before = choice.Caption();
-    choice.Toggle();
+    AskToSwitchIniFile(choice);
     QCOMPARE(choice.LocalInUse(), startLocal);
     QCOMPARE(choice.Caption(), before);
     QCOMPARE(QFileInfo::exists(marker()), startLocal);

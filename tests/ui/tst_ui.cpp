@@ -1,4 +1,3 @@
-#include "FakeUiServices.h"
 #include "Formats.h"
 
 #include <QtTest>
@@ -11,8 +10,6 @@ private Q_SLOTS:
     void invalidDatesAndTimesParseAsNull();
     void datesOutsideFourDigitYearsParseAsNull_data();
     void datesOutsideFourDigitYearsParseAsNull();
-    void busyCursorIsRestoredWhenAnErrorEscapes();
-    void fakeRecordsMessagesAndCountsUnscriptedQuestions();
 };
 
 void TestUi::datesRoundTripAsDayMonthYear_data()
@@ -61,29 +58,5 @@ void TestUi::datesOutsideFourDigitYearsParseAsNull()
     QVERIFY(!IsStorableDate(QDate(10000, 1, 1)));
 }
 
-void TestUi::busyCursorIsRestoredWhenAnErrorEscapes()
-{
-    FakeUiServices fake;
-    try {
-        BusyCursor busy;
-        QCOMPARE(fake.busyDepth, 1);
-        throw std::runtime_error("boom");
-    } catch (const std::runtime_error &) {
-    }
-    QCOMPARE(fake.busyDepth, 0);
-}
-
-void TestUi::fakeRecordsMessagesAndCountsUnscriptedQuestions()
-{
-    FakeUiServices fake;
-    QCOMPARE(Ui().MessageBox("Plain", "Caption", MB_OK | MB_ICONERROR), IDOK);
-    fake.answer(IDYES);
-    QCOMPARE(Ui().MessageBox("Sure?", "Ask", MB_YESNO | MB_ICONQUESTION), IDYES);
-    QCOMPARE(Ui().MessageBox("Again?", "Ask", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2), IDNO);
-    QCOMPARE(fake.unscripted, 1);
-    QCOMPARE(fake.messages().size(), 3);
-    QCOMPARE(fake.lastMessage()->flags, unsigned(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
-}
-
-QTEST_MAIN(TestUi)
+QTEST_GUILESS_MAIN(TestUi)
 #include "tst_ui.moc"

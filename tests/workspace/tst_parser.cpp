@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,17 @@
 using Sizes = QList<qint64>;
 
 namespace {
+// The part of a Dravelin File whose failure run threw; none when it did not
+// fail.
+template <typename Run> std::optional<TContainerError::Part> FailedPart(Run run)
+{
+    try {
+        run();
+        return std::nullopt;
+    } catch (const TContainerError &failure) {
+        return failure.Failed();
+    }
+}
 
 // Distinct, position-dependent bytes, so a member swapped, shifted or cut
 // shows in a comparison.
@@ -132,7 +144,7 @@ void TestParser::packAndUnpackFollowTheByteLayout()
 
     const QString container = dir.filePath("Plan.dravelin");
     TCDSParser packer(WriteActionFile(dir.path(), sizes), container);
-    QCOMPARE(packer.Pack(), int(TCDSParser::PackOk));
+    QVERIFY_THROWS_NO_EXCEPTION(packer.Pack());
     const QByteArray packed = ReadFileBytes(container);
     QCOMPARE(packed.size(), expected.size());
     QVERIFY(packed == expected);
@@ -140,7 +152,7 @@ void TestParser::packAndUnpackFollowTheByteLayout()
     QDir().mkpath(dir.filePath("temp"));
     TGlobalTempFiles temp(dir.filePath("temp"));
     TCDSParser unpacker(container, temp);
-    QCOMPARE(unpacker.Unpack(), int(TCDSParser::UnpackOk));
+    QVERIFY(unpacker.Unpack());
     QVERIFY(unpacker.ActFileName().startsWith(temp.Folder() + "/dravelin$"));
     QVERIFY(unpacker.ActFileName().endsWith(".act"));
     const TACTFiles members(unpacker.ActFileName());
@@ -148,7 +160,7 @@ void TestParser::packAndUnpackFollowTheByteLayout()
         QVERIFY2(ReadFileBytes(members.Name(i)) == MemberBytes(i, sizes[i]), qPrintable(members.Name(i)));
 
     const QString repacked = dir.filePath("Again.dravelin");
-    QCOMPARE(TCDSParser(unpacker.ActFileName(), repacked).Pack(), int(TCDSParser::PackOk));
+    QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(unpacker.ActFileName(), repacked).Pack());
     QVERIFY(ReadFileBytes(repacked) == expected);
 }
 
@@ -185,7 +197,7 @@ void TestParser::unpackRefusesMalformedContainer()
     QDir().mkpath(dir.filePath("temp"));
     TGlobalTempFiles temp(dir.filePath("temp"));
     TCDSParser parser(container, temp);
-    QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackNotValid));
+    QVERIFY(!parser.Unpack());
     // The header is checked before anything is copied out.
     const TACTFiles members(parser.ActFileName());
     for (const QString &member : members.Names())
@@ -197,13 +209,13 @@ void TestParser::unpackReportsFileFailures()
 {
     QTemporaryDir dir;
     TGlobalTempFiles temp(dir.path());
-    QCOMPARE(TCDSParser(dir.filePath("Missing.dravelin"), temp).Unpack(),
-             int(TCDSParser::UnpackCannotOpenContainer));
+    QCOMPARE(FailedPart([&] { TCDSParser(dir.filePath("Missing.dravelin"), temp).Unpack(); }),
+             TContainerError::Container);
 
     const QString container = dir.filePath("Plan.dravelin");
     QVERIFY(WriteFileBytes(container, ContainerBytes({1, 2, 3, 4, 5, 6})));
     TGlobalTempFiles nowhere(dir.filePath("no such folder"));
-    QCOMPARE(TCDSParser(container, nowhere).Unpack(), int(TCDSParser::UnpackCannotCreateMember));
+    QCOMPARE(FailedPart([&] { TCDSParser(container, nowhere).Unpack(); }), TContainerError::Member);
 }
 
 // The unpacked files live in a folder of this run that only the user may
@@ -229,7 +241,7 @@ void TestParser::unpackNeverWritesThroughAPlantedLink()
 
     TCDSParser parser(container, registry);
     QCOMPARE(parser.ActFileName(), folder + "/dravelin$2.act");
-    QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackOk));
+    QVERIFY(parser.Unpack());
     QVERIFY(!QFileInfo::exists(outside));
     QCOMPARE(ReadFileBytes(victim), QByteArray("keep me"));
     const TACTFiles members(parser.ActFileName());
@@ -250,7 +262,7 @@ void TestParser::unpackedMembersAreDeletedWithTheRegistry()
     {
         TGlobalTempFiles temp(dir.path());
         TCDSParser parser(container, temp);
-        QCOMPARE(parser.Unpack(), int(TCDSParser::UnpackOk));
+        QVERIFY(parser.Unpack());
         const TACTFiles files(parser.ActFileName());
         members = QStringList(files.Names().begin(), files.Names().end());
         for (const QString &member : members)
@@ -298,10 +310,10 @@ void TestParser::failedPackLeavesOldContainerIntact_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("result");
-    QTest::newRow("member file missing") << "missing" << int(TCDSParser::PackCannotOpenMember);
-    QTest::newRow("member is a folder") << "folder" << int(TCDSParser::PackCannotOpenMember);
-    QTest::newRow("no header file name") << "unnamed" << int(TCDSParser::PackCannotOpenMember);
-    QTest::newRow("target folder read-only") << "readonly" << int(TCDSParser::PackCannotCreateContainer);
+    QTest::newRow("member file missing") << "missing" << int(TContainerError::Member);
+    QTest::newRow("member is a folder") << "folder" << int(TContainerError::Member);
+    QTest::newRow("no header file name") << "unnamed" << int(TContainerError::Member);
+    QTest::newRow("target folder read-only") << "readonly" << int(TContainerError::Container);
 }
 
 void TestParser::failedPackLeavesOldContainerIntact()
@@ -328,7 +340,7 @@ void TestParser::failedPackLeavesOldContainerIntact()
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
     }
 
-    QCOMPARE(TCDSParser(act, container).Pack(), result);
+    QCOMPARE(FailedPart([&] { TCDSParser(act, container).Pack(); }), TContainerError::Part(result));
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(ReadFileBytes(container) == old);
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"Plan.dravelin"});
@@ -354,7 +366,7 @@ void TestParser::fullDiskDuringPackIsReported()
         members[i] = &sources[i];
     }
     FullDevice full(room);
-    QCOMPARE(TCDSParser::PackDevices(members, full), int(TCDSParser::PackCannotCreateContainer));
+    QCOMPARE(FailedPart([&] { TCDSParser::PackDevices(members, full); }), TContainerError::Container);
 }
 
 void TestParser::fullDiskDuringUnpackIsReported()
@@ -370,7 +382,7 @@ void TestParser::fullDiskDuringUnpackIsReported()
     }
     FullDevice last(599);
     members.back() = &last;
-    QCOMPARE(TCDSParser::UnpackDevices(container, members), int(TCDSParser::UnpackCannotCreateMember));
+    QCOMPARE(FailedPart([&] { TCDSParser::UnpackDevices(container, members); }), TContainerError::Member);
 }
 
 QTEST_GUILESS_MAIN(TestParser)

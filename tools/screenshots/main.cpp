@@ -378,7 +378,7 @@ int main(int argc, char *argv[])
     QtUiServices ui;
     SetUi(&ui);
     TDataModuleMain dataModule;
-    TFormMain mainForm(QStringList{QCoreApplication::applicationFilePath()});
+    TFormMain mainForm(dataModule, QStringList{QCoreApplication::applicationFilePath()});
     DefineSteps(mainForm);
     mainForm.show();
     RunStep(0);

@@ -1,8 +1,8 @@
-#include "ActionFileCommands.h"
 #include "ActionFileLock.h"
-#include "ActionFileOpen.h"
 #include "ContainerCommands.h"
 #include "FakeUiServices.h"
+#include "FileCommands.h"
+#include "OpenCommands.h"
 #include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
@@ -187,7 +187,7 @@ QString TestLock::CreateActionFile(const QString &name)
 {
     FakeUiServices fake;
     const QString actFile = QDir(work_).filePath(name);
-    if (!NewActionFile(ScriptedList(), actFile))
+    if (!NewActionFile(*data_, ScriptedList(), actFile))
         return QString();
     return actFile;
 }
@@ -210,7 +210,7 @@ void TestLock::secondOpenAsksAndReadOnlyWritesNothing()
     QVERIFY(!actFile.isEmpty());
     const QString containerFile = QDir(dravelin_).filePath("Plan.dravelin");
     if (container) {
-        QCOMPARE(TCDSParser(actFile, containerFile).Pack(), int(TCDSParser::PackOk));
+        QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(actFile, containerFile).Pack());
         QVERIFY(QFile::remove(actFile));
     }
     const QString opened = container ? containerFile : actFile;
@@ -227,16 +227,16 @@ void TestLock::secondOpenAsksAndReadOnlyWritesNothing()
     ScriptedList().Set([&](bool) {
         shown = true;
         [&] {
-            QVERIFY(ActionFileReadOnly());
+            QVERIFY(ScriptedList().ReadOnly());
             // A change made in memory all the same is refused, not saved.
             QVERIFY_THROWS_EXCEPTION(TNotSavedError, ChangeSomething(*data_));
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
     if (container)
-        OpenDravelinFile(ScriptedList(), containerFile);
+        OpenDravelinFile(*data_, ScriptedList(), containerFile);
     else
-        OpenActionFile(ScriptedList(), actFile, false);
+        OpenActionFile(*data_, ScriptedList(), actFile, false);
 
     QCOMPARE(fake.messages().size(), 1);
     const UiCall box = fake.messages().first();
@@ -247,7 +247,7 @@ void TestLock::secondOpenAsksAndReadOnlyWritesNothing()
     QCOMPARE(box.flags, unsigned(MB_YESNO | MB_ICONWARNING));
     QCOMPARE(shown, answer == IDYES);
     QVERIFY(!data_->Tables.IsOpen());
-    QVERIFY(!ActionFileReadOnly());
+    QVERIFY(!ScriptedList().ReadOnly());
     QCOMPARE(Take(folder), before);
 }
 
@@ -258,15 +258,15 @@ void TestLock::openHoldsTheLockUntilClosed()
     FakeUiServices fake;
     ScriptedList().Set([&](bool) {
         [&] {
-            QVERIFY(!ActionFileReadOnly());
+            QVERIFY(!ScriptedList().ReadOnly());
             // A second program (here another lock object) finds it taken.
             TFileLock second(actFile);
             QCOMPARE(second.TryLock(), TFileLock::HeldElsewhere);
             QCOMPARE(second.HeldBy().pid, QCoreApplication::applicationPid());
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), actFile, false);
+    OpenActionFile(*data_, ScriptedList(), actFile, false);
     QVERIFY(fake.messages().isEmpty());
     QVERIFY(!QFileInfo::exists(TFileLock::LockFileName(actFile)));
 }
@@ -286,16 +286,16 @@ void TestLock::staleLockIsTakenOver()
     ScriptedList().Set([&](bool) {
         shown = true;
         [&] {
-            QVERIFY(!ActionFileReadOnly());
+            QVERIFY(!ScriptedList().ReadOnly());
             QLockFile probe(TFileLock::LockFileName(actFile));
             qint64 pid = 0;
             QVERIFY(probe.getLockInfo(&pid, nullptr, nullptr));
             QCOMPARE(pid, QCoreApplication::applicationPid());
             ChangeSomething(*data_);
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), actFile, false);
+    OpenActionFile(*data_, ScriptedList(), actFile, false);
     QVERIFY(shown);
     QVERIFY(fake.messages().isEmpty());
     QVERIFY(!QFileInfo::exists(TFileLock::LockFileName(actFile)));
@@ -341,17 +341,17 @@ void TestLock::fileOperationsRefuseAFileOpenElsewhere()
     FakeUiServices fake;
     if (operation == "rename") {
         fake.answerInput(QStringLiteral("Renamed"));
-        RenameActionFile(actFile);
+        RenameActionFileCommand(actFile);
     } else if (operation == "move") {
         fake.chooseFolder(elsewhere);
-        MoveActionFile(work_, actFile);
+        MoveActionFileCommand(work_, actFile);
     } else if (operation == "delete") {
         fake.answer(IDYES);
-        QVERIFY(!DeleteActionFile(actFile));
+        QVERIFY(!DeleteActionFileCommand(*data_, actFile));
     } else {
         fake.chooseFile(source);
         fake.answer(IDYES);
-        ImportActor(work_, actFile);
+        ImportActorCommand(work_, actFile);
     }
     const UiCall *box = fake.lastMessage();
     QVERIFY(box);
@@ -374,10 +374,10 @@ void TestLock::folderWithoutLockOpensReadOnly()
     FakeUiServices fake;
     bool readOnly = false;
     ScriptedList().Set([&](bool) {
-        readOnly = ActionFileReadOnly();
-        return CloseActionFile();
+        readOnly = ScriptedList().ReadOnly();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), actFile, false);
+    OpenActionFile(*data_, ScriptedList(), actFile, false);
     QVERIFY(QFile::setPermissions(work_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QVERIFY(readOnly);
     QVERIFY(fake.messages().isEmpty());
@@ -423,11 +423,11 @@ void TestLock::plantedLockFilesDoNotBlock()
     FakeUiServices fake;
     bool readOnly = true;
     ScriptedList().Set([&](bool) {
-        readOnly = ActionFileReadOnly();
+        readOnly = ScriptedList().ReadOnly();
         ChangeSomething(*data_);
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), actFile, false);
+    OpenActionFile(*data_, ScriptedList(), actFile, false);
     QVERIFY(!readOnly);
     QVERIFY(fake.messages().isEmpty());
     QCOMPARE(ReadFileBytes(victim), QByteArray("precious\n"));
@@ -485,9 +485,9 @@ void TestLock::deletedLockFileIsNoticedAtTheNextWrite()
         }();
         for (TableMember member : kTableMembers)
             data_->Tables.Table(member)->Abandon();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), actFile, false);
+    OpenActionFile(*data_, ScriptedList(), actFile, false);
     QVERIFY2(refused.contains("is in use by the program \"tst_lock\""), refused.constData());
     TRecordArena arena;
     const TTableFile actions(data_->cdsActions->TableName(), data_->cdsActions->FieldDefs());

@@ -1,9 +1,10 @@
-#include "ActionFileCommands.h"
 #include "ActionFileNames.h"
-#include "ActionFileOpen.h"
+#include "AppError.h"
 #include "Backup.h"
 #include "FakeUiServices.h"
+#include "FileCommands.h"
 #include "FullDisk.h"
+#include "OpenCommands.h"
 #include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
@@ -175,7 +176,7 @@ void TestActionFiles::cleanup()
 void TestActionFiles::CreateActionFile(const QString &actFile)
 {
     FakeUiServices fake;
-    QVERIFY(NewActionFile(ScriptedList(), actFile));
+    QVERIFY(NewActionFile(*data_, ScriptedList(), actFile));
     QVERIFY(!data_->Tables.IsOpen());
 }
 
@@ -246,7 +247,7 @@ void TestActionFiles::auxiliaryFolderUpperCasesOnlyItsOwnName()
     QFETCH(QString, expected);
     if (!existing.isEmpty())
         QVERIFY(QDir(aux_).mkdir(existing));
-    QCOMPARE(AuxiliaryFolder(actFile), aux_ + "/" + expected);
+    QCOMPARE(AuxiliaryFolder(actFile, Settings().Folders.Auxiliary), aux_ + "/" + expected);
     QCOMPARE(AuxiliaryFolder(actFile, aux_ + "/"), aux_ + "/" + expected);
     QCOMPARE(AuxiliaryFolder(actFile, QString()), QString());
 }
@@ -324,10 +325,10 @@ void TestActionFiles::backupThatCannotBeWrittenSaysSoAndKeepsThePrevious()
     const QString actFile = work_ + "/Plan.act";
     CreateActionFile(actFile);
     Settings().General.MakeBackup = true;
-    ScriptedList().Set([](bool) { return CloseActionFile(); });
+    ScriptedList().Set([](bool) { return ScriptedList().CloseFile(); });
     {
         FakeUiServices fake;
-        OpenActionFile(ScriptedList(), actFile, false);
+        OpenActionFile(*data_, ScriptedList(), actFile, false);
         QVERIFY(fake.messages().isEmpty());
     }
     const QString folder = work_ + "/Plan Backup";
@@ -345,11 +346,11 @@ void TestActionFiles::backupThatCannotBeWrittenSaysSoAndKeepsThePrevious()
     bool shown = false;
     ScriptedList().Set([&](bool) {
         shown = true;
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
     {
         FullDisk full(QFileInfo(actFile + "._actions").size() + 4096);
-        OpenActionFile(ScriptedList(), actFile, false);
+        OpenActionFile(*data_, ScriptedList(), actFile, false);
     }
     QVERIFY(shown);
     QCOMPARE(fake.messages().size(), 1);
@@ -414,7 +415,7 @@ void TestActionFiles::deleteRemovesSixFilesAndOnlyAnEmptyAuxiliaryFolder()
     data_->AuxiliaryFolder = auxiliary;
     FakeUiServices fake;
     fake.answer(yes ? IDYES : IDNO);
-    QCOMPARE(DeleteActionFile(actFile), yes);
+    QCOMPARE(DeleteActionFileCommand(*data_, actFile), yes);
     QCOMPARE(data_->AuxiliaryFolder.isEmpty(), yes);
 
     const UiCall *question = fake.lastMessage();
@@ -452,7 +453,7 @@ void TestActionFiles::renameMovesAllSixFiles()
     FakeUiServices fake;
     fake.answerInput(typed);
 
-    QCOMPARE(RenameActionFile(work_ + "/Project.act"), !expected.isEmpty());
+    QCOMPARE(RenameActionFileCommand(work_ + "/Project.act"), !expected.isEmpty());
     const UiCall &query = fake.calls.first();
     QCOMPARE(query.kind, UiCall::Input);
     QCOMPARE(query.caption, QString("Rename Action File"));
@@ -488,7 +489,7 @@ void TestActionFiles::renameRefusesInvalidNamesAndAsksAgain()
     fake.answerInput(typed);
     fake.answerInput(std::nullopt);
 
-    QVERIFY(!RenameActionFile(work_ + "/Project.act"));
+    QVERIFY(!RenameActionFileCommand(work_ + "/Project.act"));
     QCOMPARE(fake.calls.size(), 3);
     const UiCall &refusal = fake.calls[1];
     QCOMPARE(refusal.kind, UiCall::Message);
@@ -511,7 +512,7 @@ void TestActionFiles::renameOntoAnExistingActionFileIsRefused()
     FakeUiServices fake;
     fake.answerInput("Plan");
 
-    RenameActionFile(work_ + "/Project.act");
+    RenameActionFileCommand(work_ + "/Project.act");
     QCOMPARE(Entries(work_), before);
     QCOMPARE(ReadFileBytes(work_ + "/PLAN.ACT._LOG"), QByteArray("other"));
     QVERIFY(fake.lastMessage());
@@ -531,7 +532,7 @@ void TestActionFiles::renameFailingHalfWayKeepsTheOldName()
     fake.answerInput(QString(250, QLatin1Char('p')));
     QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("File name too long"));
 
-    QVERIFY(RenameActionFile(work_ + "/Project.act"));
+    QVERIFY(RenameActionFileCommand(work_ + "/Project.act"));
     QCOMPARE(Entries(work_), before);
     QVERIFY(fake.lastMessage());
     QVERIFY(fake.lastMessage()->text.startsWith("The Action File cannot be renamed."));
@@ -548,7 +549,7 @@ void TestActionFiles::moveTakesAllSixFilesToTheChosenFolder()
     FakeUiServices fake;
     fake.chooseFolder(target);
 
-    QVERIFY(MoveActionFile(work_, work_ + "/Project.act"));
+    QVERIFY(MoveActionFileCommand(work_, work_ + "/Project.act"));
     QCOMPARE(fake.calls.first().kind, UiCall::Folder);
     QCOMPARE(fake.calls.first().value, work_);
     QStringList moved = SixNames("Project.act");
@@ -568,7 +569,7 @@ void TestActionFiles::moveToAnotherFileSystemCopiesAndDeletes()
     FakeUiServices fake;
     fake.chooseFolder(other.path());
 
-    QVERIFY(MoveActionFile(work_, work_ + "/Project.act"));
+    QVERIFY(MoveActionFileCommand(work_, work_ + "/Project.act"));
     QVERIFY(Entries(work_).isEmpty());
     QStringList moved = SixNames("Project.act");
     moved.sort();
@@ -582,7 +583,7 @@ void TestActionFiles::moveIntoTheWorkspaceItselfDoesNothing()
     FakeUiServices fake;
     fake.chooseFolder(work_.left(work_.size() - 4) + "WORK/");
 
-    QVERIFY(!MoveActionFile(work_, work_ + "/Project.act"));
+    QVERIFY(!MoveActionFileCommand(work_, work_ + "/Project.act"));
     QCOMPARE(Entries(work_).size(), 6);
     QVERIFY(fake.messages().isEmpty());
 }
@@ -595,7 +596,7 @@ void TestActionFiles::moveOntoAnExistingActionFileIsRefused()
     FakeUiServices fake;
     fake.chooseFolder(target);
 
-    MoveActionFile(work_, work_ + "/Project.act");
+    MoveActionFileCommand(work_, work_ + "/Project.act");
     QCOMPARE(Entries(work_).size(), 6);
     QCOMPARE(Entries(target), QStringList{"project.act"});
     QVERIFY(fake.lastMessage());
@@ -627,7 +628,7 @@ void TestActionFiles::changeWorkspace()
     FakeUiServices fake;
     fake.chooseFolder(base + "/" + chosen);
 
-    QCOMPARE(ChangeWorkspace(work_), changed);
+    QCOMPARE(ChangeWorkspaceCommand(work_), changed);
     QCOMPARE(fake.calls.first().value, workspaceExists ? work_ : location.folder);
     QCOMPARE(Settings().Folders.Actions, changed ? base + "/" + chosen : work_);
 }
@@ -655,7 +656,7 @@ void TestActionFiles::copyContacts()
     fake.chooseFile(source);
     fake.answer(yes ? IDYES : IDNO);
 
-    ImportActor(work_, target);
+    ImportActorCommand(work_, target);
     const UiCall &dialog = fake.calls.first();
     QCOMPARE(dialog.caption, QString("Copy Contacts from another Action File"));
     QCOMPARE(dialog.dialog.filter, QString("Action Files|*.act"));
@@ -680,7 +681,7 @@ void TestActionFiles::copyContactsFromTheSameFileOnlyWarns()
     FakeUiServices fake;
     fake.chooseFile(work_ + "/TARGET.ACT");
 
-    ImportActor(work_, work_ + "/Target.act");
+    ImportActorCommand(work_, work_ + "/Target.act");
     QCOMPARE(fake.messages().size(), 1);
     QCOMPARE(fake.lastMessage()->text,
              QString("Both Action Files are the same, so nothing needs to be copied"));
@@ -735,9 +736,9 @@ void TestActionFiles::failedCopiesKeepTheOldFiles()
         if (fault == "full")
             full.emplace(1000);
         if (operation == "contacts")
-            ImportActor(work_, target);
+            ImportActorCommand(work_, target);
         else
-            BackupActionFile(target);
+            QVERIFY_THROWS_EXCEPTION(AppError, BackupActionFile(target));
     }
     QCOMPARE(ReadFileBytes(kept), old);
     QCOMPARE(Entries(QFileInfo(kept).path()), before);
@@ -775,10 +776,10 @@ void TestActionFiles::newCreatesTheActionFileAndItsAuxiliaryFolder()
             QVERIFY(data_->Tables.RefreshListOnClose());
             QCOMPARE(data_->AuxiliaryFolder, aux_ + "/AUXILIARY_REPORT");
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
 
-    QVERIFY(NewActionFileCommand(ScriptedList(), work_));
+    QVERIFY(NewActionFileCommand(*data_, ScriptedList(), work_));
     QVERIFY(shown);
     const UiCall &dialog = fake.calls.first();
     // A save dialog: its accept button reads "Save", not "Open".
@@ -802,7 +803,7 @@ void TestActionFiles::newRefusesDotNames()
 {
     FakeUiServices fake;
     fake.chooseFile(work_ + "/..");
-    QVERIFY(!NewActionFileCommand(ScriptedList(), work_));
+    QVERIFY(!NewActionFileCommand(*data_, ScriptedList(), work_));
     QVERIFY(fake.lastMessage());
     QCOMPARE(fake.lastMessage()->caption, QString("Invalid File Name"));
     QVERIFY(Entries(work_).isEmpty());
@@ -851,7 +852,8 @@ void TestActionFiles::refusedNewOrOpenLeavesTheTableSetAsItWas()
     });
 
     const QString path = work_ + "/" + file;
-    QVERIFY(!(create ? NewActionFile(ScriptedList(), path) : OpenActionFile(ScriptedList(), path, false)));
+    QVERIFY(!(create ? NewActionFile(*data_, ScriptedList(), path)
+                     : OpenActionFile(*data_, ScriptedList(), path, false)));
     QCOMPARE(fake.messages().size(), 1);
     QCOMPARE(fake.lastMessage()->text,
              QString(text).replace("%1", path).replace("%2", work_ + "/Existing.act"));
@@ -894,11 +896,11 @@ void TestActionFiles::openShowsTheFileAndBacksItUpWhenSet()
             // Opening names the auxiliary folder but does not create it.
             QVERIFY(!QFileInfo::exists(data_->AuxiliaryFolder));
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
 
-    const bool listChanged = fromContainer ? OpenActionFile(ScriptedList(), actFile, true)
-                                           : OpenActionFileCommand(ScriptedList(), work_);
+    const bool listChanged = fromContainer ? OpenActionFile(*data_, ScriptedList(), actFile, true)
+                                           : OpenActionFileCommand(*data_, ScriptedList(), work_);
     QVERIFY(!listChanged);
     QVERIFY(shown);
     QVERIFY(fake.messages().isEmpty());
@@ -917,7 +919,7 @@ void TestActionFiles::openThatFailsShowsNoActionList()
     bool shown = false;
     ScriptedList().Set([&](bool) { return shown = true; });
 
-    QVERIFY(!OpenActionFile(ScriptedList(), actFile, false));
+    QVERIFY(!OpenActionFile(*data_, ScriptedList(), actFile, false));
     QVERIFY(!shown);
     QVERIFY(!data_->Tables.IsOpen());
     QCOMPARE(fake.messages().size(), 1);
@@ -932,15 +934,15 @@ void TestActionFiles::openThatFailsKeepsTheLastBackup()
     CreateActionFile(actFile);
     Settings().General.MakeBackup = true;
     FakeUiServices fake;
-    ScriptedList().Set([](bool) { return CloseActionFile(); });
-    OpenActionFile(ScriptedList(), actFile, false);
+    ScriptedList().Set([](bool) { return ScriptedList().CloseFile(); });
+    OpenActionFile(*data_, ScriptedList(), actFile, false);
     const QString copy = work_ + "/Plan Backup/Plan.act._log";
     const QByteArray good = ReadFileBytes(copy);
     QVERIFY(!good.isEmpty());
     QCOMPARE(good, ReadFileBytes(actFile + "._log"));
 
     QVERIFY(WriteFileBytes(actFile + "._log", "damaged"));
-    QVERIFY(!OpenActionFile(ScriptedList(), actFile, false));
+    QVERIFY(!OpenActionFile(*data_, ScriptedList(), actFile, false));
     QCOMPARE(fake.lastMessage()->text.section("\n\n", 0, 0), QString("The Log File cannot be opened!"));
     QCOMPARE(ReadFileBytes(copy), good);
 }
@@ -954,7 +956,7 @@ void TestActionFiles::folderNamedLikeAnActionFileIsNotOpened()
     bool shown = false;
     ScriptedList().Set([&](bool) { return shown = true; });
 
-    QVERIFY(!OpenActionFile(ScriptedList(), folder, false));
+    QVERIFY(!OpenActionFile(*data_, ScriptedList(), folder, false));
     QVERIFY(!shown);
     QCOMPARE(fake.messages().size(), 1);
     QCOMPARE(fake.lastMessage()->text, "The file \"" + folder + "\" cannot be opened");
@@ -976,8 +978,8 @@ void TestActionFiles::openRemovesTheWritersLeftovers()
     for (const QString &name : leftovers + others)
         QVERIFY(WriteFileBytes(work_ + "/" + name, "partial"));
     FakeUiServices fake;
-    ScriptedList().Set([](bool) { return CloseActionFile(); });
-    OpenActionFile(ScriptedList(), actFile, false);
+    ScriptedList().Set([](bool) { return ScriptedList().CloseFile(); });
+    OpenActionFile(*data_, ScriptedList(), actFile, false);
     QVERIFY(fake.messages().isEmpty());
     QStringList expected = before + others;
     expected.sort();
@@ -1025,19 +1027,19 @@ void TestActionFiles::interruptedWritesAreUndoneBeforeFileOperations()
         BackupActionFile(actFile);
     } else if (operation == "rename") {
         fake.answerInput("Plan");
-        QVERIFY(RenameActionFile(actFile));
+        QVERIFY(RenameActionFileCommand(actFile));
     } else if (operation == "move") {
         QVERIFY(QDir().mkpath(work_ + "/../Elsewhere"));
         fake.chooseFolder(work_ + "/../Elsewhere");
-        QVERIFY(MoveActionFile(work_, actFile));
+        QVERIFY(MoveActionFileCommand(work_, actFile));
     } else if (operation == "copyfrom" || operation == "copyinto") {
         const bool from = operation == "copyfrom";
         fake.chooseFile(from ? actFile : other);
         fake.answer(IDYES);
-        ImportActor(work_, from ? other : actFile);
+        ImportActorCommand(work_, from ? other : actFile);
     } else {
         fake.answer(IDYES);
-        QVERIFY(DeleteActionFile(actFile));
+        QVERIFY(DeleteActionFileCommand(*data_, actFile));
         QCOMPARE(Entries(work_), QStringList());
     }
     QCOMPARE(fake.unscripted, 0);
@@ -1061,21 +1063,21 @@ void TestActionFiles::staleJournalNeverReachesANewFile()
 
     FakeUiServices fake;
     fake.answerInput("Gone");
-    QVERIFY(RenameActionFile(actFile));
+    QVERIFY(RenameActionFileCommand(actFile));
     QVERIFY(fake.messages().isEmpty());
     QCOMPARE(ReadFileBytes(work_ + "/Gone.act._actor"), contacts);
     QCOMPARE(TableState(work_ + "/Gone.act._actor"), QString("old"));
     QVERIFY(!QFileInfo::exists(work_ + "/Gone.act._actor-journal"));
 
-    ScriptedList().Set([](bool) { return CloseActionFile(); });
-    QVERIFY(NewActionFile(ScriptedList(), work_ + "/Fresh.act"));
+    ScriptedList().Set([](bool) { return ScriptedList().CloseFile(); });
+    QVERIFY(NewActionFile(*data_, ScriptedList(), work_ + "/Fresh.act"));
     QVERIFY(fake.messages().isEmpty());
     QCOMPARE(Journals(work_), QStringList());
     ScriptedList().Set([&](bool) {
         [&] { QCOMPARE(data_->cdsActor->RecordCount(), 0); }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    QVERIFY(!OpenActionFile(ScriptedList(), work_ + "/Fresh.act", false));
+    QVERIFY(!OpenActionFile(*data_, ScriptedList(), work_ + "/Fresh.act", false));
     QVERIFY(fake.messages().isEmpty());
 }
 

@@ -1,8 +1,8 @@
-#include "ActionFileCommands.h"
-#include "ActionFileOpen.h"
 #include "AppError.h"
 #include "Backup.h"
 #include "FakeUiServices.h"
+#include "FileCommands.h"
+#include "OpenCommands.h"
 #include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
@@ -214,10 +214,10 @@ void TestCrashConsistency::killedSavesLeaveWholeStates()
         FakeUiServices ui;
         BackupActionFile(run + QStringLiteral("/Plan.act"));
         ui.answerInput(QStringLiteral("Renamed"));
-        QVERIFY(RenameActionFile(run + QStringLiteral("/Plan.act")));
+        QVERIFY(RenameActionFileCommand(run + QStringLiteral("/Plan.act")));
         ui.chooseFile(run + QStringLiteral("/Renamed.act"));
         ui.answer(IDYES);
-        ImportActor(run, target.HeaderFileName());
+        ImportActorCommand(run, target.HeaderFileName());
         QCOMPARE(ui.messages().size(), 1); // the question only
         QCOMPARE(Journals(run), QStringList());
 
@@ -227,9 +227,9 @@ void TestCrashConsistency::killedSavesLeaveWholeStates()
             bool shown = false;
             ScriptedList().Set([&](bool) {
                 shown = true;
-                return CloseActionFile();
+                return ScriptedList().CloseFile();
             });
-            OpenActionFile(ScriptedList(), file, false);
+            OpenActionFile(data, ScriptedList(), file, false);
             ScriptedList().Set({});
             QVERIFY2(shown, qPrintable(file));
         }

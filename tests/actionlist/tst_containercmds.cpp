@@ -1,10 +1,10 @@
-#include "ActionFileOpen.h"
 #include "AppError.h"
 #include "ContainerCommands.h"
 #include "ContainerWriteBack.h"
 #include "FakeUiServices.h"
 #include "FullDisk.h"
 #include "HeaderRecord.h"
+#include "OpenCommands.h"
 #include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
@@ -91,14 +91,17 @@ QString TestContainerCommands::MakeContainer(const QString &title, const QString
     if (!QFileInfo::exists(actFile)) {
         ScriptedList().Set([this, title](bool) {
             SetHeaderTitle(*data_, title);
-            return CloseActionFile();
+            return ScriptedList().CloseFile();
         });
-        NewActionFile(ScriptedList(), actFile);
+        NewActionFile(*data_, ScriptedList(), actFile);
         ScriptedList().Set({});
     }
     const QString container = QDir(dravelin_).filePath(name);
-    if (TCDSParser(actFile, container).Pack() != TCDSParser::PackOk)
+    try {
+        TCDSParser(actFile, container).Pack();
+    } catch (const AppError &) {
         return QString();
+    }
     return container;
 }
 
@@ -107,9 +110,9 @@ QString TestContainerCommands::TitleIn(const QString &container)
     QString seen;
     ScriptedList().Set([&](bool) {
         seen = HeaderTitle(*data_);
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenDravelinFile(ScriptedList(), container);
+    OpenDravelinFile(*data_, ScriptedList(), container);
     ScriptedList().Set({});
     return seen;
 }
@@ -159,9 +162,9 @@ void TestContainerCommands::openingUnchangedRewritesTheContainerByteForByte()
             // Pages name the container, not the unpacked copy.
             QCOMPARE(data_->ShownFileName(), container);
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    QVERIFY(!OpenDravelinFile(ScriptedList(), container));
+    QVERIFY(!OpenDravelinFile(*data_, ScriptedList(), container));
 
     QVERIFY(shown);
     QVERIFY(data_->ContainerFileName.isEmpty());
@@ -180,9 +183,9 @@ void TestContainerCommands::editsMadeInTheListAreWrittenBack()
     ScriptedList().Set([&](bool) {
         unpacked = data_->Tables.FileName();
         SetHeaderTitle(*data_, "New title");
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    QVERIFY(!OpenDravelinFile(ScriptedList(), container));
+    QVERIFY(!OpenDravelinFile(*data_, ScriptedList(), container));
 
     QCOMPARE(TitleIn(container), QString("New title"));
     QVERIFY(fake.messages().isEmpty());
@@ -211,12 +214,12 @@ void TestContainerCommands::changesReachTheContainerWithinSeconds()
                                      TContainerWriteBack::kDelayMs + 3000);
             QVERIFY(!QFileInfo::exists(marker));
             const QString packed = temp_.filePath("now.dravelin");
-            QCOMPARE(TCDSParser(unpacked, packed).Pack(), int(TCDSParser::PackOk));
+            QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(unpacked, packed).Pack());
             QCOMPARE(ReadFileBytes(container), ReadFileBytes(packed));
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenDravelinFile(ScriptedList(), container);
+    OpenDravelinFile(*data_, ScriptedList(), container);
     QCOMPARE(TitleIn(container), QString("New title"));
     QVERIFY(fake.messages().isEmpty());
 }
@@ -235,9 +238,9 @@ void TestContainerCommands::saveWritesTheContainerAtOnce()
             QVERIFY(ReadFileBytes(container) != before);
             QVERIFY(!QFileInfo::exists(TContainerWriteBack::MarkerName(unpacked)));
         }();
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenDravelinFile(ScriptedList(), container);
+    OpenDravelinFile(*data_, ScriptedList(), container);
     QCOMPARE(TitleIn(container), QString("New title"));
 }
 
@@ -280,9 +283,9 @@ void TestContainerCommands::unusableContainersAreRefused()
     bool shown = false;
     ScriptedList().Set([&](bool) {
         shown = true;
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    QVERIFY(!OpenDravelinFile(ScriptedList(), container));
+    QVERIFY(!OpenDravelinFile(*data_, ScriptedList(), container));
 
     QVERIFY(!shown);
     QVERIFY(!data_->Tables.IsOpen());
@@ -308,12 +311,12 @@ void TestContainerCommands::failedWriteBackKeepsTheUnpackedFiles()
     ScriptedList().Set([&](bool) {
         actFile = data_->Tables.FileName();
         SetHeaderTitle(*data_, "Edited while away");
-        const bool changed = CloseActionFile();
+        const bool changed = ScriptedList().CloseFile();
         // A member vanishing behind the program's back makes packing fail.
         QFile::rename(actFile + "._statement", aside);
         return changed;
     });
-    OpenDravelinFile(ScriptedList(), container);
+    OpenDravelinFile(*data_, ScriptedList(), container);
 
     QCOMPARE(ReadFileBytes(container), before);
     QCOMPARE(fake.messages().size(), 1);
@@ -331,9 +334,9 @@ void TestContainerCommands::failedWriteBackKeepsTheUnpackedFiles()
     QString kept;
     ScriptedList().Set([&](bool) {
         kept = HeaderTitle(*data_);
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), actFile, true);
+    OpenActionFile(*data_, ScriptedList(), actFile, true);
     QCOMPARE(kept, QString("Edited while away"));
 }
 
@@ -361,14 +364,14 @@ void TestContainerCommands::writeBackThatCannotBeWrittenKeepsTheContainer()
     ScriptedList().Set([&](bool) {
         actFile = data_->Tables.FileName();
         SetHeaderTitle(*data_, "Edited");
-        const bool changed = CloseActionFile();
+        const bool changed = ScriptedList().CloseFile();
         if (fault == "full")
             full.emplace(1000);
         else if (fault == "last")
             full.emplace(before.size() - 1);
         return changed;
     });
-    OpenDravelinFile(ScriptedList(), container);
+    OpenDravelinFile(*data_, ScriptedList(), container);
     full.reset();
 
     QCOMPARE(ReadFileBytes(container), before);
@@ -380,9 +383,9 @@ void TestContainerCommands::writeBackThatCannotBeWrittenKeepsTheContainer()
     QString kept;
     ScriptedList().Set([&](bool) {
         kept = HeaderTitle(*data_);
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), actFile, true);
+    OpenActionFile(*data_, ScriptedList(), actFile, true);
     QCOMPARE(kept, QString("Edited"));
 }
 
@@ -392,10 +395,10 @@ void TestContainerCommands::listEndingByAnErrorIsStillWrittenBack()
     FakeUiServices fake;
     ScriptedList().Set([&](bool) -> bool {
         SetHeaderTitle(*data_, "Saved before the error");
-        CloseActionFile();
+        ScriptedList().CloseFile();
         throw AppError("Something went wrong");
     });
-    QVERIFY_THROWS_EXCEPTION(AppError, OpenDravelinFile(ScriptedList(), container));
+    QVERIFY_THROWS_EXCEPTION(AppError, OpenDravelinFile(*data_, ScriptedList(), container));
 
     QCOMPARE(TitleIn(container), QString("Saved before the error"));
     QVERIFY(fake.messages().isEmpty());
@@ -410,9 +413,9 @@ void TestContainerCommands::openCommandReplacesTheExtension()
     QString seen;
     ScriptedList().Set([&](bool) {
         seen = HeaderTitle(*data_);
-        return CloseActionFile();
+        return ScriptedList().CloseFile();
     });
-    OpenDravelinFileCommand(ScriptedList());
+    OpenDravelinFileCommand(*data_, ScriptedList());
     QCOMPARE(seen, QString("Typed name"));
     const UiCall dialog = fake.calls[0];
     QCOMPARE(dialog.kind, UiCall::OpenFile);
@@ -421,7 +424,7 @@ void TestContainerCommands::openCommandReplacesTheExtension()
     QCOMPARE(dialog.dialog.initialDir, dravelin_);
 
     seen.clear();
-    QVERIFY(!OpenDravelinFileCommand(ScriptedList()));
+    QVERIFY(!OpenDravelinFileCommand(*data_, ScriptedList()));
     QVERIFY(seen.isEmpty());
     QCOMPARE(fake.unscripted, 0);
     QVERIFY(fake.messages().isEmpty());
@@ -437,10 +440,10 @@ void TestContainerCommands::saveWritesTheCurrentTablesIntoTheContainer()
     bool saved = false;
     ScriptedList().Set([&](bool) {
         SetHeaderTitle(*data_, "Saved from the list");
-        saved = SaveAsDravelinFileCommand();
-        return CloseActionFile();
+        saved = SaveAsDravelinFileCommand(*data_, ScriptedList().ReadOnly());
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), actFile, false);
+    OpenActionFile(*data_, ScriptedList(), actFile, false);
     QVERIFY(saved);
 
     const UiCall dialog = fake.calls[0];
@@ -489,10 +492,10 @@ void TestContainerCommands::extensionAddedAfterTheDialogNeverReplacesSilently()
         fake.answer(MbResult(answer));
     bool saved = false;
     ScriptedList().Set([&](bool) {
-        saved = SaveAsDravelinFileCommand();
-        return CloseActionFile();
+        saved = SaveAsDravelinFileCommand(*data_, ScriptedList().ReadOnly());
+        return ScriptedList().CloseFile();
     });
-    OpenActionFile(ScriptedList(), QDir(work_).filePath("Plan.act"), false);
+    OpenActionFile(*data_, ScriptedList(), QDir(work_).filePath("Plan.act"), false);
 
     QCOMPARE(saved, written);
     QCOMPARE(fake.unscripted, 0);
@@ -518,7 +521,7 @@ void TestContainerCommands::failedSaveLeavesTheOldContainer()
     fake.chooseFile(target);
     // Nothing is open, so no member can be read.
     QVERIFY(!data_->Tables.IsOpen());
-    QVERIFY(!SaveAsDravelinFileCommand());
+    QVERIFY(!SaveAsDravelinFileCommand(*data_, false));
 
     QCOMPARE(ReadFileBytes(target), old);
     QCOMPARE(FolderEntries(dravelin_), QStringList{"Project.dravelin"});
