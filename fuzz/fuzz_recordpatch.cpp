@@ -45,7 +45,7 @@ bool LoadWhole(const TTable &like, const QString &fileName, QStringList &rows, Q
         rows.clear();
         for (const auto &record : records) {
             QString row;
-            for (size_t i = 0; i < record->values.size(); ++i)
+            for (size_t i = 0; i < record->FieldCount(); ++i)
                 row += record->Value(i).toString() + QLatin1Char('|');
             rows << row;
         }

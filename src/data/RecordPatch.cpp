@@ -26,19 +26,17 @@ TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(tabl
         const bool interrupted = QFileInfo::exists(fileName + QStringLiteral("-journal"));
         db_ =
             std::make_unique<Database>(fileName, interrupted ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-        // The file is read in place (mapped, which spares copying every
-        // page a scan reads: a command on a large file runs markedly
-        // faster), and all the reads are one transaction: one lock, the
-        // file checked once. Closing the connection ends it.
-        db_->Exec(QStringLiteral("PRAGMA mmap_size=1073741824; BEGIN"));
+        // All the reads are one transaction: one lock, the file checked
+        // once. Closing the connection ends it.
+        db_->Exec(QStringLiteral("BEGIN"));
         CheckFormat(*db_, table_.TableName(), table_.FieldDefs());
         Statement last(*db_, QStringLiteral("SELECT max(rowid) FROM ") + Quoted(table_.TableName()));
         if (last.Step())
             maxRowId = sqlite3_column_int64(last.Handle(), 0);
     } catch (const AppError &error) {
-        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()),
-                              fileName, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
+        throw ReadFailure(fileName, error);
     }
+    stamp_ = TFileStamp::Of(fileName);
     // The table now stands for part of the file: what it reads and adds is
     // written back into the file as changes, with the table set's.
     table_.OpenPart(fileName, maxRowId);
@@ -46,11 +44,27 @@ TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(tabl
 
 TRecordPatch::~TRecordPatch() = default;
 
+template <typename Work> auto TRecordPatch::Reading(Work read)
+{
+    try {
+        auto result = read();
+        // Another program that ignores the lock may have changed the file
+        // meanwhile (SQLite's lock keeps out only those that use it): what
+        // was read may then not be what the file holds, and a shortened file
+        // reads pages that are gone.
+        if (TFileStamp::Of(fileName_) != stamp_)
+            throw AppError(QStringLiteral("it was changed by another program while it was read"));
+        return result;
+    } catch (const AppError &error) {
+        throw ReadFailure(fileName_, error);
+    }
+}
+
 int TRecordPatch::MaxInteger(const QString &field, int fallback)
 {
     const int index = table_.FieldIndex(field);
     Q_ASSERT(index >= 0);
-    try {
+    return Reading([&] {
         // The highest and lowest values must be 32-bit whole numbers, as a
         // load wants every value: a text, which sorts above every number,
         // or a fraction at either end is refused.
@@ -65,11 +79,7 @@ int TRecordPatch::MaxInteger(const QString &field, int fallback)
             RefuseNotANumber(def);
         DecodeNumber(def, SQLITE_INTEGER, sqlite3_column_int64(stmt, 1));
         return DecodeNumber(def, SQLITE_INTEGER, sqlite3_column_int64(stmt, 0));
-    } catch (const AppError &error) {
-        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()),
-                              fileName_, error.message(),
-                              dynamic_cast<const TBusyError *>(&error) != nullptr);
-    }
+    });
 }
 
 int TRecordPatch::Read(const QString &field, const QVariant &value)
@@ -88,7 +98,7 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
                                                : QStringLiteral("%1=?");
     std::vector<std::vector<QVariant>> rows;
     std::vector<qint64> rowIds;
-    try {
+    Reading([&] {
         Statement select(*db_, QStringLiteral("SELECT rowid, ") + names.join(QLatin1Char(',')) +
                                    QStringLiteral(" FROM ") + Quoted(table_.TableName()) +
                                    QStringLiteral(" WHERE ") + condition.arg(Quoted(field)) +
@@ -100,12 +110,10 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
         else if (!text.isEmpty())
             sqlite3_bind_text(stmt, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         while (select.Step()) {
-            std::vector<QVariant> values, cells;
+            std::vector<QVariant> values;
             values.reserve(size_t(fields.size()));
-            cells.reserve(size_t(fields.size()));
             for (int i = 0; i < fields.size(); ++i) {
                 sqlite3_value *cell = sqlite3_column_value(stmt, i + 1);
-                cells.push_back(QVariant::fromValue(StoredCell::Of(cell)));
                 const int type = sqlite3_value_type(cell);
                 const TFieldDef &def = fields[i];
                 if (type == SQLITE_NULL) {
@@ -117,41 +125,20 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
                     values.push_back(DecodeCell(def, cell, type));
                 }
             }
-            const qint64 rowId = sqlite3_column_int64(stmt, 0);
-            rowIds.push_back(rowId);
-            read_[rowId] = ReadRow{values, std::move(cells)};
+            rowIds.push_back(sqlite3_column_int64(stmt, 0));
             rows.push_back(std::move(values));
         }
-    } catch (const AppError &error) {
-        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()),
-                              fileName_, error.message(),
-                              dynamic_cast<const TBusyError *>(&error) != nullptr);
-    }
+        return true;
+    });
     const int count = int(rows.size());
     table_.AppendStoredRecords(std::move(rows), rowIds);
     return count;
-}
-
-void TRecordPatch::KeepUntouchedCells()
-{
-    for (TRecord *record : table_.RecordsInOrder(QString())) {
-        const auto row = record->inFile ? read_.find(record->rowId) : read_.end();
-        if (row == read_.end())
-            continue;
-        record->DecodeAll();
-        TValues &now = record->values;
-        for (size_t field = 0; field < now.size(); ++field)
-            if (now[field] == row->second.values[field])
-                now[field] = row->second.cells[field];
-    }
-    read_.clear();
 }
 
 void TRecordPatch::EndRead()
 {
     // The reading transaction ends first: the write needs the file alone.
     db_.reset();
-    KeepUntouchedCells();
 }
 
 void TRecordPatch::Write()
