@@ -6,7 +6,7 @@
 #include "Formats.h"
 #include "ScopeGuards.h"
 #include "TDataModuleMain.h"
-#include "TTableFile.h"
+#include "TRecord.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -448,6 +448,9 @@ public:
                 keys.push_back(std::move(key.out_));
             }
         }
+        // The stored values, read in place: a text may still be the UTF-8
+        // bytes it was read as.
+        const TRecordView record = table.RecordAt(row);
         bool first = true;
         for (qsizetype i = 0; i < sortedFields.size(); ++i) {
             if (!first)
@@ -456,9 +459,7 @@ public:
             const int field = sortedFields[i];
             const TFieldDef &def = table.FieldDefs()[field];
             out_ += keys[size_t(i)];
-            // The stored value, read in place: a text may still be the
-            // UTF-8 bytes it was read as.
-            const QVariant &value = table.VisibleRecords()[size_t(row)]->values[size_t(field)];
+            const QVariant &value = record.Stored(field);
             if (!value.isValid())
                 out_ += "null";
             else if (def.type == ftInteger)

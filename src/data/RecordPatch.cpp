@@ -8,9 +8,39 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 using namespace TableFileSql;
+
+namespace {
+
+// reads_as(cell, text): whether the cell reads as the text the way a load
+// reads a text field, so that a record is found here exactly when a whole
+// load shows it with that text: its bytes as UTF-8 whatever its type (a blob
+// too), bytes that are not UTF-8 as replacement characters, null as empty
+// text. SQL's = would miss the blob and the bytes that are not UTF-8.
+void ReadsAs(sqlite3_context *context, int, sqlite3_value **args)
+{
+    const auto *wanted = reinterpret_cast<const char *>(sqlite3_value_text(args[1]));
+    const int wantedBytes = sqlite3_value_bytes(args[1]);
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
+        sqlite3_result_int(context, wantedBytes == 0);
+        return;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(args[0]));
+    const int bytes = sqlite3_value_bytes(args[0]);
+    if (bytes == wantedBytes && (bytes == 0 || std::memcmp(text, wanted, size_t(bytes)) == 0)) {
+        sqlite3_result_int(context, 1);
+        return;
+    }
+    // Other bytes read differently unless some of them are not UTF-8.
+    const bool plain = std::all_of(text, text + bytes, [](char c) { return uchar(c) < 0x80; });
+    sqlite3_result_int(context,
+                       !plain && QString::fromUtf8(text, bytes) == QString::fromUtf8(wanted, wantedBytes));
+}
+
+} // namespace
 
 TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(table), fileName_(fileName)
 {
@@ -26,19 +56,23 @@ TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(tabl
         const bool interrupted = QFileInfo::exists(fileName + QStringLiteral("-journal"));
         db_ =
             std::make_unique<Database>(fileName, interrupted ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
-        // The file is read in place (mapped, which spares copying every
-        // page a scan reads: a command on a large file runs markedly
-        // faster), and all the reads are one transaction: one lock, the
-        // file checked once. Closing the connection ends it.
-        db_->Exec(QStringLiteral("PRAGMA mmap_size=1073741824; BEGIN"));
+        // All the reads are one transaction: one lock, the file checked
+        // once. Closing the connection ends it.
+        db_->Exec(QStringLiteral("BEGIN"));
+        // Only this program's statements may call it, never the file's schema.
+        if (const int rc = sqlite3_create_function_v2(db_->Handle(), "reads_as", 2,
+                                                      SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                                                      nullptr, ReadsAs, nullptr, nullptr, nullptr);
+            rc != SQLITE_OK)
+            db_->Fail(rc);
         CheckFormat(*db_, table_.TableName(), table_.FieldDefs());
         Statement last(*db_, QStringLiteral("SELECT max(rowid) FROM ") + Quoted(table_.TableName()));
         if (last.Step())
             maxRowId = sqlite3_column_int64(last.Handle(), 0);
     } catch (const AppError &error) {
-        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()),
-                              fileName, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
+        throw ReadFailure(fileName, error);
     }
+    stamp_ = TFileStamp::Of(fileName);
     // The table now stands for part of the file: what it reads and adds is
     // written back into the file as changes, with the table set's.
     table_.OpenPart(fileName, maxRowId);
@@ -46,11 +80,27 @@ TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(tabl
 
 TRecordPatch::~TRecordPatch() = default;
 
+template <typename Work> auto TRecordPatch::Reading(Work read)
+{
+    try {
+        auto result = read();
+        // Another program that ignores the lock may have changed the file
+        // meanwhile (SQLite's lock keeps out only those that use it): what
+        // was read may then not be what the file holds, and a shortened file
+        // reads pages that are gone.
+        if (TFileStamp::Of(fileName_) != stamp_)
+            throw AppError(QStringLiteral("it was changed by another program while it was read"));
+        return result;
+    } catch (const AppError &error) {
+        throw ReadFailure(fileName_, error);
+    }
+}
+
 int TRecordPatch::MaxInteger(const QString &field, int fallback)
 {
     const int index = table_.FieldIndex(field);
     Q_ASSERT(index >= 0);
-    try {
+    return Reading([&] {
         // The highest and lowest values must be 32-bit whole numbers, as a
         // load wants every value: a text, which sorts above every number,
         // or a fraction at either end is refused.
@@ -65,11 +115,7 @@ int TRecordPatch::MaxInteger(const QString &field, int fallback)
             RefuseNotANumber(def);
         DecodeNumber(def, SQLITE_INTEGER, sqlite3_column_int64(stmt, 1));
         return DecodeNumber(def, SQLITE_INTEGER, sqlite3_column_int64(stmt, 0));
-    } catch (const AppError &error) {
-        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()),
-                              fileName_, error.message(),
-                              dynamic_cast<const TBusyError *>(&error) != nullptr);
-    }
+    });
 }
 
 int TRecordPatch::Read(const QString &field, const QVariant &value)
@@ -82,13 +128,10 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
         names << Quoted(def.name);
     const bool number = fields[index].type == ftInteger;
     const QString text = number ? QString() : value.toString();
-    // The read form of a null text is empty text.
-    const QString condition = number           ? QStringLiteral("%1=?")
-                              : text.isEmpty() ? QStringLiteral("(%1 IS NULL OR %1='')")
-                                               : QStringLiteral("%1=?");
+    const QString condition = number ? QStringLiteral("%1=?") : QStringLiteral("reads_as(%1,?)");
     std::vector<std::vector<QVariant>> rows;
     std::vector<qint64> rowIds;
-    try {
+    Reading([&] {
         Statement select(*db_, QStringLiteral("SELECT rowid, ") + names.join(QLatin1Char(',')) +
                                    QStringLiteral(" FROM ") + Quoted(table_.TableName()) +
                                    QStringLiteral(" WHERE ") + condition.arg(Quoted(field)) +
@@ -97,15 +140,13 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
         const QByteArray utf8 = text.toUtf8();
         if (number)
             sqlite3_bind_int64(stmt, 1, value.toLongLong());
-        else if (!text.isEmpty())
+        else
             sqlite3_bind_text(stmt, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         while (select.Step()) {
-            std::vector<QVariant> values, cells;
+            std::vector<QVariant> values;
             values.reserve(size_t(fields.size()));
-            cells.reserve(size_t(fields.size()));
             for (int i = 0; i < fields.size(); ++i) {
                 sqlite3_value *cell = sqlite3_column_value(stmt, i + 1);
-                cells.push_back(QVariant::fromValue(StoredCell::Of(cell)));
                 const int type = sqlite3_value_type(cell);
                 const TFieldDef &def = fields[i];
                 if (type == SQLITE_NULL) {
@@ -117,41 +158,20 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
                     values.push_back(DecodeCell(def, cell, type));
                 }
             }
-            const qint64 rowId = sqlite3_column_int64(stmt, 0);
-            rowIds.push_back(rowId);
-            read_[rowId] = ReadRow{values, std::move(cells)};
+            rowIds.push_back(sqlite3_column_int64(stmt, 0));
             rows.push_back(std::move(values));
         }
-    } catch (const AppError &error) {
-        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName_, error.message()),
-                              fileName_, error.message(),
-                              dynamic_cast<const TBusyError *>(&error) != nullptr);
-    }
+        return true;
+    });
     const int count = int(rows.size());
     table_.AppendStoredRecords(std::move(rows), rowIds);
     return count;
-}
-
-void TRecordPatch::KeepUntouchedCells()
-{
-    for (TRecord *record : table_.RecordsInOrder(QString())) {
-        const auto row = record->inFile ? read_.find(record->rowId) : read_.end();
-        if (row == read_.end())
-            continue;
-        record->DecodeAll();
-        TValues &now = record->values;
-        for (size_t field = 0; field < now.size(); ++field)
-            if (now[field] == row->second.values[field])
-                now[field] = row->second.cells[field];
-    }
-    read_.clear();
 }
 
 void TRecordPatch::EndRead()
 {
     // The reading transaction ends first: the write needs the file alone.
     db_.reset();
-    KeepUntouchedCells();
 }
 
 void TRecordPatch::Write()

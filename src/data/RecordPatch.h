@@ -1,9 +1,10 @@
 #pragma once
 
+#include "TTableFile.h"
+
 #include <QString>
 #include <QVariant>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 class TTable;
@@ -17,14 +18,17 @@ class Database;
 // into it with their row ids, edited there with the table's own rules, and
 // the changes and the records added are written as the table's own write of
 // its changes does (in place, in one transaction, synced to the disk; with
-// the table set's other changes when it belongs to one). The values a command
-// did not change are written back exactly as the file held them, even bytes
-// that are not UTF-8 or a value stored with another type. The caller holds
-// the file's lock throughout, as for any change.
+// the table set's other changes when it belongs to one): each record into
+// the row it was read from, and only the cells a command changed, so every
+// other value stays exactly as the file held it, even bytes that are not
+// UTF-8 or a value stored with another type. The caller holds the file's
+// lock throughout, as for any change.
 //
 // The file is checked as a load checks it (a table file of this program, of
 // a known version, holding exactly this table); every failure throws AppError
-// with the reason.
+// with the reason, and so does a read that finds the file changed by another
+// program since the patch began (the caller's lock keeps out only this
+// program and its command-line tool).
 class TRecordPatch {
 public:
     TRecordPatch(TTable &table, const QString &fileName);
@@ -37,28 +41,24 @@ public:
     // the file is loaded.
     int MaxInteger(const QString &field, int fallback);
     // Appends to the table the records of the file whose field holds value,
-    // in file order, and returns how many. Texts compare exactly, as their
-    // read form does: an empty value matches an empty or null text.
+    // in file order, and returns how many: those a whole load shows with that
+    // value. Texts compare exactly as they read, whatever type the file
+    // stores them with (a blob too); an empty value matches an empty or null
+    // text.
     int Read(const QString &field, const QVariant &value);
     // Ends the reading (which holds the file for reading) and stores the
     // table's changes; writes nothing when there are none. The last call:
     // the file is not read again afterwards. A patch whose table belongs to
     // the table set is instead ended with EndRead before the set commits.
     void Write();
-    // Ends the reading and readies the records read for their write: each
-    // value the command left as it was read takes the file's own cell again.
-    // The records are then only written, not read.
+    // Ends the reading, which lets the file be written.
     void EndRead();
 
 private:
-    struct ReadRow {
-        std::vector<QVariant> values; // as read
-        std::vector<QVariant> cells;  // as the file holds them (StoredCell)
-    };
-    void KeepUntouchedCells();
+    template <typename Work> auto Reading(Work read);
 
     TTable &table_;
     QString fileName_;
     std::unique_ptr<TableFileSql::Database> db_; // read, all in one transaction
-    std::unordered_map<qint64, ReadRow> read_;   // by row id
+    TFileStamp stamp_;                           // the file as the reading found it
 };

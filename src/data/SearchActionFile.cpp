@@ -1,7 +1,7 @@
 #include "SearchActionFile.h"
 
 #include "ScopeGuards.h"
-#include "TTableFile.h"
+#include "TRecord.h"
 #include "TextMatcher.h"
 
 #include <algorithm>
@@ -81,10 +81,10 @@ public:
             if (k + 2 * kAhead < records.size())
                 __builtin_prefetch(records[k + 2 * kAhead]);
             if (k + kAhead < records.size())
-                __builtin_prefetch(&records[k + kAhead]->values[size_t(idAction)]);
+                __builtin_prefetch(&records[k + kAhead]->Stored(size_t(idAction)));
             TRecord *record = records[k];
             // A number, read as stored.
-            const QVariant &value = record->values[size_t(idAction)];
+            const QVariant &value = record->Stored(size_t(idAction));
             // A record without an action passes no action's filter.
             if (!value.isValid())
                 continue;
@@ -227,9 +227,9 @@ public:
             if (row + 2 * kAhead < listed.size())
                 __builtin_prefetch(listed[row + 2 * kAhead]);
             if (row + kAhead < listed.size())
-                __builtin_prefetch(&listed[row + kAhead]->values[size_t(actionId)]);
+                __builtin_prefetch(&listed[row + kAhead]->Stored(size_t(actionId)));
             const TRecord *action = listed[row];
-            const QVariant &id = action->values[size_t(actionId)];
+            const QVariant &id = action->Stored(size_t(actionId));
             // An action without an ID owns the children of the filter that
             // stands for no action.
             const qint64 ownerId = id.isValid() ? StoredNumber(id) : kNoActionId;
@@ -255,22 +255,22 @@ public:
             if (k + kAhead < visits.size()) {
                 const TVisit &ahead = visits[k + kAhead];
                 for (const int position : fieldsOf[ahead.kind]->positions)
-                    __builtin_prefetch(&ahead.record->values[size_t(position)]);
+                    __builtin_prefetch(&ahead.record->Stored(size_t(position)));
             }
             // Then the texts of those a little nearer, whole.
             if (k + kAhead / 2 < visits.size()) {
                 const TVisit &ahead = visits[k + kAhead / 2];
                 for (const int position : fieldsOf[ahead.kind]->positions)
-                    PrefetchText(ahead.record->values[size_t(position)]);
+                    PrefetchText(ahead.record->Stored(size_t(position)));
             }
             const TVisit &visit = visits[k];
             if (visit.kind == rkAction && progress && visit.row % 1024 == 1023)
                 progress->Step();
             const TRecord *action = listed[visit.row];
-            TOwner owner{&action->Value(size_t(actionId)), &action->values[size_t(actionIdText)]};
+            TOwner owner{&action->Stored(size_t(actionId)), &action->Stored(size_t(actionIdText))};
             if (visit.kind != rkAction) {
-                owner.childId = &visit.record->values[size_t(childIdOf[visit.kind])];
-                owner.childText = &visit.record->values[size_t(childTextOf[visit.kind])];
+                owner.childId = &visit.record->Stored(size_t(childIdOf[visit.kind]));
+                owner.childText = &visit.record->Stored(size_t(childTextOf[visit.kind]));
             }
             Examine(tableOf[visit.kind], *fieldsOf[visit.kind], visit.record, owner);
         }
@@ -288,7 +288,7 @@ private:
             const int position = fields.positions[number];
             // Texts are read as stored, undecoded bytes included, so a
             // search decodes nothing it keeps.
-            const QVariant &value = record->values[size_t(position)];
+            const QVariant &value = record->Stored(size_t(position));
             const TFieldDef &def = defs[position];
             if (!matcher_.MatchesStored(def, value))
                 continue;
@@ -414,7 +414,7 @@ void GotoSearchAction(TDataModuleMain &data, int actionId)
     const int id = actions->FieldIndex(QStringLiteral("ID"));
     const std::vector<TRecord *> &listed = actions->VisibleRecords();
     const auto found = std::find_if(listed.begin(), listed.end(), [&](const TRecord *record) {
-        const QVariant &value = record->Value(size_t(id));
+        const QVariant &value = record->Stored(size_t(id));
         return value.isValid() && StoredNumber(value) == actionId;
     });
     if (found != listed.end())

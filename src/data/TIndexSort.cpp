@@ -40,8 +40,8 @@ const std::vector<TIndexSort::ColumnValue> &TIndexSort::Column(int field)
             if (i + 2 * kAhead < n)
                 __builtin_prefetch(order_[i + 2 * kAhead]);
             if (i + kAhead < n)
-                __builtin_prefetch(&order_[i + kAhead]->values[size_t(field)]);
-            const QVariant &value = order_[i]->Value(size_t(field));
+                __builtin_prefetch(&order_[i + kAhead]->Stored(size_t(field)));
+            const QVariant &value = order_[i]->Stored(size_t(field));
             column_[i] = value.isValid() ? ColumnValue{StoredNumber(value), true} : ColumnValue{};
         }
         columnField_ = field;
@@ -73,12 +73,12 @@ bool KeyNumber(const QVariant &value, qint64 &number)
 
 } // namespace
 
-TKey TIndexSort::MakeKey(TValues &values, int count) const
+TKey TIndexSort::MakeKey(const TValues &values, int count) const
 {
     TKey key;
     const int n = std::min(count < 0 ? int(fields_.size()) : count, kMaxKeyParts);
     for (int i = 0; i < n; ++i) {
-        const QVariant &value = ReadValue(values[size_t(fields_[size_t(i)])]);
+        const QVariant value = ReadForm(values[size_t(fields_[size_t(i)])]);
         TKeyPart &part = key[size_t(i)];
         if (!text_[size_t(i)])
             KeyNumber(value, part.number);
@@ -108,10 +108,10 @@ int TIndexSort::Parts() const
     return std::min(int(fields_.size()), kMaxKeyParts);
 }
 
-bool TIndexSort::LessRecord(TRecord *a, TRecord *b) const
+bool TIndexSort::LessRecord(const TRecord *a, const TRecord *b) const
 {
-    const int c = Compare(MakeKey(a->values), MakeKey(b->values), Parts());
-    return c != 0 ? c < 0 : a->serial < b->serial;
+    const int c = Compare(MakeKey(a->Values()), MakeKey(b->Values()), Parts());
+    return c != 0 ? c < 0 : a->Serial() < b->Serial();
 }
 
 // Where a record with this key and serial belongs in the order.
@@ -120,8 +120,8 @@ size_t TIndexSort::Position(const TKey &key, quint64 serial) const
     const int parts = Parts();
     return size_t(std::lower_bound(order_.begin(), order_.end(), key,
                                    [&](TRecord *record, const TKey &probe) {
-                                       const int c = Compare(MakeKey(record->values), probe, parts);
-                                       return c != 0 ? c < 0 : record->serial < serial;
+                                       const int c = Compare(MakeKey(record->Values()), probe, parts);
+                                       return c != 0 ? c < 0 : record->Serial() < serial;
                                    }) -
                   order_.begin());
 }
@@ -129,14 +129,14 @@ size_t TIndexSort::Position(const TKey &key, quint64 serial) const
 void TIndexSort::Add(TRecord *record)
 {
     columnField_ = -1;
-    const size_t at = Position(MakeKey(record->values), record->serial);
+    const size_t at = Position(MakeKey(record->Values()), record->Serial());
     order_.insert(order_.begin() + qsizetype(at), record);
 }
 
-void TIndexSort::Remove(TRecord *record, TValues &values)
+void TIndexSort::Remove(TRecord *record, const TValues &values)
 {
     columnField_ = -1;
-    size_t at = Position(MakeKey(values), record->serial);
+    size_t at = Position(MakeKey(values), record->Serial());
     if (at >= order_.size() || order_[at] != record) // keys out of step: find it plainly
         at = size_t(std::find(order_.begin(), order_.end(), record) - order_.begin());
     if (at < order_.size())
@@ -156,7 +156,7 @@ bool IsAscii(const QByteArray &bytes)
 
 } // namespace
 
-TIndexSort::KeyView TIndexSort::MakeView(TValues &values, std::vector<QString> &held) const
+TIndexSort::KeyView TIndexSort::MakeView(const TValues &values, std::vector<QString> &held) const
 {
     KeyView key;
     for (int i = 0; i < Parts(); ++i) {
@@ -381,10 +381,10 @@ void TIndexSort::Prefetch(const TRecords &records, size_t at) const
         __builtin_prefetch(records[at + 2 * kAhead].get());
     if (at + kAhead < n)
         for (int part = 0; part < Parts(); ++part)
-            __builtin_prefetch(&records[at + kAhead]->values[size_t(fields_[size_t(part)])]);
+            __builtin_prefetch(&records[at + kAhead]->Stored(size_t(fields_[size_t(part)])));
     if (at + kAhead / 2 < n)
         for (int part = 0; part < Parts(); ++part) {
-            const QVariant &value = records[at + kAhead / 2]->values[size_t(fields_[size_t(part)])];
+            const QVariant &value = records[at + kAhead / 2]->Stored(size_t(fields_[size_t(part)]));
             if (text_[size_t(part)] && value.typeId() == QMetaType::QByteArray)
                 __builtin_prefetch(static_cast<const QByteArray *>(value.constData())->constData());
         }
@@ -419,7 +419,7 @@ void TIndexSort::Build(const TRecords &records)
             quint64 words[2] = {0, 0};
             for (int part = 0; part < parts; ++part) {
                 qint64 number = std::numeric_limits<qint64>::min();
-                KeyNumber(records[i]->values[size_t(fields_[size_t(part)])], number);
+                KeyNumber(records[i]->Stored(size_t(fields_[size_t(part)])), number);
                 words[part] = quint64(number) ^ (quint64(1) << 63);
             }
             items[i].position = quint32(i);
@@ -433,7 +433,7 @@ void TIndexSort::Build(const TRecords &records)
     std::vector<QString> held; // texts decoded or folded for the sort
     for (size_t i = 0; i < records.size(); ++i) {
         Prefetch(records, i);
-        keys.push_back(MakeView(records[i]->values, held));
+        keys.push_back(MakeView(records[i]->Values(), held));
         items[i].position = quint32(i);
         PackFirst(items[i], keys.back(), parts);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TTableFile.h"
+#include "TRecord.h"
 
 #include <QString>
 #include <array>
@@ -34,14 +34,14 @@ public:
     void Build(const TRecords &records);
     void Add(TRecord *record);
     // `values` are the record's values when it was added.
-    void Remove(TRecord *record, TValues &values);
+    void Remove(TRecord *record, const TValues &values);
 
     // The key of the first `count` index fields (all when negative).
-    TKey MakeKey(TValues &values, int count = -1) const;
+    TKey MakeKey(const TValues &values, int count = -1) const;
     // Compares the first `count` parts of two keys in index direction.
     int Compare(const TKey &a, const TKey &b, int count) const;
     // Ties keep the order of insertion, so every order is deterministic.
-    bool LessRecord(TRecord *a, TRecord *b) const;
+    bool LessRecord(const TRecord *a, const TRecord *b) const;
 
     // One field's values along the order, so that a "FIELD = n" filter scans
     // an array instead of visiting every record; rebuilt after any change.
@@ -81,7 +81,7 @@ private:
         std::array<Part, kMaxKeyParts> parts;
     };
 
-    KeyView MakeView(TValues &values, std::vector<QString> &held) const;
+    KeyView MakeView(const TValues &values, std::vector<QString> &held) const;
     int CompareViews(const KeyView &a, const KeyView &b) const;
     static void SortItems(SortItem *begin, SortItem *end);
     void Prefetch(const TRecords &records, size_t at) const;

@@ -3,16 +3,10 @@
 #include "AppError.h"
 #include "FieldValue.h"
 #include "TIndexSort.h"
-#include "TTableFile.h"
+#include "TRecordStore.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
-#include <unordered_map>
 
 const TFieldDef &TField::Def() const
 {
@@ -24,27 +18,27 @@ QVariant TField::Value() const
 }
 bool TField::IsNull() const
 {
-    return !table_->CurrentRef(index_).isValid();
+    return !table_->CurrentStored(index_).isValid();
 }
 
 QString TField::AsString() const
 {
-    return FormatValue(Def(), table_->CurrentRef(index_));
+    return FormatValue(Def(), table_->CurrentValue(index_));
 }
 
 int TField::AsInteger() const
 {
-    return ValueAsInteger(Def(), table_->CurrentRef(index_));
+    return ValueAsInteger(Def(), table_->CurrentValue(index_));
 }
 
 QDate TField::AsDate() const
 {
-    return ValueAsDate(Def(), table_->CurrentRef(index_));
+    return ValueAsDate(Def(), table_->CurrentValue(index_));
 }
 
 QTime TField::AsTime() const
 {
-    return ValueAsTime(Def(), table_->CurrentRef(index_));
+    return ValueAsTime(Def(), table_->CurrentValue(index_));
 }
 
 void TField::SetValue(const QVariant &value)
@@ -74,22 +68,17 @@ void TField::Clear()
 
 TTable::TTable(const QString &name, QList<TFieldDef> fields, QList<TIndexDef> indexes, QObject *parent)
     : QObject(parent), name_(name), fields_(std::move(fields)), indexes_(std::move(indexes)),
-      file_(std::make_unique<TTableFile>(name_, fields_)), sync_(std::make_unique<TFileSync>()),
-      arena_(std::make_unique<TRecordArena>())
+      store_(std::make_unique<TRecordStore>(name_, fields_))
 {
     setObjectName(name);
     for (int i = 0; i < fields_.size(); ++i) {
         fieldIndex_.insert(fields_[i].name, i);
         fieldIndex_.insert(fields_[i].name.toUpper(), i);
     }
+    store_->OnRepaired = [this](const QString &message) { Q_EMIT FileRepaired(message); };
 }
 
-TTable::~TTable()
-{
-    // Records made in the arena end before the arena goes.
-    buffer_.reset();
-    records_.clear();
-}
+TTable::~TTable() = default;
 
 int TTable::FieldIndex(const QString &name) const
 {
@@ -111,19 +100,26 @@ void TTable::CheckActive() const
         throw AppError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(name_));
 }
 
-void TTable::SetFileName(const QString &fileName)
+const QString &TTable::FileName() const
 {
-    fileName_ = fileName;
+    return store_->FileName();
 }
 
-void TTable::ForgetData()
+void TTable::SetFileName(const QString &fileName)
 {
-    ++dataVersion_;
-    sync_->Forget();
+    store_->SetFileName(fileName);
+}
+
+bool TTable::Modified() const
+{
+    return store_->Modified();
+}
+
+void TTable::ForgetRecords()
+{
+    // The store has let its records go: nothing here may point at them.
     editing_ = nullptr;
-    buffer_.reset();
-    records_.clear();
-    arena_->Clear();
+    buffer_ = TValues();
     indexCaches_.clear();
     DropVisible();
     SetCursor(nullptr, currentRow_);
@@ -133,51 +129,25 @@ void TTable::CreateDataSet()
 {
     if (active_ && state_ != dsBrowse)
         Cancel();
-    ForgetData();
-    active_ = true;
     // A new table counts as changed, so its first close writes it over
     // whatever file is in the way.
-    modified_ = true;
+    store_->Create();
+    ForgetRecords();
+    active_ = true;
     state_ = dsBrowse;
     eof_ = bof_ = true;
     NotifyLayout();
     NotifyData();
 }
 
-void TTable::LoadFile()
-{
-    const TFileStamp stamp = TFileStamp::Of(fileName_);
-    if (stamp.size < 0)
-        throw TTableFileError(QStringLiteral("The file \"%1\" does not exist.").arg(fileName_), fileName_,
-                              QStringLiteral("it does not exist"));
-    // The data already mirrors this very file (it was read or written by us
-    // and nobody changed it since): keep it instead of reading it again.
-    if (sync_->hasData && !sync_->partial && sync_->loadedFrom == fileName_ && sync_->loadedStamp == stamp)
-        return;
-    TRecordArena arena;
-    TRecords records = file_->Load(fileName_, arena);
-    ForgetData();
-    records_ = std::move(records);
-    *arena_ = std::move(arena);
-    for (const auto &record : records_) {
-        record->serial = nextSerial_++;
-        sync_->maxRowId = std::max(sync_->maxRowId, record->rowId);
-    }
-    modified_ = false;
-    sync_->hasData = true;
-    sync_->loadedFrom = fileName_;
-    // Reading rolls back an interrupted write first, which changes the file:
-    // the records mirror it as it is after the read.
-    sync_->loadedStamp = TFileStamp::Of(fileName_);
-}
-
 void TTable::Open()
 {
     if (active_)
         return;
-    if (fileName_.isEmpty())
+    if (FileName().isEmpty())
         throw AppError(QStringLiteral("%1: Missing file name").arg(name_));
-    LoadFile();
+    if (store_->Load())
+        ForgetRecords();
     active_ = true;
     state_ = dsBrowse;
     // On the first record; the order is built when someone looks, so the
@@ -192,10 +162,7 @@ void TTable::Open()
 
 bool TTable::NeedsWrite() const
 {
-    if (!active_ || fileName_.isEmpty())
-        return false;
-    // Part of a file is never written whole, so only its changes count.
-    return modified_ || (!sync_->partial && !QFileInfo::exists(fileName_));
+    return active_ && store_->NeedsWrite();
 }
 
 void TTable::WriteIfChanged()
@@ -205,7 +172,7 @@ void TTable::WriteIfChanged()
     if (state_ != dsBrowse)
         Cancel();
     if (NeedsWrite())
-        WriteFile(fileName_, true);
+        store_->Write(FileName(), true);
 }
 
 void TTable::Close()
@@ -233,242 +200,43 @@ void TTable::SaveToFile(const QString &fileName)
 {
     if (!active_)
         return;
-    WriteFile(fileName.isEmpty() ? fileName_ : fileName, true);
-}
-
-void TTable::WriteFile(const QString &fileName, bool allowDelta)
-{
-    if (fileName.isEmpty())
-        throw AppError(QStringLiteral("%1: Missing file name").arg(name_));
-    // Only the file the data mirrors can take a write of what changed; any
-    // other target gets a complete file and leaves that bookkeeping alone.
-    if (fileName != fileName_ ||
-        QFileInfo(fileName).absoluteFilePath() != QFileInfo(fileName_).absoluteFilePath()) {
-        if (sync_->partial)
-            throw AppError(QStringLiteral("%1: Part of a file cannot be written to another").arg(name_));
-        TRecords copy;
-        copy.reserve(records_.size());
-        for (const auto &record : records_)
-            copy.emplace_back(new TRecord(*record));
-        file_->WriteAll(fileName, copy);
-        return;
-    }
-    // Where most records changed a new file is written faster than the
-    // changes.
-    if (sync_->partial || (allowDelta && sync_->ChangeCount() * 2 < records_.size() + 2))
-        WriteChangesInPlace();
-    else
-        WriteWhole();
-}
-
-void TTable::WriteChangesInPlace()
-{
-    if (!ReadyForChangesInPlace())
-        return;
-    std::vector<TFileChanges> changes{ChangesInPlace()};
-    try {
-        TTableFile::WriteChangesTogether(changes);
-    } catch (const AppError &) {
-        ChangesNotWritten();
-        throw;
-    }
-    ChangesWritten(changes.front());
+    store_->Write(fileName.isEmpty() ? FileName() : fileName, true);
 }
 
 bool TTable::ReadyForChangesInPlace()
 {
-    if (!sync_->Mirrors(fileName_)) {
-        if (sync_->partial)
-            throw TTableFileError(
-                QStringLiteral("Cannot write \"%1\": it was changed by another program since it was read")
-                    .arg(fileName_),
-                fileName_, QStringLiteral("it was changed by another program since it was read"));
-        WriteWhole();
-        return false;
-    }
-    if (sync_->checked)
-        return true;
-    // Writing into a damaged b-tree can leave the whole file unreadable, so
-    // the file is checked before the first write in place since it was read.
-    QString problem;
-    if (TTableFile::Intact(fileName_, &problem)) {
-        sync_->checked = true;
-        return true;
-    }
-    RepairWhole(problem);
-    return false;
+    return store_->ReadyForChangesInPlace();
 }
 
 TFileChanges TTable::ChangesInPlace() const
 {
-    TFileChanges changes;
-    changes.fileName = fileName_;
-    changes.file = file_.get();
-    // New records take row ids in the order they were added, so the file
-    // keeps the order of insertion.
-    changes.changed.assign(sync_->changed.begin(), sync_->changed.end());
-    std::sort(changes.changed.begin(), changes.changed.end(),
-              [](const TRecord *a, const TRecord *b) { return a->serial < b->serial; });
-    changes.deletedRowIds = sync_->deletedRowIds;
-    changes.maxRowId = sync_->maxRowId;
-    return changes;
+    return store_->ChangesInPlace();
 }
 
 void TTable::ChangesWritten(const TFileChanges &changes)
 {
-    sync_->maxRowId = std::max(sync_->maxRowId, changes.maxRowId);
-    modified_ = false;
-    sync_->Synced(fileName_);
+    store_->ChangesWritten(changes);
 }
 
 void TTable::ChangesNotWritten()
 {
-    // The transaction was rolled back: the file holds what was read, so the
-    // unwritten changes stay valid against it.
-    if (!QFileInfo::exists(fileName_ + QStringLiteral("-journal")))
-        sync_->loadedStamp = TFileStamp::Of(fileName_);
-}
-
-void TTable::WriteWhole()
-{
-    file_->WriteAll(fileName_, records_);
-    sync_->maxRowId = qint64(records_.size());
-    modified_ = false;
-    sync_->Synced(fileName_);
-    sync_->checked = true;
+    store_->ChangesNotWritten();
 }
 
 void TTable::WriteNewFile(const QString &newFile)
 {
-    file_->WriteNew(newFile, records_);
+    store_->WriteNewFile(newFile);
 }
 
 void TTable::Published()
 {
-    sync_->maxRowId = qint64(records_.size());
-    modified_ = false;
-    sync_->Synced(fileName_);
-    sync_->checked = true;
-}
-
-namespace {
-
-// A second name for the damaged file, which keeps its content once the
-// new file replaces it: "<file>.damaged", or with a number when that is
-// taken. A file system without hard links gets a copy.
-QString KeepDamagedFile(const QString &fileName)
-{
-    const QByteArray from = QFile::encodeName(fileName);
-    for (int number = 1; number < 1000; ++number) {
-        const QString kept =
-            fileName + (number == 1 ? QStringLiteral(".damaged") : QStringLiteral(".damaged-%1").arg(number));
-        if (QFileInfo::exists(kept) || QFileInfo(kept).isSymLink())
-            continue;
-        if (::link(from.constData(), QFile::encodeName(kept).constData()) == 0 || QFile::copy(fileName, kept))
-            return kept;
-        throw AppError(QStringLiteral("the damaged file cannot be kept aside as \"%1\": %2")
-                           .arg(kept, QString::fromLocal8Bit(std::strerror(errno))));
-    }
-    throw AppError(QStringLiteral("the damaged file cannot be kept aside"));
-}
-
-// The records of a whole file with the changes of a table that holds only
-// some of them put over them: its changed records in their rows, its deleted
-// ones left out, its new ones at the end. owners gets the table's record at
-// each place, or null. A damaged file may give one row id to several rows;
-// they are matched in file order.
-TRecords MergeChanges(TRecords whole, const TRecords &part, const std::vector<qint64> &deletedRowIds,
-                      std::vector<TRecord *> &owners)
-{
-    std::unordered_map<qint64, std::vector<TRecord *>> mine;
-    for (const auto &record : part)
-        if (record->inFile)
-            mine[record->rowId].push_back(record.get());
-    for (auto &[rowId, records] : mine)
-        std::reverse(records.begin(), records.end());
-    std::unordered_map<qint64, size_t> deleted;
-    for (qint64 rowId : deletedRowIds)
-        ++deleted[rowId];
-    TRecords merged;
-    owners.clear();
-    for (auto &record : whole) {
-        if (const auto gone = deleted.find(record->rowId); gone != deleted.end() && gone->second > 0) {
-            --gone->second;
-            continue;
-        }
-        const auto own = mine.find(record->rowId);
-        if (own == mine.end() || own->second.empty()) {
-            merged.push_back(std::move(record));
-            owners.push_back(nullptr);
-        } else {
-            merged.emplace_back(new TRecord(*own->second.back()));
-            owners.push_back(own->second.back());
-            own->second.pop_back();
-        }
-    }
-    for (const auto &record : part) {
-        if (!record->inFile) {
-            merged.emplace_back(new TRecord(*record));
-            owners.push_back(record.get());
-        }
-    }
-    return merged;
-}
-
-} // namespace
-
-void TTable::RepairWhole(const QString &problem)
-{
-    QString kept;
-    try {
-        kept = KeepDamagedFile(fileName_);
-        if (!sync_->partial) {
-            WriteWhole();
-        } else {
-            // Only some records are here: the rest are read from the file as
-            // a load reads them (a hidden fault does not stop that), the
-            // changes put over them, and the whole written anew.
-            TRecordArena arena;
-            std::vector<TRecord *> owners;
-            const TRecords merged =
-                MergeChanges(file_->Load(fileName_, arena), records_, sync_->deletedRowIds, owners);
-            file_->WriteAll(fileName_, merged);
-            for (const auto &record : records_)
-                record->inFile = false;
-            for (size_t i = 0; i < merged.size(); ++i) {
-                if (owners[i]) {
-                    owners[i]->rowId = merged[i]->rowId;
-                    owners[i]->inFile = true;
-                }
-            }
-            sync_->maxRowId = qint64(merged.size());
-            modified_ = false;
-            sync_->Synced(fileName_);
-            sync_->checked = true;
-        }
-    } catch (const AppError &error) {
-        if (!kept.isEmpty())
-            QFile::remove(kept);
-        throw TTableFileError(QStringLiteral("Cannot write \"%1\": it is damaged (%2), and %3")
-                                  .arg(fileName_, problem, error.message()),
-                              fileName_, error.message());
-    }
-    Q_EMIT FileRepaired(
-        QStringLiteral("The file \"%1\" was damaged (%2). It was written anew from the records "
-                       "that could be read; the damaged file was kept as \"%3\".")
-            .arg(fileName_, problem, kept));
+    store_->Published();
 }
 
 void TTable::OpenPart(const QString &fileName, qint64 maxRowId)
 {
     CreateDataSet();
-    fileName_ = fileName;
-    modified_ = false;
-    sync_->hasData = true;
-    sync_->partial = true;
-    sync_->loadedFrom = fileName;
-    sync_->loadedStamp = TFileStamp::Of(fileName);
-    sync_->maxRowId = maxRowId;
+    store_->OpenPart(fileName, maxRowId);
 }
 
 void TTable::Changed()
@@ -504,7 +272,7 @@ TIndexSort &TTable::BuiltIndex(const QString &name) const
     }
     auto cache =
         std::make_unique<TIndexSort>(std::move(keyFields), std::move(text), descending, caseInsensitive);
-    cache->Build(records_);
+    cache->Build(store_->Records());
     return *indexCaches_.emplace(name, std::move(cache)).first->second;
 }
 
@@ -529,7 +297,7 @@ bool TTable::Passes(TRecord *record) const
 bool TTable::Evaluate(TRecord *record) const
 {
     if (filterField_ >= 0) {
-        const QVariant &value = record->Value(size_t(filterField_));
+        const QVariant &value = record->Stored(size_t(filterField_));
         if (!value.isValid() || StoredNumber(value) != filterValue_)
             return false;
     }
@@ -746,14 +514,14 @@ TBookmark TTable::GetBookmark() const
     if (!active_)
         return 0;
     const TRecord *record = Cursor().record;
-    return record ? record->serial : 0;
+    return record ? record->Serial() : 0;
 }
 
 bool TTable::BookmarkValid(TBookmark bookmark) const
 {
     if (!active_)
         return false;
-    TRecord *record = BySerial(bookmark);
+    TRecord *record = store_->BySerial(bookmark);
     const auto &visible = Visible();
     return record && std::find(visible.begin(), visible.end(), record) != visible.end();
 }
@@ -764,23 +532,21 @@ void TTable::GotoBookmark(TBookmark bookmark)
     AutoPost();
     if (!BookmarkValid(bookmark))
         throw AppError(QStringLiteral("%1: Record not found").arg(name_));
-    SetCursor(BySerial(bookmark), -1);
+    SetCursor(store_->BySerial(bookmark), -1);
     bof_ = eof_ = false;
     NotifyData();
-}
-
-TRecord *TTable::BySerial(quint64 serial) const
-{
-    // Records are kept in order of insertion, which is the order of serials.
-    const auto at = std::lower_bound(records_.begin(), records_.end(), serial,
-                                     [](const TRecordPtr &r, quint64 s) { return r->serial < s; });
-    return at != records_.end() && (*at)->serial == serial ? at->get() : nullptr;
 }
 
 TBookmark TTable::BookmarkAt(int row) const
 {
     const auto &visible = Visible();
-    return row >= 0 && row < int(visible.size()) ? visible[size_t(row)]->serial : 0;
+    return row >= 0 && row < int(visible.size()) ? visible[size_t(row)]->Serial() : 0;
+}
+
+TRecordView TTable::RecordAt(int row) const
+{
+    const auto &visible = Visible();
+    return TRecordView(row >= 0 && row < int(visible.size()) ? visible[size_t(row)] : nullptr);
 }
 
 QVariant TTable::ValueAt(int row, int field) const
@@ -800,30 +566,7 @@ QString TTable::DisplayTextAt(int row, int field) const
 int TTable::MaxInteger(const QString &field, int fallback) const
 {
     const int index = FieldIndex(field);
-    if (index < 0)
-        return fallback;
-    // Every reload asks again; the answer holds until the data changes.
-    MaxCache &cached = maxCache_[index];
-    if (cached.version != dataVersion_) {
-        cached = MaxCache{dataVersion_, false, 0};
-        // The value of a record some steps ahead is asked for early, so the
-        // walk does not wait on memory at every record.
-        constexpr size_t kAhead = 8;
-        const size_t count = records_.size();
-        for (size_t i = 0; i < count; ++i) {
-            if (i + kAhead < count)
-                __builtin_prefetch(&records_[i + kAhead]->values[size_t(index)]);
-            const QVariant &value = records_[i]->Value(size_t(index));
-            if (!value.isValid())
-                continue;
-            const int number = int(StoredNumber(value));
-            if (!cached.found || number > cached.highest) {
-                cached.highest = number;
-                cached.found = true;
-            }
-        }
-    }
-    return cached.found ? cached.highest : fallback;
+    return index < 0 ? fallback : store_->MaxInteger(index, fallback);
 }
 
 // Editing.
@@ -837,16 +580,14 @@ void TTable::StartNew()
 {
     CheckActive();
     AutoPost();
-    buffer_ = std::make_unique<TRecord>();
-    buffer_->values = TValues(size_t(fields_.size()));
+    buffer_ = TValues(size_t(fields_.size()));
     editing_ = nullptr;
     state_ = dsInsert;
     if (OnNewRecord) {
         try {
             OnNewRecord(*this);
         } catch (...) {
-            buffer_.reset();
-            state_ = dsBrowse;
+            EndEdit();
             throw;
         }
     }
@@ -872,12 +613,21 @@ void TTable::Edit()
         Insert();
         return;
     }
-    // Decoded first, so the buffer compares with the record by value.
-    current_->DecodeAll();
-    buffer_ = std::make_unique<TRecord>(*current_);
+    // The buffer holds the values in their read form; the record keeps its
+    // own until the post.
+    buffer_ = TValues(size_t(fields_.size()));
+    for (size_t field = 0; field < buffer_.size(); ++field)
+        buffer_[field] = current_->Value(field);
     editing_ = current_;
     state_ = dsEdit;
     NotifyData();
+}
+
+void TTable::EndEdit()
+{
+    buffer_ = TValues();
+    editing_ = nullptr;
+    state_ = dsBrowse;
 }
 
 void TTable::Post()
@@ -889,45 +639,29 @@ void TTable::Post()
     TRecord *posted = nullptr;
     const bool isNew = state_ == dsInsert;
     if (state_ == dsInsert) {
-        TRecordPtr record(buffer_.release());
-        record->serial = nextSerial_++;
-        record->rowId = 0;
-        record->inFile = false;
-        TRecord *added = record.get();
-        records_.push_back(std::move(record));
+        posted = store_->Insert(std::move(buffer_));
         DropOtherIndexes();
         for (auto &[name, cache] : indexCaches_)
-            cache->Add(added);
-        posted = added;
+            cache->Add(posted);
     } else if (state_ == dsEdit) {
-        TRecord *record = editing_;
-        if (buffer_->values != record->values) {
-            DropOtherIndexes();
-            for (auto &[name, cache] : indexCaches_) {
-                cache->Remove(record, record->values);
-                std::swap(record->values, buffer_->values);
-                cache->Add(record);
-                std::swap(record->values, buffer_->values);
-            }
-            record->values = std::move(buffer_->values);
-        } else {
-            buffer_.reset();
-            editing_ = nullptr;
-            state_ = dsBrowse;
+        std::optional<TValues> edited = store_->Edited(*editing_, std::move(buffer_));
+        if (!edited) {
+            EndEdit();
             NotifyData();
             return;
         }
-        posted = record;
+        posted = editing_;
+        DropOtherIndexes();
+        for (auto &[name, cache] : indexCaches_)
+            cache->Remove(posted, posted->Values());
+        store_->Update(posted, std::move(*edited));
+        for (auto &[name, cache] : indexCaches_)
+            cache->Add(posted);
     } else {
         return;
     }
-    buffer_.reset();
-    editing_ = nullptr;
-    state_ = dsBrowse;
-    modified_ = true;
-    ++dataVersion_;
+    EndEdit();
     posted->filterStamp = 0;
-    sync_->changed.insert(posted);
     SetCursor(posted, oldRow);
     UpdateVisible(posted, isNew, false);
     if (visibleValid_)
@@ -941,9 +675,7 @@ void TTable::Cancel()
 {
     if (state_ != dsEdit && state_ != dsInsert)
         return;
-    buffer_.reset();
-    editing_ = nullptr;
-    state_ = dsBrowse;
+    EndEdit();
     NotifyData();
 }
 
@@ -963,15 +695,9 @@ void TTable::Delete()
     UpdateVisible(record, false, true);
     DropOtherIndexes();
     for (auto &[name, cache] : indexCaches_)
-        cache->Remove(record, record->values);
-    if (record->inFile)
-        sync_->deletedRowIds.push_back(record->rowId);
-    sync_->changed.remove(record);
+        cache->Remove(record, record->Values());
     SetCursor(nullptr, row);
-    records_.erase(std::find_if(records_.begin(), records_.end(),
-                                [record](const TRecordPtr &r) { return r.get() == record; }));
-    modified_ = true;
-    ++dataVersion_;
+    store_->Remove(record);
     if (visibleValid_)
         CommitCursor();
     NotifyLayout();
@@ -1007,33 +733,14 @@ void TTable::AppendStoredRecords(std::vector<std::vector<QVariant>> rows, const 
     AutoPost();
     if (rows.empty())
         return;
-    Q_ASSERT(rowIds.empty() || rowIds.size() == rows.size());
-    const bool read = !rowIds.empty();
     CommitCursor();
-    records_.reserve(records_.size() + rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        std::vector<QVariant> &values = rows[i];
-        TRecordPtr record(new TRecord);
-        record->values = TValues(size_t(fields_.size()));
-        std::move(values.begin(), values.begin() + qsizetype(std::min(values.size(), record->values.size())),
-                  record->values.begin());
-        record->serial = nextSerial_++;
-        if (read) {
-            record->rowId = rowIds[i];
-            record->inFile = true;
-        } else
-            sync_->changed.insert(record.get());
-        records_.push_back(std::move(record));
-    }
+    store_->Append(std::move(rows), rowIds);
     // Sorted again when next looked at, in one pass.
     indexCaches_.clear();
-    if (!read)
-        modified_ = true;
-    ++dataVersion_;
     InvalidateVisible();
     NotifyLayout();
     NotifyData();
-    if (!read)
+    if (rowIds.empty())
         Changed();
 }
 
@@ -1043,19 +750,24 @@ const std::vector<TRecord *> &TTable::RecordsInOrder(const QString &indexName) c
     return active_ ? BuiltIndex(indexName).Order() : none;
 }
 
-const QVariant &TTable::CurrentRef(int field) const
+const QVariant &TTable::CurrentStored(int field) const
 {
     static const QVariant null;
     if (field < 0 || field >= fields_.size())
         return null;
     if (evaluating_)
-        return evaluating_->Value(size_t(field));
+        return evaluating_->Stored(size_t(field));
     if (!active_)
         return null;
-    if ((state_ == dsEdit || state_ == dsInsert) && buffer_)
-        return buffer_->Value(size_t(field));
+    if (state_ == dsEdit || state_ == dsInsert)
+        return buffer_[size_t(field)];
     const TRecord *record = Cursor().record;
-    return record ? record->Value(size_t(field)) : null;
+    return record ? record->Stored(size_t(field)) : null;
+}
+
+QVariant TTable::CurrentValue(int field) const
+{
+    return ReadForm(CurrentStored(field));
 }
 
 void TTable::SetCurrentValue(int field, const QVariant &value)
@@ -1066,7 +778,7 @@ void TTable::SetCurrentValue(int field, const QVariant &value)
     if (state_ != dsEdit && state_ != dsInsert)
         throw AppError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(name_));
     QVariant normalized = NormalizeValue(fields_[field], value);
-    QVariant &slot = buffer_->values[size_t(field)];
+    QVariant &slot = buffer_[size_t(field)];
     if (slot == normalized && slot.isValid() == normalized.isValid())
         return;
     slot = std::move(normalized);
@@ -1166,7 +878,7 @@ bool TTable::FindKey(const QVariantList &values)
             NormalizeValue(fields_[cache.Fields()[size_t(i)]], values[i]);
     const TKey probe = cache.MakeKey(probeValues, count);
     const auto compare = [&](TRecord *record) {
-        return cache.Compare(cache.MakeKey(record->values, count), probe, count);
+        return cache.Compare(cache.MakeKey(record->Values(), count), probe, count);
     };
     const std::vector<TRecord *> &order = cache.Order();
     auto at = std::lower_bound(order.begin(), order.end(), probe,

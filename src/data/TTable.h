@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TRecord.h"
+
 #include <QDate>
 #include <QHash>
 #include <QList>
@@ -39,12 +41,8 @@ using TBookmark = quint64;
 
 class TTable;
 class TIndexSort;
-class TTableFile;
-struct TRecord;
-struct TFileSync;
+class TRecordStore;
 struct TFileChanges;
-struct TRecordDelete;
-class TRecordArena;
 
 // Accessor of one field of a table's current record (the edit buffer while
 // editing or inserting). Cheap to copy; valid while the table lives.
@@ -84,6 +82,8 @@ private:
 // In-memory table with a cursor, edit states, named indexes, a filter,
 // bookmarks and change notification, stored in one SQLite file. The tables of
 // an Action File are instances of this class with their own definitions.
+// The records and their file are kept by a TRecordStore; the table is the
+// view that browses and edits them.
 //
 // Failing operations throw AppError with a message for the user.
 class TTable : public QObject {
@@ -144,12 +144,12 @@ public:
     void WriteNewFile(const QString &newFile);
     void Published();
     bool Active() const { return active_; }
-    const QString &FileName() const { return fileName_; }
+    const QString &FileName() const;
     void SetFileName(const QString &fileName);
     bool LogChanges() const { return logChanges_; }
     void SetLogChanges(bool on) { logChanges_ = on; }
     // Data differs from what was last loaded or written.
-    bool Modified() const { return modified_; }
+    bool Modified() const;
 
     // Cursor over the visible records (filter passed, in index order).
     void First();
@@ -220,7 +220,9 @@ public:
     const std::vector<TRecord *> &VisibleRecords() const { return Visible(); }
     const std::vector<TRecord *> &RecordsInOrder(const QString &indexName) const;
 
-    // Random access to the visible records, for grids.
+    // Random access to the visible records, for grids and readers of many
+    // records: RecordAt reads one in place (invalid beyond the records).
+    TRecordView RecordAt(int row) const;
     QVariant ValueAt(int row, int field) const;
     QString DisplayTextAt(int row, int field) const;
     TBookmark BookmarkAt(int row) const;
@@ -241,14 +243,15 @@ Q_SIGNALS:
 private:
     friend class TField;
 
-    QVariant CurrentValue(int field) const { return CurrentRef(field); }
-    const QVariant &CurrentRef(int field) const;
+    // The current record's value (the edit buffer's while editing or
+    // inserting) as stored; null beyond the fields or without a record.
+    const QVariant &CurrentStored(int field) const;
+    QVariant CurrentValue(int field) const;
     void NewFilterGeneration();
     void FilterInputsChanged();
     void SetCurrentValue(int field, const QVariant &value);
     const std::vector<TRecord *> &Visible() const;
     TIndexSort &BuiltIndex(const QString &name) const;
-    TRecord *BySerial(quint64 serial) const;
     bool Passes(TRecord *record) const;
     bool Evaluate(TRecord *record) const;
     void InvalidateVisible();
@@ -266,36 +269,24 @@ private:
     void CommitCursor();
     void DropVisible();
     void UpdateVisible(TRecord *record, bool isNew, bool removed);
-    void ForgetData();
+    void ForgetRecords();
     void CheckActive() const;
-    void CheckBrowse();
     void AutoPost();
     void StartNew();
+    void EndEdit();
     void MoveToVisible(int row);
     void NotifyData();
     void NotifyLayout();
-    void WriteFile(const QString &fileName, bool allowDelta);
-    void WriteChangesInPlace();
-    void WriteWhole();
-    void RepairWhole(const QString &problem);
     void Changed();
-    void LoadFile();
 
     QString name_;
     QList<TFieldDef> fields_;
     QList<TIndexDef> indexes_;
     QHash<QString, int> fieldIndex_;
+    std::unique_ptr<TRecordStore> store_; // the records and their file
 
     bool active_ = false;
     bool logChanges_ = true;
-    bool modified_ = false;
-    QString fileName_;
-
-    std::vector<std::unique_ptr<TRecord, TRecordDelete>> records_; // order of insertion
-    quint64 nextSerial_ = 1;
-    std::unique_ptr<TTableFile> file_;    // how the records are stored in a file
-    std::unique_ptr<TFileSync> sync_;     // the file the records mirror and the changes since
-    std::unique_ptr<TRecordArena> arena_; // the records read from the file and their texts
 
     QString indexName_;
     mutable std::map<QString, std::unique_ptr<TIndexSort>> indexCaches_;
@@ -304,14 +295,6 @@ private:
     int filterField_ = -1;
     qint64 filterValue_ = 0;
     quint32 filterGeneration_ = 1;
-
-    struct MaxCache {
-        quint64 version = ~quint64(0);
-        bool found = false;
-        int highest = 0;
-    };
-    quint64 dataVersion_ = 0; // changes with every change of the records
-    mutable QHash<int, MaxCache> maxCache_;
 
     mutable std::vector<TRecord *> visible_;
     mutable bool visibleValid_ = false;
@@ -324,8 +307,9 @@ private:
     bool eof_ = true;
     bool bof_ = true;
     TDataSetState state_ = dsInactive;
-    std::unique_ptr<TRecord> buffer_; // edit or insert buffer
-    TRecord *editing_ = nullptr;      // record being edited
+    // The values being edited or inserted, in their read form.
+    TValues buffer_;
+    TRecord *editing_ = nullptr; // record being edited
     int disableCount_ = 0;
     bool pendingData_ = false;
     bool pendingLayout_ = false;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <sqlite3.h>
@@ -39,10 +40,6 @@ QByteArray EncodeTime(const QTime &time)
 
 void Bind(sqlite3_stmt *stmt, int column, const TFieldDef &field, const QVariant &value)
 {
-    if (value.userType() == qMetaTypeId<StoredCell>()) {
-        sqlite3_bind_value(stmt, column, value.value<StoredCell>().value.get());
-        return;
-    }
     if (!value.isValid() || value.isNull()) {
         sqlite3_bind_null(stmt, column);
         return;
@@ -81,7 +78,7 @@ void Bind(sqlite3_stmt *stmt, int column, const TFieldDef &field, const QVariant
 void BindRecord(sqlite3_stmt *stmt, const QList<TFieldDef> &fields, const TRecord &record, int first)
 {
     for (int i = 0; i < fields.size(); ++i)
-        Bind(stmt, first + i, fields[i], record.values[size_t(i)]);
+        Bind(stmt, first + i, fields[i], record.Stored(size_t(i)));
 }
 
 // A file the user marked read-only is not replaced, even by a user who
@@ -119,6 +116,12 @@ TFileStamp TFileStamp::Of(const QString &fileName)
     return stamp;
 }
 
+TTableFileError ReadFailure(const QString &fileName, const AppError &cause)
+{
+    return TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, cause.message()), fileName,
+                           cause.message(), dynamic_cast<const TBusyError *>(&cause) != nullptr);
+}
+
 TTableFile::TTableFile(const QString &tableName, const QList<TFieldDef> &fields)
     : tableName_(tableName), fields_(fields)
 {
@@ -127,45 +130,6 @@ TTableFile::TTableFile(const QString &tableName, const QList<TFieldDef> &fields)
 QString TTableFile::CreateTableSql() const
 {
     return TableFileSql::CreateTableSql(tableName_, fields_);
-}
-
-char *TRecordArena::Take(Fill &fill, size_t bytes)
-{
-    // Blocks of 64 KiB hold the many small pieces with no overhead each; a
-    // large one gets a block of its own, so no block wastes much room.
-    constexpr size_t kBlock = size_t(64) << 10;
-    if (bytes > kBlock / 4) {
-        blocks_.emplace_back(new char[bytes]);
-        return blocks_.back().get();
-    }
-    if (fill.room - fill.used < bytes) {
-        blocks_.emplace_back(new char[kBlock]);
-        fill = {blocks_.back().get(), 0, kBlock};
-    }
-    char *at = fill.open + fill.used;
-    fill.used += bytes;
-    return at;
-}
-
-QByteArray TRecordArena::Hold(const char *text, int size)
-{
-    if (size <= 0)
-        return text ? QByteArray(text, 0) : QByteArray();
-    char *at = Take(texts_, size_t(size));
-    std::memcpy(at, text, size_t(size));
-    return QByteArray::fromRawData(at, size);
-}
-
-TRecordPtr TRecordArena::NewRecord(size_t fieldCount)
-{
-    static_assert(sizeof(TRecord) % alignof(QVariant) == 0 && alignof(TRecord) <= alignof(std::max_align_t));
-    static_assert(sizeof(QVariant) % alignof(TRecord) == 0);
-    char *at = Take(records_, sizeof(TRecord) + fieldCount * sizeof(QVariant));
-    auto *values = reinterpret_cast<QVariant *>(at + sizeof(TRecord));
-    std::uninitialized_default_construct_n(values, fieldCount);
-    TRecordPtr record(new (at) TRecord, TRecordDelete{true});
-    record->values = TValues(values, fieldCount);
-    return record;
 }
 
 TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
@@ -202,11 +166,11 @@ TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
         while (select.Step()) {
             records.push_back(arena.NewRecord(size_t(count)));
             TRecord &record = *records.back();
-            record.rowId = sqlite3_column_int64(stmt, 0);
-            record.inFile = true;
+            record.rowId_ = sqlite3_column_int64(stmt, 0);
+            record.inFile_ = true;
             // Each value is made in its place, once, over the null value
             // there (which holds nothing to release).
-            QVariant *values = record.values.begin();
+            QVariant *values = record.values_.begin();
             for (int i = 0; i < count; ++i) {
                 // The cell is read through its value, which spares each
                 // access the checks of the column functions; the connection
@@ -218,7 +182,7 @@ TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
                 const TFieldDef &field = fields_[i];
                 if (field.type == ftString || field.type == ftMemo) {
                     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(cell));
-                    // Decoded on first read.
+                    // Kept as its bytes; decoded where read.
                     new (&values[i]) QVariant(arena.Hold(text, sqlite3_value_bytes(cell)));
                 } else {
                     new (&values[i]) QVariant(DecodeCell(field, cell, type));
@@ -227,12 +191,11 @@ TRecords TTableFile::Load(const QString &fileName, TRecordArena &arena) const
         }
         return records;
     } catch (const AppError &error) {
-        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()),
-                              fileName, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
+        throw ReadFailure(fileName, error);
     }
 }
 
-void TTableFile::WriteNew(const QString &newFile, const TRecords &records) const
+void TTableFile::WriteNew(const QString &newFile, const std::vector<const TRecord *> &records) const
 {
     {
         // The new file is not in use until it is renamed into place, so it
@@ -253,7 +216,7 @@ void TTableFile::WriteNew(const QString &newFile, const TRecords &records) const
                                      names.join(QLatin1Char(',')) + QStringLiteral(") VALUES(") +
                                      marks.join(QLatin1Char(',')) + QLatin1Char(')'));
             qint64 rowId = 0;
-            for (const auto &record : records) {
+            for (const TRecord *record : records) {
                 sqlite3_bind_int64(insert.Handle(), 1, ++rowId);
                 BindRecord(insert.Handle(), fields_, *record, 2);
                 insert.Run();
@@ -264,14 +227,9 @@ void TTableFile::WriteNew(const QString &newFile, const TRecords &records) const
     }
     if (!SyncPath(newFile, O_RDONLY))
         throw AppError(QString::fromLocal8Bit(std::strerror(errno)));
-    qint64 rowId = 0;
-    for (const auto &record : records) {
-        record->rowId = ++rowId;
-        record->inFile = true;
-    }
 }
 
-void TTableFile::WriteAll(const QString &fileName, const TRecords &records) const
+void TTableFile::WriteAll(const QString &fileName, const std::vector<const TRecord *> &records) const
 {
     const QFileInfo target(fileName);
     QString tempName;
@@ -307,50 +265,69 @@ void TTableFile::WriteAll(const QString &fileName, const TRecords &records) cons
 
 namespace {
 
+// Runs a statement that removes or updates one row, and refuses a file
+// that no longer holds it: the records were read from that row.
+void RunOnRow(const Database &db, Statement &statement, qint64 rowId)
+{
+    statement.Run();
+    if (sqlite3_changes64(db.Handle()) != 1)
+        throw AppError(QStringLiteral("its row %1 is no longer there").arg(rowId));
+}
+
 // Writes one file's changes inside the open transaction, into the table of
 // the attached database `schema`.
 void ApplyChanges(const Database &db, const QString &schema, const QString &tableName,
                   const QList<TFieldDef> &fields, TFileChanges &changes)
 {
     const QString table = Quoted(schema) + QLatin1Char('.') + Quoted(tableName);
-    QStringList names, marks, sets;
+    QStringList names, marks;
     for (const TFieldDef &field : fields) {
         names << Quoted(field.name);
         marks << QStringLiteral("?");
-        sets << Quoted(field.name) + QStringLiteral("=?");
     }
     const QString columns = names.join(QLatin1Char(',')), values = marks.join(QLatin1Char(','));
     Statement remove(db, QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid=?"));
-    Statement update(db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") +
-                             sets.join(QLatin1Char(',')) +
-                             QStringLiteral(" WHERE rowid=?%1").arg(fields.size() + 1));
+    for (qint64 rowId : changes.deleted) {
+        sqlite3_bind_int64(remove.Handle(), 1, rowId);
+        RunOnRow(db, remove, rowId);
+    }
+    // One statement per set of changed cells; a command changes few sets.
+    std::map<std::vector<int>, std::unique_ptr<Statement>> updates;
+    for (const TFileChanges::Update &update : changes.updated) {
+        Q_ASSERT(update.record->InFile() && !update.fields.empty());
+        std::unique_ptr<Statement> &statement = updates[update.fields];
+        if (!statement) {
+            QStringList sets;
+            for (int field : update.fields)
+                sets << Quoted(fields[field].name) + QStringLiteral("=?");
+            statement = std::make_unique<Statement>(
+                db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") +
+                        sets.join(QLatin1Char(',')) + QStringLiteral(" WHERE rowid=?"));
+        }
+        int column = 0;
+        for (int field : update.fields)
+            Bind(statement->Handle(), ++column, fields[field], update.record->Stored(size_t(field)));
+        sqlite3_bind_int64(statement->Handle(), ++column, update.rowId);
+        RunOnRow(db, *statement, update.rowId);
+    }
     Statement insert(db, QStringLiteral("INSERT INTO ") + table + QStringLiteral("(rowid,") + columns +
                              QStringLiteral(") VALUES(?,") + values + QLatin1Char(')'));
-    for (qint64 rowId : changes.deletedRowIds) {
-        sqlite3_bind_int64(remove.Handle(), 1, rowId);
-        remove.Run();
-    }
     qint64 nextRowId = changes.maxRowId;
-    for (TRecord *record : changes.changed) {
-        if (record->inFile) {
-            BindRecord(update.Handle(), fields, *record, 1);
-            sqlite3_bind_int64(update.Handle(), int(fields.size()) + 1, record->rowId);
-            update.Run();
-            continue;
-        }
+    for (const TRecord *record : changes.inserted) {
+        Q_ASSERT(!record->InFile());
         if (nextRowId == std::numeric_limits<qint64>::max()) {
             // No row id is left after the highest: SQLite picks a free one.
             Statement anywhere(db, QStringLiteral("INSERT INTO ") + table + QLatin1Char('(') + columns +
                                        QStringLiteral(") VALUES(") + values + QLatin1Char(')'));
             BindRecord(anywhere.Handle(), fields, *record, 1);
             anywhere.Run();
-            changes.inserted.emplace_back(record, sqlite3_last_insert_rowid(db.Handle()));
+            changes.insertedRowIds.push_back(sqlite3_last_insert_rowid(db.Handle()));
             continue;
         }
         sqlite3_bind_int64(insert.Handle(), 1, ++nextRowId);
         BindRecord(insert.Handle(), fields, *record, 2);
         insert.Run();
-        changes.inserted.emplace_back(record, nextRowId);
+        changes.insertedRowIds.push_back(nextRowId);
     }
 }
 
@@ -365,7 +342,7 @@ void TTableFile::WriteChangesTogether(std::vector<TFileChanges> &files)
     try {
         for (TFileChanges &changes : files) {
             current = changes.fileName;
-            changes.inserted.clear();
+            changes.insertedRowIds.clear();
             CheckWritable(changes.fileName);
         }
         current = files.front().fileName;
@@ -404,16 +381,9 @@ void TTableFile::WriteChangesTogether(std::vector<TFileChanges> &files)
         db.Close();
     } catch (const AppError &error) {
         for (TFileChanges &changes : files)
-            changes.inserted.clear();
+            changes.insertedRowIds.clear();
         throw TTableFileError(QStringLiteral("Cannot write \"%1\": %2").arg(current, error.message()),
                               current, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
-    }
-    for (TFileChanges &changes : files) {
-        for (const auto &[record, rowId] : changes.inserted) {
-            record->rowId = rowId;
-            record->inFile = true;
-            changes.maxRowId = std::max(changes.maxRowId, rowId);
-        }
     }
 }
 
@@ -439,7 +409,6 @@ bool TTableFile::Intact(const QString &fileName, QString *problem)
             *problem = result;
         return false;
     } catch (const AppError &error) {
-        throw TTableFileError(QStringLiteral("Cannot read \"%1\": %2.").arg(fileName, error.message()),
-                              fileName, error.message(), dynamic_cast<const TBusyError *>(&error) != nullptr);
+        throw ReadFailure(fileName, error);
     }
 }

@@ -24,7 +24,8 @@ Database::Database(const QString &fileName, int flags, bool foreign) : fileName_
 {
     static std::once_flag limited;
     std::call_once(limited, [] { sqlite3_hard_heap_limit64(kSqliteHeapLimit); });
-    // A connection lives in one call on one thread: no locking per call.
+    // A connection is used by one thread alone (a patch keeps its own over
+    // several calls): no locking per call.
     const int rc =
         sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK)
@@ -43,7 +44,7 @@ Database::Database(const QString &fileName, int flags, bool foreign) : fileName_
     // A reader of another program holds the file for a moment; a write
     // waits for it rather than failing at once.
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    Exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
+    Exec(QStringLiteral("PRAGMA temp_store=MEMORY; PRAGMA mmap_size=%1").arg(kMappedReadBytes));
 }
 
 Database::~Database()

@@ -11,12 +11,10 @@
 
 #include <QDate>
 #include <QList>
-#include <QMetaType>
 #include <QString>
 #include <QTime>
 #include <QVariant>
 #include <limits>
-#include <memory>
 #include <sqlite3.h>
 
 namespace TableFileSql {
@@ -28,6 +26,13 @@ constexpr int kApplicationId = 0x44524156;
 // writes before it gives up: a reader holds a file for the length of one
 // command, a writer for one commit.
 constexpr int kBusyTimeoutMs = 5000;
+
+// How much of a table file SQLite may map into memory: none. A mapped file
+// that another program shortens, or whose disk fails, ends the process with
+// SIGBUS at the first read of a page that is gone, where a read through the
+// page cache fails with an error that is reported like any other. Mapping
+// saved no measurable time: a command reads each table file once.
+constexpr sqlite3_int64 kMappedReadBytes = 0;
 
 // The file stayed in use by another program for longer than the wait.
 class TBusyError : public AppError {
@@ -100,17 +105,6 @@ public:
 private:
     const Database &db_;
     sqlite3_stmt *stmt_ = nullptr;
-};
-
-// A cell as the file holds it, its type and bytes, for a record value that
-// is written back as it was read: a text that is not UTF-8, or a blob,
-// would not survive being decoded and encoded again.
-struct StoredCell {
-    std::shared_ptr<sqlite3_value> value;
-    static StoredCell Of(sqlite3_value *cell)
-    {
-        return {std::shared_ptr<sqlite3_value>(sqlite3_value_dup(cell), sqlite3_value_free)};
-    }
 };
 
 inline QString Quoted(const QString &name)
@@ -213,5 +207,3 @@ inline QVariant DecodeCell(const TFieldDef &field, sqlite3_value *cell, int type
 }
 
 } // namespace TableFileSql
-
-Q_DECLARE_METATYPE(TableFileSql::StoredCell)

@@ -104,6 +104,41 @@ private Q_SLOTS:
                                     QStringLiteral("no number"), QStringLiteral("nine")}));
     }
 
+    // A record is read by a text exactly when a whole load shows it with
+    // that text, whatever the file stores it as.
+    void readFindsWhatALoadShows_data()
+    {
+        QTest::addColumn<QByteArray>("change");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("count");
+        QTest::newRow("text stored as a blob")
+            << QByteArray("UPDATE items SET NAME = CAST('b' AS BLOB) WHERE ID = 5") << QStringLiteral("b")
+            << 2;
+        QTest::newRow("bytes that are not UTF-8")
+            << QByteArray("UPDATE items SET NAME = CAST(x'61ff' AS TEXT) WHERE ID = 9")
+            << QStringLiteral(u"a\uFFFD") << 1;
+        QTest::newRow("empty blob as empty text")
+            << QByteArray("UPDATE items SET NAME = x'' WHERE ID = 9") << QString() << 2;
+    }
+    void readFindsWhatALoadShows()
+    {
+        QFETCH(QByteArray, change);
+        QFETCH(QString, name);
+        QFETCH(int, count);
+        const QString fileName = Sample(QStringLiteral("stored.tbl"));
+        Sql(fileName, change.constData());
+        auto whole = MakeTable(fileName);
+        whole->Open();
+        int shown = 0;
+        for (whole->First(); !whole->Eof(); whole->Next())
+            shown += whole->FieldByName(QStringLiteral("NAME")).AsString() == name;
+        whole->Abandon();
+        QCOMPARE(shown, count);
+        auto table = MakeTable();
+        TRecordPatch patch(*table, fileName);
+        QCOMPARE(patch.Read(QStringLiteral("NAME"), name), count);
+    }
+
     // The same edit made on a few records read alone and on the whole
     // table loaded gives the same file content.
     void writeGivesWhatAWholeLoadWrites()
@@ -162,6 +197,66 @@ private Q_SLOTS:
         table->Post();
         patch.Write();
         QCOMPARE(Hash(fileName), before);
+    }
+
+    // A record removed from the part of a file read goes from its row; the
+    // rows around it stay.
+    void removalIsWrittenToItsRow()
+    {
+        const QString fileName = Sample(QStringLiteral("removed.tbl"));
+        QStringList expected = Dump(fileName);
+        expected.removeAt(3);
+        {
+            auto table = MakeTable();
+            TRecordPatch patch(*table, fileName);
+            QCOMPARE(patch.Read(QStringLiteral("NAME"), QStringLiteral("b")), 2);
+            table->Last();
+            table->Delete();
+            patch.Write();
+        }
+        QCOMPARE(Dump(fileName), expected);
+    }
+
+    // A file that another program (one that ignores the lock) changes while
+    // the patch reads it is refused, neither read as it was nor left to end
+    // the reader with a bus error: shortened, or overwritten in place.
+    void fileChangedWhileReadIsRefused_data()
+    {
+        QTest::addColumn<bool>("shorten");
+        QTest::newRow("shortened") << true;
+        QTest::newRow("overwritten") << false;
+    }
+    void fileChangedWhileReadIsRefused()
+    {
+        QFETCH(bool, shorten);
+        const QString fileName = Sample(QStringLiteral("changed.tbl"));
+        // An old time, so the change below shows in it at any clock's grain.
+        {
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                     QFileDevice::FileModificationTime));
+        }
+        auto table = MakeTable();
+        TRecordPatch patch(*table, fileName);
+        QCOMPARE(patch.Read(QStringLiteral("NAME"), QStringLiteral("a")), 1);
+        {
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (shorten) {
+                QVERIFY(file.resize(1024));
+            } else {
+                QVERIFY(file.seek(4096));
+                QCOMPARE(file.write(QByteArray(64, '\0')), 64);
+            }
+        }
+        try {
+            patch.Read(QStringLiteral("NAME"), QStringLiteral("b"));
+            QFAIL("the changed file was read");
+        } catch (const AppError &error) {
+            QVERIFY2(error.message().startsWith(QStringLiteral("Cannot read \"%1\": ").arg(fileName)),
+                     qPrintable(error.message()));
+        }
     }
 
     void refusesWhatALoadRefuses_data()

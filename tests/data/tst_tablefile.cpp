@@ -1,6 +1,7 @@
 #include "AppError.h"
 #include "FullDisk.h"
 #include "TTable.h"
+#include "TTableFile.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -66,6 +67,20 @@ bool ExecSql(const QString &fileName, const char *sql)
               sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
+}
+
+// The first column of the first row a query gives, as text.
+QString SqlText(const QString &fileName, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *stmt = nullptr;
+    QString text;
+    if (sqlite3_open(QFile::encodeName(fileName).constData(), &db) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return text;
 }
 
 // The stored values of every record, in file order, as typed values.
@@ -239,6 +254,67 @@ private Q_SLOTS:
             fresh->Open();
             QCOMPARE(Dump(*fresh), expected);
         }
+    }
+
+    // An edit writes the cells it changed and no other: a text that is not
+    // UTF-8 and a blob stored by another program stay as they were.
+    void editWritesOnlyTheCellsItChanged()
+    {
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 20);
+        QVERIFY(ExecSql(
+            file, "UPDATE items SET NAME = CAST(x'48e9ff6c6c6f' AS TEXT), NOTE = x'00ff10' WHERE ID = 3"));
+        const char *cells = "SELECT typeof(NAME) || hex(NAME) || typeof(NOTE) || hex(NOTE) || '|' || "
+                            "ifnull(DUE, '-') FROM items WHERE ID = 3";
+        QCOMPARE(SqlText(file, cells), QStringLiteral("text48E9FF6C6C6Fblob00FF10|2024-01-04"));
+        auto table = MakeTable(file);
+        table->Open();
+        table->SetRecNo(2);
+        table->Edit();
+        for (int i = 0; i < table->FieldCount(); ++i)
+            table->Fields(i).SetValue(table->Fields(i).Value()); // as an editor's OK puts them back
+        table->FieldByName("DUE").Clear();
+        table->Post();
+        table->Close();
+        QCOMPARE(SqlText(file, cells), QStringLiteral("text48E9FF6C6C6Fblob00FF10|-"));
+    }
+
+    // The writer changes the rows it is given or nothing: a change naming a
+    // row the file no longer holds is refused, and what was written before it
+    // in the transaction is rolled back.
+    void changesToRowsNoLongerThereAreRefused_data()
+    {
+        QTest::addColumn<bool>("remove");
+        QTest::newRow("removed") << true;
+        QTest::newRow("updated") << false;
+    }
+    void changesToRowsNoLongerThereAreRefused()
+    {
+        QFETCH(bool, remove);
+        QTemporaryDir dir;
+        const QString file = WriteSample(dir.filePath("items.tbl"), 5);
+        const QByteArray before = ReadFileBytes(file);
+        const TTableFile writer(QStringLiteral("items"), Fields());
+        TRecordArena arena;
+        const TRecords records = writer.Load(file, arena);
+        std::vector<TFileChanges> changes(1);
+        changes[0].fileName = file;
+        changes[0].file = &writer;
+        changes[0].maxRowId = 5;
+        changes[0].deleted = {2};
+        if (remove)
+            changes[0].deleted.push_back(42);
+        else
+            changes[0].updated.push_back({42, records[0].get(), {1}});
+        try {
+            TTableFile::WriteChangesTogether(changes);
+            QFAIL("a change to a row that is not there was written");
+        } catch (const AppError &error) {
+            QCOMPARE(error.message(),
+                     QStringLiteral("Cannot write \"%1\": its row 42 is no longer there").arg(file));
+        }
+        QCOMPARE(ReadFileBytes(file), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"items.tbl"});
     }
 
     void saveToAnotherFileLeavesOwnFileAlone()
