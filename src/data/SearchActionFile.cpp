@@ -1,5 +1,6 @@
 #include "SearchActionFile.h"
 
+#include "PrefetchAhead.h"
 #include "ScopeGuards.h"
 #include "TRecord.h"
 #include "TextMatcher.h"
@@ -55,10 +56,6 @@ TKindFields Resolve(TTable *table, TRecordKind kind, const TTextMatcher &matcher
     return fields;
 }
 
-// How many records ahead a walk asks for the memory of the records it is
-// about to read.
-constexpr size_t kAhead = 8;
-
 // The child records of one kind with their action, grouped by action and in
 // the kind's order within each action, so each action finds its own without
 // a filter over the whole table. Action IDs lie close together as a rule,
@@ -78,10 +75,10 @@ public:
         for (size_t k = 0; k < records.size(); ++k) {
             // The records are spread over the memory: the one a few on is
             // fetched while this one is read, then where its action is.
-            if (k + 2 * kAhead < records.size())
-                __builtin_prefetch(records[k + 2 * kAhead]);
-            if (k + kAhead < records.size())
-                __builtin_prefetch(&records[k + kAhead]->Stored(size_t(idAction)));
+            if (k + 2 * kPrefetchAhead < records.size())
+                __builtin_prefetch(records[k + 2 * kPrefetchAhead]);
+            if (k + kPrefetchAhead < records.size())
+                __builtin_prefetch(&records[k + kPrefetchAhead]->Stored(size_t(idAction)));
             TRecord *record = records[k];
             // A number, read as stored.
             const QVariant &value = record->Stored(size_t(idAction));
@@ -224,10 +221,10 @@ public:
         visits.reserve(listed.size() + logs.Size() + decisions.Size() + statements.Size());
         for (size_t row = 0; row < listed.size(); ++row) {
             // The record a few on, then where its ID is.
-            if (row + 2 * kAhead < listed.size())
-                __builtin_prefetch(listed[row + 2 * kAhead]);
-            if (row + kAhead < listed.size())
-                __builtin_prefetch(&listed[row + kAhead]->Stored(size_t(actionId)));
+            if (row + 2 * kPrefetchAhead < listed.size())
+                __builtin_prefetch(listed[row + 2 * kPrefetchAhead]);
+            if (row + kPrefetchAhead < listed.size())
+                __builtin_prefetch(&listed[row + kPrefetchAhead]->Stored(size_t(actionId)));
             const TRecord *action = listed[row];
             const QVariant &id = action->Stored(size_t(actionId));
             // An action without an ID owns the children of the filter that
@@ -250,16 +247,16 @@ public:
         for (size_t k = 0; k < visits.size(); ++k) {
             // The records are spread over the memory: the values of the
             // records a few visits on are fetched while this one is read.
-            if (k + 2 * kAhead < visits.size())
-                __builtin_prefetch(visits[k + 2 * kAhead].record);
-            if (k + kAhead < visits.size()) {
-                const TVisit &ahead = visits[k + kAhead];
+            if (k + 2 * kPrefetchAhead < visits.size())
+                __builtin_prefetch(visits[k + 2 * kPrefetchAhead].record);
+            if (k + kPrefetchAhead < visits.size()) {
+                const TVisit &ahead = visits[k + kPrefetchAhead];
                 for (const int position : fieldsOf[ahead.kind]->positions)
                     __builtin_prefetch(&ahead.record->Stored(size_t(position)));
             }
             // Then the texts of those a little nearer, whole.
-            if (k + kAhead / 2 < visits.size()) {
-                const TVisit &ahead = visits[k + kAhead / 2];
+            if (k + kPrefetchAhead / 2 < visits.size()) {
+                const TVisit &ahead = visits[k + kPrefetchAhead / 2];
                 for (const int position : fieldsOf[ahead.kind]->positions)
                     PrefetchText(ahead.record->Stored(size_t(position)));
             }

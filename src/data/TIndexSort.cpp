@@ -1,5 +1,7 @@
 #include "TIndexSort.h"
 
+#include "PrefetchAhead.h"
+
 #include <QDate>
 #include <QTime>
 #include <algorithm>
@@ -35,12 +37,11 @@ const std::vector<TIndexSort::ColumnValue> &TIndexSort::Column(int field)
         // The records lie in the order of the file, so walking them in
         // another order would wait on memory at every one: each record, then
         // its value, is asked for some steps ahead.
-        constexpr size_t kAhead = 8;
         for (size_t i = 0; i < n; ++i) {
-            if (i + 2 * kAhead < n)
-                __builtin_prefetch(order_[i + 2 * kAhead]);
-            if (i + kAhead < n)
-                __builtin_prefetch(&order_[i + kAhead]->Stored(size_t(field)));
+            if (i + 2 * kPrefetchAhead < n)
+                __builtin_prefetch(order_[i + 2 * kPrefetchAhead]);
+            if (i + kPrefetchAhead < n)
+                __builtin_prefetch(&order_[i + kPrefetchAhead]->Stored(size_t(field)));
             const QVariant &value = order_[i]->Stored(size_t(field));
             column_[i] = value.isValid() ? ColumnValue{StoredNumber(value), true} : ColumnValue{};
         }
@@ -375,16 +376,15 @@ void TIndexSort::SortRange(SortItem *begin, SortItem *end, const std::vector<Key
 // them; the walk otherwise waits on memory at every record.
 void TIndexSort::Prefetch(const TRecords &records, size_t at) const
 {
-    constexpr size_t kAhead = 8;
     const size_t n = records.size();
-    if (at + 2 * kAhead < n)
-        __builtin_prefetch(records[at + 2 * kAhead].get());
-    if (at + kAhead < n)
+    if (at + 2 * kPrefetchAhead < n)
+        __builtin_prefetch(records[at + 2 * kPrefetchAhead].get());
+    if (at + kPrefetchAhead < n)
         for (int part = 0; part < Parts(); ++part)
-            __builtin_prefetch(&records[at + kAhead]->Stored(size_t(fields_[size_t(part)])));
-    if (at + kAhead / 2 < n)
+            __builtin_prefetch(&records[at + kPrefetchAhead]->Stored(size_t(fields_[size_t(part)])));
+    if (at + kPrefetchAhead / 2 < n)
         for (int part = 0; part < Parts(); ++part) {
-            const QVariant &value = records[at + kAhead / 2]->Stored(size_t(fields_[size_t(part)]));
+            const QVariant &value = records[at + kPrefetchAhead / 2]->Stored(size_t(fields_[size_t(part)]));
             if (text_[size_t(part)] && value.typeId() == QMetaType::QByteArray)
                 __builtin_prefetch(static_cast<const QByteArray *>(value.constData())->constData());
         }
@@ -404,10 +404,9 @@ void TIndexSort::Build(const TRecords &records)
     std::vector<SortItem> items(records.size());
     std::vector<KeyView> keys;
     const auto fillOrder = [&] {
-        constexpr size_t kAhead = 16;
         for (size_t i = 0; i < items.size(); ++i) {
-            if (i + kAhead < items.size())
-                __builtin_prefetch(&records[items[i + kAhead].position]);
+            if (i + 2 * kPrefetchAhead < items.size())
+                __builtin_prefetch(&records[items[i + 2 * kPrefetchAhead].position]);
             order_[i] = records[items[i].position].get();
         }
     };

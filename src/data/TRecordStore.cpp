@@ -1,6 +1,7 @@
 #include "TRecordStore.h"
 
 #include "AppError.h"
+#include "PrefetchAhead.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -43,11 +44,10 @@ int TRecordStore::MaxInteger(int field, int fallback) const
         cached = MaxCache{version_, false, 0};
         // The value of a record some steps ahead is asked for early, so the
         // walk does not wait on memory at every record.
-        constexpr size_t kAhead = 8;
         const size_t count = records_.size();
         for (size_t i = 0; i < count; ++i) {
-            if (i + kAhead < count)
-                __builtin_prefetch(&records_[i + kAhead]->Stored(size_t(field)));
+            if (i + kPrefetchAhead < count)
+                __builtin_prefetch(&records_[i + kPrefetchAhead]->Stored(size_t(field)));
             const QVariant &value = records_[i]->Stored(size_t(field));
             if (!value.isValid())
                 continue;
