@@ -14,6 +14,8 @@
 #include "Formats.h"
 #include "HtmlPage.h"
 #include "MemberFiles.h"
+#include "MergeBase.h"
+#include "MergeCommand.h"
 #include "NewFileSet.h"
 #include "ScopeGuards.h"
 #include "SearchActionFile.h"
@@ -1005,6 +1007,10 @@ int CmdPack(TDataModuleMain &data, const QStringList &arguments)
         TActionFileSession session(data, actFile, TActionFileSession::Read);
     }
     TActionFileSession::Pack(actFile, container);
+    if (QString error; !KeepMergeBase(actFile, container, &error))
+        std::fputs(qPrintable(kProgram + QStringLiteral(": the state packed is not kept for a merge: ") +
+                              error + QLatin1Char('\n')),
+                   stderr);
     return ExitOk;
 }
 
@@ -1362,6 +1368,7 @@ const QList<TCommand> &Commands()
         {"resolve", "FILE ACTION_ID [--sign-off TEXT]", CmdResolve},
         {"pack", "FILE OUT.dravelin", CmdPack},
         {"unpack", "IN.dravelin OUT.act", CmdUnpack},
+        {"merge", "FILE RETURNED.dravelin [--theirs|--mine]", CmdMerge},
         {"search", "FILE TEXT [--filter ...] [--actor NAME] [--sort INDEX] [--format table|json|csv]",
          CmdSearch},
         {"report", "digest|list|contacts FILE [-o OUT.html] [options of the report's window]", CmdReport},

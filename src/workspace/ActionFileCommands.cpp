@@ -5,6 +5,7 @@
 #include "FileTransfer.h"
 #include "Formats.h"
 #include "MemberFiles.h"
+#include "MergeBase.h"
 #include "NewFileSet.h"
 #include "TACTFiles.h"
 #include "TDataModuleMain.h"
@@ -119,6 +120,7 @@ bool DeleteActionFile(const QString &selected)
         RemoveJournals(selected);
         RemoveWriterLeftovers(selected);
         QFile::remove(TNewFileSet::MarkerName(selected));
+        RemoveMergeBases(selected);
         const QString auxiliary = AuxiliaryFolder(selected);
         if (!auxiliary.isEmpty())
             QDir().rmdir(auxiliary); // removes only an empty folder

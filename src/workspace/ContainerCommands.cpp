@@ -4,6 +4,7 @@
 #include "ActionFileNames.h"
 #include "ActionFileOpen.h"
 #include "ContainerWriteBack.h"
+#include "MergeBase.h"
 #include "ScopeGuards.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
@@ -153,6 +154,10 @@ bool SaveAsDravelinFileCommand()
         // With no Action File open there is nothing to pack.
         result = tables.FileName().isEmpty() ? TCDSParser::PackCannotOpenMember
                                              : TCDSParser(tables.FileName(), container).Pack();
+        // A base kept for a file unpacked from a container would lie under
+        // its temporary name, where no merge finds it.
+        if (result == TCDSParser::PackOk && DataModuleMain().ContainerFileName.isEmpty())
+            KeepMergeBase(tables.FileName(), container);
     }
     if (result != TCDSParser::PackOk) {
         Ui().MessageBox(PackFailedText(), FileErrorCaption(), MB_OK | MB_ICONERROR);
