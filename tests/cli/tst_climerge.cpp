@@ -3,7 +3,6 @@
 #include "TDataModuleMain.h"
 #include "TestWorkspace.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -25,15 +24,6 @@ QByteArray ReadAll(const QString &fileName)
 {
     QFile file(fileName);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The six files of actFile with a hash of each, to show nothing changed.
-QMap<QString, QByteArray> Snapshot(const QString &actFile)
-{
-    QMap<QString, QByteArray> files;
-    for (const QString &name : TACTFiles(actFile).Names())
-        files.insert(name, QCryptographicHash::hash(ReadAll(name), QCryptographicHash::Sha256));
-    return files;
 }
 
 // Every row of the table file as "FIELD=value" of its non-null columns in
@@ -155,13 +145,7 @@ private:
 
     static void Add(TDataModuleMain &data, const char *table, const QVariantMap &values)
     {
-        TTable *t = Table(data, QLatin1String(table));
-        t->Append();
-        for (int field = 0; field < t->FieldCount(); ++field)
-            t->Fields(field).Clear();
-        for (auto it = values.begin(); it != values.end(); ++it)
-            t->FieldByName(it.key()).SetValue(it.value());
-        t->Post();
+        AddExactRecord(Table(data, QLatin1String(table)), values);
     }
 
     static void Set(TDataModuleMain &data, const char *table, const QVariant &id, const char *field,
@@ -338,7 +322,7 @@ private Q_SLOTS:
         const QString mine = Path(QStringLiteral("mine.act"));
 
         // Questions left open: listed, nothing changed, exit code 3.
-        const auto before = Snapshot(mine);
+        const auto before = ActionFileSnapshot(mine);
         const Run open = Cli({QStringLiteral("merge"), mine, QStringLiteral("back/sent.dravelin")});
         QCOMPARE(open.exitCode, 3);
         QVERIFY2(open.out.contains(QStringLiteral("Three-way")), qPrintable(open.out));
@@ -346,7 +330,7 @@ private Q_SLOTS:
         QVERIFY(open.out.contains(QStringLiteral("SYNOPSIS: here s1 here, there s1 there")));
         QVERIFY(open.out.contains(QStringLiteral("Action 3 \"A3\": Deleted here, changed there")));
         QVERIFY(open.out.contains(QStringLiteral("Contact \"bob\": Deleted there, changed here")));
-        QCOMPARE(Snapshot(mine), before);
+        QCOMPARE(ActionFileSnapshot(mine), before);
 
         const Run merged = Cli({QStringLiteral("merge"), mine, QStringLiteral("back/sent.dravelin"), decide});
         QVERIFY2(merged.exitCode == 0, qPrintable(merged.err));
@@ -448,12 +432,12 @@ private Q_SLOTS:
             }
             QCOMPARE(TCDSParser(theirs, returned).Pack(), TCDSParser::PackOk);
         }
-        const auto before = Snapshot(mine);
+        const auto before = ActionFileSnapshot(mine);
         for (const char *decide : {"--theirs", "--mine"}) {
             const Run run = Cli({QStringLiteral("merge"), mine, returned, QLatin1String(decide)});
             QCOMPARE(run.exitCode, 1);
             QVERIFY2(run.err.contains(message), qPrintable(run.err));
-            QCOMPARE(Snapshot(mine), before);
+            QCOMPARE(ActionFileSnapshot(mine), before);
         }
     }
 };
