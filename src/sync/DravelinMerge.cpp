@@ -12,6 +12,7 @@
 #include <QSet>
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -99,13 +100,18 @@ QList<TRecordValues> TableRecords(const TTable &table, QList<TBookmark> *bookmar
 {
     const auto &records = table.RecordsInOrder(QString());
     const QList<TFieldDef> &fields = table.FieldDefs();
+    // Fields in the order of their names: each is then inserted at the end
+    // of the map, without comparing names.
+    std::vector<int> byName(size_t(fields.size()));
+    std::iota(byName.begin(), byName.end(), 0);
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) { return fields[a].name < fields[b].name; });
     QList<TRecordValues> values;
     values.reserve(qsizetype(records.size()));
     for (const TRecord *record : records) {
         TRecordValues row;
-        for (int field = 0; field < fields.size(); ++field)
+        for (int field : byName)
             if (const QVariant &value = record->Value(size_t(field)); value.isValid())
-                row.insert(fields[field].name, value);
+                row.insert(row.cend(), fields[field].name, value);
         values.append(std::move(row));
         if (bookmarks)
             bookmarks->append(record->serial);
