@@ -298,8 +298,8 @@ void TDravelinMerge::Apply()
             if (counter < 0 || used[size_t(k)].isEmpty())
                 continue;
             const int highest = *std::max_element(used[size_t(k)].begin(), used[size_t(k)].end());
-            while (LastId(data_.Tables, counter) < highest)
-                data_.Tables.NextId(counter);
+            if (LastId(data_.Tables, counter) < highest)
+                data_.Tables.SeedCounter(MemberOf(TMergeKind(k)), highest);
         }
         // An identifier from the returned file as it is here.
         const auto mapped = [&](TMergeKind kind, TRecordValues values) {

@@ -56,7 +56,7 @@ private:
 
     // mine.act saved as sent.dravelin, their copy changed and returned as
     // back/sent.dravelin, mine changed meanwhile and left open.
-    void Exchange()
+    void Exchange(int extraId = 0)
     {
         TDataModuleMain &data = *ws.data;
         Settings().Folders.Auxiliary = Path(QStringLiteral("Auxiliary"));
@@ -69,8 +69,15 @@ private:
                                              {"ATTRIBUTE", QStringLiteral("H_%1").arg(id)},
                                              {"ID_ACTION", QStringLiteral("A%1").arg(id)},
                                              {"SYNOPSIS", QStringLiteral("s%1").arg(id)}});
+        if (extraId)
+            AddExactRecord(data.cdsActions, {{"ID", extraId}, {"ID_CHAIN", extraId}, {"ID_ACTION", "X"}});
         ws.ui.chooseFile(Path(QStringLiteral("sent.dravelin")));
         QVERIFY(SaveAsDravelinFileCommand());
+        if (extraId) {
+            TTable *actions = data.cdsActions;
+            Set(actions, extraId, "SYNOPSIS", QStringLiteral("deleted here"));
+            actions->Delete();
+        }
         const QString base = MergeBaseFileName(mine_, Path(QStringLiteral("sent.dravelin")));
         QVERIFY(base.startsWith(Path(QStringLiteral("Auxiliary/AUXILIARY_MINE/"))));
         QVERIFY(QFileInfo::exists(base));
@@ -82,6 +89,8 @@ private:
         data.Tables.Open(unpack.ActFileName(), false);
         Set(data.cdsActions, 1, "SYNOPSIS", QStringLiteral("s1 there"));
         Set(data.cdsActions, 2, "DESCRIPTION", QStringLiteral("described there"));
+        if (extraId)
+            Set(data.cdsActions, extraId, "SYNOPSIS", QStringLiteral("changed there"));
         AddExactRecord(data.cdsActions,
                        {{"ID", 3}, {"ID_CHAIN", 3}, {"ATTRIBUTE", "T_3"}, {"ID_ACTION", "B3"}});
         data.Tables.Close();
@@ -161,6 +170,28 @@ private Q_SLOTS:
         QCOMPARE(Field(1, "SYNOPSIS"), QVariant(QStringLiteral("s1 there")));
         QCOMPARE(Field(2, "DESCRIPTION"), QVariant(QStringLiteral("described there")));
         QCOMPARE(Field(3, "ID_ACTION"), QVariant(QStringLiteral("(none)")));
+    }
+
+    // An action deleted here and changed there comes back under its number;
+    // the counter passes it, so the next new action gets a free number.
+    void actionBroughtBackKeepsItsNumber()
+    {
+        Exchange(2000000000);
+        ws.ui.chooseFile(returned_);
+        ws.ui.onModal([](QWidget *window) {
+            auto *form = qobject_cast<TFormMerge *>(window);
+            QTreeWidgetItem *back = Row(Group(form->TreeDifferences, QStringLiteral("Action 2000000000")),
+                                        QStringLiteral("Action 2000000000"));
+            QVERIFY(back);
+            QCOMPARE(back->text(TFormMerge::ColumnDifference),
+                     QStringLiteral("Action 2000000000 \"X\": Deleted here, changed there"));
+            form->ButtonAllTheirs->click();
+            form->ButtonOK->click();
+        });
+        QVERIFY(MergeDravelinFileCommand(*ws.data));
+        QCOMPARE(Field(2000000000, "SYNOPSIS"), QVariant(QStringLiteral("changed there")));
+        QCOMPARE(Field(3, "ID_ACTION"), QVariant(QStringLiteral("B3")));
+        QCOMPARE(ws.data->Tables.LastActionId(), 2000000000);
     }
 
     // The state kept for a merge belongs to the Action File: it goes with
