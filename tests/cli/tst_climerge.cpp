@@ -393,6 +393,26 @@ private Q_SLOTS:
         QCOMPARE(rows.statements, QStringList{QStringLiteral("ID=2; ID_ACTION=7; SYNOPSIS=t2 there")});
     }
 
+    // The copy kept for another Action File that had this name once (deleted
+    // outside the program, made anew) is no base for this one.
+    void baseOfAnotherFileIsNotUsed()
+    {
+        QCOMPARE(Exchange(), QString());
+        const QString mine = Path(QStringLiteral("mine.act"));
+        for (const QString &name : TACTFiles(mine).Names())
+            QVERIFY(QFile::remove(name));
+        TDataModuleMain &data = *ws.data;
+        data.Tables.Open(mine, true);
+        Add(data, "cdsActions", {{"ID", 1}, {"ID_CHAIN", 1}, {"ATTRIBUTE", "N_1"}, {"ID_ACTION", "N1"}});
+        data.Tables.Close();
+        data.Tables.Reset();
+        QVERIFY(QFileInfo::exists(Base()));
+
+        const Run run = Cli({QStringLiteral("merge"), mine, QStringLiteral("back/sent.dravelin")});
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.out.startsWith(QStringLiteral("Two-way")), qPrintable(run.out));
+    }
+
     // A returned file the merge cannot trust is refused before anything is
     // changed.
     void hostileReturnedFileIsRefused_data()
