@@ -7,6 +7,7 @@
 #include "Backup.h"
 #include "ContainerCommands.h"
 #include "ContainerWriteBack.h"
+#include "MergeBase.h"
 #include "NewFileSet.h"
 #include "ScopeGuards.h"
 #include "TACTFiles.h"
@@ -327,6 +328,24 @@ bool OpenDravelinFileCommand(TDataModuleMain &data, TActionListView &view)
     return OpenDravelinFile(data, view, WithDravelinExtension(*chosen));
 }
 
+namespace {
+
+// Keeps a copy of the container just written, for a merge when it comes
+// back. A file unpacked from a container has no auxiliary folder of its own
+// (its name is temporary), and a copy that cannot be kept only makes a later
+// merge two-way, so neither stops the save.
+void KeepPackedState(const TDataModuleMain &data, const QString &container)
+{
+    if (!data.ContainerFileName.isEmpty())
+        return;
+    try {
+        KeepMergeBase(data.AuxiliaryFolder, container);
+    } catch (const AppError &) {
+    }
+}
+
+} // namespace
+
 bool SaveAsDravelinFileCommand(TDataModuleMain &data, bool readOnly)
 {
     // Saving starts by writing the open tables, which a read-only file never is.
@@ -350,6 +369,7 @@ bool SaveAsDravelinFileCommand(TDataModuleMain &data, bool readOnly)
     try {
         BusyCursor busy;
         SaveAsDravelinFile(data.Tables, container);
+        KeepPackedState(data, container);
     } catch (const TContainerError &) {
         ShowError(PackFailedText(), FileErrorCaption());
         return false;

@@ -10,6 +10,7 @@
 #include "AppIcon.h"
 #include "ContainerCommands.h"
 #include "Formats.h"
+#include "MergeDravelinFile.h"
 #include "QtColors.h"
 #include "SaveAsActionFile.h"
 #include "ScopeGuards.h"
@@ -169,9 +170,9 @@ void TFormActions::ShowCaption()
 void TFormActions::DisableChanges()
 {
     // Edit and Edit Log stay: they show the record without letting it change.
-    for (QAction *action :
-         {ActionNew, ActionDelete, ActionNewLog, ActionDeleteLog, ActionActors, ActionProperties,
-          ActionResolveCurrent, ActionSaveTable, MenuItemSaveasDravelinFile, MenuItemSaveasActionFile})
+    for (QAction *action : {ActionNew, ActionDelete, ActionNewLog, ActionDeleteLog, ActionActors,
+                            ActionProperties, ActionResolveCurrent, ActionSaveTable,
+                            MenuItemSaveasDravelinFile, MenuItemSaveasActionFile, MenuItemMergeDravelinFile})
         action->setEnabled(false);
 }
 
@@ -252,6 +253,10 @@ void TFormActions::CreateActions()
     MenuItemSaveasDravelinFile =
         CreateAction("MenuItemSaveasDravelinFile", QStringLiteral("Save as Dravelin File"),
                      QStringLiteral("Save as Dravelin File"), QString(), {K(Qt::ALT | Qt::Key_S)});
+    MenuItemMergeDravelinFile =
+        CreateAction("MenuItemMergeDravelinFile", QStringLiteral("Merge Dravelin File…"),
+                     QStringLiteral("Merge Dravelin File…"),
+                     QStringLiteral("Merge a returned Dravelin File into this Action File"));
     MenuItemSaveasActionFile = CreateAction("MenuItemSaveasActionFile", QStringLiteral("Save as Action File"),
                                             QStringLiteral("Save as Action File"), QString());
     MenuItemAbout = CreateAction("MenuItemAbout", QStringLiteral("About Dravelin® Ostravine"),
@@ -286,6 +291,8 @@ void TFormActions::CreateActions()
 
     connect(MenuItemSaveasDravelinFile, &QAction::triggered, this,
             [this] { SaveAsDravelinFileCommand(data_, readOnly_); });
+    connect(MenuItemMergeDravelinFile, &QAction::triggered, this,
+            [this] { MergeDravelinFileCommand(data_, readOnly_); });
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
@@ -374,6 +381,7 @@ void TFormActions::CreateMenuBar()
     addMenu(QStringLiteral("&Log"), {{ActionNewLog, ActionEditLog, ActionDeleteLog}});
     addMenu(QStringLiteral("&File"), {{ActionSaveTable, ActionRefreshTable},
                                       {MenuItemSaveasDravelinFile, MenuItemSaveasActionFile},
+                                      {MenuItemMergeDravelinFile},
                                       {ActionAuxiliary},
                                       {ActionActionClose}});
     // The filters are one choice: radio items. A stored filter outside the

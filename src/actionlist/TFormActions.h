@@ -72,6 +72,7 @@ public:
     QAction *MenuItemMine;
     QAction *MenuItemSaveasDravelinFile;
     QAction *MenuItemSaveasActionFile;
+    QAction *MenuItemMergeDravelinFile;
     QAction *MenuItemAbout;
 
     const TTitleSort &Sort() const { return *sort_; }

@@ -29,3 +29,8 @@ int CmdResolve(TDataModuleMain &data, const QStringList &arguments);
 
 // ReportCommands.cpp: the pages of the report windows.
 int CmdReport(TDataModuleMain &data, const QStringList &arguments);
+
+// MergeCommand.cpp: a returned Dravelin File merged into the Action File it
+// was packed from; 3 (ExitQuestionsOpen) when questions were left open and
+// nothing was changed.
+int CmdMerge(TDataModuleMain &data, const QStringList &arguments);

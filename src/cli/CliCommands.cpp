@@ -34,6 +34,7 @@ const QList<TCommand> &Commands()
         {"resolve", "FILE ACTION_ID [--sign-off TEXT]", CmdResolve},
         {"pack", "FILE OUT.dravelin", CmdPack},
         {"unpack", "IN.dravelin OUT.act", CmdUnpack},
+        {"merge", "FILE RETURNED.dravelin [--theirs|--mine]", CmdMerge},
         {"search", "FILE TEXT [--filter ...] [--actor NAME] [--sort INDEX] [--format table|json|csv]",
          CmdSearch},
         {"report", "digest|list|contacts FILE [-o OUT.html] [options of the report's window]", CmdReport},

@@ -4,7 +4,8 @@
 #include <stdexcept>
 
 // Exit codes of dravelin-cli.
-enum TExitCode { ExitOk = 0, ExitUserError = 1, ExitUsageError = 2 };
+// ExitQuestionsOpen: merge left questions open and changed nothing.
+enum TExitCode { ExitOk = 0, ExitUserError = 1, ExitUsageError = 2, ExitQuestionsOpen = 3 };
 
 // The command line itself is wrong: an unknown command or option, a missing
 // or extra argument, a value that is not one of the choices. Reported in one

@@ -1,21 +1,25 @@
 #include "ActionExport.h"
 #include "ActionFileNames.h"
 #include "ActionFileSession.h"
+#include "AppError.h"
 #include "CliCommandGroups.h"
 #include "CliError.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "CommandInputs.h"
 #include "MemberFiles.h"
+#include "MergeBase.h"
 #include "NewFileSet.h"
 #include "TACTFiles.h"
 #include "TCDSParser.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <functional>
 
 namespace {
@@ -188,6 +192,15 @@ int CmdPack(TDataModuleMain &data, const QStringList &arguments)
         TActionFileSession session(data, actFile, TActionFileSession::Read);
     }
     TActionFileSession::Pack(actFile, container);
+    // The copy is what a merge of the file, once it comes back, compares
+    // against; without it the merge is two-way, so the pack still succeeds.
+    try {
+        KeepMergeBase(AuxiliaryFolder(actFile, Settings().Folders.Auxiliary), container);
+    } catch (const AppError &failure) {
+        std::fputs(qPrintable(kProgram + QStringLiteral(": the state packed is not kept for a merge: ") +
+                              failure.message() + QLatin1Char('\n')),
+                   stderr);
+    }
     return ExitOk;
 }
 

@@ -6,6 +6,7 @@
 #include "DurableFile.h"
 #include "FileTransfer.h"
 #include "MemberFiles.h"
+#include "MergeBase.h"
 #include "NewFileSet.h"
 #include "TACTFiles.h"
 
@@ -46,6 +47,7 @@ void DeleteActionFile(const QString &actFile, const QString &auxiliaryRoot)
     RemoveWriterLeftovers(actFile);
     QFile::remove(TNewFileSet::MarkerName(actFile));
     const QString auxiliary = AuxiliaryFolder(actFile, auxiliaryRoot);
+    RemoveMergeBases(auxiliary);
     if (!auxiliary.isEmpty())
         QDir().rmdir(auxiliary); // removes only an empty folder
 }

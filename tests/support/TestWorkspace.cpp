@@ -1,8 +1,11 @@
 #include "TestWorkspace.h"
 
 #include "ScriptedActionList.h"
+#include "TACTFiles.h"
 #include "TSettings.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -64,4 +67,26 @@ void TestWorkspace::Finish()
     ui.clear();
     ResetGlobals();
     QVERIFY2(leftover.isEmpty(), qPrintable(QStringLiteral("UI script not used up: ") + leftover));
+}
+
+void AddExactRecord(TTable *table, const QVariantMap &values)
+{
+    table->Append();
+    for (int field = 0; field < table->FieldCount(); ++field)
+        table->Fields(field).Clear();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        table->FieldByName(it.key()).SetValue(it.value());
+    table->Post();
+}
+
+QMap<QString, QByteArray> ActionFileSnapshot(const QString &actFile)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name : TACTFiles(actFile).Names()) {
+        QFile file(name);
+        files.insert(name, file.open(QIODevice::ReadOnly)
+                               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                               : QByteArray());
+    }
+    return files;
 }

@@ -4,7 +4,10 @@
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 
+#include <QByteArray>
+#include <QMap>
 #include <QTemporaryDir>
+#include <QVariantMap>
 #include <memory>
 
 // What every test case of a suite over the data starts from: a fresh temporary
@@ -27,3 +30,9 @@ public:
     void Start(DataModule module = WithDataModule);
     void Finish();
 };
+
+// Appends a record with exactly the given values; every other field empty.
+void AddExactRecord(TTable *table, const QVariantMap &values);
+// Each of the six files of the Action File actFile with a hash of its bytes
+// (empty for a missing one), to show that nothing changed.
+QMap<QString, QByteArray> ActionFileSnapshot(const QString &actFile);
