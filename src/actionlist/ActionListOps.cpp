@@ -101,8 +101,10 @@ void DeleteCurrentAction(TDataModuleMain &data)
 void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
 {
     // The action and its newest log entry are saved together.
-    TChangeScope change(data.Tables);
     TTable *actions = data.cdsActions;
+    TChangeScope change(data.Tables,
+                        QStringLiteral("Resolve Action \"%1\"")
+                            .arg(actions->FieldByName(QStringLiteral("ID_ACTION")).AsString().trimmed()));
     const QVariant id = actions->FieldByName(kId).Value();
     EditAndPost(actions, [&] { MarkActionResolved(*actions, today); });
     if (!id.isValid()) {
@@ -132,4 +134,14 @@ void SaveActionTables(TDataModuleMain &data)
 {
     BusyCursor busy;
     data.Tables.SaveToFiles();
+}
+
+void StepHistory(TDataModuleMain &data, bool undo)
+{
+    BusyCursor busy;
+    const TChangeStep step = undo ? data.Tables.Undo() : data.Tables.Redo();
+    const int id = TouchedActionId(data.Tables, step, undo);
+    if (id >= 0)
+        GotoAction(data.cdsActions, id);
+    data.FilterLogByAction();
 }

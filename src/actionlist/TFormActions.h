@@ -71,6 +71,10 @@ public:
     QAction *MenuItemSaveasDravelinFile;
     QAction *MenuItemSaveasActionFile;
     QAction *MenuItemAbout;
+    // Undo and redo of the steps of the open Action File's history; their
+    // captions name the step ("Undo Delete Action "QUAY-4"").
+    QAction *ActionUndo;
+    QAction *ActionRedo;
 
     const TTitleSort &Sort() const { return *sort_; }
     // Whether the Workspace's list of Action Files changed while the file was
@@ -113,6 +117,8 @@ public Q_SLOTS:
     void ShowWhichAction(TActionFilter chosen);
     void MenuItemMineClick();
     void RzDBGridLogTitleClick();
+    void ActionUndoExecute();
+    void ActionRedoExecute();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -136,6 +142,8 @@ private:
     void ShowCaption();
     // A read-only Action File: every command that changes data is disabled.
     void DisableChanges();
+    // Undo and Redo name the next step, and are off without one.
+    void ShowHistory();
     void Reload();
     bool HasAction() const;
     bool HasLogEntry() const;

@@ -4,6 +4,8 @@
 #include "TDataModuleMain.h"
 #include "TSettings.h"
 
+#include <QMap>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -27,3 +29,9 @@ public:
     void Start(DataModule module = WithDataModule);
     void Finish();
 };
+
+// The rows of the six table files of the Action File actFile as SQLite reads
+// them, by member suffix ("" for the header file): each row its values with
+// their types, the rows of a file sorted, so two sets of files compare equal
+// exactly when they hold the same rows.
+QMap<QString, QStringList> ActionFileRows(const QString &actFile);
