@@ -17,13 +17,16 @@
 #include <cstdlib>
 #include <iterator>
 #include <memory>
+#include <optional>
 
-// Changes a few records of a table file made of arbitrary bytes through the
-// narrow record writer, as add, set and resolve of dravelin-cli do: reads the
-// records whose field holds a value, edits the first one read and adds one.
-// A file that loaded whole before must load whole again after a write that
-// reported success, with the change in it; a refused write must leave the
-// file as it was, byte for byte.
+// Reads and changes a few records of a table file made of arbitrary bytes
+// through the narrow record reader and writer, as add, set and resolve of
+// dravelin-cli do, and holds them to what a whole load of the file gives:
+// the highest number of a field, and the records whose field holds a value,
+// must be those of the whole load; then the first record read is edited and
+// one added, and after a write that reported success the file must load
+// whole as before with just that change. A refused write must leave the file
+// as it was, byte for byte.
 //
 // Input: byte 0 picks the table (modulo the six of an Action File), byte 1
 // the field to read by, byte 2 the length of the value looked for (the bytes
@@ -35,26 +38,37 @@ constexpr int kTables = 6;
 
 TTable *Tables[kTables] = {};
 
-// The records of fileName in file order, one text per record; false when
-// the file does not load, why in error.
-bool LoadWhole(const TTable &like, const QString &fileName, QStringList &rows, QString *error = nullptr)
+using TRow = std::vector<QVariant>;
+
+// The records of fileName in file order, their values in read form;
+// nothing when the file does not load, why in error.
+std::optional<std::vector<TRow>> LoadWhole(const TTable &like, const QString &fileName,
+                                           QString *error = nullptr)
 {
     try {
         TRecordArena arena;
         const TRecords records = TTableFile(like.TableName(), like.FieldDefs()).Load(fileName, arena);
-        rows.clear();
+        std::vector<TRow> rows;
         for (const auto &record : records) {
-            QString row;
+            TRow &row = rows.emplace_back();
             for (size_t i = 0; i < record->FieldCount(); ++i)
-                row += record->Value(i).toString() + QLatin1Char('|');
-            rows << row;
+                row.push_back(record->Value(i));
         }
-        return true;
+        return rows;
     } catch (const AppError &failure) {
         if (error)
             *error = failure.message();
-        return false;
+        return std::nullopt;
     }
+}
+
+bool SameRows(const std::vector<TRow> &a, const std::vector<TRow> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TRow &x, const TRow &y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](const QVariant &v, const QVariant &w) {
+            return v.isValid() == w.isValid() && (!v.isValid() || v == w);
+        });
+    });
 }
 
 // Stops the run on a finding, saying why.
@@ -71,6 +85,35 @@ int TextField(const TTable &table)
         if (table.FieldDefs()[i].type == ftString || table.FieldDefs()[i].type == ftMemo)
             return i;
     return -1;
+}
+
+// Whether a value read whole is what the narrow reader looks for: a number
+// equal to it, a text equal to it (null reads as empty text), a date or time
+// whose stored text is it.
+bool Holds(const TFieldDef &field, const QVariant &value, const QVariant &wanted)
+{
+    if (field.type == ftInteger)
+        return value.isValid() && value.toInt() == wanted.toInt();
+    const QString text = wanted.toString();
+    if (!value.isValid())
+        return text.isEmpty();
+    if (field.type == ftDate)
+        return value.toDate().toString(Qt::ISODate) == text;
+    if (field.type == ftTime)
+        return value.toTime().toString(Qt::ISODate) == text;
+    return value.toString() == text;
+}
+
+// The table's records in the order read, their values in read form.
+std::vector<TRow> Rows(TTable &table)
+{
+    std::vector<TRow> rows;
+    for (int row = 0; row < table.RecordCount(); ++row) {
+        TRow &values = rows.emplace_back();
+        for (int i = 0; i < table.FieldCount(); ++i)
+            values.push_back(table.ValueAt(row, i));
+    }
+    return rows;
 }
 
 } // namespace
@@ -105,32 +148,78 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             out.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
             __builtin_trap();
     }
-    QStringList before;
-    const bool loaded = LoadWhole(definition, file, before);
+    const std::optional<std::vector<TRow>> before = LoadWhole(definition, file);
+    // A damaged file may read differently from one time to the next; a
+    // sound one must read as the whole load read it.
+    bool intact = false;
+    try {
+        intact = before && TTableFile::Intact(file, nullptr);
+    } catch (const AppError &) {
+    }
     const QByteArray original = FileBytes(file);
 
     TTable table(definition.TableName(), definition.FieldDefs());
+    const TFieldDef &def = table.FieldDefs()[field];
     const int text = TextField(table);
-    const bool number = table.FieldDefs()[field].type == ftInteger;
+    const bool number = def.type == ftInteger;
+    const QVariant wanted = number ? QVariant(value.toInt()) : QVariant(QString::fromUtf8(value));
+    std::vector<TRow> expected;
     bool written = true;
     try {
         TRecordPatch patch(table, file);
-        if (number)
-            patch.MaxInteger(table.FieldDefs()[field].name, 0);
-        const QVariant wanted = number ? QVariant(value.toInt()) : QVariant(QString::fromUtf8(value));
-        const int read = patch.Read(table.FieldDefs()[field].name, wanted);
+        if (number) {
+            const int highest = patch.MaxInteger(def.name, 0);
+            if (intact) {
+                std::optional<int> whole;
+                for (const TRow &row : *before)
+                    if (row[size_t(field)].isValid())
+                        whole =
+                            std::max(whole.value_or(row[size_t(field)].toInt()), row[size_t(field)].toInt());
+                if (highest != whole.value_or(0))
+                    Finding(QStringLiteral("highest %1 read alone, %2 in a whole load")
+                                .arg(highest)
+                                .arg(whole.value_or(0)));
+            }
+        }
+        const int read = patch.Read(def.name, wanted);
+        if (intact) {
+            std::vector<TRow> matching;
+            for (const TRow &row : *before)
+                if (Holds(def, row[size_t(field)], wanted))
+                    matching.push_back(row);
+            if (!SameRows(Rows(table), matching))
+                Finding(QStringLiteral("%1 records read alone, %2 in a whole load")
+                            .arg(read)
+                            .arg(matching.size()));
+            expected = *before;
+        }
         if (read > 0 && text >= 0) {
             table.First();
             table.Edit();
             table.Fields(text).SetAsString(QStringLiteral("edited"));
             table.Post();
+            if (intact) {
+                // The first record read is the first one in the file that
+                // holds the value.
+                const auto first = std::find_if(expected.begin(), expected.end(), [&](const TRow &row) {
+                    return Holds(def, row[size_t(field)], wanted);
+                });
+                (*first)[size_t(text)] = QStringLiteral("edited");
+            }
         }
         table.Append();
         if (text >= 0)
             table.Fields(text).SetAsString(QStringLiteral("added"));
         table.Post();
+        if (intact) {
+            TRow &added = expected.emplace_back(size_t(table.FieldCount()));
+            if (text >= 0)
+                added[size_t(text)] = QStringLiteral("added");
+        }
         patch.Write();
-    } catch (const AppError &) {
+    } catch (const AppError &error) {
+        if (intact)
+            Finding(QStringLiteral("a sound file that loads whole was refused: %1").arg(error.message()));
         written = false;
     }
     if (!written) {
@@ -140,13 +229,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             Finding(QStringLiteral("a refused write changed it"));
         return 0;
     }
-    if (!loaded)
+    if (!before)
         return 0;
-    QStringList after;
     QString error;
-    if (!LoadWhole(definition, file, after, &error))
+    const std::optional<std::vector<TRow>> after = LoadWhole(definition, file, &error);
+    if (!after)
         Finding(QStringLiteral("it loaded, was written and no longer loads: %1").arg(error));
-    if (after.size() != before.size() + 1)
-        Finding(QStringLiteral("%1 records before the write, %2 after").arg(before.size()).arg(after.size()));
+    if (after->size() != before->size() + 1)
+        Finding(
+            QStringLiteral("%1 records before the write, %2 after").arg(before->size()).arg(after->size()));
+    if (intact && !SameRows(*after, expected)) {
+        // With no row id left after the highest the new row takes a free
+        // one, anywhere in the file.
+        std::vector<TRow> rest = *after;
+        const auto added = std::find_if(rest.begin(), rest.end(),
+                                        [&](const TRow &row) { return SameRows({row}, {expected.back()}); });
+        if (added != rest.end())
+            rest.erase(added);
+        if (!SameRows(rest, std::vector<TRow>(expected.begin(), expected.end() - 1)))
+            Finding(QStringLiteral("the file holds other records than the change gives"));
+    }
     return 0;
 }

@@ -8,9 +8,39 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 using namespace TableFileSql;
+
+namespace {
+
+// reads_as(cell, text): whether the cell reads as the text the way a load
+// reads a text field, so that a record is found here exactly when a whole
+// load shows it with that text: its bytes as UTF-8 whatever its type (a blob
+// too), bytes that are not UTF-8 as replacement characters, null as empty
+// text. SQL's = would miss the blob and the bytes that are not UTF-8.
+void ReadsAs(sqlite3_context *context, int, sqlite3_value **args)
+{
+    const auto *wanted = reinterpret_cast<const char *>(sqlite3_value_text(args[1]));
+    const int wantedBytes = sqlite3_value_bytes(args[1]);
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
+        sqlite3_result_int(context, wantedBytes == 0);
+        return;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(args[0]));
+    const int bytes = sqlite3_value_bytes(args[0]);
+    if (bytes == wantedBytes && (bytes == 0 || std::memcmp(text, wanted, size_t(bytes)) == 0)) {
+        sqlite3_result_int(context, 1);
+        return;
+    }
+    // Other bytes read differently unless some of them are not UTF-8.
+    const bool plain = std::all_of(text, text + bytes, [](char c) { return uchar(c) < 0x80; });
+    sqlite3_result_int(context,
+                       !plain && QString::fromUtf8(text, bytes) == QString::fromUtf8(wanted, wantedBytes));
+}
+
+} // namespace
 
 TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(table), fileName_(fileName)
 {
@@ -29,6 +59,12 @@ TRecordPatch::TRecordPatch(TTable &table, const QString &fileName) : table_(tabl
         // All the reads are one transaction: one lock, the file checked
         // once. Closing the connection ends it.
         db_->Exec(QStringLiteral("BEGIN"));
+        // Only this program's statements may call it, never the file's schema.
+        if (const int rc = sqlite3_create_function_v2(db_->Handle(), "reads_as", 2,
+                                                      SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                                                      nullptr, ReadsAs, nullptr, nullptr, nullptr);
+            rc != SQLITE_OK)
+            db_->Fail(rc);
         CheckFormat(*db_, table_.TableName(), table_.FieldDefs());
         Statement last(*db_, QStringLiteral("SELECT max(rowid) FROM ") + Quoted(table_.TableName()));
         if (last.Step())
@@ -92,10 +128,7 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
         names << Quoted(def.name);
     const bool number = fields[index].type == ftInteger;
     const QString text = number ? QString() : value.toString();
-    // The read form of a null text is empty text.
-    const QString condition = number           ? QStringLiteral("%1=?")
-                              : text.isEmpty() ? QStringLiteral("(%1 IS NULL OR %1='')")
-                                               : QStringLiteral("%1=?");
+    const QString condition = number ? QStringLiteral("%1=?") : QStringLiteral("reads_as(%1,?)");
     std::vector<std::vector<QVariant>> rows;
     std::vector<qint64> rowIds;
     Reading([&] {
@@ -107,7 +140,7 @@ int TRecordPatch::Read(const QString &field, const QVariant &value)
         const QByteArray utf8 = text.toUtf8();
         if (number)
             sqlite3_bind_int64(stmt, 1, value.toLongLong());
-        else if (!text.isEmpty())
+        else
             sqlite3_bind_text(stmt, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         while (select.Step()) {
             std::vector<QVariant> values;

@@ -41,8 +41,10 @@ public:
     // the file is loaded.
     int MaxInteger(const QString &field, int fallback);
     // Appends to the table the records of the file whose field holds value,
-    // in file order, and returns how many. Texts compare exactly, as their
-    // read form does: an empty value matches an empty or null text.
+    // in file order, and returns how many: those a whole load shows with that
+    // value. Texts compare exactly as they read, whatever type the file
+    // stores them with (a blob too); an empty value matches an empty or null
+    // text.
     int Read(const QString &field, const QVariant &value);
     // Ends the reading (which holds the file for reading) and stores the
     // table's changes; writes nothing when there are none. The last call:

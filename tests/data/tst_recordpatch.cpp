@@ -104,6 +104,41 @@ private Q_SLOTS:
                                     QStringLiteral("no number"), QStringLiteral("nine")}));
     }
 
+    // A record is read by a text exactly when a whole load shows it with
+    // that text, whatever the file stores it as.
+    void readFindsWhatALoadShows_data()
+    {
+        QTest::addColumn<QByteArray>("change");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("count");
+        QTest::newRow("text stored as a blob")
+            << QByteArray("UPDATE items SET NAME = CAST('b' AS BLOB) WHERE ID = 5") << QStringLiteral("b")
+            << 2;
+        QTest::newRow("bytes that are not UTF-8")
+            << QByteArray("UPDATE items SET NAME = CAST(x'61ff' AS TEXT) WHERE ID = 9")
+            << QStringLiteral(u"a\uFFFD") << 1;
+        QTest::newRow("empty blob as empty text")
+            << QByteArray("UPDATE items SET NAME = x'' WHERE ID = 9") << QString() << 2;
+    }
+    void readFindsWhatALoadShows()
+    {
+        QFETCH(QByteArray, change);
+        QFETCH(QString, name);
+        QFETCH(int, count);
+        const QString fileName = Sample(QStringLiteral("stored.tbl"));
+        Sql(fileName, change.constData());
+        auto whole = MakeTable(fileName);
+        whole->Open();
+        int shown = 0;
+        for (whole->First(); !whole->Eof(); whole->Next())
+            shown += whole->FieldByName(QStringLiteral("NAME")).AsString() == name;
+        whole->Abandon();
+        QCOMPARE(shown, count);
+        auto table = MakeTable();
+        TRecordPatch patch(*table, fileName);
+        QCOMPARE(patch.Read(QStringLiteral("NAME"), name), count);
+    }
+
     // The same edit made on a few records read alone and on the whole
     // table loaded gives the same file content.
     void writeGivesWhatAWholeLoadWrites()
