@@ -232,15 +232,17 @@ std::vector<TRecord *> FindImages(TTable &table, const std::vector<const TRowIma
     std::unordered_multimap<size_t, size_t> wanted;
     for (size_t i = 0; i < images.size(); ++i)
         wanted.emplace(images[i]->empty() ? 0 : FirstFieldHash(images[i]->front()), i);
-    for (TRecord *record : table.AllRecords()) {
-        if (wanted.empty())
-            break;
+    // Newest first: the records of recent steps were mostly added lately,
+    // and the walk ends once all are found.
+    const TRecords &records = table.AllRecords();
+    for (auto at = records.rbegin(); at != records.rend() && !wanted.empty(); ++at) {
+        const TRecordPtr &record = *at;
         if (record->FieldCount() == 0)
             continue;
         const auto [first, last] = wanted.equal_range(FirstFieldHash(record->Stored(0)));
         for (auto it = first; it != last; ++it) {
             if (Holds(*record, *images[it->second])) {
-                found[it->second] = record;
+                found[it->second] = record.get();
                 wanted.erase(it);
                 break;
             }

@@ -711,6 +711,11 @@ void TTable::Delete()
     Changed();
 }
 
+const TRecords &TTable::AllRecords() const
+{
+    return store_->Records();
+}
+
 TRecord *TTable::PutRecord(TRecord *record, const std::vector<QVariant> *values)
 {
     CheckActive();

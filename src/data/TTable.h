@@ -196,7 +196,7 @@ public:
     // the record, null once removed.
     TRecord *PutRecord(TRecord *record, const std::vector<QVariant> *values);
     // Every record, filter ignored, in the order they were added.
-    const std::vector<TRecord *> &AllRecords() const { return RecordsInOrder(QString()); }
+    const TRecords &AllRecords() const;
     // Runs after a post, insert or delete changed the records: the table set
     // writes the change there.
     std::function<void(TTable &)> OnChanged;
