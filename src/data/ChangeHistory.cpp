@@ -41,6 +41,20 @@ void TChangeStep::Absorb(std::vector<TChangedRow> later)
                rows.end());
 }
 
+void TChangeStep::Discount(const std::vector<TChangedRow> &applied)
+{
+    for (const TChangedRow &done : applied) {
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const TChangedRow &mine) {
+            return mine.member == done.member && SameOptional(mine.before, done.before);
+        });
+        if (row != rows.end())
+            row->before = done.after;
+    }
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [](const TChangedRow &row) { return SameOptional(row.before, row.after); }),
+               rows.end());
+}
+
 void TChangeHistory::Clear()
 {
     undo_.clear();

@@ -35,6 +35,9 @@ struct TChangeStep {
     // change found as this step left it is one row, from this step's before
     // to the later after; a row that ends as it began drops out.
     void Absorb(std::vector<TChangedRow> later);
+    // Leaves out what `applied` (an undo or redo written late, with this
+    // step's commit) did: a row it changed starts from where it left it.
+    void Discount(const std::vector<TChangedRow> &applied);
 };
 
 // The steps of an open Action File that can be taken back and done again,

@@ -142,6 +142,7 @@ void TTables::Open(const QString &fileName, bool create, TMemberSet members)
         Close();
     if (fileName != historyFile_) {
         history_.Clear();
+        appliedUnwritten_.clear();
         historyFile_ = fileName;
     }
     fileName_ = fileName;
@@ -252,7 +253,7 @@ void TTables::Commit()
     // The images are taken before the write, which forgets what the files
     // held; a new set that is not on disk yet is no step.
     TChangeStep step;
-    if (onDisk_ && !applyingStep_)
+    if (onDisk_)
         for (TableMember member : kTableMembers)
             Table(member)->PendingChanges(member, step.rows);
     try {
@@ -263,9 +264,15 @@ void TTables::Commit()
         else
             Publish();
     } catch (const AppError &error) {
+        if (applyingStep_)
+            appliedUnwritten_ = std::move(step.rows);
         throw TNotSavedError(error.message());
     }
-    if (!step.rows.empty()) {
+    if (!appliedUnwritten_.empty()) {
+        step.Discount(appliedUnwritten_);
+        appliedUnwritten_.clear();
+    }
+    if (!step.rows.empty() && !applyingStep_) {
         step.caption = stepCaption_.isEmpty() ? DerivedCaption(*this, step.rows, stepLead_) : stepCaption_;
         history_.Record(std::move(step));
     }
@@ -462,6 +469,7 @@ void TTables::Reset()
     fileName_.clear();
     history_.Clear();
     historyFile_.clear();
+    appliedUnwritten_.clear();
     lastActionId_ = lastLogId_ = lastDecisionId_ = lastStatementId_ = -1;
 }
 

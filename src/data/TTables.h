@@ -175,6 +175,9 @@ private:
     QString stepCaption_; // of the outermost open change scope
     std::optional<TableMember> stepLead_;
     bool applyingStep_ = false;
+    // An undo or redo whose write failed: its changes are pending and go
+    // with the next commit, which must not count them as its own.
+    std::vector<TChangedRow> appliedUnwritten_;
     int lastActionId_ = -1;
     int lastLogId_ = -1;
     int lastDecisionId_ = -1;

@@ -1,6 +1,7 @@
 #include "AppError.h"
 #include "ChangeHistory.h"
 #include "TDataModuleMain.h"
+#include "TTables.h"
 #include "TestSupport.h"
 #include "TestWorkspace.h"
 
@@ -188,6 +189,29 @@ private Q_SLOTS:
         data.Tables.Reset();
         QVERIFY(!data.Tables.History().CanUndo());
         data.Tables.Open(file_, false);
+    }
+
+    // An undo whose write failed is written with the next command, which
+    // becomes a step of its own: undoing it takes back that command only.
+    void undoWrittenLateIsNotPartOfTheNextStep()
+    {
+        TDataModuleMain &data = *fixture_.data;
+        AddAction(data, 1, QStringLiteral("QUAY-1"));
+        SetSynopsis(data, 1, QStringLiteral("first"));
+        const QString actions = file_ + "._actions";
+        const auto permissions = QFile::permissions(actions);
+        QVERIFY(QFile::setPermissions(actions, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY_THROWS_EXCEPTION(TNotSavedError, data.Tables.Undo());
+        QVERIFY(QFile::setPermissions(actions, permissions));
+        AddAction(data, 2, QStringLiteral("QUAY-2"));
+        const TChangeStep &added = data.Tables.History().NextUndo();
+        QCOMPARE(added.caption, QStringLiteral("New Action \"QUAY-2\""));
+        QCOMPARE(added.rows.size(), size_t(1));
+        data.Tables.Undo();
+        const QStringList rows = ActionFileRows(file_).value(QStringLiteral("._actions"));
+        QCOMPARE(rows.size(), 1);
+        QVERIFY(rows.first().contains(QStringLiteral("QUAY-1")));
+        QVERIFY(!rows.first().contains(QStringLiteral("first")));
     }
 
     // At least 500 steps are kept; past the limit the oldest go first.
