@@ -490,6 +490,11 @@ void TRecordStore::Append(std::vector<std::vector<QVariant>> rows, const std::ve
     Q_ASSERT(rowIds.empty() || rowIds.size() == rows.size());
     const bool read = !rowIds.empty();
     records_.reserve(records_.size() + rows.size());
+    // A search appends a few hundred thousand new records at once.
+    if (!read) {
+        sync_.changes.reserve(sync_.changes.size() + rows.size());
+        sync_.changeOf.reserve(sync_.changeOf.size() + rows.size());
+    }
     for (size_t i = 0; i < rows.size(); ++i) {
         std::vector<QVariant> &values = rows[i];
         TRecordPtr record(new TRecord);
@@ -503,7 +508,9 @@ void TRecordStore::Append(std::vector<std::vector<QVariant>> rows, const std::ve
             added->rowId_ = rowIds[i];
             added->inFile_ = true;
         } else {
-            Track(added);
+            // A record just made has no change yet.
+            sync_.changeOf.emplace(added, sync_.changes.size());
+            sync_.changes.push_back(TRowChange{added, false, 0, {}});
         }
     }
     if (!read)
