@@ -78,6 +78,7 @@ private Q_SLOTS:
     void everyCommandUndoesAndRedoesExactly();
     void twentyMixedStepsUndoneAndRedoneInFull();
     void undoAfterSaveAndAcrossFilterReload();
+    void cancelledFollowUpLeavesNothingToUndo();
     void editMenuNamesTheStepAndFollowsTheHistory();
 
 private:
@@ -397,6 +398,24 @@ void TestUndo::undoAfterSaveAndAcrossFilterReload()
     QTest::keyClick(form->RzDBGridActions, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(ActionFileRows(file_), resolved);
     QVERIFY(NoErrorShown(fixture_.ui));
+}
+
+// A follow-up dropped in the editor puts the link back: together with the
+// link it made, nothing is left to undo.
+void TestUndo::cancelledFollowUpLeavesNothingToUndo()
+{
+    auto form = ShowForm();
+    const Files before = ActionFileRows(file_);
+    QVERIFY(GotoIdAction(fixture_.data->cdsActions, QStringLiteral("QUAY-2")));
+    fixture_.ui.answer(IDYES);
+    fixture_.ui.onModal([](QWidget *editor) {
+        Child<QAction>(editor, QStringLiteral("ActionFollowUp"))->trigger();
+        Click(editor, QStringLiteral("ButtonCancel"));
+    });
+    form->ActionEdit->trigger();
+    QCOMPARE(ActionFileRows(file_), before);
+    QVERIFY(!fixture_.data->Tables.History().CanUndo());
+    QVERIFY(!form->ActionUndo->isEnabled());
 }
 
 // The Edit menu holds Undo and Redo, named after the next step, off with
