@@ -3,7 +3,6 @@
 #include "HtmlPage.h"
 #include "TDataModuleMain.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -50,12 +49,3 @@ void BM_DigestAllActions(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_DigestAllActions)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -3,7 +3,6 @@
 #include "HtmlPage.h"
 #include "TDataModuleMain.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -49,12 +48,3 @@ BENCHMARK(BM_ActionListReportAllColumns)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -18,6 +18,23 @@ QString BelongsTo(int actionId)
     return QStringLiteral("ID_ACTION = ") + QString::number(actionId);
 }
 
+// Makes the action with the given ID the current row of actions; false
+// when it is not among the rows shown.
+bool GotoAction(TTable *actions, const QVariant &id)
+{
+    if (!id.isValid())
+        return false;
+    const int field = actions->FieldIndex(kId);
+    const int rows = actions->RecordCount();
+    for (int row = 0; row < rows; ++row) {
+        if (actions->ValueAt(row, field) == id) {
+            actions->SetRecNo(row);
+            return true;
+        }
+    }
+    return false;
+}
+
 void DeleteChildren(TTable *children, int actionId)
 {
     const TFilterKept kept(children);
@@ -80,8 +97,10 @@ void DeleteCurrentAction(TDataModuleMain &data)
 void ResolveCurrentAction(TDataModuleMain &data, const QDate &today)
 {
     // The action and its newest log entry are saved together.
-    TChangeScope change(data.Tables);
     TTable *actions = data.cdsActions;
+    TChangeScope change(data.Tables,
+                        QStringLiteral("Resolve Action \"%1\"")
+                            .arg(actions->FieldByName(QStringLiteral("ID_ACTION")).AsString().trimmed()));
     const QVariant id = actions->FieldByName(kId).Value();
     EditAndPost(actions, [&] { MarkActionResolved(*actions, today); });
     if (!id.isValid()) {
@@ -111,4 +130,14 @@ void SaveActionTables(TDataModuleMain &data)
 {
     BusyCursor busy;
     data.Tables.SaveToFiles();
+}
+
+void StepHistory(TDataModuleMain &data, bool undo)
+{
+    BusyCursor busy;
+    const TChangeStep step = undo ? data.Tables.Undo() : data.Tables.Redo();
+    const int id = TouchedActionId(data.Tables, step, undo);
+    if (id >= 0)
+        GotoAction(data.cdsActions, id);
+    data.FilterLogByAction();
 }

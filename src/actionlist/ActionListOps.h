@@ -31,3 +31,9 @@ void ResolveCurrentAction(TDataModuleMain &data, const QDate &today);
 // written when it is made; a change whose write failed is written now), and
 // a Dravelin File it was unpacked from.
 void SaveActionTables(TDataModuleMain &data);
+
+// Takes back the newest step of the open Action File's history (undo), or
+// does the newest undone step again, and makes the action the step touched
+// current where the list shows it; the list keeps its order and filter.
+// What the table set throws goes on (see TTables::Undo).
+void StepHistory(TDataModuleMain &data, bool undo);

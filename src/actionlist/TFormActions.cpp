@@ -37,6 +37,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace {
 
@@ -150,8 +151,10 @@ TFormActions::TFormActions(TDataModuleMain &data, bool fromContainer, bool readO
         },
         Qt::QueuedConnection);
     MenuItemSaveasActionFile->setEnabled(fromContainer_);
+    connect(&data_, &TDataModuleMain::ChangesCommitted, this, &TFormActions::ShowHistory);
 
     ShowCaption();
+    ShowHistory();
     if (readOnly_)
         DisableChanges();
 }
@@ -174,6 +177,32 @@ void TFormActions::DisableChanges()
                             ActionProperties, ActionResolveCurrent, ActionSaveTable,
                             MenuItemSaveasDravelinFile, MenuItemSaveasActionFile, MenuItemMergeDravelinFile})
         action->setEnabled(false);
+}
+
+void TFormActions::ShowHistory()
+{
+    const TChangeHistory &history = data_.Tables.History();
+    const bool open = data_.Tables.IsOpen() && !readOnly_;
+    for (auto [action, caption, enabled] :
+         {std::tuple{ActionUndo, history.UndoCaption(), open && history.CanUndo()},
+          std::tuple{ActionRedo, history.RedoCaption(), open && history.CanRedo()}}) {
+        action->setText(caption);
+        action->setIconText(caption);
+        action->setToolTip(caption);
+        action->setEnabled(enabled);
+    }
+}
+
+void TFormActions::ActionUndoExecute()
+{
+    if (ActionUndo->isEnabled())
+        TryFinally([&] { StepHistory(data_, true); }, [&] { ShowHistory(); });
+}
+
+void TFormActions::ActionRedoExecute()
+{
+    if (ActionRedo->isEnabled())
+        TryFinally([&] { StepHistory(data_, false); }, [&] { ShowHistory(); });
 }
 
 TFormActions::~TFormActions()
@@ -261,6 +290,11 @@ void TFormActions::CreateActions()
                                             QStringLiteral("Save as Action File"), QString());
     MenuItemAbout = CreateAction("MenuItemAbout", QStringLiteral("About Dravelin® Ostravine"),
                                  QStringLiteral("About Dravelin® Ostravine"), QString());
+    ActionUndo = CreateAction("ActionUndo", QStringLiteral("Undo"), QStringLiteral("Undo"),
+                              QStringLiteral("Undo"), {K(Qt::CTRL | Qt::Key_Z)});
+    ActionRedo =
+        CreateAction("ActionRedo", QStringLiteral("Redo"), QStringLiteral("Redo"), QStringLiteral("Redo"),
+                     {K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), K(Qt::CTRL | Qt::Key_Y)});
     for (QAction *item : {MenuItemShowAll, MenuItemShowOpen, MenuItemShowResolved, MenuItemMine})
         item->setCheckable(true);
 
@@ -296,6 +330,8 @@ void TFormActions::CreateActions()
     connect(MenuItemSaveasActionFile, &QAction::triggered, this,
             [this] { SaveAsActionFileCommand(data_, Settings().Folders.Actions); });
     connect(MenuItemAbout, &QAction::triggered, this, &TFormActions::AboutRequested);
+    connect(ActionUndo, &QAction::triggered, this, &TFormActions::ActionUndoExecute);
+    connect(ActionRedo, &QAction::triggered, this, &TFormActions::ActionRedoExecute);
 }
 
 void TFormActions::CreateToolBar()
@@ -384,6 +420,7 @@ void TFormActions::CreateMenuBar()
                                       {MenuItemMergeDravelinFile},
                                       {ActionAuxiliary},
                                       {ActionActionClose}});
+    addMenu(QStringLiteral("&Edit"), {{ActionUndo, ActionRedo}});
     // The filters are one choice: radio items. A stored filter outside the
     // three leaves all of them unmarked, which the optional exclusion allows.
     auto *filters = new QActionGroup(this);

@@ -74,6 +74,10 @@ public:
     QAction *MenuItemSaveasActionFile;
     QAction *MenuItemMergeDravelinFile;
     QAction *MenuItemAbout;
+    // Undo and redo of the steps of the open Action File's history; their
+    // captions name the step ("Undo Delete Action "QUAY-4"").
+    QAction *ActionUndo;
+    QAction *ActionRedo;
 
     const TTitleSort &Sort() const { return *sort_; }
     // Whether the Workspace's list of Action Files changed while the file was
@@ -116,6 +120,8 @@ public Q_SLOTS:
     void ShowWhichAction(TActionFilter chosen);
     void MenuItemMineClick();
     void RzDBGridLogTitleClick();
+    void ActionUndoExecute();
+    void ActionRedoExecute();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -139,6 +145,8 @@ private:
     void ShowCaption();
     // A read-only Action File: every command that changes data is disabled.
     void DisableChanges();
+    // Undo and Redo name the next step, and are off without one.
+    void ShowHistory();
     void Reload();
     // The open file as the editors and the search work on it.
     TActionListFile File() const { return {data_, readOnly_}; }

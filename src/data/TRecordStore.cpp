@@ -226,6 +226,35 @@ TFileChanges TRecordStore::ChangesInPlace() const
     return changes;
 }
 
+namespace {
+
+TRowImage ImageOf(const TValues &values)
+{
+    TRowImage image;
+    image.reserve(values.size());
+    for (const QVariant &value : values)
+        image.push_back(ReadForm(value));
+    return image;
+}
+
+} // namespace
+
+void TRecordStore::PendingChanges(TableMember member, std::vector<TChangedRow> &rows) const
+{
+    for (const TRowChange &change : sync_.changes) {
+        if (!change.record && !change.inFile)
+            continue;
+        TChangedRow row{member, std::nullopt, std::nullopt};
+        if (change.inFile)
+            row.before = ImageOf(change.before.empty() ? change.record->Values() : change.before);
+        if (change.record)
+            row.after = ImageOf(change.record->Values());
+        if (row.before && row.after && SameImage(*row.before, *row.after))
+            continue;
+        rows.push_back(std::move(row));
+    }
+}
+
 void TRecordStore::ChangesWritten(const TFileChanges &changes)
 {
     Q_ASSERT(changes.insertedRowIds.size() == changes.inserted.size());

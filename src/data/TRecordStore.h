@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChangeHistory.h"
 #include "TRecord.h"
 #include "TTable.h"
 #include "TTableFile.h"
@@ -67,6 +68,11 @@ public:
     void ChangesNotWritten();
     void WriteNewFile(const QString &newFile) const;
     void Published();
+    // Adds the rows changed since the file last matched the records, as
+    // rows of member with their images before (the file's) and after (the
+    // records'), in the order of their first change; rows that read as the
+    // file holds them are left out.
+    void PendingChanges(TableMember member, std::vector<TChangedRow> &rows) const;
     // Told when the file was found damaged before a write in place and
     // written whole instead; the message says where the damaged file is.
     std::function<void(const QString &message)> OnRepaired;

@@ -223,6 +223,12 @@ void TTable::ChangesNotWritten()
     store_->ChangesNotWritten();
 }
 
+void TTable::PendingChanges(TableMember member, std::vector<TChangedRow> &rows) const
+{
+    if (active_)
+        store_->PendingChanges(member, rows);
+}
+
 void TTable::WriteNewFile(const QString &newFile)
 {
     store_->WriteNewFile(newFile);
@@ -703,6 +709,55 @@ void TTable::Delete()
     NotifyLayout();
     NotifyData();
     Changed();
+}
+
+const TRecords &TTable::AllRecords() const
+{
+    return store_->Records();
+}
+
+TRecord *TTable::PutRecord(TRecord *record, const std::vector<QVariant> *values)
+{
+    CheckActive();
+    Cancel();
+    CommitCursor();
+    const int row = RecNo();
+    if (!values) {
+        UpdateVisible(record, false, true);
+        DropOtherIndexes();
+        for (auto &[name, cache] : indexCaches_)
+            cache->Remove(record, record->Values());
+        if (record == current_)
+            SetCursor(nullptr, row);
+        store_->Remove(record);
+        record = nullptr;
+    } else {
+        TValues given(size_t(fields_.size()));
+        std::copy_n(values->begin(), std::min(values->size(), given.size()), given.begin());
+        const bool isNew = !record;
+        if (isNew) {
+            record = store_->Insert(std::move(given));
+            DropOtherIndexes();
+        } else {
+            std::optional<TValues> edited = store_->Edited(*record, std::move(given));
+            if (!edited)
+                return record;
+            DropOtherIndexes();
+            for (auto &[name, cache] : indexCaches_)
+                cache->Remove(record, record->Values());
+            store_->Update(record, std::move(*edited));
+        }
+        for (auto &[name, cache] : indexCaches_)
+            cache->Add(record);
+        record->filterStamp = 0;
+        UpdateVisible(record, isNew, false);
+    }
+    if (visibleValid_)
+        CommitCursor();
+    NotifyLayout();
+    NotifyData();
+    Changed();
+    return record;
 }
 
 void TTable::DropOtherIndexes()

@@ -43,6 +43,8 @@ class TTable;
 class TIndexSort;
 class TRecordStore;
 struct TFileChanges;
+struct TChangedRow;
+enum class TableMember;
 
 // Accessor of one field of a table's current record (the edit buffer while
 // editing or inserting). Cheap to copy; valid while the table lives.
@@ -143,6 +145,9 @@ public:
     // Published() once it has been.
     void WriteNewFile(const QString &newFile);
     void Published();
+    // The rows changed since the file last matched the records, with their
+    // images before and after, for the history of changes (see TRecordStore).
+    void PendingChanges(TableMember member, std::vector<TChangedRow> &rows) const;
     bool Active() const { return active_; }
     const QString &FileName() const;
     void SetFileName(const QString &fileName);
@@ -184,6 +189,14 @@ public:
     // stays where it was. With rowIds (one per row) the records are those
     // rows of the file the table is open on part of, as read, and no change.
     void AppendStoredRecords(std::vector<std::vector<QVariant>> rows, const std::vector<qint64> &rowIds = {});
+    // Puts values back as they were, for undo and redo: record (null: a new
+    // one) takes values in read form, in field order, or is removed when
+    // values is null. No new-record handler runs; an unfinished edit is
+    // cancelled; the cursor stays on its record where that remains. Returns
+    // the record, null once removed.
+    TRecord *PutRecord(TRecord *record, const std::vector<QVariant> *values);
+    // Every record, filter ignored, in the order they were added.
+    const TRecords &AllRecords() const;
     // Runs after a post, insert or delete changed the records: the table set
     // writes the change there.
     std::function<void(TTable &)> OnChanged;

@@ -140,6 +140,11 @@ void TTables::Open(const QString &fileName, bool create, TMemberSet members)
 {
     if (isOpen_)
         Close();
+    if (fileName != historyFile_) {
+        history_.Clear();
+        appliedUnwritten_.clear();
+        historyFile_ = fileName;
+    }
     fileName_ = fileName;
     std::optional<TTablesOpenError> failed;
     opening_ = true;
@@ -245,6 +250,12 @@ void TTables::Commit()
     }
     if (changed.empty())
         return;
+    // The images are taken before the write, which forgets what the files
+    // held; a new set that is not on disk yet is no step.
+    TChangeStep step;
+    if (onDisk_)
+        for (TableMember member : kTableMembers)
+            Table(member)->PendingChanges(member, step.rows);
     try {
         if (guard_)
             guard_->CheckWrite();
@@ -253,9 +264,60 @@ void TTables::Commit()
         else
             Publish();
     } catch (const AppError &error) {
+        if (applyingStep_)
+            appliedUnwritten_ = std::move(step.rows);
         throw TNotSavedError(error.message());
     }
+    if (!appliedUnwritten_.empty()) {
+        step.Discount(appliedUnwritten_);
+        appliedUnwritten_.clear();
+    }
+    if (!step.rows.empty() && !applyingStep_) {
+        step.caption = stepCaption_.isEmpty() ? DerivedCaption(*this, step.rows, stepLead_) : stepCaption_;
+        history_.Record(std::move(step));
+    }
+    stepCaption_.clear();
+    stepLead_.reset();
     Q_EMIT data_.ChangesCommitted();
+}
+
+TChangeStep TTables::Step(bool undo)
+{
+    if (!isOpen_)
+        throw AppError(QStringLiteral("No Action File is open."));
+    if (undo ? !history_.CanUndo() : !history_.CanRedo())
+        throw AppError(undo ? QStringLiteral("There is nothing to undo.")
+                            : QStringLiteral("There is nothing to redo."));
+    Commit();
+    if (undo ? !history_.CanUndo() : !history_.CanRedo())
+        throw AppError(undo ? QStringLiteral("There is nothing to undo.")
+                            : QStringLiteral("There is nothing to redo."));
+    TChangeStep step = undo ? history_.NextUndo() : history_.NextRedo();
+    applyingStep_ = true;
+    try {
+        ApplyStep(*this, step, undo);
+    } catch (const TNotSavedError &) {
+        // Applied in memory, written with the next commit as any change.
+        applyingStep_ = false;
+        undo ? history_.Undone() : history_.Redone();
+        throw;
+    } catch (...) {
+        applyingStep_ = false;
+        throw;
+    }
+    applyingStep_ = false;
+    undo ? history_.Undone() : history_.Redone();
+    return step;
+}
+
+TChangeStep TTables::Undo()
+{
+    return Step(true);
+}
+
+TChangeStep TTables::Redo()
+{
+    return Step(false);
 }
 
 void TTables::Publish()
@@ -366,15 +428,28 @@ void TTables::SaveToFiles()
     }
 }
 
-TChangeScope::TChangeScope(TTables &tables) : tables_(tables)
+TChangeScope::TChangeScope(TTables &tables, const QString &caption) : tables_(tables)
 {
-    ++tables_.changeDepth_;
+    if (tables_.changeDepth_++ == 0) {
+        tables_.stepCaption_ = caption;
+        tables_.stepLead_.reset();
+    }
+}
+
+TChangeScope::TChangeScope(TTables &tables, TableMember lead) : TChangeScope(tables)
+{
+    if (tables_.changeDepth_ == 1)
+        tables_.stepLead_ = lead;
 }
 
 TChangeScope::~TChangeScope()
 {
-    if (!ended_)
-        --tables_.changeDepth_;
+    // What a failed command left pending goes with the next commit, under
+    // that command's name or none.
+    if (!ended_ && --tables_.changeDepth_ == 0) {
+        tables_.stepCaption_.clear();
+        tables_.stepLead_.reset();
+    }
 }
 
 void TChangeScope::Commit()
@@ -392,6 +467,9 @@ void TTables::Reset()
     refreshListOnClose_ = false;
     openInOrder_ = true;
     fileName_.clear();
+    history_.Clear();
+    historyFile_.clear();
+    appliedUnwritten_.clear();
     lastActionId_ = lastLogId_ = lastDecisionId_ = lastStatementId_ = -1;
 }
 

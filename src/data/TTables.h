@@ -1,10 +1,12 @@
 #pragma once
 
 #include "AppError.h"
+#include "ChangeHistory.h"
 #include "TableMember.h"
 
 #include <QMetaObject>
 #include <QString>
+#include <optional>
 #include <vector>
 
 class TDataModuleMain;
@@ -119,6 +121,21 @@ public:
     // identifier in the file. Closing the set clears it again.
     void SeedCounter(TableMember member, int lastId);
 
+    // The steps of the open Action File that can be undone and redone:
+    // every commit of changes records one, under the caption of its
+    // outermost change scope (or one derived from what it changed). It
+    // lasts while the same Action File stays open, across closing and
+    // opening it again (a reload), and is cleared by Reset and by opening
+    // another file. Changes read from the files are never steps.
+    TChangeHistory &History() { return history_; }
+    const TChangeHistory &History() const { return history_; }
+    // Takes back the newest step, or does the newest undone step again, as
+    // one change written like any other, and returns it (see ApplyStep for
+    // what is thrown; the history stays as it was then). A change still
+    // pending is committed first, as a step of its own.
+    TChangeStep Undo();
+    TChangeStep Redo();
+
     // The six tables in the order in which they are opened and closed.
     TTable *Table(TableMember member) const;
     // Member file of the table `member` for the header file fileName.
@@ -136,6 +153,7 @@ private:
     void TableChanged();
     void Publish();
     void WriteChanges(const std::vector<TTable *> &tables);
+    TChangeStep Step(bool undo);
 
     TDataModuleMain &data_;
     TWriteGuard *guard_ = nullptr;
@@ -146,6 +164,14 @@ private:
     bool refreshListOnClose_ = false;
     bool openInOrder_ = true;
     QString fileName_;
+    TChangeHistory history_;
+    QString historyFile_; // the file the history belongs to
+    QString stepCaption_; // of the outermost open change scope
+    std::optional<TableMember> stepLead_;
+    bool applyingStep_ = false;
+    // An undo or redo whose write failed: its changes are pending and go
+    // with the next commit, which must not count them as its own.
+    std::vector<TChangedRow> appliedUnwritten_;
     int lastActionId_ = -1;
     int lastLogId_ = -1;
     int lastDecisionId_ = -1;
@@ -161,7 +187,12 @@ private:
 // commit's changes do.
 class TChangeScope {
 public:
-    explicit TChangeScope(TTables &tables);
+    // caption: what the command is called in the history of changes (see
+    // TTables::History); the outermost scope's caption counts.
+    explicit TChangeScope(TTables &tables, const QString &caption = QString());
+    // The step is named after its row of lead ("New Log Entry "Called"")
+    // even where it changed an action too.
+    TChangeScope(TTables &tables, TableMember lead);
     ~TChangeScope();
     TChangeScope(const TChangeScope &) = delete;
     TChangeScope &operator=(const TChangeScope &) = delete;

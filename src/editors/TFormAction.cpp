@@ -374,7 +374,9 @@ bool TFormAction::CheckActionId()
 void TFormAction::SaveAction()
 {
     TDataModuleMain &data = DataModuleMain();
-    // The action and its "Action Resolved" log entry are saved together.
+    // The action and its "Action Resolved" log entry are saved together;
+    // a follow-up joins the step that linked it.
+    const std::shared_ptr<THistoryGroup> followUp = followedUp_ ? followedUp_->group : nullptr;
     TChangeScope change(data.Tables);
     TryFinally(
         [&] {
@@ -491,6 +493,8 @@ void TFormAction::ActionFollowUpExecute()
     TDataModuleMain &data = DataModuleMain();
     const QString idAction = Binder().Text(kIdAction);
     QVariant chain;
+    auto group = std::make_shared<THistoryGroup>(
+        data.Tables.History(), QStringLiteral("Follow Up Action \"%1\"").arg(idAction.trimmed()));
     TryFinally(
         [&] {
             TryFinally(
@@ -500,7 +504,7 @@ void TFormAction::ActionFollowUpExecute()
                     ActionField(QStringLiteral("ID_CHAIN")).SetAsInteger(data.LastActionId() + 1);
                 },
                 [&] { Actions()->Post(); });
-            followedUp_ = FollowedUp{Actions()->GetBookmark(), chain};
+            followedUp_ = FollowedUp{Actions()->GetBookmark(), chain, group};
             Actions()->Insert();
             ActionField(QStringLiteral("RELATIONS")).SetAsString(idAction);
             data.UnfilterDecisions();

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "ChangeHistory.h"
 #include "TFormEditorBase.h"
 #include "TTable.h"
 
 #include <QDate>
 #include <QVariant>
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -68,10 +70,13 @@ private:
     void RestoreFollowedUpChain();
 
     // The action whose follow-up is being created, with its ID_CHAIN from
-    // before, until the follow-up is saved; cancelling restores it.
+    // before, until the follow-up is saved; cancelling restores it. The
+    // link and the new action are one step of the history, kept open by
+    // group until the follow-up is saved or dropped.
     struct FollowedUp {
         TBookmark bookmark;
         QVariant chain;
+        std::shared_ptr<THistoryGroup> group;
     };
     std::optional<FollowedUp> followedUp_;
     bool ResolvePending = false;

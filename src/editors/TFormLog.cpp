@@ -143,8 +143,8 @@ void TFormLog::SaveEntry()
 {
     TDataModuleMain &data = DataModuleMain();
     // The entry and the status it carries over into its action are saved
-    // together.
-    TChangeScope change(data.Tables);
+    // together, as a step named after the entry.
+    TChangeScope change(data.Tables, TableMember::Log);
     Binder().Store();
     if (Mode() == emNew) {
         LogField(QStringLiteral("ID")).SetAsInteger(data.NextId(rkLog));

@@ -259,7 +259,9 @@ TDravelinMerge::TDravelinMerge(TDataModuleMain &data, const QString &returnedFil
 void TDravelinMerge::Apply()
 {
     const QList<TRecordOp> ops = plan_.OpsForMine();
-    TChangeScope change(data_.Tables);
+    // One step of the history: undo takes the whole merge back.
+    TChangeScope change(data_.Tables,
+                        QStringLiteral("Merge Dravelin File \"%1\"").arg(QFileInfo(returned_).fileName()));
     {
         const TAllRecordsShown shown(data_);
 

@@ -785,7 +785,7 @@ void TestActionList::menuBarHoldsEveryCommand()
         QVERIFY(menu->menu());
         inMenus += menu->menu()->actions();
     }
-    QCOMPARE(titles, QStringList({"&Action", "&Log", "&File", "&View", "&Reports", "&Help"}));
+    QCOMPARE(titles, QStringList({"&Action", "&Log", "&File", "&Edit", "&View", "&Reports", "&Help"}));
     for (QAction *command : form->ToolBar->actions() + form->PopupMenu->actions()) {
         if (!command->isSeparator())
             QVERIFY2(inMenus.contains(command), qPrintable(command->text()));
@@ -1185,7 +1185,8 @@ void TestActionList::readOnlyFileChangesNothing()
             for (QAction *change :
                  {form.ActionNew, form.ActionDelete, form.ActionNewLog, form.ActionDeleteLog,
                   form.ActionActors, form.ActionProperties, form.ActionResolveCurrent, form.ActionSaveTable,
-                  form.MenuItemSaveasDravelinFile, form.MenuItemSaveasActionFile})
+                  form.MenuItemSaveasDravelinFile, form.MenuItemSaveasActionFile, form.ActionUndo,
+                  form.ActionRedo})
                 QVERIFY2(!change->isEnabled(), qPrintable(change->objectName()));
             QVERIFY(form.ActionEdit->isEnabled());
             QVERIFY(form.ActionRefreshTable->isEnabled());
@@ -1202,11 +1203,15 @@ void TestActionList::readOnlyFileChangesNothing()
             form.ActionNewExecute();
             form.ActionSaveTableExecute();
             QCOMPARE(data_->cdsActions->State(), dsBrowse);
+            const size_t steps = data_->Tables.History().UndoCount();
             // Even data changed in memory is refused, never written, by a
             // reload or the close.
             QVERIFY_THROWS_EXCEPTION(TNotSavedError, AppendTo(data_->cdsActor, {{"ID", "smith"}}));
             form.ActionRefreshTable->trigger();
             QVERIFY_THROWS_EXCEPTION(TNotSavedError, AppendTo(data_->cdsActor, {{"ID", "jones"}}));
+            // A change that was refused is nothing to undo.
+            QCOMPARE(data_->Tables.History().UndoCount(), steps);
+            QVERIFY(!form.ActionUndo->isEnabled());
         }();
         form.reject();
         return form.ListChanged();

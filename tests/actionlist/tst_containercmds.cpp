@@ -31,6 +31,7 @@ private Q_SLOTS:
 
     void openingUnchangedRewritesTheContainerByteForByte();
     void editsMadeInTheListAreWrittenBack();
+    void undoneChangeIsWrittenBackAndHistoryEndsWithTheFile();
     void changesReachTheContainerWithinSeconds();
     void saveWritesTheContainerAtOnce();
     void unusableContainersAreRefused_data();
@@ -193,6 +194,32 @@ void TestContainerCommands::editsMadeInTheListAreWrittenBack()
     const TACTFiles members(unpacked);
     for (const QString &name : members.Names())
         QVERIFY2(data_->TempFiles.Files.contains(name), qPrintable(name));
+}
+
+// An undo is written back into the container like any change: closed and
+// opened again, the container holds the state the undo left, and the
+// history of the closed file is gone.
+void TestContainerCommands::undoneChangeIsWrittenBackAndHistoryEndsWithTheFile()
+{
+    const QString container = MakeContainer("Old title");
+    FakeUiServices fake;
+    ScriptedList().Set([&](bool) {
+        SetHeaderTitle(*data_, "Newer title");
+        SetHeaderTitle(*data_, "Newest title");
+        data_->Tables.Undo();
+        return ScriptedList().CloseFile();
+    });
+    QVERIFY(!OpenDravelinFile(*data_, ScriptedList(), container));
+    QCOMPARE(TitleIn(container), QString("Newer title"));
+
+    bool undoable = true;
+    ScriptedList().Set([&](bool) {
+        undoable = data_->Tables.History().CanUndo();
+        return ScriptedList().CloseFile();
+    });
+    OpenDravelinFile(*data_, ScriptedList(), container);
+    QVERIFY(!undoable);
+    QVERIFY(fake.messages().isEmpty());
 }
 
 // While the list is open, each change reaches the unpacked files at once and

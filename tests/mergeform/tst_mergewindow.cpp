@@ -192,10 +192,21 @@ private Q_SLOTS:
             form->ButtonAllTheirs->click();
             form->ButtonOK->click();
         });
+        const QMap<QString, QStringList> before = ActionFileRows(mine_);
         QVERIFY(MergeDravelinFileCommand(*ws.data, false));
         QCOMPARE(Field(2000000000, "SYNOPSIS"), QVariant(QStringLiteral("changed there")));
         QCOMPARE(Field(3, "ID_ACTION"), QVariant(QStringLiteral("B3")));
         QCOMPARE(ws.data->Tables.LastActionId(), 2000000000);
+        const QMap<QString, QStringList> merged = ActionFileRows(mine_);
+
+        // The merge is one step: undo puts back every row it changed, redo
+        // brings the merge back whole.
+        QCOMPARE(ws.data->Tables.History().UndoCaption(),
+                 QStringLiteral("Undo Merge Dravelin File \"sent.dravelin\""));
+        ws.data->Tables.Undo();
+        QCOMPARE(ActionFileRows(mine_), before);
+        ws.data->Tables.Redo();
+        QCOMPARE(ActionFileRows(mine_), merged);
     }
 
     // The state kept for a merge belongs to the Action File: it goes with

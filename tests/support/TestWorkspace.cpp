@@ -3,10 +3,12 @@
 #include "ScriptedActionList.h"
 #include "TACTFiles.h"
 #include "TSettings.h"
+#include "TableMember.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QTest>
+#include <sqlite3.h>
 
 namespace {
 void ResetGlobals()
@@ -88,5 +90,52 @@ QMap<QString, QByteArray> ActionFileSnapshot(const QString &actFile)
                                ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
                                : QByteArray());
     }
+    return files;
+}
+
+namespace {
+
+QStringList TableFileRows(const QString &fileName)
+{
+    QStringList rows;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(fileName).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(db);
+        return {QStringLiteral("cannot open ") + fileName};
+    }
+    QString table;
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' LIMIT 1", -1, &statement,
+                           nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        table = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    const QByteArray select = "SELECT * FROM \"" + table.toUtf8() + "\"";
+    if (sqlite3_prepare_v2(db, select.constData(), -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            QStringList values;
+            for (int column = 0; column < sqlite3_column_count(statement); ++column)
+                values << QString::number(sqlite3_column_type(statement, column)) + QLatin1Char(':') +
+                              QString::fromUtf8(
+                                  reinterpret_cast<const char *>(sqlite3_column_text(statement, column)));
+            rows << values.join(QLatin1Char('|'));
+        }
+    } else {
+        rows << QStringLiteral("cannot read ") + fileName;
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    rows.sort();
+    return rows;
+}
+
+} // namespace
+
+QMap<QString, QStringList> ActionFileRows(const QString &actFile)
+{
+    QMap<QString, QStringList> files;
+    for (TableMember member : kTableMembers)
+        files[MemberSuffix(member)] = TableFileRows(actFile + MemberSuffix(member));
     return files;
 }

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariantMap>
 #include <memory>
@@ -36,3 +37,8 @@ void AddExactRecord(TTable *table, const QVariantMap &values);
 // Each of the six files of the Action File actFile with a hash of its bytes
 // (empty for a missing one), to show that nothing changed.
 QMap<QString, QByteArray> ActionFileSnapshot(const QString &actFile);
+// The rows of the six table files of the Action File actFile as SQLite reads
+// them, by member suffix ("" for the header file): each row its values with
+// their types, the rows of a file sorted, so two sets of files compare equal
+// exactly when they hold the same rows.
+QMap<QString, QStringList> ActionFileRows(const QString &actFile);

@@ -7,6 +7,7 @@
 // in DRAVELIN_EMPTY_WORKSPACE (scripts/screenshots prepares them). Every
 // window but the main window is modal, so each step arms the shot of its
 // window before it opens it.
+#include "ActionListOps.h"
 #include "QtUiServices.h"
 #include "TApplication.h"
 #include "TDataModuleMain.h"
@@ -22,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -164,6 +166,22 @@ void SelectActionWithLog()
         if (log->model()->rowCount() > 0)
             return;
     }
+}
+
+// Resolves the current action, which gives Undo a step to name, and opens
+// the action list's Edit menu that offers it.
+void OpenEditMenuAfterAChange()
+{
+    QWidget *list = TopWindow("TFormActions");
+    auto *bar = list ? list->findChild<QMenuBar *>(QStringLiteral("MenuBar")) : nullptr;
+    if (!bar) {
+        Fail(QStringLiteral("No menu bar in the action list"));
+        return;
+    }
+    ResolveCurrentAction(DataModuleMain(), QDate::currentDate());
+    for (QAction *menu : bar->actions())
+        if (menu->text() == QStringLiteral("&Edit"))
+            bar->setActiveAction(menu);
 }
 
 // One window of the walk: open starts it (and blocks while a modal window is
@@ -330,7 +348,9 @@ void DefineSteps(TFormMain &mainForm)
                      {{QStringLiteral("list-report"), nullptr}}});
     steps.push_back(
         {"TFormDigest", command("TFormActions", "ActionDigest"), {{QStringLiteral("digest"), nullptr}}});
-    steps.push_back({"TFormActions", nullptr, {}});
+    // Last, as it changes the file: the Edit menu with the step to undo.
+    steps.push_back(
+        {"TFormActions", nullptr, {{QStringLiteral("action-list-edit-menu"), OpenEditMenuAfterAChange}}});
     // The first start: an empty Workspace with the hint where to begin.
     steps.push_back({"TFormMain",
                      [&mainForm] {
