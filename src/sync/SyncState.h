@@ -13,8 +13,11 @@
 struct TSyncedAction {
     QString uid;  // the todo's UID; never changes
     QString href; // the todo's address on the server
-    QString etag; // the todo's version there
+    QString etag; // the todo's version there; empty while none is known
     TRecordValues base;
+    // What a write whose answer never came sent: if the server has it, the
+    // write went through. Empty when no write is open.
+    TRecordValues sent;
 };
 
 struct TSyncState {
