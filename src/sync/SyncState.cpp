@@ -23,24 +23,6 @@ constexpr int kVersion = 1;
 constexpr qint64 kMaxStateBytes = qint64(256) << 20;
 const QString kDate = QStringLiteral("date"), kTime = QStringLiteral("time");
 
-// Values keep their type: texts and numbers as such, dates and times as
-// objects that say which they are.
-QJsonValue ToJson(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-        return value.toInt();
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::QDate:
-        return QJsonObject{{kDate, value.toDate().toString(Qt::ISODate)}};
-    case QMetaType::QTime:
-        return QJsonObject{{kTime, value.toTime().toString(Qt::ISODate)}};
-    default:
-        return QJsonValue::Null;
-    }
-}
-
 // Reading stops at the first thing that does not fit, named by where.
 class TStrictReader {
 public:
@@ -185,7 +167,7 @@ void SaveSyncState(const QString &fileName, const TSyncState &state)
     const auto fields = [](const TRecordValues &values) {
         QJsonObject object;
         for (auto it = values.begin(); it != values.end(); ++it)
-            object.insert(it.key(), ToJson(it.value()));
+            object.insert(it.key(), StoredValueToJson(it.value()));
         return object;
     };
     QJsonArray actions;
@@ -230,6 +212,22 @@ TSyncState LoadSyncState(const QString &fileName)
         return TStrictReader().State(bytes);
     } catch (const std::runtime_error &error) {
         throw AppError(CannotRead(fileName, QString::fromStdString(error.what())));
+    }
+}
+
+QJsonValue StoredValueToJson(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+        return value.toInt();
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::QDate:
+        return QJsonObject{{kDate, value.toDate().toString(Qt::ISODate)}};
+    case QMetaType::QTime:
+        return QJsonObject{{kTime, value.toTime().toString(Qt::ISODate)}};
+    default:
+        return QJsonValue::Null;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "RecordMerge.h"
 
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 
@@ -36,6 +37,10 @@ void SaveSyncState(const QString &fileName, const TSyncState &state);
 // synchronised yet. Anything else is refused: throws AppError naming the
 // file and what is wrong.
 TSyncState LoadSyncState(const QString &fileName);
+
+// A field's stored value in the JSON of a state: texts and numbers as
+// such, dates and times as objects that say which they are, null as null.
+QJsonValue StoredValueToJson(const QVariant &value);
 
 // A new todo's UID: random, and not derived from anything of the file.
 QString NewTodoUid();
