@@ -82,6 +82,11 @@ QUrl RadicaleServer::Url() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port_));
 }
 
+QString RadicaleServer::CollectionFolder(const QString &user, const QString &collection) const
+{
+    return dir_.filePath(QStringLiteral("collections/collection-root/%1/%2").arg(user, collection));
+}
+
 bool RadicaleServer::Peer(const QStringList &arguments, QByteArray *output, const QByteArray &input)
 {
     QProcess peer;
