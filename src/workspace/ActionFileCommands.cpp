@@ -65,6 +65,29 @@ bool TransferActionFile(const TACTFiles &from, const TACTFiles &to, QString &err
     return true;
 }
 
+// Gives the synchronisation's files of the Action File from to the file's
+// new name, so its next synchronisation goes on where the last one ended
+// rather than taking every action and todo for new. A file of a deleted
+// namesake there is replaced. Moving keeps the auxiliary folder, and the
+// files stay where they are. False with error when one could not be moved.
+bool CarrySyncFiles(const QString &from, const QString &to, QString &error)
+{
+    const QStringList olds{SyncAccountFileName(from), SyncStateFileName(from)};
+    const QStringList news{SyncAccountFileName(to), SyncStateFileName(to)};
+    for (qsizetype i = 0; i < olds.size(); ++i) {
+        if (olds[i].isEmpty() || news[i].isEmpty() || olds[i] == news[i] || !QFileInfo::exists(olds[i]))
+            continue;
+        QDir().mkpath(QFileInfo(news[i]).path());
+        QFile::remove(news[i]);
+        QString why;
+        if (!MoveFileNoReplace(olds[i], news[i], &why)) {
+            error = QStringLiteral("\"%1\" cannot be moved to \"%2\": %3").arg(olds[i], news[i], why);
+            return false;
+        }
+    }
+    return true;
+}
+
 // Takes the lock of actFile for a file operation; refuses, with a message
 // under caption, an Action File that another program has open. A folder that
 // takes no lock is left to the operation itself to fail in.
@@ -98,6 +121,11 @@ void RelocateActionFile(const TACTFiles &from, const TACTFiles &to, const QStrin
     if (!TransferActionFile(from, to, error))
         Ui().MessageBox(QStringLiteral("The Action File cannot be %1.\n\n%2").arg(verb, error), caption,
                         MB_OK | MB_ICONERROR);
+    else if (!CarrySyncFiles(from.HeaderFileName(), to.HeaderFileName(), error))
+        Ui().MessageBox(QStringLiteral("The Action File was %1, but its synchronisation settings were "
+                                       "not.\n\n%2")
+                            .arg(verb, error),
+                        caption, MB_OK | MB_ICONWARNING);
 }
 } // namespace
 
@@ -119,6 +147,10 @@ bool DeleteActionFile(const QString &selected)
         RemoveJournals(selected);
         RemoveWriterLeftovers(selected);
         QFile::remove(TNewFileSet::MarkerName(selected));
+        // A later file of this name must not take this one's synchronisation
+        // for its own: the todos of actions it lacks would be deleted.
+        QFile::remove(SyncAccountFileName(selected));
+        QFile::remove(SyncStateFileName(selected));
         const QString auxiliary = AuxiliaryFolder(selected);
         if (!auxiliary.isEmpty())
             QDir().rmdir(auxiliary); // removes only an empty folder

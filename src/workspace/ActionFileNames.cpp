@@ -26,6 +26,24 @@ QString AuxiliaryFolder(const QString &actFile)
     return AuxiliaryFolder(actFile, Settings().Folders.Auxiliary);
 }
 
+namespace {
+QString InAuxiliaryFolder(const QString &actFile, const QString &name)
+{
+    const QString folder = AuxiliaryFolder(actFile);
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + name;
+}
+} // namespace
+
+QString SyncAccountFileName(const QString &actFile)
+{
+    return InAuxiliaryFolder(actFile, QStringLiteral("sync-account.json"));
+}
+
+QString SyncStateFileName(const QString &actFile)
+{
+    return InAuxiliaryFolder(actFile, QStringLiteral("sync-state.json"));
+}
+
 QString ReplaceExtension(const QString &fileName, QLatin1String extension, ExtensionRules rules)
 {
     qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));

@@ -11,6 +11,13 @@ QString AuxiliaryFolder(const QString &actFile, const QString &auxiliaryRoot);
 // The same under Settings().Folders.Auxiliary.
 QString AuxiliaryFolder(const QString &actFile);
 
+// The files of the Action File's synchronisation in its auxiliary folder:
+// the task list and user name it synchronises with, and the state of its
+// last synchronisation. Empty when there is no auxiliary folder. They
+// belong to the file: renaming it carries them, deleting it removes them.
+QString SyncAccountFileName(const QString &actFile);
+QString SyncStateFileName(const QString &actFile);
+
 // How ReplaceExtension reads the name it is given.
 struct ExtensionRules {
     // A backslash ends a folder name as a slash does.
