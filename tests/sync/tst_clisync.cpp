@@ -3,6 +3,7 @@
 #include "TodoMapping.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void refusedSynchronisation_data();
     void refusedSynchronisation();
     void killedCommandIsCompletedByTheNext();
+    // Run in a private D-Bus session with a keyring (see CMakeLists.txt).
+    void savedPasswordIsTakenFromTheKeyring();
 
 private:
     QProcessEnvironment Environment() const
@@ -358,6 +361,34 @@ void TestCliSync::killedCommandIsCompletedByTheNext()
             QVERIFY2(!entry[QStringLiteral("STATUS_LINE")].toString().contains(QLatin1String("conflict")),
                      qPrintable(entry[QStringLiteral("DESCRIPTION")].toString()));
     qInfo("%d kills in %.1f s", kills, double(clock.elapsed()) / 1000);
+}
+
+void TestCliSync::savedPasswordIsTakenFromTheKeyring()
+{
+    if (!qEnvironmentVariableIsSet("DRAVELIN_TEST_KEYRING"))
+        QSKIP("runs in the keyring's own test (tst_clisync_keyring)");
+    const QString list = NewList();
+    const QString file = NewFile(QStringLiteral("Kept.act"));
+    Add(file, QStringLiteral("P-1"), QStringLiteral("Kept in the keyring"));
+    QProcessEnvironment env = Environment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
+    env.remove(QStringLiteral("DRAVELIN_SYNC_PASSWORD"));
+    Run run = Cli({QStringLiteral("sync"), file, QStringLiteral("--url"), list, QStringLiteral("--user"),
+                   kUser, QStringLiteral("--password-stdin"), QStringLiteral("--save-password")},
+                  kPassword.toUtf8() + '\n', env);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out, QByteArray("1 sent, 0 received\n"));
+    // No password given: the keyring's.
+    run = Cli({QStringLiteral("sync"), file}, {}, env);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out, QByteArray("0 sent, 0 received\n"));
+    // Nowhere in the file's folders.
+    const QByteArray secret = kPassword.toUtf8();
+    for (QDirIterator it(home_, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        QFile kept(it.next());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY2(!kept.readAll().contains(secret), qPrintable(kept.fileName()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliSync)
