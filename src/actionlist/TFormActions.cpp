@@ -14,8 +14,10 @@
 #include "QtColors.h"
 #include "SaveAsActionFile.h"
 #include "ScopeGuards.h"
+#include "SynchroniseCommand.h"
 #include "TFormDigest.h"
 #include "TFormPrintColumns.h"
+#include "TFormSyncSettings.h"
 #include "TSettings.h"
 #include "ToolBars.h"
 #include "UiServices.h"
@@ -152,6 +154,10 @@ TFormActions::TFormActions(TDataModuleMain &data, bool fromContainer, bool readO
         Qt::QueuedConnection);
     MenuItemSaveasActionFile->setEnabled(fromContainer_);
     connect(&data_, &TDataModuleMain::ChangesCommitted, this, &TFormActions::ShowHistory);
+    // A Dravelin File's unpacked copy has no auxiliary folder of its own to
+    // keep a synchronisation in, and a read-only file takes no changes.
+    for (QAction *action : {ActionSyncSettings, ActionSynchronise})
+        action->setEnabled(!fromContainer_ && !readOnly_);
 
     ShowCaption();
     ShowHistory();
@@ -270,6 +276,13 @@ void TFormActions::CreateActions()
     ActionRefreshTable = CreateAction("ActionRefreshTable", QStringLiteral("Refresh Actions Table"),
                                       QStringLiteral("Refresh Actions Table"),
                                       QStringLiteral("Refresh the Contents of the Actions Table"));
+    ActionSyncSettings =
+        CreateAction("ActionSyncSettings", QStringLiteral("Synchronise Settings…"),
+                     QStringLiteral("Synchronise Settings…"),
+                     QStringLiteral("Choose the CalDAV task list this Action File synchronises with"));
+    ActionSynchronise =
+        CreateAction("ActionSynchronise", QStringLiteral("Synchronise"), QStringLiteral("Synchronise"),
+                     QStringLiteral("Synchronise the Actions with the CalDAV task list"), {K(Qt::Key_F5)});
 
     MenuItemShowAll = CreateAction("MenuItemShowAll", QStringLiteral("Show ALL Actions"),
                                    QStringLiteral("Show ALL Actions"), QString());
@@ -314,6 +327,12 @@ void TFormActions::CreateActions()
     connect(ActionResolveCurrent, &QAction::triggered, this, &TFormActions::ActionResolveCurrentExecute);
     connect(ActionSaveTable, &QAction::triggered, this, &TFormActions::ActionSaveTableExecute);
     connect(ActionRefreshTable, &QAction::triggered, this, &TFormActions::ActionRefreshTableExecute);
+    connect(ActionSyncSettings, &QAction::triggered, this,
+            [this] { TFormSyncSettings(data_.Tables.FileName(), this).exec(); });
+    connect(ActionSynchronise, &QAction::triggered, this, [this] {
+        if (data_.Tables.IsOpen() && SynchroniseActionFile(data_, this))
+            Reload();
+    });
     connect(MenuItemShowAll, &QAction::triggered, this, [this] { ShowWhichAction(TActionFilter::All); });
     connect(MenuItemShowOpen, &QAction::triggered, this, [this] { ShowWhichAction(TActionFilter::Open); });
     connect(MenuItemShowResolved, &QAction::triggered, this,
@@ -416,6 +435,7 @@ void TFormActions::CreateMenuBar()
         {{ActionNew, ActionEdit, ActionDelete}, {ActionResolveCurrent}, {ActionActors, ActionProperties}});
     addMenu(QStringLiteral("&Log"), {{ActionNewLog, ActionEditLog, ActionDeleteLog}});
     addMenu(QStringLiteral("&File"), {{ActionSaveTable, ActionRefreshTable},
+                                      {ActionSyncSettings, ActionSynchronise},
                                       {MenuItemSaveasDravelinFile, MenuItemSaveasActionFile},
                                       {MenuItemMergeDravelinFile},
                                       {ActionAuxiliary},

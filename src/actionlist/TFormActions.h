@@ -66,6 +66,8 @@ public:
     QAction *ActionResolveCurrent;
     QAction *ActionSaveTable;
     QAction *ActionRefreshTable;
+    QAction *ActionSyncSettings;
+    QAction *ActionSynchronise;
     QAction *MenuItemShowAll;
     QAction *MenuItemShowOpen;
     QAction *MenuItemShowResolved;

@@ -41,7 +41,12 @@ void RelocateActionFile(const QString &from, const QString &to, const QString &v
         return;
     try {
         BusyCursor busy;
-        RelocateActionFile(from, to);
+        const QString notCarried = RelocateActionFile(from, to, Settings().Folders.Auxiliary);
+        if (!notCarried.isEmpty())
+            Ui().MessageBox(QStringLiteral("The Action File was %1, but its synchronisation settings were "
+                                           "not.\n\n%2")
+                                .arg(verb, notCarried),
+                            caption, MB_OK | MB_ICONWARNING);
     } catch (const TNameTakenError &error) {
         ShowError(QStringLiteral("The Action File cannot be %1, because \"%2\" already exists")
                       .arg(verb, error.FileName()),

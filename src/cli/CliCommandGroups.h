@@ -34,3 +34,6 @@ int CmdReport(TDataModuleMain &data, const QStringList &arguments);
 // was packed from; 3 (ExitQuestionsOpen) when questions were left open and
 // nothing was changed.
 int CmdMerge(TDataModuleMain &data, const QStringList &arguments);
+
+// SyncCommand.cpp: the Action File synchronised with its CalDAV task list.
+int CmdSync(TDataModuleMain &data, const QStringList &arguments);

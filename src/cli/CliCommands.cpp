@@ -38,6 +38,7 @@ const QList<TCommand> &Commands()
         {"search", "FILE TEXT [--filter ...] [--actor NAME] [--sort INDEX] [--format table|json|csv]",
          CmdSearch},
         {"report", "digest|list|contacts FILE [-o OUT.html] [options of the report's window]", CmdReport},
+        {"sync", "FILE [--url URL --user NAME] [--password-stdin] [--allow-http]", CmdSync},
     };
     return commands;
 }

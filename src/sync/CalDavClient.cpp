@@ -370,7 +370,7 @@ TDavStatus TCalDavClient::FetchAll(const QUrl &list, QList<TRemoteTodo> &todos)
     return status;
 }
 
-TDavStatus TCalDavClient::Multiget(const QUrl &list, const QList<QUrl> &todos, TTodoChanges &changes)
+TDavStatus TCalDavClient::FetchTodos(const QUrl &list, const QList<QUrl> &todos, TTodoChanges &changes)
 {
     for (qsizetype start = 0; start < todos.size(); start += options_.multigetBatch) {
         QByteArray body = R"(<?xml version="1.0" encoding="utf-8"?><C:calendar-multiget )" + kNamespaces +
@@ -437,7 +437,7 @@ TDavStatus TCalDavClient::FetchChanges(const QUrl &list, const TListState &since
             }
             if (!found.syncToken.isEmpty())
                 changes.syncToken = found.syncToken;
-            return Multiget(list, wanted, changes);
+            return FetchTodos(list, wanted, changes);
         }
         // A token the server no longer knows: read the whole list instead.
         if (status.outcome != TDavOutcome::Forbidden && status.httpStatus != 409 && status.httpStatus != 400)
@@ -467,7 +467,7 @@ TDavStatus TCalDavClient::FetchChanges(const QUrl &list, const TListState &since
         gone.setPath(it.key());
         changes.removed.append(gone);
     }
-    return Multiget(list, wanted, changes);
+    return FetchTodos(list, wanted, changes);
 }
 
 TDavStatus TCalDavClient::Put(const QUrl &todo, const QByteArray &ical, const QString &etag, QString &newEtag)

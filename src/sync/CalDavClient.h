@@ -116,6 +116,9 @@ public:
     // token where the server offers one, else by comparing ETags; nothing
     // is fetched when the token or ctag says nothing changed.
     TDavStatus FetchChanges(const QUrl &list, const TListState &since, TTodoChanges &changes);
+    // The todos named, as the server has them now, added to changes: those
+    // it has to changed, those it has not to removed.
+    TDavStatus FetchTodos(const QUrl &list, const QList<QUrl> &todos, TTodoChanges &changes);
     // Writes a todo: a new one (etag empty) only where none exists, a known
     // one only while it still has that ETag. newEtag is its new version.
     TDavStatus Put(const QUrl &todo, const QByteArray &ical, const QString &etag, QString &newEtag);
@@ -141,7 +144,6 @@ private:
                         const QList<std::pair<QByteArray, QByteArray>> &headers, TResponse &response);
     TDavStatus Multistatus(const QByteArray &verb, const QUrl &url, const QByteArray &depth,
                            const QByteArray &body, TMultistatus &result, QUrl *base = nullptr);
-    TDavStatus Multiget(const QUrl &list, const QList<QUrl> &todos, TTodoChanges &changes);
     TDavStatus AllowedAddress(const QUrl &url) const;
 
     TDavAccount account_;

@@ -23,24 +23,6 @@ constexpr int kVersion = 1;
 constexpr qint64 kMaxStateBytes = qint64(256) << 20;
 const QString kDate = QStringLiteral("date"), kTime = QStringLiteral("time");
 
-// Values keep their type: texts and numbers as such, dates and times as
-// objects that say which they are.
-QJsonValue ToJson(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-        return value.toInt();
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::QDate:
-        return QJsonObject{{kDate, value.toDate().toString(Qt::ISODate)}};
-    case QMetaType::QTime:
-        return QJsonObject{{kTime, value.toTime().toString(Qt::ISODate)}};
-    default:
-        return QJsonValue::Null;
-    }
-}
-
 // Reading stops at the first thing that does not fit, named by where.
 class TStrictReader {
 public:
@@ -105,6 +87,18 @@ public:
         Fail(QStringLiteral("%1 is no value of a field").arg(where));
     }
 
+    TRecordValues Fields(const QJsonValue &value, const QString &where, const QString &part) const
+    {
+        const QJsonObject object = Object(value, where + part);
+        TRecordValues fields;
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key().isEmpty())
+                Fail(QStringLiteral("%1 has a field without a name").arg(where));
+            fields.insert(it.key(), Value(it.value(), QStringLiteral("%1 %2").arg(where, it.key())));
+        }
+        return fields;
+    }
+
     TSyncState State(const QByteArray &bytes) const
     {
         QJsonParseError parseError;
@@ -140,7 +134,7 @@ public:
             const QJsonObject object = Object(list[i], where);
             OnlyKeys(object,
                      {QStringLiteral("uid"), QStringLiteral("href"), QStringLiteral("etag"),
-                      QStringLiteral("base")},
+                      QStringLiteral("base"), QStringLiteral("sent")},
                      where);
             TSyncedAction action;
             action.uid = Text(object, QStringLiteral("uid"), where, true);
@@ -152,13 +146,9 @@ public:
                 Fail(QStringLiteral("%1 repeats the address %2").arg(where, action.href));
             uids.insert(action.uid);
             hrefs.insert(action.href);
-            const QJsonObject base =
-                Object(object.value(QStringLiteral("base")), where + QStringLiteral(" base"));
-            for (auto it = base.begin(); it != base.end(); ++it) {
-                if (it.key().isEmpty())
-                    Fail(QStringLiteral("%1 has a field without a name").arg(where));
-                action.base.insert(it.key(), Value(it.value(), QStringLiteral("%1 %2").arg(where, it.key())));
-            }
+            action.base = Fields(object.value(QStringLiteral("base")), where, QStringLiteral(" base"));
+            if (object.contains(QStringLiteral("sent")))
+                action.sent = Fields(object.value(QStringLiteral("sent")), where, QStringLiteral(" sent"));
             state.actions.append(std::move(action));
         }
         return state;
@@ -174,15 +164,21 @@ QString CannotRead(const QString &fileName, const QString &why)
 
 void SaveSyncState(const QString &fileName, const TSyncState &state)
 {
+    const auto fields = [](const TRecordValues &values) {
+        QJsonObject object;
+        for (auto it = values.begin(); it != values.end(); ++it)
+            object.insert(it.key(), StoredValueToJson(it.value()));
+        return object;
+    };
     QJsonArray actions;
     for (const TSyncedAction &action : state.actions) {
-        QJsonObject base;
-        for (auto it = action.base.begin(); it != action.base.end(); ++it)
-            base.insert(it.key(), ToJson(it.value()));
-        actions.append(QJsonObject{{QStringLiteral("uid"), action.uid},
-                                   {QStringLiteral("href"), action.href},
-                                   {QStringLiteral("etag"), action.etag},
-                                   {QStringLiteral("base"), base}});
+        QJsonObject object{{QStringLiteral("uid"), action.uid},
+                           {QStringLiteral("href"), action.href},
+                           {QStringLiteral("etag"), action.etag},
+                           {QStringLiteral("base"), fields(action.base)}};
+        if (!action.sent.isEmpty())
+            object.insert(QStringLiteral("sent"), fields(action.sent));
+        actions.append(object);
     }
     const QJsonObject root{{QStringLiteral("format"), kFormat},
                            {QStringLiteral("version"), kVersion},
@@ -219,6 +215,22 @@ TSyncState LoadSyncState(const QString &fileName)
         return TStrictReader().State(bytes);
     } catch (const std::runtime_error &error) {
         throw AppError(CannotRead(fileName, QString::fromStdString(error.what())));
+    }
+}
+
+QJsonValue StoredValueToJson(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+        return value.toInt();
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::QDate:
+        return QJsonObject{{kDate, value.toDate().toString(Qt::ISODate)}};
+    case QMetaType::QTime:
+        return QJsonObject{{kTime, value.toTime().toString(Qt::ISODate)}};
+    default:
+        return QJsonValue::Null;
     }
 }
 

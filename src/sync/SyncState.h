@@ -2,6 +2,7 @@
 
 #include "RecordMerge.h"
 
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 
@@ -13,8 +14,11 @@
 struct TSyncedAction {
     QString uid;  // the todo's UID; never changes
     QString href; // the todo's address on the server
-    QString etag; // the todo's version there
+    QString etag; // the todo's version there; empty while none is known
     TRecordValues base;
+    // What a write whose answer never came sent: if the server has it, the
+    // write went through. Empty when no write is open.
+    TRecordValues sent;
 };
 
 struct TSyncState {
@@ -33,6 +37,10 @@ void SaveSyncState(const QString &fileName, const TSyncState &state);
 // synchronised yet. Anything else is refused: throws AppError naming the
 // file and what is wrong.
 TSyncState LoadSyncState(const QString &fileName);
+
+// A field's stored value in the JSON of a state: texts and numbers as
+// such, dates and times as objects that say which they are, null as null.
+QJsonValue StoredValueToJson(const QVariant &value);
 
 // A new todo's UID: random, and not derived from anything of the file.
 QString NewTodoUid();

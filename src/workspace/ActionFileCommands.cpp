@@ -39,6 +39,27 @@ void LockForFileOperation(TFileLock &lock, const QString &actFile)
     }
 }
 
+namespace {
+
+// Gives the synchronisation's files of an Action File to its new auxiliary
+// folder, so its next synchronisation goes on where the last one ended
+// rather than taking every action and todo for new. A file of a deleted
+// namesake there is replaced. Throws AppError when one cannot be moved.
+void CarrySyncFiles(const QString &fromFolder, const QString &toFolder)
+{
+    const QStringList olds{SyncAccountFileName(fromFolder), SyncStateFileName(fromFolder)};
+    const QStringList news{SyncAccountFileName(toFolder), SyncStateFileName(toFolder)};
+    for (qsizetype i = 0; i < olds.size(); ++i) {
+        if (olds[i].isEmpty() || news[i].isEmpty() || olds[i] == news[i] || !QFileInfo::exists(olds[i]))
+            continue;
+        QDir().mkpath(QFileInfo(news[i]).path());
+        QFile::remove(news[i]);
+        MoveFileNoReplace(olds[i], news[i]);
+    }
+}
+
+} // namespace
+
 void DeleteActionFile(const QString &actFile, const QString &auxiliaryRoot)
 {
     for (const QString &name : TACTFiles(actFile).Names())
@@ -48,11 +69,15 @@ void DeleteActionFile(const QString &actFile, const QString &auxiliaryRoot)
     QFile::remove(TNewFileSet::MarkerName(actFile));
     const QString auxiliary = AuxiliaryFolder(actFile, auxiliaryRoot);
     RemoveMergeBases(auxiliary);
+    // A later file of this name must not take this one's synchronisation
+    // for its own: the todos of actions it lacks would be deleted.
+    QFile::remove(SyncAccountFileName(auxiliary));
+    QFile::remove(SyncStateFileName(auxiliary));
     if (!auxiliary.isEmpty())
         QDir().rmdir(auxiliary); // removes only an empty folder
 }
 
-void RelocateActionFile(const QString &fromFile, const QString &toFile)
+QString RelocateActionFile(const QString &fromFile, const QString &toFile, const QString &auxiliaryRoot)
 {
     const TACTFiles from(fromFile), to(toFile);
     const QString taken = FirstExistingTarget(to);
@@ -91,6 +116,12 @@ void RelocateActionFile(const QString &fromFile, const QString &toFile)
                            failure.FileName(), failure.Cause());
         }
     }
+    try {
+        CarrySyncFiles(AuxiliaryFolder(fromFile, auxiliaryRoot), AuxiliaryFolder(toFile, auxiliaryRoot));
+    } catch (const AppError &failure) {
+        return failure.message();
+    }
+    return QString();
 }
 
 void CopyContacts(const QString &source, const QString &target)

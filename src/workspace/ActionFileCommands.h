@@ -24,8 +24,10 @@ void DeleteActionFile(const QString &actFile, const QString &auxiliaryRoot);
 // that does not exist is skipped, but the header file must move. A failure
 // half-way moves the files moved so far back, so the Action File never ends
 // up under two names; the AppError thrown then says what failed and whether
-// the files are back.
-void RelocateActionFile(const QString &from, const QString &to);
+// the files are back. The synchronisation's files in the auxiliary folder
+// under auxiliaryRoot follow the new name; the reason they could not is
+// returned (the Action File is then relocated all the same), else nothing.
+QString RelocateActionFile(const QString &from, const QString &to, const QString &auxiliaryRoot);
 
 // Replaces the contacts file of target by a copy of the contacts file of
 // source; nothing when source has none. Both are made whole first, so the

@@ -20,6 +20,23 @@ QString AuxiliaryFolder(const QString &actFile, const QString &auxiliaryRoot)
     return existing.isEmpty() ? folder : existing;
 }
 
+namespace {
+QString InAuxiliaryFolder(const QString &auxiliaryFolder, const QString &name)
+{
+    return auxiliaryFolder.isEmpty() ? QString() : auxiliaryFolder + QLatin1Char('/') + name;
+}
+} // namespace
+
+QString SyncAccountFileName(const QString &auxiliaryFolder)
+{
+    return InAuxiliaryFolder(auxiliaryFolder, QStringLiteral("sync-account.json"));
+}
+
+QString SyncStateFileName(const QString &auxiliaryFolder)
+{
+    return InAuxiliaryFolder(auxiliaryFolder, QStringLiteral("sync-state.json"));
+}
+
 QString ReplaceExtension(const QString &fileName, QLatin1String extension, ExtensionRules rules)
 {
     qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));

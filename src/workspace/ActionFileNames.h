@@ -11,6 +11,14 @@
 // root is empty, so no folder is ever placed at the top of the file system.
 QString AuxiliaryFolder(const QString &actFile, const QString &auxiliaryRoot);
 
+// The files of an Action File's synchronisation in its auxiliary folder
+// (AuxiliaryFolder): the task list and user name it synchronises with, and
+// the state of its last synchronisation. Empty when there is no auxiliary
+// folder. They belong to the file: renaming it carries them, deleting it
+// removes them.
+QString SyncAccountFileName(const QString &auxiliaryFolder);
+QString SyncStateFileName(const QString &auxiliaryFolder);
+
 // How ReplaceExtension reads the name it is given.
 struct ExtensionRules {
     // A backslash ends a folder name as a slash does.

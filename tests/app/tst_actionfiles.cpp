@@ -26,6 +26,12 @@
 #include <sqlite3.h>
 
 namespace {
+// The auxiliary folder of actFile, where its synchronisation's files lie.
+QString Aux(const QString &actFile)
+{
+    return AuxiliaryFolder(actFile, Settings().Folders.Auxiliary);
+}
+
 // Writes the six files of an Action File, each holding its own name, so a
 // test can tell which file ended up where.
 void WriteActionFile(const QString &actFile, const QStringList &skip = {})
@@ -395,21 +401,28 @@ void TestActionFiles::deleteRemovesSixFilesAndOnlyAnEmptyAuxiliaryFolder_data()
 {
     QTest::addColumn<bool>("yes");
     QTest::addColumn<bool>("document");
-    QTest::newRow("empty auxiliary folder goes") << true << false;
-    QTest::newRow("auxiliary folder with a document stays") << true << true;
-    QTest::newRow("answer no") << false << false;
+    QTest::addColumn<bool>("synchronised");
+    QTest::newRow("empty auxiliary folder goes") << true << false << false;
+    QTest::newRow("auxiliary folder with a document stays") << true << true << false;
+    QTest::newRow("answer no") << false << false << true;
+    // A later file of the name must not take the synchronisation for its own.
+    QTest::newRow("the synchronisation goes with the file") << true << false << true;
 }
 
 void TestActionFiles::deleteRemovesSixFilesAndOnlyAnEmptyAuxiliaryFolder()
 {
     QFETCH(bool, yes);
     QFETCH(bool, document);
+    QFETCH(bool, synchronised);
     const QString actFile = work_ + "/Project.act";
     WriteActionFile(actFile);
     const QString auxiliary = aux_ + "/AUXILIARY_PROJECT";
     QVERIFY(QDir().mkpath(auxiliary));
     if (document)
         QVERIFY(WriteFileBytes(auxiliary + "/minutes.txt", "text"));
+    if (synchronised)
+        for (const QString &name : {SyncAccountFileName(Aux(actFile)), SyncStateFileName(Aux(actFile))})
+            QVERIFY(WriteFileBytes(name, "{}"));
     QVERIFY(QDir().mkpath(work_ + "/Project Backup"));
 
     data_->AuxiliaryFolder = auxiliary;
@@ -450,6 +463,17 @@ void TestActionFiles::renameMovesAllSixFiles()
     QFETCH(QString, typed);
     QFETCH(QString, expected);
     WriteActionFile(work_ + "/Project.act");
+    // The synchronisation's files follow the file; a deleted namesake's
+    // state under the new name is replaced.
+    for (const QString &name :
+         {SyncAccountFileName(Aux(work_ + "/Project.act")), SyncStateFileName(Aux(work_ + "/Project.act"))}) {
+        QVERIFY(QDir().mkpath(QFileInfo(name).path()));
+        QVERIFY(WriteFileBytes(name, "Project " + QFileInfo(name).fileName().toUtf8()));
+    }
+    if (!expected.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(SyncStateFileName(Aux(work_ + "/" + expected))).path()));
+        QVERIFY(WriteFileBytes(SyncStateFileName(Aux(work_ + "/" + expected)), "stale"));
+    }
     FakeUiServices fake;
     fake.answerInput(typed);
 
@@ -466,6 +490,11 @@ void TestActionFiles::renameMovesAllSixFiles()
     QCOMPARE(Entries(work_), names);
     if (!expected.isEmpty())
         QCOMPARE(ReadFileBytes(work_ + "/" + expected + "._log"), QByteArray("Project.act._log"));
+    const QString now = work_ + "/" + (expected.isEmpty() ? QString("Project.act") : expected);
+    QCOMPARE(ReadFileBytes(SyncAccountFileName(Aux(now))), QByteArray("Project sync-account.json"));
+    QCOMPARE(ReadFileBytes(SyncStateFileName(Aux(now))), QByteArray("Project sync-state.json"));
+    if (!expected.isEmpty())
+        QVERIFY(!QFileInfo::exists(SyncStateFileName(Aux(work_ + "/Project.act"))));
 }
 
 void TestActionFiles::renameRefusesInvalidNamesAndAsksAgain_data()

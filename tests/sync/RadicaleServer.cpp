@@ -82,13 +82,20 @@ QUrl RadicaleServer::Url() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port_));
 }
 
-bool RadicaleServer::Peer(const QStringList &arguments, QByteArray *output)
+QString RadicaleServer::CollectionFolder(const QString &user, const QString &collection) const
+{
+    return dir_.filePath(QStringLiteral("collections/collection-root/%1/%2").arg(user, collection));
+}
+
+bool RadicaleServer::Peer(const QStringList &arguments, QByteArray *output, const QByteArray &input)
 {
     QProcess peer;
     peer.setProcessChannelMode(QProcess::MergedChannels);
     peer.start(QStringLiteral(DEBIAN_PYTHON), QStringList{QStringLiteral(SYNC_TEST_DIR "/caldav_peer.py"),
                                                           Url().toString(), user_, password_} +
                                                   arguments);
+    peer.write(input);
+    peer.closeWriteChannel();
     const bool done = peer.waitForFinished(60000);
     const QByteArray printed = peer.readAll();
     if (output)

@@ -20,11 +20,16 @@ public:
     // Starts the server with one user; false with the reason in Error().
     bool Start(const QString &user, const QString &password);
     QUrl Url() const;
+    qint64 ProcessId() const { return process_.processId(); }
     const QString &Error() const { return error_; }
+    // Where the server keeps the items of a user's collection, one file
+    // each: a benchmark fills a large list there instead of uploading it.
+    QString CollectionFolder(const QString &user, const QString &collection) const;
 
     // Runs the other device (python3-caldav) against the server as user:
-    // true when it succeeded; its output in output.
-    bool Peer(const QStringList &arguments, QByteArray *output = nullptr);
+    // true when it succeeded; its output in output. input goes to its
+    // standard input.
+    bool Peer(const QStringList &arguments, QByteArray *output = nullptr, const QByteArray &input = {});
 
 private:
     QTemporaryDir dir_;

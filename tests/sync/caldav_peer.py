@@ -9,6 +9,8 @@ Usage: caldav_peer.py URL USER PASSWORD COMMAND ARGS...
   complete LIST UID
   delete LIST UID
   get LIST UID                     prints the todo's iCalendar text
+  batch LIST                       runs the commands on standard input, one
+                                   a line, arguments separated by tabs
 """
 import sys
 
@@ -26,8 +28,17 @@ def main():
                                 supported_calendar_component_set=components.split(","))
         return
     calendar = principal.calendar(cal_id=args[0])
+    if command == "batch":
+        for line in sys.stdin.read().splitlines():
+            if line:
+                run(calendar, *line.split("\t"))
+    else:
+        run(calendar, command, *args[1:])
+
+
+def run(calendar, command, *args):
     if command == "create":
-        uid, summary, *props = args[1:]
+        uid, summary, *props = args
         todo = icalendar.Todo()
         todo.add("uid", uid)
         todo.add("dtstamp", icalendar.vDatetime.from_ical("20260101T000000Z"))
@@ -39,9 +50,9 @@ def main():
         todo_object = calendar.save_todo(document.to_ical().decode())
         change(todo_object, props)
         return
-    todo = calendar.todo_by_uid(args[1])
+    todo = calendar.todo_by_uid(args[0])
     if command == "change":
-        change(todo, args[2:])
+        change(todo, args[1:])
     elif command == "complete":
         todo.complete()
     elif command == "delete":
@@ -59,7 +70,7 @@ def change(todo, props):
     for vtodo in component.walk("VTODO"):
         for prop in props:
             name, _, value = prop.partition("=")
-            del vtodo[name]
+            vtodo.pop(name, None)
             if value:
                 vtodo.add(name, icalendar.prop.vText(value) if not name.startswith(("DUE", "DTSTART"))
                           else icalendar.vDDDTypes.from_ical(value))

@@ -27,8 +27,24 @@ TSyncState SampleState(int actions)
               {QStringLiteral("DATE_DUE"), QDate(1, 1, 1).addDays(i)},
               {QStringLiteral("DATE_FINISHED"), QVariant()},
               {QStringLiteral("TIME_LOG"), QTime(23, 59, 59)},
-              {QStringLiteral("DESCRIPTION"), QStringLiteral("{\"date\":\"2026-01-01\"}\r\n")}}});
+              {QStringLiteral("DESCRIPTION"), QStringLiteral("{\"date\":\"2026-01-01\"}\r\n")}},
+             {}});
+    // A write whose answer never came.
+    if (actions > 1)
+        state.actions[1].sent = {{QStringLiteral("SYNOPSIS"), QStringLiteral("sent ✓")},
+                                 {QStringLiteral("DATE_DUE"), QDate(9999, 12, 31)},
+                                 {QStringLiteral("DESCRIPTION"), QVariant()}};
     return state;
+}
+
+void CompareFields(const TRecordValues &actual, const TRecordValues &expected)
+{
+    QCOMPARE(actual.keys(), expected.keys());
+    for (const QString &field : expected.keys()) {
+        const QVariant got = actual.value(field), want = expected.value(field);
+        QCOMPARE(got.typeId(), want.typeId());
+        QVERIFY2(SameValue(got, want), qPrintable(field));
+    }
 }
 
 void CompareStates(const TSyncState &actual, const TSyncState &expected)
@@ -42,13 +58,8 @@ void CompareStates(const TSyncState &actual, const TSyncState &expected)
         QCOMPARE(actual.actions[i].uid, expected.actions[i].uid);
         QCOMPARE(actual.actions[i].href, expected.actions[i].href);
         QCOMPARE(actual.actions[i].etag, expected.actions[i].etag);
-        QCOMPARE(actual.actions[i].base.keys(), expected.actions[i].base.keys());
-        for (const QString &field : expected.actions[i].base.keys()) {
-            const QVariant got = actual.actions[i].base.value(field),
-                           want = expected.actions[i].base.value(field);
-            QCOMPARE(got.typeId(), want.typeId());
-            QVERIFY2(SameValue(got, want), qPrintable(field));
-        }
+        CompareFields(actual.actions[i].base, expected.actions[i].base);
+        CompareFields(actual.actions[i].sent, expected.actions[i].sent);
     }
 }
 
@@ -136,6 +147,8 @@ void TestSyncState::damagedStateIsRefused_data()
         << state(R"({"uid":"a","href":"/a","etag":"","base":{}},{"uid":"b","href":"/a","etag":"","base":{}})")
         << QStringLiteral("action 2 repeats the address /a");
     QTest::newRow("base not an object") << action("[]") << QStringLiteral("action 1 base is not an object");
+    QTest::newRow("sent not an object")
+        << action(R"({},"sent":"x")") << QStringLiteral("action 1 sent is not an object");
     QTest::newRow("number beyond 32 bits")
         << action(R"({"ID":4294967296})") << QStringLiteral("action 1 ID is no whole number of 32 bits");
     QTest::newRow("fraction") << action(R"({"ID":1.5})")

@@ -1,3 +1,4 @@
+#include "SampleAction.h"
 #include "TodoMapping.h"
 
 #include <QDateTime>
@@ -7,34 +8,6 @@
 namespace {
 
 const QString kUid = QStringLiteral("5f1c2d9e-0b7a-4c1e-9f3a-2a6b8c0d1e2f");
-
-// An action with every field set to an ordinary value.
-TRecordValues FullAction()
-{
-    return {{QStringLiteral("ID"), 42},
-            {QStringLiteral("ID_CHAIN"), 43},
-            {QStringLiteral("ATTRIBUTE"), QStringLiteral("PRJ_00042")},
-            {QStringLiteral("ID_ACTION"), QStringLiteral("QUAY-4")},
-            {QStringLiteral("DATE_ACTION"), QDate(2026, 3, 1)},
-            {QStringLiteral("DATE_DUE"), QDate(2026, 4, 30)},
-            {QStringLiteral("DATE_STATUS"), QDate(2026, 3, 2)},
-            {QStringLiteral("DATE_FINISHED"), QVariant()},
-            {QStringLiteral("SYNOPSIS"), QStringLiteral("Order fenders")},
-            {QStringLiteral("DESCRIPTION"), QStringLiteral("Two sizes.\nAsk the harbour master first.")},
-            {QStringLiteral("ACTOR_OWNER"), QStringLiteral("Okafor")},
-            {QStringLiteral("ACTOR_ORGANIZOR"), QStringLiteral("Moreau")},
-            {QStringLiteral("STATUS"), QStringLiteral("Active")},
-            {QStringLiteral("SEVERITY"), QStringLiteral("High")},
-            {QStringLiteral("RELATIONS"), QStringLiteral("QUAY-1")},
-            {QStringLiteral("FUNCTIONAL_AREA"), QStringLiteral("Harbour")},
-            {QStringLiteral("SIGN_OFF"), QVariant()}};
-}
-
-TRecordValues With(TRecordValues action, const TRecordValues &changes)
-{
-    action.insert(changes);
-    return action;
-}
 
 void CompareFields(const TRecordValues &actual, const TRecordValues &expected)
 {
