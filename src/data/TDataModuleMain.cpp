@@ -9,8 +9,6 @@
 
 namespace {
 
-TDataModuleMain *instance = nullptr;
-
 TFieldDef S(const char *name, int size)
 {
     return {QLatin1String(name), ftString, size};
@@ -57,12 +55,6 @@ QList<TFieldDef> ChildFields(const char *actorField)
 }
 
 } // namespace
-
-TDataModuleMain &DataModuleMain()
-{
-    Q_ASSERT(instance);
-    return *instance;
-}
 
 TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*this)
 {
@@ -140,14 +132,9 @@ TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*thi
     actionsFinished_ = cdsActions->FieldIndex(QStringLiteral("DATE_FINISHED"));
     actionsOwner_ = cdsActions->FieldIndex(QStringLiteral("ACTOR_OWNER"));
     Tables.Reset();
-    instance = this;
 }
 
-TDataModuleMain::~TDataModuleMain()
-{
-    if (instance == this)
-        instance = nullptr;
-}
+TDataModuleMain::~TDataModuleMain() = default;
 
 QString TDataModuleMain::LoginName()
 {

@@ -15,7 +15,6 @@ enum TRecordKind { rkAction = 0, rkLog = 1, rkDecision = 2, rkStatement = 3 };
 class TDataModuleMain : public QObject {
     Q_OBJECT
 public:
-    // Registers itself as the one instance returned by DataModuleMain().
     explicit TDataModuleMain(QObject *parent = nullptr);
     ~TDataModuleMain() override;
 
@@ -102,6 +101,3 @@ private:
     int actionsFinished_ = -1;
     int actionsOwner_ = -1;
 };
-
-// The one data module of the run.
-TDataModuleMain &DataModuleMain();
