@@ -377,7 +377,7 @@ int main(int argc, char *argv[])
     }
     QtUiServices ui;
     SetUi(&ui);
-    TDataModuleMain dataModule;
+    TDataModuleMain dataModule(Settings());
     TFormMain mainForm(dataModule, QStringList{QCoreApplication::applicationFilePath()});
     DefineSteps(mainForm);
     mainForm.show();
