@@ -31,7 +31,7 @@ QString ActionFile(int actions)
     if (found != made.end())
         return found->second;
     const QString fileName = Folder()->filePath(QStringLiteral("Plan%1.act").arg(actions));
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     GenerateActionFile(data, fileName, actions);
     return made[actions] = fileName;
 }
@@ -59,7 +59,7 @@ double ResidentMiB()
 // and column is stepped through and fetched as text, nothing more.
 void ReadWithSqlite(const QString &fileName)
 {
-    TDataModuleMain data; // for the table names only
+    TDataModuleMain data(Settings()); // for the table names only
     for (const TableMember member : kTableMembers) {
         const TTable *table = data.Tables.Table(member);
         sqlite3 *db = nullptr;
@@ -110,7 +110,7 @@ void BM_Open(benchmark::State &state)
 {
     const QString file = ActionFile(int(state.range(0)));
     for (auto _ : state) {
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         QElapsedTimer timer;
         timer.start();
         data.Tables.Open(file, false);
@@ -135,7 +135,7 @@ void BM_OpenVsFloor(benchmark::State &state)
     double floor = 0, open = 0;
     for (auto _ : state) {
         const double read = Seconds([&] { ReadWithSqlite(file); });
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         const double opened = Seconds([&] { data.Tables.Open(file, false); });
         data.Tables.Close();
         floor += read;
@@ -183,7 +183,7 @@ using TChange = void (*)(TDataModuleMain &, int round);
 void TimeChanges(benchmark::State &state, TChange change)
 {
     const QString file = ActionFile(int(state.range(0)));
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(file, false);
     int round = 0;
     change(data, ++round);
@@ -203,7 +203,7 @@ void TimeFirstChange(benchmark::State &state, TChange change)
     const QString file = ActionFile(int(state.range(0)));
     int round = 0;
     for (auto _ : state) {
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         data.Tables.Open(file, false);
         QElapsedTimer timer;
         timer.start();
@@ -243,7 +243,7 @@ void BM_FirstResolveAfterOpen(benchmark::State &state)
 void BM_CloseAfterOneEdit(benchmark::State &state)
 {
     const QString file = ActionFile(int(state.range(0)));
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(file, false);
     int round = 0;
     for (auto _ : state) {
@@ -261,7 +261,7 @@ void BM_CloseAfterOneEdit(benchmark::State &state)
 void BM_ReloadAfterOneEdit(benchmark::State &state)
 {
     const QString file = ActionFile(int(state.range(0)));
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(file, false);
     int round = 0;
     for (auto _ : state) {
@@ -282,7 +282,7 @@ void BM_FirstIndexSwitch(benchmark::State &state)
     double worst = 0, total = 0;
     int switches = 0;
     for (auto _ : state) {
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         data.Tables.Open(file, false);
         double elapsed = 0;
         for (const TIndexDef &index : data.cdsActions->IndexDefs()) {
@@ -306,7 +306,7 @@ void BM_FirstIndexSwitch(benchmark::State &state)
 void BM_ApplyFilter(benchmark::State &state)
 {
     const QString file = ActionFile(int(state.range(0)));
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(file, false);
     int filter = 0;
     for (auto _ : state) {
@@ -325,7 +325,7 @@ void BM_MemoryAfterOpen(benchmark::State &state)
     for (auto _ : state) {
         malloc_trim(0);
         const double before = ResidentMiB();
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         data.Tables.Open(file, false);
         const double after = ResidentMiB();
         state.counters["files_MiB"] = FilesMiB(file);

@@ -2,6 +2,7 @@
 #include "Digest.h"
 #include "HtmlPage.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,10 +20,10 @@ void BM_DigestAllActions(benchmark::State &state)
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("Digest.act"));
     {
-        TDataModuleMain generator;
+        TDataModuleMain generator(Settings());
         GenerateActionFile(generator, file, int(state.range(0)));
     }
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(file, false);
     data.cdsActions->First();
     data.FilterLogByAction();

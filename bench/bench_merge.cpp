@@ -30,7 +30,7 @@ QString Path(const QString &name)
 
 TDataModuleMain &Data()
 {
-    static TDataModuleMain data;
+    static TDataModuleMain data(Settings());
     return data;
 }
 

@@ -2,6 +2,7 @@
 #include "ColumnReport.h"
 #include "HtmlPage.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,10 +19,10 @@ void BM_ActionListReportAllColumns(benchmark::State &state)
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("List.act"));
     {
-        TDataModuleMain generator;
+        TDataModuleMain generator(Settings());
         GenerateActionFile(generator, file, int(state.range(0)));
     }
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(file, false);
     data.cdsActions->First();
     TColumnReportOptions options;

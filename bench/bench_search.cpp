@@ -1,6 +1,7 @@
 #include "ActionFileGenerator.h"
 #include "SearchActionFile.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -23,7 +24,7 @@ QTemporaryDir *Folder()
 QString MakeFile(int actions)
 {
     const QString fileName = Folder()->filePath(QStringLiteral("Search%1.act").arg(actions));
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     GenerateActionFile(data, fileName, actions);
     data.Tables.Open(fileName, false);
     TTable *table = data.cdsActions;
@@ -48,7 +49,7 @@ TDataModuleMain &Opened(int actions)
     auto &data = opened[actions];
     if (!data) {
         const QString fileName = MakeFile(actions);
-        data = std::make_unique<TDataModuleMain>();
+        data = std::make_unique<TDataModuleMain>(Settings());
         data->Tables.Open(fileName, false);
         data->FilterLogByAction();
     }

@@ -1,6 +1,7 @@
 #include "ActionFileGenerator.h"
 #include "RecordMerge.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 #include "TodoMapping.h"
 
 #include <QDate>
@@ -72,7 +73,7 @@ const TSides &Sides(int actions)
     auto &sides = made[actions];
     if (!sides) {
         const QString fileName = Folder()->filePath(QStringLiteral("Merge%1.act").arg(actions));
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         GenerateActionFile(data, fileName, actions);
         data.Tables.Open(fileName, false);
         sides = std::make_unique<TSides>();

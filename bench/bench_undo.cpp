@@ -1,6 +1,7 @@
 #include "ActionFileGenerator.h"
 #include "ChangeHistory.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -21,7 +22,7 @@ QString ActionFile(int actions)
     if (found != made.end())
         return found->second;
     const QString fileName = dir.filePath(QStringLiteral("Plan%1.act").arg(actions));
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     GenerateActionFile(data, fileName, actions);
     return made[actions] = fileName;
 }
@@ -91,7 +92,7 @@ void DeleteWithChildren(TDataModuleMain &data, int id)
 // to the disk (one transaction over three files, synced).
 void BM_UndoRedoDeleteWithChildren(benchmark::State &state)
 {
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(ActionFile(int(state.range(0))), false);
     AddActionWithChildren(data);
     DeleteWithChildren(data, data.LastActionId());
@@ -122,7 +123,7 @@ void BM_UndoRedoDeleteWithChildren(benchmark::State &state)
 // for one edited action and for an action deleted with 50 children.
 void BM_RecordStep(benchmark::State &state)
 {
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(ActionFile(int(state.range(0))), false);
     const bool deletion = state.range(1) != 0;
     TChangeHistory history;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -33,7 +34,7 @@ inline TFuzzContext &InitFuzzContext(int *argc, char ***argv, const char *target
 {
     TFuzzContext &context = FuzzContext();
     context.app = new QCoreApplication(*argc, *argv);
-    context.data = new TDataModuleMain;
+    context.data = new TDataModuleMain(Settings());
     context.dir = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
                       ? new QTemporaryDir(QStringLiteral("/dev/shm/%1-XXXXXX").arg(QLatin1String(target)))
                       : new QTemporaryDir;

@@ -2,6 +2,7 @@
 #include "AppError.h"
 #include "FuzzSupport.h"
 #include "TDataModuleMain.h"
+#include "TSettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,7 +34,7 @@ QByteArray Exported(TDataModuleMain &data)
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     InitFuzzContext(argc, argv, "fuzz_import");
-    Reader = new TDataModuleMain;
+    Reader = new TDataModuleMain(Settings());
     return 0;
 }
 

@@ -19,7 +19,10 @@ namespace {
 // saved), and the reload after a log entry was carried over.
 class TActionListEditorServices final : public TContactEditorServices {
 public:
-    explicit TActionListEditorServices(const TActionListFile &file) : file_(file) {}
+    explicit TActionListEditorServices(const TActionListFile &file)
+        : TContactEditorServices(file.data), file_(file)
+    {
+    }
     bool HasContactEditor() const override { return !file_.readOnly; }
     void ReloadActionFile() override { ::ReloadActionFile(file_.data, file_.readOnly); }
 
@@ -32,21 +35,21 @@ private:
 void ShowActionEditor(const TActionListFile &file, TEditorMode mode, QWidget *parent)
 {
     TActionListEditorServices services(file);
-    TFormAction form(mode, parent, &services);
+    TFormAction form(file.data, mode, parent, &services);
     Ui().ExecModal(&form);
 }
 
 void ShowLogEditor(const TActionListFile &file, TEditorMode mode, QWidget *parent)
 {
     TActionListEditorServices services(file);
-    TFormLog form(mode, parent, &services);
+    TFormLog form(file.data, mode, parent, &services);
     Ui().ExecModal(&form);
 }
 
 void ShowDecisionViewer(const TActionListFile &file, const TDecisionKind &kind, QWidget *parent)
 {
     TActionListEditorServices services(file);
-    ShowDecisionEditor(kind, emView, parent, &services);
+    ShowDecisionEditor(file.data, kind, emView, parent, &services);
 }
 
 void ShowContactsList(const TActionListFile &file, QWidget *parent)
@@ -57,7 +60,7 @@ void ShowContactsList(const TActionListFile &file, QWidget *parent)
     actors->First();
     TryFinally(
         [&] {
-            TFormActors form(parent);
+            TFormActors form(file.data, parent);
             Ui().ExecModal(&form);
         },
         [&] {
@@ -70,6 +73,6 @@ void ShowPropertiesEditor(const TActionListFile &file, QWidget *parent)
 {
     file.data.cdsAction->Edit();
     TActionListEditorServices services(file);
-    TFormProperties form(parent, &services);
+    TFormProperties form(file.data, parent, &services);
     Ui().ExecModal(&form);
 }

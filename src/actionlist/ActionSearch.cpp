@@ -109,7 +109,7 @@ void ShowDecisionStatementEditor(const TActionListFile &file, TRecordKind kind, 
 {
     // The editor takes the field to focus from the current search result.
     const TDecisionKind &editorKind = kind == rkStatement ? StatementKind() : DecisionKind();
-    editorKind.Table()->Edit();
+    editorKind.Table(file.data)->Edit();
     ShowDecisionViewer(file, editorKind, parent);
 }
 

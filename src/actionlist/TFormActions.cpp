@@ -86,6 +86,17 @@ QLabel *CreateStatusPanel(const char *name, QWidget *parent)
     return panel;
 }
 
+// The colours of a row of the actions grid, by the action rules.
+TRowColors ListRowColors(TTable &table, int row, bool selected)
+{
+    const auto value = [&](const char *field) {
+        return table.ValueAt(row, table.FieldIndex(QLatin1String(field)));
+    };
+    return ActionRowColors(value("DATE_FINISHED").toDate(), value("STATUS").toString(),
+                           value("DATE_DUE").toDate(), Settings().Actions.DueDateIndicator,
+                           QDate::currentDate(), selected);
+}
+
 } // namespace
 
 TFormActions::TFormActions(TDataModuleMain &data, bool fromContainer, bool readOnly, QWidget *parent)
@@ -100,6 +111,11 @@ TFormActions::TFormActions(TDataModuleMain &data, bool fromContainer, bool readO
     resize(size);
 
     CreateActions();
+    // While the list is open, the filter of cdsActions follows its "Show Mine"
+    // mark; the destructor puts the plain filter back.
+    data_.cdsActions->OnFilterRecord = [this](TTable &table) {
+        return data_.cdsActionsFilterRecord(table, MenuItemMine->isChecked());
+    };
     CreateGrids();
     CreateMenu();
 
@@ -136,8 +152,8 @@ TFormActions::TFormActions(TDataModuleMain &data, bool fromContainer, bool readO
     // is never consulted.
     if (Settings().Actions.ColorCoding) {
         actionsModel_->SetRowColorRule(
-            [this](TTable &table, int row, bool selected) -> std::optional<TRowColors> {
-                return data_.ActionRowColors(table, row, selected);
+            [](TTable &table, int row, bool selected) -> std::optional<TRowColors> {
+                return ListRowColors(table, row, selected);
             });
         RzDBGridActions->setItemDelegate(new TRowColorDelegate(RzDBGridActions));
     }
@@ -214,7 +230,7 @@ void TFormActions::ActionRedoExecute()
 TFormActions::~TFormActions()
 {
     QObject::disconnect(logChange_);
-    data_.SetShowMine(false);
+    data_.UseDefaultActionsFilter();
 }
 
 QAction *TFormActions::CreateAction(const char *name, const QString &caption, const QString &menuCaption,
@@ -337,8 +353,6 @@ void TFormActions::CreateActions()
     connect(MenuItemShowOpen, &QAction::triggered, this, [this] { ShowWhichAction(TActionFilter::Open); });
     connect(MenuItemShowResolved, &QAction::triggered, this,
             [this] { ShowWhichAction(TActionFilter::Resolved); });
-    // The data module's filter follows the check mark, however it is set.
-    connect(MenuItemMine, &QAction::toggled, &data_, &TDataModuleMain::SetShowMine);
     connect(MenuItemMine, &QAction::triggered, this, &TFormActions::MenuItemMineClick);
     connect(MenuItemMine, &QAction::toggled, this, &TFormActions::ShowFilter);
 

@@ -4,6 +4,7 @@
 #include "TDataModuleMain.h"
 #include "TFormMain.h"
 #include "TFormSplash.h"
+#include "TSettings.h"
 #include "TerminationSignals.h"
 
 #include <cstdlib>
@@ -30,7 +31,7 @@ int main(int argc, char *argv[])
         QApplication::processEvents();
 
         TGlobalTempFiles::RemoveFoldersOfEndedRuns();
-        TDataModuleMain dataModule;
+        TDataModuleMain dataModule(Settings());
         // Shutting down after an error ends the program at once: the open
         // tables may be half-changed, so only the temporary files go.
         app.Terminate = [&dataModule](int exitCode) {

@@ -74,19 +74,20 @@ void TListOptions::Check(const TCommandLine &line) const
 void TListOptions::Apply(const TCommandLine &line, TDataModuleMain &data) const
 {
     const QString which = line.Choice(filter, ListFilters());
-    if (which == QLatin1String("mine")) {
+    const bool mine = which == QLatin1String("mine");
+    if (mine)
         Settings().Actions.Filter = int(TActionFilter::All);
-        data.SetShowMine(true);
-    } else if (!which.isEmpty()) {
+    else if (!which.isEmpty())
         Settings().Actions.Filter = int(ListFilters().indexOf(which));
-    }
     TTable &actions = *data.cdsActions;
     if (line.IsSet(actor)) {
         const QString name = line.Value(actor);
         const int owner = actions.FieldIndex(QStringLiteral("ACTOR_OWNER"));
-        actions.OnFilterRecord = [&data, owner, name](TTable &table) {
-            return data.cdsActionsFilterRecord(table) && IsMine(table.Fields(owner).AsString(), name);
+        actions.OnFilterRecord = [&data, mine, owner, name](TTable &table) {
+            return data.cdsActionsFilterRecord(table, mine) && IsMine(table.Fields(owner).AsString(), name);
         };
+    } else if (mine) {
+        actions.OnFilterRecord = [&data](TTable &table) { return data.cdsActionsFilterRecord(table, true); };
     }
     actions.SetFiltered(true);
     actions.RefreshFilter();

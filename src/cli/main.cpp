@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     // The data module is left to the system when the command ends: freeing
     // every record of a large file one by one takes longer than much of a
     // command. Its temporary files go all the same.
-    auto *data = new TDataModuleMain;
+    auto *data = new TDataModuleMain(Settings());
     // A damaged file written anew is worth a line; the command goes on.
     QObject::connect(data, &TDataModuleMain::TableFileRepaired, [](const QString &message) {
         std::fputs(

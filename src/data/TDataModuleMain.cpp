@@ -9,8 +9,6 @@
 
 namespace {
 
-TDataModuleMain *instance = nullptr;
-
 TFieldDef S(const char *name, int size)
 {
     return {QLatin1String(name), ftString, size};
@@ -58,13 +56,8 @@ QList<TFieldDef> ChildFields(const char *actorField)
 
 } // namespace
 
-TDataModuleMain &DataModuleMain()
-{
-    Q_ASSERT(instance);
-    return *instance;
-}
-
-TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*this)
+TDataModuleMain::TDataModuleMain(const TSettings &settings, QObject *parent)
+    : QObject(parent), Tables(*this), settings_(settings)
 {
     cdsAction =
         new TTable(QStringLiteral("cdsAction"),
@@ -135,19 +128,14 @@ TDataModuleMain::TDataModuleMain(QObject *parent) : QObject(parent), Tables(*thi
     cdsActor->OnNewRecord = [this](TTable &t) { cdsActorNewRecord(t); };
     for (TTable *table : {cdsAction, cdsActions, cdsActor, cdsLog, cdsDecision, cdsStatement})
         connect(table, &TTable::FileRepaired, this, &TDataModuleMain::TableFileRepaired);
-    cdsActions->OnFilterRecord = [this](TTable &t) { return cdsActionsFilterRecord(t); };
+    UseDefaultActionsFilter();
 
     actionsFinished_ = cdsActions->FieldIndex(QStringLiteral("DATE_FINISHED"));
     actionsOwner_ = cdsActions->FieldIndex(QStringLiteral("ACTOR_OWNER"));
     Tables.Reset();
-    instance = this;
 }
 
-TDataModuleMain::~TDataModuleMain()
-{
-    if (instance == this)
-        instance = nullptr;
-}
+TDataModuleMain::~TDataModuleMain() = default;
 
 QString TDataModuleMain::LoginName()
 {
@@ -230,28 +218,22 @@ void TDataModuleMain::UnfilterStatements()
     Unfilter(cdsStatement);
 }
 
-bool TDataModuleMain::cdsActionsFilterRecord(TTable &table) const
+bool TDataModuleMain::cdsActionsFilterRecord(TTable &table, bool showMine) const
 {
     // Runs once per action on every reload, so it reads fields by position
     // and fetches texts only when "mine" needs them.
     TActionFilterInput input;
-    input.filter = Settings().Actions.Filter;
-    // The state comes from the action list and is cleared when it closes.
-    input.showMine = showMine_;
+    input.filter = settings_.Actions.Filter;
+    input.showMine = showMine;
     if (input.showMine)
         input.actorHome = HomeActor();
     return AcceptAction(input, !table.Fields(actionsFinished_).IsNull(),
                         FiltersMine(input) ? table.Fields(actionsOwner_).AsString() : QString());
 }
 
-TRowColors TDataModuleMain::ActionRowColors(TTable &table, int row, bool selected) const
+void TDataModuleMain::UseDefaultActionsFilter()
 {
-    const auto value = [&](const char *field) {
-        return table.ValueAt(row, table.FieldIndex(QLatin1String(field)));
-    };
-    return ::ActionRowColors(value("DATE_FINISHED").toDate(), value("STATUS").toString(),
-                             value("DATE_DUE").toDate(), Settings().Actions.DueDateIndicator,
-                             QDate::currentDate(), selected);
+    cdsActions->OnFilterRecord = [this](TTable &t) { return cdsActionsFilterRecord(t, false); };
 }
 
 void TDataModuleMain::DataSourceActionsDataChange()
@@ -309,8 +291,8 @@ void TDataModuleMain::ShowDueDate()
 
 void TDataModuleMain::cdsActionNewRecord(TTable &table)
 {
-    table.FieldByName(QStringLiteral("COMPANY")).SetAsString(Settings().Company.Name);
-    table.FieldByName(QStringLiteral("DEPARTMENT")).SetAsString(Settings().Company.Department);
+    table.FieldByName(QStringLiteral("COMPANY")).SetAsString(settings_.Company.Name);
+    table.FieldByName(QStringLiteral("DEPARTMENT")).SetAsString(settings_.Company.Department);
     table.FieldByName(QStringLiteral("ACTOR_HOME")).SetAsString(DefaultActor());
     table.FieldByName(QStringLiteral("DATE_ENTERED")).SetAsDate(QDate::currentDate());
 }
@@ -321,7 +303,7 @@ void TDataModuleMain::cdsActionsNewRecord(TTable &table)
                                ? cdsAction->FieldByName(QStringLiteral("HOME_ID")).AsString().trimmed()
                                : QString();
     table.FieldByName(QStringLiteral("ATTRIBUTE"))
-        .SetAsString(homeId + Settings().Actions.AtributeSeparator.trimmed() +
+        .SetAsString(homeId + settings_.Actions.AtributeSeparator.trimmed() +
                      QStringLiteral("%1").arg(LastActionId() + 1, 5, 10, QLatin1Char('0')));
     const QDate today = QDate::currentDate();
     table.FieldByName(QStringLiteral("DATE_ACTION")).SetAsDate(today);
@@ -339,7 +321,7 @@ void TDataModuleMain::cdsLogNewRecord(TTable &table)
     table.FieldByName(QStringLiteral("DATE_LOG")).SetAsDate(today);
     table.FieldByName(QStringLiteral("TIME_LOG")).SetAsTime(QTime::currentTime());
     table.FieldByName(QStringLiteral("DATE_STATUS")).SetAsDate(today);
-    if (Settings().Actions.TransferData) {
+    if (settings_.Actions.TransferData) {
         const bool has = HasVisibleAction(cdsActions);
         const QString owner =
             has ? cdsActions->FieldByName(QStringLiteral("ACTOR_OWNER")).AsString() : QString();

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+class TSettings;
+
 enum TRecordKind { rkAction = 0, rkLog = 1, rkDecision = 2, rkStatement = 3 };
 
 // Owns the tables of the open Action File, the table set, the temporary
@@ -15,8 +17,9 @@ enum TRecordKind { rkAction = 0, rkLog = 1, rkDecision = 2, rkStatement = 3 };
 class TDataModuleMain : public QObject {
     Q_OBJECT
 public:
-    // Registers itself as the one instance returned by DataModuleMain().
-    explicit TDataModuleMain(QObject *parent = nullptr);
+    // settings: the preferences that the filter of cdsActions and new records
+    // follow; read each time, so a changed setting applies at once.
+    explicit TDataModuleMain(const TSettings &settings, QObject *parent = nullptr);
     ~TDataModuleMain() override;
 
     TTable *cdsAction;
@@ -54,15 +57,14 @@ public:
     void FilterStatementsByAction();
     void UnfilterStatements();
 
-    // "Show Mine" of the action list: while set, and the header names a home
-    // actor, only the actions owned by that actor pass the filter. The action
-    // list sets it with its check mark and clears it when it closes.
-    void SetShowMine(bool showMine) { showMine_ = showMine; }
-    bool ShowMine() const { return showMine_; }
-
-    // Part of the action rules that reads the tables and settings.
-    bool cdsActionsFilterRecord(TTable &table) const;
-    TRowColors ActionRowColors(TTable &table, int row, bool selected) const;
+    // Part of the action rules that reads the tables and settings. showMine
+    // is the "Show Mine" mark of the window that lists the actions: while it
+    // is set, and the header names a home actor, only the actions owned by
+    // that actor pass.
+    bool cdsActionsFilterRecord(TTable &table, bool showMine) const;
+    // Puts back the filter of cdsActions without "Show Mine", as a window that
+    // installed its own does when it closes.
+    void UseDefaultActionsFilter();
 
     // Change handlers: the first is attached to cdsActions while a file is
     // open, the second to cdsLog while the action list window is shown. They
@@ -98,10 +100,7 @@ Q_SIGNALS:
     void DueDateChanged(const QString &text);
 
 private:
-    bool showMine_ = false;
+    const TSettings &settings_;
     int actionsFinished_ = -1;
     int actionsOwner_ = -1;
 };
-
-// The one data module of the run.
-TDataModuleMain &DataModuleMain();

@@ -13,11 +13,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TDecisionsPage::TDecisionsPage(const TDecisionKind &kind, QWidget *window, TEditorServices *services)
-    : QWidget(window), kind_(kind), window_(window), services_(services)
+TDecisionsPage::TDecisionsPage(TDataModuleMain &data, const TDecisionKind &kind, QWidget *window,
+                               TEditorServices *services)
+    : QWidget(window), data_(data), kind_(kind), window_(window), services_(services)
 {
     setObjectName(QStringLiteral("TabSheet") + kind.noun + QStringLiteral("s"));
-    TTable *table = kind.Table();
+    TTable *table = kind.Table(data);
 
     Grid = new QTableView(this);
     Grid->setObjectName(QStringLiteral("RzDBGrid") + kind.noun + QStringLiteral("s"));
@@ -77,7 +78,7 @@ QWidget *TDecisionsPage::CreateNavigator()
     navigator->setObjectName(QStringLiteral("Navigator") + kind_.noun + QStringLiteral("s"));
     auto *row = new QHBoxLayout(navigator);
     row->setContentsMargins(0, 0, 0, 0);
-    TTable *table = kind_.Table();
+    TTable *table = kind_.Table(data_);
     const struct {
         const char *name;
         const char *where;
@@ -112,22 +113,22 @@ void TDecisionsPage::SetCommandsEnabled(bool enabled)
 
 void TDecisionsPage::NewRecord()
 {
-    kind_.Table()->Insert();
-    ShowDecisionEditor(kind_, emNew, window_, services_);
+    kind_.Table(data_)->Insert();
+    ShowDecisionEditor(data_, kind_, emNew, window_, services_);
 }
 
 void TDecisionsPage::EditRecord()
 {
-    TTable *table = kind_.Table();
+    TTable *table = kind_.Table(data_);
     if (table->RecordCount() == 0)
         return;
     table->Edit();
-    ShowDecisionEditor(kind_, emEdit, window_, services_);
+    ShowDecisionEditor(data_, kind_, emEdit, window_, services_);
 }
 
 void TDecisionsPage::DeleteRecord()
 {
-    TTable *table = kind_.Table();
+    TTable *table = kind_.Table(data_);
     if (table->RecordCount() < 1)
         return;
     const QString synopsis = table->FieldByName(QStringLiteral("SYNOPSIS")).AsString().trimmed();

@@ -4,6 +4,7 @@
 
 class QAction;
 class QTableView;
+class TDataModuleMain;
 class TEditorServices;
 class TTableModel;
 class TTitleSort;
@@ -19,7 +20,8 @@ class TDecisionsPage : public QWidget {
 public:
     // window: where the commands and their shortcuts live, and the owner of
     // the editors opened; services are handed to those editors.
-    TDecisionsPage(const TDecisionKind &kind, QWidget *window, TEditorServices *services);
+    TDecisionsPage(TDataModuleMain &data, const TDecisionKind &kind, QWidget *window,
+                   TEditorServices *services);
 
     const TDecisionKind &Kind() const { return kind_; }
     QTableView *Grid = nullptr;
@@ -37,6 +39,7 @@ private:
     void EditRecord();
     void DeleteRecord();
 
+    TDataModuleMain &data_;
     const TDecisionKind &kind_;
     QWidget *window_;
     TEditorServices *services_;

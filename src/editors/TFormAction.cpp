@@ -44,15 +44,6 @@ const QColor kRed(255, 0, 0);
 const QColor kNavy(0, 0, 128);
 const QColor kGreen(0, 128, 0);
 
-TTable *Actions()
-{
-    return DataModuleMain().cdsActions;
-}
-TField ActionField(const QString &name)
-{
-    return Actions()->FieldByName(name);
-}
-
 // Sets a text colour of a field or label, as readable on the window's palette.
 void SetTextColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
 {
@@ -73,13 +64,12 @@ const QStringList &SearchFieldOrder()
 
 } // namespace
 
-TFormAction::TFormAction(TEditorMode mode, QWidget *parent, TEditorServices *services)
-    : TFormEditorBase(mode, DataModuleMain().cdsActions, parent, services)
+TFormAction::TFormAction(TDataModuleMain &data, TEditorMode mode, QWidget *parent, TEditorServices *services)
+    : TFormEditorBase(data, mode, data.cdsActions, parent, services)
 {
     setObjectName(QStringLiteral("FormAction"));
     BuildWindow();
 
-    TDataModuleMain &data = DataModuleMain();
     if (Actions()->State() != dsInsert) {
         data.FilterDecisionsByAction();
         data.FilterStatementsByAction();
@@ -105,6 +95,16 @@ TFormAction::TFormAction(TEditorMode mode, QWidget *parent, TEditorServices *ser
         break;
     }
     ShowRecord();
+}
+
+TTable *TFormAction::Actions() const
+{
+    return Data().cdsActions;
+}
+
+TField TFormAction::ActionField(const QString &name) const
+{
+    return Actions()->FieldByName(name);
 }
 
 TFormAction::~TFormAction()
@@ -199,7 +199,7 @@ void TFormAction::BuildWindow()
     connect(ActionPrintDigest, &QAction::triggered, this, [this] {
         if (!StoreShownValues())
             return;
-        TFormDigest digest(TFormDigest::ActionMode, DataModuleMain(), this);
+        TFormDigest digest(TFormDigest::ActionMode, Data(), this);
         Ui().ExecModal(&digest);
     });
 
@@ -221,9 +221,9 @@ void TFormAction::BuildWindow()
 
 void TFormAction::BuildRecordPages(QToolBar *topBar)
 {
-    DecisionsPage = new TDecisionsPage(DecisionKind(), this, Services());
+    DecisionsPage = new TDecisionsPage(Data(), DecisionKind(), this, Services());
     pages_->addTab(DecisionsPage, QStringLiteral("Decisions"));
-    StatementsPage = new TDecisionsPage(StatementKind(), this, Services());
+    StatementsPage = new TDecisionsPage(Data(), StatementKind(), this, Services());
     pages_->addTab(StatementsPage, QStringLiteral("Statements"));
 
     pageSpacer_ = topBar->addSeparator();
@@ -373,7 +373,7 @@ bool TFormAction::CheckActionId()
 
 void TFormAction::SaveAction()
 {
-    TDataModuleMain &data = DataModuleMain();
+    TDataModuleMain &data = Data();
     // The action and its "Action Resolved" log entry are saved together;
     // a follow-up joins the step that linked it.
     const std::shared_ptr<THistoryGroup> followUp = followedUp_ ? followedUp_->group : nullptr;
@@ -405,7 +405,7 @@ void TFormAction::SaveAction()
 
 void TFormAction::AddResolvedLogEntry()
 {
-    TryFinally([&] { ::AddResolvedLogEntry(DataModuleMain()); }, [&] { ResolvePending = false; });
+    TryFinally([&] { ::AddResolvedLogEntry(Data()); }, [&] { ResolvePending = false; });
 }
 
 void TFormAction::OkClicked()
@@ -424,7 +424,7 @@ void TFormAction::ApplyClicked()
 {
     if (Mode() == emView || !CheckActionId() || !CheckTypedValues())
         return;
-    TDataModuleMain &data = DataModuleMain();
+    TDataModuleMain &data = Data();
     TryFinally(
         [&] {
             SaveAction();
@@ -436,7 +436,7 @@ void TFormAction::ApplyClicked()
 
 void TFormAction::EditorClosing()
 {
-    TDataModuleMain &data = DataModuleMain();
+    TDataModuleMain &data = Data();
     data.UnfilterDecisions();
     data.UnfilterStatements();
     Actions()->Cancel();
@@ -490,7 +490,7 @@ void TFormAction::ActionFollowUpExecute()
     if (Ui().MessageBox(QStringLiteral("Do you want to follow up on this Action with a new one?"),
                         QStringLiteral("Follow up on Action"), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    TDataModuleMain &data = DataModuleMain();
+    TDataModuleMain &data = Data();
     const QString idAction = Binder().Text(kIdAction);
     QVariant chain;
     auto group = std::make_shared<THistoryGroup>(
@@ -524,7 +524,7 @@ void TFormAction::ActionFollowUpExecute()
 
 void TFormAction::JumpToFollowUp()
 {
-    TDataModuleMain &data = DataModuleMain();
+    TDataModuleMain &data = Data();
     TTable *actions = Actions();
     BusyCursor busy;
     actions->Cancel();
@@ -594,14 +594,14 @@ void TFormAction::EditCurrentAgain()
 
 void TFormAction::BeforeStep()
 {
-    DataModuleMain().UnfilterDecisions();
-    DataModuleMain().UnfilterStatements();
+    Data().UnfilterDecisions();
+    Data().UnfilterStatements();
 }
 
 void TFormAction::AfterStep()
 {
-    DataModuleMain().FilterDecisionsByAction();
-    DataModuleMain().FilterStatementsByAction();
+    Data().FilterDecisionsByAction();
+    Data().FilterStatementsByAction();
     UpdateDateColours();
     UpdateFollowUpPanel();
 }

@@ -23,7 +23,8 @@ class TDecisionsPage;
 class TFormAction : public TFormEditorBase {
     Q_OBJECT
 public:
-    explicit TFormAction(TEditorMode mode, QWidget *parent = nullptr, TEditorServices *services = nullptr);
+    TFormAction(TDataModuleMain &data, TEditorMode mode, QWidget *parent = nullptr,
+                TEditorServices *services = nullptr);
     ~TFormAction() override;
 
     QAction *ActionClose = nullptr;
@@ -50,6 +51,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    TTable *Actions() const;
+    TField ActionField(const QString &name) const;
     void BuildWindow();
     void BuildRecordPages(QToolBar *topBar);
     // The tab guard: the decisions and statements of an action can be

@@ -22,18 +22,13 @@ const QString kId = QStringLiteral("ID");
 const QString kEmail1 = QStringLiteral("EMAIL_1");
 const QString kEmail2 = QStringLiteral("EMAIL_2");
 
-TTable *Actors()
-{
-    return DataModuleMain().cdsActor;
-}
-
 const QString kNoMatch = QStringLiteral("No matching Contact");
 
 } // namespace
 
-TFormActor::TFormActor(TContactEditorMode mode, QWidget *parent)
-    : TFormEditorBase(mode == cmNew || mode == cmNewForCaller ? emNew : emEdit, DataModuleMain().cdsActor,
-                      parent, nullptr),
+TFormActor::TFormActor(TDataModuleMain &data, TContactEditorMode mode, QWidget *parent)
+    : TFormEditorBase(data, mode == cmNew || mode == cmNewForCaller ? emNew : emEdit, data.cdsActor, parent,
+                      nullptr),
       contactMode_(mode)
 {
     setObjectName(QStringLiteral("FormActor"));
@@ -147,7 +142,7 @@ void TFormActor::SendEmail(const QString &field)
 
 QString TFormActor::EditCaption() const
 {
-    return QStringLiteral("Edit Contact \"%1\"").arg(Actors()->FieldByName(kId).AsString());
+    return QStringLiteral("Edit Contact \"%1\"").arg(Data().cdsActor->FieldByName(kId).AsString());
 }
 
 void TFormActor::showEvent(QShowEvent *event)
@@ -171,33 +166,33 @@ void TFormActor::OkClicked()
     TryFinally(
         [&] {
             Binder().Store();
-            Actors()->Post();
+            Data().cdsActor->Post();
             if (contactMode_ == cmNewForCaller)
-                contactResult_ = Actors()->FieldByName(kId).AsString();
+                contactResult_ = Data().cdsActor->FieldByName(kId).AsString();
         },
         [&] { accept(); });
 }
 
 void TFormActor::EditorClosing()
 {
-    Actors()->Cancel();
+    Data().cdsActor->Cancel();
 }
 
-std::optional<QString> NewContactForCaller(QWidget *parent)
+std::optional<QString> NewContactForCaller(TDataModuleMain &data, QWidget *parent)
 {
-    Actors()->Append();
-    TFormActor form(cmNewForCaller, parent);
+    data.cdsActor->Append();
+    TFormActor form(data, cmNewForCaller, parent);
     Ui().ExecModal(&form);
     return form.ContactResult();
 }
 
-void FindContact(const QString &text)
+void FindContact(TDataModuleMain &data, const QString &text)
 {
     if (text.trimmed().isEmpty()) {
         Ui().MessageBox(QStringLiteral("No Contact given as Input"), kNoMatch, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    TTable *actors = Actors();
+    TTable *actors = data.cdsActor;
     const QString previousIndex = actors->IndexName();
     TryFinally(
         [&] {
@@ -208,7 +203,7 @@ void FindContact(const QString &text)
                 return;
             }
             actors->Edit();
-            TFormActor form(cmEditFound);
+            TFormActor form(data, cmEditFound);
             Ui().ExecModal(&form);
         },
         [&] { actors->SetIndexName(previousIndex); });

@@ -19,7 +19,7 @@ enum TContactEditorMode {
 class TFormActor : public TFormEditorBase {
     Q_OBJECT
 public:
-    explicit TFormActor(TContactEditorMode mode, QWidget *parent = nullptr);
+    TFormActor(TDataModuleMain &data, TContactEditorMode mode, QWidget *parent = nullptr);
     ~TFormActor() override;
 
     TContactEditorMode ContactMode() const { return contactMode_; }
@@ -49,18 +49,22 @@ private:
 
 // Appends a contact and lets the user create it in the contact editor, modal
 // over parent; returns its ID when it was posted.
-std::optional<QString> NewContactForCaller(QWidget *parent);
+std::optional<QString> NewContactForCaller(TDataModuleMain &data, QWidget *parent);
 
 // Opens the contact whose ID is text (case-insensitive, the first of equal
 // IDs, the text untrimmed) in the contact editor, or says that there is none.
 // The order of cdsActor is the same afterwards.
-void FindContact(const QString &text);
+void FindContact(TDataModuleMain &data, const QString &text);
 
 // The contact commands of the record editors, done by the contact editor.
 class TContactEditorServices : public TEditorServices {
 public:
+    explicit TContactEditorServices(TDataModuleMain &data) : data_(data) {}
     bool HasContactEditor() const override { return true; }
-    std::optional<QString> NewContact(QWidget *parent) override { return NewContactForCaller(parent); }
-    void FindContact(QWidget *, const QString &id) override { ::FindContact(id); }
+    std::optional<QString> NewContact(QWidget *parent) override { return NewContactForCaller(data_, parent); }
+    void FindContact(QWidget *, const QString &id) override { ::FindContact(data_, id); }
     void ReloadActionFile() override {}
+
+private:
+    TDataModuleMain &data_;
 };

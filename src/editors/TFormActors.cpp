@@ -28,7 +28,8 @@ const QList<TColumn> &ActorGridColumns()
     return columns;
 }
 
-TFormActors::TFormActors(QWidget *parent) : QDialog(parent), actors_(DataModuleMain().cdsActor)
+TFormActors::TFormActors(TDataModuleMain &data, QWidget *parent)
+    : QDialog(parent), data_(data), actors_(data.cdsActor)
 {
     setObjectName(QStringLiteral("FormActors"));
     setWindowTitle(QStringLiteral("Edit Action Contacts"));
@@ -120,7 +121,7 @@ QAction *TFormActors::CreateAction(const char *name, const QString &caption, con
 void TFormActors::ActionNewExecute()
 {
     actors_->Insert();
-    TFormActor form(cmNew, this);
+    TFormActor form(data_, cmNew, this);
     Ui().ExecModal(&form);
 }
 
@@ -128,7 +129,7 @@ void TFormActors::ActionPrintExecute()
 {
     if (actors_->RecordCount() == 0)
         return;
-    TFormPrintActor form(DataModuleMain(), this);
+    TFormPrintActor form(data_, this);
     Ui().ExecModal(&form);
 }
 
@@ -137,7 +138,7 @@ void TFormActors::ActionEditExecute()
     if (actors_->RecordCount() == 0)
         return;
     actors_->Edit();
-    TFormActor form(cmEdit, this);
+    TFormActor form(data_, cmEdit, this);
     Ui().ExecModal(&form);
 }
 

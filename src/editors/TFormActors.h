@@ -7,6 +7,7 @@
 class QAction;
 class QTableView;
 class QToolBar;
+class TDataModuleMain;
 class TTitleSort;
 
 // The contacts grid: its fifteen columns, fields ID to EMAIL_2, with bold
@@ -20,7 +21,7 @@ const QList<TColumn> &ActorGridColumns();
 class TFormActors : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormActors(QWidget *parent = nullptr);
+    explicit TFormActors(TDataModuleMain &data, QWidget *parent = nullptr);
 
     QTableView *RzDBGridActors = nullptr;
     QToolBar *ToolBar = nullptr;
@@ -46,6 +47,7 @@ private:
     QAction *CreateAction(const char *name, const QString &caption, const QString &hint,
                           const QList<QKeySequence> &shortcuts = {});
 
+    TDataModuleMain &data_;
     TTable *actors_;
     TTableModel *model_ = nullptr;
     TTitleSort *sort_ = nullptr;

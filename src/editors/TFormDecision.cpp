@@ -59,9 +59,9 @@ const TDecisionKind &StatementKind()
     return kind;
 }
 
-TFormDecision::TFormDecision(const TDecisionKind &kind, TEditorMode mode, QWidget *parent,
-                             TEditorServices *services)
-    : TFormEditorBase(mode, kind.Table(), parent, services), kind_(kind)
+TFormDecision::TFormDecision(TDataModuleMain &data, const TDecisionKind &kind, TEditorMode mode,
+                             QWidget *parent, TEditorServices *services)
+    : TFormEditorBase(data, mode, kind.Table(data), parent, services), kind_(kind)
 {
     setObjectName(QStringLiteral("Form") + kind.noun);
 
@@ -83,9 +83,9 @@ TFormDecision::TFormDecision(const TDecisionKind &kind, TEditorMode mode, QWidge
         if (!StoreShownValues())
             return;
         if (kind_.recordKind == rkStatement)
-            PrintStatementSheet(DataModuleMain());
+            PrintStatementSheet(Data());
         else
-            PrintDecisionSheet(DataModuleMain());
+            PrintDecisionSheet(Data());
     });
 
     auto *layout = new QVBoxLayout(this);
@@ -121,7 +121,7 @@ TFormDecision::~TFormDecision()
 QString TFormDecision::Caption(const char *verb) const
 {
     return QStringLiteral("%1 %2 \"%3\"")
-        .arg(QLatin1String(verb), kind_.noun, kind_.Table()->FieldByName(kSynopsis).AsString());
+        .arg(QLatin1String(verb), kind_.noun, kind_.Table(Data())->FieldByName(kSynopsis).AsString());
 }
 
 QString TFormDecision::EditCaption() const
@@ -159,8 +159,8 @@ void TFormDecision::OkClicked()
 
 void TFormDecision::SaveRecord()
 {
-    TDataModuleMain &data = DataModuleMain();
-    TTable *table = kind_.Table();
+    TDataModuleMain &data = Data();
+    TTable *table = kind_.Table(data);
     TryFinally(
         [&] {
             Binder().Store();
@@ -183,12 +183,12 @@ void TFormDecision::SaveRecord()
 
 void TFormDecision::EditorClosing()
 {
-    kind_.Table()->Cancel();
+    kind_.Table(Data())->Cancel();
 }
 
-void ShowDecisionEditor(const TDecisionKind &kind, TEditorMode mode, QWidget *parent,
+void ShowDecisionEditor(TDataModuleMain &data, const TDecisionKind &kind, TEditorMode mode, QWidget *parent,
                         TEditorServices *services)
 {
-    TFormDecision form(kind, mode, parent, services);
+    TFormDecision form(data, kind, mode, parent, services);
     Ui().ExecModal(&form);
 }

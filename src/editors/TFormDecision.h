@@ -28,7 +28,7 @@ struct TDecisionKind {
     QList<QKeySequence> editShortcuts;
     QKeySequence deleteShortcut;
 
-    TTable *Table() const { return DataModuleMain().*table; }
+    TTable *Table(TDataModuleMain &data) const { return data.*table; }
 };
 
 const TDecisionKind &DecisionKind();
@@ -42,8 +42,8 @@ const TDecisionKind &StatementKind();
 class TFormDecision : public TFormEditorBase {
     Q_OBJECT
 public:
-    TFormDecision(const TDecisionKind &kind, TEditorMode mode, QWidget *parent = nullptr,
-                  TEditorServices *services = nullptr);
+    TFormDecision(TDataModuleMain &data, const TDecisionKind &kind, TEditorMode mode,
+                  QWidget *parent = nullptr, TEditorServices *services = nullptr);
     ~TFormDecision() override;
 
     const TDecisionKind &Kind() const { return kind_; }
@@ -75,5 +75,5 @@ private:
 
 // Opens the editor of kind modally on the current record of its table, as
 // prepared by the caller for mode, and destroys it when it closes.
-void ShowDecisionEditor(const TDecisionKind &kind, TEditorMode mode, QWidget *parent,
+void ShowDecisionEditor(TDataModuleMain &data, const TDecisionKind &kind, TEditorMode mode, QWidget *parent,
                         TEditorServices *services);

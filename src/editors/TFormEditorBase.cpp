@@ -46,8 +46,10 @@ void AddChoice(QComboBox *combo, const QString &text)
 
 } // namespace
 
-TFormEditorBase::TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent, TEditorServices *services)
-    : QDialog(parent), mode_(mode), services_(services), binder_(table)
+TFormEditorBase::TFormEditorBase(TDataModuleMain &data, TEditorMode mode, TTable *table, QWidget *parent,
+                                 TEditorServices *services)
+    : QDialog(parent), data_(data), mode_(mode), services_(services),
+      contactEditor_(std::make_unique<TContactEditorServices>(data)), binder_(table)
 {
     setModal(true);
     setMinimumWidth(520);
@@ -192,15 +194,14 @@ void TFormEditorBase::NewContactClicked(int index)
 
 TEditorServices &TFormEditorBase::ContactServices() const
 {
-    static TContactEditorServices contactEditor;
-    return services_ ? *services_ : contactEditor;
+    return services_ ? *services_ : *contactEditor_;
 }
 
 void TFormEditorBase::FillContactChoices()
 {
     // Without contact fields the contacts' cursor is left alone: the contact
     // editor works on it.
-    TTable *actors = DataModuleMain().cdsActor;
+    TTable *actors = data_.cdsActor;
     if (contactFields_.isEmpty() || !actors->Active())
         return;
     BusyCursor busy;
@@ -417,7 +418,7 @@ void TFormEditorBase::FocusField(const QString &field, bool selectAll)
 
 void TFormEditorBase::FocusSearchHit(const QStringList &fieldOrder)
 {
-    TTable *hits = DataModuleMain().cdsActionsSearch;
+    TTable *hits = data_.cdsActionsSearch;
     if (mode_ != emView || !hits->Active() || hits->RecordCount() == 0)
         return;
     FocusSearchField(fieldOrder, hits->FieldByName(QStringLiteral("IN_FIELD_NUMBER")).AsInteger());
@@ -529,7 +530,7 @@ void TFormEditorBase::ZoomMemo(QPlainTextEdit *memo, const QString &caption)
     if (editing && memo->toPlainText() != value.AsString())
         value.SetAsString(memo->toPlainText());
     {
-        TFormZoomMemo zoom(this, caption, field, table, memo->isReadOnly());
+        TFormZoomMemo zoom(this, data_.TempFiles, caption, field, table, memo->isReadOnly());
         TryFinally([&] { Ui().ExecModal(&zoom); }, [&] { binder_.Load(field); });
     }
     QTextCursor cursor = memo->textCursor();

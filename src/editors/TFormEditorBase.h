@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QList>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -17,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QToolBar;
 class QToolButton;
+class TDataModuleMain;
 class TTable;
 
 // A contact field: an editable drop-down of contact identifiers with its
@@ -46,9 +48,12 @@ public:
     void done(int result) override;
 
 protected:
+    // data: the open Action File's data module, table one of its tables;
     // services: what the window that opens the editor offers; may be null.
-    TFormEditorBase(TEditorMode mode, TTable *table, QWidget *parent, TEditorServices *services);
+    TFormEditorBase(TDataModuleMain &data, TEditorMode mode, TTable *table, QWidget *parent,
+                    TEditorServices *services);
 
+    TDataModuleMain &Data() const { return data_; }
     TEditorServices *Services() const { return services_; }
     // The services' contact commands, or the contact editor's own when the
     // editor was opened without services.
@@ -150,8 +155,11 @@ private:
     void ShowMemoMenu(QPlainTextEdit *memo, QAction *zoom, const QPoint &at);
     void NewContactClicked(int index);
 
+    TDataModuleMain &data_;
     TEditorMode mode_;
     TEditorServices *services_;
+    // The contact editor's own commands, for an editor opened without services.
+    std::unique_ptr<TEditorServices> contactEditor_;
     TFieldBinder binder_;
     QList<TContactField> contactFields_;
     // Each memo with its zoom command.

@@ -20,15 +20,6 @@ const QString kDateLog = QStringLiteral("DATE_LOG");
 const QString kTimeLog = QStringLiteral("TIME_LOG");
 const QString kDateStatus = QStringLiteral("DATE_STATUS");
 
-TTable *Log()
-{
-    return DataModuleMain().cdsLog;
-}
-TField LogField(const QString &name)
-{
-    return Log()->FieldByName(name);
-}
-
 // The fields that the search numbers for a log hit, in its order.
 const QStringList &SearchFieldOrder()
 {
@@ -39,8 +30,8 @@ const QStringList &SearchFieldOrder()
 
 } // namespace
 
-TFormLog::TFormLog(TEditorMode mode, QWidget *parent, TEditorServices *services)
-    : TFormEditorBase(mode, DataModuleMain().cdsLog, parent, services)
+TFormLog::TFormLog(TDataModuleMain &data, TEditorMode mode, QWidget *parent, TEditorServices *services)
+    : TFormEditorBase(data, mode, data.cdsLog, parent, services)
 {
     setObjectName(QStringLiteral("FormLog"));
 
@@ -64,7 +55,7 @@ TFormLog::TFormLog(TEditorMode mode, QWidget *parent, TEditorServices *services)
     ActionPrint->setEnabled(mode != emNew);
     connect(ActionPrint, &QAction::triggered, this, [this] {
         if (StoreShownValues())
-            PrintLogSheet(DataModuleMain());
+            PrintLogSheet(Data());
     });
 
     // The action the entry belongs to, as the list showed it.
@@ -72,7 +63,7 @@ TFormLog::TFormLog(TEditorMode mode, QWidget *parent, TEditorServices *services)
     heading->setObjectName(QStringLiteral("LabelAction"));
     heading->setWordWrap(true);
     heading->setTextFormat(Qt::PlainText);
-    TTable *actions = DataModuleMain().cdsActions;
+    TTable *actions = data.cdsActions;
     heading->setText(QStringLiteral("Action \"%1\": %2")
                          .arg(actions->FieldByName(QStringLiteral("ID_ACTION")).AsString(),
                               actions->FieldByName(QStringLiteral("SYNOPSIS")).AsString()));
@@ -134,6 +125,16 @@ bool TFormLog::Validate()
            CheckTypedValues();
 }
 
+TTable *TFormLog::Log() const
+{
+    return Data().cdsLog;
+}
+
+TField TFormLog::LogField(const QString &name) const
+{
+    return Log()->FieldByName(name);
+}
+
 void TFormLog::OkClicked()
 {
     SaveAndClose([this] { return Validate(); }, [this] { SaveEntry(); });
@@ -141,7 +142,7 @@ void TFormLog::OkClicked()
 
 void TFormLog::SaveEntry()
 {
-    TDataModuleMain &data = DataModuleMain();
+    TDataModuleMain &data = Data();
     // The entry and the status it carries over into its action are saved
     // together, as a step named after the entry.
     TChangeScope change(data.Tables, TableMember::Log);
@@ -165,7 +166,7 @@ void TFormLog::CarryOver()
     const QDate dateStatus = LogField(kDateStatus).AsDate();
     const QString status = LogField(QStringLiteral("STATUS")).AsString();
     const QString tender = LogField(QStringLiteral("ACTOR_TENDER")).AsString();
-    TTable *actions = DataModuleMain().cdsActions;
+    TTable *actions = Data().cdsActions;
     actions->Edit();
     TryFinally(
         [&] {

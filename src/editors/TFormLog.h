@@ -2,6 +2,8 @@
 
 #include "TFormEditorBase.h"
 
+class TField;
+
 // The window in which one log entry of the current action is created,
 // edited or viewed. It works on the current record of cdsLog, which the
 // caller has put into insert (emNew) or edit state (emEdit, emView). A new
@@ -11,7 +13,8 @@
 class TFormLog : public TFormEditorBase {
     Q_OBJECT
 public:
-    explicit TFormLog(TEditorMode mode, QWidget *parent = nullptr, TEditorServices *services = nullptr);
+    TFormLog(TDataModuleMain &data, TEditorMode mode, QWidget *parent = nullptr,
+             TEditorServices *services = nullptr);
     ~TFormLog() override;
 
     QAction *ActionPrint = nullptr;
@@ -23,6 +26,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    TTable *Log() const;
+    TField LogField(const QString &name) const;
     bool Validate();
     void SaveEntry();
     void CarryOver();

@@ -9,8 +9,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-TFormProperties::TFormProperties(QWidget *parent, TEditorServices *services)
-    : TFormEditorBase(emEdit, DataModuleMain().cdsAction, parent, services)
+TFormProperties::TFormProperties(TDataModuleMain &data, QWidget *parent, TEditorServices *services)
+    : TFormEditorBase(data, emEdit, data.cdsAction, parent, services)
 {
     setObjectName(QStringLiteral("FormProperties"));
     setWindowTitle(QStringLiteral("Edit Properties of the Action File"));
@@ -39,7 +39,7 @@ TFormProperties::TFormProperties(QWidget *parent, TEditorServices *services)
     ActionPrint->setToolTip(QStringLiteral("Print the Properties of the current Action File"));
     connect(ActionPrint, &QAction::triggered, this, [this] {
         if (StoreShownValues())
-            PrintPropertiesSheet(DataModuleMain());
+            PrintPropertiesSheet(Data());
     });
     toolBar->addAction(ActionPrint);
 
@@ -74,11 +74,11 @@ void TFormProperties::OkClicked()
     if (!CheckTypedValues())
         return;
     Binder().Store();
-    DataModuleMain().cdsAction->Post();
+    Data().cdsAction->Post();
     accept();
 }
 
 void TFormProperties::EditorClosing()
 {
-    DataModuleMain().cdsAction->Cancel();
+    Data().cdsAction->Cancel();
 }

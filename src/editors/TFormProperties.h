@@ -8,7 +8,8 @@
 class TFormProperties : public TFormEditorBase {
     Q_OBJECT
 public:
-    explicit TFormProperties(QWidget *parent = nullptr, TEditorServices *services = nullptr);
+    explicit TFormProperties(TDataModuleMain &data, QWidget *parent = nullptr,
+                             TEditorServices *services = nullptr);
     ~TFormProperties() override;
 
     QAction *ActionPrint = nullptr;

@@ -3,7 +3,7 @@
 #include "AppError.h"
 #include "AppIcon.h"
 #include "ReadableColors.h"
-#include "TDataModuleMain.h"
+#include "TGlobalTempFiles.h"
 #include "TTable.h"
 #include "UiServices.h"
 
@@ -15,9 +15,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TFormZoomMemo::TFormZoomMemo(QWidget *owner, const QString &caption, const QString &field, TTable *table,
-                             bool readOnly)
-    : QDialog(owner), field_(field), table_(table), readOnly_(readOnly)
+TFormZoomMemo::TFormZoomMemo(QWidget *owner, TGlobalTempFiles &tempFiles, const QString &caption,
+                             const QString &field, TTable *table, bool readOnly)
+    : QDialog(owner), tempFiles_(tempFiles), field_(field), table_(table), readOnly_(readOnly)
 {
     setObjectName(QStringLiteral("FormZoomMemo"));
     setWindowTitle(caption);
@@ -43,7 +43,7 @@ TFormZoomMemo::TFormZoomMemo(QWidget *owner, const QString &caption, const QStri
     ActionPrint->setObjectName(QStringLiteral("ActionPrint"));
     ActionPrint->setToolTip(QStringLiteral("Print this Note as a Text File"));
     connect(ActionPrint, &QAction::triggered, this,
-            [this] { Ui().ShellOpen(WriteMemoTextFile(MemoZoom->toPlainText())); });
+            [this] { Ui().ShellOpen(WriteMemoTextFile(tempFiles_, MemoZoom->toPlainText())); });
     auto *printButton = new QToolButton(this);
     printButton->setObjectName(QStringLiteral("ButtonPrint"));
     printButton->setDefaultAction(ActionPrint);
@@ -82,9 +82,9 @@ void TFormZoomMemo::StoreText()
         field.SetAsString(text);
 }
 
-QString WriteMemoTextFile(const QString &text)
+QString WriteMemoTextFile(TGlobalTempFiles &tempFiles, const QString &text)
 {
-    const QString name = DataModuleMain().TempFiles.NewFileName(QStringLiteral("txt"));
+    const QString name = tempFiles.NewFileName(QStringLiteral("txt"));
     QFile file;
     const QByteArray bytes = (text + QStringLiteral("\r\n")).toUtf8();
     if (!TGlobalTempFiles::CreateNewFile(file, name) || file.write(bytes) != bytes.size() || !file.flush())

@@ -5,6 +5,7 @@
 class QAction;
 class QPlainTextEdit;
 class QPushButton;
+class TGlobalTempFiles;
 class TTable;
 
 // A larger window on one long text field of the current record of any table.
@@ -15,8 +16,9 @@ class TTable;
 class TFormZoomMemo : public QDialog {
     Q_OBJECT
 public:
-    TFormZoomMemo(QWidget *owner, const QString &caption, const QString &field, TTable *table,
-                  bool readOnly = false);
+    // tempFiles: where the text file that Print writes is made.
+    TFormZoomMemo(QWidget *owner, TGlobalTempFiles &tempFiles, const QString &caption, const QString &field,
+                  TTable *table, bool readOnly = false);
 
     QPlainTextEdit *MemoZoom = nullptr;
     QPushButton *ButtonClose = nullptr;
@@ -27,6 +29,7 @@ public:
 private:
     void StoreText();
 
+    TGlobalTempFiles &tempFiles_;
     QString field_;
     TTable *table_;
     bool readOnly_;
@@ -34,4 +37,4 @@ private:
 
 // Writes text followed by CR LF, as UTF-8, into a new temporary "txt" file of
 // this run and returns its name; throws AppError when it cannot be written.
-QString WriteMemoTextFile(const QString &text);
+QString WriteMemoTextFile(TGlobalTempFiles &tempFiles, const QString &text);

@@ -67,7 +67,7 @@ void TestContainerCommands::initTestCase()
     // Unpacked members go to the system's temporary folder; keep them here.
     QVERIFY(QDir().mkpath(temp_.filePath("tmp")));
     qputenv("TMPDIR", temp_.filePath("tmp").toLocal8Bit());
-    data_ = std::make_unique<TDataModuleMain>();
+    data_ = std::make_unique<TDataModuleMain>(Settings());
     QCOMPARE(QFileInfo(data_->TempFiles.Folder()).path(), temp_.filePath("tmp"));
 }
 

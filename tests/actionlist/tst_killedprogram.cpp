@@ -33,7 +33,7 @@ int RunEditor(int argc, char **argv, const QString &file)
 {
     QApplication app(argc, argv);
     FakeUiServices ui;
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     Settings() = TSettings();
     Settings().General.MakeBackup = false;
     TActionListWindow window(nullptr);
@@ -58,7 +58,7 @@ int RunEditor(int argc, char **argv, const QString &file)
 
 QStringList ActionIds(const QString &actFile)
 {
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     data.Tables.Open(actFile, false);
     data.cdsActions->SetFiltered(false);
     QStringList ids;
@@ -119,7 +119,7 @@ void TestKilledProgram::postedActionSurvivesAKill()
     const QString actFile = base + "/Plan.act";
     const QString containerFile = base + "/Plan.dravelin";
     {
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(actFile, true));
         data.Tables.Close();
     }

@@ -61,7 +61,7 @@ private:
     // Runs the search command on text; the handler acts on the result window.
     void Search(const QString &text, std::function<void(TFormSearch *)> handler = {});
     // Moves to the result of that kind and field number.
-    static void SelectResult(TFormSearch *form, int kind, int number);
+    void SelectResult(TFormSearch *form, int kind, int number);
 
     TestWorkspace fixture_;
     FakeUiServices *const ui_ = &fixture_.ui;
@@ -124,7 +124,7 @@ void TestSearchWindow::Search(const QString &text, std::function<void(TFormSearc
 
 void TestSearchWindow::SelectResult(TFormSearch *form, int kind, int number)
 {
-    TTable *hits = DataModuleMain().cdsActionsSearch;
+    TTable *hits = data_->cdsActionsSearch;
     for (hits->First(); !hits->Eof(); hits->Next())
         if (hits->FieldByName("FOUND_IN").AsInteger() == kind &&
             hits->FieldByName("IN_FIELD_NUMBER").AsInteger() == number)
@@ -303,7 +303,7 @@ void TestSearchWindow::openShowsRecordReadOnlyOnFoundField()
                 // The editor shows the result's action while the list
                 // stays as it was.
                 QCOMPARE(actions->FieldByName("ID").AsInteger(),
-                         DataModuleMain().cdsActionsSearch->FieldByName("ID_ACTION_ID").AsInteger());
+                         data_->cdsActionsSearch->FieldByName("ID_ACTION_ID").AsInteger());
             });
             if (doubleClick) {
                 const QRect cell = form->DBGridSearch->visualRect(form->DBGridSearch->currentIndex());

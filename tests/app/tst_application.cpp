@@ -67,7 +67,7 @@ class TestApplication : public QObject {
     TDataModuleMain &Data()
     {
         if (!data_)
-            data_ = std::make_unique<TDataModuleMain>();
+            data_ = std::make_unique<TDataModuleMain>(Settings());
         return *data_;
     }
 private Q_SLOTS:
@@ -211,7 +211,7 @@ private Q_SLOTS:
         const QString container = work + QStringLiteral("/Plan.dravelin");
         {
             FakeUiServices ui;
-            TDataModuleMain data;
+            TDataModuleMain data(Settings());
             ScriptedList().Set({});
             const QString actFile = work + QStringLiteral("/Plan.act");
             QVERIFY(NewActionFile(data, ScriptedList(), actFile));

@@ -111,7 +111,7 @@ int RunSaver(int argc, char **argv, const QString &actFile)
 {
     QCoreApplication app(argc, argv);
     FakeUiServices ui;
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
     for (;;) {
@@ -161,7 +161,7 @@ void TestCrashConsistency::killedSavesLeaveWholeStates()
     const QString work = temp.filePath("Work");
     QVERIFY(QDir().mkpath(work));
     const QString actFile = work + "/Plan.act";
-    TDataModuleMain data;
+    TDataModuleMain data(Settings());
     Settings() = TSettings();
     Settings().General.MakeBackup = false;
     Settings().Folders.Actions = work;

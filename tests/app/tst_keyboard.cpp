@@ -178,7 +178,7 @@ private Q_SLOTS:
     {
         TDataModuleMain &data = *fixture_.data;
         data.cdsActions->Edit();
-        TFormAction form(emEdit);
+        TFormAction form(*fixture_.data, emEdit);
         Activate(&form);
         auto *memo = Child<QPlainTextEdit>(&form, QStringLiteral("MemoDESCRIPTION"));
         QVERIFY(memo->toolTip().contains(QStringLiteral("Ctrl+E")));

@@ -165,7 +165,7 @@ void TestLock::initTestCase()
     QVERIFY(temp_.isValid());
     QVERIFY(QDir().mkpath(temp_.filePath("tmp")));
     qputenv("TMPDIR", temp_.filePath("tmp").toLocal8Bit());
-    data_ = std::make_unique<TDataModuleMain>();
+    data_ = std::make_unique<TDataModuleMain>(Settings());
 }
 
 void TestLock::init()

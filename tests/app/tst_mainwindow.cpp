@@ -38,7 +38,7 @@ class TestMainWindow : public QObject {
     TDataModuleMain &Data()
     {
         if (!data_)
-            data_ = std::make_unique<TDataModuleMain>();
+            data_ = std::make_unique<TDataModuleMain>(Settings());
         return *data_;
     }
 
@@ -181,7 +181,7 @@ private Q_SLOTS:
     void newAndOpenFromTheWindow()
     {
         FakeUiServices ui;
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         const QString workspace = Path(QStringLiteral("work"));
         QDir().mkpath(workspace);
         PrepareSettings([&](TSettings &settings) {
@@ -331,7 +331,7 @@ private Q_SLOTS:
         FakeUiServices ui;
         // Choosing an entry opens it; these entries are folders, so opening
         // one ends with a message that names it.
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         const QString workspace = Path(QStringLiteral("work"));
         QVERIFY(QDir().mkpath(workspace + QStringLiteral("/a.act")));
         QVERIFY(QDir().mkpath(workspace + QStringLiteral("/b.act")));
@@ -524,7 +524,7 @@ private Q_SLOTS:
         const QByteArray oldTemp = qgetenv("TMPDIR");
         qputenv("TMPDIR", Path(QStringLiteral("tmp")).toLocal8Bit());
         QDir().mkpath(Path(QStringLiteral("tmp")));
-        auto module = std::make_unique<TDataModuleMain>();
+        auto module = std::make_unique<TDataModuleMain>(Settings());
         const QString report = module->TempFiles.NewFileName(QStringLiteral("html"));
         const QString unpacked = module->TempFiles.NewFileName(QStringLiteral("act"));
         const QString member = unpacked + QStringLiteral("._log");
@@ -566,7 +566,7 @@ private Q_SLOTS:
         const QString unpacked = run + QStringLiteral("/dravelin$1.act");
         const QString container = Path(QStringLiteral("Plan.dravelin"));
         {
-            TDataModuleMain data;
+            TDataModuleMain data(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(data.Tables.Open(unpacked, true));
             data.Tables.Close();
             QVERIFY_THROWS_NO_EXCEPTION(TCDSParser(unpacked, container).Pack());
@@ -580,7 +580,7 @@ private Q_SLOTS:
         const QByteArray before = ReadFileBytes(container);
         ui.answer(IDYES);
         {
-            TDataModuleMain data;
+            TDataModuleMain data(Settings());
             TFormMain window(data, {QStringLiteral("dravelin")});
             window.show();
         }
@@ -755,7 +755,7 @@ private Q_SLOTS:
     {
         QFETCH(int, signalNumber);
         QFETCH(bool, container);
-        TDataModuleMain data;
+        TDataModuleMain data(Settings());
         const QString work = Path(QStringLiteral("work"));
         QVERIFY(QDir().mkpath(work));
         const QString actFile = work + QStringLiteral("/Plan.act");

@@ -159,23 +159,23 @@ class TestWindowSizes : public QObject {
         };
         if (window == "action") {
             prepare(actions);
-            return std::make_unique<TFormAction>(editorMode);
+            return std::make_unique<TFormAction>(*fixture_.data, editorMode);
         }
         if (window == "log") {
             prepare(data.cdsLog);
-            return std::make_unique<TFormLog>(editorMode);
+            return std::make_unique<TFormLog>(*fixture_.data, editorMode);
         }
         if (window == "decision" || window == "statement") {
             const TDecisionKind &kind = window == "decision" ? DecisionKind() : StatementKind();
-            prepare(kind.Table());
-            return std::make_unique<TFormDecision>(kind, editorMode);
+            prepare(kind.Table(*fixture_.data));
+            return std::make_unique<TFormDecision>(*fixture_.data, kind, editorMode);
         }
         if (window == "contact") {
             prepare(data.cdsActor);
-            return std::make_unique<TFormActor>(editorMode == emNew ? cmNew : cmEdit);
+            return std::make_unique<TFormActor>(*fixture_.data, editorMode == emNew ? cmNew : cmEdit);
         }
         if (window == "properties")
-            return std::make_unique<TFormProperties>();
+            return std::make_unique<TFormProperties>(*fixture_.data);
         if (window == "settings")
             return std::make_unique<TFormSettings>();
         if (window == "digest")
@@ -189,7 +189,7 @@ class TestWindowSizes : public QObject {
         if (window == "action list")
             return std::make_unique<TFormActions>(*fixture_.data, false, false);
         if (window == "contacts list")
-            return std::make_unique<TFormActors>();
+            return std::make_unique<TFormActors>(*fixture_.data);
         if (window == "search results") {
             SearchActionFile(data, QStringLiteral("QUAY"));
             return std::make_unique<TFormSearch>(TActionListFile{*fixture_.data}, QStringLiteral("QUAY"));
@@ -200,7 +200,8 @@ class TestWindowSizes : public QObject {
             return std::make_unique<TFormSplash>();
         if (window == "memo zoom") {
             actions->Edit();
-            return std::make_unique<TFormZoomMemo>(nullptr, QStringLiteral("Edit Action Description"),
+            return std::make_unique<TFormZoomMemo>(nullptr, fixture_.data->TempFiles,
+                                                   QStringLiteral("Edit Action Description"),
                                                    QStringLiteral("DESCRIPTION"), actions);
         }
         qFatal("no window %s", qPrintable(window));

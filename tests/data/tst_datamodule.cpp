@@ -98,7 +98,7 @@ private Q_SLOTS:
     void newFileWritesSixFilesAndNumbersFromOne()
     {
         Settings().Company.Name = "ACME";
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         QVERIFY(dm.Tables.IsOpen());
         QCOMPARE(dm.Tables.FileName(), Plan());
@@ -150,7 +150,7 @@ private Q_SLOTS:
         QFETCH(int, lastId);
         QFETCH(QString, attribute);
         Settings().Actions.AtributeSeparator = separator;
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.cdsAction->Edit();
         dm.cdsAction->FieldByName("HOME_ID").SetAsString(homeId);
@@ -168,7 +168,7 @@ private Q_SLOTS:
     void countersFollowHighestId()
     {
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             for (const QVariant &id : {QVariant(5), QVariant(17), QVariant(), QVariant(3)})
                 dm.cdsActions->AppendRecord({id});
@@ -176,7 +176,7 @@ private Q_SLOTS:
             dm.cdsLog->AppendRecord({QVariant(), 17});
             dm.Tables.Close();
         }
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.LastActionId(), 17);
         QCOMPARE(dm.Tables.LastLogId(), 9);
@@ -197,13 +197,13 @@ private Q_SLOTS:
     {
         const int largest = std::numeric_limits<int>::max();
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             dm.cdsActions->AppendRecord({largest - 1});
             dm.cdsLog->AppendRecord({largest, largest - 1});
             dm.Tables.Close();
         }
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.LastActionId(), largest - 1);
         QCOMPARE(dm.Tables.LastLogId(), largest);
@@ -217,7 +217,7 @@ private Q_SLOTS:
     void openSetsOrdersAndFilter()
     {
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             dm.cdsActions->AppendRecord({1, 1, "B"});
             dm.cdsActions->AppendRecord({2, 2, "c"});
@@ -231,7 +231,7 @@ private Q_SLOTS:
             dm.cdsLog->SetIndexName("ID_ASC");
             dm.Tables.Close();
         }
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(dm.cdsActions->IndexName(), QStringLiteral("ATTRIBUTE_DESC"));
         QVERIFY(dm.cdsActions->Filtered());
@@ -279,7 +279,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(QString, cause);
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
             dm.Tables.Close();
@@ -298,7 +298,7 @@ private Q_SLOTS:
         for (const QString &name : QDir(dir_->path()).entryList(QDir::Files))
             before[name] = ReadFileBytes(dir_->filePath(name));
 
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         TFileLock lock(Plan());
         std::optional<TOpenActionFile> file;
         QVERIFY(!OpenActionFileTables(file, dm, lock, Plan()));
@@ -327,7 +327,7 @@ private Q_SLOTS:
     void openingSomeMembersLeavesTheOthersAlone()
     {
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
             dm.Tables.Close();
@@ -337,7 +337,7 @@ private Q_SLOTS:
         const QString actor = TTables::TableFileName(Plan(), TableMember::Actor);
         const QByteArray actorBytes = ReadFileBytes(actor);
 
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(
             dm.Tables.Open(Plan(), false, MemberBit(TableMember::Header) | MemberBit(TableMember::Actions)));
         QVERIFY(dm.Tables.IsOpen());
@@ -363,7 +363,7 @@ private Q_SLOTS:
     // nothing itself.
     void failedOpenThrowsTheMessageWithoutShowingIt()
     {
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QString error;
         try {
             dm.Tables.Open(dir_->filePath("Missing.act"), false);
@@ -381,7 +381,7 @@ private Q_SLOTS:
     void busyFileIsWaitedForThenCalledBusy()
     {
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             dm.Tables.Close();
         }
@@ -397,7 +397,7 @@ private Q_SLOTS:
             });
         };
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
             std::thread reader = hold("BEGIN; SELECT count(*) FROM cdsActions", 1000);
             QThread::msleep(200);
@@ -413,7 +413,7 @@ private Q_SLOTS:
             QVERIFY(saved);
             dm.Tables.Close();
         }
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         std::thread writer = hold("BEGIN EXCLUSIVE", 7000);
         QThread::msleep(200);
         QString message;
@@ -456,7 +456,7 @@ private Q_SLOTS:
         if (interrupted)
             QVERIFY(WriteFileBytes(TNewFileSet::MarkerName(Plan()), QByteArray()));
 
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         if (!interrupted) {
             try {
                 dm.Tables.Open(Plan(), true);
@@ -484,7 +484,7 @@ private Q_SLOTS:
     void damagedMemberIsWrittenWholeBeforeAWrite()
     {
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
             dm.Tables.Close();
@@ -496,7 +496,7 @@ private Q_SLOTS:
         bytes.replace(32, 8, freelist, 8);
         QVERIFY(WriteFileBytes(actions, bytes));
 
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QSignalSpy repaired(&dm, &TDataModuleMain::TableFileRepaired);
         dm.cdsActions->Edit();
@@ -513,7 +513,7 @@ private Q_SLOTS:
         QCOMPARE(repaired.size(), 1);
         dm.Tables.Close();
 
-        TDataModuleMain again;
+        TDataModuleMain again(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(again.Tables.Open(Plan(), false));
         QCOMPARE(again.cdsActions->RecordCount(), 2);
         again.Tables.Close();
@@ -532,13 +532,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, fault);
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
             dm.Tables.Close();
         }
         const QString actions = TTables::TableFileName(Plan(), TableMember::Actions);
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         const QByteArray before = ReadFileBytes(actions);
         const auto permissions = QFile::permissions(actions);
@@ -601,7 +601,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, sql);
         QString tableName;
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             SaveNewAction(dm);
             tableName = dm.Tables.Table(TableMember(code))->TableName();
@@ -613,7 +613,7 @@ private Q_SLOTS:
         for (const QString &name : QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden))
             before[name] = ReadFileBytes(dir_->filePath(name));
 
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         TFileLock lock(Plan());
         std::optional<TOpenActionFile> file;
         QVERIFY(!OpenActionFileTables(file, dm, lock, Plan()));
@@ -630,7 +630,7 @@ private Q_SLOTS:
 
     void logFollowsCurrentAction()
     {
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.cdsActions->AppendRecord({1, 1, "A1"});
         dm.cdsActions->AppendRecord({2, 2, "A2"});
@@ -678,7 +678,7 @@ private Q_SLOTS:
         QFETCH(QString, status);
         QFETCH(QString, actor);
         Settings().Actions.TransferData = transfer;
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.cdsAction->Edit();
         dm.cdsAction->FieldByName("ACTOR_HOME").SetAsString("HOME");
@@ -707,7 +707,7 @@ private Q_SLOTS:
     void showMineAndIndicators()
     {
         FakeWindow window;
-        TDataModuleMain dm;
+        TDataModuleMain dm(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
         dm.cdsAction->Edit();
         dm.cdsAction->FieldByName("ACTOR_HOME").SetAsString("ABC");
@@ -717,7 +717,7 @@ private Q_SLOTS:
         dm.Tables.Close();
 
         window.Watch(dm);
-        dm.SetShowMine(true);
+        dm.cdsActions->OnFilterRecord = [&dm](TTable &t) { return dm.cdsActionsFilterRecord(t, true); };
         QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), false));
         QCOMPARE(Column(dm.cdsActions, "ACTOR_OWNER"), QStringList({" ABC", "abc"}));
         QVERIFY(window.severity.visible);
@@ -732,14 +732,14 @@ private Q_SLOTS:
         dm.DataSourceLogDataChange();
         QVERIFY(!window.logStatus.visible);
         dm.Tables.Close();
-        dm.SetShowMine(false);
+        dm.UseDefaultActionsFilter();
     }
 
     // A reload reuses what it wrote; it must show exactly what a fresh open shows.
     void reloadShowsWhatAFreshOpenShows()
     {
         {
-            TDataModuleMain dm;
+            TDataModuleMain dm(Settings());
             QVERIFY_THROWS_NO_EXCEPTION(dm.Tables.Open(Plan(), true));
             for (int i = 0; i < 30; ++i)
                 SaveNewAction(dm);
@@ -752,7 +752,7 @@ private Q_SLOTS:
                             dm.cdsActions->FieldByName("ATTRIBUTE").AsString();
             return rows;
         };
-        auto dm = std::make_unique<TDataModuleMain>();
+        auto dm = std::make_unique<TDataModuleMain>(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(dm->Tables.Open(Plan(), false));
         dm->cdsActions->SetRecNo(4);
         dm->cdsActions->Edit();
@@ -766,7 +766,7 @@ private Q_SLOTS:
         const QStringList reloaded = dump(*dm);
         dm->Tables.Close();
         dm.reset();
-        TDataModuleMain fresh;
+        TDataModuleMain fresh(Settings());
         QVERIFY_THROWS_NO_EXCEPTION(fresh.Tables.Open(Plan(), false));
         QCOMPARE(reloaded, dump(fresh));
         QVERIFY(reloaded.first().endsWith("ZZZ"));

@@ -169,7 +169,7 @@ void TestContacts::findContact()
             Click(window, "ButtonOK");
         });
 
-    FindContact(text);
+    FindContact(*data_, text);
 
     QCOMPARE(data_->cdsActor->IndexName(), QStringLiteral("LAST_NAME_DESC"));
     QCOMPARE(data_->cdsActor->State(), dsBrowse);
@@ -212,7 +212,7 @@ void TestContacts::contactEditorModes()
         data_->cdsActor->Insert();
     else
         data_->cdsActor->Edit();
-    TFormActor form{TContactEditorMode(mode)};
+    TFormActor form{*data_, TContactEditorMode(mode)};
     form.show();
     QCOMPARE(form.windowTitle(), caption);
     QCOMPARE(form.ActionPrevious->isEnabled(), navigation);
@@ -235,7 +235,7 @@ void TestContacts::contactEditorModes()
 void TestContacts::blankContactIdIsRefused()
 {
     data_->cdsActor->Append();
-    TFormActor form(cmNewForCaller);
+    TFormActor form(*data_, cmNewForCaller);
     form.show();
     Type(Child<QLineEdit>(&form, "EditID"), "  ");
     Child<QLineEdit>(&form, "EditLAST_NAME")->setFocus();
@@ -288,7 +288,7 @@ void TestContacts::emailLabelOpensMailto()
     AddContact("Ann");
     data_->cdsActor->Edit();
     data_->cdsActor->FieldByName(field).SetAsString(address);
-    TFormActor form(cmEdit);
+    TFormActor form(*data_, cmEdit);
     form.show();
     auto *link = Child<QLabel>(&form, label.toLatin1().constData());
     QCOMPARE(link->toolTip(), QStringLiteral("Send an email to the Address displayed"));
@@ -314,7 +314,7 @@ void TestContacts::previousAndNextDropEditsAndMove()
     data_->cdsActor->SetIndexName("ID_ASC");
     data_->cdsActor->SetRecNo(1);
     data_->cdsActor->Edit();
-    TFormActor form(cmEdit);
+    TFormActor form(*data_, cmEdit);
     form.show();
     Type(Child<QLineEdit>(&form, "EditCOMPANY"), "typed");
     form.ActionNext->trigger();
@@ -336,7 +336,7 @@ void TestContacts::contactsListColumnsAndCommands()
         AddContact(id);
     data_->cdsActor->SetIndexName("ID_ASC");
     data_->cdsActor->First();
-    TFormActors form;
+    TFormActors form(*data_);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Edit Action Contacts"));
     QAbstractItemModel *model = form.RzDBGridActors->model();
@@ -425,7 +425,7 @@ void TestContacts::contactsTitleClicksSort()
     AddContact("Baker", "xavier");
     data_->cdsActor->SetIndexName("ID_ASC");
     data_->cdsActor->First();
-    TFormActors form;
+    TFormActors form(*data_);
     form.show();
     QHeaderView *header = form.RzDBGridActors->horizontalHeader();
     QAbstractItemModel *model = form.RzDBGridActors->model();
@@ -490,7 +490,7 @@ void TestContacts::deleteAsksWithNoAsDefault()
     actions->Post();
     data_->cdsActor->SetIndexName("ID_ASC");
     data_->cdsActor->Last();
-    TFormActors form;
+    TFormActors form(*data_);
     form.show();
     ui_->answer(MbResult(answer));
     form.ActionDelete->trigger();
@@ -557,11 +557,11 @@ void TestContacts::newContactFromEditor()
     // Opened without services: the editor uses the contact editor itself.
     std::unique_ptr<QDialog> form;
     if (editor == "action")
-        form = std::make_unique<TFormAction>(emNew);
+        form = std::make_unique<TFormAction>(*data_, emNew);
     else if (editor == "log")
-        form = std::make_unique<TFormLog>(emNew);
+        form = std::make_unique<TFormLog>(*data_, emNew);
     else
-        form = std::make_unique<TFormProperties>();
+        form = std::make_unique<TFormProperties>(*data_);
     form->show();
     QMetaObject::Connection failing;
     bool failed = false;
@@ -607,7 +607,7 @@ void TestContacts::findButtonOpensContactOfField()
     AddContact("Jones");
     data_->cdsAction->Edit();
     data_->cdsAction->FieldByName("ACTOR_HOME").SetAsString("jones");
-    TFormProperties form;
+    TFormProperties form(*data_);
     form.show();
     auto *find = Child<QToolButton>(&form, "ButtonFindACTOR_HOME");
     QCOMPARE(find->toolTip(), QStringLiteral("Find the Contact"));
@@ -626,7 +626,7 @@ void TestContacts::propertiesOkWithEveryFieldEmpty()
     data_->cdsAction->FieldByName("TITLE").SetAsString("Old");
     data_->cdsAction->Post();
     data_->cdsAction->Edit();
-    TFormProperties form;
+    TFormProperties form(*data_);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Edit Properties of the Action File"));
     QCOMPARE(form.focusWidget(), Child<QLineEdit>(&form, "EditTITLE"));
@@ -647,7 +647,7 @@ void TestContacts::propertiesOkWithEveryFieldEmpty()
 void TestContacts::propertiesCancelLeavesHeader()
 {
     data_->cdsAction->Edit();
-    TFormProperties form;
+    TFormProperties form(*data_);
     form.show();
     Type(Child<QLineEdit>(&form, "EditTITLE"), "New title");
     Click(&form, "ButtonCancel");
@@ -662,7 +662,7 @@ void TestContacts::propertiesPrintOpensSheet()
     data_->cdsAction->FieldByName("COMPANY").SetAsString(QString::fromUtf8("M\u00fcller & S\u00f6hne"));
     data_->cdsAction->Post();
     data_->cdsAction->Edit();
-    TFormProperties form;
+    TFormProperties form(*data_);
     form.show();
     QVERIFY(form.ActionPrint->isEnabled());
     form.ActionPrint->trigger();
@@ -720,18 +720,18 @@ void TestContacts::zoomOpenersAndCaptions()
     std::unique_ptr<QDialog> form;
     if (editor == "properties") {
         table->Edit();
-        form = std::make_unique<TFormProperties>();
+        form = std::make_unique<TFormProperties>(*data_);
     } else {
         table->Append();
         if (editor == "action") {
             table->FieldByName("ID").SetAsInteger(1);
             table->FieldByName("ID_ACTION").SetAsString("Call");
-            form = std::make_unique<TFormAction>(emEdit);
+            form = std::make_unique<TFormAction>(*data_, emEdit);
         } else {
             table->FieldByName("STATUS_LINE").SetAsString("Line");
             table->FieldByName("DATE_LOG").SetAsDate(QDate(2026, 1, 2));
             table->FieldByName("TIME_LOG").SetAsTime(QTime(9, 0));
-            form = std::make_unique<TFormLog>(emEdit);
+            form = std::make_unique<TFormLog>(*data_, emEdit);
         }
     }
     form->show();
@@ -786,7 +786,7 @@ void TestContacts::zoomTextDiscardedWithTheEdit()
     actions->Post();
     actions->Edit();
     {
-        TFormAction form{TEditorMode(mode)};
+        TFormAction form{*data_, TEditorMode(mode)};
         form.show();
         ui_->onModal([&](QWidget *window) {
             auto *zoom = static_cast<TFormZoomMemo *>(window);
@@ -818,7 +818,7 @@ void TestContacts::zoomPrintWritesTextAndCrLf()
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     data_->cdsAction->Edit();
-    TFormZoomMemo zoom(nullptr, "Edit Action Remarks", "REMARKS", data_->cdsAction);
+    TFormZoomMemo zoom(nullptr, data_->TempFiles, "Edit Action Remarks", "REMARKS", data_->cdsAction);
     zoom.show();
     zoom.MemoZoom->setPlainText(text);
     zoom.ActionPrint->trigger();
@@ -834,7 +834,7 @@ void TestContacts::zoomPrintWritesTextAndCrLf()
 
 void TestContacts::contactsAndPropertiesSurviveReopening()
 {
-    TFormActors list;
+    TFormActors list(*data_);
     list.show();
     ui_->onModal([&](QWidget *window) {
         Type(Child<QLineEdit>(window, "EditID"), "Evans");
@@ -847,7 +847,7 @@ void TestContacts::contactsAndPropertiesSurviveReopening()
 
     data_->cdsAction->Edit();
     {
-        TFormProperties form;
+        TFormProperties form(*data_);
         form.show();
         Type(Child<QLineEdit>(&form, "EditTITLE"), "Harbour");
         Type(Child<QComboBox>(&form, "ComboBoxACTOR_HOME"), "Evans");
@@ -912,14 +912,14 @@ void TestContacts::screenshot()
     actors->SetIndexName("ID_ASC");
     actors->First();
     {
-        TFormActors list;
+        TFormActors list(*data_);
         list.resize(1280, 420);
         list.show();
         list.ActionNext->trigger();
         list.ActionNext->trigger();
         save(&list, "contacts-list.png");
         actors->Edit();
-        TFormActor editor(cmEdit, &list);
+        TFormActor editor(*data_, cmEdit, &list);
         editor.show();
         save(&editor, "contact-editor.png");
         editor.reject();
@@ -934,10 +934,10 @@ void TestContacts::screenshot()
     data_->cdsAction->FieldByName("DATE_ENTERED").SetAsDate(QDate(2026, 1, 12));
     data_->cdsAction->FieldByName("CONTEXT").SetAsString(
         "Renewal of the north quay wall, berths 4 to 7, with new fenders and bollards.");
-    TFormProperties properties;
+    TFormProperties properties(*data_);
     properties.show();
     save(&properties, "properties.png");
-    TFormZoomMemo zoom(&properties, "Edit Action Context", "CONTEXT", data_->cdsAction);
+    TFormZoomMemo zoom(&properties, data_->TempFiles, "Edit Action Context", "CONTEXT", data_->cdsAction);
     zoom.MemoZoom->setPlainText("Renewal of the north quay wall, berths 4 to 7.\n\n"
                                 "The wall is surveyed first; sheet piles are ordered once the survey is "
                                 "accepted.\nDredging needs its own permit.");

@@ -144,7 +144,7 @@ private Q_SLOTS:
         actions->Post();
         actions->Edit();
         {
-            TFormAction form(emEdit);
+            TFormAction form(*fixture_.data, emEdit);
             form.setPalette(DarkPalette());
             form.show();
             form.UpdateDateColours();
@@ -215,7 +215,7 @@ private Q_SLOTS:
         QApplication::setPalette(DarkPalette());
         fixture_.data->cdsActor->Insert();
         {
-            TFormActor form(cmNew);
+            TFormActor form(*fixture_.data, cmNew);
             form.show();
             for (const char *name : {"LabelEmail1", "LabelEmail2"}) {
                 const QPalette link = Child<QLabel>(&form, QLatin1String(name))->palette();

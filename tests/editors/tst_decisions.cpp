@@ -68,9 +68,9 @@ private Q_SLOTS:
 
 private:
     void AddAction(int id, const QString &idAction);
-    static void AddRecord(const TDecisionKind &kind, int id, int action, const QDate &date,
-                          const QString &synopsis, const QString &actor = QString());
-    static bool GotoAction(int id);
+    void AddRecord(const TDecisionKind &kind, int id, int action, const QDate &date, const QString &synopsis,
+                   const QString &actor = QString());
+    bool GotoAction(int id);
     static QStringList Synopses(TTable *table);
     static void Type(QWidget *widget, const QString &text);
     // The action editor on action id, in emEdit, with tab `page` in front.
@@ -123,7 +123,7 @@ void TestDecisions::AddAction(int id, const QString &idAction)
 void TestDecisions::AddRecord(const TDecisionKind &kind, int id, int action, const QDate &date,
                               const QString &synopsis, const QString &actor)
 {
-    TTable *table = kind.Table();
+    TTable *table = kind.Table(*data_);
     table->Append();
     table->FieldByName("ID").SetAsInteger(id);
     table->FieldByName("ID_ACTION").SetAsInteger(action);
@@ -135,7 +135,7 @@ void TestDecisions::AddRecord(const TDecisionKind &kind, int id, int action, con
 
 bool TestDecisions::GotoAction(int id)
 {
-    TTable *actions = DataModuleMain().cdsActions;
+    TTable *actions = data_->cdsActions;
     for (actions->First(); !actions->Eof(); actions->Next()) {
         if (actions->FieldByName("ID").AsInteger() == id)
             return true;
@@ -167,7 +167,7 @@ std::unique_ptr<TFormAction> TestDecisions::EditAction(int id, int page)
     if (!GotoAction(id))
         qFatal("no action %d", id);
     data_->cdsActions->Edit();
-    auto form = std::make_unique<TFormAction>(emEdit);
+    auto form = std::make_unique<TFormAction>(*data_, emEdit);
     form->show();
     Child<QTabWidget>(form.get(), QStringLiteral("PageControl"))->setCurrentIndex(page);
     return form;
@@ -208,8 +208,8 @@ void TestDecisions::missingValuesAreReportedSynopsisFirst()
     AddAction(1, QStringLiteral("one"));
     data_->FilterDecisionsByAction();
     data_->FilterStatementsByAction();
-    kind->Table()->Insert();
-    TFormDecision form(*kind, emNew);
+    kind->Table(*data_)->Insert();
+    TFormDecision form(*data_, *kind, emNew);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Create new ") + kind->noun);
     Type(Child<QLineEdit>(&form, QStringLiteral("EditSYNOPSIS")), synopsis);
@@ -223,10 +223,10 @@ void TestDecisions::missingValuesAreReportedSynopsisFirst()
     QCOMPARE(ui_->lastMessage()->flags, unsigned(MB_OK | MB_ICONEXCLAMATION));
     QVERIFY(form.isVisible());
     QCOMPARE(form.focusWidget()->objectName(), focused);
-    QCOMPARE(kind->Table()->State(), dsInsert);
+    QCOMPARE(kind->Table(*data_)->State(), dsInsert);
     form.reject();
-    QCOMPARE(kind->Table()->State(), dsBrowse);
-    QCOMPARE(kind->Table()->RecordCount(), 0);
+    QCOMPARE(kind->Table(*data_)->State(), dsBrowse);
+    QCOMPARE(kind->Table(*data_)->RecordCount(), 0);
 }
 
 void TestDecisions::newRecordIsListedAndSurvivesReopening_data()
@@ -264,7 +264,7 @@ void TestDecisions::newRecordIsListedAndSurvivesReopening()
         QCOMPARE(ui_->calls[0].caption, QStringLiteral("Create new ") + kind->noun);
         QCOMPARE(page->Grid->model()->rowCount(), 1);
         QCOMPARE(page->Grid->model()->index(0, 1).data().toString(), QStringLiteral("Go ahead"));
-        TTable *table = kind->Table();
+        TTable *table = kind->Table(*data_);
         QCOMPARE(table->State(), dsBrowse);
         QCOMPARE(table->FieldByName("ID").AsInteger(), 8);
         QCOMPARE(table->FieldByName("ID_ACTION").AsInteger(), 2);
@@ -273,7 +273,7 @@ void TestDecisions::newRecordIsListedAndSurvivesReopening()
     data_->Tables.Close();
     QVERIFY_THROWS_NO_EXCEPTION(data_->Tables.Open(file_, false));
 
-    TTable *table = kind->Table();
+    TTable *table = kind->Table(*data_);
     QCOMPARE(table->RecordCount(), 2);
     table->SetIndexName(QStringLiteral("ID_ASC"));
     table->Last();
@@ -301,9 +301,9 @@ void TestDecisions::newRecordWithoutIdIsNeverPosted()
     QVERIFY(GotoAction(1));
     data_->FilterDecisionsByAction();
     data_->FilterStatementsByAction();
-    TTable *table = kind->Table();
+    TTable *table = kind->Table(*data_);
     table->Insert();
-    TFormDecision form(*kind, emNew);
+    TFormDecision form(*data_, *kind, emNew);
     form.show();
     Type(Child<QLineEdit>(&form, QStringLiteral("EditSYNOPSIS")), QStringLiteral("orphan"));
 
@@ -330,9 +330,9 @@ void TestDecisions::viewClosesWithoutSaving()
     QFETCH(QString, contactLabel);
     AddAction(1, QStringLiteral("one"));
     AddRecord(*kind, 1, 1, QDate(2026, 1, 5), QString());
-    TTable *table = kind->Table();
+    TTable *table = kind->Table(*data_);
     table->Edit();
-    TFormDecision form(*kind, emView);
+    TFormDecision form(*data_, *kind, emView);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("View %1 \"\" [READ ONLY]").arg(kind->noun));
     bool labelled = false;
@@ -372,9 +372,9 @@ void TestDecisions::printOpensSheetOfRecord()
     AddAction(1, QStringLiteral("Quay <1>"));
     AddRecord(*kind, 1, 1, QDate(2026, 1, 5), QStringLiteral("first"));
     AddRecord(*kind, 2, 1, QDate(2026, 1, 6), QStringLiteral("second & last"));
-    TTable *table = kind->Table();
+    TTable *table = kind->Table(*data_);
     table->Edit();
-    TFormDecision form(*kind, TEditorMode(mode));
+    TFormDecision form(*data_, *kind, TEditorMode(mode));
     form.show();
     QVERIFY(form.ActionPrint->isEnabled());
     form.ActionPrint->trigger();
@@ -401,7 +401,7 @@ void TestDecisions::printWithoutRecordDoesNothing()
 {
     QFETCH(const TDecisionKind *, kind);
     AddAction(1, QStringLiteral("one"));
-    TFormDecision form(*kind, emView);
+    TFormDecision form(*data_, *kind, emView);
     form.show();
     QVERIFY(form.ActionPrint->isEnabled());
     form.ActionPrint->trigger();
@@ -433,9 +433,9 @@ void TestDecisions::viewFocusesFieldByNumber()
     QFETCH(QString, focused);
     AddAction(1, QStringLiteral("one"));
     AddRecord(*kind, 1, 1, QDate(2026, 1, 5), QStringLiteral("found"));
-    kind->Table()->Edit();
-    kind->Table()->FieldByName("DESCRIPTION").SetAsString(QStringLiteral("a needle here"));
-    TFormDecision form(*kind, emView);
+    kind->Table(*data_)->Edit();
+    kind->Table(*data_)->FieldByName("DESCRIPTION").SetAsString(QStringLiteral("a needle here"));
+    TFormDecision form(*data_, *kind, emView);
     if (fromHits) {
         TTable *hits = data_->cdsActionsSearch;
         hits->CreateDataSet();
@@ -465,7 +465,7 @@ void TestDecisions::editStepsInTheTabsOrder()
     TDecisionsPage *page = form->DecisionsPage;
     // Synopsis ascending, chosen on the tab.
     page->Grid->horizontalHeader()->sectionClicked(1);
-    TTable *table = DecisionKind().Table();
+    TTable *table = DecisionKind().Table(*data_);
     QCOMPARE(Synopses(table), (QStringList{"alpha", "bravo", "charlie"}));
     table->Last();
     ui_->onModal([&](QWidget *window) {
@@ -515,7 +515,7 @@ void TestDecisions::tabsAreClosedUnlessEditing()
         data_->cdsActions->Insert();
     else
         data_->cdsActions->Edit();
-    TFormAction form{TEditorMode(mode)};
+    TFormAction form{*data_, TEditorMode(mode)};
     form.show();
     auto *pages = Child<QTabWidget>(&form, QStringLiteral("PageControl"));
 
@@ -665,7 +665,7 @@ void TestDecisions::titleClicksSortAndColourTitles()
     TDecisionsPage *page = kind == &DecisionKind() ? form->DecisionsPage : form->StatementsPage;
     QHeaderView *header = page->Grid->horizontalHeader();
     QAbstractItemModel *model = page->Grid->model();
-    TTable *table = kind->Table();
+    TTable *table = kind->Table(*data_);
     const auto titleColor = [&](int column) {
         return model->headerData(column, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color();
     };
@@ -739,7 +739,7 @@ void TestDecisions::deleteAsksWithNoAsDefault()
     AddRecord(*kind, 3, 2, QDate(2026, 1, 3), QStringLiteral("elsewhere"));
     auto form = EditAction(1, kind == &DecisionKind() ? 1 : 2);
     TDecisionsPage *page = kind == &DecisionKind() ? form->DecisionsPage : form->StatementsPage;
-    TTable *table = kind->Table();
+    TTable *table = kind->Table(*data_);
     table->First();
     QCOMPARE(table->FieldByName("SYNOPSIS").AsString(), QStringLiteral("  doomed"));
     ui_->answer(MbResult(answer));
@@ -773,7 +773,7 @@ void TestDecisions::editAndDeleteOnEmptyGridDoNothing()
         front->ActionEdit->trigger();
         front->ActionDelete->trigger();
         QVERIFY(ui_->calls.isEmpty());
-        QCOMPARE(front->Kind().Table()->State(), dsBrowse);
+        QCOMPARE(front->Kind().Table(*data_)->State(), dsBrowse);
         form->reject();
     }
     QCOMPARE(data_->cdsDecision->RecordCount(), 1);

@@ -195,7 +195,7 @@ void TestEditors::firstSavedActionGetsIdOne()
 {
     QFETCH(bool, apply);
     data_->cdsActions->Insert();
-    TFormAction form(emNew);
+    TFormAction form(*data_, emNew);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Create a new Action"));
     QVERIFY(!form.ActionPrevious->isEnabled());
@@ -238,7 +238,7 @@ void TestEditors::applyLeavingTheFilterNeverOverwritesAnotherAction()
     QCOMPARE(data_->cdsActions->RecordCount(), 1);
 
     data_->cdsActions->Insert();
-    TFormAction form(emNew);
+    TFormAction form(*data_, emNew);
     form.show();
     Type(Child<QLineEdit>(&form, "EditID_ACTION"), QStringLiteral("Second"));
     Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("still open"));
@@ -257,7 +257,7 @@ void TestEditors::applyLeavingTheFilterNeverOverwritesAnotherAction()
 void TestEditors::blankActionIdIsRefused()
 {
     data_->cdsActions->Insert();
-    TFormAction form(emNew);
+    TFormAction form(*data_, emNew);
     form.show();
     auto *id = Child<QLineEdit>(&form, "EditID_ACTION");
     Type(id, QStringLiteral("   "));
@@ -281,7 +281,7 @@ void TestEditors::viewClosesWithoutSaving()
 {
     AddAction(1, QStringLiteral("Seen"));
     data_->cdsActions->Edit();
-    TFormAction form(emView);
+    TFormAction form(*data_, emView);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("View Action \"Seen\" [READ ONLY]"));
     QVERIFY(!Child<QPushButton>(&form, "ButtonApply")->isVisible());
@@ -320,7 +320,7 @@ void TestEditors::resolveWritesOneLogEntry()
     AddAction(1, QStringLiteral("Fix it"));
     Reopen();
     data_->cdsActions->Edit();
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Edit Action \"Fix it\""));
     form.ActionFinish->trigger();
@@ -351,7 +351,7 @@ void TestEditors::resolveThenCancelLeavesActionOpen()
     AddAction(1, QStringLiteral("Fix it"));
     data_->cdsActions->Edit();
     {
-        TFormAction form(emEdit);
+        TFormAction form(*data_, emEdit);
         form.show();
         form.ActionFinish->trigger();
         QTest::mouseClick(Child<QPushButton>(&form, "ButtonCancel"), Qt::LeftButton);
@@ -367,7 +367,7 @@ void TestEditors::dateEntriesMarkBadTextAndOfferACalendar()
 {
     AddAction(1, QStringLiteral("Dated"));
     data_->cdsActions->Edit();
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     form.show();
     auto *due = Child<QLineEdit>(&form, "EditDATE_DUE");
     QVERIFY(!due->property("invalid").toBool());
@@ -403,7 +403,7 @@ void TestEditors::actionEditorKeepsItsHeightInEveryMode()
             data_->cdsActions->Insert();
         else
             data_->cdsActions->Edit();
-        TFormAction form(mode);
+        TFormAction form(*data_, mode);
         form.show();
         const int result = form.sizeHint().height();
         form.reject();
@@ -422,7 +422,7 @@ void TestEditors::followUpChainsAndJumpFindsIt()
     QVERIFY(LocateAction(7));
     data_->cdsActions->Edit();
     {
-        TFormAction form(emEdit);
+        TFormAction form(*data_, emEdit);
         form.show();
         ui_->answer(IDYES);
         form.ActionFollowUp->trigger();
@@ -445,7 +445,7 @@ void TestEditors::followUpChainsAndJumpFindsIt()
     QCOMPARE(data_->cdsActions->FieldByName("ID_CHAIN").AsInteger(), 13);
 
     data_->cdsActions->Edit();
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     form.show();
     auto *jump = Child<QPushButton>(&form, "LabelFollowUp");
     QVERIFY(jump->isVisible());
@@ -482,7 +482,7 @@ void TestEditors::cancelledFollowUpRestoresChain()
     QVERIFY(LocateAction(7));
     data_->cdsActions->Edit();
     {
-        TFormAction form(emEdit);
+        TFormAction form(*data_, emEdit);
         form.show();
         ui_->answer(IDYES);
         form.ActionFollowUp->trigger();
@@ -497,7 +497,7 @@ void TestEditors::cancelledFollowUpRestoresChain()
     // followed action must not lead to it.
     data_->cdsActions->Insert();
     {
-        TFormAction form(emNew);
+        TFormAction form(*data_, emNew);
         form.show();
         Type(Child<QLineEdit>(&form, "EditID_ACTION"), QStringLiteral("Unrelated"));
         QTest::mouseClick(Child<QPushButton>(&form, "ButtonOK"), Qt::LeftButton);
@@ -513,7 +513,7 @@ void TestEditors::jumpToMissingFollowUpStaysPut()
     AddAction(4, QStringLiteral("Other"));
     QVERIFY(LocateAction(3));
     data_->cdsActions->Edit();
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     form.show();
     Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("lost"));
     QTest::mouseClick(Child<QPushButton>(&form, "LabelFollowUp"), Qt::LeftButton);
@@ -552,7 +552,7 @@ void TestEditors::previousDiscardsEditsAndMoves()
     data_->cdsActions->SetIndexName(QStringLiteral("ID_ASC"));
     QVERIFY(LocateAction(2));
     data_->cdsActions->Edit();
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     form.show();
     Type(Child<QLineEdit>(&form, "EditSYNOPSIS"), QStringLiteral("unsaved"));
     form.ActionPrevious->trigger();
@@ -568,7 +568,7 @@ void TestEditors::previousDiscardsEditsAndMoves()
 void TestEditors::leavingActionIdFillsEmptySynopsis()
 {
     data_->cdsActions->Insert();
-    TFormAction form(emNew);
+    TFormAction form(*data_, emNew);
     form.show();
     auto *id = Child<QLineEdit>(&form, "EditID_ACTION");
     auto *synopsis = Child<QLineEdit>(&form, "EditSYNOPSIS");
@@ -589,7 +589,7 @@ void TestEditors::statusChangeAndDueDateColours()
     data_->cdsActions->FieldByName("DATE_STATUS").SetAsDate(QDate(2020, 1, 1));
     data_->cdsActions->FieldByName("DATE_DUE").SetAsDate(QDate::currentDate().addDays(-3));
     data_->cdsActions->FieldByName("STATUS").SetAsString(QStringLiteral("Active"));
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     form.show();
     auto *due = Child<QLineEdit>(&form, "EditDATE_DUE");
     QCOMPARE(due->palette().color(QPalette::Text), QColor(255, 0, 0));
@@ -617,7 +617,7 @@ void TestEditors::contactChoicesAreSortedIds()
     AddAction(1, QStringLiteral("Call"));
     data_->cdsActions->Edit();
     data_->cdsActions->FieldByName("ACTOR_OWNER").SetAsString(QStringLiteral("Nobody"));
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     for (const char *name : {"ComboBoxACTOR_OWNER", "ComboBoxACTOR_ORGANIZOR"}) {
         auto *combo = Child<QComboBox>(&form, name);
         QStringList items;
@@ -663,7 +663,7 @@ void TestEditors::newContactFillsItsField()
     services.contacts = true;
     if (!created.isEmpty())
         services.newContact = created;
-    TFormAction form(emEdit, nullptr, &services);
+    TFormAction form(*data_, emEdit, nullptr, &services);
     form.show();
     auto *newOwner = Child<QToolButton>(&form, "ButtonNewACTOR_OWNER");
     QVERIFY(newOwner->isEnabled());
@@ -680,7 +680,7 @@ void TestEditors::memoZoomEditsPendingText()
 {
     AddAction(1, QStringLiteral("Call"));
     data_->cdsActions->Edit();
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     form.show();
     auto *memo = Child<QPlainTextEdit>(&form, "MemoDESCRIPTION");
     memo->setPlainText(QStringLiteral("short"));
@@ -711,7 +711,7 @@ void TestEditors::viewFocusesFoundField()
     AddAction(1, QStringLiteral("Found"));
     data_->cdsActions->Edit();
     data_->cdsActions->FieldByName("DESCRIPTION").SetAsString(QStringLiteral("needle in here"));
-    TFormAction form(emView);
+    TFormAction form(*data_, emView);
     form.show();
     auto *memo = Child<QPlainTextEdit>(&form, "MemoDESCRIPTION");
     QCOMPARE(form.focusWidget(), memo);
@@ -787,7 +787,7 @@ void TestEditors::newLogEntryCarriesOver()
     data_->cdsLog->Insert();
     TScriptedEditorServices services;
     services.onReload = [&] { ++reloads; };
-    TFormLog form(emNew, nullptr, &services);
+    TFormLog form(*data_, emNew, nullptr, &services);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Create new Log Entry"));
     Type(Child<QLineEdit>(&form, "EditSTATUS_LINE"), QStringLiteral("Called back"));
@@ -825,7 +825,7 @@ void TestEditors::editingLogEntryNeverChangesAction()
     int reloads = 0;
     TScriptedEditorServices services;
     services.onReload = [&] { ++reloads; };
-    TFormLog form(emEdit, nullptr, &services);
+    TFormLog form(*data_, emEdit, nullptr, &services);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("Edit Log Entry \"Old line\""));
     Type(Child<QComboBox>(&form, "ComboBoxSTATUS"), QStringLiteral("Resolved"));
@@ -880,7 +880,7 @@ void TestEditors::logValidation()
     QFETCH(QString, focused);
     AddAction(5, QStringLiteral("Call"));
     data_->cdsLog->Insert();
-    TFormLog form(emNew);
+    TFormLog form(*data_, emNew);
     form.show();
     Type(Child<QLineEdit>(&form, "EditSTATUS_LINE"), statusLine);
     Type(Child<QLineEdit>(&form, "EditDATE_LOG"), dateLog);
@@ -915,7 +915,7 @@ void TestEditors::logPrintOpensSheetOfEntry()
     data_->cdsLog->AppendRecord({1, 5, QDate(2024, 3, 1), QTime(9, 0), "Old line", "Active"});
     data_->cdsLog->First();
     data_->cdsLog->Edit();
-    TFormLog form{TEditorMode(mode)};
+    TFormLog form{*data_, TEditorMode(mode)};
     form.show();
     QVERIFY(form.ActionPrint->isEnabled());
     form.ActionPrint->trigger();
@@ -930,7 +930,7 @@ void TestEditors::actionPrintDigestOpensDigestOfCurrentAction()
 {
     AddAction(1, QStringLiteral("First"));
     data_->cdsActions->Edit();
-    TFormAction form(emEdit);
+    TFormAction form(*data_, emEdit);
     form.show();
     QVERIFY(form.ActionPrintDigest->isEnabled());
     int mode = 0;
@@ -951,20 +951,20 @@ std::unique_ptr<TFormEditorBase> TestEditors::OpenEditor(const QString &window, 
     data_->FilterStatementsByAction();
     if (window == "action") {
         data_->cdsActions->Edit();
-        return std::make_unique<TFormAction>(mode, nullptr, services);
+        return std::make_unique<TFormAction>(*data_, mode, nullptr, services);
     }
     if (window == "log") {
         data_->cdsLog->AppendRecord({1, 1, QDate(2024, 3, 1), QTime(9, 0), "Old line", "Active"});
         data_->cdsLog->Edit();
-        return std::make_unique<TFormLog>(mode, nullptr, services);
+        return std::make_unique<TFormLog>(*data_, mode, nullptr, services);
     }
     if (window == "properties") {
         data_->cdsAction->Edit();
         data_->cdsAction->FieldByName("TITLE").SetAsString(QStringLiteral("Old line"));
-        return std::make_unique<TFormProperties>(nullptr, services);
+        return std::make_unique<TFormProperties>(*data_, nullptr, services);
     }
     const TDecisionKind &kind = window == "decision" ? DecisionKind() : StatementKind();
-    TTable *table = kind.Table();
+    TTable *table = kind.Table(*data_);
     table->Append();
     table->FieldByName("ID").SetAsInteger(1);
     table->FieldByName("ID_ACTION").SetAsInteger(1);
@@ -972,7 +972,7 @@ std::unique_ptr<TFormEditorBase> TestEditors::OpenEditor(const QString &window, 
     table->FieldByName("SYNOPSIS").SetAsString(QStringLiteral("Old line"));
     table->Post();
     table->Edit();
-    return std::make_unique<TFormDecision>(kind, mode, nullptr, services);
+    return std::make_unique<TFormDecision>(*data_, kind, mode, nullptr, services);
 }
 
 void TestEditors::printShowsWhatTheWindowShows_data()

@@ -56,7 +56,7 @@ void TestWorkspace::Start(DataModule module)
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     if (module == WithDataModule)
-        data = std::make_unique<TDataModuleMain>();
+        data = std::make_unique<TDataModuleMain>(Settings());
 }
 
 void TestWorkspace::Finish()

@@ -168,6 +168,9 @@ void SelectActionWithLog()
     }
 }
 
+// The data module the walked windows show; set by main.
+TDataModuleMain *shownData = nullptr;
+
 // Resolves the current action, which gives Undo a step to name, and opens
 // the action list's Edit menu that offers it.
 void OpenEditMenuAfterAChange()
@@ -178,7 +181,7 @@ void OpenEditMenuAfterAChange()
         Fail(QStringLiteral("No menu bar in the action list"));
         return;
     }
-    ResolveCurrentAction(DataModuleMain(), QDate::currentDate());
+    ResolveCurrentAction(*shownData, QDate::currentDate());
     for (QAction *menu : bar->actions())
         if (menu->text() == QStringLiteral("&Edit"))
             bar->setActiveAction(menu);
@@ -397,7 +400,8 @@ int main(int argc, char *argv[])
     }
     QtUiServices ui;
     SetUi(&ui);
-    TDataModuleMain dataModule;
+    TDataModuleMain dataModule(Settings());
+    shownData = &dataModule;
     TFormMain mainForm(dataModule, QStringList{QCoreApplication::applicationFilePath()});
     DefineSteps(mainForm);
     mainForm.show();
