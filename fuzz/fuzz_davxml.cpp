@@ -1,3 +1,4 @@
+#include "AppError.h"
 #include "DavXml.h"
 
 #include <QCoreApplication>
@@ -19,10 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     limits.maxDepth = 16;
     limits.maxElements = 2000;
     TMultistatus result;
-    QString error;
-    if (!ParseMultistatus(bytes, limits, result, &error))
+    try {
+        ParseMultistatus(bytes, limits, result);
+    } catch (const AppError &) {
         return 0;
-    if (!error.isEmpty() || result.resources.size() > limits.maxElements)
+    }
+    if (result.resources.size() > limits.maxElements)
         __builtin_trap();
     for (const TDavResource &resource : result.resources)
         for (const TDavProp &prop : resource.props)

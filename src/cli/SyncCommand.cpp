@@ -48,8 +48,12 @@ QString Password(bool fromInput, const TSyncAccountSettings &account)
     if (qEnvironmentVariableIsSet(qPrintable(kPasswordVariable)))
         return qEnvironmentVariable(qPrintable(kPasswordVariable));
     QString error;
-    if (const std::optional<QString> kept = ReadPassword(account.url, account.user, &error))
-        return *kept;
+    try {
+        if (const std::optional<QString> kept = ReadPassword(account.url, account.user))
+            return *kept;
+    } catch (const AppError &failure) {
+        error = failure.message();
+    }
     throw AppError(QStringLiteral("No password for %1 at %2: %3 Give it with --password-stdin or in %4.")
                        .arg(account.user, account.url,
                             error.isEmpty() ? QStringLiteral("the keyring keeps none.")
@@ -185,11 +189,8 @@ int CmdSync(TDataModuleMain &data, const QStringList &arguments)
     TActionFileSession session(data, fileName, TActionFileSession::Read);
     if (account.url != kept.url || account.user != kept.user)
         SaveSyncAccount(accountFile, account);
-    if (parser.isSet(savePassword)) {
-        QString error;
-        if (!StorePassword(account.url, account.user, password, &error))
-            throw AppError(QStringLiteral("The password cannot be kept in the keyring: ") + error);
-    }
+    if (parser.isSet(savePassword))
+        StorePassword(account.url, account.user, password);
 
     TActionFileActions local(data);
     TSynchroniser synchroniser(

@@ -1,5 +1,7 @@
 #include "CalDavClient.h"
 
+#include "AppError.h"
+
 #include <QAuthenticator>
 #include <QEventLoop>
 #include <QHostAddress>
@@ -270,9 +272,11 @@ TDavStatus TCalDavClient::Multistatus(const QByteArray &verb, const QUrl &url, c
         return status;
     if (base)
         *base = response.url;
-    QString error;
-    if (!ParseMultistatus(response.body, options_.xml, result, &error))
-        return {TDavOutcome::Refused, status.httpStatus, error};
+    try {
+        ParseMultistatus(response.body, options_.xml, result);
+    } catch (const AppError &refused) {
+        return {TDavOutcome::Refused, status.httpStatus, refused.message()};
+    }
     return status;
 }
 

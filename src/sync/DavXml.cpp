@@ -1,5 +1,7 @@
 #include "DavXml.h"
 
+#include "AppError.h"
+
 #include <QXmlStreamReader>
 
 namespace {
@@ -35,14 +37,16 @@ int StatusLineCode(const QString &line)
     return parts.size() >= 2 ? parts[1].toInt() : 0;
 }
 
-bool ParseMultistatus(const QByteArray &xml, const TDavXmlLimits &limits, TMultistatus &result,
-                      QString *error)
+namespace {
+// Refuses the server's answer, saying why.
+[[noreturn]] void Refuse(const QString &why)
 {
-    const auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
+    throw AppError(why);
+}
+} // namespace
+
+void ParseMultistatus(const QByteArray &xml, const TDavXmlLimits &limits, TMultistatus &result)
+{
     static const QString multistatus = Dav("multistatus"), response = Dav("response"), href = Dav("href"),
                          status = Dav("status"), propstat = Dav("propstat"), prop = Dav("prop"),
                          syncToken = Dav("sync-token"), comp = CalDav("comp");
@@ -61,20 +65,19 @@ bool ParseMultistatus(const QByteArray &xml, const TDavXmlLimits &limits, TMulti
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::DTD:
-            return fail(
-                QStringLiteral("The server's answer declares a document type, which is not accepted"));
+            Refuse(QStringLiteral("The server's answer declares a document type, which is not accepted"));
         case QXmlStreamReader::StartElement: {
             ++depth;
             if (depth > limits.maxDepth)
-                return fail(QStringLiteral("The server's answer is nested deeper than %1 levels")
-                                .arg(limits.maxDepth));
+                Refuse(QStringLiteral("The server's answer is nested deeper than %1 levels")
+                           .arg(limits.maxDepth));
             if (++elements > limits.maxElements)
-                return fail(
+                Refuse(
                     QStringLiteral("The server's answer has more than %1 elements").arg(limits.maxElements));
             const QString name = NameOf(reader);
             text.clear();
             if (depth == 1 && name != multistatus)
-                return fail(QStringLiteral("The server's answer is no WebDAV multistatus"));
+                Refuse(QStringLiteral("The server's answer is no WebDAV multistatus"));
             if (depth == 2 && name == response)
                 resource = {};
             if (depth == 3 && name == propstat)
@@ -120,8 +123,7 @@ bool ParseMultistatus(const QByteArray &xml, const TDavXmlLimits &limits, TMulti
         }
     }
     if (reader.hasError())
-        return fail(QStringLiteral("The server's answer is no valid XML: %1 (line %2)")
-                        .arg(reader.errorString())
-                        .arg(reader.lineNumber()));
-    return true;
+        Refuse(QStringLiteral("The server's answer is no valid XML: %1 (line %2)")
+                   .arg(reader.errorString())
+                   .arg(reader.lineNumber()));
 }

@@ -40,9 +40,9 @@ struct TMultistatus {
     QString syncToken;
 };
 
-// Reads a multistatus; false with the reason in error.
-bool ParseMultistatus(const QByteArray &xml, const TDavXmlLimits &limits, TMultistatus &result,
-                      QString *error);
+// Reads a multistatus into result; throws AppError with the reason when
+// the answer is no multistatus or passes the limits.
+void ParseMultistatus(const QByteArray &xml, const TDavXmlLimits &limits, TMultistatus &result);
 
 // The status code of an HTTP status line ("HTTP/1.1 404 Not Found"), 0 if none.
 int StatusLineCode(const QString &line);

@@ -1,5 +1,7 @@
 #include "PasswordStore.h"
 
+#include "AppError.h"
+
 #include <QEventLoop>
 #include <QTimer>
 #include <QUrl>
@@ -57,43 +59,39 @@ std::shared_ptr<TOutcome> Run(QKeychain::Job *job)
     return outcome;
 }
 
-bool Failed(const TOutcome &outcome, const QString &what, QString *error)
+void ThrowIfFailed(const TOutcome &outcome, const QString &what)
 {
-    if (outcome.error == QKeychain::NoError)
-        return false;
-    if (error)
-        *error = QStringLiteral("%1: %2").arg(what, outcome.errorString);
-    return true;
+    if (outcome.error != QKeychain::NoError)
+        throw AppError(QStringLiteral("%1: %2").arg(what, outcome.errorString), QString(),
+                       outcome.errorString);
 }
 
 } // namespace
 
-bool StorePassword(const QString &serverUrl, const QString &user, const QString &password, QString *error)
+void StorePassword(const QString &serverUrl, const QString &user, const QString &password)
 {
     auto *job = new QKeychain::WritePasswordJob(kService);
     job->setKey(Key(serverUrl, user));
     job->setTextData(password);
-    return !Failed(*Run(job), QStringLiteral("The password cannot be kept in the keyring"), error);
+    ThrowIfFailed(*Run(job), QStringLiteral("The password cannot be kept in the keyring"));
 }
 
-std::optional<QString> ReadPassword(const QString &serverUrl, const QString &user, QString *error)
+std::optional<QString> ReadPassword(const QString &serverUrl, const QString &user)
 {
     auto *job = new QKeychain::ReadPasswordJob(kService);
     job->setKey(Key(serverUrl, user));
     const auto outcome = Run(job);
-    if (error)
-        error->clear();
-    if (outcome->error == QKeychain::EntryNotFound ||
-        Failed(*outcome, QStringLiteral("The password cannot be read from the keyring"), error))
+    if (outcome->error == QKeychain::EntryNotFound)
         return std::nullopt;
+    ThrowIfFailed(*outcome, QStringLiteral("The password cannot be read from the keyring"));
     return outcome->password;
 }
 
-bool RemovePassword(const QString &serverUrl, const QString &user, QString *error)
+void RemovePassword(const QString &serverUrl, const QString &user)
 {
     auto *job = new QKeychain::DeletePasswordJob(kService);
     job->setKey(Key(serverUrl, user));
     const auto outcome = Run(job);
-    return outcome->error == QKeychain::EntryNotFound ||
-           !Failed(*outcome, QStringLiteral("The password cannot be removed from the keyring"), error);
+    if (outcome->error != QKeychain::EntryNotFound)
+        ThrowIfFailed(*outcome, QStringLiteral("The password cannot be removed from the keyring"));
 }

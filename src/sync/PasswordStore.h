@@ -9,12 +9,14 @@
 // functions fail with the reason instead of falling back to a file.
 // Each call waits for the keyring in a local event loop.
 
-// Keeps password for user on the server; false with the reason in error.
-bool StorePassword(const QString &serverUrl, const QString &user, const QString &password, QString *error);
+// Each throws AppError when the keyring fails: the message says what could
+// not be done and why, the cause is the keyring's own reason.
 
-// The password kept for user on the server; no value with an empty error
-// when none is kept, no value with the reason when the keyring failed.
-std::optional<QString> ReadPassword(const QString &serverUrl, const QString &user, QString *error);
+// Keeps password for user on the server.
+void StorePassword(const QString &serverUrl, const QString &user, const QString &password);
+
+// The password kept for user on the server; nothing when none is kept.
+std::optional<QString> ReadPassword(const QString &serverUrl, const QString &user);
 
 // Forgets the password; forgetting one that is not kept succeeds.
-bool RemovePassword(const QString &serverUrl, const QString &user, QString *error);
+void RemovePassword(const QString &serverUrl, const QString &user);

@@ -27,7 +27,12 @@ bool SynchroniseActionFile(TDataModuleMain &data, QWidget *parent)
         if (account.IsEmpty())
             throw AppError(QStringLiteral("This Action File has no task list yet: choose one under File > "
                                           "Synchronise Settings."));
-        const std::optional<QString> kept = ReadPassword(account.url, account.user, &error);
+        std::optional<QString> kept;
+        try {
+            kept = ReadPassword(account.url, account.user);
+        } catch (const AppError &failure) {
+            error = failure.message();
+        }
         if (!kept)
             throw AppError(
                 QStringLiteral("No password for %1 is in the keyring%2: enter it under File > "

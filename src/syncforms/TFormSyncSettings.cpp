@@ -74,11 +74,9 @@ TFormSyncSettings::TFormSyncSettings(const QString &actFile, QWidget *parent)
         plainHttpConfirmed_ = account.plainHttpConfirmed;
         if (!account.IsEmpty())
             ComboTaskList->addItem(account.url, account.url);
-        if (!account.IsEmpty()) {
-            QString error;
-            if (const std::optional<QString> password = ReadPassword(account.url, account.user, &error))
+        if (!account.IsEmpty())
+            if (const std::optional<QString> password = ReadPassword(account.url, account.user))
                 EditPassword->setText(*password);
-        }
     } catch (const AppError &error) {
         LabelConnection->setText(error.message());
     }
@@ -132,14 +130,9 @@ void TFormSyncSettings::accept()
             kCaption, MB_OK | MB_ICONERROR);
         return;
     }
-    QString error;
-    if (!EditPassword->text().isEmpty() &&
-        !StorePassword(list, EditUser->text(), EditPassword->text(), &error)) {
-        Ui().MessageBox(QStringLiteral("The password cannot be kept in the keyring: ") + error, kCaption,
-                        MB_OK | MB_ICONERROR);
-        return;
-    }
     try {
+        if (!EditPassword->text().isEmpty())
+            StorePassword(list, EditUser->text(), EditPassword->text());
         SaveSyncAccount(SyncAccountFileName(AuxiliaryFolder(actFile_, Settings().Folders.Auxiliary)),
                         {list, EditUser->text(), plainHttpConfirmed_});
     } catch (const AppError &failure) {

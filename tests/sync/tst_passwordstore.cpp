@@ -1,8 +1,10 @@
+#include "AppError.h"
 #include "PasswordStore.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -22,32 +24,27 @@ private Q_SLOTS:
 
 void TestPasswordStore::passwordIsKeptPerServerAndUser()
 {
-    QString error;
-    QVERIFY2(StorePassword(kServer, QStringLiteral("alice"), kPassword, &error), qPrintable(error));
-    QCOMPARE(ReadPassword(kServer, QStringLiteral("alice"), &error), std::optional<QString>(kPassword));
+    StorePassword(kServer, QStringLiteral("alice"), kPassword);
+    QCOMPARE(ReadPassword(kServer, QStringLiteral("alice")), std::optional<QString>(kPassword));
     // The same address typed another way.
-    QCOMPARE(ReadPassword(QStringLiteral(" https://DAV.example.org/remote.php/dav "), QStringLiteral("alice"),
-                          &error),
-             std::optional<QString>(kPassword));
+    QCOMPARE(
+        ReadPassword(QStringLiteral(" https://DAV.example.org/remote.php/dav "), QStringLiteral("alice")),
+        std::optional<QString>(kPassword));
     // Another user, another server: nothing, and no error.
-    QCOMPARE(ReadPassword(kServer, QStringLiteral("bob"), &error), std::nullopt);
-    QVERIFY(error.isEmpty());
-    QCOMPARE(ReadPassword(QStringLiteral("https://other.example.org/"), QStringLiteral("alice"), &error),
+    QCOMPARE(ReadPassword(kServer, QStringLiteral("bob")), std::nullopt);
+    QCOMPARE(ReadPassword(QStringLiteral("https://other.example.org/"), QStringLiteral("alice")),
              std::nullopt);
 
-    QVERIFY(StorePassword(kServer, QStringLiteral("alice"), QStringLiteral("new"), &error));
-    QCOMPARE(ReadPassword(kServer, QStringLiteral("alice"), &error),
-             std::optional<QString>(QStringLiteral("new")));
-    QVERIFY2(RemovePassword(kServer, QStringLiteral("alice"), &error), qPrintable(error));
-    QCOMPARE(ReadPassword(kServer, QStringLiteral("alice"), &error), std::nullopt);
-    QVERIFY(error.isEmpty());
-    QVERIFY(RemovePassword(kServer, QStringLiteral("alice"), &error));
+    StorePassword(kServer, QStringLiteral("alice"), QStringLiteral("new"));
+    QCOMPARE(ReadPassword(kServer, QStringLiteral("alice")), std::optional<QString>(QStringLiteral("new")));
+    RemovePassword(kServer, QStringLiteral("alice"));
+    QCOMPARE(ReadPassword(kServer, QStringLiteral("alice")), std::nullopt);
+    RemovePassword(kServer, QStringLiteral("alice"));
 }
 
 void TestPasswordStore::passwordIsInNoPlainFile()
 {
-    QString error;
-    QVERIFY2(StorePassword(kServer, QStringLiteral("carol"), kPassword, &error), qPrintable(error));
+    StorePassword(kServer, QStringLiteral("carol"), kPassword);
     // The keyring's files live in the private home of this run.
     const QByteArray utf16(reinterpret_cast<const char *>(kPassword.utf16()), kPassword.size() * 2);
     for (const QByteArray &secret : {kPassword.toUtf8(), utf16}) {
@@ -66,13 +63,20 @@ void TestPasswordStore::passwordIsInNoPlainFile()
 
 void TestPasswordStore::noKeyringGivesTheReason()
 {
-    QString error;
-    QVERIFY(!StorePassword(kServer, QStringLiteral("dave"), kPassword, &error));
-    QVERIFY2(error.startsWith(QStringLiteral("The password cannot be kept in the keyring: ")),
-             qPrintable(error));
-    QCOMPARE(ReadPassword(kServer, QStringLiteral("dave"), &error), std::nullopt);
-    QVERIFY2(error.startsWith(QStringLiteral("The password cannot be read from the keyring: ")),
-             qPrintable(error));
+    const auto reason = [](const std::function<void()> &call) {
+        try {
+            call();
+        } catch (const AppError &failure) {
+            return failure.message();
+        }
+        return QString();
+    };
+    const QString stored = reason([] { StorePassword(kServer, QStringLiteral("dave"), kPassword); });
+    QVERIFY2(stored.startsWith(QStringLiteral("The password cannot be kept in the keyring: ")),
+             qPrintable(stored));
+    const QString read = reason([] { ReadPassword(kServer, QStringLiteral("dave")); });
+    QVERIFY2(read.startsWith(QStringLiteral("The password cannot be read from the keyring: ")),
+             qPrintable(read));
 }
 
 QTEST_GUILESS_MAIN(TestPasswordStore)
