@@ -18,23 +18,6 @@ QString BelongsTo(int actionId)
     return QStringLiteral("ID_ACTION = ") + QString::number(actionId);
 }
 
-// Makes the action with the given ID the current row of actions; false
-// when it is not among the rows shown.
-bool GotoAction(TTable *actions, const QVariant &id)
-{
-    if (!id.isValid())
-        return false;
-    const int field = actions->FieldIndex(kId);
-    const int rows = actions->RecordCount();
-    for (int row = 0; row < rows; ++row) {
-        if (actions->ValueAt(row, field) == id) {
-            actions->SetRecNo(row);
-            return true;
-        }
-    }
-    return false;
-}
-
 void DeleteChildren(TTable *children, int actionId)
 {
     const TFilterKept kept(children);

@@ -8,7 +8,6 @@
 #include "TTableFile.h"
 #include "TTables.h"
 
-#include <QDirIterator>
 #include <QFileInfo>
 
 namespace {
@@ -25,19 +24,6 @@ QString OpenFailure(const TTablesOpenError &error, const QString &fileName)
 {
     const QString where = TActionFileSession::IsDravelinFile(fileName) ? fileName : error.FileName();
     return error.TableMessage() + QLatin1Char(' ') + Quoted(where) + QStringLiteral(": ") + error.Cause();
-}
-
-// Whether the folder of actFile holds a hidden file named after it, as the
-// temporary files of an interrupted table write are: most often there is
-// none, and nothing to look for name by name.
-bool HasHiddenNamesake(const QString &actFile)
-{
-    const QFileInfo header(actFile);
-    const QString prefix = QLatin1Char('.') + header.fileName();
-    for (QDirIterator it(header.path(), QDir::Files | QDir::Hidden | QDir::System); it.hasNext();)
-        if (it.nextFileInfo().fileName().startsWith(prefix))
-            return true;
-    return false;
 }
 
 } // namespace

@@ -8,23 +8,9 @@
 #include "TDataModuleMain.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 
 namespace {
-// Whether the folder of actFile holds a hidden file named after it, as the
-// temporary files of an interrupted table write are: most often there is
-// none, and nothing to look for name by name.
-bool HasHiddenNamesake(const QString &actFile)
-{
-    const QFileInfo header(actFile);
-    const QString prefix = QLatin1Char('.') + header.fileName();
-    for (QDirIterator it(header.path(), QDir::Files | QDir::Hidden | QDir::System); it.hasNext();)
-        if (it.nextFileInfo().fileName().startsWith(prefix))
-            return true;
-    return false;
-}
-
 // Closes the set; without file names the tables have nowhere to write, so a
 // file opened read-only is never written, not even a member that went missing.
 void CloseTables(TTables &tables, bool readOnly)
@@ -33,21 +19,6 @@ void CloseTables(TTables &tables, bool readOnly)
         for (TableMember member : kTableMembers)
             tables.Table(member)->SetFileName(QString());
     tables.Close();
-}
-
-bool GotoAction(TTable *actions, const QVariant &id)
-{
-    if (!id.isValid())
-        return false;
-    const int field = actions->FieldIndex(QStringLiteral("ID"));
-    const int rows = actions->RecordCount();
-    for (int row = 0; row < rows; ++row) {
-        if (actions->ValueAt(row, field) == id) {
-            actions->SetRecNo(row);
-            return true;
-        }
-    }
-    return false;
 }
 } // namespace
 
@@ -128,4 +99,19 @@ void ReopenActionFile(TDataModuleMain &data, bool readOnly)
     actions->SetIndexName(indexName);
     if (!GotoAction(actions, id))
         actions->First();
+}
+
+bool GotoAction(TTable *actions, const QVariant &id)
+{
+    if (!id.isValid())
+        return false;
+    const int field = actions->FieldIndex(QStringLiteral("ID"));
+    const int rows = actions->RecordCount();
+    for (int row = 0; row < rows; ++row) {
+        if (actions->ValueAt(row, field) == id) {
+            actions->SetRecNo(row);
+            return true;
+        }
+    }
+    return false;
 }

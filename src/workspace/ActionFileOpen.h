@@ -5,7 +5,9 @@
 #include <QString>
 #include <memory>
 
+class QVariant;
 class TDataModuleMain;
+class TTable;
 class TFileLock;
 class TLockWriteGuard;
 
@@ -90,3 +92,7 @@ void AbandonActionFile(TDataModuleMain &data) noexcept;
 // thrown with the set left open as it was; a set that does not open again is
 // thrown as TTablesOpenError, the set then closed.
 void ReopenActionFile(TDataModuleMain &data, bool readOnly);
+
+// Makes the action with the ID id the current row of actions; false when it
+// is not among the rows shown.
+bool GotoAction(TTable *actions, const QVariant &id);

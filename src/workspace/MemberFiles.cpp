@@ -5,6 +5,7 @@
 #include "TACTFiles.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -78,6 +79,16 @@ void RemoveJournals(const QString &actFile)
              folder.entryList({file + QStringLiteral("-mj*")}, QDir::Files | QDir::Hidden))
             QFile::remove(folder.filePath(entry));
     }
+}
+
+bool HasHiddenNamesake(const QString &actFile)
+{
+    const QFileInfo header(actFile);
+    const QString prefix = QLatin1Char('.') + header.fileName();
+    for (QDirIterator it(header.path(), QDir::Files | QDir::Hidden | QDir::System); it.hasNext();)
+        if (it.nextFileInfo().fileName().startsWith(prefix))
+            return true;
+    return false;
 }
 
 void RemoveWriterLeftovers(const QString &actFile)

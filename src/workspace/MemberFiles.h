@@ -25,6 +25,11 @@ void SettleActionFile(const QString &actFile);
 // and the super-journals of commits that began with one of them.
 void RemoveJournals(const QString &actFile);
 
+// Whether the folder of actFile holds a hidden file named after it, as the
+// temporary files of an interrupted table write are: most often there is
+// none, and nothing to look for name by name.
+bool HasHiddenNamesake(const QString &actFile);
+
 // Removes the hidden files (".<member name>.XXXXXX") that the table writer
 // leaves beside the six files when it is interrupted before its rename, and
 // the marker of a creation of actFile that ended once its files were in place.
