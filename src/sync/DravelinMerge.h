@@ -4,9 +4,9 @@
 #include "TTable.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <array>
-#include <optional>
 
 class TDataModuleMain;
 
@@ -57,14 +57,14 @@ public:
     void Apply();
 
 private:
-    // Where each record of mine lies in its table.
+    // Where the records of mine the plan names lie in their table.
     using TBookmarks = std::array<QList<TBookmark>, kMergeKindCount>;
 
     TDataModuleMain &data_;
     QString returned_;
     QString baseFile_;
-    TRecordSet mine_;
     TBookmarks bookmarks_;
-    std::optional<TRecordSet> base_;
+    // The numbers of every record here and in the base, by kind.
+    std::array<QSet<int>, kMergeKindCount> mineIds_, baseIds_;
     TMergePlan plan_;
 };

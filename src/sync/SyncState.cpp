@@ -51,8 +51,11 @@ public:
                 Fail(QStringLiteral("%1 has the unknown entry \"%2\"").arg(where, it.key()));
     }
 
-    QVariant Value(const QJsonValue &value, const QString &where) const
+    // The value of field in where's fields.
+    QVariant Value(const QJsonValue &value, const QString &where, const QString &field) const
     {
+        // Named only for a message: most states hold many thousand values.
+        const auto named = [&] { return QStringLiteral("%1 %2").arg(where, field); };
         switch (value.type()) {
         case QJsonValue::Null:
             return {};
@@ -62,7 +65,7 @@ public:
             const double number = value.toDouble();
             if (number != std::floor(number) || number < std::numeric_limits<int>::min() ||
                 number > std::numeric_limits<int>::max())
-                Fail(QStringLiteral("%1 is no whole number of 32 bits").arg(where));
+                Fail(QStringLiteral("%1 is no whole number of 32 bits").arg(named()));
             return int(number);
         }
         case QJsonValue::Object: {
@@ -70,13 +73,13 @@ public:
             if (object.size() == 1 && object.value(kDate).isString()) {
                 const QDate date = QDate::fromString(object.value(kDate).toString(), Qt::ISODate);
                 if (!IsStorableDate(date))
-                    Fail(QStringLiteral("%1 is not a valid date").arg(where));
+                    Fail(QStringLiteral("%1 is not a valid date").arg(named()));
                 return date;
             }
             if (object.size() == 1 && object.value(kTime).isString()) {
                 const QTime time = QTime::fromString(object.value(kTime).toString(), Qt::ISODate);
                 if (!time.isValid())
-                    Fail(QStringLiteral("%1 is not a valid time").arg(where));
+                    Fail(QStringLiteral("%1 is not a valid time").arg(named()));
                 return time;
             }
             break;
@@ -84,7 +87,7 @@ public:
         default:
             break;
         }
-        Fail(QStringLiteral("%1 is no value of a field").arg(where));
+        Fail(QStringLiteral("%1 is no value of a field").arg(named()));
     }
 
     TRecordValues Fields(const QJsonValue &value, const QString &where, const QString &part) const
@@ -94,7 +97,7 @@ public:
         for (auto it = object.begin(); it != object.end(); ++it) {
             if (it.key().isEmpty())
                 Fail(QStringLiteral("%1 has a field without a name").arg(where));
-            fields.insert(it.key(), Value(it.value(), QStringLiteral("%1 %2").arg(where, it.key())));
+            fields.insert(fields.cend(), it.key(), Value(it.value(), where, it.key()));
         }
         return fields;
     }

@@ -42,21 +42,54 @@ const QStringList &SyncedFields()
     return fields;
 }
 
-TRecordValues Synced(const TRecordValues &values)
+bool IsSyncedField(const QString &name)
 {
-    TRecordValues synced;
-    for (const QString &field : SyncedFields())
-        if (const auto it = values.constFind(field); it != values.constEnd())
-            synced.insert(field, it.value());
-    return synced;
+    static const QSet<QString> fields(SyncedFields().begin(), SyncedFields().end());
+    return fields.contains(name);
 }
 
-// Equal field by field; a missing field is null.
+// The fields of values that travel. A map that holds no others is passed on
+// as it is, which spares copying the most of them.
+TRecordValues Synced(TRecordValues values)
+{
+    if (values.contains(kId))
+        values.remove(kId);
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (IsSyncedField(it.key()))
+            continue;
+        TRecordValues synced;
+        for (const QString &field : SyncedFields())
+            if (const auto found = values.constFind(field); found != values.constEnd())
+                synced.insert(field, found.value());
+        return synced;
+    }
+    return values;
+}
+
+// Equal field by field; a missing field is null. Both maps are walked in
+// the order of their names, as most states compare thousands of them.
 bool SameFields(const TRecordValues &a, const TRecordValues &b)
 {
-    for (const QString &field : SyncedFields())
-        if (!SameValue(a.value(field), b.value(field)))
-            return false;
+    const auto differs = [](const QString &field, const QVariant &x, const QVariant &y) {
+        return !SameValue(x, y) && IsSyncedField(field);
+    };
+    auto i = a.cbegin(), j = b.cbegin();
+    while (i != a.cend() || j != b.cend()) {
+        if (i != a.cend() && j != b.cend() && i.key() == j.key()) {
+            if (differs(i.key(), i.value(), j.value()))
+                return false;
+            ++i;
+            ++j;
+        } else if (j == b.cend() || (i != a.cend() && i.key() < j.key())) {
+            if (differs(i.key(), i.value(), QVariant()))
+                return false;
+            ++i;
+        } else {
+            if (differs(j.key(), QVariant(), j.value()))
+                return false;
+            ++j;
+        }
+    }
     return true;
 }
 
@@ -133,6 +166,7 @@ bool Fatal(TDavOutcome outcome)
 struct TPair {
     QString uid;
     QUrl href;
+    QString key;        // TCalDavClient::TodoKey of href
     int id = kNoAction; // the action here
     QString etag;       // the server's version known; empty while none
     TRecordValues base; // the todo as the server had it at etag
@@ -146,10 +180,19 @@ struct TPair {
     bool skip = false;    // unreadable on the server: left as it is
     TRecordValues theirs; // the todo as the server has it
     QByteArray ical;
+    // The action here is as the base says, known in Merge; false when not
+    // known.
+    bool sameAsBase = false;
     bool changedHere = false;
     bool deleteThere = false;
     bool deletedHere = false;
 };
+
+void SetHref(TPair &pair, const QUrl &href)
+{
+    pair.href = href;
+    pair.key = TCalDavClient::TodoKey(href);
+}
 
 struct TPush {
     int pair = -1;
@@ -238,7 +281,7 @@ private:
 
     void Load()
     {
-        const TSyncState state = LoadSyncState(owner_.stateFile_);
+        TSyncState state = LoadSyncState(owner_.stateFile_);
         list_ = owner_.list_;
         // Another task list: its todos are new to this file, but each action
         // keeps its UID.
@@ -248,19 +291,19 @@ private:
             ctag_ = state.ctag;
         }
         dirty_ = !sameList;
-        for (const TSyncedAction &action : state.actions) {
+        for (TSyncedAction &action : state.actions) {
             TPair pair;
             pair.uid = action.uid;
             pair.id = Id(action.base);
             if (sameList) {
-                pair.href = list_.resolved(QUrl(action.href));
+                SetHref(pair, list_.resolved(QUrl(action.href)));
                 pair.etag = action.etag;
                 pair.hasBase = !action.etag.isEmpty();
                 if (pair.hasBase)
-                    pair.base = Synced(action.base);
-                pair.sent = Synced(action.sent);
+                    pair.base = Synced(std::move(action.base));
+                pair.sent = Synced(std::move(action.sent));
             } else if (pair.id != kNoAction) {
-                pair.href = TCalDavClient::TodoUrl(list_, pair.uid);
+                SetHref(pair, TCalDavClient::TodoUrl(list_, pair.uid));
             } else {
                 continue;
             }
@@ -308,7 +351,7 @@ private:
             const TPair &pair = pairs_[size_t(i)];
             if (pair.dropped)
                 continue;
-            byKey_.insert(TCalDavClient::TodoKey(pair.href), i);
+            byKey_.insert(pair.key, i);
             byUid_.insert(pair.uid, i);
             if (pair.id != kNoAction)
                 byId_.insert(pair.id, i);
@@ -338,7 +381,7 @@ private:
             pair.theirs = pair.base;
             pair.ical.clear();
             if (pair.onServer)
-                since.etags.insert(TCalDavClient::TodoKey(pair.href), pair.etag);
+                since.etags.insert(pair.key, pair.etag);
         }
         const TReadingProgress reading(*this);
         TTodoChanges changes;
@@ -403,7 +446,7 @@ private:
                 i = int(pairs_.size() - 1);
                 byUid_.insert(reading.uid, i);
             }
-            pairs_[size_t(i)].href = todo.url;
+            SetHref(pairs_[size_t(i)], todo.url);
             byKey_.insert(TCalDavClient::TodoKey(todo.url), i);
         }
         TPair &pair = pairs_[size_t(i)];
@@ -477,7 +520,7 @@ private:
         for (int id : std::as_const(ids)) {
             TPair pair;
             pair.uid = NewTodoUid();
-            pair.href = TCalDavClient::TodoUrl(list_, pair.uid);
+            SetHref(pair, TCalDavClient::TodoUrl(list_, pair.uid));
             pair.id = id;
             byUid_.insert(pair.uid, int(pairs_.size()));
             byId_.insert(id, int(pairs_.size()));
@@ -500,6 +543,17 @@ private:
         return reading.ok ? Synced(reading.fields) : action;
     }
 
+    // Neither side changed the todo since the last synchronisation: the
+    // merge would find nothing in it, and most todos are such.
+    bool Unchanged(TPair &pair) const
+    {
+        if (!pair.hasBase || !pair.onServer || pair.fetched)
+            return false;
+        const auto action = local_.constFind(pair.id);
+        pair.sameAsBase = action != local_.constEnd() && SameFields(*action, pair.base);
+        return pair.sameAsBase;
+    }
+
     void Merge()
     {
         TRecordSet base, mine, theirs;
@@ -509,8 +563,9 @@ private:
             return values;
         };
         for (int i = 0; i < int(pairs_.size()); ++i) {
-            const TPair &pair = pairs_[size_t(i)];
-            if (pair.dropped || pair.skip)
+            TPair &pair = pairs_[size_t(i)];
+            pair.sameAsBase = false;
+            if (pair.dropped || pair.skip || Unchanged(pair))
                 continue;
             byUid.insert(pair.uid, i);
             if (pair.hasBase)
@@ -582,6 +637,9 @@ private:
                 pairs_[size_t(inserted[k])].id = ids[k];
             Progress(TSyncStep::Applying, changes.size(), changes.size());
             ReadLocal();
+            // The changes may have touched other actions too.
+            for (TPair &pair : pairs_)
+                pair.sameAsBase = false;
             dirty_ = true;
         }
         summary_.received += planned_.received;
@@ -650,7 +708,7 @@ private:
                     pushes.append({i, true, pair.etag, {}});
             } else if (!pair.onServer) {
                 pushes.append({i, false, QString(), {}});
-            } else if (!SameFields(MineView(pair), pair.base)) {
+            } else if (!pair.sameAsBase && !SameFields(MineView(pair), pair.base)) {
                 pushes.append({i, false, pair.etag, {}});
                 if (pair.ical.isEmpty())
                     unread.append(pair.href);
