@@ -169,6 +169,7 @@ TDavStatus TCalDavClient::SendOnce(const QByteArray &verb, const QUrl &url, cons
     };
     const QString tooLarge = QStringLiteral("The server's answer is larger than %1 MB and was refused")
                                  .arg(options_.maxResponseBytes >> 20);
+    const QString cancelledText = QStringLiteral("The synchronisation was cancelled");
     const auto take = [&] {
         response.body += reply->readAll();
         if (response.body.size() > options_.maxResponseBytes)
@@ -178,7 +179,14 @@ TDavStatus TCalDavClient::SendOnce(const QByteArray &verb, const QUrl &url, cons
         if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > options_.maxResponseBytes)
             stop(TDavOutcome::Refused, tooLarge);
     });
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, take);
+    // A cancel is seen as the answer arrives, not only at the next look of
+    // the watch below: a fast stream could pass the size limit meanwhile.
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
+        if (cancelled_)
+            stop(TDavOutcome::Cancelled, cancelledText);
+        else
+            take();
+    });
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop,
                      [&](qint64 received, qint64 total) {
                          if (progress_)
@@ -201,7 +209,7 @@ TDavStatus TCalDavClient::SendOnce(const QByteArray &verb, const QUrl &url, cons
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
         if (cancelled_)
-            stop(TDavOutcome::Cancelled, QStringLiteral("The synchronisation was cancelled"));
+            stop(TDavOutcome::Cancelled, cancelledText);
     });
     watch.start(100);
     if (!reply->isFinished())
