@@ -19,7 +19,7 @@ enum class TKind { Integer, Text, Memo, Date };
 // form of the word, which itself travels in its own property.
 enum class TStandard { None, Summary, Description, Start, Due, Completed, Categories, Status, Priority };
 
-struct TFieldSpec {
+struct TTravellingField {
     const char *name;
     TKind kind;
     int size; // Text: the most characters the field keeps
@@ -29,7 +29,7 @@ struct TFieldSpec {
 // In the order they are read: a field's standard form may depend on fields
 // before it (the summary on the Action ID, the start on the due date, the
 // status on the finished date).
-constexpr TFieldSpec kFields[] = {
+constexpr TTravellingField kFields[] = {
     {"ID", TKind::Integer, 0, TStandard::None},
     {"ID_CHAIN", TKind::Integer, 0, TStandard::None},
     {"ATTRIBUTE", TKind::Text, 32, TStandard::None},
@@ -59,7 +59,7 @@ QString Field(const char *name)
     return QLatin1String(name);
 }
 
-QByteArray OwnProperty(const TFieldSpec &field)
+QByteArray OwnProperty(const TTravellingField &field)
 {
     return kOwnPrefix + QByteArray(field.name).replace('_', '-');
 }
@@ -127,7 +127,7 @@ QDate DateOf(const QVariant &value)
 }
 
 // The stored form of a value for a field, with a note of what did not fit.
-QVariant Stored(const TFieldSpec &field, const QVariant &value, QStringList &notes)
+QVariant Stored(const TTravellingField &field, const QVariant &value, QStringList &notes)
 {
     if (!value.isValid())
         return {};
@@ -166,7 +166,7 @@ QVariant Stored(const TFieldSpec &field, const QVariant &value, QStringList &not
 }
 
 // A copy's text as the value of its field, before it is stored.
-QVariant ParseCopy(const TFieldSpec &field, const QString &text, QStringList &notes)
+QVariant ParseCopy(const TTravellingField &field, const QString &text, QStringList &notes)
 {
     if (text.isEmpty())
         return {};
@@ -192,7 +192,7 @@ QVariant ParseCopy(const TFieldSpec &field, const QString &text, QStringList &no
     }
 }
 
-QString CopyText(const TFieldSpec &field, const QVariant &value)
+QString CopyText(const TTravellingField &field, const QVariant &value)
 {
     if (!value.isValid())
         return QString();
@@ -206,9 +206,9 @@ QString CopyText(const TFieldSpec &field, const QVariant &value)
     }
 }
 
-const TFieldSpec &Spec(TStandard standard)
+const TTravellingField &StandardField(TStandard standard)
 {
-    for (const TFieldSpec &field : kFields)
+    for (const TTravellingField &field : kFields)
         if (field.standard == standard)
             return field;
     std::abort();
@@ -534,7 +534,7 @@ constexpr qsizetype kMaxUidLength = 1024;
 QStringList TodoActionFields()
 {
     QStringList names;
-    for (const TFieldSpec &field : kFields)
+    for (const TTravellingField &field : kFields)
         names.append(Field(field.name));
     return names;
 }
@@ -569,7 +569,7 @@ TTodoReading TodoToAction(const QByteArray &ical, const QDate &today)
     const QHash<QByteArray, QString> own = OwnProperties(todo);
     reading.foreign = own.isEmpty();
     TRecordValues &fields = reading.fields;
-    for (const TFieldSpec &field : kFields) {
+    for (const TTravellingField &field : kFields) {
         const QString name = Field(field.name);
         const auto copy = own.constFind(OwnProperty(field));
         const bool hasCopy = copy != own.constEnd();
@@ -584,7 +584,7 @@ TTodoReading TodoToAction(const QByteArray &ical, const QDate &today)
             candidate.insert(name, hasCopy ? ParseCopy(field, copy.value(), reading.notes) : QVariant());
             // The status is compared with the state it was written in, so a
             // task finished or opened again elsewhere changes its word.
-            const TFieldSpec &finished = Spec(TStandard::Completed);
+            const TTravellingField &finished = StandardField(TStandard::Completed);
             const auto finishedCopy = own.constFind(OwnProperty(finished));
             QStringList ignored;
             candidate.insert(Field(finished.name), finishedCopy != own.constEnd()
@@ -657,7 +657,7 @@ TTodoWriting ActionToTodo(const TRecordValues &action, const QString &uid, const
     icalcomponent_add_property(todo, icalproperty_new_lastmodified(now));
     RemoveOwnProperties(todo);
 
-    for (const TFieldSpec &field : kFields) {
+    for (const TTravellingField &field : kFields) {
         const QVariant value = action.value(Field(field.name));
         // The words and the finished date always travel as they are too:
         // they tell what the derived STATUS and PRIORITY were made from.
@@ -685,7 +685,7 @@ TTodoWriting ActionToTodo(const TRecordValues &action, const QString &uid, const
         }
     }
     // A finished task is done whole; a task opened again is not.
-    const bool finished = DateOf(action.value(Field(Spec(TStandard::Completed).name))).isValid();
+    const bool finished = DateOf(action.value(Field(StandardField(TStandard::Completed).name))).isValid();
     icalproperty *percent = icalcomponent_get_first_property(todo, ICAL_PERCENTCOMPLETE_PROPERTY);
     if (finished != (percent && icalproperty_get_percentcomplete(percent) == 100)) {
         RemoveAll(todo, ICAL_PERCENTCOMPLETE_PROPERTY);

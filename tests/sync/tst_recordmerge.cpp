@@ -22,8 +22,8 @@ const char *KindLetter(TMergeKind kind)
 TRecordSet Records(const QString &text)
 {
     TRecordSet set;
-    for (const QString &spec : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QStringList words = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString &item : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList words = item.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString head = words.first();
         const int kind = QStringLiteral("HCALDS").indexOf(head[0]);
         TRecordValues record;
