@@ -55,17 +55,6 @@ QMap<QString, QByteArray> Snapshot(const QString &folder)
     return files;
 }
 
-// Appends a record with exactly the given values; every other field empty.
-void AddRecord(TTable *table, const QVariantMap &values)
-{
-    table->Append();
-    for (int field = 0; field < table->FieldCount(); ++field)
-        table->Fields(field).Clear();
-    for (auto it = values.begin(); it != values.end(); ++it)
-        table->FieldByName(it.key()).SetValue(it.value());
-    table->Post();
-}
-
 // One search result as a line of its fields, empty for a null value.
 QString HitLine(const QStringList &values)
 {
@@ -104,15 +93,6 @@ QStringList IcalUids(const QByteArray &calendar)
         if (line.startsWith("UID:"))
             uids.append(QString::fromUtf8(line.mid(4).trimmed()));
     return uids;
-}
-
-bool ExecSql(const QString &fileName, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    const bool ok = sqlite3_open(QFile::encodeName(fileName).constData(), &db) == SQLITE_OK &&
-                    sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
 }
 
 } // namespace
@@ -220,77 +200,78 @@ private:
             .SetAsString(QStringLiteral("Bell \x07, tab \t, slash \\ / and a ship \U0001F6A2 ahoy"));
         header->Post();
 
-        AddRecord(data.cdsActor, {{"ID", "Moreau"},
-                                  {"FIRST_NAME", "Anne"},
-                                  {"LAST_NAME", "Moreau"},
-                                  {"GENDER", "F"},
-                                  {"EMAIL_1", "anne@example.org"}});
-        AddRecord(data.cdsActor, {{"ID", "Okafor"}, {"FIRST_NAME", "Chidi"}, {"GENDER", "M"}});
+        AddExactRecord(data.cdsActor, {{"ID", "Moreau"},
+                                       {"FIRST_NAME", "Anne"},
+                                       {"LAST_NAME", "Moreau"},
+                                       {"GENDER", "F"},
+                                       {"EMAIL_1", "anne@example.org"}});
+        AddExactRecord(data.cdsActor, {{"ID", "Okafor"}, {"FIRST_NAME", "Chidi"}, {"GENDER", "M"}});
 
-        AddRecord(data.cdsActions, {{"ID", 1},
-                                    {"ID_CHAIN", 2},
-                                    {"ATTRIBUTE", "HW-00001"},
-                                    {"ID_ACTION", "QUAY-1"},
-                                    {"DATE_ACTION", Day(2026, 1, 10)},
-                                    {"DATE_DUE", Day(2026, 2, 1)},
-                                    {"DATE_STATUS", Day(2026, 1, 12)},
-                                    {"SYNOPSIS", "Inspect the quay wall"},
-                                    {"DESCRIPTION", "Cracks near berth 4"},
-                                    {"ACTOR_OWNER", "Moreau"},
-                                    {"ACTOR_ORGANIZOR", "Okafor"},
-                                    {"STATUS", "Active"},
-                                    {"SEVERITY", "Red Alert"},
-                                    {"FUNCTIONAL_AREA", "Civil"}});
-        AddRecord(data.cdsActions, {{"ID", 2},
-                                    {"ID_CHAIN", 2},
-                                    {"ATTRIBUTE", "HW-00002"},
-                                    {"ID_ACTION", "QUAY-2"},
-                                    {"DATE_ACTION", Day(2026, 1, 20)},
-                                    {"DATE_DUE", Day(2026, 3, 1)},
-                                    {"DATE_STATUS", Day(2026, 2, 2)},
-                                    {"DATE_FINISHED", Day(2026, 2, 2)},
-                                    {"SYNOPSIS", "Repair the quay wall"},
-                                    {"ACTOR_OWNER", "Okafor"},
-                                    {"STATUS", "Resolved"},
-                                    {"SEVERITY", "Low"},
-                                    {"RELATIONS", "QUAY-1"},
-                                    {"SIGN_OFF", "Done"}});
-        AddRecord(data.cdsActions,
-                  {{"ID", 3},
-                   {"ID_CHAIN", 3},
-                   {"ATTRIBUTE", "HW-00003"},
-                   {"ID_ACTION", "QUAY-3"},
-                   {"DATE_ACTION", Day(2026, 1, 21)},
-                   {"SYNOPSIS", "Buy \"fenders\", ropes"},
-                   {"DESCRIPTION", "Überprüfung: first line\nsecond, \"quoted\" line\r\nthird"},
-                   {"ACTOR_OWNER", "Moreau"},
-                   {"STATUS", "Void"},
-                   {"SEVERITY", "Medium"},
-                   {"FUNCTIONAL_AREA", "Supplies"}});
-        AddRecord(data.cdsLog, {{"ID", 1},
-                                {"ID_ACTION", 1},
-                                {"DATE_LOG", Day(2026, 1, 11)},
-                                {"TIME_LOG", QTime(9, 30, 0)},
-                                {"STATUS_LINE", "Divers booked"},
-                                {"STATUS", "Assigned"},
-                                {"ACTOR_STATUS", "Moreau"}});
-        AddRecord(data.cdsLog, {{"ID", 2},
-                                {"ID_ACTION", 1},
-                                {"DATE_LOG", Day(2026, 1, 12)},
-                                {"TIME_LOG", QTime(14, 5, 7)},
-                                {"STATUS_LINE", "Survey started"},
-                                {"STATUS", "Active"}});
-        AddRecord(data.cdsLog, {{"ID", 3}, {"ID_ACTION", 99}, {"STATUS_LINE", "Left from a deleted action"}});
-        AddRecord(data.cdsDecision, {{"ID", 1},
+        AddExactRecord(data.cdsActions, {{"ID", 1},
+                                         {"ID_CHAIN", 2},
+                                         {"ATTRIBUTE", "HW-00001"},
+                                         {"ID_ACTION", "QUAY-1"},
+                                         {"DATE_ACTION", Day(2026, 1, 10)},
+                                         {"DATE_DUE", Day(2026, 2, 1)},
+                                         {"DATE_STATUS", Day(2026, 1, 12)},
+                                         {"SYNOPSIS", "Inspect the quay wall"},
+                                         {"DESCRIPTION", "Cracks near berth 4"},
+                                         {"ACTOR_OWNER", "Moreau"},
+                                         {"ACTOR_ORGANIZOR", "Okafor"},
+                                         {"STATUS", "Active"},
+                                         {"SEVERITY", "Red Alert"},
+                                         {"FUNCTIONAL_AREA", "Civil"}});
+        AddExactRecord(data.cdsActions, {{"ID", 2},
+                                         {"ID_CHAIN", 2},
+                                         {"ATTRIBUTE", "HW-00002"},
+                                         {"ID_ACTION", "QUAY-2"},
+                                         {"DATE_ACTION", Day(2026, 1, 20)},
+                                         {"DATE_DUE", Day(2026, 3, 1)},
+                                         {"DATE_STATUS", Day(2026, 2, 2)},
+                                         {"DATE_FINISHED", Day(2026, 2, 2)},
+                                         {"SYNOPSIS", "Repair the quay wall"},
+                                         {"ACTOR_OWNER", "Okafor"},
+                                         {"STATUS", "Resolved"},
+                                         {"SEVERITY", "Low"},
+                                         {"RELATIONS", "QUAY-1"},
+                                         {"SIGN_OFF", "Done"}});
+        AddExactRecord(data.cdsActions,
+                       {{"ID", 3},
+                        {"ID_CHAIN", 3},
+                        {"ATTRIBUTE", "HW-00003"},
+                        {"ID_ACTION", "QUAY-3"},
+                        {"DATE_ACTION", Day(2026, 1, 21)},
+                        {"SYNOPSIS", "Buy \"fenders\", ropes"},
+                        {"DESCRIPTION", "Überprüfung: first line\nsecond, \"quoted\" line\r\nthird"},
+                        {"ACTOR_OWNER", "Moreau"},
+                        {"STATUS", "Void"},
+                        {"SEVERITY", "Medium"},
+                        {"FUNCTIONAL_AREA", "Supplies"}});
+        AddExactRecord(data.cdsLog, {{"ID", 1},
                                      {"ID_ACTION", 1},
-                                     {"DATE_ENTERED", Day(2026, 1, 13)},
-                                     {"SYNOPSIS", "Close berth 4"},
-                                     {"ACTOR_DECISION", "Okafor"}});
-        AddRecord(data.cdsStatement, {{"ID", 1},
-                                      {"ID_ACTION", 2},
-                                      {"DATE_ENTERED", Day(2026, 2, 2)},
-                                      {"SYNOPSIS", "Wall holds"},
-                                      {"DESCRIPTION", "Load test passed"}});
+                                     {"DATE_LOG", Day(2026, 1, 11)},
+                                     {"TIME_LOG", QTime(9, 30, 0)},
+                                     {"STATUS_LINE", "Divers booked"},
+                                     {"STATUS", "Assigned"},
+                                     {"ACTOR_STATUS", "Moreau"}});
+        AddExactRecord(data.cdsLog, {{"ID", 2},
+                                     {"ID_ACTION", 1},
+                                     {"DATE_LOG", Day(2026, 1, 12)},
+                                     {"TIME_LOG", QTime(14, 5, 7)},
+                                     {"STATUS_LINE", "Survey started"},
+                                     {"STATUS", "Active"}});
+        AddExactRecord(data.cdsLog,
+                       {{"ID", 3}, {"ID_ACTION", 99}, {"STATUS_LINE", "Left from a deleted action"}});
+        AddExactRecord(data.cdsDecision, {{"ID", 1},
+                                          {"ID_ACTION", 1},
+                                          {"DATE_ENTERED", Day(2026, 1, 13)},
+                                          {"SYNOPSIS", "Close berth 4"},
+                                          {"ACTOR_DECISION", "Okafor"}});
+        AddExactRecord(data.cdsStatement, {{"ID", 1},
+                                           {"ID_ACTION", 2},
+                                           {"DATE_ENTERED", Day(2026, 2, 2)},
+                                           {"SYNOPSIS", "Wall holds"},
+                                           {"DESCRIPTION", "Load test passed"}});
         data.Tables.Close();
         data.Tables.Reset();
         return actFile;

@@ -54,15 +54,6 @@ QStringList Rows(const QString &fileName, const char *table)
     return rows;
 }
 
-bool ExecSql(const QString &fileName, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    const bool ok = sqlite3_open(QFile::encodeName(fileName).constData(), &db) == SQLITE_OK &&
-                    sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
-
 // The tables of an Action File as the expected rows are written.
 struct TTableRows {
     QStringList header, actions, contacts, log, decisions, statements;

@@ -139,3 +139,12 @@ QMap<QString, QStringList> ActionFileRows(const QString &actFile)
         files[MemberSuffix(member)] = TableFileRows(actFile + MemberSuffix(member));
     return files;
 }
+
+bool ExecSql(const QString &fileName, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    const bool ok = sqlite3_open(QFile::encodeName(fileName).constData(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}

@@ -42,3 +42,7 @@ QMap<QString, QByteArray> ActionFileSnapshot(const QString &actFile);
 // their types, the rows of a file sorted, so two sets of files compare equal
 // exactly when they hold the same rows.
 QMap<QString, QStringList> ActionFileRows(const QString &actFile);
+
+// Runs sql on the SQLite file fileName, as another program would; false when
+// it cannot be opened or the statement fails.
+bool ExecSql(const QString &fileName, const char *sql);
